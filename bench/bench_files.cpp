@@ -1,0 +1,175 @@
+// Reading, writing and converting generated declaration files.
+//
+//   solvanta-bench [--lines N] [--dir FOLDER] [--runs R]
+//
+// Generates N lines (100000 by default) in both forms, then measures, best
+// of R runs (3 by default): loading each form into the table and writing
+// each form inside one process, and the command-line conversion in both
+// directions, each run as a separate process whose peak memory (maximum
+// resident set size) the kernel reports. Figures go to standard output.
+
+#include "Generator.h"
+#include "files/DeclarationFile.h"
+#include "model/RxMem.h"
+#include "util/NumberText.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace solvanta;
+
+namespace {
+
+double best(int runs, const std::function<void()>& work) {
+    double min = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        min = std::min(min, t.nsecsElapsed() / 1e9);
+    }
+    return min;
+}
+
+struct ChildRun {
+    double seconds = 0;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Runs the editor's command line as its own process and reads its peak
+// memory from the kernel's accounting of that one child.
+ChildRun runChild(const std::vector<std::string>& args, bool quiet = false) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    ChildRun run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return run;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.seconds = t.nsecsElapsed() / 1e9;
+    run.peakMiB = usage.ru_maxrss / 1024.0;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+ChildRun bestChild(int runs, const std::vector<std::string>& args) {
+    // The converting process prints nothing on success.
+    ChildRun best;
+    best.seconds = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        const ChildRun r = runChild(args);
+        if (r.seconds < best.seconds) best = r;
+    }
+    return best;
+}
+
+double mib(qint64 bytes) { return bytes / (1024.0 * 1024.0); }
+
+
+
+int generate(const QString& dir, int lines) {
+    RxMem table;
+    QElapsedTimer t;
+    t.start();
+    generateDeclaration(table, lines, 20261210);
+    std::printf("generated %d lines in %.2f s\n", lines, t.nsecsElapsed() / 1e9);
+    writeDeclaration(dir + QLatin1String("/posicion.txt"), FileForm::Position, table);
+    writeDeclaration(dir + QLatin1String("/separador.csv"), FileForm::Separator, table);
+    return 0;
+}
+
+// Reading and writing inside this process, best of several runs.
+int engine(const QString& dir, int runs) {
+    const QString pos = dir + QLatin1String("/posicion.txt");
+    const QString sep = dir + QLatin1String("/separador.csv");
+    const QString out = dir + QLatin1String("/salida.tmp");
+    RxMem table;
+    std::printf("in one process, best of %d runs:\n", runs);
+    std::printf("  load position        %.3f s\n", best(runs, [&] { loadDeclaration(pos, FileForm::Position, table); }));
+    std::printf("  write separator      %.3f s\n", best(runs, [&] { writeDeclaration(out, FileForm::Separator, table); }));
+    std::printf("  load separator       %.3f s\n", best(runs, [&] { loadDeclaration(sep, FileForm::Separator, table); }));
+    std::printf("  write position       %.3f s\n", best(runs, [&] { writeDeclaration(out, FileForm::Position, table); }));
+    QFile::remove(out);
+    return 0;
+}
+
+} // namespace
+
+// The first process only starts others: a process's peak memory counts the
+// memory of the process that started it, so the one that starts the
+// measured conversions must stay small.
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    int lines = 100000;
+    int runs = 3;
+    QString dirArg, phase;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--lines")) lines = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--runs")) runs = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--dir")) dirArg = args[i + 1];
+        else if (args[i] == QLatin1String("--phase")) phase = args[i + 1];
+    }
+    QTemporaryDir temp;
+    const QString dir = dirArg.isEmpty() ? temp.path() : dirArg;
+    if (phase == QLatin1String("generate")) return generate(dir, lines);
+    if (phase == QLatin1String("engine")) return engine(dir, runs);
+
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    const std::string editor = SOLVANTA_EDITOR_EXE;
+    const std::string d = dir.toStdString();
+    const QString pos = dir + QLatin1String("/posicion.txt");
+    const QString sep = dir + QLatin1String("/separador.csv");
+    const QString back = dir + QLatin1String("/vuelta.csv");
+    const QString backPos = dir + QLatin1String("/vuelta-posicion.txt");
+
+    std::printf("decimal separator: '%c'\n", numtext::decimalSeparator());
+    std::fflush(stdout);
+    if (runChild({self, "--phase", "generate", "--lines", std::to_string(lines), "--dir", d}).status != 0) return 1;
+    const qint64 posSize = QFileInfo(pos).size();
+    std::printf("position file:  %.1f MiB (%lld bytes)\n", mib(posSize), static_cast<long long>(posSize));
+    std::printf("separator file: %.1f MiB (%lld bytes)\n", mib(QFileInfo(sep).size()),
+                static_cast<long long>(QFileInfo(sep).size()));
+    std::fflush(stdout);
+    const ChildRun inProcess = runChild({self, "--phase", "engine", "--runs", std::to_string(runs), "--dir", d});
+
+    const ChildRun idle = runChild({editor, "--version"}, true);
+    const ChildRun toSep = bestChild(runs, {editor, "convert", "--from", "position", "--to", "separator", pos.toStdString(), back.toStdString()});
+    const ChildRun toPos = bestChild(runs, {editor, "convert", "--from", "separator", "--to", "position", back.toStdString(), backPos.toStdString()});
+    std::printf("  peak memory of that process: %.1f MiB\n", inProcess.peakMiB);
+    std::printf("command line, each a separate process (wall time, best of %d; peak memory):\n", runs);
+    std::printf("  --version                     %.3f s, peak %.1f MiB\n", idle.seconds, idle.peakMiB);
+    std::printf("  convert position->separator   %.3f s, peak %.1f MiB = %.2f x input (exit %d)\n",
+                toSep.seconds, toSep.peakMiB, toSep.peakMiB / mib(posSize), toSep.status);
+    std::printf("  convert separator->position   %.3f s, peak %.1f MiB = %.2f x position file (exit %d)\n",
+                toPos.seconds, toPos.peakMiB, toPos.peakMiB / mib(posSize), toPos.status);
+
+    QFile a(pos), b(backPos);
+    const bool same = a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
+    std::printf("position -> separator -> position gives the same bytes: %s\n", same ? "yes" : "NO");
+    return same && toSep.status == 0 && toPos.status == 0 ? 0 : 1;
+}

@@ -1,0 +1,171 @@
+#include "CodeTableFile.h"
+
+#include "util/CodePage.h"
+#include "util/Errors.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace solvanta {
+namespace {
+
+// The file's lines and the encoding they came in.
+struct IniText {
+    QStringList lines;
+    bool utf16 = false;
+};
+
+IniText readIni(const QString& path) {
+    IniText ini;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return ini;
+    const QByteArray bytes = file.readAll();
+    QString text;
+    if (bytes.startsWith("\xFF\xFE")) {
+        ini.utf16 = true;
+        const QByteArray body = bytes.mid(2);
+        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(body.constData()),
+                                  body.size() / 2);
+    } else {
+        text = cp1252::decode(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    }
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    ini.lines = text.split(QLatin1Char('\n'));
+    if (!ini.lines.isEmpty() && ini.lines.last().isEmpty()) ini.lines.removeLast();
+    return ini;
+}
+
+void writeIni(const QString& path, const IniText& ini) {
+    const QString text = ini.lines.isEmpty() ? QString() : ini.lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+    QByteArray bytes;
+    if (ini.utf16) {
+        bytes = QByteArray("\xFF\xFE", 2);
+        bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    } else {
+        const std::string s = cp1252::encode(text);
+        bytes = QByteArray(s.data(), qsizetype(s.size()));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw IoError(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
+}
+
+// The section name of a header line, or a null string for any other line.
+QString headerName(const QString& line) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('['))) return {};
+    const qsizetype close = t.indexOf(QLatin1Char(']'));
+    if (close < 0) return {};
+    return t.mid(1, close - 1).trimmed();
+}
+
+bool isSection(const QString& line, const QString& section) {
+    const QString name = headerName(line);
+    return !name.isNull() && name.compare(section.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+bool isHeader(const QString& line) { return !headerName(line).isNull(); }
+
+// The key of an entry line, or a null string for a blank or comment line.
+QString entryKey(const QString& line) {
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';'))) return {};
+    const qsizetype eq = t.indexOf(QLatin1Char('='));
+    return (eq < 0 ? t : t.left(eq)).trimmed();
+}
+
+// [header, end) of the first section of that name; header is -1 when missing.
+std::pair<qsizetype, qsizetype> findSection(const QStringList& lines, const QString& section) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isSection(lines[i], section)) continue;
+        qsizetype end = i + 1;
+        while (end < lines.size() && !isHeader(lines[end]))
+            ++end;
+        return {i, end};
+    }
+    return {-1, -1};
+}
+
+bool erase(QStringList& lines, const QString& section) {
+    bool changed = false;
+    for (auto [head, end] = findSection(lines, section); head >= 0;
+         std::tie(head, end) = findSection(lines, section)) {
+        lines.erase(lines.begin() + head, lines.begin() + end);
+        changed = true;
+    }
+    return changed;
+}
+
+void setEntry(QStringList& lines, const QString& section, const QString& key,
+              const QString& value) {
+    const QString wanted = key.trimmed();
+    auto [head, end] = findSection(lines, section);
+    if (head < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) lines << QString();
+        lines << QLatin1Char('[') + section + QLatin1Char(']');
+        lines << wanted + QLatin1Char('=') + value;
+        return;
+    }
+    qsizetype lastEntry = head;
+    for (qsizetype i = head + 1; i < end; ++i) {
+        const QString k = entryKey(lines[i]);
+        if (k.isNull()) continue;
+        if (k.compare(wanted, Qt::CaseInsensitive) == 0) {
+            lines[i] = k + QLatin1Char('=') + value;
+            return;
+        }
+        lastEntry = i;
+    }
+    lines.insert(lastEntry + 1, wanted + QLatin1Char('=') + value);
+}
+
+} // namespace
+
+CodeTableFile::CodeTableFile() = default;
+
+CodeTableFile::CodeTableFile(QString path) : path_(std::move(path)) {}
+
+QString CodeTableFile::path() const {
+    if (!path_.isEmpty()) return path_;
+    return QCoreApplication::applicationDirPath() + QLatin1String("/Solvanta.cfg");
+}
+
+QStringList CodeTableFile::readSection(const QString& section) const {
+    const IniText ini = readIni(path());
+    QStringList keys;
+    const auto [head, end] = findSection(ini.lines, section);
+    for (qsizetype i = head + 1; head >= 0 && i < end; ++i) {
+        const QString k = entryKey(ini.lines[i]);
+        if (!k.isNull()) keys << k;
+    }
+    return keys;
+}
+
+void CodeTableFile::eraseSection(const QString& section) {
+    const QString p = path();
+    IniText ini = readIni(p);
+    if (erase(ini.lines, section)) writeIni(p, ini);
+}
+
+void CodeTableFile::writeEntry(const QString& section, const QString& key, const QString& value) {
+    const QString p = path();
+    IniText ini = readIni(p);
+    setEntry(ini.lines, section, key, value);
+    writeIni(p, ini);
+}
+
+void CodeTableFile::replaceSection(const QString& section, const QStringList& entries) {
+    const QString p = path();
+    IniText ini = readIni(p);
+    const bool erased = erase(ini.lines, section);
+    while (!ini.lines.isEmpty() && ini.lines.last().trimmed().isEmpty())
+        ini.lines.removeLast();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        setEntry(ini.lines, section, entries[i], QString::number(i));
+    if (erased || !entries.isEmpty()) writeIni(p, ini);
+}
+
+} // namespace solvanta

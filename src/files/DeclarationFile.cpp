@@ -1,0 +1,410 @@
+#include "DeclarationFile.h"
+
+#include "model/RxMem.h"
+#include "util/CodePage.h"
+#include "util/Errors.h"
+#include "util/NumberText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace solvanta {
+namespace {
+
+constexpr qint64 kChunk = 1 << 20;
+constexpr int kProgressEvery = 1024; // lines between progress reports
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString readFailure(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("el archivo no existe.");
+    if (info.isDir()) return QStringLiteral("es una carpeta, no un archivo.");
+    if (!info.isReadable()) return QStringLiteral("no tiene permiso para leerlo.");
+    return QStringLiteral("no se pudo leer.");
+}
+
+QString writeFailure(const QString& path, QFileDevice::FileError error) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.exists()) return QStringLiteral("la carpeta no existe.");
+    if (info.isDir()) return QStringLiteral("ese nombre es una carpeta.");
+    if (!folder.isWritable())
+        return QStringLiteral("no tiene permiso para escribir en esa carpeta.");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("el archivo es de solo lectura.");
+    if (error == QFileDevice::ResourceError || error == QFileDevice::WriteError)
+        return QStringLiteral("falló la escritura; puede que el disco esté lleno.");
+    return QStringLiteral("no se pudo escribir.");
+}
+
+// ---- reading -------------------------------------------------------------
+
+// Lines of a text file, read in blocks: a line ends at LF or CR LF, a lone
+// CR is dropped, and Ctrl+Z ends the file.
+class LineReader {
+public:
+    LineReader(QFile& file, const QString& path) : file_(file), path_(path), buf_(kChunk) {}
+
+    bool next(std::string_view& line) {
+        for (;;) {
+            const char* b = buf_.data() + begin_;
+            if (const void* lf = std::memchr(b, '\n', end_ - begin_)) {
+                const std::size_t len = static_cast<const char*>(lf) - b;
+                begin_ += len + 1;
+                line = clean({b, len});
+                return true;
+            }
+            if (atEnd_) {
+                if (begin_ == end_) return false;
+                line = clean({b, end_ - begin_});
+                begin_ = end_;
+                return true;
+            }
+            fill();
+        }
+    }
+
+    qint64 consumed() const { return read_ - static_cast<qint64>(end_ - begin_); }
+
+private:
+    void fill() {
+        if (begin_ > 0) {
+            std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        if (buf_.size() - end_ < static_cast<std::size_t>(kChunk) / 2)
+            buf_.resize(buf_.size() * 2); // a line longer than the buffer
+        const qint64 n = file_.read(buf_.data() + end_, static_cast<qint64>(buf_.size() - end_));
+        if (n < 0)
+            throw IoError(QStringLiteral("No se pudo leer el archivo «%1»: %2")
+                              .arg(shown(path_), readFailure(path_)));
+        if (n == 0) atEnd_ = true;
+        read_ += n;
+        if (const void* z = std::memchr(buf_.data() + end_, 0x1A, std::size_t(n))) {
+            end_ = static_cast<const char*>(z) - buf_.data();
+            atEnd_ = true;
+            return;
+        }
+        end_ += std::size_t(n);
+    }
+
+    std::string_view clean(std::string_view line) {
+        if (line.find('\r') == std::string_view::npos) return line;
+        scratch_.clear();
+        for (char c : line)
+            if (c != '\r') scratch_.push_back(c);
+        return scratch_;
+    }
+
+    QFile& file_;
+    const QString& path_;
+    std::vector<char> buf_;
+    std::size_t begin_ = 0, end_ = 0;
+    qint64 read_ = 0;
+    bool atEnd_ = false;
+    std::string scratch_;
+};
+
+std::string_view slice(std::string_view line, int start, int width) {
+    const std::size_t from = static_cast<std::size_t>(start - 1);
+    if (from >= line.size()) return {};
+    return line.substr(from, static_cast<std::size_t>(width));
+}
+
+// Fills one line's fields, keeping the field whose text could not be stored
+// when the load must stop.
+class LineFiller {
+public:
+    explicit LineFiller(char separator) : sep_(separator) {}
+
+    // Stores a whole number by the field's kind: a number field gets the
+    // number, a text field its digits (zero-filled to two for Whole2).
+    void whole(RecordRef& r, int f, std::int32_t v, bool twoDigits) {
+        if (kFields[f].kind == Kind::Number) {
+            r.setNumber(f, v);
+            return;
+        }
+        char buf[16];
+        char* p = buf;
+        const auto res = std::to_chars(buf + 1, buf + sizeof buf, v);
+        std::size_t n = static_cast<std::size_t>(res.ptr - (buf + 1));
+        if (twoDigits && n < 2) {
+            buf[0] = '0';
+            ++n;
+        } else {
+            ++p;
+        }
+        r.setTextBytes(f, {p, n});
+    }
+
+    void decimal(RecordRef& r, int f, double v) {
+        if (kFields[f].kind == Kind::Number) {
+            r.setNumber(f, v);
+            return;
+        }
+        char buf[numtext::kMaxNumberText];
+        r.setTextBytes(f, {buf, std::size_t(numtext::format(v, sep_, buf))});
+    }
+
+    void fallback(RecordRef& r, int f, std::string_view text) {
+        if (kFields[f].kind == Kind::Number)
+            r.setNumber(f, 0);
+        else
+            r.setTextBytes(f, text);
+    }
+
+    // Returns false when nacion cannot be stored; `bad` is its text.
+    bool position(std::string_view line, RecordRef& r, std::string_view& bad) {
+        for (int f = 0; f < kFieldCount; ++f) {
+            const FieldDef& def = kFields[f];
+            std::string_view t = slice(line, def.start, def.width);
+            switch (def.loadRule) {
+            case LoadRule::Text:
+                r.setTextBytes(f, t);
+                break;
+            case LoadRule::Whole0:
+            case LoadRule::Whole00:
+            case LoadRule::Whole2:
+                if (const auto v = numtext::parseWhole(t))
+                    whole(r, f, *v, def.loadRule == LoadRule::Whole2);
+                else
+                    fallback(r, f, def.loadRule == LoadRule::Whole0 ? "0" : "00");
+                break;
+            case LoadRule::Rate:
+                rate_.assign(t);
+                for (char& c : rate_)
+                    if (c == '.' || c == ',') c = sep_;
+                t = rate_;
+                [[fallthrough]];
+            case LoadRule::Decimal:
+                if (const auto v = numtext::parseDecimal(t, sep_))
+                    decimal(r, f, *v);
+                else
+                    fallback(r, f, "0");
+                break;
+            case LoadRule::Rut:
+                r.setNumber(f, numtext::parseDecimal(t, sep_).value_or(0));
+                break;
+            case LoadRule::Integer:
+                if (!integer(r, f, t, bad)) return false;
+                break;
+            }
+        }
+        return true;
+    }
+
+    bool separator(std::string_view line, RecordRef& r, std::string_view& bad) {
+        std::size_t scan = 0; // just past the last ";" found; stays put after the last one
+        for (int f = 0; f < kFieldCount; ++f) {
+            const std::size_t start = scan;
+            std::size_t end = line.size();
+            if (const void* p = start < line.size() ? std::memchr(line.data() + start, ';', line.size() - start) : nullptr) {
+                end = static_cast<std::size_t>(static_cast<const char*>(p) - line.data());
+                scan = end + 1;
+            }
+            const std::string_view piece = line.substr(start, end - start);
+            switch (kFields[f].sepRule) {
+            case SepRule::Text:
+                r.setTextBytes(f, piece);
+                break;
+            case SepRule::TextOrZero:
+                r.setTextBytes(f, piece.empty() ? std::string_view("0") : piece);
+                break;
+            case SepRule::Number:
+            case SepRule::Rut:
+                r.setNumber(f, numtext::parseDecimal(piece, sep_).value_or(0));
+                break;
+            case SepRule::Integer:
+                if (!integer(r, f, piece, bad)) return false;
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    static bool integer(RecordRef& r, int f, std::string_view t, std::string_view& bad) {
+        const auto v = numtext::parseWhole(t);
+        if (!v) {
+            bad = t;
+            return false;
+        }
+        r.setInteger(f, *v);
+        return true;
+    }
+
+    char sep_;
+    std::string rate_;
+};
+
+void readLines(QFile& file, const QString& path, FileForm form, RxMem& table,
+               Progress* progress) {
+    LineReader reader(file, path);
+    LineFiller filler(numtext::decimalSeparator());
+    const qint64 total = file.size();
+    std::string_view line;
+    std::string_view bad;
+    qint64 lineNo = 0;
+    while (reader.next(line)) {
+        ++lineNo;
+        table.append();
+        RecordRef r = table.pending();
+        const bool ok = form == FileForm::Position ? filler.position(line, r, bad)
+                                                   : filler.separator(line, r, bad);
+        if (!ok) {
+            const int f = findField(u"nacion");
+            throw ConversionError(
+                QStringLiteral("No se pudo cargar el archivo «%1».\n\nLínea %2: el campo %3 "
+                               "tiene «%4», que no es un número entero válido. Corrija esa "
+                               "línea del archivo y vuelva a cargarlo.")
+                    .arg(shown(path))
+                    .arg(lineNo)
+                    .arg(QString::fromLatin1(kFields[f].name), cp1252::decode(bad)));
+        }
+        table.post();
+        if (progress && lineNo % kProgressEvery == 0 && !progress->update(reader.consumed(), total))
+            throw Cancelled();
+    }
+    if (progress) progress->update(total, total);
+}
+
+// ---- writing -------------------------------------------------------------
+
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && isBlankOrControl(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && isBlankOrControl(t.back()))
+        t.remove_suffix(1);
+    return t;
+}
+
+void appendFilled(std::string& out, std::string_view text, char fill, int width, bool left,
+                  bool dropBlanks) {
+    std::size_t len = text.size();
+    if (dropBlanks)
+        for (char c : text)
+            len -= c == ' ';
+    if (left && len < std::size_t(width)) out.append(std::size_t(width) - len, fill);
+    if (dropBlanks) {
+        for (char c : text)
+            if (c != ' ') out.push_back(c);
+    } else {
+        out.append(text);
+    }
+    if (!left && len < std::size_t(width)) out.append(std::size_t(width) - len, fill);
+}
+
+void appendPositioned(std::string& out, const FieldDef& def, std::string_view t) {
+    switch (def.writeRule) {
+    case WriteRule::Z:
+        appendFilled(out, t, '0', def.width, true, true);
+        break;
+    case WriteRule::B:
+        appendFilled(out, t, ' ', def.width, true, true);
+        break;
+    case WriteRule::T:
+        appendFilled(out, t, ' ', def.width, false, false);
+        break;
+    case WriteRule::H:
+        out.append(t);
+        break;
+    case WriteRule::D1:
+        if (t.empty() || t == "0")
+            out.append(std::size_t(def.width), ' ');
+        else
+            out.append(t);
+        break;
+    case WriteRule::D2:
+        if (t.empty())
+            out.append(std::size_t(def.width), ' ');
+        else
+            out.append(t);
+        break;
+    }
+}
+
+[[noreturn]] void refuse(const QString& path, int line, int field, const QString& why) {
+    throw IoError(QStringLiteral("No se creó el archivo «%1».\n\nLínea %2, campo %3: %4 "
+                                 "Corrija ese valor y vuelva a crear el archivo.")
+                      .arg(shown(path))
+                      .arg(line)
+                      .arg(QString::fromLatin1(kFields[field].name), why));
+}
+
+} // namespace
+
+void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
+    table.open();
+    try {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                              .arg(shown(path), readFailure(path)));
+        readLines(file, path, form, table, progress);
+    } catch (...) {
+        table.close();
+        throw;
+    }
+}
+
+void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
+    table.first();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
+                          .arg(shown(path), writeFailure(path, file.error())));
+
+    const char sep = numtext::decimalSeparator();
+    const int count = table.recordCount();
+    std::string out;
+    out.reserve(std::size_t(kChunk) + 4096);
+    char buf[numtext::kMaxNumberText];
+    auto flush = [&] {
+        if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
+            throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
+                              .arg(shown(path), writeFailure(path, file.error())));
+        out.clear();
+    };
+    for (int row = 0; row < count; ++row) {
+        const RecordView r = table.recordAt(row);
+        for (int f = 0; f < kFieldCount; ++f) {
+            const FieldDef& def = kFields[f];
+            std::string_view t = r.textForm(f, sep, buf);
+            if (def.kind == Kind::Text && t.find_first_of("\r\n") != std::string_view::npos)
+                refuse(path, row + 1, f, QStringLiteral("el texto contiene un salto de línea."));
+            if (form == FileForm::Position) {
+                appendPositioned(out, def, t);
+                continue;
+            }
+            if (!def.sepUntrimmed) t = trimmed(t);
+            if (t.find(';') != std::string_view::npos)
+                refuse(path, row + 1, f,
+                       QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
+                                      "separador partiría el campo en dos.")
+                           .arg(cp1252::decode(t)));
+            out.append(t);
+            if (f + 1 < kFieldCount) out.push_back(';');
+        }
+        out.append("\r\n");
+        if (out.size() >= std::size_t(kChunk)) flush();
+        if (progress && (row + 1) % kProgressEvery == 0 && !progress->update(row + 1, count))
+            throw Cancelled();
+    }
+    flush();
+    if (!file.commit())
+        throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
+                          .arg(shown(path), writeFailure(path, file.error())));
+    if (progress) progress->update(count, count);
+    table.last();
+}
+
+} // namespace solvanta

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "util/Progress.h"
+
+#include <QString>
+
+namespace solvanta {
+
+class RxMem;
+
+// The two forms of a declaration file: fields at fixed columns, or fields
+// separated by ";".
+enum class FileForm { Position = 0, Separator = 1 };
+
+// Opens the table afresh and reads every line of the file into it, field by
+// field by the load rules of the field table. On any failure the table is
+// left closed and empty and an Error names the file (and the line, when one
+// line is at fault). Progress counts bytes.
+void loadDeclaration(const QString& path, FileForm form, RxMem& table,
+                     Progress* progress = nullptr);
+
+// Writes every line of the table in the given form, each ending in CR LF.
+// The file appears only when the whole write succeeded: an existing file of
+// that name stays untouched otherwise. Stores a pending line first; leaves
+// the last line current. Progress counts lines.
+void writeDeclaration(const QString& path, FileForm form, RxMem& table,
+                      Progress* progress = nullptr);
+
+} // namespace solvanta

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QStringView>
+#include <array>
+
+// The 105 fields of a declaration line, in field order, with everything the
+// program needs to know about each one: its kind and size in the table, its
+// labels, its columns in the position form, and how it is read and written.
+// Reading, writing, the grid and the export walk this table.
+namespace solvanta {
+
+constexpr int kFieldCount = 105;
+constexpr int kPositionLineLength = 861;
+
+enum class Kind : unsigned char { Text, Number, Integer };
+
+// How the writer lays a field's text into its columns of the position form.
+enum class WriteRule : unsigned char {
+    Z,  // blanks removed, zero-filled on the left
+    B,  // blanks removed, blank-filled on the left
+    T,  // blank-filled on the right
+    H,  // unchanged
+    D1, // unchanged, or ten blanks when empty or "0"
+    D2, // unchanged, or ten blanks when empty
+};
+
+// How the loader stores a field's columns of the position form.
+enum class LoadRule : unsigned char {
+    Text,    // unchanged, blanks included
+    Whole0,  // whole number without leading zeros; "0" when it does not read
+    Whole00, // as Whole0, fallback "00"
+    Whole2,  // whole number zero-filled to two characters; fallback "00"
+    Decimal, // decimal number in its number text; "0" when it does not read
+    Rate,    // as Decimal, accepting "." and "," as the decimal separator
+    Rut,     // decimal number; the number 0 when it does not read
+    Integer, // given to the integer field as it is; no fallback
+};
+
+// How the loader stores a field's piece of the separator form.
+enum class SepRule : unsigned char {
+    Text,       // the piece unchanged
+    TextOrZero, // the piece, or "0" when it is empty
+    Number,     // the table's number conversion; the number 0 when refused
+    Rut,        // decimal number; the number 0 when it does not read
+    Integer,    // given to the integer field as it is; no fallback
+};
+
+enum class Align : unsigned char { Default, Right };
+
+struct FieldDef {
+    int number;             // 1..105
+    const char* name;       // as declared; matched without regard to case
+    Kind kind;
+    int size;               // characters, for text fields
+    const char16_t* label;  // display label ("[1]Rut")
+    int start;              // first column in the position form, 1-based
+    int width;              // columns in the position form
+    WriteRule writeRule;
+    LoadRule loadRule;
+    SepRule sepRule;
+    const char16_t* gridTitle; // title in the listing's grid ("[1] Rut")
+    int gridWidth;             // pixels; -1 for the default width
+    Align gridAlign;
+    bool gridTitleCentred;
+    bool sepUntrimmed; // written to the separator form without trimming
+
+    QStringView labelText() const { return QStringView(label); }
+    QStringView gridTitleText() const { return QStringView(gridTitle); }
+};
+
+extern const std::array<FieldDef, kFieldCount> kFields;
+
+// Index (0-based) of the field of that name, letter case ignored; -1 when the
+// declaration line has no such field.
+int findField(QStringView name);
+
+} // namespace solvanta

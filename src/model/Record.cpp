@@ -1,0 +1,127 @@
+#include "Record.h"
+
+#include "util/CodePage.h"
+#include "util/NumberText.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace solvanta {
+namespace {
+
+RecordLayout buildLayout() {
+    RecordLayout l{};
+    int bits = 0;
+    for (const FieldDef& f : kFields)
+        if (f.kind != Kind::Text) ++bits;
+    std::size_t offset = static_cast<std::size_t>((bits + 7) / 8);
+    bits = 0;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const FieldDef& f = kFields[i];
+        FieldSlot& s = l.fieldSlots[i];
+        s.offset = static_cast<std::uint16_t>(offset);
+        switch (f.kind) {
+        case Kind::Text:
+            s.nullBit = -1;
+            offset += 1 + static_cast<std::size_t>(f.size);
+            break;
+        case Kind::Number:
+            s.nullBit = static_cast<std::int16_t>(bits++);
+            offset += sizeof(double);
+            break;
+        case Kind::Integer:
+            s.nullBit = static_cast<std::int16_t>(bits++);
+            offset += sizeof(std::int32_t);
+            break;
+        }
+    }
+    l.size = offset;
+    return l;
+}
+
+} // namespace
+
+const RecordLayout& recordLayout() {
+    static const RecordLayout layout = buildLayout();
+    return layout;
+}
+
+bool RecordView::hasValue(int field) const {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    if (s.nullBit < 0) return data_[s.offset] != std::byte{0};
+    return (std::to_integer<unsigned>(data_[s.nullBit >> 3]) >> (s.nullBit & 7)) & 1u;
+}
+
+std::string_view RecordView::textBytes(int field) const {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    const auto* p = reinterpret_cast<const char*>(data_ + s.offset);
+    return {p + 1, static_cast<unsigned char>(p[0])};
+}
+
+double RecordView::number(int field) const {
+    if (!hasValue(field)) return 0;
+    double v;
+    std::memcpy(&v, data_ + recordLayout().fieldSlots[field].offset, sizeof v);
+    return v;
+}
+
+std::int32_t RecordView::integer(int field) const {
+    if (!hasValue(field)) return 0;
+    std::int32_t v;
+    std::memcpy(&v, data_ + recordLayout().fieldSlots[field].offset, sizeof v);
+    return v;
+}
+
+std::string_view RecordView::textForm(int field, char separator, char* buf) const {
+    switch (kFields[field].kind) {
+    case Kind::Text:
+        return textBytes(field);
+    case Kind::Number:
+        if (!hasValue(field)) return {};
+        return {buf, static_cast<std::size_t>(numtext::format(number(field), separator, buf))};
+    case Kind::Integer: {
+        if (!hasValue(field)) return {};
+        const auto r = std::to_chars(buf, buf + numtext::kMaxNumberText, integer(field));
+        return {buf, static_cast<std::size_t>(r.ptr - buf)};
+    }
+    }
+    return {};
+}
+
+QString RecordView::text(int field) const {
+    char buf[numtext::kMaxNumberText];
+    const std::string_view t = textForm(field, numtext::decimalSeparator(), buf);
+    return kFields[field].kind == Kind::Text ? cp1252::decode(t)
+                                             : QString::fromLatin1(t.data(), qsizetype(t.size()));
+}
+
+void RecordRef::setTextBytes(int field, std::string_view bytes) {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    const std::size_t n = std::min<std::size_t>(bytes.size(), kFields[field].size);
+    std::byte* p = mut() + s.offset;
+    p[0] = static_cast<std::byte>(n);
+    if (n) std::memcpy(p + 1, bytes.data(), n);
+}
+
+void RecordRef::setNumber(int field, double value) {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    std::memcpy(mut() + s.offset, &value, sizeof value);
+    mut()[s.nullBit >> 3] |= static_cast<std::byte>(1u << (s.nullBit & 7));
+}
+
+void RecordRef::setInteger(int field, std::int32_t value) {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    std::memcpy(mut() + s.offset, &value, sizeof value);
+    mut()[s.nullBit >> 3] |= static_cast<std::byte>(1u << (s.nullBit & 7));
+}
+
+void RecordRef::clear(int field) {
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    if (s.nullBit < 0) {
+        mut()[s.offset] = std::byte{0};
+        return;
+    }
+    mut()[s.nullBit >> 3] &= ~static_cast<std::byte>(1u << (s.nullBit & 7));
+}
+
+} // namespace solvanta

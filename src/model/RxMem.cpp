@@ -1,0 +1,386 @@
+#include "RxMem.h"
+
+#include "util/CodePage.h"
+#include "util/Errors.h"
+#include "util/NumberText.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace solvanta {
+namespace {
+
+constexpr unsigned kChunkShift = 10; // 1024 lines per block of storage
+constexpr std::uint32_t kChunkMask = (1u << kChunkShift) - 1;
+
+QString fieldName(int field) { return QString::fromLatin1(kFields[field].name); }
+
+} // namespace
+
+RxMem::RxMem() : recSize_(recordLayout().size) {}
+
+RxMem::~RxMem() = default;
+
+void RxMem::open() {
+    close();
+    state_ = State::Browse;
+}
+
+void RxMem::close() {
+    if (observer_) observer_->aboutToReset();
+    chunks_.clear();
+    slotCount_ = 0;
+    order_.clear();
+    order_.shrink_to_fit();
+    slotRow_.clear();
+    slotRow_.shrink_to_fit();
+    rowsKnown_ = 0;
+    cur_ = -1;
+    eof_ = true;
+    state_ = State::Inactive;
+    modified_ = false;
+    if (observer_) observer_->reset();
+}
+
+std::byte* RxMem::slotData(std::uint32_t slot) const {
+    return chunks_[slot >> kChunkShift].get() + (slot & kChunkMask) * recSize_;
+}
+
+std::uint32_t RxMem::newSlot() {
+    if ((slotCount_ & kChunkMask) == 0)
+        chunks_.emplace_back(new std::byte[recSize_ << kChunkShift]());
+    slotRow_.push_back(INT32_MAX); // row not known yet
+    return slotCount_++;
+}
+
+void RxMem::checkActive() const {
+    if (state_ == State::Inactive) throw TableError(QStringLiteral("La tabla no está abierta."));
+}
+
+void RxMem::checkCurrent() const {
+    checkActive();
+    if (cur_ < 0) throw TableError(QStringLiteral("No hay ninguna línea."));
+}
+
+RecordView RxMem::current() const {
+    checkCurrent();
+    return recordAt(cur_);
+}
+
+RecordRef RxMem::pending() {
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw TableError(QStringLiteral("La línea no está en edición."));
+    modified_ = true;
+    return RecordRef(slotData(order_[std::size_t(cur_)]));
+}
+
+RecordRef RxMem::writable(int field) {
+    if (field < 0 || field >= kFieldCount) throw FieldError(QStringLiteral("Campo inexistente."));
+    return pending();
+}
+
+// ---- sequence ------------------------------------------------------------
+
+void RxMem::insertAt(int row) {
+    const std::uint32_t slot = newSlot();
+    if (observer_) observer_->aboutToInsert(row);
+    order_.insert(order_.begin() + row, slot);
+    if (row == rowsKnown_ && row + 1 == recordCount()) {
+        slotRow_[slot] = row;
+        ++rowsKnown_;
+    } else {
+        rowsKnown_ = std::min(rowsKnown_, row);
+    }
+    cur_ = row;
+    eof_ = false;
+    state_ = State::Insert;
+    modified_ = false;
+    if (observer_) observer_->inserted(row);
+}
+
+void RxMem::removeAt(int row) {
+    if (observer_) observer_->aboutToRemove(row);
+    slotRow_[order_[std::size_t(row)]] = -1;
+    order_.erase(order_.begin() + row);
+    rowsKnown_ = std::min(rowsKnown_, row);
+    if (order_.empty()) {
+        cur_ = -1;
+        eof_ = true;
+    } else {
+        cur_ = std::min(row, recordCount() - 1);
+    }
+    if (observer_) observer_->removed(row);
+}
+
+void RxMem::dropInsert() {
+    state_ = State::Browse;
+    modified_ = false;
+    removeAt(cur_);
+}
+
+void RxMem::settle() {
+    if (state_ == State::Edit || state_ == State::Insert) {
+        if (modified_)
+            post();
+        else
+            cancel();
+    }
+}
+
+// ---- cursor --------------------------------------------------------------
+
+void RxMem::first() {
+    checkActive();
+    settle();
+    cur_ = order_.empty() ? -1 : 0;
+    eof_ = order_.empty();
+}
+
+void RxMem::next() {
+    checkActive();
+    settle();
+    if (cur_ + 1 < recordCount())
+        ++cur_;
+    else
+        eof_ = true;
+}
+
+void RxMem::prior() {
+    checkActive();
+    settle();
+    if (cur_ > 0) --cur_;
+    eof_ = order_.empty();
+}
+
+void RxMem::last() {
+    checkActive();
+    settle();
+    cur_ = recordCount() - 1;
+    eof_ = order_.empty();
+}
+
+void RxMem::moveTo(int row) {
+    checkActive();
+    settle();
+    if (order_.empty()) return;
+    cur_ = std::clamp(row, 0, recordCount() - 1);
+    eof_ = false;
+}
+
+// ---- states --------------------------------------------------------------
+
+void RxMem::append() {
+    checkActive();
+    settle();
+    insertAt(recordCount());
+}
+
+void RxMem::insert() {
+    checkActive();
+    settle();
+    insertAt(std::max(cur_, 0));
+}
+
+void RxMem::edit() {
+    checkActive();
+    if (state_ == State::Edit || state_ == State::Insert) return;
+    if (order_.empty()) {
+        insert();
+        return;
+    }
+    const std::byte* data = slotData(order_[std::size_t(cur_)]);
+    backup_.assign(data, data + recSize_);
+    state_ = State::Edit;
+    modified_ = false;
+}
+
+void RxMem::post() {
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    state_ = State::Browse;
+    modified_ = false;
+    if (observer_) observer_->changed(cur_);
+}
+
+void RxMem::cancel() {
+    if (state_ == State::Insert) {
+        dropInsert();
+    } else if (state_ == State::Edit) {
+        std::memcpy(slotData(order_[std::size_t(cur_)]), backup_.data(), recSize_);
+        state_ = State::Browse;
+        modified_ = false;
+        if (observer_) observer_->changed(cur_);
+    }
+}
+
+void RxMem::deleteRecord() {
+    checkActive();
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    cancel();
+    checkCurrent();
+    removeAt(cur_);
+}
+
+// ---- fields --------------------------------------------------------------
+
+int RxMem::fieldByName(QStringView name) {
+    const int i = findField(name);
+    if (i < 0)
+        throw FieldError(QStringLiteral("La línea de declaración no tiene el campo «%1».")
+                             .arg(name.toString()));
+    return i;
+}
+
+void RxMem::conversionError(int field, QStringView text, bool whole) {
+    throw ConversionError(
+        QStringLiteral("«%1» no es un número%2 válido para el campo %3.")
+            .arg(text.toString(), whole ? QStringLiteral(" entero") : QString(), fieldName(field)));
+}
+
+QString RxMem::asText(int field) const { return current().text(field); }
+
+void RxMem::setText(int field, QStringView text) {
+    switch (kFields[field].kind) {
+    case Kind::Text: {
+        const std::string bytes = cp1252::encode(text);
+        writable(field).setTextBytes(field, bytes);
+        return;
+    }
+    case Kind::Number: {
+        const auto v = numtext::parseDecimal(text);
+        if (!v) conversionError(field, text, false);
+        writable(field).setNumber(field, *v);
+        return;
+    }
+    case Kind::Integer: {
+        const auto v = numtext::parseWhole(text);
+        if (!v) conversionError(field, text, true);
+        writable(field).setInteger(field, *v);
+        return;
+    }
+    }
+}
+
+double RxMem::asNumber(int field) const {
+    const RecordView r = current();
+    switch (kFields[field].kind) {
+    case Kind::Number:
+        return r.number(field);
+    case Kind::Integer:
+        return r.integer(field);
+    case Kind::Text: {
+        const QString t = r.text(field);
+        const auto v = numtext::parseDecimal(t);
+        if (!v) conversionError(field, t, false);
+        return *v;
+    }
+    }
+    return 0;
+}
+
+void RxMem::setNumber(int field, double value) {
+    switch (kFields[field].kind) {
+    case Kind::Number:
+        writable(field).setNumber(field, value);
+        return;
+    case Kind::Integer:
+        writable(field).setInteger(field, static_cast<std::int32_t>(std::llround(value)));
+        return;
+    case Kind::Text: {
+        char buf[numtext::kMaxNumberText];
+        const int n = numtext::format(value, numtext::decimalSeparator(), buf);
+        writable(field).setTextBytes(field, std::string_view(buf, std::size_t(n)));
+        return;
+    }
+    }
+}
+
+QVariant RxMem::value(int field) const {
+    const RecordView r = current();
+    if (!r.hasValue(field)) return {};
+    switch (kFields[field].kind) {
+    case Kind::Text:
+        return r.text(field);
+    case Kind::Number:
+        return r.number(field);
+    case Kind::Integer:
+        return r.integer(field);
+    }
+    return {};
+}
+
+void RxMem::setValue(int field, const QVariant& value) {
+    if (value.isNull() || !value.isValid()) {
+        clear(field);
+    } else if (value.typeId() == QMetaType::QString) {
+        setText(field, value.toString());
+    } else {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (!ok) conversionError(field, value.toString(), false);
+        setNumber(field, d);
+    }
+}
+
+bool RxMem::isNull(int field) const { return !current().hasValue(field); }
+
+void RxMem::clear(int field) { writable(field).clear(field); }
+
+// ---- locate and bookmarks --------------------------------------------------
+
+bool RxMem::locate(int field, const QVariant& value) {
+    checkActive();
+    settle();
+    const int n = recordCount();
+    int found = -1;
+    if (kFields[field].kind == Kind::Text) {
+        const std::string wanted = cp1252::encode(value.toString());
+        for (int i = 0; i < n && found < 0; ++i)
+            if (recordAt(i).textBytes(field) == wanted) found = i;
+    } else {
+        std::optional<double> wanted;
+        if (value.typeId() == QMetaType::QString)
+            wanted = numtext::parseDecimal(value.toString());
+        else if (bool ok = false; value.isValid() && (value.toDouble(&ok), ok))
+            wanted = value.toDouble();
+        if (!wanted) return false;
+        const bool integer = kFields[field].kind == Kind::Integer;
+        for (int i = 0; i < n && found < 0; ++i) {
+            const RecordView r = recordAt(i);
+            if (r.hasValue(field) && (integer ? r.integer(field) : r.number(field)) == *wanted)
+                found = i;
+        }
+    }
+    if (found < 0) return false;
+    cur_ = found;
+    eof_ = false;
+    return true;
+}
+
+RxMem::Bookmark RxMem::bookmark() const {
+    if (cur_ < 0) return {};
+    return Bookmark{order_[std::size_t(cur_)]};
+}
+
+int RxMem::rowOf(Bookmark b) const {
+    if (b.isNull() || b.slot >= slotCount_) return -1;
+    const std::int32_t known = slotRow_[b.slot];
+    if (known < rowsKnown_) return known; // -1 for a deleted line
+    for (int i = rowsKnown_; i < recordCount(); ++i)
+        slotRow_[order_[std::size_t(i)]] = i;
+    rowsKnown_ = recordCount();
+    return slotRow_[b.slot];
+}
+
+void RxMem::gotoBookmark(Bookmark b) {
+    checkActive();
+    settle();
+    const int r = rowOf(b);
+    if (r < 0) throw TableError(QStringLiteral("La línea marcada ya no existe."));
+    cur_ = r;
+    eof_ = false;
+}
+
+} // namespace solvanta

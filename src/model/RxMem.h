@@ -1,0 +1,130 @@
+#pragma once
+
+#include "Record.h"
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace solvanta {
+
+// The declaration table: every line of the open file, in file order, with a
+// cursor and the browse, insert and edit states of a classic in-memory table.
+//
+// Moving the cursor (first, next, prior, last, moveTo, locate, gotoBookmark)
+// or starting another insert while a line is being inserted or edited stores
+// that line when something was assigned to it, and drops it otherwise.
+// Bookmarks stay valid while other lines are inserted or deleted.
+class RxMem {
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    struct Bookmark {
+        std::uint32_t slot = UINT32_MAX;
+        bool isNull() const { return slot == UINT32_MAX; }
+        bool operator==(const Bookmark&) const = default;
+    };
+
+    // Told about every change of the sequence of lines, so a view can follow.
+    class Observer {
+    public:
+        virtual ~Observer() = default;
+        virtual void aboutToInsert(int row) = 0;
+        virtual void inserted(int row) = 0;
+        virtual void aboutToRemove(int row) = 0;
+        virtual void removed(int row) = 0;
+        virtual void changed(int row) = 0;
+        virtual void aboutToReset() = 0;
+        virtual void reset() = 0;
+    };
+
+    RxMem();
+    ~RxMem();
+    RxMem(const RxMem&) = delete;
+    RxMem& operator=(const RxMem&) = delete;
+
+    void open();  // empty, with the 105 fields
+    void close(); // discards every line
+    bool isActive() const { return state_ != State::Inactive; }
+    State state() const { return state_; }
+    bool isModified() const { return modified_; }
+    void setObserver(Observer* observer) { observer_ = observer; }
+
+    int recordCount() const { return static_cast<int>(order_.size()); }
+    bool isEmpty() const { return order_.empty(); }
+    int recNo() const { return cur_ + 1; } // 1-based; 0 when empty
+    int row() const { return cur_; }       // 0-based; -1 when empty
+    bool eof() const { return eof_; }
+
+    void first();
+    void next();
+    void prior();
+    void last();
+    void moveTo(int row);
+
+    void append(); // empty line after the last one; insert state
+    void insert(); // empty line before the current one; insert state
+    void edit();   // edit state (insert state on an empty table)
+    void post();   // stores the line being inserted or edited
+    void cancel(); // drops the inserted line, or undoes the edits
+    void deleteRecord();
+
+    // Field of that name, letter case ignored; FieldError names an unknown one.
+    static int fieldByName(QStringView name);
+
+    // Field access on the current line. Assignments need the insert or edit
+    // state; a refused conversion throws ConversionError and leaves the field.
+    QString asText(int field) const;
+    void setText(int field, QStringView text);
+    double asNumber(int field) const;
+    void setNumber(int field, double value);
+    QVariant value(int field) const;
+    void setValue(int field, const QVariant& value);
+    bool isNull(int field) const;
+    void clear(int field);
+
+    // Moves to the first line whose field equals the value; false (and the
+    // cursor where it was) when there is none.
+    bool locate(int field, const QVariant& value);
+
+    Bookmark bookmark() const;
+    void gotoBookmark(Bookmark bookmark); // TableError when the line is gone
+    int rowOf(Bookmark bookmark) const;   // -1 when the line is gone
+
+    // Any line, without moving the cursor.
+    RecordView recordAt(int row) const { return RecordView(slotData(order_[std::size_t(row)])); }
+    QString textAt(int row, int field) const { return recordAt(row).text(field); }
+    RecordView current() const;
+
+    // The line being inserted or edited, for bulk fills; marks it modified.
+    RecordRef pending();
+
+private:
+    std::byte* slotData(std::uint32_t slot) const;
+    std::uint32_t newSlot();
+    void checkActive() const;
+    void checkCurrent() const;
+    RecordRef writable(int field);
+    void settle();       // store or drop a pending line before the cursor moves
+    void dropInsert();   // removes the line being inserted
+    void removeAt(int row);
+    void insertAt(int row);
+    [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
+
+    std::size_t recSize_;
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    std::uint32_t slotCount_ = 0;
+    std::vector<std::uint32_t> order_;      // slots in line order
+    mutable std::vector<std::int32_t> slotRow_; // row of each slot; -1 when deleted
+    mutable int rowsKnown_ = 0;             // slotRow_ is exact for rows below this
+    int cur_ = -1;
+    bool eof_ = true;
+    State state_ = State::Inactive;
+    bool modified_ = false;
+    std::vector<std::byte> backup_; // the line as it was before edit()
+    Observer* observer_ = nullptr;
+};
+
+} // namespace solvanta

@@ -1,0 +1,217 @@
+#include "NumberText.h"
+
+#include <QLocale>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace solvanta::numtext {
+namespace {
+
+char systemSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 0x80) return point[0].toLatin1();
+    return '.';
+}
+
+char g_separator = 0;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Latin-1 bytes of a text made only of characters that can be part of a
+// number; any other character makes the text no number at all.
+bool toBytes(QStringView text, std::string& out) {
+    out.resize(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x100) return false;
+        out[static_cast<std::size_t>(i)] = static_cast<char>(c);
+    }
+    return true;
+}
+
+} // namespace
+
+char decimalSeparator() {
+    if (g_separator == 0) g_separator = systemSeparator();
+    return g_separator;
+}
+
+void setDecimalSeparator(char separator) { g_separator = separator; }
+
+void useSystemDecimalSeparator() { g_separator = 0; }
+
+std::optional<double> parseDecimal(std::string_view s, char sep) {
+    std::size_t i = 0, n = s.size();
+    while (i < n && s[i] == ' ')
+        ++i;
+    while (n > i && s[n - 1] == ' ')
+        --n;
+    if (i == n) return std::nullopt;
+
+    bool negative = false;
+    if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
+
+    // Fast path: plain digits, exact in a double.
+    {
+        std::size_t j = i;
+        std::uint64_t v = 0;
+        while (j < n && isDigit(s[j]) && j - i < 15)
+            v = v * 10 + static_cast<unsigned>(s[j++] - '0');
+        if (j == n && j > i) {
+            const double d = static_cast<double>(v);
+            return negative ? -d : d;
+        }
+    }
+
+    char buf[512];
+    std::size_t len = 0;
+    auto put = [&](char c) {
+        if (len >= sizeof buf) return false;
+        buf[len++] = c;
+        return true;
+    };
+    int digits = 0;
+    bool seenSeparator = false;
+    for (; i < n; ++i) {
+        const char c = s[i];
+        if (isDigit(c)) {
+            ++digits;
+            if (!put(c)) return std::nullopt;
+        } else if (c == sep && !seenSeparator) {
+            seenSeparator = true;
+            if (!put('.')) return std::nullopt;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < n) {
+        if (s[i] != 'e' && s[i] != 'E') return std::nullopt;
+        if (!put('e')) return std::nullopt;
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-')) {
+            if (!put(s[i])) return std::nullopt;
+            ++i;
+        }
+        const std::size_t expStart = i;
+        for (; i < n && isDigit(s[i]); ++i)
+            if (!put(s[i])) return std::nullopt;
+        if (i == expStart || i != n) return std::nullopt;
+    }
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(buf, buf + len, value);
+    if (ec != std::errc() || ptr != buf + len || !std::isfinite(value)) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::optional<double> parseDecimal(QStringView text) {
+    std::string bytes;
+    if (!toBytes(text, bytes)) return std::nullopt;
+    return parseDecimal(bytes, decimalSeparator());
+}
+
+std::optional<std::int32_t> parseWhole(std::string_view s) {
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n && s[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i == n) return std::nullopt;
+    std::int64_t v = 0;
+    for (; i < n; ++i) {
+        if (!isDigit(s[i])) return std::nullopt;
+        v = v * 10 + (s[i] - '0');
+        if (v > 2147483648LL) return std::nullopt;
+    }
+    if (negative) v = -v;
+    if (v > INT32_MAX || v < INT32_MIN) return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+std::optional<std::int32_t> parseWhole(QStringView text) {
+    std::string bytes;
+    if (!toBytes(text, bytes)) return std::nullopt;
+    return parseWhole(bytes);
+}
+
+int format(double value, char sep, char* buf) {
+    if (std::isnan(value)) {
+        std::memcpy(buf, "NAN", 3);
+        return 3;
+    }
+    if (std::isinf(value)) {
+        if (value < 0) {
+            std::memcpy(buf, "-INF", 4);
+            return 4;
+        }
+        std::memcpy(buf, "INF", 3);
+        return 3;
+    }
+    if (value == 0) {
+        buf[0] = '0';
+        return 1;
+    }
+    // Whole values below 10^15: the digits themselves.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        const auto r = std::to_chars(buf, buf + kMaxNumberText, static_cast<std::int64_t>(value));
+        return static_cast<int>(r.ptr - buf);
+    }
+
+    // Round to 15 significant digits, then lay the digits out.
+    char sci[40];
+    const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const char* p = sci;
+    const char* end = r.ptr;
+    int len = 0;
+    if (*p == '-') {
+        buf[len++] = '-';
+        ++p;
+    }
+    char digits[16];
+    int nd = 0;
+    for (; p < end && *p != 'e'; ++p)
+        if (isDigit(*p)) digits[nd++] = *p;
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
+
+    if (exponent >= -5 && exponent < 15) {
+        if (exponent >= 0) {
+            for (int k = 0; k <= exponent; ++k)
+                buf[len++] = k < nd ? digits[k] : '0';
+            if (nd > exponent + 1) {
+                buf[len++] = sep;
+                for (int k = exponent + 1; k < nd; ++k)
+                    buf[len++] = digits[k];
+            }
+        } else {
+            buf[len++] = '0';
+            buf[len++] = sep;
+            for (int k = 0; k < -exponent - 1; ++k)
+                buf[len++] = '0';
+            for (int k = 0; k < nd; ++k)
+                buf[len++] = digits[k];
+        }
+        return len;
+    }
+    buf[len++] = digits[0];
+    if (nd > 1) {
+        buf[len++] = sep;
+        for (int k = 1; k < nd; ++k)
+            buf[len++] = digits[k];
+    }
+    buf[len++] = 'E';
+    const auto e = std::to_chars(buf + len, buf + kMaxNumberText, exponent);
+    return static_cast<int>(e.ptr - buf);
+}
+
+QString format(double value) {
+    char buf[kMaxNumberText];
+    const int n = format(value, decimalSeparator(), buf);
+    return QString::fromLatin1(buf, n);
+}
+
+} // namespace solvanta::numtext

@@ -1,0 +1,73 @@
+#include "StrUtil.h"
+
+#include "Errors.h"
+
+namespace solvanta {
+namespace {
+
+bool isCharacter(QChar c, const QString& character) {
+    return character.size() == 1 && c == character[0];
+}
+
+} // namespace
+
+bool ValidaRut(const QString& rut) {
+    const QString digits = QuitaCaracterLargo(rut, QStringLiteral("-"));
+    if (digits.isEmpty()) return true;
+    const qsizetype last = digits.size() - 1;
+    int sum = 0;
+    int factor = 2;
+    for (qsizetype i = last - 1; i >= 0; --i) {
+        sum += (static_cast<int>(digits[i].unicode()) - 48) * factor;
+        if (++factor == 8) factor = 2;
+    }
+    const int v = 11 - sum % 11;
+    QChar expected;
+    if (v >= 1 && v <= 9)
+        expected = QChar(u'0' + v);
+    else if (v == 10)
+        expected = QLatin1Char('K');
+    else
+        expected = QLatin1Char('0');
+    return digits[last] == expected;
+}
+
+QString RellenaIzquierda(const QString& text, const QString& fill, int width) {
+    const QString bare = QuitaCaracterLargo(text, QStringLiteral(" "));
+    QString out;
+    for (qsizetype i = bare.size(); i < width; ++i)
+        out += fill;
+    return out + bare;
+}
+
+QString RellenaDerecha(const QString& text, const QString& fill, int width) {
+    QString out = text;
+    for (qsizetype i = text.size(); i < width; ++i)
+        out += fill;
+    return out;
+}
+
+QString QuitaCaracterLargo(const QString& text, const QString& character) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (!isCharacter(c, character)) out += c;
+    return out;
+}
+
+QString ReemplazaCaracter(const QString& text, const QString& from, const QString& to) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (!isCharacter(c, from)) {
+            out += c;
+            continue;
+        }
+        if (to.isEmpty())
+            throw RangeError(QStringLiteral("No hay un carácter de reemplazo para «%1».").arg(from));
+        out += to[0];
+    }
+    return out;
+}
+
+} // namespace solvanta

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// Text helpers shared by the files, the editor and the code tables. Arguments
+// that stand for one character are texts: a character argument that is not
+// exactly one character long never matches anything.
+namespace solvanta {
+
+// True when the check character (the last one) fits the RUT digits before
+// it; '-' anywhere is ignored. An empty text is accepted.
+bool ValidaRut(const QString& rut);
+
+// The text without its blanks, preceded by the fill text as many times as it
+// is shorter than the width. Never cuts.
+QString RellenaIzquierda(const QString& text, const QString& fill, int width);
+
+// The text followed by the fill text as many times as it is shorter than the
+// width. Never cuts.
+QString RellenaDerecha(const QString& text, const QString& fill, int width);
+
+// The text without every occurrence of the character.
+QString QuitaCaracterLargo(const QString& text, const QString& character);
+
+// Every occurrence of the character replaced by the first character of the
+// replacement. Throws RangeError when a replacement is due and the
+// replacement text is empty.
+QString ReemplazaCaracter(const QString& text, const QString& from, const QString& to);
+
+} // namespace solvanta

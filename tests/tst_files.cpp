@@ -1,0 +1,457 @@
+// Reading and writing declaration files in both forms.
+//
+// The fixtures dos-lineas-{coma,punto}.{txt,csv} were laid out by hand from
+// the file layout: the same two lines by position and by separator, with the
+// comma or the period as decimal separator. The first line fills every field;
+// the second has empty dates, empty texts and zero amounts.
+
+#include "TestUtil.h"
+#include "files/DeclarationFile.h"
+#include "model/RxMem.h"
+#include "util/Errors.h"
+#include "util/NumberText.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+
+namespace {
+
+// A well-formed position line (the first fixture line) with some fields
+// replaced by the given columns. Each replacement must have the field's width.
+QByteArray positionLine(const QList<QPair<const char*, QByteArray>>& fields) {
+    QByteArray line = readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength);
+    for (const auto& [name, columns] : fields) {
+        const FieldDef& def = kFields[std::size_t(field(name))];
+        if (columns.size() != def.width) qFatal("fixture columns for %s have the wrong width", name);
+        line.replace(def.start - 1, def.width, columns);
+    }
+    return line;
+}
+
+QStringList fileNames(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp_;
+    QString path(const char* name) const { return tmp_.filePath(QLatin1StringView(name)); }
+
+    // Loads the bytes as a file of the given form.
+    void load(const QByteArray& bytes, FileForm form, RxMem& table) {
+        const QString p = path("entrada.txt");
+        QVERIFY(writeAll(p, bytes));
+        loadDeclaration(p, form, table);
+    }
+
+private slots:
+    void init() { numtext::setDecimalSeparator(','); }
+
+    void fixturesAgree_data() {
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("comma") << ',' << QStringLiteral("dos-lineas-coma");
+        QTest::newRow("period") << '.' << QStringLiteral("dos-lineas-punto");
+    }
+
+    // Every load and write rule at once: each form read and written in each
+    // form gives exactly the fixture of that form.
+    void fixturesAgree() {
+        QFETCH(char, separator);
+        QFETCH(QString, fixture);
+        numtext::setDecimalSeparator(separator);
+        const QString pos = dataFile("") + fixture + QLatin1String(".txt");
+        const QString csv = dataFile("") + fixture + QLatin1String(".csv");
+        const QString out = path("salida.txt");
+        RxMem table;
+
+        loadDeclaration(pos, FileForm::Position, table);
+        QCOMPARE(table.recordCount(), 2);
+        writeDeclaration(out, FileForm::Position, table);
+        QCOMPARE(readAll(out), readAll(pos));
+        writeDeclaration(out, FileForm::Separator, table);
+        QCOMPARE(readAll(out), readAll(csv));
+
+        loadDeclaration(csv, FileForm::Separator, table);
+        QCOMPARE(table.recordCount(), 2);
+        writeDeclaration(out, FileForm::Separator, table);
+        QCOMPARE(readAll(out), readAll(csv));
+        writeDeclaration(out, FileForm::Position, table);
+        QCOMPARE(readAll(out), readAll(pos));
+        QCOMPARE(table.recNo(), 2); // the last line is current after a write
+    }
+
+    void positionRules_data() {
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("columns");
+        QTest::addColumn<QString>("stored");
+
+        auto row = [](const char* tag, char sep, const char* name, const char* columns, const char* stored) {
+            QTest::newRow(tag) << sep << QByteArray(name) << cp(QString::fromUtf8(columns)) << QString::fromUtf8(stored);
+        };
+        row("whole2 keeps two digits", ',', "tipo_pago", "05", "05");
+        row("whole2 fallback", ',', "tipo_pago", "5 ", "00");
+        row("whole drops zeros", ',', "cod_mov", "05", "5");
+        row("whole fallback 00", ',', "dias_trab", "  ", "00");
+        row("trailing blank is no whole number", ',', "inst_apvi", "12 ", "0");
+        row("leading blanks read", ',', "inst_apvi", " 12", "12");
+        row("whole into number field", ',', "asig_fam", "001234", "1234");
+        row("amount", ',', "impo_afp", "00123456", "123456");
+        row("amount with blanks", ',', "impo_afp", "        ", "0");
+        row("negative amount is no number", ',', "impo_afp", "000-1234", "0");
+        row("rut", ',', "rut", "00012345678", "12345678");
+        row("rut blanks", ',', "rut", "           ", "0");
+        row("rate with period, comma locale", ',', "tasa_pac_afp", "04.50", "4,5");
+        row("rate with comma, comma locale", ',', "tasa_pac_afp", "04,50", "4,5");
+        row("rate with period, period locale", '.', "tasa_pac_afp", "04.50", "4.5");
+        row("rate with comma, period locale", '.', "tasa_pac_afp", "04,50", "4.5");
+        row("rate number field", '.', "cot_pactada", "000004,5", "4.5");
+        row("rate with two separators", ',', "tasa_ex_caja", "1.2,5", "0");
+        row("decimal takes only the locale's", ',', "porc_trab_pesado", "04.50", "0");
+        row("decimal comma", ',', "porc_trab_pesado", "04,50", "4,5");
+        row("decimal period", '.', "porc_trab_pesado", "04.50", "4.5");
+        row("decimal into text field", ',', "rut_afi_volun", "00012345678", "12345678");
+        row("decimal text fallback", ',', "cod_sucur_ccaf", "                    ", "0");
+        row("text keeps blanks", ',', "ape_pat", "  ÑANDÚ                       ", "  ÑANDÚ                       ");
+        row("one-column text", ',', "dv", " ", " ");
+    }
+
+    void positionRules() {
+        QFETCH(char, separator);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, columns);
+        QFETCH(QString, stored);
+        numtext::setDecimalSeparator(separator);
+        RxMem table;
+        load(positionLine({{name.constData(), columns}}), FileForm::Position, table);
+        QCOMPARE(table.recordCount(), 1);
+        QCOMPARE(table.asText(field(name.constData())), stored);
+    }
+
+    // A short line gives the columns it has; later fields are empty or take
+    // their fallback.
+    void shortPositionLine() {
+        QByteArray line = positionLine({{"ahorro_afp", "12345678"}}).left(200);
+        RxMem table;
+        load(line + "\r\n", FileForm::Position, table);
+        QCOMPARE(table.asText(field("ahorro_afp")), QStringLiteral("12"));
+        QCOMPARE(table.asText(field("sust_afp")), QStringLiteral("0"));
+        QCOMPARE(table.asText(field("tasa_pac_afp")), QStringLiteral("0"));
+        QCOMPARE(table.asText(field("num_per_sust")), QStringLiteral("0"));
+        QCOMPARE(table.asText(field("per_desde_sust")), QString());
+        QCOMPARE(table.asText(field("centro_costo")), QString());
+    }
+
+    void lineEnds_data() {
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("CR LF") << QByteArray("\r\n@\r\n") << 2;
+        QTest::newRow("LF") << QByteArray("\n@\n") << 2;
+        QTest::newRow("no final line end") << QByteArray("\r\n@") << 2;
+        QTest::newRow("Ctrl+Z ends the file") << QByteArray("\r\n\x1A" "garbage\r\n\r\n") << 1;
+        QTest::newRow("Ctrl+Z inside the last line") << QByteArray("\r\n@\x1A\r\n\r\n") << 2;
+    }
+
+    // "@" stands for a copy of the first line.
+    void lineEnds() {
+        QFETCH(QByteArray, tail);
+        QFETCH(int, lines);
+        const QByteArray line = positionLine({});
+        QByteArray bytes = line + tail;
+        bytes.replace("@", line);
+        RxMem table;
+        load(bytes, FileForm::Position, table);
+        QCOMPARE(table.recordCount(), lines);
+        for (int r = 0; r < lines; ++r)
+            QCOMPARE(table.textAt(r, field("centro_costo")), QStringLiteral("SUCURSAL ÑUÑOA      "));
+    }
+
+    // A CR on its own is dropped: the columns after it move one to the left.
+    void loneCarriageReturnDropped() {
+        QByteArray line = positionLine({});
+        line.insert(12, '\r'); // just before ape_pat
+        RxMem table;
+        load(line, FileForm::Position, table);
+        QCOMPARE(table.asText(field("ape_pat")).trimmed(), QStringLiteral("MUÑOZ"));
+    }
+
+    void badNacionStopsTheLoad_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("where");
+        const QByteArray good = positionLine({});
+        QTest::newRow("empty last line") << 0 << QByteArray(good + "\r\n" + good + "\r\n\r\n") << QStringLiteral("Línea 3");
+        QTest::newRow("letter in column 104") << 0 << QByteArray(good + "\r\n" + positionLine({{"nacion", "X"}})) << QStringLiteral("Línea 2");
+        QTest::newRow("line shorter than 104") << 0 << good.left(103) << QStringLiteral("Línea 1");
+        QTest::newRow("separator, empty piece") << 1 << QByteArray("1;2;3;4;5;6;;8") << QStringLiteral("Línea 1");
+    }
+
+    // nacion has no fallback: the load stops, names the file, the line and the
+    // field, and leaves no lines behind.
+    void badNacionStopsTheLoad() {
+        QFETCH(int, form);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, where);
+        RxMem table;
+        const QString p = path("mala línea.txt");
+        QVERIFY(writeAll(p, bytes));
+        try {
+            loadDeclaration(p, FileForm(form), table);
+            QFAIL("the load did not stop");
+        } catch (const ConversionError& e) {
+            QVERIFY2(e.message().contains(QDir::toNativeSeparators(p)), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(where + QLatin1Char(':')), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QLatin1String("nacion")), qPrintable(e.message()));
+        }
+        QVERIFY(!table.isActive());
+        QCOMPARE(table.recordCount(), 0);
+    }
+
+    void unreadableFile() {
+        RxMem table;
+        const QString missing = path("no existe.txt");
+        QVERIFY_THROWS_EXCEPTION(IoError, loadDeclaration(missing, FileForm::Position, table));
+        try {
+            loadDeclaration(missing, FileForm::Position, table);
+        } catch (const IoError& e) {
+            QVERIFY(e.message().contains(QDir::toNativeSeparators(missing)));
+            QVERIFY(e.message().contains(QStringLiteral("no existe")));
+        }
+        QVERIFY_THROWS_EXCEPTION(IoError, loadDeclaration(tmp_.path(), FileForm::Position, table));
+        QCOMPARE(table.recordCount(), 0);
+    }
+
+    void separatorPieces() {
+        RxMem table;
+        QByteArray full = readAll(dataFile("dos-lineas-coma.csv"));
+        const QByteArray first = full.left(full.indexOf("\r\n"));
+        load("12345678;5;A;B;C;M;0\r\n" + first + ";\r\n" + first + "\r\n"
+             "1;;;;;;1;05;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;\r\n",
+             FileForm::Separator, table);
+        QCOMPARE(table.recordCount(), 4);
+
+        // Seven pieces: fields 7 to 105 all get the last piece.
+        QCOMPARE(table.textAt(0, field("nacion")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(0, field("tipo_pago")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(0, field("impo_afp")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(0, field("centro_costo")), QStringLiteral("0"));
+
+        // A ";" after the 105th piece changes nothing.
+        for (int f = 0; f < kFieldCount; ++f)
+            QCOMPARE(table.textAt(1, f), table.textAt(2, f));
+
+        // Empty pieces: 0 for numbers, "0" for the two counts, empty text
+        // elsewhere; codes keep their zeros.
+        QCOMPARE(table.textAt(3, field("impo_afp")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(3, field("tipo_trab")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(3, field("dias_trab")), QStringLiteral("0"));
+        QCOMPARE(table.textAt(3, field("ape_pat")), QString());
+        QCOMPARE(table.textAt(3, field("tipo_pago")), QStringLiteral("05"));
+    }
+
+    void separatorNumbers_data() {
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<QByteArray>("piece");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("plain") << ',' << QByteArray("1234") << QStringLiteral("1234");
+        QTest::newRow("zeros") << ',' << QByteArray("00012") << QStringLiteral("12");
+        QTest::newRow("blanks") << ',' << QByteArray(" 12 ") << QStringLiteral("12");
+        QTest::newRow("locale comma") << ',' << QByteArray("4,5") << QStringLiteral("4,5");
+        QTest::newRow("other separator refused") << ',' << QByteArray("4.5") << QStringLiteral("0");
+        QTest::newRow("locale period") << '.' << QByteArray("4.5") << QStringLiteral("4.5");
+        QTest::newRow("letters") << ',' << QByteArray("12a") << QStringLiteral("0");
+        QTest::newRow("negative") << ',' << QByteArray("-1234") << QStringLiteral("-1234");
+    }
+
+    void separatorNumbers() {
+        QFETCH(char, separator);
+        QFETCH(QByteArray, piece);
+        QFETCH(QString, stored);
+        numtext::setDecimalSeparator(separator);
+        RxMem table;
+        QByteArray line = "1;K;A;B;C;M;0;01;;;;;;;;;;;;;;;;;;;" + piece;
+        load(line, FileForm::Separator, table); // impo_afp is the 27th piece; the rest repeat it
+        QCOMPARE(table.asText(field("impo_afp")), stored);
+        QCOMPARE(table.asText(field("rut")), QStringLiteral("1"));
+    }
+
+    void writePositionRules_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("written");
+        auto row = [](const char* tag, const char* name, const char* value, const char* written) {
+            QTest::newRow(tag) << QByteArray(name) << QString::fromUtf8(value) << QByteArray(written);
+        };
+        row("Z amount", "impo_afp", "1234", "00001234");
+        row("Z negative", "impo_afp", "-1234", "000-1234");
+        row("Z too long", "impo_afp", "123456789", "123456789");
+        row("Z empty amount", "impo_afp", "", "00000000");
+        row("Z code", "cod_mov", "5", "05");
+        row("Z rate", "tasa_pac_afp", "4,5", "004,5");
+        row("Z period empty", "remu_hasta", "", "000000");
+        row("Z blanks removed", "remu_desde", " 32024", "032024");
+        row("B date empty", "per_desde_sust", "", "          ");
+        row("B check digit empty", "dv_pag_subs", "", " ");
+        row("T", "cod_sucur_ccaf", "15000", "15000               ");
+        row("H empty", "dv", "", "");
+        row("D1 zero", "Fecha_Desde", "0", "          ");
+        row("D1 empty", "Fecha_Desde", "", "          ");
+        row("D1 short", "Fecha_Desde", "1-1-2024", "1-1-2024");
+        row("D2 zero", "fec_desde_volun", "0", "0");
+        row("D2 empty", "fec_desde_volun", "", "          ");
+    }
+
+    // Fields are laid out in order, so the written columns are the ones that
+    // start at the field's column and run until the next field's value.
+    void writePositionRules() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, written);
+        const int f = field(name.constData());
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        table.first();
+        table.edit();
+        if (value.isEmpty())
+            table.clear(f);
+        else
+            table.setText(f, value);
+        table.post();
+        const QString out = path("salida.txt");
+        writeDeclaration(out, FileForm::Position, table);
+        const QByteArray original = readAll(dataFile("dos-lineas-coma.txt"));
+        const QByteArray line = readAll(out).left(readAll(out).indexOf("\r\n"));
+        const FieldDef& def = kFields[std::size_t(f)];
+        const int tail = kPositionLineLength - (def.start - 1 + def.width);
+        QCOMPARE(line.size(), kPositionLineLength - def.width + written.size());
+        QCOMPARE(line.left(def.start - 1), original.left(def.start - 1));
+        QCOMPARE(line.mid(def.start - 1, written.size()), written);
+        QCOMPARE(line.right(tail), original.left(kPositionLineLength).right(tail));
+    }
+
+    void writeEmptyAndBlankLines() {
+        RxMem table;
+        table.open();
+        const QString out = path("salida.txt");
+        writeDeclaration(out, FileForm::Position, table);
+        QCOMPARE(readAll(out), QByteArray());
+        table.append();
+        table.post();
+        writeDeclaration(out, FileForm::Separator, table);
+        QCOMPARE(readAll(out), QByteArray(104, ';') + "\r\n");
+    }
+
+    // Blanks and control characters go from both ends of every piece but dv.
+    void writeSeparatorTrims() {
+        RxMem table;
+        table.open();
+        table.append();
+        table.setText(field("dv"), QStringLiteral(" "));
+        table.setText(field("ape_pat"), QStringLiteral("\t PÉREZ  "));
+        table.setText(field("centro_costo"), QStringLiteral("  CENTRO 1 "));
+        table.post();
+        const QString out = path("salida.csv");
+        writeDeclaration(out, FileForm::Separator, table);
+        const QList<QByteArray> pieces = readAll(out).chopped(2).split(';');
+        QCOMPARE(pieces.size(), kFieldCount);
+        QCOMPARE(pieces[1], QByteArray(" "));
+        QCOMPARE(pieces[2], cp(QStringLiteral("PÉREZ")));
+        QCOMPARE(pieces[104], QByteArray("CENTRO 1"));
+    }
+
+    void writeRefusesBreakingValues_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("semicolon, separator form") << 1 << QStringLiteral("A;B");
+        QTest::newRow("line feed, separator form") << 1 << QStringLiteral("A\nB");
+        QTest::newRow("carriage return, position form") << 0 << QStringLiteral("A\rB");
+    }
+
+    // A value that would shift every later field stops the write with the
+    // line and field named; the existing file stays as it was and no
+    // temporary file is left behind.
+    void writeRefusesBreakingValues() {
+        QFETCH(int, form);
+        QFETCH(QString, value);
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        table.last();
+        table.edit();
+        table.setText(field("nombres"), value);
+        table.post();
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        try {
+            writeDeclaration(out, FileForm(form), table);
+            QFAIL("the write did not stop");
+        } catch (const IoError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("Línea 2, campo nombres")), qPrintable(e.message()));
+        }
+        QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+    }
+
+    void writeToMissingFolder() {
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        const QString out = path("no-existe/Solvanta.txt");
+        try {
+            writeDeclaration(out, FileForm::Position, table);
+            QFAIL("the write did not fail");
+        } catch (const IoError& e) {
+            QVERIFY(e.message().contains(QDir::toNativeSeparators(out)));
+        }
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(table.recordCount(), 2);
+    }
+
+    // Writing over the file that was loaded replaces it whole.
+    void writeOverTheLoadedFile() {
+        const QString p = path("propio.txt");
+        QVERIFY(writeAll(p, readAll(dataFile("dos-lineas-coma.txt"))));
+        RxMem table;
+        loadDeclaration(p, FileForm::Position, table);
+        writeDeclaration(p, FileForm::Separator, table);
+        QCOMPARE(readAll(p), readAll(dataFile("dos-lineas-coma.csv")));
+    }
+
+    // A line being edited is stored before the write.
+    void writeStoresPendingLine() {
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        table.first();
+        table.edit();
+        table.setText(field("sexo"), QStringLiteral("F"));
+        const QString out = path("salida.csv");
+        writeDeclaration(out, FileForm::Separator, table);
+        QCOMPARE(table.state(), RxMem::State::Browse);
+        QVERIFY(readAll(out).startsWith("12345678;5;MU\xD1OZ;PE\xD1" "A IB\xC1\xD1" "EZ;JOS\xC9 MAR\xCD" "A;F;"));
+    }
+
+    void cancelledProgressWritesNothing() {
+        struct Stop : Progress {
+            bool update(qint64, qint64) override { return false; }
+        } stop;
+        RxMem table;
+        table.open();
+        for (int i = 0; i < 3000; ++i) {
+            table.append();
+            table.post();
+        }
+        const QString out = path("cancelado.txt");
+        QVERIFY_THROWS_EXCEPTION(Cancelled, writeDeclaration(out, FileForm::Position, table, &stop));
+        QVERIFY(!QFile::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFiles)
+#include "tst_files.moc"
