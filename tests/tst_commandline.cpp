@@ -1,0 +1,112 @@
+// The command line of the editor, run as users run it.
+
+#include "TestUtil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace testutil;
+
+namespace {
+
+struct Run {
+    int status;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8")) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LC_NUMERIC"));
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SOLVANTA_EDITOR_EXE), args);
+    if (!p.waitForFinished(60000)) return {-1, {}, {}};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+
+private slots:
+    void helpAndVersion() {
+        const Run version = run({QStringLiteral("--version")});
+        QCOMPARE(version.status, 0);
+        QVERIFY(version.out.contains(QLatin1String("3.0")));
+        const Run help = run({QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains(QLatin1String("convert --from position|separator --to position|separator")));
+        QVERIFY(help.err.isEmpty());
+    }
+
+    void wrongUsage_data() {
+        QTest::addColumn<QStringList>("args");
+        const QString in = dataFile("dos-lineas-coma.txt");
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("convertir")};
+        QTest::newRow("unknown form") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("csv"), QStringLiteral("--to"), QStringLiteral("position"), in, QStringLiteral("x")};
+        QTest::newRow("missing --to") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), in, QStringLiteral("x")};
+        QTest::newRow("one file") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), in};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("convert"), QStringLiteral("--rapido")};
+        QTest::newRow("form missing at the end") << QStringList{QStringLiteral("convert"), QStringLiteral("--from")};
+    }
+
+    void wrongUsage() {
+        QFETCH(QStringList, args);
+        const Run r = run(args);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains(QLatin1String("Uso:")));
+    }
+
+    void convert_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("es_CL position to separator") << QStringLiteral("es_CL.UTF-8") << QStringLiteral("position") << QStringLiteral("separator") << dataFile("dos-lineas-coma.txt") << dataFile("dos-lineas-coma.csv");
+        QTest::newRow("es_CL separator to position") << QStringLiteral("es_CL.UTF-8") << QStringLiteral("separator") << QStringLiteral("position") << dataFile("dos-lineas-coma.csv") << dataFile("dos-lineas-coma.txt");
+        QTest::newRow("C position to separator") << QStringLiteral("C.UTF-8") << QStringLiteral("position") << QStringLiteral("separator") << dataFile("dos-lineas-punto.txt") << dataFile("dos-lineas-punto.csv");
+        QTest::newRow("en_US separator to position") << QStringLiteral("en_US.UTF-8") << QStringLiteral("separator") << QStringLiteral("position") << dataFile("dos-lineas-punto.csv") << dataFile("dos-lineas-punto.txt");
+    }
+
+    // The decimal separator comes from the user's locale.
+    void convert() {
+        QFETCH(QString, locale);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        const QString out = tmp_.filePath(QStringLiteral("salida.txt"));
+        const Run r = run({QStringLiteral("convert"), QStringLiteral("--from"), from, QStringLiteral("--to"), to, input, out}, locale);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(out), readAll(expected));
+    }
+
+    void failuresExitWithOne() {
+        const QString missing = tmp_.filePath(QStringLiteral("no-hay.txt"));
+        const QString out = tmp_.filePath(QStringLiteral("no-creado.txt"));
+        Run r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), missing, out});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(missing));
+        QVERIFY(r.err.contains(QStringLiteral("no existe")));
+        QVERIFY(!QFile::exists(out));
+
+        const QString bad = tmp_.filePath(QStringLiteral("mala.txt"));
+        QVERIFY(writeAll(bad, readAll(dataFile("dos-lineas-coma.txt")) + "\r\n"));
+        r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), bad, out});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("Línea 3")));
+        QVERIFY(!QFile::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
