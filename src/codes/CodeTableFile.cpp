@@ -48,8 +48,12 @@ void writeIni(const QString& path, const IniText& ini) {
         const std::string s = cp1252::encode(text);
         bytes = QByteArray(s.data(), qsizetype(s.size()));
     }
+    // commit() does not notice when the last buffered bytes fail to reach the
+    // disk (it would replace the file with a cut copy and report success), so
+    // the buffer is flushed and checked first.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         throw IoError(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
 }
 

@@ -1,0 +1,441 @@
+// Tests of the code-table file: reading a section's keys, erasing a section,
+// writing one entry, replacing a whole code list, both encodings, and what a
+// failed write does.
+
+#include "codes/CodeTableFile.h"
+#include "util/Errors.h"
+
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace solvanta;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The bytes of a UTF-16LE file with its byte-order mark, built here byte by
+// byte so that the expectation does not depend on the machine's byte order.
+QByteArray utf16le(const QString& text) {
+    QByteArray out("\xFF\xFE", 2);
+    for (QChar c : text) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    return out;
+}
+
+// Windows-1252 bytes of a text whose letters are ASCII or Latin-1 (where the
+// two code pages agree); any other letter becomes '?'.
+QByteArray latin1(const QString& text) {
+    return text.toLatin1();
+}
+
+#ifdef Q_OS_UNIX
+// While alive, no file of this process may grow beyond 0 bytes: every write
+// to a file fails, whatever the user's rights (tests may run as root, for
+// whom permission bits stop nothing).
+class NoFileGrowth {
+public:
+    NoFileGrowth() {
+        ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
+        if (!ok_) return;
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = old_;
+        none.rlim_cur = 0;
+        ok_ = setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    ~NoFileGrowth() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = SIG_DFL;
+    bool ok_ = false;
+};
+#endif
+
+} // namespace
+
+class TstCodeTable : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void defaultPathIsBesideTheExecutable();
+
+    void readSection_data();
+    void readSection();
+    void missingFileReadsEmptyAndStaysMissing();
+    void nothingIsCached();
+
+    void eraseSection_data();
+    void eraseSection();
+
+    void writeEntry_data();
+    void writeEntry();
+
+    void replaceSection_data();
+    void replaceSection();
+
+    void keepsEncodingAndAccents_data();
+    void keepsEncodingAndAccents();
+
+    void unwritableFolder_data();
+    void unwritableFolder();
+    void failedWriteKeepsFile_data();
+    void failedWriteKeepsFile();
+
+private:
+    QString path() const { return dir_->filePath(u"Solvanta.cfg"_s); }
+    void put(const QByteArray& bytes) const;
+    QByteArray contents() const;
+
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TstCodeTable::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TstCodeTable::put(const QByteArray& bytes) const {
+    QFile f(path());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray TstCodeTable::contents() const {
+    QFile f(path());
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void TstCodeTable::defaultPathIsBesideTheExecutable() {
+    const QDir exeDir = QFileInfo(QCoreApplication::applicationFilePath()).absoluteDir();
+    QCOMPARE(QFileInfo(CodeTableFile().path()).absoluteFilePath(),
+             exeDir.absoluteFilePath(u"Solvanta.cfg"_s));
+}
+
+// ------------------------------------------------------------------ reading
+
+void TstCodeTable::readSection_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray file = "; listas de codigos\r\n"
+                            "antes=1\r\n"
+                            "[TipoPago]\r\n"
+                            "01 Remuneraciones del mes=0\r\n"
+                            "; comentario\r\n"
+                            "\r\n"
+                            "02 Gratificaciones=1\r\n"
+                            "[Vacia]\r\n"
+                            "\r\n"
+                            "[CCAF]\r\n"
+                            "03 Los Andes=5\r\n"
+                            "   01 La Araucana   =  2  \r\n"
+                            "05 Sin valor\r\n"
+                            "10 A=B=C\r\n";
+    const QStringList tipoPago{u"01 Remuneraciones del mes"_s, u"02 Gratificaciones"_s};
+
+    QTest::newRow("file order, comments and blank lines skipped")
+        << file << u"TipoPago"_s << tipoPago;
+    QTest::newRow("name in small letters") << file << u"tipopago"_s << tipoPago;
+    QTest::newRow("name in capitals") << file << u"TIPOPAGO"_s << tipoPago;
+    QTest::newRow("keys unsorted, trimmed, cut at the first =")
+        << file << u"CCAF"_s
+        << QStringList{u"03 Los Andes"_s, u"01 La Araucana"_s, u"05 Sin valor"_s, u"10 A"_s};
+    QTest::newRow("section without entries") << file << u"Vacia"_s << QStringList{};
+    QTest::newRow("missing section") << file << u"Mutual"_s << QStringList{};
+    QTest::newRow("header in other letter case")
+        << QByteArray("[tipopago]\r\n01 Uno=0\r\n") << u"TipoPago"_s << QStringList{u"01 Uno"_s};
+    QTest::newRow("LF and lone CR line ends")
+        << QByteArray("[A]\n1 Uno=0\r2 Dos=1\r\n3 Tres=2") << u"A"_s
+        << QStringList{u"1 Uno"_s, u"2 Dos"_s, u"3 Tres"_s};
+    QTest::newRow("empty file") << QByteArray() << u"A"_s << QStringList{};
+}
+
+void TstCodeTable::readSection() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, section);
+    QFETCH(QStringList, expected);
+
+    put(file);
+    QCOMPARE(CodeTableFile(path()).readSection(section), expected);
+    QCOMPARE(contents(), file);
+}
+
+void TstCodeTable::missingFileReadsEmptyAndStaysMissing() {
+    CodeTableFile table(path());
+    QCOMPARE(table.readSection(u"TipoPago"_s), QStringList{});
+    table.eraseSection(u"TipoPago"_s);
+    table.replaceSection(u"TipoPago"_s, {});
+    QVERIFY(!QFile::exists(path()));
+}
+
+void TstCodeTable::nothingIsCached() {
+    CodeTableFile reader(path());
+    put("[A]\r\n01 Uno=0\r\n");
+    QCOMPARE(reader.readSection(u"A"_s), QStringList{u"01 Uno"_s});
+
+    put("[A]\r\n02 Dos=0\r\n");
+    QCOMPARE(reader.readSection(u"A"_s), QStringList{u"02 Dos"_s});
+
+    CodeTableFile(path()).writeEntry(u"A"_s, u"03 Tres"_s, u"1"_s);
+    QCOMPARE(reader.readSection(u"A"_s), (QStringList{u"02 Dos"_s, u"03 Tres"_s}));
+}
+
+// ------------------------------------------------------------------ erasing
+
+void TstCodeTable::eraseSection_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray abc = "[A]\r\na=0\r\n[B]\r\nb=0\r\nbb=1\r\n[C]\r\nc=0\r\n";
+    QTest::newRow("middle") << abc << u"B"_s << QByteArray("[A]\r\na=0\r\n[C]\r\nc=0\r\n");
+    QTest::newRow("first, name in small letters")
+        << abc << u"a"_s << QByteArray("[B]\r\nb=0\r\nbb=1\r\n[C]\r\nc=0\r\n");
+    QTest::newRow("last") << abc << u"C"_s << QByteArray("[A]\r\na=0\r\n[B]\r\nb=0\r\nbb=1\r\n");
+    QTest::newRow("only section leaves an empty file")
+        << QByteArray("[A]\r\na=0\r\n") << u"A"_s << QByteArray();
+    QTest::newRow("every header of that name")
+        << QByteArray("[A]\r\na=0\r\n[B]\r\nb=0\r\n[a]\r\nx=1\r\n") << u"A"_s
+        << QByteArray("[B]\r\nb=0\r\n");
+    QTest::newRow("rewritten with CR LF")
+        << QByteArray("[A]\na=0\n[B]\nb=0\n") << u"A"_s << QByteArray("[B]\r\nb=0\r\n");
+    QTest::newRow("missing section leaves the file alone")
+        << QByteArray("[A]\na=0\n") << u"Z"_s << QByteArray("[A]\na=0\n");
+}
+
+void TstCodeTable::eraseSection() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, section);
+    QFETCH(QByteArray, expected);
+
+    put(file);
+    CodeTableFile(path()).eraseSection(section);
+    QCOMPARE(contents(), expected);
+}
+
+// ------------------------------------------------------------------ writing
+
+void TstCodeTable::writeEntry_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray ab = "[A]\r\nx=0\r\ny=1\r\n[B]\r\nx=5\r\n";
+    QTest::newRow("value replaced in place") << true << ab << u"A"_s << u"x"_s << u"9"_s
+                                             << QByteArray("[A]\r\nx=9\r\ny=1\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("key in other case keeps the first text")
+        << true << ab << u"A"_s << u"X"_s << u"9"_s
+        << QByteArray("[A]\r\nx=9\r\ny=1\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("key with blanks matches") << true << ab << u"A"_s << u"  y "_s << u"3"_s
+                                             << QByteArray("[A]\r\nx=0\r\ny=3\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("section name in other case")
+        << true << ab << u"b"_s << u"X"_s << u"1"_s
+        << QByteArray("[A]\r\nx=0\r\ny=1\r\n[B]\r\nx=1\r\n");
+    QTest::newRow("new key at the end of its section")
+        << true << ab << u"A"_s << u"z"_s << u"2"_s
+        << QByteArray("[A]\r\nx=0\r\ny=1\r\nz=2\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("new key after the last entry, before blank lines")
+        << true << QByteArray("[A]\r\nx=0\r\n\r\n[B]\r\nx=5\r\n") << u"A"_s << u"z"_s << u"2"_s
+        << QByteArray("[A]\r\nx=0\r\nz=2\r\n\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("first key of an empty section")
+        << true << QByteArray("[A]\r\n[B]\r\nx=5\r\n") << u"A"_s << u"z"_s << u"2"_s
+        << QByteArray("[A]\r\nz=2\r\n[B]\r\nx=5\r\n");
+    QTest::newRow("missing section added at the end")
+        << true << QByteArray("[A]\r\nx=0\r\n") << u"Tipo Linea"_s << u"01 Normal"_s << u"0"_s
+        << QByteArray("[A]\r\nx=0\r\n\r\n[Tipo Linea]\r\n01 Normal=0\r\n");
+    QTest::newRow("missing file created") << false << QByteArray() << u"TipoPago"_s << u"01 Uno"_s
+                                          << u"0"_s << QByteArray("[TipoPago]\r\n01 Uno=0\r\n");
+    QTest::newRow("LF file rewritten with CR LF")
+        << true << QByteArray("[A]\nx=0\n[B]\nx=5\n") << u"A"_s << u"x"_s << u"1"_s
+        << QByteArray("[A]\r\nx=1\r\n[B]\r\nx=5\r\n");
+}
+
+void TstCodeTable::writeEntry() {
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, expected);
+
+    if (exists) put(file);
+    CodeTableFile(path()).writeEntry(section, key, value);
+    QCOMPARE(contents(), expected);
+}
+
+void TstCodeTable::replaceSection_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QStringList>("readBack");
+
+    QTest::newRow("rewritten after the others, values in list order")
+        << true << QByteArray("[TipoPago]\r\n01 Viejo=0\r\n\r\n[CCAF]\r\n03 X=0\r\n")
+        << QStringList{u"02 B"_s, u"01 A"_s, u"10 C"_s}
+        << QByteArray("[CCAF]\r\n03 X=0\r\n\r\n[TipoPago]\r\n02 B=0\r\n01 A=1\r\n10 C=2\r\n")
+        << QStringList{u"02 B"_s, u"01 A"_s, u"10 C"_s};
+    QTest::newRow("header in other case replaced")
+        << true << QByteArray("[tipopago]\r\n01 Viejo=0\r\n[CCAF]\r\n03 X=0\r\n")
+        << QStringList{u"01 Nuevo"_s}
+        << QByteArray("[CCAF]\r\n03 X=0\r\n\r\n[TipoPago]\r\n01 Nuevo=0\r\n")
+        << QStringList{u"01 Nuevo"_s};
+    QTest::newRow("equal texts stored once, first text, later position")
+        << true << QByteArray() << QStringList{u"01 Uno"_s, u"02 Dos"_s, u"01 UNO"_s, u"02 Dos"_s}
+        << QByteArray("[TipoPago]\r\n01 Uno=2\r\n02 Dos=3\r\n")
+        << QStringList{u"01 Uno"_s, u"02 Dos"_s};
+    QTest::newRow("blanks trimmed, text cut at =")
+        << true << QByteArray() << QStringList{u"  01 A  "_s, u"02 B=C"_s}
+        << QByteArray("[TipoPago]\r\n01 A=0\r\n02 B=C=1\r\n") << QStringList{u"01 A"_s, u"02 B"_s};
+    QTest::newRow("empty list removes section and header")
+        << true << QByteArray("[A]\r\na=0\r\n[TipoPago]\r\n01 X=0\r\n[B]\r\nb=0\r\n")
+        << QStringList{} << QByteArray("[A]\r\na=0\r\n[B]\r\nb=0\r\n") << QStringList{};
+    QTest::newRow("empty list, only section") << true << QByteArray("[TipoPago]\r\n01 X=0\r\n")
+                                              << QStringList{} << QByteArray() << QStringList{};
+    QTest::newRow("missing file created")
+        << false << QByteArray() << QStringList{u"01 A"_s} << QByteArray("[TipoPago]\r\n01 A=0\r\n")
+        << QStringList{u"01 A"_s};
+}
+
+void TstCodeTable::replaceSection() {
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, entries);
+    QFETCH(QByteArray, expected);
+    QFETCH(QStringList, readBack);
+
+    if (exists) put(file);
+    CodeTableFile table(path());
+    table.replaceSection(u"TipoPago"_s, entries);
+    QCOMPARE(contents(), expected);
+    QCOMPARE(table.readSection(u"TipoPago"_s), readBack);
+}
+
+// ---------------------------------------------------------------- encodings
+
+void TstCodeTable::keepsEncodingAndAccents_data() {
+    QTest::addColumn<bool>("utf16");
+    QTest::newRow("Windows-1252") << false;
+    QTest::newRow("UTF-16LE") << true;
+}
+
+void TstCodeTable::keepsEncodingAndAccents() {
+    QFETCH(bool, utf16);
+    auto bytes = [utf16](const QString& text) { return utf16 ? utf16le(text) : latin1(text); };
+
+    put(bytes(u"[Isapres]\r\n01 Fonasa Ñuñoa=0\r\n[Mutual]\r\n01 Asociación Chilena=0\r\n"_s));
+    CodeTableFile table(path());
+    QCOMPARE(table.readSection(u"Isapres"_s), QStringList{u"01 Fonasa Ñuñoa"_s});
+
+    table.writeEntry(u"Isapres"_s, u"02 Más Salud Región ÉXITO Nº 1"_s, u"1"_s);
+    // 'Ő' is no Windows-1252 letter: a single-byte file gets '?'.
+    table.replaceSection(u"Mutual"_s,
+                         {u"01 Asociación Chilena"_s, u"02 Instituto de Seguridad Ő"_s});
+
+    const QString expected = u"[Isapres]\r\n"
+                             u"01 Fonasa Ñuñoa=0\r\n"
+                             u"02 Más Salud Región ÉXITO Nº 1=1\r\n"
+                             u"\r\n"
+                             u"[Mutual]\r\n"
+                             u"01 Asociación Chilena=0\r\n"
+                             u"02 Instituto de Seguridad Ő=1\r\n"_s;
+    QCOMPARE(contents(), bytes(expected));
+    QCOMPARE(table.readSection(u"Mutual"_s),
+             (QStringList{u"01 Asociación Chilena"_s, utf16 ? u"02 Instituto de Seguridad Ő"_s
+                                                            : u"02 Instituto de Seguridad ?"_s}));
+}
+
+// ----------------------------------------------------------------- failures
+
+void TstCodeTable::unwritableFolder_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("write entry") << false;
+    QTest::newRow("replace section") << true;
+}
+
+void TstCodeTable::unwritableFolder() {
+    QFETCH(bool, replace);
+    const QString file = dir_->filePath(u"no-such-folder/Solvanta.cfg"_s);
+    CodeTableFile table(file);
+    try {
+        if (replace)
+            table.replaceSection(u"TipoPago"_s, {u"01 Uno"_s});
+        else
+            table.writeEntry(u"TipoPago"_s, u"01 Uno"_s, u"0"_s);
+        QFAIL("the write was reported as done");
+    } catch (const IoError& e) {
+        QCOMPARE(e.message(), u"Unable to write to "_s + QDir::toNativeSeparators(file));
+    }
+    QVERIFY(!QFileInfo::exists(dir_->filePath(u"no-such-folder"_s)));
+}
+
+void TstCodeTable::failedWriteKeepsFile_data() {
+    QTest::addColumn<int>("operation");
+    QTest::newRow("erase section") << 0;
+    QTest::newRow("write entry") << 1;
+    QTest::newRow("replace section") << 2;
+    QTest::newRow("replace section with nothing") << 3;
+}
+
+// The file is rewritten through a temporary file: a write that fails part way
+// leaves the old file whole and no temporary file behind.
+void TstCodeTable::failedWriteKeepsFile() {
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file-size limit to make writes fail");
+#else
+    QFETCH(int, operation);
+    const QByteArray before = "[A]\r\na=0\r\n[TipoPago]\r\n01 Uno=0\r\n02 Dos=1\r\n[B]\r\nb=0\r\n";
+    put(before);
+    CodeTableFile table(path());
+
+    bool limited = false;
+    QString message;
+    {
+        NoFileGrowth guard;
+        limited = guard.ok();
+        try {
+            switch (operation) {
+            case 0:
+                table.eraseSection(u"TipoPago"_s);
+                break;
+            case 1:
+                table.writeEntry(u"TipoPago"_s, u"03 Tres"_s, u"2"_s);
+                break;
+            case 2:
+                table.replaceSection(u"TipoPago"_s, {u"02 Dos"_s});
+                break;
+            default:
+                table.replaceSection(u"TipoPago"_s, {});
+            }
+        } catch (const IoError& e) {
+            message = e.message();
+        }
+    }
+    if (!limited) QSKIP("cannot limit the size of written files here");
+
+    QCOMPARE(message, u"Unable to write to "_s + QDir::toNativeSeparators(path()));
+    QCOMPARE(contents(), before);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"Solvanta.cfg"_s});
+#endif
+}
+
+QTEST_GUILESS_MAIN(TstCodeTable)
+#include "tst_codetable.moc"

@@ -1,0 +1,656 @@
+// Tests of the shared helpers: RUT check, fill, filter and replacement
+// functions, date parts, code-list lookup, number text and the Windows-1252
+// code page.
+
+#include "util/CodePage.h"
+#include "util/Errors.h"
+#include "util/NumberText.h"
+#include "util/RemuTool.h"
+#include "util/StrUtil.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using namespace solvanta;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+char sepOf(const QString& s) {
+    return s.at(0).toLatin1();
+}
+
+QByteArray bytesOf(const std::string& s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+class TstHelpers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { numtext::useSystemDecimalSeparator(); }
+
+    void validaRut_data();
+    void validaRut();
+
+    void rellenaIzquierda_data();
+    void rellenaIzquierda();
+    void rellenaDerecha_data();
+    void rellenaDerecha();
+
+    void quitaCaracter_data();
+    void quitaCaracter();
+    void quitaCaracterLengthLimit();
+
+    void reemplazaCaracter_data();
+    void reemplazaCaracter();
+    void reemplazaCaracterWithoutReplacement();
+
+    void fechaParts_data();
+    void fechaParts();
+
+    void buscaEnLista_data();
+    void buscaEnLista();
+    void buscaEnListaConversionError_data();
+    void buscaEnListaConversionError();
+
+    void parseWhole_data();
+    void parseWhole();
+    void parseDecimal_data();
+    void parseDecimal();
+    void format_data();
+    void format();
+    void formatReadsBack_data();
+    void formatReadsBack();
+
+    void codePageRoundTripsEveryByte();
+    void codePageDecode_data();
+    void codePageDecode();
+    void codePageEncode_data();
+    void codePageEncode();
+};
+
+// ---------------------------------------------------------------- ValidaRut
+
+void TstHelpers::validaRut_data() {
+    QTest::addColumn<QString>("rut");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("digits and check") << "123456785" << true;
+    QTest::newRow("dash before check") << "12345678-5" << true;
+    QTest::newRow("wrong check") << "123456784" << false;
+    QTest::newRow("wrong check with dash") << "12345678-4" << false;
+    QTest::newRow("K") << "10000013K" << true;
+    QTest::newRow("K with dash") << "10000013-K" << true;
+    QTest::newRow("lower-case k") << "10000013k" << false;
+    QTest::newRow("check 0") << "50000060" << true;
+    QTest::newRow("check 0 with dash") << "5000006-0" << true;
+    QTest::newRow("dots are not removed") << "12.345.678-5" << false;
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("only dash") << "-" << true;
+    QTest::newRow("only dashes") << "--" << true;
+    QTest::newRow("lone 0") << "0" << true;
+    QTest::newRow("lone 5") << "5" << false;
+    QTest::newRow("dash anywhere") << "1-2345678-5" << true;
+    // '.' counts -2, so the sum is -10: the remainder keeps the sum's sign
+    // (-10) and the expected character is '0', not the 'K' that a positive
+    // remainder (1) would give.
+    QTest::newRow("negative sum expects 0") << "..0" << true;
+    QTest::newRow("negative sum rejects K") << "..K" << false;
+}
+
+void TstHelpers::validaRut() {
+    QFETCH(QString, rut);
+    QFETCH(bool, valid);
+    QCOMPARE(ValidaRut(rut), valid);
+}
+
+// ------------------------------------------------------------ fill helpers
+
+void TstHelpers::rellenaIzquierda_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fill");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("blanks removed, zero fill") << " 12 3"
+                                               << "0" << 6 << "000123";
+    QTest::newRow("longer than width is not cut") << "1234567"
+                                                  << "0" << 5 << "1234567";
+    QTest::newRow("blanks removed even when long") << "12 34 5"
+                                                   << "0" << 3 << "12345";
+    QTest::newRow("empty text") << ""
+                                << "0" << 2 << "00";
+    QTest::newRow("only blanks") << "   "
+                                 << "0" << 2 << "00";
+    QTest::newRow("exact width") << "12"
+                                 << "0" << 2 << "12";
+    QTest::newRow("fill appended whole") << "x"
+                                         << "ab" << 3 << "ababx";
+    QTest::newRow("empty fill") << "1"
+                                << "" << 4 << "1";
+    QTest::newRow("only space is a blank") << "\t1"
+                                           << "0" << 3 << "0\t1";
+    QTest::newRow("zero width") << " 7 "
+                                << "0" << 0 << "7";
+    QTest::newRow("negative width") << "7"
+                                    << "0" << -3 << "7";
+}
+
+void TstHelpers::rellenaIzquierda() {
+    QFETCH(QString, text);
+    QFETCH(QString, fill);
+    QFETCH(int, width);
+    QFETCH(QString, expected);
+    QCOMPARE(RellenaIzquierda(text, fill, width), expected);
+}
+
+void TstHelpers::rellenaDerecha_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fill");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("blank fill") << "AB"
+                                << " " << 5 << "AB   ";
+    QTest::newRow("blanks kept") << " A"
+                                 << "*" << 3 << " A*";
+    QTest::newRow("longer than width is not cut") << "ABCDEF"
+                                                  << " " << 3 << "ABCDEF";
+    QTest::newRow("empty text") << ""
+                                << "0" << 2 << "00";
+    QTest::newRow("fill appended whole") << "x"
+                                         << "ab" << 3 << "xabab";
+    QTest::newRow("zero width") << "x "
+                                << " " << 0 << "x ";
+}
+
+void TstHelpers::rellenaDerecha() {
+    QFETCH(QString, text);
+    QFETCH(QString, fill);
+    QFETCH(int, width);
+    QFETCH(QString, expected);
+    QCOMPARE(RellenaDerecha(text, fill, width), expected);
+}
+
+// ------------------------------------------------- filters and replacement
+
+void TstHelpers::quitaCaracter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("period") << "05/2024"
+                            << "/"
+                            << "052024";
+    QTest::newRow("date") << "31/12/2024"
+                          << "/"
+                          << "31122024";
+    QTest::newRow("empty text") << ""
+                                << "/"
+                                << "";
+    QTest::newRow("only the character") << "///"
+                                        << "/"
+                                        << "";
+    QTest::newRow("absent") << "052024"
+                            << "/"
+                            << "052024";
+    QTest::newRow("accented letter")
+        << QStringLiteral("ñandú") << QStringLiteral("ñ") << QStringLiteral("andú");
+    QTest::newRow("empty character never matches") << "a-b"
+                                                   << ""
+                                                   << "a-b";
+    QTest::newRow("two characters never match") << "a--b"
+                                                << "--"
+                                                << "a--b";
+}
+
+void TstHelpers::quitaCaracter() {
+    QFETCH(QString, text);
+    QFETCH(QString, character);
+    QFETCH(QString, expected);
+    const QString before = text;
+    QCOMPARE(QuitaCaracter(text, character), expected);
+    QCOMPARE(QuitaCaracterLargo(text, character), expected);
+    QCOMPARE(text, before);
+}
+
+void TstHelpers::quitaCaracterLengthLimit() {
+    const QString at127 = QString(126, QLatin1Char('1')) + QLatin1Char('/');
+    QCOMPARE(QuitaCaracter(at127, QStringLiteral("/")), QString(126, QLatin1Char('1')));
+
+    const QString at128 = QString(127, QLatin1Char('1')) + QLatin1Char('/');
+    QVERIFY_THROWS_EXCEPTION(RangeError, QuitaCaracter(at128, QStringLiteral("/")));
+    QCOMPARE(QuitaCaracterLargo(at128, QStringLiteral("/")), QString(127, QLatin1Char('1')));
+}
+
+void TstHelpers::reemplazaCaracter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("every period") << "1.234.5"
+                                  << "."
+                                  << ","
+                                  << "1,234,5";
+    QTest::newRow("nothing to replace, empty replacement") << "15"
+                                                           << "."
+                                                           << ""
+                                                           << "15";
+    QTest::newRow("empty text") << ""
+                                << "."
+                                << ""
+                                << "";
+    QTest::newRow("first character of replacement") << "1.5"
+                                                    << "."
+                                                    << ";x"
+                                                    << "1;5";
+    QTest::newRow("empty from never matches") << "1.5"
+                                              << ""
+                                              << ","
+                                              << "1.5";
+    QTest::newRow("two-character from never matches") << "1..5"
+                                                      << ".."
+                                                      << ","
+                                                      << "1..5";
+}
+
+void TstHelpers::reemplazaCaracter() {
+    QFETCH(QString, text);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, expected);
+    QCOMPARE(ReemplazaCaracter(text, from, to), expected);
+}
+
+void TstHelpers::reemplazaCaracterWithoutReplacement() {
+    QVERIFY_THROWS_EXCEPTION(RangeError,
+                             ReemplazaCaracter(QStringLiteral("1.5"), QStringLiteral("."), {}));
+}
+
+// ------------------------------------------------------------- date parts
+
+void TstHelpers::fechaParts_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+
+    QTest::newRow("last day of the year") << QDate(2024, 12, 31) << 2024 << 12;
+    QTest::newRow("first day of the year") << QDate(2025, 1, 1) << 2025 << 1;
+    QTest::newRow("leap day") << QDate(2000, 2, 29) << 2000 << 2;
+}
+
+void TstHelpers::fechaParts() {
+    QFETCH(QDate, date);
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QCOMPARE(AnoFecha(date), quint16(year));
+    QCOMPARE(MesFecha(date), quint16(month));
+}
+
+// ----------------------------------------------------------- BuscaEnLista
+
+void TstHelpers::buscaEnLista_data() {
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("expected");
+
+    const QStringList three{u"01 Uno"_s, u"02 Dos"_s, u"03 Tres"_s};
+    QTest::newRow("code without zeros") << three << 2 << "2"
+                                        << "02 Dos";
+    QTest::newRow("code with zeros") << three << 2 << "02"
+                                     << "02 Dos";
+    QTest::newRow("code with extra zeros") << three << 2 << "0003"
+                                           << "03 Tres";
+    QTest::newRow("code with leading blanks") << three << 2 << "  1"
+                                              << "01 Uno";
+    QTest::newRow("code with sign") << three << 2 << "+3"
+                                    << "03 Tres";
+    QTest::newRow("no match") << three << 2 << "7"
+                              << "";
+    QTest::newRow("last match wins") << QStringList{u"05 A"_s, u"05 B"_s} << 2 << "5"
+                                     << "05 B";
+    QTest::newRow("entry without zeros") << QStringList{u"1 Uno"_s, u"2 Dos"_s} << 1 << "02"
+                                         << "2 Dos";
+    QTest::newRow("entry shorter than width") << QStringList{u"7"_s} << 2 << "07"
+                                              << "7";
+    QTest::newRow("width 4") << QStringList{u"0012 Caja"_s, u"0120 Otra"_s} << 4 << "120"
+                             << "0120 Otra";
+    QTest::newRow("empty list reads no code") << QStringList{} << 2 << "X"
+                                              << "";
+}
+
+void TstHelpers::buscaEnLista() {
+    QFETCH(QStringList, list);
+    QFETCH(int, width);
+    QFETCH(QString, code);
+    QFETCH(QString, expected);
+    QCOMPARE(BuscaEnLista(list, width, code), expected);
+}
+
+void TstHelpers::buscaEnListaConversionError_data() {
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("code");
+
+    const QStringList mixed{u"01 Uno"_s, u"Otro"_s};
+    QTest::newRow("entry without code, code matches first") << mixed << 2 << "1";
+    QTest::newRow("entry without code, no match") << mixed << 2 << "9";
+    QTest::newRow("code with letters") << mixed << 2 << "X";
+    QTest::newRow("empty code") << QStringList{u"01 Uno"_s} << 2 << "";
+    QTest::newRow("code with trailing blank") << QStringList{u"01 Uno"_s} << 2 << "1 ";
+    QTest::newRow("code with decimals") << QStringList{u"01 Uno"_s} << 2 << "1,0";
+    QTest::newRow("code too large") << QStringList{u"01 Uno"_s} << 2 << "99999999999";
+    // A one-digit code in a width-2 list leaves the separating blank inside
+    // the code part.
+    QTest::newRow("short code in wide list") << QStringList{u"1 Uno"_s} << 2 << "1";
+}
+
+void TstHelpers::buscaEnListaConversionError() {
+    QFETCH(QStringList, list);
+    QFETCH(int, width);
+    QFETCH(QString, code);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, BuscaEnLista(list, width, code));
+}
+
+// ------------------------------------------------------------ number text
+
+void TstHelpers::parseWhole_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("leading zeros") << "05" << true << 5;
+    QTest::newRow("leading blanks and sign") << "  -12" << true << -12;
+    QTest::newRow("plus sign") << "+3" << true << 3;
+    QTest::newRow("largest") << "2147483647" << true << 2147483647;
+    QTest::newRow("smallest") << "-2147483648" << true << int(-2147483647 - 1);
+    QTest::newRow("minus zero") << "-0" << true << 0;
+
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("blanks") << "   " << false << 0;
+    QTest::newRow("sign alone") << "-" << false << 0;
+    QTest::newRow("trailing blank") << "12 " << false << 0;
+    QTest::newRow("inner blank") << "1 2" << false << 0;
+    QTest::newRow("blank after sign") << "- 1" << false << 0;
+    QTest::newRow("decimal comma") << "1,0" << false << 0;
+    QTest::newRow("decimal point") << "1.0" << false << 0;
+    QTest::newRow("exponent") << "1e3" << false << 0;
+    QTest::newRow("letters") << "12a" << false << 0;
+    QTest::newRow("above range") << "2147483648" << false << 0;
+    QTest::newRow("below range") << "-2147483649" << false << 0;
+    QTest::newRow("far above range") << "99999999999999999999" << false << 0;
+}
+
+void TstHelpers::parseWhole() {
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+
+    // The file loops read bytes, the windows read text: both must agree.
+    const QByteArray bytes = text.toLatin1();
+    const auto fromBytes = numtext::parseWhole(std::string_view(bytes.constData(), bytes.size()));
+    const auto fromText = numtext::parseWhole(QStringView(text));
+    QCOMPARE(fromText.has_value(), ok);
+    QCOMPARE(fromBytes.has_value(), ok);
+    if (ok) {
+        QCOMPARE(*fromText, value);
+        QCOMPARE(*fromBytes, value);
+    }
+}
+
+void TstHelpers::parseDecimal_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("value");
+
+    for (const QString& sep : {QStringLiteral(","), QStringLiteral(".")}) {
+        const QString other = sep == QLatin1String(",") ? QStringLiteral(".") : QStringLiteral(",");
+        auto row = [&](const char* name, const QString& text, bool ok, double value) {
+            QTest::addRow("%s '%s'", qPrintable(sep), name) << sep << text << ok << value;
+        };
+        auto t = [&](QString s) { return s.replace(QLatin1Char('#'), sep); };
+
+        row("integer", QStringLiteral("12345"), true, 12345);
+        row("leading zeros", QStringLiteral("00012345"), true, 12345);
+        row("decimal", t(QStringLiteral("12#5")), true, 12.5);
+        row("trailing zero", t(QStringLiteral("04#50")), true, 4.5);
+        row("blanks and sign", t(QStringLiteral("  -4#25  ")), true, -4.25);
+        row("plus sign", QStringLiteral("+7"), true, 7);
+        row("no integer part", t(QStringLiteral("#5")), true, 0.5);
+        row("no fraction", t(QStringLiteral("5#")), true, 5);
+        row("exponent", t(QStringLiteral("1#5e3")), true, 1500);
+        row("negative exponent", t(QStringLiteral("1#5E-2")), true, 0.015);
+        row("exponent with plus", QStringLiteral("2e+2"), true, 200);
+        row("many digits", QStringLiteral("12345678901234567890"), true, 12345678901234567890.0);
+        row("many decimals", t(QStringLiteral("0#1234567890123456789")), true,
+            0.1234567890123456789);
+
+        row("other separator", QStringLiteral("12") + other + QStringLiteral("5"), false, 0);
+        row("thousands separator",
+            QStringLiteral("1") + other + QStringLiteral("234") + sep + QStringLiteral("5"), false,
+            0);
+        row("two separators", t(QStringLiteral("1#2#3")), false, 0);
+        row("empty", QString(), false, 0);
+        row("blanks", QStringLiteral("   "), false, 0);
+        row("separator alone", sep, false, 0);
+        row("sign alone", QStringLiteral("-"), false, 0);
+        row("double sign", QStringLiteral("--1"), false, 0);
+        row("blank after sign", QStringLiteral("- 1"), false, 0);
+        row("inner blank", QStringLiteral("1 000"), false, 0);
+        row("exponent without digits", QStringLiteral("1e"), false, 0);
+        row("exponent alone", QStringLiteral("e5"), false, 0);
+        row("fraction in exponent", t(QStringLiteral("1e5#5")), false, 0);
+        row("blank before exponent", QStringLiteral("1 e3"), false, 0);
+        row("letters", QStringLiteral("12a"), false, 0);
+        row("hexadecimal", QStringLiteral("0x10"), false, 0);
+        row("infinity", QStringLiteral("inf"), false, 0);
+        row("not a number", QStringLiteral("nan"), false, 0);
+        row("overflow", QStringLiteral("1e400"), false, 0);
+        row("non-Latin-1 character", QStringLiteral("1\u20AC"), false, 0);
+    }
+}
+
+void TstHelpers::parseDecimal() {
+    QFETCH(QString, separator);
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, value);
+
+    numtext::setDecimalSeparator(sepOf(separator));
+    const auto fromText = numtext::parseDecimal(QStringView(text));
+    QCOMPARE(fromText.has_value(), ok);
+    if (ok) QCOMPARE(*fromText, value);
+
+    if (text.toLatin1() == text.toUtf8()) {
+        const QByteArray bytes = text.toLatin1();
+        const auto fromBytes = numtext::parseDecimal(
+            std::string_view(bytes.constData(), bytes.size()), sepOf(separator));
+        QCOMPARE(fromBytes.has_value(), ok);
+        if (ok) QCOMPARE(*fromBytes, value);
+    }
+}
+
+void TstHelpers::format_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char* name, const char* sep, double value, const char* expected) {
+        QTest::addRow("%s '%s'", sep, name)
+            << QString::fromLatin1(sep) << value << QString::fromLatin1(expected);
+    };
+
+    row("RUT digits", ",", 12345678, "12345678");
+    row("whole amount", ",", 1500000, "1500000");
+    row("zero", ",", 0, "0");
+    row("negative zero", ",", -0.0, "0");
+    row("decimal", ",", 12.5, "12,5");
+    row("rate", ",", 4.5, "4,5");
+    row("negative decimal", ",", -12.5, "-12,5");
+    row("negative whole", ",", -300, "-300");
+    row("binary noise dropped", ",", 0.1 + 0.2, "0,3");
+    row("noise just below a whole", ",", 3 * 1.1 - 0.3, "3");
+    row("fifteen significant digits", ",", 1.0 / 3, "0,333333333333333");
+    row("rounded last digit", ",", 2.0 / 3, "0,666666666666667");
+    row("mixed", ",", 1234567.891, "1234567,891");
+    row("fifteen integer digits", ",", 999999999999999, "999999999999999");
+    row("sixteen digits rounded", ",", 1234567.123456789, "1234567,12345679");
+    row("rounds up to sixteen integer digits", ",", 999999999999999.9, "1E15");
+    row("huge whole", ",", 1e15, "1E15");
+    row("huge", ",", 1.5e20, "1,5E20");
+    row("huge with many digits", ",", 123456789012345678.0, "1,23456789012346E17");
+    row("negative huge", ",", -1e300, "-1E300");
+    row("smallest fixed", ",", 0.00001, "0,00001");
+    row("small fixed", ",", -0.000012345, "-0,000012345");
+    row("below fixed", ",", 0.000001, "1E-6");
+    row("tiny", ",", 1e-10, "1E-10");
+    row("tiny with digits", ",", -2.5e-7, "-2,5E-7");
+    row("smallest double", ",", std::numeric_limits<double>::denorm_min(), "4,94065645841247E-324");
+    row("largest double", ",", -std::numeric_limits<double>::max(), "-1,79769313486232E308");
+
+    row("RUT digits", ".", 12345678, "12345678");
+    row("decimal", ".", 12.5, "12.5");
+    row("negative small", ".", -0.001, "-0.001");
+    row("binary noise dropped", ".", 0.1 + 0.2, "0.3");
+    row("huge", ".", 1.5e20, "1.5E20");
+    row("tiny with digits", ".", -2.5e-7, "-2.5E-7");
+}
+
+void TstHelpers::format() {
+    QFETCH(QString, separator);
+    QFETCH(double, value);
+    QFETCH(QString, expected);
+
+    numtext::setDecimalSeparator(sepOf(separator));
+    QCOMPARE(numtext::format(value), expected);
+
+    char buf[numtext::kMaxNumberText];
+    const int n = numtext::format(value, sepOf(separator), buf);
+    QCOMPARE(QString::fromLatin1(buf, n), expected);
+}
+
+void TstHelpers::formatReadsBack_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::newRow("comma") << ",";
+    QTest::newRow("point") << ".";
+}
+
+// Number text is what the writer puts into files and the loader reads back:
+// every text the formatter gives must read as a number whose text is the same
+// again, and that number must be the value rounded to 15 significant digits.
+void TstHelpers::formatReadsBack() {
+    QFETCH(QString, separator);
+    numtext::setDecimalSeparator(sepOf(separator));
+
+    QRandomGenerator rng(20240531);
+    for (int i = 0; i < 20000; ++i) {
+        double value = 0;
+        switch (i % 4) {
+        case 0: // amounts in whole pesos
+            value = double(rng.bounded(2000000000)) - 1000000000;
+            break;
+        case 1: // rates and amounts with a few decimals
+            value = double(rng.bounded(100000000)) / 100.0 - 500000;
+            break;
+        case 2: // any magnitude
+            value = (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-40, 40));
+            break;
+        default: // any bit pattern that is a finite number
+            do {
+                const quint64 bits = rng.generate64();
+                std::memcpy(&value, &bits, sizeof value);
+                // 15 digits round the largest doubles above the largest
+                // double; such text reads as no number.
+            } while (!std::isfinite(value) || std::fabs(value) > 1e307);
+        }
+        const QString text = numtext::format(value);
+        const auto back = numtext::parseDecimal(QStringView(text));
+        QVERIFY2(back.has_value(), qPrintable(text));
+        QCOMPARE(numtext::format(*back), text);
+        if (value != 0 && std::isnormal(value)) {
+            const double relative = std::fabs((*back - value) / value);
+            QVERIFY2(relative <= 6e-15, qPrintable(QStringLiteral("%1 read back as %2")
+                                                       .arg(value, 0, 'g', 17)
+                                                       .arg(*back, 0, 'g', 17)));
+        }
+    }
+}
+
+// -------------------------------------------------------------- code page
+
+void TstHelpers::codePageRoundTripsEveryByte() {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(char(b));
+    const QString text = cp1252::decode(all);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(bytesOf(cp1252::encode(text)), bytesOf(all));
+    for (int b = 0; b < 256; ++b) {
+        QCOMPARE(cp1252::toUnicode(static_cast<unsigned char>(b)), text.at(b));
+        QCOMPARE(cp1252::fromUnicode(text.at(b).unicode()), char(b));
+    }
+}
+
+void TstHelpers::codePageDecode_data() {
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("codePoint");
+
+    QTest::newRow("NUL") << 0x00 << 0x0000;
+    QTest::newRow("A") << 0x41 << 0x0041;
+    QTest::newRow("euro") << 0x80 << 0x20AC;
+    QTest::newRow("unassigned 81") << 0x81 << 0x0081;
+    QTest::newRow("S caron") << 0x8A << 0x0160;
+    QTest::newRow("unassigned 9D") << 0x9D << 0x009D;
+    QTest::newRow("Y diaeresis") << 0x9F << 0x0178;
+    QTest::newRow("no-break space") << 0xA0 << 0x00A0;
+    QTest::newRow("ordinal") << 0xBA << 0x00BA;
+    QTest::newRow("E acute") << 0xC9 << 0x00C9;
+    QTest::newRow("N tilde") << 0xD1 << 0x00D1;
+    QTest::newRow("a acute") << 0xE1 << 0x00E1;
+    QTest::newRow("n tilde") << 0xF1 << 0x00F1;
+    QTest::newRow("y diaeresis") << 0xFF << 0x00FF;
+}
+
+void TstHelpers::codePageDecode() {
+    QFETCH(int, byte);
+    QFETCH(int, codePoint);
+    const char b = char(byte);
+    QCOMPARE(cp1252::decode(std::string_view(&b, 1)), QString(QChar(char16_t(codePoint))));
+}
+
+void TstHelpers::codePageEncode_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("Spanish letters") << QStringLiteral("Ñuñoa, Región, ÉXITO, 1º")
+                                     << QByteArray("\xD1u\xF1oa, Regi\xF3n, \xC9XITO, 1\xBA");
+    QTest::newRow("euro and quotes")
+        << QStringLiteral("€ “x” – …") << QByteArray("\x80 \x93x\x94 \x96 \x85");
+    QTest::newRow("letters outside the page") << QStringLiteral("Łódź")
+                                              << QByteArray("?\xF3"
+                                                            "d?");
+    QTest::newRow("C1 control without a byte") << QStringLiteral("a\u0080b") << QByteArray("a?b");
+    QTest::newRow("character outside the BMP is one ?")
+        << QStringLiteral("a\U0001F600b") << QByteArray("a?b");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void TstHelpers::codePageEncode() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(bytesOf(cp1252::encode(text)), bytes);
+}
+
+QTEST_GUILESS_MAIN(TstHelpers)
+#include "tst_helpers.moc"
