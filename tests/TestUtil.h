@@ -8,6 +8,11 @@
 #include <QFile>
 #include <QString>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 // Small helpers shared by the engine tests.
 namespace testutil {
 
@@ -32,5 +37,32 @@ inline QByteArray cp(const QString& text) {
 }
 
 inline int field(const char* name) { return solvanta::RxMem::fieldByName(QString::fromLatin1(name)); }
+
+#ifdef Q_OS_UNIX
+// While alive, no file of this process may grow beyond 0 bytes: every write
+// to a file fails, whatever the user's rights (tests may run as root, for
+// whom permission bits stop nothing).
+class NoFileGrowth {
+public:
+    NoFileGrowth() {
+        ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
+        if (!ok_) return;
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = old_;
+        none.rlim_cur = 0;
+        ok_ = setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    ~NoFileGrowth() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = SIG_DFL;
+    bool ok_ = false;
+};
+#endif
 
 } // namespace testutil

@@ -5,11 +5,10 @@
 #include "codes/CodeTableFile.h"
 #include "util/Errors.h"
 
+#include "TestUtil.h"
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
 #endif
 
 using namespace solvanta;
@@ -34,32 +33,6 @@ QByteArray latin1(const QString& text) {
     return text.toLatin1();
 }
 
-#ifdef Q_OS_UNIX
-// While alive, no file of this process may grow beyond 0 bytes: every write
-// to a file fails, whatever the user's rights (tests may run as root, for
-// whom permission bits stop nothing).
-class NoFileGrowth {
-public:
-    NoFileGrowth() {
-        ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
-        if (!ok_) return;
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = old_;
-        none.rlim_cur = 0;
-        ok_ = setrlimit(RLIMIT_FSIZE, &none) == 0;
-    }
-    ~NoFileGrowth() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = SIG_DFL;
-    bool ok_ = false;
-};
-#endif
 
 } // namespace
 
@@ -408,7 +381,7 @@ void TstCodeTable::failedWriteKeepsFile() {
     bool limited = false;
     QString message;
     {
-        NoFileGrowth guard;
+        testutil::NoFileGrowth guard;
         limited = guard.ok();
         try {
             switch (operation) {

@@ -414,6 +414,25 @@ private slots:
         QCOMPARE(table.recordCount(), 2);
     }
 
+#ifdef Q_OS_UNIX
+    // A write that fails half-way (here: no file may grow) reports the file
+    // and leaves the existing one as it was, with no temporary file behind.
+    void writeFailureKeepsExistingFile() {
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        {
+            NoFileGrowth guard;
+            QVERIFY(guard.ok());
+            QVERIFY_THROWS_EXCEPTION(IoError, writeDeclaration(out, FileForm::Position, table));
+        }
+        QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+    }
+#endif
+
     // Writing over the file that was loaded replaces it whole.
     void writeOverTheLoadedFile() {
         const QString p = path("propio.txt");

@@ -400,7 +400,9 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
             throw Cancelled();
     }
     flush();
-    if (!file.commit())
+    // commit() does not notice when the last buffered bytes fail to reach the
+    // disk, so the buffer is flushed and checked first.
+    if (!file.flush() || !file.commit())
         throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
                           .arg(shown(path), writeFailure(path, file.error())));
     if (progress) progress->update(count, count);
