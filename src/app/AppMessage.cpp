@@ -1,0 +1,43 @@
+#include "AppMessage.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+bool AppMessage::entersAsTab(const QWidget* control) {
+    for (const QWidget* w = control->parentWidget(); w; w = w->parentWidget())
+        if (qobject_cast<const QAbstractItemView*>(w)) return false; // a cell editor
+    return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control) ||
+           qobject_cast<const QRadioButton*>(control) ||
+           qobject_cast<const QDateTimeEdit*>(control);
+}
+
+bool AppMessage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || watched != focus) return false;
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods & ~Qt::ShiftModifier) return false;
+
+    if (entersAsTab(focus)) {
+        const bool back = mods & Qt::ShiftModifier;
+        QKeyEvent tab(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab, mods,
+                      QStringLiteral("\t"), key->isAutoRepeat());
+        QCoreApplication::sendEvent(focus, &tab);
+        return true;
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(focus);
+        button && (qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))) {
+        if (button->isEnabled()) button->click();
+        return true;
+    }
+    return false;
+}

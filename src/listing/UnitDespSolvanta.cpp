@@ -1,0 +1,1 @@
+#include "UnitDespSolvanta.h"
