@@ -1,6 +1,6 @@
 // Tests of the code-table file: reading a section's keys, erasing a section,
-// writing one entry, replacing a whole code list, both encodings, and what a
-// failed write does.
+// writing one entry, replacing a whole code list, both encodings, what a
+// failed write does, and the form of the file that ships with the program.
 
 #include "codes/CodeTableFile.h"
 #include "util/Errors.h"
@@ -65,6 +65,9 @@ private slots:
     void unwritableFolder();
     void failedWriteKeepsFile_data();
     void failedWriteKeepsFile();
+
+    void suppliedFile_data();
+    void suppliedFile();
 
 private:
     QString path() const { return dir_->filePath(u"Solvanta.cfg"_s); }
@@ -408,6 +411,56 @@ void TstCodeTable::failedWriteKeepsFile() {
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Solvanta.cfg"_s});
 #endif
+}
+
+// ------------------------------------------------------------ supplied file
+
+void TstCodeTable::suppliedFile_data() {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<int>("width"); // 0: the code-table editor enforces none
+
+    QTest::newRow("TipoPago") << u"TipoPago"_s << 2;
+    QTest::newRow("Tipo Trabajador") << u"Tipo Trabajador"_s << 1;
+    QTest::newRow("Movimiento Personal") << u"Movimiento Personal"_s << 1;
+    QTest::newRow("Tramo Familiar") << u"Tramo Familiar"_s << 1;
+    QTest::newRow("Nombre AFP") << u"Nombre AFP"_s << 2;
+    QTest::newRow("Codigo Caja") << u"Codigo Caja"_s << 4;
+    QTest::newRow("Isapres") << u"Isapres"_s << 2;
+    QTest::newRow("CCAF") << u"CCAF"_s << 2;
+    QTest::newRow("Mutual") << u"Mutual"_s << 2;
+    QTest::newRow("APV") << u"APV"_s << 3;
+    QTest::newRow("Movimiento Voluntario") << u"Movimiento Voluntario"_s << 0;
+    QTest::newRow("Tipo Linea") << u"Tipo Linea"_s << 2;
+}
+
+// The windows take an entry's code from its first characters (as many as the
+// section's width) and compare codes as numbers: a code of another width, a
+// missing blank or two entries with the same code would show the wrong entry
+// for a line's value. A file saved as UTF-8 by mistake shows its accents as
+// two letters each.
+void TstCodeTable::suppliedFile() {
+    QFETCH(QString, section);
+    QFETCH(int, width);
+
+    const QString file = QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg");
+    QVERIFY2(QFileInfo::exists(file), qPrintable(file));
+    const QStringList entries = CodeTableFile(file).readSection(section);
+    QVERIFY(!entries.isEmpty());
+
+    static const QRegularExpression form(u"^([0-9A-Z]+) \\S"_s);
+    QSet<QString> codes;
+    for (const QString& entry : entries) {
+        const QRegularExpressionMatch m = form.match(entry);
+        QVERIFY2(m.hasMatch(), qPrintable(entry));
+        const QString code = m.captured(1);
+        if (width > 0) QVERIFY2(code.size() == width, qPrintable(entry));
+        bool number = false;
+        const int value = code.toInt(&number);
+        const QString key = number ? QString::number(value) : code; // "05" is "5"
+        QVERIFY2(!codes.contains(key), qPrintable(entry));
+        codes.insert(key);
+        QVERIFY2(!entry.contains(QChar(0xC3)), qPrintable(entry));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCodeTable)
