@@ -1,13 +1,32 @@
 #include "CommandLine.h"
+#include "UnitPrincipal.h"
+#include "widgets/Images.h"
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <cstdio>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-    return static_cast<int>(runCommandLine(args, out, err));
+    // With arguments the program is a command-line tool and needs no display.
+    if (argc > 1) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        QStringList args = QCoreApplication::arguments();
+        args.removeFirst();
+        return static_cast<int>(runCommandLine(args, out, err));
+    }
+    QApplication app(argc, argv);
+    // Qt's own dialogs (open, save, progress) in Spanish, when the
+    // translations are installed.
+    QTranslator qtSpanish;
+    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Chile), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtSpanish);
+    QApplication::setWindowIcon(images::appIcon());
+    TFrmPrincipal window;
+    window.show();
+    return app.exec();
 }

@@ -1,1 +1,85 @@
 #include "UnitSelFormato.h"
+
+#include "widgets/Images.h"
+#include "widgets/RadioGroup.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFrame* panel(QWidget* parent, const char* name) {
+    auto* p = new QFrame(parent);
+    p->setObjectName(QLatin1String(name));
+    p->setFrameShape(QFrame::StyledPanel);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
+    p->setPalette(pal);
+    return p;
+}
+
+} // namespace
+
+TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Seleccionar Formato"));
+    // No title-bar buttons at all: the dialog is answered with its buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    QFrame* top = panel(this, "Panel1");
+    auto* label = new QLabel(QStringLiteral("Indique el formato en el que desea guardar el archivo.\n"
+                                            "Por defecto se asume el mismo con el que subió."),
+                             top);
+    label->setObjectName(QStringLiteral("Label1"));
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(24, 12, 24, 12);
+    topLayout->addWidget(label);
+
+    QFrame* middle = panel(this, "Panel2");
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el formato"),
+                                  {QStringLiteral("Por Posición"), QStringLiteral("Por Separador (csv)")},
+                                  2, middle);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(-1); // the writer chooses before showing
+    auto* middleLayout = new QVBoxLayout(middle);
+    middleLayout->setContentsMargins(24, 7, 24, 7);
+    middleLayout->addWidget(RadioGroup1_);
+
+    QFrame* bottom = panel(this, "Panel3");
+    auto* ok = new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), bottom);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    auto* cancel = new QPushButton(images::glyph(images::Glyph::Cancel), QStringLiteral("&Cancelar"), bottom);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    for (QPushButton* b : {ok, cancel}) {
+        b->setMinimumSize(90, 25);
+        b->setAutoDefault(false);
+    }
+    auto* bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(24, 14, 24, 14);
+    bottomLayout->addStretch();
+    bottomLayout->addWidget(ok);
+    bottomLayout->addSpacing(24);
+    bottomLayout->addWidget(cancel);
+    bottomLayout->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(top);
+    layout->addWidget(middle);
+    layout->addWidget(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setMinimumWidth(331);
+
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &TFrmSelFormato::BitBtn2Click);
+}
+
+int TFrmSelFormato::itemIndex() const { return RadioGroup1_->itemIndex(); }
+
+void TFrmSelFormato::setItemIndex(int index) { RadioGroup1_->setItemIndex(index); }
+
+void TFrmSelFormato::BitBtn2Click() { reject(); }

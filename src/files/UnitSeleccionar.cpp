@@ -1,1 +1,92 @@
 #include "UnitSeleccionar.h"
+
+#include "files/DeclarationFile.h"
+#include "listing/UnitDespSolvanta.h"
+#include "model/SharedState.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Images.h"
+#include "widgets/RadioGroup.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <memory>
+
+using namespace solvanta;
+
+TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Seleccionar Formato"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
+    panel->setPalette(pal);
+
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
+                                  {QStringLiteral("105 Campos por Posición"),
+                                   QStringLiteral("105 Campos por Separador (csv)")},
+                                  1, panel);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(0);
+
+    auto* ok = new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), panel);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    auto* close = new QPushButton(images::glyph(images::Glyph::Close), QStringLiteral("&Cerrar"), panel);
+    close->setObjectName(QStringLiteral("BitBtn2"));
+    for (QPushButton* b : {ok, close}) {
+        b->setMinimumSize(90, 25);
+        b->setAutoDefault(false);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addSpacing(24);
+    buttons->addWidget(close);
+    buttons->addStretch();
+    auto* inner = new QVBoxLayout(panel);
+    inner->setContentsMargins(12, 8, 12, 14);
+    inner->setSpacing(14);
+    inner->addWidget(RadioGroup1_);
+    inner->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
+    setMinimumSize(321, 151);
+
+    connect(ok, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn1Click);
+    connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn2Click);
+}
+
+int TFrmSeleccionar::itemIndex() const { return RadioGroup1_->itemIndex(); }
+
+void TFrmSeleccionar::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        ui::Question q;
+        q.caption = QStringLiteral("¡Atención!");
+        q.text = QStringLiteral("Señor Usuario:\nIndique la ruta donde se encuentra el archivo\nenviado a Solvanta");
+        q.icon = ui::Icon::Exclamation;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Abrir archivo enviado a Solvanta");
+        request.filter = QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)");
+        const QString path = ui::dialogs().openFileName(this, request);
+        if (path.isEmpty()) return;
+
+        shared::loadFormat = itemIndex() == 0 ? 0 : 1;
+        const FileForm form = itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        auto listing = std::make_unique<TFrmSolvanta>(this);
+        listing->load(path, form); // a failure is reported and no listing is shown
+        listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
+        listing->exec();
+    });
+}
+
+void TFrmSeleccionar::BitBtn2Click() { close(); }

@@ -1,1 +1,189 @@
 #include "DeclarationModel.h"
+
+#include "util/Errors.h"
+#include "widgets/Dialogs.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <algorithm>
+
+using namespace solvanta;
+
+namespace {
+constexpr int kColumns = kFieldCount + 1;
+}
+
+DeclarationModel::DeclarationModel(RxMem& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {
+    table_.setObserver(this);
+}
+
+DeclarationModel::~DeclarationModel() { table_.setObserver(nullptr); }
+
+int DeclarationModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : table_.recordCount();
+}
+
+int DeclarationModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (column == 0) return role == Qt::DisplayRole ? QVariant(row + 1) : QVariant();
+        return table_.recordAt(row).text(fieldOfColumn(column));
+    case Qt::TextAlignmentRole: {
+        if (column == 0) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        const FieldDef& f = kFields[std::size_t(fieldOfColumn(column))];
+        const bool right = f.gridAlign == Align::Right || f.kind != Kind::Text;
+        return QVariant((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    }
+    case Qt::BackgroundRole:
+        if (column == 0) return QApplication::palette().color(QPalette::Button);
+        if (!selected_.isEmpty() && isSelected(row))
+            return QApplication::palette().color(QPalette::Highlight);
+        return {};
+    case Qt::ForegroundRole:
+        if (column == 0) return QColor(Qt::black);
+        if (!selected_.isEmpty() && isSelected(row))
+            return QApplication::palette().color(QPalette::HighlightedText);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        if (role != Qt::DisplayRole || section != table_.row()) return {};
+        switch (table_.state()) {
+        case RxMem::State::Edit: return QStringLiteral("I");
+        case RxMem::State::Insert: return QStringLiteral("*");
+        default: return QStringLiteral("▶");
+        }
+    }
+    if (section == 0) {
+        if (role == Qt::DisplayRole) return QStringLiteral("Línea");
+        return {};
+    }
+    const FieldDef& f = kFields[std::size_t(fieldOfColumn(section))];
+    if (role == Qt::DisplayRole) return f.gridTitleText().toString();
+    if (role == Qt::TextAlignmentRole && f.gridTitleCentred) return QVariant(Qt::AlignCenter);
+    return {};
+}
+
+Qt::ItemFlags DeclarationModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() > 0) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || index.column() == 0) return false;
+    const int field = fieldOfColumn(index.column());
+    try {
+        if (table_.row() != index.row() || table_.state() == RxMem::State::Browse) {
+            table_.gotoBookmark(table_.bookmarkAt(index.row()));
+            table_.edit();
+        }
+        const QString text = value.toString();
+        if (text.isEmpty())
+            table_.clear(field);
+        else
+            table_.setText(field, text);
+    } catch (const Error& e) {
+        refreshIndicator();
+        if (!quiet_) {
+            if (onError_)
+                onError_(e.message());
+            else
+                ui::dialogs().error(nullptr, e.message());
+        }
+        return false;
+    }
+    const int row = table_.row();
+    emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
+    refreshIndicator();
+    return true;
+}
+
+bool DeclarationModel::isSelected(int row) const {
+    return selected_.contains(table_.bookmarkAt(row).slot);
+}
+
+int DeclarationModel::selectedCount() const { return int(selectedBookmarks().size()); }
+
+QList<RxMem::Bookmark> DeclarationModel::selectedBookmarks() const {
+    QList<std::pair<int, RxMem::Bookmark>> rows;
+    for (std::uint32_t slot : selected_) {
+        const RxMem::Bookmark b{slot};
+        const int row = table_.rowOf(b);
+        if (row >= 0) rows.append({row, b});
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<RxMem::Bookmark> out;
+    for (const auto& r : rows)
+        out.append(r.second);
+    return out;
+}
+
+void DeclarationModel::repaintRows(int first, int last) {
+    if (first > last || rowCount() == 0) return;
+    emit dataChanged(index(first, 0), index(last, kColumns - 1),
+                     {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+void DeclarationModel::clearSelection() {
+    if (selected_.isEmpty()) return;
+    selected_.clear();
+    repaintRows(0, rowCount() - 1);
+}
+
+void DeclarationModel::selectOnly(int row) {
+    clearSelection();
+    toggleSelected(row);
+}
+
+void DeclarationModel::toggleSelected(int row) {
+    if (row < 0 || row >= rowCount()) return;
+    const std::uint32_t slot = table_.bookmarkAt(row).slot;
+    if (!selected_.remove(slot)) selected_.insert(slot);
+    repaintRows(row, row);
+}
+
+void DeclarationModel::selectRange(int from, int to) {
+    clearSelection();
+    const int first = std::max(0, std::min(from, to));
+    const int last = std::min(rowCount() - 1, std::max(from, to));
+    for (int r = first; r <= last; ++r)
+        selected_.insert(table_.bookmarkAt(r).slot);
+    repaintRows(first, last);
+}
+
+void DeclarationModel::refreshIndicator() {
+    if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+}
+
+void DeclarationModel::aboutToInsert(int row) { beginInsertRows({}, row, row); }
+void DeclarationModel::inserted(int) {
+    endInsertRows();
+    refreshIndicator();
+}
+void DeclarationModel::aboutToRemove(int row) { beginRemoveRows({}, row, row); }
+void DeclarationModel::removed(int) {
+    endRemoveRows();
+    refreshIndicator();
+}
+void DeclarationModel::changed(int row) {
+    if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 1), index(row, kColumns - 1));
+    refreshIndicator();
+}
+void DeclarationModel::aboutToReset() { beginResetModel(); }
+void DeclarationModel::reset() {
+    selected_.clear();
+    endResetModel();
+}

@@ -1,1 +1,65 @@
 #pragma once
+
+#include "model/RxMem.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QSet>
+#include <functional>
+
+// The listing's grid model over the declaration table. Column 0 is the line
+// number (the row's present position, never stored); columns 1 to 105 are
+// the fields. data() reads the table's compact records directly.
+//
+// Editing follows the table's row semantics: the first cell edit puts the
+// line in edit state, further edits go into the same pending line, and the
+// grid posts or cancels it. The model also keeps the grid's multi-selection,
+// as table bookmarks, so it survives inserted and deleted lines.
+class DeclarationModel : public QAbstractTableModel, private solvanta::RxMem::Observer {
+    Q_OBJECT
+public:
+    explicit DeclarationModel(solvanta::RxMem& table, QObject* parent = nullptr);
+    ~DeclarationModel() override;
+
+    solvanta::RxMem& table() { return table_; }
+    static int fieldOfColumn(int column) { return column - 1; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // A refused cell value is reported here; by default through the error
+    // report. While quiet, refusals are not reported.
+    void setErrorHandler(std::function<void(const QString&)> handler) { onError_ = std::move(handler); }
+    void setQuiet(bool quiet) { quiet_ = quiet; }
+
+    // Selection of whole lines.
+    bool isSelected(int row) const;
+    int selectedCount() const;
+    QList<solvanta::RxMem::Bookmark> selectedBookmarks() const; // in line order
+    void clearSelection();
+    void selectOnly(int row);
+    void toggleSelected(int row);
+    void selectRange(int from, int to);
+
+    // Repaints the row indicator after the table's state changed.
+    void refreshIndicator();
+
+private:
+    void aboutToInsert(int row) override;
+    void inserted(int row) override;
+    void aboutToRemove(int row) override;
+    void removed(int row) override;
+    void changed(int row) override;
+    void aboutToReset() override;
+    void reset() override;
+    void repaintRows(int first, int last);
+
+    solvanta::RxMem& table_;
+    QSet<std::uint32_t> selected_; // bookmark slots
+    std::function<void(const QString&)> onError_;
+    bool quiet_ = false;
+};

@@ -1,1 +1,313 @@
 #include "UnitDespSolvanta.h"
+
+#include "DeclarationGrid.h"
+#include "DeclarationModel.h"
+#include "app/UnitAcercade.h"
+#include "app/UnitAyuda.h"
+#include "files/UnitSelFormato.h"
+#include "model/SharedState.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Images.h"
+#include "widgets/ProgressBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace solvanta;
+
+namespace {
+
+TFrmSolvanta* g_instance = nullptr;
+
+// The code menu: which code list each entry edits, how wide its codes are,
+// and the editor's caption.
+struct CodeMenuEntry {
+    const char* name;
+    const char* caption;
+    const char* section;
+    int width;
+    const char* editorCaption;
+};
+const CodeMenuEntry kCodeMenu[] = {
+    {"TipoPago1", "Tipo &Pago", "TipoPago", 2, "Modifica Tipo de Pago"},
+    {"TipoTrabajador1", "&Tipo Trabajador", "Tipo Trabajador", 1, "Modifica Tipo de Trabajador"},
+    {"MovimientoPersonal1", "&Movimiento Personal", "Movimiento Personal", 1, "Modifica Movimiento Personal"},
+    {"TramoAsignacinFamiliar1", "Tramo &Asignación Familiar", "Tramo Familiar", 1, "Modifica Tramo Familiar"},
+    {"CdigosdeAFP1", "&Códigos de AFP", "Nombre AFP", 2, "Modifica AFP"},
+    {"CdigosdeIsapres1", "Códigos de &Isapres", "Isapres", 2, "Modifica Isapres"},
+    {"NombreCCAF1", "&Nombre CCAF", "CCAF", 2, "Modifica CCAF"},
+    {"NombreMutualdeSeguridad1", "Nombre Mutual de &Seguridad", "Mutual", 2, "Modifica Mutual de Seguridad"},
+    {"CdigosdeCajasexRgimen1", "Códigos de Cajas ex &Régimen", "Codigo Caja", 4, "Modifica Cajas Ex Régimen"},
+    {"NombresdeInstAPVAutorizadas1", "Nombres de Inst. AP&V Autorizadas", "APV", 3, "Modifica APV"},
+    {"TipoLnea1", "Tipo &Línea", "Tipo Linea", 2, "Modifica Tipo Linea"},
+};
+
+// The save dialog starts in the user's documents folder.
+QString documentsFolder() {
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(docs).exists() ? docs : QDir::homePath();
+}
+
+} // namespace
+
+TFrmSolvanta* TFrmSolvanta::instance() { return g_instance; }
+
+QString TFrmSolvanta::webAddress() { return QStringLiteral("https://www.solvanta.cl"); }
+
+TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
+    g_instance = this;
+    setObjectName(QStringLiteral("FrmSolvanta"));
+    setWindowTitle(QStringLiteral("Listado para Solvanta"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    resize(1484, 659);
+    RxMem_.open();
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedHeight(59);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
+    panel->setPalette(pal);
+    auto* bar = new QHBoxLayout(panel);
+    bar->setContentsMargins(8, 9, 8, 10);
+    bar->setSpacing(10);
+
+    using images::Glyph;
+    auto glyph = [](Glyph g) { return static_cast<int>(g); };
+    QToolButton* create = addButton("SpeedButton1", QStringLiteral("Crear &Archivo"), QStringLiteral("Crear archivo de texto para Solvanta"), glyph(Glyph::CreateFile));
+    QToolButton* web = addButton("SpeedButton3", QStringLiteral("&Solvanta"), QStringLiteral("Entra a la Página de Solvanta"), glyph(Glyph::WebPage));
+    QToolButton* excel = addButton("SpeedButton5", QStringLiteral("E&xcel"), QStringLiteral("Envia archivo a Excel"), glyph(Glyph::Spreadsheet));
+    QToolButton* add = addButton("SpeedButton13", QStringLiteral("A&gregar"), QStringLiteral("Agregar nueva línea"), glyph(Glyph::Add));
+    QToolButton* modify = addButton("SpeedButton6", QStringLiteral("&Modificar"), QStringLiteral("Modificar datos de un empleado"), glyph(Glyph::Modify));
+    QToolButton* remove = addButton("SpeedButton7", QStringLiteral("&Eliminar"), QStringLiteral("Eliminar línea"), glyph(Glyph::Delete));
+    QToolButton* codes = addButton("SpeedButton2", QStringLiteral("C&ódigos"), QStringLiteral("Modifica códigos de Solvanta"), glyph(Glyph::Codes));
+    QToolButton* mass = addButton("SpeedButton9", QStringLiteral("Masi&va"), QStringLiteral("Modificación masiva"), glyph(Glyph::Mass));
+    QToolButton* assign = addButton("SpeedButton12", QStringLiteral("Asi&gnar"), QString(), glyph(Glyph::Assign));
+    QToolButton* help = addButton("SpeedButton8", QStringLiteral("A&yuda"), QStringLiteral("Ayuda"), glyph(Glyph::Help));
+    QToolButton* about = addButton("SpeedButton10", QStringLiteral("Ace&rca de"), QStringLiteral("Acerca de..."), glyph(Glyph::About));
+    QToolButton* quit = addButton("SpeedButton4", QStringLiteral("&Salir"), QStringLiteral("Cerrar esta pantalla"), glyph(Glyph::Exit));
+    for (QToolButton* b : {create, web, excel, add, modify, remove, codes, mass, assign, help, about, quit})
+        bar->addWidget(b);
+    bar->addStretch();
+
+    // Still to come: the spreadsheet export, the record editor and the mass
+    // modification.
+    for (QToolButton* b : {excel, add, modify, mass})
+        b->setEnabled(false);
+
+    model_ = new DeclarationModel(RxMem_, this);
+    DBGrid1_ = new DeclarationGrid(model_, this);
+    DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(panel);
+    layout->addWidget(DBGrid1_, 1);
+
+    buildMenus();
+    connect(create, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton1Click);
+    connect(web, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton3Click);
+    connect(remove, &QToolButton::clicked, this, &TFrmSolvanta::Eliminar1Click);
+    connect(codes, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton2Click);
+    connect(assign, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton12Click);
+    connect(help, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton8Click);
+    connect(about, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton10Click);
+    connect(quit, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton4Click);
+    connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
+    });
+    connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
+    DBGrid1_->setFocus();
+}
+
+TFrmSolvanta::~TFrmSolvanta() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint, int glyph) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setIcon(images::glyph(static_cast<images::Glyph>(glyph)));
+    b->setIconSize(QSize(20, 20));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
+    b->setMinimumSize(80, 40);
+    b->setMaximumSize(120, 40);
+    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    b->setAutoRaise(false);
+    return b;
+}
+
+void TFrmSolvanta::buildMenus() {
+    PopupMenu1_ = new QMenu(this);
+    PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* modify = PopupMenu1_->addAction(QStringLiteral("Modificar"));
+    modify->setObjectName(QStringLiteral("Modificar1"));
+    QAction* remove = PopupMenu1_->addAction(QStringLiteral("Eliminar"));
+    remove->setObjectName(QStringLiteral("Eliminar1"));
+    QAction* add = PopupMenu1_->addAction(QStringLiteral("Agregar"));
+    add->setObjectName(QStringLiteral("Agregar1"));
+    PopupMenu1_->addSeparator();
+    QAction* search = PopupMenu1_->addAction(QStringLiteral("Buscar"));
+    search->setObjectName(QStringLiteral("Buscar1"));
+    connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
+    for (QAction* a : {modify, add, search})
+        a->setEnabled(false); // the record editor and the search are still to come
+
+    PopupMenu2_ = new QMenu(this);
+    PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+    for (const CodeMenuEntry& e : kCodeMenu) {
+        QAction* a = PopupMenu2_->addAction(QString::fromUtf8(e.caption));
+        a->setObjectName(QLatin1String(e.name));
+        a->setEnabled(false); // the code-table editor is still to come
+    }
+
+    PopupMenu3_ = new QMenu(this);
+    PopupMenu3_->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction* workday = PopupMenu3_->addAction(QStringLiteral("Tipo de Jornada"));
+    workday->setObjectName(QStringLiteral("Uno1"));
+    QAction* centre = PopupMenu3_->addAction(QStringLiteral("Centro de Costo"));
+    centre->setObjectName(QStringLiteral("Dos1"));
+    for (QAction* a : {workday, centre})
+        a->setEnabled(false); // the assignment dialogs are still to come
+}
+
+void TFrmSolvanta::load(const QString& path, FileForm form) {
+    ProgressBox progress(isVisible() ? this : parentWidget(), QStringLiteral("Cargando el archivo..."));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        loadDeclaration(path, form, RxMem_, &progress);
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+    savedChanges_ = RxMem_.changeCount();
+    DBGrid1_->showTableCursor(); // the last line loaded is current
+}
+
+bool TFrmSolvanta::hasUnsavedChanges() const {
+    return RxMem_.changeCount() != savedChanges_ || RxMem_.isModified();
+}
+
+void TFrmSolvanta::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    DBGrid1_->showTableCursor();
+    DBGrid1_->setFocus();
+}
+
+void TFrmSolvanta::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Back from a dialog: the grid shows the table's current line again.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) DBGrid1_->showTableCursor();
+}
+
+// Closing by any means asks first when there are changes that were not
+// written to a file; with none it closes at once.
+void TFrmSolvanta::done(int result) {
+    if (hasUnsavedChanges()) {
+        ui::Question q;
+        q.caption = QStringLiteral("Atención");
+        q.text = QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
+                                "¿Desea cerrar y descartarlos?");
+        q.icon = ui::Icon::Question;
+        q.defaultButton = ui::Button::Cancel;
+        if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+    }
+    RxMem_.close();
+    QDialog::done(result);
+}
+
+// ---- handlers ----------------------------------------------------------------
+
+void TFrmSolvanta::SpeedButton1Click() {
+    ui::guarded(this, [this] {
+        TFrmSelFormato format(this);
+        format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
+        if (format.exec() != QDialog::Accepted) return;
+        const FileForm form = format.itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Guardar archivo para Solvanta");
+        request.directory = documentsFolder();
+        request.fileName = QStringLiteral("Solvanta");
+        request.filter = QStringLiteral("Archivo de Texto (*.txt)");
+        request.defaultSuffix = QStringLiteral("txt");
+        request.confirmOverwrite = false;
+        const QString path = ui::dialogs().saveFileName(this, request);
+        if (path.isEmpty()) return;
+
+        ProgressBox progress(this, QStringLiteral("Creando el archivo..."));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            writeDeclaration(path, form, RxMem_, &progress);
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            DBGrid1_->showTableCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+        savedChanges_ = RxMem_.changeCount();
+        DBGrid1_->showTableCursor();
+    });
+}
+
+void TFrmSolvanta::SpeedButton3Click() { ui::dialogs().openUrl(QUrl(webAddress())); }
+
+void TFrmSolvanta::SpeedButton4Click() { close(); }
+
+void TFrmSolvanta::SpeedButton8Click() {
+    ui::guarded(this, [this] {
+        TFrmAyuda help(this);
+        help.exec();
+    });
+}
+
+void TFrmSolvanta::SpeedButton10Click() {
+    ui::guarded(this, [this] {
+        TFrmAcercade about(this);
+        about.exec();
+    });
+}
+
+void TFrmSolvanta::SpeedButton12Click() {
+    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton12"));
+    PopupMenu3_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TFrmSolvanta::SpeedButton2Click() {
+    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
+    PopupMenu2_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TFrmSolvanta::Eliminar1Click() {
+    ui::guarded(this, [this] {
+        if (RxMem_.isEmpty()) return;
+        ui::Question q;
+        q.caption = QStringLiteral("Atención");
+        q.text = QStringLiteral("¿Seguro de Eliminar esta línea?");
+        q.icon = ui::Icon::Question;
+        q.defaultButton = ui::Button::Cancel;
+        if (ui::dialogs().ask(nullptr, q) != ui::Button::Ok) return;
+        RxMem_.deleteRecord();
+        DBGrid1_->showTableCursor();
+    });
+}
+
+void TFrmSolvanta::DBGrid1DblClick() {
+    // The record editor is still to come; until then a double-click only
+    // selects the line.
+}

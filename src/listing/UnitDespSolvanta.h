@@ -1,1 +1,65 @@
 #pragma once
+
+#include "files/DeclarationFile.h"
+#include "model/RxMem.h"
+
+#include <QDialog>
+#include <cstdint>
+
+class DeclarationGrid;
+class DeclarationModel;
+class QMenu;
+class QToolButton;
+
+// The listing window: every line of the loaded file as a row of the grid,
+// and the toolbar from which the user corrects the file and writes it. It
+// owns the declaration table and releases it when it closes. There is at
+// most one; the dialogs opened from it reach it through instance().
+class TFrmSolvanta : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmSolvanta(QWidget* parent = nullptr);
+    ~TFrmSolvanta() override;
+
+    static TFrmSolvanta* instance();
+    static QString webAddress();
+
+    solvanta::RxMem& table() { return RxMem_; }
+    DeclarationGrid* grid() const { return DBGrid1_; }
+    DeclarationModel* model() const { return model_; }
+
+    // Reads the file into the table (a progress box shows for long files);
+    // throws the engine's error when it cannot, leaving the table empty.
+    void load(const QString& path, solvanta::FileForm form);
+
+    // True when lines changed since the load or the last write.
+    bool hasUnsavedChanges() const;
+
+public slots:
+    void SpeedButton1Click();  // Crear Archivo
+    void SpeedButton3Click();  // Solvanta web page
+    void SpeedButton4Click();  // Salir
+    void SpeedButton8Click();  // Ayuda
+    void SpeedButton10Click(); // Acerca de
+    void SpeedButton12Click(); // Asignar: assignment menu
+    void SpeedButton2Click();  // Códigos: code menu
+    void Eliminar1Click();     // delete the current line
+    void DBGrid1DblClick();    // modify the current line in the record editor
+
+protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QToolButton* addButton(const char* name, const QString& caption, const QString& hint, int glyph);
+    void buildMenus();
+
+    solvanta::RxMem RxMem_;
+    DeclarationModel* model_;
+    DeclarationGrid* DBGrid1_;
+    QMenu* PopupMenu1_;
+    QMenu* PopupMenu2_;
+    QMenu* PopupMenu3_;
+    std::uint64_t savedChanges_ = 0;
+};

@@ -196,6 +196,7 @@ void RxMem::edit() {
 
 void RxMem::post() {
     if (state_ != State::Edit && state_ != State::Insert) return;
+    if (modified_ || state_ == State::Insert) ++changes_;
     state_ = State::Browse;
     modified_ = false;
     if (observer_) observer_->changed(cur_);
@@ -221,6 +222,7 @@ void RxMem::deleteRecord() {
     cancel();
     checkCurrent();
     removeAt(cur_);
+    ++changes_;
 }
 
 // ---- fields --------------------------------------------------------------

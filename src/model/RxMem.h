@@ -50,6 +50,9 @@ public:
     bool isActive() const { return state_ != State::Inactive; }
     State state() const { return state_; }
     bool isModified() const { return modified_; }
+    // Goes up with every stored line, insert and delete: a window compares it
+    // to know whether lines changed since it last looked.
+    std::uint64_t changeCount() const { return changes_; }
     void setObserver(Observer* observer) { observer_ = observer; }
 
     int recordCount() const { return static_cast<int>(order_.size()); }
@@ -90,6 +93,7 @@ public:
     bool locate(int field, const QVariant& value);
 
     Bookmark bookmark() const;
+    Bookmark bookmarkAt(int row) const { return Bookmark{order_[std::size_t(row)]}; }
     void gotoBookmark(Bookmark bookmark); // TableError when the line is gone
     int rowOf(Bookmark bookmark) const;   // -1 when the line is gone
 
@@ -123,6 +127,7 @@ private:
     bool eof_ = true;
     State state_ = State::Inactive;
     bool modified_ = false;
+    std::uint64_t changes_ = 0;
     std::vector<std::byte> backup_; // the line as it was before edit()
     Observer* observer_ = nullptr;
 };

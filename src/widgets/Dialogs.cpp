@@ -27,7 +27,7 @@ QMessageBox::Icon boxIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString applicationCaption() { return QApplication::applicationDisplayName(); }
+QString applicationCaption() { return QStringLiteral("Editor de Archivos de Solvanta"); }
 
 class RealDialogs : public Dialogs {
 public:
