@@ -31,7 +31,13 @@ bool AppMessage::eventFilter(QObject* watched, QEvent* event) {
         const bool back = mods & Qt::ShiftModifier;
         QKeyEvent tab(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab, mods,
                       QStringLiteral("\t"), key->isAutoRepeat());
-        QCoreApplication::sendEvent(focus, &tab);
+        // A date edit spends Tab on walking its day, month and year; Enter
+        // must leave it for the next control. Its container moves the focus
+        // on from it as Tab does from any other control.
+        QWidget* target = focus;
+        if (qobject_cast<QDateTimeEdit*>(focus) && focus->parentWidget())
+            target = focus->parentWidget();
+        QCoreApplication::sendEvent(target, &tab);
         return true;
     }
     if (auto* button = qobject_cast<QAbstractButton*>(focus);
