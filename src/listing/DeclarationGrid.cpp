@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -46,10 +47,15 @@ protected:
                 return true;
             }
             if (isEnter(key)) {
+                // Stored now, not later from the event queue, so that a
+                // refused value is dropped quietly.
+                auto* editor = static_cast<QWidget*>(object);
                 model_->setQuiet(true);
-                const bool handled = QStyledItemDelegate::eventFilter(object, event);
+                emit commitData(editor);
                 model_->setQuiet(false);
-                return handled;
+                // A refused value leaves the line in edit mode, unstored.
+                emit closeEditor(editor, model_->lastEditRefused() ? NoHint : SubmitModelCache);
+                return true;
             }
         }
         return QStyledItemDelegate::eventFilter(object, event);
@@ -57,6 +63,22 @@ protected:
 
 private:
     DeclarationModel* model_;
+};
+
+// Paints the line number of column 0: the row's present position, in black
+// on the button face, 4 pixels from the left and 2 from the top.
+class LineNumberDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        painter->fillRect(option.rect, option.palette.color(QPalette::Button));
+        painter->setPen(Qt::black);
+        painter->setFont(option.font);
+        const QRect text = option.rect.adjusted(4, 2, 0, 0);
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop,
+                          QString::number(index.data(DeclarationModel::LineNumberRole).toInt()));
+    }
 };
 
 } // namespace
@@ -121,6 +143,7 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     }
 
     frozen_->setModel(model);
+    frozen_->setItemDelegateForColumn(0, new LineNumberDelegate(frozen_));
     frozen_->setSelectionModel(selectionModel());
     frozen_->setSelectionMode(NoSelection);
     frozen_->setFocusPolicy(Qt::NoFocus);
@@ -229,6 +252,14 @@ void DeclarationGrid::cancelPending() {
     table().cancel();
     syncing_ = false;
     showTableCursor();
+}
+
+void DeclarationGrid::commitEditor() {
+    if (state() != EditingState) return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 void DeclarationGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

@@ -26,6 +26,8 @@ public:
     // Stores the pending line; quietly keeps it pending when it cannot be
     // stored. Returns false then.
     bool postPending(bool quiet);
+    // Stores the text of an open cell editor into the pending line.
+    void commitEditor();
     // Abandons the pending line (a new line that is abandoned disappears).
     void cancelPending();
     // Puts the grid's current row on the table's current line.
@@ -35,6 +37,7 @@ public:
     void deleteSelected(); // Ctrl+Delete
 
     QTableView* frozenView() const { return frozen_; }
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -44,7 +47,6 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     void updateGeometries() override;
 
 private:

@@ -32,9 +32,11 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const int column = index.column();
     switch (role) {
+    case LineNumberRole:
+        return column == 0 ? QVariant(row + 1) : QVariant();
     case Qt::DisplayRole:
     case Qt::EditRole:
-        if (column == 0) return role == Qt::DisplayRole ? QVariant(row + 1) : QVariant();
+        if (column == 0) return {};
         return table_.recordAt(row).text(fieldOfColumn(column));
     case Qt::TextAlignmentRole: {
         if (column == 0) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
@@ -43,12 +45,10 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
         return QVariant((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     }
     case Qt::BackgroundRole:
-        if (column == 0) return QApplication::palette().color(QPalette::Button);
         if (!selected_.isEmpty() && isSelected(row))
             return QApplication::palette().color(QPalette::Highlight);
         return {};
     case Qt::ForegroundRole:
-        if (column == 0) return QColor(Qt::black);
         if (!selected_.isEmpty() && isSelected(row))
             return QApplication::palette().color(QPalette::HighlightedText);
         return {};
@@ -77,13 +77,17 @@ QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 Qt::ItemFlags DeclarationModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (index.column() > 0) f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || index.column() == 0) return false;
+    refused_ = true;
+    if (role != Qt::EditRole || index.column() == 0 || !table_.isActive() ||
+        index.row() >= table_.recordCount())
+        return false;
     const int field = fieldOfColumn(index.column());
     try {
         if (table_.row() != index.row() || table_.state() == RxMem::State::Browse) {
@@ -105,6 +109,7 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
         }
         return false;
     }
+    refused_ = false;
     const int row = table_.row();
     emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
     refreshIndicator();

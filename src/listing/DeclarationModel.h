@@ -21,6 +21,10 @@ public:
     explicit DeclarationModel(solvanta::RxMem& table, QObject* parent = nullptr);
     ~DeclarationModel() override;
 
+    // Column 0 has no data of its own: the grid paints the line number,
+    // which this role gives.
+    static constexpr int LineNumberRole = Qt::UserRole + 1;
+
     solvanta::RxMem& table() { return table_; }
     static int fieldOfColumn(int column) { return column - 1; }
 
@@ -35,6 +39,7 @@ public:
     // report. While quiet, refusals are not reported.
     void setErrorHandler(std::function<void(const QString&)> handler) { onError_ = std::move(handler); }
     void setQuiet(bool quiet) { quiet_ = quiet; }
+    bool lastEditRefused() const { return refused_; }
 
     // Selection of whole lines.
     bool isSelected(int row) const;
@@ -62,4 +67,5 @@ private:
     QSet<std::uint32_t> selected_; // bookmark slots
     std::function<void(const QString&)> onError_;
     bool quiet_ = false;
+    bool refused_ = false; // the last setData() was refused
 };

@@ -132,6 +132,10 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
 }
 
 TFrmSolvanta::~TFrmSolvanta() {
+    // The grid and its model go first: an open cell editor stores its text
+    // while it closes, and the table must still be there for it.
+    delete DBGrid1_;
+    delete model_;
     if (g_instance == this) g_instance = nullptr;
 }
 
@@ -218,6 +222,7 @@ void TFrmSolvanta::changeEvent(QEvent* event) {
 // Closing by any means asks first when there are changes that were not
 // written to a file; with none it closes at once.
 void TFrmSolvanta::done(int result) {
+    DBGrid1_->commitEditor();
     if (hasUnsavedChanges()) {
         ui::Question q;
         q.caption = QStringLiteral("Atención");
@@ -234,6 +239,7 @@ void TFrmSolvanta::done(int result) {
 // ---- handlers ----------------------------------------------------------------
 
 void TFrmSolvanta::SpeedButton1Click() {
+    DBGrid1_->commitEditor();
     ui::guarded(this, [this] {
         TFrmSelFormato format(this);
         format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
