@@ -9,7 +9,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$here/build}"
-packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libxlsxwriter-dev)
+packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core libxlsxwriter-dev)
 
 install_missing() {
     local missing=()
@@ -33,13 +33,7 @@ case "${1:-}" in
 run)
     install_missing
     build_all
-    # Until the windows exist: convert the sample file by position into the
-    # separator form and show its first line.
-    out="$build/ejemplo-separador.csv"
-    "$build/src/solvanta-editor" convert --from position --to separator \
-        "$here/resources/ejemplo-posicion.txt" "$out"
-    echo "Archivo convertido: $out"
-    head -n 1 "$out" | iconv -f WINDOWS-1252 -t UTF-8
+    exec "$build/src/solvanta-editor"
     ;;
 test)
     install_missing

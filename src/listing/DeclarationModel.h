@@ -50,6 +50,23 @@ public:
     void toggleSelected(int row);
     void selectRange(int from, int to);
 
+    // Runs work that refills the table (a load) without telling the views
+    // line by line, then shows the result at once.
+    template <typename F> void refill(F&& work) {
+        beginResetModel();
+        table_.setObserver(nullptr);
+        selected_.clear();
+        try {
+            std::forward<F>(work)();
+        } catch (...) {
+            table_.setObserver(this);
+            endResetModel();
+            throw;
+        }
+        table_.setObserver(this);
+        endResetModel();
+    }
+
     // Repaints the row indicator after the table's state changed.
     void refreshIndicator();
 

@@ -193,7 +193,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
     ProgressBox progress(isVisible() ? this : parentWidget(), QStringLiteral("Cargando el archivo..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        loadDeclaration(path, form, RxMem_, &progress);
+        model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
     } catch (...) {
         QApplication::restoreOverrideCursor();
         throw;

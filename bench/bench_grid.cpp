@@ -1,0 +1,110 @@
+// Opening the listing window on a large table and repainting its grid.
+//
+//   QT_QPA_PLATFORM=offscreen solvanta-bench-grid [--lines N] [--runs R]
+//
+// Writes N generated lines (100000 by default) to a position file, loads it
+// into the listing window as the load dialog does, shows the window at
+// 1600 x 900, and measures, best and median of R runs (50 by default):
+// repainting a screen of rows, scrolling a page down, scrolling sideways and
+// jumping between the first and the last line, each with a full repaint of
+// the grid.
+
+#include "Generator.h"
+#include "files/DeclarationFile.h"
+#include "listing/DeclarationGrid.h"
+#include "listing/DeclarationModel.h"
+#include "listing/UnitDespSolvanta.h"
+#include "model/RxMem.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace solvanta;
+
+namespace {
+
+struct Figures {
+    double best, median;
+};
+
+Figures measure(int runs, const std::function<void(int)>& work) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work(i);
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+void report(const char* what, Figures f) {
+    std::printf("  %-42s best %6.2f ms, median %6.2f ms\n", what, f.best, f.median);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    int lines = 100000, runs = 50;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--lines")) lines = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--runs")) runs = args[i + 1].toInt();
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("posicion.txt"));
+    {
+        RxMem table;
+        generateDeclaration(table, lines, 20261210);
+        writeDeclaration(path, FileForm::Position, table);
+    }
+
+    // What the load dialog does: create the window, load, show.
+    QElapsedTimer open;
+    open.start();
+    TFrmSolvanta listing;
+    listing.load(path, FileForm::Position);
+    const double loadMs = open.nsecsElapsed() / 1e6;
+    listing.resize(1600, 900);
+    listing.show();
+    QPixmap screen = listing.grab();
+    const double openMs = open.nsecsElapsed() / 1e6;
+
+    DeclarationGrid* grid = listing.grid();
+    QScrollBar* v = grid->verticalScrollBar();
+    QScrollBar* h = grid->horizontalScrollBar();
+    const int visibleRows = grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
+
+    std::printf("%d lines, grid %dx%d, %d rows visible, platform %s\n", lines, grid->viewport()->width(),
+                grid->viewport()->height(), visibleRows, qPrintable(QGuiApplication::platformName()));
+    std::printf("  %-42s %8.2f ms\n", "load the file into the window", loadMs);
+    std::printf("  %-42s %8.2f ms\n", "... then show it and paint the first screen", openMs);
+    // grab() paints the whole grid (headers, frozen column, cells) into a
+    // pixmap, as a repaint of the window would.
+    report("repaint a screen of rows", measure(runs, [&](int) { screen = grid->grab(); }));
+    report("page down and repaint", measure(runs, [&](int i) {
+               v->setValue((i * visibleRows) % std::max(1, v->maximum()));
+               screen = grid->grab();
+           }));
+    report("scroll sideways and repaint", measure(runs, [&](int i) {
+               h->setValue((i * 400) % std::max(1, h->maximum()));
+               screen = grid->grab();
+           }));
+    report("jump between first and last line, repaint", measure(runs, [&](int i) {
+               listing.table().moveTo(i % 2 ? 0 : lines - 1);
+               grid->showTableCursor();
+               screen = grid->grab();
+           }));
+    return 0;
+}
