@@ -24,6 +24,8 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -128,6 +130,7 @@ private slots:
 
     void keyReleasePasses();
     void nothingHappensWithoutFocus();
+    void enterAcceptsFileName();
 
     void pregunta_data();
     void pregunta();
@@ -147,6 +150,26 @@ bool TstShell::activate(QWidget& window, QWidget* focus) {
     if (!QTest::qWaitForWindowActive(&window)) return false;
     focus->setFocus(Qt::OtherFocusReason);
     return focusIn(focus);
+}
+
+// The standard save dialog keeps Enter: typing a name and pressing Enter
+// accepts it, instead of walking to the next control.
+void TstShell::enterAcceptsFileName() {
+    QTemporaryDir dir;
+    QFileDialog dialog(nullptr, u"Guardar"_s, dir.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        auto* name = dialog.findChild<QLineEdit*>(u"fileNameEdit"_s);
+        QVERIFY(name);
+        QVERIFY(activate(dialog, name));
+        name->setText(u"Solvanta.txt"_s);
+        QTest::keyClick(name, Qt::Key_Return);
+        if (dialog.isVisible()) dialog.reject(); // Enter did not accept
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(QFileInfo(dialog.selectedFiles().value(0)).fileName(), u"Solvanta.txt"_s);
 }
 
 // ------------------------------------------------------------- Enter as Tab

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +12,9 @@
 #include <QToolButton>
 
 bool AppMessage::entersAsTab(const QWidget* control) {
+    // The standard open and save dialogs keep their own keys: Enter in the
+    // file name accepts the name there.
+    if (qobject_cast<const QFileDialog*>(control->window())) return false;
     for (const QWidget* w = control->parentWidget(); w; w = w->parentWidget())
         if (qobject_cast<const QAbstractItemView*>(w)) return false; // a cell editor
     return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QComboBox*>(control) ||

@@ -8,7 +8,8 @@ class QWidget;
 // acts as Tab (Shift+Tab), so a form can be walked with Enter. Entry controls
 // are line edits (with every edit built on them), combo boxes, radio buttons
 // and date edits, and their subclasses; never a grid or its cell editor,
-// which give Enter a meaning of their own. Enter on a focused push button
+// which give Enter a meaning of their own, and never in the standard open
+// and save dialogs, where Enter accepts the file name. Enter on a focused push button
 // presses it, as on the desktop the users come from.
 class AppMessage : public QObject {
     Q_OBJECT
