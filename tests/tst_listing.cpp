@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestUtil.h"
+#include "app/UnitPrincipal.h"
 #include "files/UnitSeleccionar.h"
 #include "files/UnitSelFormato.h"
 #include "listing/DeclarationGrid.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -114,6 +116,32 @@ private slots:
         const QString problems = dialogs_->problems();
         dialogs_.reset();
         QVERIFY2(done, qPrintable(problems));
+    }
+
+    // ---- the main window ------------------------------------------------------
+
+    void mainWindowOpensTheLoadDialog() {
+        TFrmPrincipal main;
+        QCOMPARE(main.windowTitle(), QStringLiteral("Editor de Archivos de Solvanta Versión: 3.0"));
+        QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Label3"))->text(),
+                 QStringLiteral("1.- Haga clic en el botón \"Editar Archivo\"."));
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        int choice = -1;
+        QString caption;
+        whenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<TFrmSeleccionar*>(w);
+            QVERIFY(dialog);
+            choice = dialog->itemIndex();
+            caption = dialog->windowTitle();
+            dialog->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); // Cerrar
+        });
+        main.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        QCOMPARE(choice, 0); // "105 Campos por Posición" each time it opens
+        QCOMPARE(caption, QStringLiteral("Seleccionar Formato"));
+        QVERIFY(main.isVisible());
+        main.findChild<QPushButton*>(QStringLiteral("BitBtn3"))->click(); // Salir
+        QVERIFY(!main.isVisible());
     }
 
     // ---- the load dialog ------------------------------------------------------
