@@ -3,7 +3,7 @@
 #include "AppMessage.h"
 #include "files/UnitSeleccionar.h"
 #include "widgets/Dialogs.h"
-#include "widgets/Images.h"
+#include "widgets/Controls.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -50,12 +50,7 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(images::appIcon());
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
-    panel->setPalette(pal);
+    QFrame* panel = highlightPanel(this, "Panel1");
 
     QPushButton* edit = bigButton(panel, "BitBtn1", QStringLiteral("&Editar Archivo"), images::Glyph::EditFile);
     QPushButton* quit = bigButton(panel, "BitBtn3", QStringLiteral("&Salir"), images::Glyph::Exit);

@@ -1,6 +1,6 @@
 #include "UnitSelFormato.h"
 
-#include "widgets/Images.h"
+#include "widgets/Controls.h"
 #include "widgets/RadioGroup.h"
 
 #include <QFrame>
@@ -12,13 +12,8 @@
 namespace {
 
 QFrame* panel(QWidget* parent, const char* name) {
-    auto* p = new QFrame(parent);
-    p->setObjectName(QLatin1String(name));
+    QFrame* p = highlightPanel(parent, name);
     p->setFrameShape(QFrame::StyledPanel);
-    p->setAutoFillBackground(true);
-    QPalette pal = p->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
-    p->setPalette(pal);
     return p;
 }
 
@@ -49,14 +44,8 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     middleLayout->addWidget(RadioGroup1_);
 
     QFrame* bottom = panel(this, "Panel3");
-    auto* ok = new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), bottom);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    auto* cancel = new QPushButton(images::glyph(images::Glyph::Cancel), QStringLiteral("&Cancelar"), bottom);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    for (QPushButton* b : {ok, cancel}) {
-        b->setMinimumSize(90, 25);
-        b->setAutoDefault(false);
-    }
+    QPushButton* ok = glyphButton(bottom, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
+    QPushButton* cancel = glyphButton(bottom, "BitBtn2", QStringLiteral("&Cancelar"), images::Glyph::Cancel);
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(24, 14, 24, 14);
     bottomLayout->addStretch();

@@ -4,7 +4,7 @@
 #include "listing/UnitDespSolvanta.h"
 #include "model/SharedState.h"
 #include "widgets/Dialogs.h"
-#include "widgets/Images.h"
+#include "widgets/Controls.h"
 #include "widgets/RadioGroup.h"
 
 #include <QFrame>
@@ -20,12 +20,7 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
-    panel->setPalette(pal);
+    QFrame* panel = highlightPanel(this, "Panel1");
 
     RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
                                   {QStringLiteral("105 Campos por Posición"),
@@ -34,14 +29,8 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1_->setItemIndex(0);
 
-    auto* ok = new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), panel);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    auto* close = new QPushButton(images::glyph(images::Glyph::Close), QStringLiteral("&Cerrar"), panel);
-    close->setObjectName(QStringLiteral("BitBtn2"));
-    for (QPushButton* b : {ok, close}) {
-        b->setMinimumSize(90, 25);
-        b->setAutoDefault(false);
-    }
+    QPushButton* ok = glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
+    QPushButton* close = glyphButton(panel, "BitBtn2", QStringLiteral("&Cerrar"), images::Glyph::Close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

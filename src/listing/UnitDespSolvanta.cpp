@@ -7,7 +7,8 @@
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
 #include "widgets/Dialogs.h"
-#include "widgets/Images.h"
+#include "widgets/Controls.h"
+#include "widgets/Pregunta.h"
 #include "widgets/ProgressBox.h"
 
 #include <QApplication>
@@ -70,13 +71,8 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     resize(1484, 659);
     RxMem_.open();
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
+    QFrame* panel = highlightPanel(this, "Panel1");
     panel->setFixedHeight(59);
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
-    panel->setPalette(pal);
     auto* bar = new QHBoxLayout(panel);
     bar->setContentsMargins(8, 9, 8, 10);
     bar->setSpacing(10);
@@ -223,15 +219,11 @@ void TFrmSolvanta::changeEvent(QEvent* event) {
 // written to a file; with none it closes at once.
 void TFrmSolvanta::done(int result) {
     DBGrid1_->commitEditor();
-    if (hasUnsavedChanges()) {
-        ui::Question q;
-        q.caption = QStringLiteral("Atención");
-        q.text = QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
-                                "¿Desea cerrar y descartarlos?");
-        q.icon = ui::Icon::Question;
-        q.defaultButton = ui::Button::Cancel;
-        if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
-    }
+    if (hasUnsavedChanges() &&
+        Pregunta(QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
+                                "¿Desea cerrar y descartarlos?"),
+                 QString()) != 1)
+        return;
     RxMem_.close();
     QDialog::done(result);
 }
@@ -302,12 +294,7 @@ void TFrmSolvanta::SpeedButton2Click() {
 void TFrmSolvanta::Eliminar1Click() {
     ui::guarded(this, [this] {
         if (RxMem_.isEmpty()) return;
-        ui::Question q;
-        q.caption = QStringLiteral("Atención");
-        q.text = QStringLiteral("¿Seguro de Eliminar esta línea?");
-        q.icon = ui::Icon::Question;
-        q.defaultButton = ui::Button::Cancel;
-        if (ui::dialogs().ask(nullptr, q) != ui::Button::Ok) return;
+        if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
         RxMem_.deleteRecord();
         DBGrid1_->showTableCursor();
     });

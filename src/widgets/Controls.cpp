@@ -1,0 +1,23 @@
+#include "Controls.h"
+
+#include <QFrame>
+#include <QPushButton>
+
+QFrame* highlightPanel(QWidget* parent, const char* objectName) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QLatin1String(objectName));
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
+    panel->setPalette(pal);
+    return panel;
+}
+
+QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString& text,
+                         images::Glyph glyph) {
+    auto* b = new QPushButton(images::glyph(glyph), text, parent);
+    b->setObjectName(QLatin1String(objectName));
+    b->setMinimumSize(90, 25);
+    b->setAutoDefault(false); // Enter moves between controls; buttons are pressed on purpose
+    return b;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Images.h"
+
+class QFrame;
+class QPushButton;
+class QString;
+class QWidget;
+
+// Small builders for the controls the windows share, so that every window
+// looks the same.
+
+// A panel in the light "button highlight" colour that the windows use as
+// their background.
+QFrame* highlightPanel(QWidget* parent, const char* objectName);
+
+// A dialog button with its glyph ("&Aceptar", "&Cancelar", "&Cerrar").
+QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString& text,
+                         images::Glyph glyph);
