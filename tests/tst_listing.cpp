@@ -451,6 +451,19 @@ private slots:
         QVERIFY(l->hasUnsavedChanges());
     }
 
+    // A new line that was left untouched goes when the focus leaves the grid.
+    void untouchedNewLineGoesWithTheFocus() {
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        clickCell(*l, 1, 3);
+        QTest::keyClick(l->grid(), Qt::Key_Insert);
+        QCOMPARE(l->model()->rowCount(), 4);
+        l->grid()->clearFocus();
+        QCOMPARE(l->model()->rowCount(), 3);
+        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3}));
+        QVERIFY(!l->hasUnsavedChanges());
+    }
+
     void ctrlDeleteAsksTheStandardQuestion_data() {
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<QString>("question");
@@ -653,7 +666,18 @@ private slots:
             left = b->x();
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
         }
+        // Buttons of windows still to come stay disabled.
+        const QStringList later{QStringLiteral("SpeedButton5"), QStringLiteral("SpeedButton13"),
+                                QStringLiteral("SpeedButton6"), QStringLiteral("SpeedButton9")};
+        for (const QString& name : names)
+            QCOMPARE(l->findChild<QToolButton*>(name)->isEnabled(), !later.contains(name));
+
         auto* menu = l->findChild<QMenu*>(QStringLiteral("PopupMenu1"));
+        d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?"), ui::Button::Cancel);
+        auto* remove = menu->findChild<QAction*>(QStringLiteral("Eliminar1"));
+        QVERIFY(remove);
+        remove->trigger();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
         QStringList entries;
         for (QAction* a : menu->actions())
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());

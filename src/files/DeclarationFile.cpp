@@ -131,17 +131,13 @@ public:
             r.setNumber(f, v);
             return;
         }
-        char buf[16];
-        char* p = buf;
+        char buf[16] = {'0'};
         const auto res = std::to_chars(buf + 1, buf + sizeof buf, v);
-        std::size_t n = static_cast<std::size_t>(res.ptr - (buf + 1));
-        if (twoDigits && n < 2) {
-            buf[0] = '0';
-            ++n;
-        } else {
-            ++p;
-        }
-        r.setTextBytes(f, {p, n});
+        const std::size_t n = static_cast<std::size_t>(res.ptr - (buf + 1));
+        if (twoDigits && n < 2)
+            r.setTextBytes(f, {buf, n + 1}); // "0" and the digit
+        else
+            r.setTextBytes(f, {buf + 1, n});
     }
 
     void decimal(RecordRef& r, int f, double v) {

@@ -319,12 +319,16 @@ void DeclarationGrid::deleteSelected() {
         }
     });
     syncing_ = false;
-    model_->clearSelection();
-    anchor_ = -1;
+    dropSelection();
     showTableCursor();
 }
 
 // ---- keys and mouse ----------------------------------------------------------
+
+void DeclarationGrid::dropSelection() {
+    model_->clearSelection();
+    anchor_ = -1;
+}
 
 void DeclarationGrid::extendSelection(int delta) {
     const int row = currentIndex().isValid() ? currentIndex().row() : 0;
@@ -371,8 +375,7 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Escape:
         cancelPending();
-        model_->clearSelection();
-        anchor_ = -1;
+        dropSelection();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -385,8 +388,7 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
             extendSelection(event->key() == Qt::Key_Up ? -1 : 1);
             return;
         }
-        model_->clearSelection();
-        anchor_ = -1;
+        dropSelection();
         if (event->key() == Qt::Key_Down && mods == Qt::NoModifier && (rows == 0 || row == rows - 1)) {
             appendLine();
             return;
@@ -394,14 +396,12 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        model_->clearSelection();
-        anchor_ = -1;
+        dropSelection();
         break;
     case Qt::Key_Home:
     case Qt::Key_End:
         if (mods & Qt::ControlModifier) {
-            model_->clearSelection();
-            anchor_ = -1;
+            dropSelection();
         }
         break;
     default:

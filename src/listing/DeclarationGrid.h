@@ -53,6 +53,7 @@ private:
     friend class FrozenColumnView;
     void clickRow(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
+    void dropSelection(); // empties the selection and forgets its anchor
     void moveCurrentTo(int row);
     void updateFrozenGeometry();
     solvanta::RxMem& table() const;

@@ -101,12 +101,7 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
             table_.setText(field, text);
     } catch (const Error& e) {
         refreshIndicator();
-        if (!quiet_) {
-            if (onError_)
-                onError_(e.message());
-            else
-                ui::dialogs().error(nullptr, e.message());
-        }
+        if (!quiet_) ui::dialogs().error(nullptr, e.message());
         return false;
     }
     refused_ = false;
@@ -119,8 +114,6 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
 bool DeclarationModel::isSelected(int row) const {
     return selected_.contains(table_.bookmarkAt(row).slot);
 }
-
-int DeclarationModel::selectedCount() const { return int(selectedBookmarks().size()); }
 
 QList<RxMem::Bookmark> DeclarationModel::selectedBookmarks() const {
     QList<std::pair<int, RxMem::Bookmark>> rows;

@@ -5,7 +5,6 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QSet>
-#include <functional>
 
 // The listing's grid model over the declaration table. Column 0 is the line
 // number (the row's present position, never stored); columns 1 to 105 are
@@ -35,15 +34,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // A refused cell value is reported here; by default through the error
-    // report. While quiet, refusals are not reported.
-    void setErrorHandler(std::function<void(const QString&)> handler) { onError_ = std::move(handler); }
+    // A refused cell value goes to the error report, unless the model is
+    // quiet.
     void setQuiet(bool quiet) { quiet_ = quiet; }
     bool lastEditRefused() const { return refused_; }
 
     // Selection of whole lines.
     bool isSelected(int row) const;
-    int selectedCount() const;
     QList<solvanta::RxMem::Bookmark> selectedBookmarks() const; // in line order
     void clearSelection();
     void selectOnly(int row);
@@ -82,7 +79,6 @@ private:
 
     solvanta::RxMem& table_;
     QSet<std::uint32_t> selected_; // bookmark slots
-    std::function<void(const QString&)> onError_;
     bool quiet_ = false;
     bool refused_ = false; // the last setData() was refused
 };

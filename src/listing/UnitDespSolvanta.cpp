@@ -77,28 +77,40 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     bar->setContentsMargins(8, 9, 8, 10);
     bar->setSpacing(10);
 
+    // The toolbar, left to right; a button without a handler belongs to a
+    // window still to come and stays disabled.
     using images::Glyph;
-    auto glyph = [](Glyph g) { return static_cast<int>(g); };
-    QToolButton* create = addButton("SpeedButton1", QStringLiteral("Crear &Archivo"), QStringLiteral("Crear archivo de texto para Solvanta"), glyph(Glyph::CreateFile));
-    QToolButton* web = addButton("SpeedButton3", QStringLiteral("&Solvanta"), QStringLiteral("Entra a la Página de Solvanta"), glyph(Glyph::WebPage));
-    QToolButton* excel = addButton("SpeedButton5", QStringLiteral("E&xcel"), QStringLiteral("Envia archivo a Excel"), glyph(Glyph::Spreadsheet));
-    QToolButton* add = addButton("SpeedButton13", QStringLiteral("A&gregar"), QStringLiteral("Agregar nueva línea"), glyph(Glyph::Add));
-    QToolButton* modify = addButton("SpeedButton6", QStringLiteral("&Modificar"), QStringLiteral("Modificar datos de un empleado"), glyph(Glyph::Modify));
-    QToolButton* remove = addButton("SpeedButton7", QStringLiteral("&Eliminar"), QStringLiteral("Eliminar línea"), glyph(Glyph::Delete));
-    QToolButton* codes = addButton("SpeedButton2", QStringLiteral("C&ódigos"), QStringLiteral("Modifica códigos de Solvanta"), glyph(Glyph::Codes));
-    QToolButton* mass = addButton("SpeedButton9", QStringLiteral("Masi&va"), QStringLiteral("Modificación masiva"), glyph(Glyph::Mass));
-    QToolButton* assign = addButton("SpeedButton12", QStringLiteral("Asi&gnar"), QString(), glyph(Glyph::Assign));
-    QToolButton* help = addButton("SpeedButton8", QStringLiteral("A&yuda"), QStringLiteral("Ayuda"), glyph(Glyph::Help));
-    QToolButton* about = addButton("SpeedButton10", QStringLiteral("Ace&rca de"), QStringLiteral("Acerca de..."), glyph(Glyph::About));
-    QToolButton* quit = addButton("SpeedButton4", QStringLiteral("&Salir"), QStringLiteral("Cerrar esta pantalla"), glyph(Glyph::Exit));
-    for (QToolButton* b : {create, web, excel, add, modify, remove, codes, mass, assign, help, about, quit})
+    using Handler = void (TFrmSolvanta::*)();
+    struct ToolbarButton {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        Glyph glyph;
+        Handler handler;
+    };
+    const ToolbarButton toolbar[] = {
+        {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta", Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
+        {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::SpeedButton3Click},
+        {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet, nullptr},
+        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add, nullptr},
+        {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify, nullptr},
+        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::Eliminar1Click},
+        {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes, &TFrmSolvanta::SpeedButton2Click},
+        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass, nullptr},
+        {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::SpeedButton12Click},
+        {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::SpeedButton8Click},
+        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About, &TFrmSolvanta::SpeedButton10Click},
+        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::SpeedButton4Click},
+    };
+    for (const ToolbarButton& t : toolbar) {
+        QToolButton* b = addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
         bar->addWidget(b);
+        if (t.handler)
+            connect(b, &QToolButton::clicked, this, t.handler);
+        else
+            b->setEnabled(false);
+    }
     bar->addStretch();
-
-    // Still to come: the spreadsheet export, the record editor and the mass
-    // modification.
-    for (QToolButton* b : {excel, add, modify, mass})
-        b->setEnabled(false);
 
     model_ = new DeclarationModel(RxMem_, this);
     DBGrid1_ = new DeclarationGrid(model_, this);
@@ -112,14 +124,6 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     layout->addWidget(DBGrid1_, 1);
 
     buildMenus();
-    connect(create, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton1Click);
-    connect(web, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton3Click);
-    connect(remove, &QToolButton::clicked, this, &TFrmSolvanta::Eliminar1Click);
-    connect(codes, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton2Click);
-    connect(assign, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton12Click);
-    connect(help, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton8Click);
-    connect(about, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton10Click);
-    connect(quit, &QToolButton::clicked, this, &TFrmSolvanta::SpeedButton4Click);
     connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
     });
@@ -135,12 +139,13 @@ TFrmSolvanta::~TFrmSolvanta() {
     if (g_instance == this) g_instance = nullptr;
 }
 
-QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint, int glyph) {
+QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint,
+                                     images::Glyph glyph) {
     auto* b = new QToolButton(this);
     b->setObjectName(QLatin1String(name));
     b->setText(caption);
     b->setToolTip(hint);
-    b->setIcon(images::glyph(static_cast<images::Glyph>(glyph)));
+    b->setIcon(images::glyph(glyph));
     b->setIconSize(QSize(20, 20));
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
@@ -151,50 +156,39 @@ QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, c
     return b;
 }
 
+// Menu entries whose windows are still to come stay disabled.
+static QAction* addEntry(QMenu* menu, const char* name, const QString& caption, bool enabled) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setEnabled(enabled);
+    return a;
+}
+
 void TFrmSolvanta::buildMenus() {
     PopupMenu1_ = new QMenu(this);
     PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* modify = PopupMenu1_->addAction(QStringLiteral("Modificar"));
-    modify->setObjectName(QStringLiteral("Modificar1"));
-    QAction* remove = PopupMenu1_->addAction(QStringLiteral("Eliminar"));
-    remove->setObjectName(QStringLiteral("Eliminar1"));
-    QAction* add = PopupMenu1_->addAction(QStringLiteral("Agregar"));
-    add->setObjectName(QStringLiteral("Agregar1"));
+    addEntry(PopupMenu1_, "Modificar1", QStringLiteral("Modificar"), false);
+    QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
+    addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), false);
     PopupMenu1_->addSeparator();
-    QAction* search = PopupMenu1_->addAction(QStringLiteral("Buscar"));
-    search->setObjectName(QStringLiteral("Buscar1"));
+    addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), false);
     connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
-    for (QAction* a : {modify, add, search})
-        a->setEnabled(false); // the record editor and the search are still to come
 
     PopupMenu2_ = new QMenu(this);
     PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
-    for (const CodeMenuEntry& e : kCodeMenu) {
-        QAction* a = PopupMenu2_->addAction(QString::fromUtf8(e.caption));
-        a->setObjectName(QLatin1String(e.name));
-        a->setEnabled(false); // the code-table editor is still to come
-    }
+    for (const CodeMenuEntry& e : kCodeMenu)
+        addEntry(PopupMenu2_, e.name, QString::fromUtf8(e.caption), false);
 
     PopupMenu3_ = new QMenu(this);
     PopupMenu3_->setObjectName(QStringLiteral("PopupMenu3"));
-    QAction* workday = PopupMenu3_->addAction(QStringLiteral("Tipo de Jornada"));
-    workday->setObjectName(QStringLiteral("Uno1"));
-    QAction* centre = PopupMenu3_->addAction(QStringLiteral("Centro de Costo"));
-    centre->setObjectName(QStringLiteral("Dos1"));
-    for (QAction* a : {workday, centre})
-        a->setEnabled(false); // the assignment dialogs are still to come
+    addEntry(PopupMenu3_, "Uno1", QStringLiteral("Tipo de Jornada"), false);
+    addEntry(PopupMenu3_, "Dos1", QStringLiteral("Centro de Costo"), false);
 }
 
 void TFrmSolvanta::load(const QString& path, FileForm form) {
     ProgressBox progress(isVisible() ? this : parentWidget(), QStringLiteral("Cargando el archivo..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    QApplication::restoreOverrideCursor();
+    const WaitCursor wait;
+    model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
     savedChanges_ = RxMem_.changeCount();
     DBGrid1_->showTableCursor(); // the last line loaded is current
 }
@@ -249,15 +243,13 @@ void TFrmSolvanta::SpeedButton1Click() {
         if (path.isEmpty()) return;
 
         ProgressBox progress(this, QStringLiteral("Creando el archivo..."));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const WaitCursor wait;
         try {
             writeDeclaration(path, form, RxMem_, &progress);
         } catch (...) {
-            QApplication::restoreOverrideCursor();
             DBGrid1_->showTableCursor();
             throw;
         }
-        QApplication::restoreOverrideCursor();
         savedChanges_ = RxMem_.changeCount();
         DBGrid1_->showTableCursor();
     });

@@ -2,6 +2,7 @@
 
 #include "files/DeclarationFile.h"
 #include "model/RxMem.h"
+#include "widgets/Images.h"
 
 #include <QDialog>
 #include <cstdint>
@@ -52,7 +53,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QToolButton* addButton(const char* name, const QString& caption, const QString& hint, int glyph);
+    QToolButton* addButton(const char* name, const QString& caption, const QString& hint,
+                           images::Glyph glyph);
     void buildMenus();
 
     solvanta::RxMem RxMem_;

@@ -1,7 +1,12 @@
 #include "Controls.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QPushButton>
+
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
 QFrame* highlightPanel(QWidget* parent, const char* objectName) {
     auto* panel = new QFrame(parent);

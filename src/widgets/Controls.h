@@ -14,6 +14,15 @@ class QWidget;
 // their background.
 QFrame* highlightPanel(QWidget* parent, const char* objectName);
 
+// The wait cursor while an object of this kind lives.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // A dialog button with its glyph ("&Aceptar", "&Cancelar", "&Cerrar").
 QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString& text,
                          images::Glyph glyph);
