@@ -1,11 +1,11 @@
 // The desktop program's correction path: the load dialog, the listing window
 // and its grid, writing the corrected file, and closing with unsaved changes.
 
+#include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "TestUtil.h"
 #include "app/UnitPrincipal.h"
-#include "files/UnitSeleccionar.h"
 #include "files/UnitSelFormato.h"
+#include "files/UnitSeleccionar.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
 #include "listing/UnitDespSolvanta.h"
@@ -28,63 +28,6 @@
 using namespace solvanta;
 using namespace testutil;
 
-namespace {
-
-// Runs `action` on the modal window that the next exec() shows.
-void whenModal(std::function<void(QWidget*)> action) {
-    QTimer::singleShot(0, [action] {
-        QWidget* w = QApplication::activeModalWidget();
-        QVERIFY(w);
-        action(w);
-    });
-}
-
-// A listing over a file of n generated lines whose rut is 1..n.
-std::unique_ptr<TFrmSolvanta> listingOf(const QTemporaryDir& dir, int lines) {
-    QByteArray bytes;
-    const QByteArray base = readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength);
-    for (int i = 1; i <= lines; ++i)
-        bytes += QByteArray::number(i).rightJustified(11, '0') + base.mid(11) + "\r\n";
-    const QString path = dir.filePath(QStringLiteral("entrada-%1.txt").arg(lines));
-    writeAll(path, bytes);
-    auto listing = std::make_unique<TFrmSolvanta>();
-    listing->load(path, FileForm::Position);
-    return listing;
-}
-
-QList<int> ruts(TFrmSolvanta& l) {
-    QList<int> out;
-    for (int r = 0; r < l.table().recordCount(); ++r)
-        out << l.table().textAt(r, field("rut")).toInt();
-    return out;
-}
-
-QList<int> selectedRows(TFrmSolvanta& l) {
-    QList<int> rows;
-    for (int r = 0; r < l.model()->rowCount(); ++r)
-        if (l.model()->isSelected(r)) rows << r;
-    return rows;
-}
-
-// Types any text, letters outside ASCII included.
-void typeText(QWidget* w, const QString& text) {
-    for (QChar c : text) {
-        const Qt::Key key = c.unicode() < 0x80 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Click, w, key, QString(c), Qt::NoModifier);
-    }
-}
-
-// Types the text as a user would: the first key starts the cell editor and
-// the rest go to whatever has the focus then.
-void typeInGrid(QWidget* grid, const QString& text) {
-    for (QChar c : text) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid;
-        typeText(target, QString(c));
-    }
-}
-
-} // namespace
-
 class TestListing : public QObject {
     Q_OBJECT
     QTemporaryDir tmp_;
@@ -92,18 +35,6 @@ class TestListing : public QObject {
     // Every prompt a test does not expect is a failure, never a box that
     // waits for an answer.
     ScriptedDialogs& d() { return *dialogs_; }
-
-    void showGrid(TFrmSolvanta& l) {
-        l.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&l));
-        l.grid()->setFocus();
-    }
-
-    void clickCell(TFrmSolvanta& l, int row, int column, Qt::KeyboardModifiers mods = {}) {
-        DeclarationGrid* g = l.grid();
-        g->scrollTo(g->model()->index(row, column));
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, mods, g->visualRect(g->model()->index(row, column)).center());
-    }
 
 private slots:
     void init() {
@@ -148,12 +79,14 @@ private slots:
 
     void loadCancelledAtEachStep() {
         TFrmSeleccionar dialog;
-        d().expectAsk(QStringLiteral("Indique la ruta donde se encuentra el archivo"), ui::Button::Cancel);
+        d().expectAsk(QStringLiteral("Indique la ruta donde se encuentra el archivo"),
+                      ui::Button::Cancel);
         dialog.BitBtn1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         const auto q = d().shown().first();
         QCOMPARE(q.caption, QStringLiteral("¡Atención!"));
-        QCOMPARE(q.text, QStringLiteral("Señor Usuario:\nIndique la ruta donde se encuentra el archivo\nenviado a Solvanta"));
+        QCOMPARE(q.text, QStringLiteral("Señor Usuario:\nIndique la ruta donde se encuentra el "
+                                        "archivo\nenviado a Solvanta"));
         QCOMPARE(q.icon, ui::Icon::Exclamation);
         QCOMPARE(q.defaultButton, ui::Button::Ok);
 
@@ -161,7 +94,9 @@ private slots:
         d().expectOpen(QString()); // the user cancels the open dialog
         dialog.BitBtn1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
-        QCOMPARE(d().last().request.filter, QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)"));
+        QCOMPARE(
+            d().last().request.filter,
+            QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)"));
         QVERIFY(!TFrmSolvanta::instance());
     }
 
@@ -204,7 +139,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
         QTest::newRow("missing file") << QByteArray() << QStringLiteral("no existe");
-        QTest::newRow("bad nacion") << QByteArray(readAll(dataFile("dos-lineas-coma.txt")) + "\r\n") << QStringLiteral("Línea 3");
+        QTest::newRow("bad nacion") << QByteArray(readAll(dataFile("dos-lineas-coma.txt")) + "\r\n")
+                                    << QStringLiteral("Línea 3");
     }
 
     void failedLoadShowsNoListing() {
@@ -229,296 +165,6 @@ private slots:
         QVERIFY(d().shown().last().text.contains(QDir::toNativeSeparators(path)));
         QVERIFY(!listingShown);
         QCoreApplication::processEvents(); // let the scheduled check run
-    }
-
-    // ---- the grid ---------------------------------------------------------------
-
-    void modelIsConsistent() {
-        auto l = listingOf(tmp_, 5);
-        QAbstractItemModelTester tester(l->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        showGrid(*l);
-        l->table().moveTo(2);
-        l->grid()->showTableCursor();
-        l->grid()->insertLine();
-        QTest::keyClick(l->grid(), Qt::Key_Escape);
-        l->grid()->appendLine();
-        l->grid()->cancelPending();
-        l->table().moveTo(1);
-        l->table().deleteRecord();
-        QCOMPARE(l->model()->rowCount(), 4);
-        QCOMPARE(l->model()->columnCount(), 106);
-        QCOMPARE(l->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Línea"));
-        QCOMPARE(l->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("[1] Rut"));
-        QCOMPARE(l->model()->headerData(105, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("[105] Centro costo"));
-    }
-
-    // The line number is the row's present position.
-    void lineNumbersAfterDelete() {
-        auto l = listingOf(tmp_, 10);
-        showGrid(*l);
-        clickCell(*l, 2, 3);
-        d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?"), ui::Button::Ok);
-        l->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->click();
-        QVERIFY2(d().done(), qPrintable(d().problems()));
-        const auto q = d().shown().last();
-        QCOMPARE(q.caption, QStringLiteral("Atención"));
-        QCOMPARE(q.defaultButton, ui::Button::Cancel);
-        QCOMPARE(l->model()->rowCount(), 9);
-        for (int r = 0; r < 9; ++r)
-            QCOMPARE(l->model()->data(l->model()->index(r, 0), DeclarationModel::LineNumberRole).toInt(), r + 1);
-        QCOMPARE(l->model()->data(l->model()->index(2, 1), Qt::DisplayRole).toString(), QStringLiteral("4"));
-        QCOMPARE(l->grid()->currentIndex().row(), 2);
-    }
-
-    void deleteAsksAndDeletesOnlyTheCurrentLine() {
-        auto l = listingOf(tmp_, 6);
-        showGrid(*l);
-        clickCell(*l, 1, 3);
-        for (int r : {2, 3, 4})
-            clickCell(*l, r, 3, Qt::ControlModifier);
-        QCOMPARE(selectedRows(*l), (QList<int>{1, 2, 3, 4}));
-        d().expectAsk(QString(), ui::Button::Cancel);
-        l->Eliminar1Click();
-        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5, 6}));
-        d().expectAsk(QString(), ui::Button::Ok);
-        l->Eliminar1Click();
-        QVERIFY2(d().done(), qPrintable(d().problems()));
-        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 6})); // only the current line, the fifth
-    }
-
-    void deleteOnEmptyTableAsksNothing() {
-        auto l = listingOf(tmp_, 0);
-        showGrid(*l);
-        l->Eliminar1Click();
-        QVERIFY2(d().done(), qPrintable(d().problems()));
-        QVERIFY(d().shown().isEmpty());
-    }
-
-    void selectionRules() {
-        auto l = listingOf(tmp_, 8);
-        showGrid(*l);
-        DeclarationGrid* g = l->grid();
-        clickCell(*l, 2, 3);
-        QCOMPARE(selectedRows(*l), QList<int>{2});
-        clickCell(*l, 5, 3, Qt::ControlModifier);
-        QCOMPARE(selectedRows(*l), (QList<int>{2, 5}));
-        clickCell(*l, 2, 3, Qt::ControlModifier); // Ctrl+click takes it out again
-        QCOMPARE(selectedRows(*l), QList<int>{5});
-        clickCell(*l, 4, 3); // a plain click: that row only
-        QCOMPARE(selectedRows(*l), QList<int>{4});
-        QTest::keyClick(g, Qt::Key_Down, Qt::ShiftModifier);
-        QTest::keyClick(g, Qt::Key_Down, Qt::ShiftModifier);
-        QCOMPARE(selectedRows(*l), (QList<int>{4, 5, 6}));
-        QTest::keyClick(g, Qt::Key_Up, Qt::ShiftModifier);
-        QCOMPARE(selectedRows(*l), (QList<int>{4, 5}));
-        QTest::keyClick(g, Qt::Key_Right); // left and right keep it
-        QCOMPARE(selectedRows(*l), (QList<int>{4, 5}));
-        QTest::keyClick(g, Qt::Key_Up); // a plain move empties it
-        QVERIFY(selectedRows(*l).isEmpty());
-        QCOMPARE(l->table().recNo(), 5);
-
-        clickCell(*l, 1, 3);
-        QTest::keyClick(g, Qt::Key_Escape);
-        QVERIFY(selectedRows(*l).isEmpty());
-
-        // Selected lines are remembered as lines, not as positions.
-        clickCell(*l, 6, 3);
-        l->table().moveTo(0);
-        l->grid()->showTableCursor();
-        l->grid()->insertLine();
-        l->table().setText(field("ape_pat"), u"NUEVA");
-        l->grid()->postPending(false);
-        QCOMPARE(selectedRows(*l), QList<int>{7});
-        QCOMPARE(l->model()->selectedBookmarks().size(), 1);
-    }
-
-    void typingIsCapitalised_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("ascii letters") << QStringLiteral("abc") << QStringLiteral("ABC");
-        QTest::newRow("ñ and accents pass") << QStringLiteral("ñandú") << QStringLiteral("ñANDú");
-        QTest::newRow("digits and capitals") << QStringLiteral("Ab1") << QStringLiteral("AB1");
-    }
-
-    void typingIsCapitalised() {
-        QFETCH(QString, typed);
-        QFETCH(QString, stored);
-        auto l = listingOf(tmp_, 3);
-        showGrid(*l);
-        clickCell(*l, 1, 3); // ape_pat
-        QTest::keyClick(l->grid(), Qt::Key_F2);
-        auto* editor = l->grid()->findChild<QLineEdit*>();
-        QVERIFY(editor);
-        editor->selectAll();
-        typeText(editor, typed);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(l->table().state(), RxMem::State::Browse);
-        QCOMPARE(l->table().textAt(1, field("ape_pat")), stored);
-
-        // The first key typed on a cell starts the editor; it is capitalised too.
-        clickCell(*l, 2, 5); // nombres
-        typeInGrid(l->grid(), QStringLiteral("x"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(l->table().textAt(2, field("nombres")), QStringLiteral("X"));
-    }
-
-    // Enter stores the line; a value that cannot be stored is dropped
-    // without a message and the line stays in edit mode.
-    void enterStoresTheLine() {
-        auto l = listingOf(tmp_, 3);
-        showGrid(*l);
-        clickCell(*l, 0, 3);
-        typeInGrid(l->grid(), QStringLiteral("soto"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // to ape_mat, line still pending
-        QCOMPARE(l->table().state(), RxMem::State::Edit);
-        QTest::keyClick(l->grid(), Qt::Key_Return);
-        QCOMPARE(l->table().state(), RxMem::State::Browse);
-        QCOMPARE(l->table().textAt(0, field("ape_pat")), QStringLiteral("SOTO"));
-
-        clickCell(*l, 0, 3);
-        typeInGrid(l->grid(), QStringLiteral("rojas"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        clickCell(*l, 0, 28); // cot_obli_afp, a number
-        typeInGrid(l->grid(), QStringLiteral("12X"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY2(d().done(), qPrintable(d().problems())); // nothing shown
-        QCOMPARE(l->table().state(), RxMem::State::Edit);
-        QCOMPARE(l->table().asText(field("ape_pat")), QStringLiteral("ROJAS"));
-        QCOMPARE(l->table().asText(field("cot_obli_afp")), QStringLiteral("2036"));
-    }
-
-    // Elsewhere a refused value is reported.
-    void refusedValueIsReported() {
-        auto l = listingOf(tmp_, 2);
-        showGrid(*l);
-        clickCell(*l, 0, 28);
-        typeInGrid(l->grid(), QStringLiteral("abc"));
-        d().expectError(QStringLiteral("cot_obli_afp"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY2(d().done(), qPrintable(d().problems()));
-        QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("2036"));
-    }
-
-    void escapeAbandonsTheLine() {
-        auto l = listingOf(tmp_, 3);
-        showGrid(*l);
-        const QString before = l->table().textAt(1, field("ape_pat"));
-        clickCell(*l, 1, 3);
-        typeInGrid(l->grid(), QStringLiteral("uno"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        typeInGrid(l->grid(), QStringLiteral("dos"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); // in the editor
-        QCOMPARE(l->table().state(), RxMem::State::Browse);
-        QCOMPARE(l->table().textAt(1, field("ape_pat")), before);
-        QVERIFY(!l->hasUnsavedChanges());
-
-        clickCell(*l, 2, 3); // Escape on the grid, after the editor closed
-        typeInGrid(l->grid(), QStringLiteral("tres"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QCOMPARE(l->table().state(), RxMem::State::Browse);
-        QCOMPARE(l->table().textAt(2, field("ape_pat")), before);
-    }
-
-    void insertAndAppendLines() {
-        auto l = listingOf(tmp_, 3);
-        showGrid(*l);
-        DeclarationGrid* g = l->grid();
-        clickCell(*l, 1, 3);
-        QTest::keyClick(g, Qt::Key_Insert);
-        QCOMPARE(l->model()->rowCount(), 4);
-        QCOMPARE(g->currentIndex().row(), 1);
-        QCOMPARE(l->table().state(), RxMem::State::Insert);
-        QCOMPARE(l->model()->headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("*"));
-        QTest::keyClick(g, Qt::Key_Insert); // still the same new line
-        QCOMPARE(l->model()->rowCount(), 4);
-        QTest::keyClick(g, Qt::Key_Down); // left untouched: it disappears
-        QCOMPARE(l->model()->rowCount(), 3);
-        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3}));
-        QCOMPARE(l->table().recNo(), 2);
-        QCOMPARE(g->currentIndex().row(), 1);
-
-        QTest::keyClick(g, Qt::Key_Down);
-        QTest::keyClick(g, Qt::Key_Down); // from the last line: a new one
-        QCOMPARE(l->model()->rowCount(), 4);
-        QCOMPARE(g->currentIndex().row(), 3);
-        QTest::keyClick(g, Qt::Key_Down); // not another while it is untouched
-        QCOMPARE(l->model()->rowCount(), 4);
-        typeInGrid(g, QStringLiteral("7"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(ruts(*l).size(), 4);
-        QCOMPARE(l->table().state(), RxMem::State::Browse);
-        QVERIFY(l->hasUnsavedChanges());
-    }
-
-    // A new line that was left untouched goes when the focus leaves the grid.
-    void untouchedNewLineGoesWithTheFocus() {
-        auto l = listingOf(tmp_, 3);
-        showGrid(*l);
-        clickCell(*l, 1, 3);
-        QTest::keyClick(l->grid(), Qt::Key_Insert);
-        QCOMPARE(l->model()->rowCount(), 4);
-        l->grid()->clearFocus();
-        QCOMPARE(l->model()->rowCount(), 3);
-        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3}));
-        QVERIFY(!l->hasUnsavedChanges());
-    }
-
-    void ctrlDeleteAsksTheStandardQuestion_data() {
-        QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QList<int>>("left");
-        QTest::newRow("none selected") << QList<int>{} << QStringLiteral("Delete record?") << QList<int>{1, 2, 3, 5};
-        QTest::newRow("one selected") << QList<int>{1} << QStringLiteral("Delete record?") << QList<int>{1, 3, 4, 5};
-        QTest::newRow("three selected") << QList<int>{0, 2, 4} << QStringLiteral("Delete all selected records?") << QList<int>{2, 4};
-    }
-
-    void ctrlDeleteAsksTheStandardQuestion() {
-        QFETCH(QList<int>, selected);
-        QFETCH(QString, question);
-        QFETCH(QList<int>, left);
-        auto l = listingOf(tmp_, 5);
-        showGrid(*l);
-        for (int r : selected)
-            clickCell(*l, r, 3, Qt::ControlModifier);
-        if (selected.isEmpty()) {
-            l->table().moveTo(3);
-            l->grid()->showTableCursor();
-        }
-        d().expectAsk(question, ui::Button::Cancel);
-        QTest::keyClick(l->grid(), Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(ruts(*l).size(), 5);
-        d().expectAsk(question, ui::Button::Ok);
-        QTest::keyClick(l->grid(), Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY2(d().done(), qPrintable(d().problems()));
-        QCOMPARE(ruts(*l), left);
-    }
-
-    void frozenColumnsStayWhileScrolling() {
-        auto l = listingOf(tmp_, 50);
-        showGrid(*l);
-        DeclarationGrid* g = l->grid();
-        const QRect before = g->frozenView()->geometry();
-        QVERIFY(g->frozenView()->isVisible());
-        g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
-        QVERIFY(g->horizontalScrollBar()->value() > 0);
-        QCOMPARE(g->frozenView()->geometry(), before);
-        QCOMPARE(before.left(), g->verticalHeader()->width() + g->frameWidth());
-        QVERIFY(g->verticalHeader()->isVisible());
-        g->verticalScrollBar()->setValue(20);
-        QCOMPARE(g->frozenView()->verticalScrollBar()->value(), 20);
-        QCOMPARE(g->frozenView()->rowAt(0), g->rowAt(0));
-    }
-
-    // No column title is wider than its column.
-    void titlesAreNotClipped() {
-        auto l = listingOf(tmp_, 1);
-        showGrid(*l);
-        const QFontMetrics fm(l->grid()->horizontalHeader()->font());
-        for (int c = 0; c < l->model()->columnCount(); ++c) {
-            const QString title = l->model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-            QVERIFY2(fm.horizontalAdvance(title) < l->grid()->columnWidth(c), qPrintable(title));
-        }
     }
 
     // ---- writing -----------------------------------------------------------------
@@ -570,11 +216,13 @@ private slots:
         auto l = listingOf(tmp_, 2);
         showGrid(*l);
         const QString out = tmp_.filePath(QStringLiteral("cancelado.txt"));
-        whenModal([](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
         l->SpeedButton1Click();
         QVERIFY(d().shown().isEmpty()); // no save dialog after cancelling the format
         d().expectSave(QString());
-        whenModal([](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(!QFile::exists(out));
@@ -591,7 +239,8 @@ private slots:
         const QString out = tmp_.filePath(QStringLiteral("con-punto-y-coma.txt"));
         d().expectSave(out);
         d().expectError(QStringLiteral("Línea 1, campo ape_pat"));
-        whenModal([](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(!QFile::exists(out));
@@ -649,14 +298,18 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(d().last().text, TFrmSolvanta::webAddress());
 
-        const QStringList captions{QStringLiteral("Crear &Archivo"), QStringLiteral("&Solvanta"), QStringLiteral("E&xcel"),
-                                   QStringLiteral("A&gregar"), QStringLiteral("&Modificar"), QStringLiteral("&Eliminar"),
-                                   QStringLiteral("C&ódigos"), QStringLiteral("Masi&va"), QStringLiteral("Asi&gnar"),
-                                   QStringLiteral("A&yuda"), QStringLiteral("Ace&rca de"), QStringLiteral("&Salir")};
-        const QStringList names{QStringLiteral("SpeedButton1"), QStringLiteral("SpeedButton3"), QStringLiteral("SpeedButton5"),
-                                QStringLiteral("SpeedButton13"), QStringLiteral("SpeedButton6"), QStringLiteral("SpeedButton7"),
-                                QStringLiteral("SpeedButton2"), QStringLiteral("SpeedButton9"), QStringLiteral("SpeedButton12"),
-                                QStringLiteral("SpeedButton8"), QStringLiteral("SpeedButton10"), QStringLiteral("SpeedButton4")};
+        const QStringList captions{QStringLiteral("Crear &Archivo"), QStringLiteral("&Solvanta"),
+                                   QStringLiteral("E&xcel"),         QStringLiteral("A&gregar"),
+                                   QStringLiteral("&Modificar"),     QStringLiteral("&Eliminar"),
+                                   QStringLiteral("C&ódigos"),       QStringLiteral("Masi&va"),
+                                   QStringLiteral("Asi&gnar"),       QStringLiteral("A&yuda"),
+                                   QStringLiteral("Ace&rca de"),     QStringLiteral("&Salir")};
+        const QStringList names{QStringLiteral("SpeedButton1"),  QStringLiteral("SpeedButton3"),
+                                QStringLiteral("SpeedButton5"),  QStringLiteral("SpeedButton13"),
+                                QStringLiteral("SpeedButton6"),  QStringLiteral("SpeedButton7"),
+                                QStringLiteral("SpeedButton2"),  QStringLiteral("SpeedButton9"),
+                                QStringLiteral("SpeedButton12"), QStringLiteral("SpeedButton8"),
+                                QStringLiteral("SpeedButton10"), QStringLiteral("SpeedButton4")};
         int left = -1;
         for (qsizetype i = 0; i < names.size(); ++i) {
             auto* b = l->findChild<QToolButton*>(names[i]);
@@ -681,8 +334,9 @@ private slots:
         QStringList entries;
         for (QAction* a : menu->actions())
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(entries, (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"), QStringLiteral("Agregar"),
-                                       QStringLiteral("-"), QStringLiteral("Buscar")}));
+        QCOMPARE(entries, (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
+                                       QStringLiteral("Agregar"), QStringLiteral("-"),
+                                       QStringLiteral("Buscar")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }

@@ -50,7 +50,8 @@ private slots:
             QCOMPARE(f.number, i + 1);
             QCOMPARE(f.start, column);
             column += f.width;
-            if (f.kind == Kind::Text && (f.writeRule == WriteRule::T || f.writeRule == WriteRule::H))
+            if (f.kind == Kind::Text &&
+                (f.writeRule == WriteRule::T || f.writeRule == WriteRule::H))
                 QCOMPARE(f.size, f.width);
             QVERIFY(f.labelText().startsWith(QStringLiteral("[%1]").arg(f.number)));
             QVERIFY(f.gridTitleText().startsWith(QStringLiteral("[%1] ").arg(f.number)));
@@ -100,14 +101,15 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("assigned");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("cut to size") << QByteArray("centro_costo")
-                                     << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")
-                                     << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
+        QTest::newRow("cut to size")
+            << QByteArray("centro_costo") << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")
+            << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
         QTest::newRow("Spanish letters") << QByteArray("ape_pat") << QStringLiteral("ÑANDÚ Nº €")
                                          << QStringLiteral("ÑANDÚ Nº €");
-        QTest::newRow("outside the code page") << QByteArray("nombres") << QStringLiteral("李 Ω😀")
-                                               << QStringLiteral("? ??");
-        QTest::newRow("blanks kept") << QByteArray("dv") << QStringLiteral(" ") << QStringLiteral(" ");
+        QTest::newRow("outside the code page")
+            << QByteArray("nombres") << QStringLiteral("李 Ω😀") << QStringLiteral("? ??");
+        QTest::newRow("blanks kept")
+            << QByteArray("dv") << QStringLiteral(" ") << QStringLiteral(" ");
     }
 
     void textIsCutAndSingleByte() {
@@ -128,7 +130,8 @@ private slots:
         QTest::addColumn<QString>("assigned");
         QTest::addColumn<QString>("read"); // null: the assignment is refused
         QTest::addColumn<double>("number");
-        auto row = [](const char* tag, char sep, const char* name, const char* in, const char* out, double n) {
+        auto row = [](const char* tag, char sep, const char* name, const char* in, const char* out,
+                      double n) {
             QTest::newRow(tag) << sep << QByteArray(name) << QString::fromUtf8(in)
                                << (out ? QString::fromUtf8(out) : QString()) << n;
         };
@@ -143,7 +146,8 @@ private slots:
         row("negative", ',', "impo_afp", "-1234", "-1234", -1234);
         row("exponent", ',', "impo_afp", "1,5E3", "1500", 1500);
         row("rut has no decimals", ',', "rut", "12345678", "12345678", 12345678);
-        row("fifteen digits", ',', "impo_afp", "0,1234567890123456", "0,123456789012346", 0.1234567890123456);
+        row("fifteen digits", ',', "impo_afp", "0,1234567890123456", "0,123456789012346",
+            0.1234567890123456);
         row("integer", ',', "nacion", "1", "1", 1);
         row("integer with blanks before", ',', "nacion", " 1", "1", 1);
         row("integer with blank after", ',', "nacion", "1 ", nullptr, 0);
@@ -317,6 +321,68 @@ private slots:
         QCOMPARE(one.recordCount(), 0);
         QVERIFY(one.eof());
         QVERIFY_THROWS_EXCEPTION(TableError, one.deleteRecord());
+    }
+
+    // Deleting many lines at once: exactly those lines, in any order given,
+    // the others keeping their order and bookmarks; the line after the last
+    // deleted one becomes current.
+    void deleteManyLines_data() {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QList<int>>("left");
+        QTest::addColumn<int>("current"); // rut of the current line; 0 for none
+        QTest::newRow("scattered, unordered")
+            << QList<int>{7, 0, 3, 4} << QList<int>{2, 3, 6, 7, 9, 10} << 9;
+        QTest::newRow("one line") << QList<int>{5} << QList<int>{1, 2, 3, 4, 5, 7, 8, 9, 10} << 7;
+        QTest::newRow("up to the last line")
+            << QList<int>{8, 9, 1} << QList<int>{1, 3, 4, 5, 6, 7, 8} << 8;
+        QTest::newRow("repeated and already gone")
+            << QList<int>{2, 2, -1} << QList<int>{1, 2, 4, 5, 6, 7, 8, 9, 10} << 4;
+        QTest::newRow("all") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << QList<int>{} << 0;
+    }
+
+    void deleteManyLines() {
+        QFETCH(QList<int>, rows);
+        QFETCH(QList<int>, left);
+        QFETCH(int, current);
+        RxMem t;
+        fill(t, 10);
+        t.moveTo(6);
+        const RxMem::Bookmark seventh = t.bookmark();
+        t.moveTo(9);
+        const RxMem::Bookmark gone = t.bookmark();
+        t.deleteRecord();
+        t.append(); // line 10 again, as a new line
+        t.setNumber(field("rut"), 10);
+        t.post();
+        std::vector<RxMem::Bookmark> marks;
+        for (int r : rows)
+            marks.push_back(r < 0 ? gone : t.bookmarkAt(r));
+        const auto changes = t.changeCount();
+
+        QCOMPARE(t.deleteRecords(marks), 10 - int(left.size()));
+        QCOMPARE(ruts(t), left);
+        QCOMPARE(t.changeCount(), changes + 1);
+        QCOMPARE(t.isEmpty() ? 0 : t.asText(field("rut")).toInt(), current);
+        QCOMPARE(t.rowOf(seventh), left.indexOf(7));
+        for (int r = 0; r < t.recordCount(); ++r)
+            QCOMPARE(t.rowOf(t.bookmarkAt(r)), r);
+    }
+
+    // An untouched new line goes before the deletion; an edited one is stored.
+    void deleteManySettlesThePendingLine() {
+        RxMem t;
+        fill(t, 5);
+        std::vector<RxMem::Bookmark> marks{t.bookmarkAt(0), t.bookmarkAt(1)};
+        t.moveTo(3);
+        t.insert();
+        QCOMPARE(t.deleteRecords(marks), 2);
+        QCOMPARE(ruts(t), (QList<int>{3, 4, 5}));
+        t.moveTo(2);
+        t.edit();
+        t.setText(field("ape_pat"), u"SOTO");
+        t.deleteRecords({t.bookmarkAt(0), t.bookmarkAt(1)});
+        QCOMPARE(t.state(), RxMem::State::Browse);
+        QCOMPARE(t.textAt(0, field("ape_pat")), QStringLiteral("SOTO"));
     }
 
     // Editing an empty table starts a new line, as a data-bound form expects.

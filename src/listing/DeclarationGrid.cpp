@@ -3,6 +3,7 @@
 #include "DeclarationModel.h"
 #include "model/RxMem.h"
 #include "util/Errors.h"
+#include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <optional>
 
 using namespace solvanta;
 
@@ -29,13 +31,16 @@ QKeyEvent capitalised(const QKeyEvent* e) {
                      ushort(e->count()));
 }
 
-bool isEnter(const QKeyEvent* e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
+bool isEnter(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
 
 // Cell editors: letters a-z typed into them become capitals, and a value
 // refused on Enter is not reported (the line simply stays in edit mode).
 class GridDelegate : public QStyledItemDelegate {
 public:
-    GridDelegate(DeclarationModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+    GridDelegate(DeclarationModel* model, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model) {}
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -71,7 +76,8 @@ class LineNumberDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         painter->fillRect(option.rect, option.palette.color(QPalette::Button));
         painter->setPen(Qt::black);
         painter->setFont(option.font);
@@ -84,18 +90,46 @@ public:
 } // namespace
 
 // The line-number column, drawn over the grid's first column so that it
-// stays in place while the other columns scroll sideways.
+// stays in place while the other columns scroll sideways. It never scrolls
+// by itself: it takes the grid's vertical position to the pixel, so that each
+// number stands beside its row. A click on a number acts on that row.
 class FrozenColumnView : public QTableView {
 public:
     explicit FrozenColumnView(DeclarationGrid* grid) : QTableView(grid), grid_(grid) {}
+
+    void followGrid() {
+        const int offset = grid_->verticalHeader()->offset();
+        if (verticalHeader()->offset() == offset) return;
+        verticalHeader()->setOffset(offset);
+        viewport()->update();
+    }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override {
         const QModelIndex index = indexAt(event->position().toPoint());
         if (index.isValid() && event->button() == Qt::LeftButton)
-            grid_->clickRow(index.row(), event->modifiers());
-        QTableView::mousePressEvent(event);
-        grid_->setFocus();
+            grid_->clickRowHead(index.row(), event->modifiers());
+        grid_->setFocus(Qt::MouseFocusReason);
+        event->accept();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && event->button() == Qt::LeftButton)
+            emit grid_->doubleClicked(grid_->model()->index(index.row(), 1));
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+    void wheelEvent(QWheelEvent* event) override {
+        QCoreApplication::sendEvent(grid_->viewport(), event);
+    }
+    void scrollContentsBy(int dx, int dy) override {
+        QTableView::scrollContentsBy(dx, dy);
+        followGrid();
+    }
+    void updateGeometries() override {
+        QTableView::updateGeometries();
+        followGrid();
     }
 
 private:
@@ -120,6 +154,10 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     verticalHeader()->setDefaultSectionSize(rowHeight);
     verticalHeader()->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("▶")) + 12);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    // A click on the row indicator is handled here (eventFilter), not by the
+    // header, which would make the hidden first column current.
+    verticalHeader()->setSectionsClickable(false);
+    verticalHeader()->viewport()->installEventFilter(this);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setHighlightSections(false);
@@ -132,54 +170,96 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     const int charWidth = fontMetrics().averageCharWidth();
     const int digitWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     const int padding = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
-    setColumnWidth(0, std::max(39, titles.horizontalAdvance(QStringLiteral("Línea")) + padding));
     for (int c = 1; c < model->columnCount(); ++c) {
         const FieldDef& f = kFields[std::size_t(DeclarationModel::fieldOfColumn(c))];
         int width = f.gridWidth;
         if (width < 0)
             width = f.kind == Kind::Text ? f.size * charWidth + 8
                                          : (f.kind == Kind::Number ? 10 : 6) * digitWidth + 8;
-        setColumnWidth(c, std::max(width, titles.horizontalAdvance(f.gridTitleText().toString()) + padding));
+        setColumnWidth(
+            c, std::max(width, titles.horizontalAdvance(f.gridTitleText().toString()) + padding));
     }
+    setColumnWidth(0, lineNumberWidth());
 
+    frozen_->setObjectName(QStringLiteral("LineNumbers"));
+    frozen_->setAccessibleName(QStringLiteral("Números de línea"));
     frozen_->setModel(model);
     frozen_->setItemDelegateForColumn(0, new LineNumberDelegate(frozen_));
     frozen_->setSelectionModel(selectionModel());
     frozen_->setSelectionMode(NoSelection);
     frozen_->setFocusPolicy(Qt::NoFocus);
     frozen_->setEditTriggers(NoEditTriggers);
+    frozen_->setAutoScroll(false);
     frozen_->verticalHeader()->hide();
     frozen_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     frozen_->verticalHeader()->setDefaultSectionSize(rowHeight);
-    frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     frozen_->horizontalHeader()->setSectionsClickable(false);
+    frozen_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    frozen_->horizontalHeader()->setHighlightSections(false);
     frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    frozen_->setVerticalScrollMode(ScrollPerItem);
+    frozen_->setVerticalScrollMode(ScrollPerPixel);
     frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
     for (int c = 1; c < model->columnCount(); ++c)
         frozen_->setColumnHidden(c, true);
     frozen_->setColumnWidth(0, columnWidth(0));
     viewport()->stackUnder(frozen_);
 
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-        if (section != 0) return;
-        frozen_->setColumnWidth(0, size);
-        updateFrozenGeometry();
-    });
-    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
-    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(), &QAbstractSlider::setValue);
+    // The user widens the line numbers by dragging the edge of their title;
+    // both views keep the same width, never less than the numbers need.
+    connect(frozen_->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section != 0) return;
+                const int least = lineNumberWidth();
+                if (size < least) {
+                    frozen_->horizontalHeader()->resizeSection(0, least);
+                    return;
+                }
+                setColumnWidth(0, size);
+            });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section != 0) return;
+                frozen_->setColumnWidth(0, size);
+                updateFrozenGeometry();
+            });
+    connect(model, &QAbstractItemModel::rowsInserted, this, &DeclarationGrid::fitLineNumbers);
+    connect(model, &QAbstractItemModel::modelReset, this, &DeclarationGrid::fitLineNumbers);
     frozen_->show();
     updateFrozenGeometry();
 }
 
 DeclarationGrid::~DeclarationGrid() = default;
 
-RxMem& DeclarationGrid::table() const { return model_->table(); }
+QTableView* DeclarationGrid::frozenView() const {
+    return frozen_;
+}
+
+RxMem& DeclarationGrid::table() const {
+    return model_->table();
+}
+
+// Room for the title, or for the largest line number with the margins the
+// number is painted with.
+int DeclarationGrid::lineNumberWidth() const {
+    const QFontMetrics titles(horizontalHeader()->font());
+    const int title = titles.horizontalAdvance(QStringLiteral("Línea")) +
+                      2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
+    const int number =
+        fontMetrics().horizontalAdvance(QString::number(std::max(model_->rowCount(), 1))) + 4 + 8;
+    return std::max({39, title, number});
+}
+
+void DeclarationGrid::fitLineNumbers() {
+    if (columnWidth(0) < lineNumberWidth()) setColumnWidth(0, lineNumberWidth());
+}
 
 void DeclarationGrid::updateFrozenGeometry() {
+    frozen_->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), columnWidth(0),
                          viewport()->height() + horizontalHeader()->height());
+    frozen_->followGrid();
 }
 
 void DeclarationGrid::resizeEvent(QResizeEvent* event) {
@@ -192,30 +272,71 @@ void DeclarationGrid::updateGeometries() {
     if (frozen_) updateFrozenGeometry();
 }
 
-QModelIndex DeclarationGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-    QModelIndex current = QTableView::moveCursor(action, modifiers);
-    // Keep the cell the cursor lands on out from under the frozen column.
-    if (action == MoveLeft && current.column() > 0 &&
-        visualRect(current).topLeft().x() < frozen_->columnWidth(0)) {
-        const int newValue = horizontalScrollBar()->value() + visualRect(current).topLeft().x() -
-                             frozen_->columnWidth(0);
-        horizontalScrollBar()->setValue(newValue);
-    }
-    return current;
+void DeclarationGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    frozen_->followGrid();
 }
 
+void DeclarationGrid::paintEvent(QPaintEvent* event) {
+    frozen_->followGrid();
+    QTableView::paintEvent(event);
+}
+
+// Tab and Shift+Tab go along the line and on to the next or previous line,
+// stopping at the table's ends; no move lands on the line numbers.
+QModelIndex DeclarationGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && (action == MoveNext || action == MovePrevious)) {
+        const int last = model_->columnCount() - 1;
+        int row = current.row();
+        int column = std::max(current.column(), 1);
+        if (action == MoveNext) {
+            if (column < last) {
+                ++column;
+            } else if (row + 1 < model_->rowCount()) {
+                ++row;
+                column = 1;
+            } else {
+                return {};
+            }
+        } else if (column > 1) {
+            --column;
+        } else if (row > 0) {
+            --row;
+            column = last;
+        } else {
+            return {};
+        }
+        return model_->index(row, column);
+    }
+    const QModelIndex next = QTableView::moveCursor(action, modifiers);
+    return next.isValid() && next.column() == 0 ? model_->index(next.row(), 1) : next;
+}
+
+// The line numbers cover the left of the viewport: a cell partly under them
+// is scrolled out from under them.
 void DeclarationGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    if (index.column() > 0)
-        QTableView::scrollTo(index, hint);
-    else if (index.isValid())
-        QTableView::scrollTo(model_->index(index.row(), 1), hint);
+    if (!index.isValid()) return;
+    const QModelIndex cell = index.column() > 0 ? index : model_->index(index.row(), 1);
+    QTableView::scrollTo(cell, hint);
+    const int covered = columnWidth(0) - visualRect(cell).left();
+    if (covered > 0) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - covered);
 }
 
 // ---- the table's cursor follows the grid's current row -----------------------
 
 void DeclarationGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (syncing_ || !current.isValid() || current.row() == table().row()) return;
+    if (!current.isValid()) return;
+    if (current.column() == 0) {
+        // Nothing is edited under the line numbers: the line's first data
+        // cell becomes current instead.
+        selectionModel()->setCurrentIndex(model_->index(current.row(), 1),
+                                          QItemSelectionModel::NoUpdate);
+        return;
+    }
+    column_ = current.column();
+    if (syncing_ || current.row() == table().row()) return;
     moveCurrentTo(current.row());
 }
 
@@ -230,9 +351,14 @@ void DeclarationGrid::moveCurrentTo(int row) {
 
 void DeclarationGrid::showTableCursor() {
     syncing_ = true;
-    const int column = std::max(currentIndex().column(), 1);
-    if (table().row() >= 0) setCurrentIndex(model_->index(table().row(), column));
+    if (table().row() >= 0) setCurrentIndex(model_->index(table().row(), column_));
     syncing_ = false;
+    if (currentIndex().isValid()) {
+        // Lines just added or removed are laid out first, or the scroll
+        // range would still be the old one.
+        updateGeometries();
+        scrollTo(currentIndex());
+    }
     model_->refreshIndicator();
 }
 
@@ -295,28 +421,35 @@ void DeclarationGrid::appendLine() {
     showTableCursor();
 }
 
+// The question is about the lines the user saw when pressing the key: they
+// are noted before it is asked, and exactly those are deleted.
 void DeclarationGrid::deleteSelected() {
     RxMem& t = table();
     if (t.isEmpty()) return;
-    const QList<RxMem::Bookmark> marks = model_->selectedBookmarks();
+    QList<RxMem::Bookmark> marks = model_->selectedBookmarks();
     ui::Question q;
     q.caption = QStringLiteral("Confirmar");
     q.text = marks.size() < 2 ? QStringLiteral("Delete record?")
                               : QStringLiteral("Delete all selected records?");
     q.icon = ui::Icon::Question;
     q.defaultButton = ui::Button::Cancel;
+    if (marks.isEmpty()) marks.append(t.bookmark());
     if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+    deleteLines(marks);
+}
+
+void DeclarationGrid::deleteLines(const QList<RxMem::Bookmark>& lines) {
+    RxMem& t = table();
+    std::optional<WaitCursor> wait;
+    if (lines.size() > 1) wait.emplace();
     syncing_ = true;
     ui::guarded(this, [&] {
-        if (marks.isEmpty()) {
+        // The current line goes with whatever is pending on it: an edit is
+        // abandoned, a new line simply disappears.
+        if (lines.size() == 1 && lines.first() == t.bookmark())
             t.deleteRecord();
-        } else {
-            for (const RxMem::Bookmark& b : marks) {
-                if (t.rowOf(b) < 0) continue;
-                t.gotoBookmark(b);
-                t.deleteRecord();
-            }
-        }
+        else
+            t.deleteRecords(std::vector<RxMem::Bookmark>(lines.begin(), lines.end()));
     });
     syncing_ = false;
     dropSelection();
@@ -328,17 +461,32 @@ void DeclarationGrid::deleteSelected() {
 void DeclarationGrid::dropSelection() {
     model_->clearSelection();
     anchor_ = -1;
+    extending_ = false;
 }
 
+// Shift+Up/Down add the lines they pass to the selection that is there;
+// going back towards where the stretch began gives up the line it leaves.
 void DeclarationGrid::extendSelection(int delta) {
-    const int row = currentIndex().isValid() ? currentIndex().row() : 0;
-    if (anchor_ < 0) anchor_ = row;
-    const int target = std::clamp(row + delta, 0, model_->rowCount() - 1);
-    setCurrentIndex(model_->index(target, std::max(currentIndex().column(), 1)));
-    model_->selectRange(anchor_, currentIndex().row());
+    const int rows = model_->rowCount();
+    if (rows == 0) return;
+    const int row = currentIndex().isValid() ? currentIndex().row() : std::max(table().row(), 0);
+    bool add = true;
+    if (!extending_) {
+        anchor_ = row;
+        extending_ = true;
+        model_->setSelected(row, true);
+    } else if ((delta > 0 && row < anchor_) || (delta < 0 && row > anchor_)) {
+        model_->setSelected(row, false);
+        add = false;
+    }
+    const int target = std::clamp(row + delta, 0, rows - 1);
+    if (target == row) return;
+    setCurrentIndex(model_->index(target, column_));
+    if (add) model_->setSelected(currentIndex().row(), true);
 }
 
 void DeclarationGrid::clickRow(int row, Qt::KeyboardModifiers modifiers) {
+    extending_ = false;
     if (modifiers & Qt::ControlModifier) {
         model_->toggleSelected(row);
         anchor_ = row;
@@ -350,10 +498,34 @@ void DeclarationGrid::clickRow(int row, Qt::KeyboardModifiers modifiers) {
     }
 }
 
+void DeclarationGrid::clickRowHead(int row, Qt::KeyboardModifiers modifiers) {
+    clickRow(row, modifiers);
+    setCurrentIndex(model_->index(row, 1));
+}
+
 void DeclarationGrid::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
-    if (index.isValid() && event->button() == Qt::LeftButton) clickRow(index.row(), event->modifiers());
+    if (index.isValid() && event->button() == Qt::LeftButton)
+        clickRow(index.row(), event->modifiers());
     QTableView::mousePressEvent(event);
+}
+
+// Clicks on the row indicator.
+bool DeclarationGrid::eventFilter(QObject* object, QEvent* event) {
+    if (object == verticalHeader()->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                                   event->type() == QEvent::MouseButtonDblClick)) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const int row = verticalHeader()->logicalIndexAt(mouse->position().toPoint());
+        if (row >= 0 && mouse->button() == Qt::LeftButton) {
+            if (event->type() == QEvent::MouseButtonPress)
+                clickRowHead(row, mouse->modifiers());
+            else
+                emit doubleClicked(model_->index(row, 1));
+        }
+        setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    return QTableView::eventFilter(object, event);
 }
 
 void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
@@ -382,6 +554,16 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
         postPending(true);
         event->accept();
         return;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (!(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+            const bool back = event->key() == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+            const QModelIndex next = moveCursor(back ? MovePrevious : MoveNext, mods);
+            if (next.isValid()) setCurrentIndex(next);
+            event->accept();
+            return;
+        }
+        break;
     case Qt::Key_Up:
     case Qt::Key_Down:
         if (mods == Qt::ShiftModifier) {
@@ -389,7 +571,8 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
             return;
         }
         dropSelection();
-        if (event->key() == Qt::Key_Down && mods == Qt::NoModifier && (rows == 0 || row == rows - 1)) {
+        if (event->key() == Qt::Key_Down && mods == Qt::NoModifier &&
+            (rows == 0 || row == rows - 1)) {
             appendLine();
             return;
         }
@@ -418,6 +601,11 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
 
 void DeclarationGrid::focusOutEvent(QFocusEvent* event) {
     QTableView::focusOutEvent(event);
+    // A box, a menu or another window takes the focus for a while and gives
+    // it back: the line stays as the user left it, so that a question about
+    // it is about the line the user saw.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
     QWidget* now = QApplication::focusWidget();
     if (now && isAncestorOf(now)) return; // a cell editor took the focus
     RxMem& t = table();

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "model/RxMem.h"
+
+#include <QList>
 #include <QTableView>
 
 class DeclarationModel;
-namespace solvanta {
-class RxMem;
-}
+class FrozenColumnView;
 
 // The listing's grid. It behaves like the data-bound grid of a classic
 // desktop database program: the line, not the cell, is the unit of editing
@@ -14,7 +15,7 @@ class RxMem;
 // capitals, Ctrl+Delete deletes the selected lines after a question, and
 // lines are selected with click, Ctrl+click and Shift+Up/Down. The row
 // indicator and the line-number column stay in place while the other columns
-// scroll sideways.
+// scroll sideways; the cell cursor never goes onto the line numbers.
 class DeclarationGrid : public QTableView {
     Q_OBJECT
 public:
@@ -30,16 +31,21 @@ public:
     void commitEditor();
     // Abandons the pending line (a new line that is abandoned disappears).
     void cancelPending();
-    // Puts the grid's current row on the table's current line.
+    // Puts the grid's current row on the table's current line and scrolls
+    // so that the line is on the screen.
     void showTableCursor();
     void insertLine();
     void appendLine();
     void deleteSelected(); // Ctrl+Delete
+    // Deletes exactly these lines, with the wait cursor for many; a new line
+    // left untouched among them is simply dropped.
+    void deleteLines(const QList<solvanta::RxMem::Bookmark>& lines);
 
-    QTableView* frozenView() const { return frozen_; }
+    QTableView* frozenView() const;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -48,18 +54,27 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     friend class FrozenColumnView;
     void clickRow(int row, Qt::KeyboardModifiers modifiers);
+    // A click on the line number or the row indicator: the row becomes
+    // current in its first data cell.
+    void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
     void dropSelection(); // empties the selection and forgets its anchor
     void moveCurrentTo(int row);
     void updateFrozenGeometry();
+    void fitLineNumbers(); // widens the line-number column for the largest number
+    int lineNumberWidth() const;
     solvanta::RxMem& table() const;
 
     DeclarationModel* model_;
-    QTableView* frozen_;
-    int anchor_ = -1;
+    FrozenColumnView* frozen_;
+    int anchor_ = -1;        // row where the last click or Shift+arrow stretch began
+    bool extending_ = false; // a Shift+Up/Down stretch is going on
+    int column_ = 1;         // column of the cell cursor, kept across resets
     bool syncing_ = false;
 };

@@ -18,7 +18,9 @@ DeclarationModel::DeclarationModel(RxMem& table, QObject* parent)
     table_.setObserver(this);
 }
 
-DeclarationModel::~DeclarationModel() { table_.setObserver(nullptr); }
+DeclarationModel::~DeclarationModel() {
+    table_.setObserver(nullptr);
+}
 
 int DeclarationModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : table_.recordCount();
@@ -34,6 +36,9 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case LineNumberRole:
         return column == 0 ? QVariant(row + 1) : QVariant();
+    case Qt::AccessibleTextRole:
+        // Painted by the grid, read aloud from here.
+        return column == 0 ? QVariant(QString::number(row + 1)) : QVariant();
     case Qt::DisplayRole:
     case Qt::EditRole:
         if (column == 0) return {};
@@ -61,9 +66,12 @@ QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation == Qt::Vertical) {
         if (role != Qt::DisplayRole || section != table_.row()) return {};
         switch (table_.state()) {
-        case RxMem::State::Edit: return QStringLiteral("I");
-        case RxMem::State::Insert: return QStringLiteral("*");
-        default: return QStringLiteral("▶");
+        case RxMem::State::Edit:
+            return QStringLiteral("I");
+        case RxMem::State::Insert:
+            return QStringLiteral("*");
+        default:
+            return QStringLiteral("▶");
         }
     }
     if (section == 0) {
@@ -122,7 +130,8 @@ QList<RxMem::Bookmark> DeclarationModel::selectedBookmarks() const {
         const int row = table_.rowOf(b);
         if (row >= 0) rows.append({row, b});
     }
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     QList<RxMem::Bookmark> out;
     for (const auto& r : rows)
         out.append(r.second);
@@ -153,6 +162,11 @@ void DeclarationModel::toggleSelected(int row) {
     repaintRows(row, row);
 }
 
+void DeclarationModel::setSelected(int row, bool selected) {
+    if (row < 0 || row >= rowCount() || isSelected(row) == selected) return;
+    toggleSelected(row);
+}
+
 void DeclarationModel::selectRange(int from, int to) {
     clearSelection();
     const int first = std::max(0, std::min(from, to));
@@ -166,12 +180,16 @@ void DeclarationModel::refreshIndicator() {
     if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
 }
 
-void DeclarationModel::aboutToInsert(int row) { beginInsertRows({}, row, row); }
+void DeclarationModel::aboutToInsert(int row) {
+    beginInsertRows({}, row, row);
+}
 void DeclarationModel::inserted(int) {
     endInsertRows();
     refreshIndicator();
 }
-void DeclarationModel::aboutToRemove(int row) { beginRemoveRows({}, row, row); }
+void DeclarationModel::aboutToRemove(int row) {
+    beginRemoveRows({}, row, row);
+}
 void DeclarationModel::removed(int) {
     endRemoveRows();
     refreshIndicator();
@@ -180,7 +198,9 @@ void DeclarationModel::changed(int row) {
     if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 1), index(row, kColumns - 1));
     refreshIndicator();
 }
-void DeclarationModel::aboutToReset() { beginResetModel(); }
+void DeclarationModel::aboutToReset() {
+    beginResetModel();
+}
 void DeclarationModel::reset() {
     selected_.clear();
     endResetModel();

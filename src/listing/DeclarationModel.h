@@ -45,6 +45,7 @@ public:
     void clearSelection();
     void selectOnly(int row);
     void toggleSelected(int row);
+    void setSelected(int row, bool selected);
     void selectRange(int from, int to);
 
     // Runs work that refills the table (a load) without telling the views

@@ -6,8 +6,8 @@
 #include "app/UnitAyuda.h"
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
-#include "widgets/Dialogs.h"
 #include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
 #include "widgets/Pregunta.h"
 #include "widgets/ProgressBox.h"
 
@@ -39,13 +39,17 @@ struct CodeMenuEntry {
 const CodeMenuEntry kCodeMenu[] = {
     {"TipoPago1", "Tipo &Pago", "TipoPago", 2, "Modifica Tipo de Pago"},
     {"TipoTrabajador1", "&Tipo Trabajador", "Tipo Trabajador", 1, "Modifica Tipo de Trabajador"},
-    {"MovimientoPersonal1", "&Movimiento Personal", "Movimiento Personal", 1, "Modifica Movimiento Personal"},
-    {"TramoAsignacinFamiliar1", "Tramo &Asignación Familiar", "Tramo Familiar", 1, "Modifica Tramo Familiar"},
+    {"MovimientoPersonal1", "&Movimiento Personal", "Movimiento Personal", 1,
+     "Modifica Movimiento Personal"},
+    {"TramoAsignacinFamiliar1", "Tramo &Asignación Familiar", "Tramo Familiar", 1,
+     "Modifica Tramo Familiar"},
     {"CdigosdeAFP1", "&Códigos de AFP", "Nombre AFP", 2, "Modifica AFP"},
     {"CdigosdeIsapres1", "Códigos de &Isapres", "Isapres", 2, "Modifica Isapres"},
     {"NombreCCAF1", "&Nombre CCAF", "CCAF", 2, "Modifica CCAF"},
-    {"NombreMutualdeSeguridad1", "Nombre Mutual de &Seguridad", "Mutual", 2, "Modifica Mutual de Seguridad"},
-    {"CdigosdeCajasexRgimen1", "Códigos de Cajas ex &Régimen", "Codigo Caja", 4, "Modifica Cajas Ex Régimen"},
+    {"NombreMutualdeSeguridad1", "Nombre Mutual de &Seguridad", "Mutual", 2,
+     "Modifica Mutual de Seguridad"},
+    {"CdigosdeCajasexRgimen1", "Códigos de Cajas ex &Régimen", "Codigo Caja", 4,
+     "Modifica Cajas Ex Régimen"},
     {"NombresdeInstAPVAutorizadas1", "Nombres de Inst. AP&V Autorizadas", "APV", 3, "Modifica APV"},
     {"TipoLnea1", "Tipo &Línea", "Tipo Linea", 2, "Modifica Tipo Linea"},
 };
@@ -58,9 +62,13 @@ QString documentsFolder() {
 
 } // namespace
 
-TFrmSolvanta* TFrmSolvanta::instance() { return g_instance; }
+TFrmSolvanta* TFrmSolvanta::instance() {
+    return g_instance;
+}
 
-QString TFrmSolvanta::webAddress() { return QStringLiteral("https://www.solvanta.cl"); }
+QString TFrmSolvanta::webAddress() {
+    return QStringLiteral("https://www.solvanta.cl");
+}
 
 TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     g_instance = this;
@@ -89,21 +97,28 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
         Handler handler;
     };
     const ToolbarButton toolbar[] = {
-        {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta", Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
-        {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::SpeedButton3Click},
+        {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
+         Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
+        {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
+         &TFrmSolvanta::SpeedButton3Click},
         {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet, nullptr},
         {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add, nullptr},
         {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify, nullptr},
-        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::Eliminar1Click},
-        {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes, &TFrmSolvanta::SpeedButton2Click},
+        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete,
+         &TFrmSolvanta::Eliminar1Click},
+        {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
+         &TFrmSolvanta::SpeedButton2Click},
         {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass, nullptr},
         {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::SpeedButton12Click},
         {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::SpeedButton8Click},
-        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About, &TFrmSolvanta::SpeedButton10Click},
-        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::SpeedButton4Click},
+        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About,
+         &TFrmSolvanta::SpeedButton10Click},
+        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit,
+         &TFrmSolvanta::SpeedButton4Click},
     };
     for (const ToolbarButton& t : toolbar) {
-        QToolButton* b = addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
+        QToolButton* b =
+            addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
         bar->addWidget(b);
         if (t.handler)
             connect(b, &QToolButton::clicked, this, t.handler);
@@ -115,6 +130,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     model_ = new DeclarationModel(RxMem_, this);
     DBGrid1_ = new DeclarationGrid(model_, this);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1_->setAccessibleName(QStringLiteral("Líneas del archivo"));
     DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto* layout = new QVBoxLayout(this);
@@ -186,7 +202,8 @@ void TFrmSolvanta::buildMenus() {
 }
 
 void TFrmSolvanta::load(const QString& path, FileForm form) {
-    ProgressBox progress(isVisible() ? this : parentWidget(), QStringLiteral("Cargando el archivo..."));
+    ProgressBox progress(isVisible() ? this : parentWidget(),
+                         QStringLiteral("Cargando el archivo..."));
     const WaitCursor wait;
     model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
     savedChanges_ = RxMem_.changeCount();
@@ -255,9 +272,13 @@ void TFrmSolvanta::SpeedButton1Click() {
     });
 }
 
-void TFrmSolvanta::SpeedButton3Click() { ui::dialogs().openUrl(QUrl(webAddress())); }
+void TFrmSolvanta::SpeedButton3Click() {
+    ui::dialogs().openUrl(QUrl(webAddress()));
+}
 
-void TFrmSolvanta::SpeedButton4Click() { close(); }
+void TFrmSolvanta::SpeedButton4Click() {
+    close();
+}
 
 void TFrmSolvanta::SpeedButton8Click() {
     ui::guarded(this, [this] {
@@ -283,12 +304,14 @@ void TFrmSolvanta::SpeedButton2Click() {
     PopupMenu2_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
 
+// The line deleted is the one that was current when the user asked, even if
+// something moved while the question was shown.
 void TFrmSolvanta::Eliminar1Click() {
     ui::guarded(this, [this] {
         if (RxMem_.isEmpty()) return;
+        const RxMem::Bookmark line = RxMem_.bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
-        RxMem_.deleteRecord();
-        DBGrid1_->showTableCursor();
+        DBGrid1_->deleteLines({line});
     });
 }
 

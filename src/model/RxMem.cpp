@@ -4,6 +4,7 @@
 #include "util/Errors.h"
 #include "util/NumberText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -13,7 +14,9 @@ namespace {
 constexpr unsigned kChunkShift = 10; // 1024 lines per block of storage
 constexpr std::uint32_t kChunkMask = (1u << kChunkShift) - 1;
 
-QString fieldName(int field) { return QString::fromLatin1(kFields[field].name); }
+QString fieldName(int field) {
+    return QString::fromLatin1(kFields[field].name);
+}
 
 } // namespace
 
@@ -225,13 +228,53 @@ void RxMem::deleteRecord() {
     ++changes_;
 }
 
+int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
+    checkActive();
+    settle();
+    std::vector<int> rows;
+    rows.reserve(lines.size());
+    for (const Bookmark& b : lines)
+        if (const int r = rowOf(b); r >= 0) rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty()) return 0;
+    if (rows.size() == 1) {
+        removeAt(rows.front());
+        ++changes_;
+        return 1;
+    }
+    // Many lines: compact the line order in one pass and tell the observer
+    // once, instead of line by line.
+    if (observer_) observer_->aboutToReset();
+    std::size_t next = 0, kept = std::size_t(rows.front());
+    for (std::size_t i = std::size_t(rows.front()); i < order_.size(); ++i) {
+        if (next < rows.size() && std::size_t(rows[next]) == i) {
+            slotRow_[order_[i]] = -1;
+            ++next;
+        } else {
+            order_[kept++] = order_[i];
+        }
+    }
+    order_.resize(kept);
+    rowsKnown_ = std::min(rowsKnown_, rows.front());
+    if (order_.empty()) {
+        cur_ = -1;
+        eof_ = true;
+    } else {
+        cur_ = std::min(rows.back() + 1 - int(rows.size()), recordCount() - 1);
+    }
+    ++changes_;
+    if (observer_) observer_->reset();
+    return int(rows.size());
+}
+
 // ---- fields --------------------------------------------------------------
 
 int RxMem::fieldByName(QStringView name) {
     const int i = findField(name);
     if (i < 0)
-        throw FieldError(QStringLiteral("La línea de declaración no tiene el campo «%1».")
-                             .arg(name.toString()));
+        throw FieldError(
+            QStringLiteral("La línea de declaración no tiene el campo «%1».").arg(name.toString()));
     return i;
 }
 
@@ -241,7 +284,9 @@ void RxMem::conversionError(int field, QStringView text, bool whole) {
             .arg(text.toString(), whole ? QStringLiteral(" entero") : QString(), fieldName(field)));
 }
 
-QString RxMem::asText(int field) const { return current().text(field); }
+QString RxMem::asText(int field) const {
+    return current().text(field);
+}
 
 void RxMem::setText(int field, QStringView text) {
     switch (kFields[field].kind) {
@@ -326,9 +371,13 @@ void RxMem::setValue(int field, const QVariant& value) {
     }
 }
 
-bool RxMem::isNull(int field) const { return !current().hasValue(field); }
+bool RxMem::isNull(int field) const {
+    return !current().hasValue(field);
+}
 
-void RxMem::clear(int field) { writable(field).clear(field); }
+void RxMem::clear(int field) {
+    writable(field).clear(field);
+}
 
 // ---- locate and bookmarks --------------------------------------------------
 

@@ -73,6 +73,11 @@ public:
     void post();   // stores the line being inserted or edited
     void cancel(); // drops the inserted line, or undoes the edits
     void deleteRecord();
+    // Deletes every line of the list in one pass, whatever their order; lines
+    // already gone are skipped. A pending line is settled first, as a cursor
+    // move would. The line that followed the last deleted one becomes
+    // current. Returns how many lines were deleted.
+    int deleteRecords(const std::vector<Bookmark>& lines);
 
     // Field of that name, letter case ignored; FieldError names an unknown one.
     static int fieldByName(QStringView name);
@@ -111,8 +116,8 @@ private:
     void checkActive() const;
     void checkCurrent() const;
     RecordRef writable(int field);
-    void settle();       // store or drop a pending line before the cursor moves
-    void dropInsert();   // removes the line being inserted
+    void settle();     // store or drop a pending line before the cursor moves
+    void dropInsert(); // removes the line being inserted
     void removeAt(int row);
     void insertAt(int row);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
@@ -120,9 +125,9 @@ private:
     std::size_t recSize_;
     std::vector<std::unique_ptr<std::byte[]>> chunks_;
     std::uint32_t slotCount_ = 0;
-    std::vector<std::uint32_t> order_;      // slots in line order
+    std::vector<std::uint32_t> order_;          // slots in line order
     mutable std::vector<std::int32_t> slotRow_; // row of each slot; -1 when deleted
-    mutable int rowsKnown_ = 0;             // slotRow_ is exact for rows below this
+    mutable int rowsKnown_ = 0;                 // slotRow_ is exact for rows below this
     int cur_ = -1;
     bool eof_ = true;
     State state_ = State::Inactive;

@@ -1,25 +1,69 @@
 #include "ScriptedDialogs.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QPushButton>
+
 namespace {
+
+// While a prompt is answered, a window of the double's own is the active
+// window and its button has the keyboard focus, as with a real box: the
+// widget that had the focus loses it (reason ActiveWindowFocusReason) and
+// gets it back when the prompt closes. Code that reacts to the focus leaving
+// (a grid dropping an untouched new line) meets here what it meets on a real
+// screen.
+class PromptStandIn {
+public:
+    PromptStandIn() : window_(QApplication::activeWindow()) {
+        box_.setAttribute(Qt::WA_DontShowOnScreen);
+        box_.setObjectName(QStringLiteral("ScriptedPrompt"));
+        auto* button = new QPushButton(QStringLiteral("Aceptar"), &box_);
+        box_.show();
+        button->setFocus();
+        QApplication::setActiveWindow(&box_);
+    }
+    ~PromptStandIn() {
+        box_.hide();
+        QApplication::setActiveWindow(window_);
+    }
+    PromptStandIn(const PromptStandIn&) = delete;
+    PromptStandIn& operator=(const PromptStandIn&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+    QDialog box_;
+};
 
 const char* kindName(ScriptedDialogs::Kind k) {
     switch (k) {
-    case ScriptedDialogs::Kind::Ask: return "question";
-    case ScriptedDialogs::Kind::Inform: return "message";
-    case ScriptedDialogs::Kind::Error: return "error report";
-    case ScriptedDialogs::Kind::Open: return "open dialog";
-    case ScriptedDialogs::Kind::Save: return "save dialog";
-    case ScriptedDialogs::Kind::Url: return "web address";
-    case ScriptedDialogs::Kind::Beep: return "beep";
+    case ScriptedDialogs::Kind::Ask:
+        return "question";
+    case ScriptedDialogs::Kind::Inform:
+        return "message";
+    case ScriptedDialogs::Kind::Error:
+        return "error report";
+    case ScriptedDialogs::Kind::Open:
+        return "open dialog";
+    case ScriptedDialogs::Kind::Save:
+        return "save dialog";
+    case ScriptedDialogs::Kind::Url:
+        return "web address";
+    case ScriptedDialogs::Kind::Beep:
+        return "beep";
     }
     return "?";
 }
 
 } // namespace
 
-ScriptedDialogs::ScriptedDialogs() { ui::setDialogs(this); }
+ScriptedDialogs::ScriptedDialogs() {
+    ui::setDialogs(this);
+}
 
-ScriptedDialogs::~ScriptedDialogs() { ui::setDialogs(nullptr); }
+ScriptedDialogs::~ScriptedDialogs() {
+    ui::setDialogs(nullptr);
+}
 
 void ScriptedDialogs::expectAsk(const QString& contains, ui::Button answer) {
     pending_.append({Kind::Ask, contains, answer, {}, false, std::move(nextAction_)});
@@ -42,7 +86,9 @@ void ScriptedDialogs::expectUrl(bool opened) {
 void ScriptedDialogs::expectBeep() {
     pending_.append({Kind::Beep, {}, ui::Button::Ok, {}, false, std::move(nextAction_)});
 }
-void ScriptedDialogs::onNext(std::function<void()> action) { nextAction_ = std::move(action); }
+void ScriptedDialogs::onNext(std::function<void()> action) {
+    nextAction_ = std::move(action);
+}
 
 QString ScriptedDialogs::problems() const {
     QStringList all = problems_;
@@ -70,28 +116,33 @@ const ScriptedDialogs::Expected* ScriptedDialogs::take(Kind kind, const QString&
 }
 
 ui::Button ScriptedDialogs::ask(QWidget*, const ui::Question& q) {
+    const PromptStandIn prompt;
     shown_.append({Kind::Ask, q.caption, q.text, q.icon, q.defaultButton, {}});
     const Expected* e = take(Kind::Ask, q.text);
     return e ? e->answer : ui::Button::Cancel;
 }
 
 void ScriptedDialogs::inform(QWidget*, const QString& text, const QString& caption) {
+    const PromptStandIn prompt;
     shown_.append({Kind::Inform, caption, text, ui::Icon::None, ui::Button::Ok, {}});
     take(Kind::Inform, text);
 }
 
 void ScriptedDialogs::error(QWidget*, const QString& text) {
+    const PromptStandIn prompt;
     shown_.append({Kind::Error, {}, text, ui::Icon::Error, ui::Button::Ok, {}});
     take(Kind::Error, text);
 }
 
 QString ScriptedDialogs::openFileName(QWidget*, const ui::FileRequest& r) {
+    const PromptStandIn prompt;
     shown_.append({Kind::Open, r.caption, r.caption, ui::Icon::None, ui::Button::Ok, r});
     const Expected* e = take(Kind::Open, r.caption);
     return e ? e->fileName : QString();
 }
 
 QString ScriptedDialogs::saveFileName(QWidget*, const ui::FileRequest& r) {
+    const PromptStandIn prompt;
     shown_.append({Kind::Save, r.caption, r.caption, ui::Icon::None, ui::Button::Ok, r});
     const Expected* e = take(Kind::Save, r.caption);
     return e ? e->fileName : QString();

@@ -11,6 +11,8 @@
 // it expects, in order, with the answer to give; a prompt that was not
 // expected, or that differs from the expectation, is recorded as a failure
 // (and answered with Cancel or an empty name). Everything shown is recorded.
+// Like a real box, a prompt takes the keyboard focus while it is answered
+// and gives it back after.
 //
 //     ScriptedDialogs d;                       // installs itself
 //     d.expectAsk(u"¿Seguro de Eliminar esta línea?", ui::Button::Ok);
@@ -23,7 +25,7 @@ public:
     struct Shown {
         Kind kind;
         QString caption;
-        QString text;         // message, or the file request's caption, or the url
+        QString text; // message, or the file request's caption, or the url
         ui::Icon icon = ui::Icon::None;
         ui::Button defaultButton = ui::Button::Cancel;
         ui::FileRequest request; // open and save

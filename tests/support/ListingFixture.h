@@ -1,0 +1,90 @@
+#pragma once
+
+// What the window tests share: a listing over generated lines, and the user's
+// ways of typing and clicking into it.
+
+#include "TestUtil.h"
+#include "files/DeclarationFile.h"
+#include "listing/DeclarationGrid.h"
+#include "listing/DeclarationModel.h"
+#include "listing/UnitDespSolvanta.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace testutil {
+
+using namespace solvanta;
+
+// Runs `action` on the modal window that the next exec() shows.
+inline void whenModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* w = QApplication::activeModalWidget();
+        QVERIFY(w);
+        action(w);
+    });
+}
+
+// A listing over a file of n generated lines whose rut is 1..n.
+inline std::unique_ptr<TFrmSolvanta> listingOf(const QTemporaryDir& dir, int lines) {
+    QByteArray bytes;
+    const QByteArray base = readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength);
+    for (int i = 1; i <= lines; ++i)
+        bytes += QByteArray::number(i).rightJustified(11, '0') + base.mid(11) + "\r\n";
+    const QString path = dir.filePath(QStringLiteral("entrada-%1.txt").arg(lines));
+    writeAll(path, bytes);
+    auto listing = std::make_unique<TFrmSolvanta>();
+    listing->load(path, FileForm::Position);
+    return listing;
+}
+
+inline QList<int> ruts(TFrmSolvanta& l) {
+    QList<int> out;
+    for (int r = 0; r < l.table().recordCount(); ++r)
+        out << l.table().textAt(r, field("rut")).toInt();
+    return out;
+}
+
+inline QList<int> selectedRows(TFrmSolvanta& l) {
+    QList<int> rows;
+    for (int r = 0; r < l.model()->rowCount(); ++r)
+        if (l.model()->isSelected(r)) rows << r;
+    return rows;
+}
+
+// Types any text, letters outside ASCII included.
+inline void typeText(QWidget* w, const QString& text) {
+    for (QChar c : text) {
+        const Qt::Key key = c.unicode() < 0x80 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Click, w, key, QString(c), Qt::NoModifier);
+    }
+}
+
+// Types the text as a user would: the first key starts the cell editor and
+// the rest go to whatever has the focus then.
+inline void typeInGrid(QWidget* grid, const QString& text) {
+    for (QChar c : text) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid;
+        typeText(target, QString(c));
+    }
+}
+
+// Shows the listing and gives its grid the focus, as when it opens.
+inline void showGrid(TFrmSolvanta& l) {
+    l.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&l));
+    QVERIFY(QTest::qWaitForWindowActive(&l));
+    l.grid()->setFocus();
+}
+
+inline void clickCell(TFrmSolvanta& l, int row, int column, Qt::KeyboardModifiers mods = {}) {
+    DeclarationGrid* g = l.grid();
+    g->scrollTo(g->model()->index(row, column));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, mods,
+                      g->visualRect(g->model()->index(row, column)).center());
+}
+
+} // namespace testutil
