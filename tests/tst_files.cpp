@@ -187,11 +187,13 @@ private slots:
         QTest::addColumn<int>("form");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("cut"); // the value quoted is longer than 80
         const QByteArray good = positionLine({});
-        QTest::newRow("empty last line") << 0 << QByteArray(good + "\r\n" + good + "\r\n\r\n") << QStringLiteral("Línea 3");
-        QTest::newRow("letter in column 104") << 0 << QByteArray(good + "\r\n" + positionLine({{"nacion", "X"}})) << QStringLiteral("Línea 2");
-        QTest::newRow("line shorter than 104") << 0 << good.left(103) << QStringLiteral("Línea 1");
-        QTest::newRow("separator, empty piece") << 1 << QByteArray("1;2;3;4;5;6;;8") << QStringLiteral("Línea 1");
+        QTest::newRow("empty last line") << 0 << QByteArray(good + "\r\n" + good + "\r\n\r\n") << QStringLiteral("Línea 3") << false;
+        QTest::newRow("letter in column 104") << 0 << QByteArray(good + "\r\n" + positionLine({{"nacion", "X"}})) << QStringLiteral("Línea 2") << false;
+        QTest::newRow("line shorter than 104") << 0 << good.left(103) << QStringLiteral("Línea 1") << false;
+        QTest::newRow("separator, empty piece") << 1 << QByteArray("1;2;3;4;5;6;;8") << QStringLiteral("Línea 1") << false;
+        QTest::newRow("position line read by separator") << 1 << good << QStringLiteral("Línea 1") << true;
     }
 
     // nacion has no fallback: the load stops, names the file, the line and the
@@ -200,6 +202,7 @@ private slots:
         QFETCH(int, form);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, where);
+        QFETCH(bool, cut);
         RxMem table;
         const QString p = path("mala línea.txt");
         QVERIFY(writeAll(p, bytes));
@@ -209,7 +212,13 @@ private slots:
         } catch (const ConversionError& e) {
             QVERIFY2(e.message().contains(QDir::toNativeSeparators(p)), qPrintable(e.message()));
             QVERIFY2(e.message().contains(where + QLatin1Char(':')), qPrintable(e.message()));
-            QVERIFY2(e.message().contains(QLatin1String("nacion")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("[7] Nación")), qPrintable(e.message()));
+            // The value is quoted, at most 80 characters of it.
+            static const QRegularExpression quoted(QStringLiteral("tiene «([^»]*)»"));
+            const QRegularExpressionMatch m = quoted.match(e.message());
+            QVERIFY2(m.hasMatch(), qPrintable(e.message()));
+            QVERIFY2(m.captured(1).size() <= 81, qPrintable(e.message()));
+            QCOMPARE(m.captured(1).endsWith(QChar(0x2026)), cut);
         }
         QVERIFY(!table.isActive());
         QCOMPARE(table.recordCount(), 0);
@@ -394,7 +403,7 @@ private slots:
             writeDeclaration(out, FileForm(form), table);
             QFAIL("the write did not stop");
         } catch (const IoError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("Línea 2, campo nombres")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("Línea 2, campo [5] Nombre:")), qPrintable(e.message()));
         }
         QCOMPARE(readAll(out), QByteArray("contenido anterior"));
         QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});

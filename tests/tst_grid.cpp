@@ -299,7 +299,7 @@ private slots:
         showGrid(*l);
         clickCell(*l, 0, 28);
         typeInGrid(l->grid(), QStringLiteral("abc"));
-        d().expectError(QStringLiteral("cot_obli_afp"));
+        d().expectError(QStringLiteral("«ABC» no es un número válido para el campo [28] Cot. AFP."));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("2036"));

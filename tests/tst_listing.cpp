@@ -135,21 +135,30 @@ private slots:
         QVERIFY(!TFrmSolvanta::instance()); // released when it closed
     }
 
+    // The message names the line and the field, and quotes at most 80
+    // characters of what it found, so the box fits on the screen.
     void failedLoadShowsNoListing_data() {
+        QTest::addColumn<int>("item");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing file") << QByteArray() << QStringLiteral("no existe");
-        QTest::newRow("bad nacion") << QByteArray(readAll(dataFile("dos-lineas-coma.txt")) + "\r\n")
-                                    << QStringLiteral("Línea 3");
+        const QByteArray twoLines = readAll(dataFile("dos-lineas-coma.txt"));
+        QTest::newRow("missing file") << 0 << QByteArray() << QStringLiteral("no existe");
+        QTest::newRow("bad nacion") << 0 << QByteArray(twoLines + "\r\n")
+                                    << QStringLiteral("Línea 3: el campo [7] Nación tiene «»");
+        QTest::newRow("position file read by separator")
+            << 1 << twoLines
+            << QStringLiteral("Línea 1: el campo [7] Nación tiene «%1…»").arg(QString::fromLatin1(twoLines.left(80)));
     }
 
     void failedLoadShowsNoListing() {
+        QFETCH(int, item);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         const QString path = tmp_.filePath(QStringLiteral("fallida.txt"));
         QFile::remove(path);
         if (!bytes.isEmpty()) QVERIFY(writeAll(path, bytes));
         TFrmSeleccionar dialog;
+        dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(path);
         d().expectError(message);
@@ -238,7 +247,7 @@ private slots:
         shared::loadFormat = 1;
         const QString out = tmp_.filePath(QStringLiteral("con-punto-y-coma.txt"));
         d().expectSave(out);
-        d().expectError(QStringLiteral("Línea 1, campo ape_pat"));
+        d().expectError(QStringLiteral("Línea 1, campo [3] Apellido Paterno:"));
         whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();

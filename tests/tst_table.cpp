@@ -173,7 +173,7 @@ private slots:
                 t.setText(f, assigned);
                 QFAIL("the assignment was accepted");
             } catch (const ConversionError& e) {
-                QVERIFY(e.message().contains(QLatin1String(name)));
+                QVERIFY2(e.message().contains(fieldTitle(f)), qPrintable(e.message()));
             }
             QCOMPARE(t.asText(f), QStringLiteral("7"));
         } else {

@@ -262,7 +262,7 @@ void readLines(QFile& file, const QString& path, FileForm form, RxMem& table,
                                "línea del archivo y vuelva a cargarlo.")
                     .arg(shown(path))
                     .arg(lineNo)
-                    .arg(QString::fromLatin1(kFields[f].name), cp1252::decode(bad)));
+                    .arg(fieldTitle(f), excerpt(cp1252::decode(bad.substr(0, 100)))));
         }
         table.post();
         if (progress && lineNo % kProgressEvery == 0 && !progress->update(reader.consumed(), total))
@@ -333,7 +333,7 @@ void appendPositioned(std::string& out, const FieldDef& def, std::string_view t)
                                  "Corrija ese valor y vuelva a crear el archivo.")
                       .arg(shown(path))
                       .arg(line)
-                      .arg(QString::fromLatin1(kFields[field].name), why));
+                      .arg(fieldTitle(field), why));
 }
 
 } // namespace
@@ -386,7 +386,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
                 refuse(path, row + 1, f,
                        QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
                                       "separador partiría el campo en dos.")
-                           .arg(cp1252::decode(t)));
+                           .arg(excerpt(cp1252::decode(t.substr(0, 100)))));
             out.append(t);
             if (f + 1 < kFieldCount) out.push_back(';');
         }

@@ -114,6 +114,8 @@ const std::array<FieldDef, kFieldCount> kFields = {{
 }};
 // clang-format on
 
+QString fieldTitle(int field) { return kFields[std::size_t(field)].gridTitleText().toString(); }
+
 int findField(QStringView name) {
     for (int i = 0; i < kFieldCount; ++i)
         if (name.compare(QLatin1StringView(kFields[i].name), Qt::CaseInsensitive) == 0) return i;

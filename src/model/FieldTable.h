@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 #include <array>
 
@@ -69,6 +70,10 @@ struct FieldDef {
 };
 
 extern const std::array<FieldDef, kFieldCount> kFields;
+
+// How messages name a field: its title in the listing ("[1] Rut"), which the
+// user can find on the screen.
+QString fieldTitle(int field);
 
 // Index (0-based) of the field of that name, letter case ignored; -1 when the
 // declaration line has no such field.

@@ -14,10 +14,6 @@ namespace {
 constexpr unsigned kChunkShift = 10; // 1024 lines per block of storage
 constexpr std::uint32_t kChunkMask = (1u << kChunkShift) - 1;
 
-QString fieldName(int field) {
-    return QString::fromLatin1(kFields[field].name);
-}
-
 } // namespace
 
 RxMem::RxMem() : recSize_(recordLayout().size) {}
@@ -281,7 +277,7 @@ int RxMem::fieldByName(QStringView name) {
 void RxMem::conversionError(int field, QStringView text, bool whole) {
     throw ConversionError(
         QStringLiteral("«%1» no es un número%2 válido para el campo %3.")
-            .arg(text.toString(), whole ? QStringLiteral(" entero") : QString(), fieldName(field)));
+            .arg(excerpt(text), whole ? QStringLiteral(" entero") : QString(), fieldTitle(field)));
 }
 
 QString RxMem::asText(int field) const {

@@ -6,6 +6,15 @@
 
 namespace solvanta {
 
+// At most `max` characters of a value or a line for a message, with "…" when
+// it was cut, so that a message box always fits on the screen.
+inline QString excerpt(QStringView text, qsizetype max = 80) {
+    if (text.size() <= max) return text.toString();
+    qsizetype cut = max;
+    if (text[cut - 1].isHighSurrogate()) --cut;
+    return text.left(cut).toString() + QChar(0x2026);
+}
+
 // Every failure the engine reports carries the Spanish text the user should
 // see. Windows show message(); the command line prints it.
 class Error : public std::exception {
