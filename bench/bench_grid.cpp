@@ -7,7 +7,8 @@
 // 1600 x 900, and measures, best and median of R runs (50 by default):
 // repainting a screen of rows, scrolling a page down, scrolling sideways and
 // jumping between the first and the last line, each with a full repaint of
-// the grid.
+// the grid; then, best of 3 fresh loads, deleting half of the lines (every
+// other one, selected) with Ctrl+Delete, up to the repainted grid.
 
 #include "Generator.h"
 #include "files/DeclarationFile.h"
@@ -15,6 +16,7 @@
 #include "listing/DeclarationModel.h"
 #include "listing/UnitDespSolvanta.h"
 #include "model/RxMem.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -35,21 +37,42 @@ struct Figures {
     double best, median;
 };
 
-Figures measure(int runs, const std::function<void(int)>& work) {
+// Each run returns its own time in milliseconds (so that it can leave its
+// preparation out).
+Figures timed(int runs, const std::function<double(int)>& work) {
     std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < runs; ++i)
+        ms.push_back(work(i));
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+Figures measure(int runs, const std::function<void(int)>& work) {
+    return timed(runs, [&](int i) {
         QElapsedTimer t;
         t.start();
         work(i);
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
+        return t.nsecsElapsed() / 1e6;
+    });
 }
 
 void report(const char* what, Figures f) {
     std::printf("  %-42s best %6.2f ms, median %6.2f ms\n", what, f.best, f.median);
 }
+
+// Answers every question with OK, as a user confirming.
+class Confirming : public ui::Dialogs {
+public:
+    ui::Button ask(QWidget*, const ui::Question&) override { return ui::Button::Ok; }
+    void inform(QWidget*, const QString&, const QString&) override {}
+    void error(QWidget*, const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+    QString openFileName(QWidget*, const ui::FileRequest&) override { return {}; }
+    QString saveFileName(QWidget*, const ui::FileRequest&) override { return {}; }
+    bool openUrl(const QUrl&) override { return false; }
+    void beep() override {}
+};
 
 } // namespace
 
@@ -58,8 +81,10 @@ int main(int argc, char* argv[]) {
     int lines = 100000, runs = 50;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--lines")) lines = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--runs")) runs = args[i + 1].toInt();
+        if (args[i] == QLatin1String("--lines"))
+            lines = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = args[i + 1].toInt();
     }
 
     QTemporaryDir dir;
@@ -84,10 +109,12 @@ int main(int argc, char* argv[]) {
     DeclarationGrid* grid = listing.grid();
     QScrollBar* v = grid->verticalScrollBar();
     QScrollBar* h = grid->horizontalScrollBar();
-    const int visibleRows = grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
+    const int visibleRows =
+        grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
 
-    std::printf("%d lines, grid %dx%d, %d rows visible, platform %s\n", lines, grid->viewport()->width(),
-                grid->viewport()->height(), visibleRows, qPrintable(QGuiApplication::platformName()));
+    std::printf("%d lines, grid %dx%d, %d rows visible, platform %s\n", lines,
+                grid->viewport()->width(), grid->viewport()->height(), visibleRows,
+                qPrintable(QGuiApplication::platformName()));
     std::printf("  %-42s %8.2f ms\n", "load the file into the window", loadMs);
     std::printf("  %-42s %8.2f ms\n", "... then show it and paint the first screen", openMs);
     // grab() paints the whole grid (headers, frozen column, cells) into a
@@ -106,5 +133,25 @@ int main(int argc, char* argv[]) {
                grid->showTableCursor();
                screen = grid->grab();
            }));
+
+    Confirming confirming;
+    ui::setDialogs(&confirming);
+    const Figures removal = timed(3, [&](int) {
+        listing.load(path, FileForm::Position);
+        for (int r = 0; r < lines; r += 2)
+            listing.model()->setSelected(r, true);
+        QElapsedTimer t;
+        t.start();
+        grid->deleteSelected();
+        screen = grid->grab();
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (listing.table().recordCount() != lines / 2)
+            std::printf("  wrong number of lines left\n");
+        return ms;
+    });
+    char what[64];
+    std::snprintf(what, sizeof what, "delete %d selected lines, repaint", (lines + 1) / 2);
+    report(what, removal);
+    ui::setDialogs(nullptr);
     return 0;
 }

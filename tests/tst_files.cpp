@@ -26,7 +26,8 @@ QByteArray positionLine(const QList<QPair<const char*, QByteArray>>& fields) {
     QByteArray line = readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength);
     for (const auto& [name, columns] : fields) {
         const FieldDef& def = kFields[std::size_t(field(name))];
-        if (columns.size() != def.width) qFatal("fixture columns for %s have the wrong width", name);
+        if (columns.size() != def.width)
+            qFatal("fixture columns for %s have the wrong width", name);
         line.replace(def.start - 1, def.width, columns);
     }
     return line;
@@ -94,8 +95,10 @@ private slots:
         QTest::addColumn<QByteArray>("columns");
         QTest::addColumn<QString>("stored");
 
-        auto row = [](const char* tag, char sep, const char* name, const char* columns, const char* stored) {
-            QTest::newRow(tag) << sep << QByteArray(name) << cp(QString::fromUtf8(columns)) << QString::fromUtf8(stored);
+        auto row = [](const char* tag, char sep, const char* name, const char* columns,
+                      const char* stored) {
+            QTest::newRow(tag) << sep << QByteArray(name) << cp(QString::fromUtf8(columns))
+                               << QString::fromUtf8(stored);
         };
         row("whole2 keeps two digits", ',', "tipo_pago", "05", "05");
         row("whole2 fallback", ',', "tipo_pago", "5 ", "00");
@@ -120,7 +123,8 @@ private slots:
         row("decimal period", '.', "porc_trab_pesado", "04.50", "4.5");
         row("decimal into text field", ',', "rut_afi_volun", "00012345678", "12345678");
         row("decimal text fallback", ',', "cod_sucur_ccaf", "                    ", "0");
-        row("text keeps blanks", ',', "ape_pat", "  ÑANDÚ                       ", "  ÑANDÚ                       ");
+        row("text keeps blanks", ',', "ape_pat", "  ÑANDÚ                       ",
+            "  ÑANDÚ                       ");
         row("one-column text", ',', "dv", " ", " ");
     }
 
@@ -156,7 +160,9 @@ private slots:
         QTest::newRow("CR LF") << QByteArray("\r\n@\r\n") << 2;
         QTest::newRow("LF") << QByteArray("\n@\n") << 2;
         QTest::newRow("no final line end") << QByteArray("\r\n@") << 2;
-        QTest::newRow("Ctrl+Z ends the file") << QByteArray("\r\n\x1A" "garbage\r\n\r\n") << 1;
+        QTest::newRow("Ctrl+Z ends the file") << QByteArray("\r\n\x1A"
+                                                            "garbage\r\n\r\n")
+                                              << 1;
         QTest::newRow("Ctrl+Z inside the last line") << QByteArray("\r\n@\x1A\r\n\r\n") << 2;
     }
 
@@ -171,7 +177,8 @@ private slots:
         load(bytes, FileForm::Position, table);
         QCOMPARE(table.recordCount(), lines);
         for (int r = 0; r < lines; ++r)
-            QCOMPARE(table.textAt(r, field("centro_costo")), QStringLiteral("SUCURSAL ÑUÑOA      "));
+            QCOMPARE(table.textAt(r, field("centro_costo")),
+                     QStringLiteral("SUCURSAL ÑUÑOA      "));
     }
 
     // A CR on its own is dropped: the columns after it move one to the left.
@@ -189,11 +196,17 @@ private slots:
         QTest::addColumn<QString>("where");
         QTest::addColumn<bool>("cut"); // the value quoted is longer than 80
         const QByteArray good = positionLine({});
-        QTest::newRow("empty last line") << 0 << QByteArray(good + "\r\n" + good + "\r\n\r\n") << QStringLiteral("Línea 3") << false;
-        QTest::newRow("letter in column 104") << 0 << QByteArray(good + "\r\n" + positionLine({{"nacion", "X"}})) << QStringLiteral("Línea 2") << false;
-        QTest::newRow("line shorter than 104") << 0 << good.left(103) << QStringLiteral("Línea 1") << false;
-        QTest::newRow("separator, empty piece") << 1 << QByteArray("1;2;3;4;5;6;;8") << QStringLiteral("Línea 1") << false;
-        QTest::newRow("position line read by separator") << 1 << good << QStringLiteral("Línea 1") << true;
+        QTest::newRow("empty last line") << 0 << QByteArray(good + "\r\n" + good + "\r\n\r\n")
+                                         << QStringLiteral("Línea 3") << false;
+        QTest::newRow("letter in column 104")
+            << 0 << QByteArray(good + "\r\n" + positionLine({{"nacion", "X"}}))
+            << QStringLiteral("Línea 2") << false;
+        QTest::newRow("line shorter than 104")
+            << 0 << good.left(103) << QStringLiteral("Línea 1") << false;
+        QTest::newRow("separator, empty piece")
+            << 1 << QByteArray("1;2;3;4;5;6;;8") << QStringLiteral("Línea 1") << false;
+        QTest::newRow("position line read by separator")
+            << 1 << good << QStringLiteral("Línea 1") << true;
     }
 
     // nacion has no fallback: the load stops, names the file, the line and the
@@ -242,8 +255,10 @@ private slots:
         RxMem table;
         QByteArray full = readAll(dataFile("dos-lineas-coma.csv"));
         const QByteArray first = full.left(full.indexOf("\r\n"));
-        load("12345678;5;A;B;C;M;0\r\n" + first + ";\r\n" + first + "\r\n"
-             "1;;;;;;1;05;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;\r\n",
+        load("12345678;5;A;B;C;M;0\r\n" + first + ";\r\n" + first +
+                 "\r\n"
+                 "1;;;;;;1;05;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;"
+                 ";;;;;;;;;;;;;;;;;;;;;;;\r\n",
              FileForm::Separator, table);
         QCOMPARE(table.recordCount(), 4);
 
@@ -297,7 +312,8 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("written");
         auto row = [](const char* tag, const char* name, const char* value, const char* written) {
-            QTest::newRow(tag) << QByteArray(name) << QString::fromUtf8(value) << QByteArray(written);
+            QTest::newRow(tag) << QByteArray(name) << QString::fromUtf8(value)
+                               << QByteArray(written);
         };
         row("Z amount", "impo_afp", "1234", "00001234");
         row("Z negative", "impo_afp", "-1234", "000-1234");
@@ -403,7 +419,8 @@ private slots:
             writeDeclaration(out, FileForm(form), table);
             QFAIL("the write did not stop");
         } catch (const IoError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("Línea 2, campo [5] Nombre:")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("Línea 2, campo [5] Nombre:")),
+                     qPrintable(e.message()));
         }
         QCOMPARE(readAll(out), QByteArray("contenido anterior"));
         QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
@@ -462,7 +479,10 @@ private slots:
         const QString out = path("salida.csv");
         writeDeclaration(out, FileForm::Separator, table);
         QCOMPARE(table.state(), RxMem::State::Browse);
-        QVERIFY(readAll(out).startsWith("12345678;5;MU\xD1OZ;PE\xD1" "A IB\xC1\xD1" "EZ;JOS\xC9 MAR\xCD" "A;F;"));
+        QVERIFY(readAll(out).startsWith("12345678;5;MU\xD1OZ;PE\xD1"
+                                        "A IB\xC1\xD1"
+                                        "EZ;JOS\xC9 MAR\xCD"
+                                        "A;F;"));
     }
 
     void cancelledProgressWritesNothing() {
@@ -476,7 +496,8 @@ private slots:
             table.post();
         }
         const QString out = path("cancelado.txt");
-        QVERIFY_THROWS_EXCEPTION(Cancelled, writeDeclaration(out, FileForm::Position, table, &stop));
+        QVERIFY_THROWS_EXCEPTION(Cancelled,
+                                 writeDeclaration(out, FileForm::Position, table, &stop));
         QVERIFY(!QFile::exists(out));
     }
 };

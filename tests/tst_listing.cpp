@@ -3,6 +3,9 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "app/UFrmAyudaParametros.h"
+#include "app/UnitAcercade.h"
+#include "app/UnitAyuda.h"
 #include "app/UnitPrincipal.h"
 #include "files/UnitSelFormato.h"
 #include "files/UnitSeleccionar.h"
@@ -14,6 +17,9 @@
 #include "widgets/RadioGroup.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +28,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
 
@@ -73,6 +80,60 @@ private slots:
         QVERIFY(main.isVisible());
         main.findChild<QPushButton*>(QStringLiteral("BitBtn3"))->click(); // Salir
         QVERIFY(!main.isVisible());
+    }
+
+    // A screen reader names every button and control of every window: by its
+    // caption, its label or a name of its own.
+    void everyControlHasAnAccessibleName() {
+        auto listing = listingOf(tmp_, 3);
+        std::vector<std::unique_ptr<QWidget>> windows;
+        windows.emplace_back(std::make_unique<TFrmPrincipal>());
+        windows.emplace_back(std::make_unique<TFrmSeleccionar>());
+        windows.emplace_back(std::make_unique<TFrmSelFormato>());
+        windows.emplace_back(std::make_unique<TFrmAcercade>());
+        windows.emplace_back(std::make_unique<TFrmAyuda>());
+        windows.emplace_back(std::make_unique<TFrmAyudaParametros>());
+        d().expectInform(
+            QStringLiteral("No se encontró el archivo Ayuda.html")); // not beside the tests
+        qsizetype checked = 0;
+        QList<QWidget*> all{listing.get()};
+        for (const auto& w : windows)
+            all << w.get();
+        for (QWidget* window : all) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            QList<QWidget*> controls;
+            for (QWidget* w : window->findChildren<QWidget*>()) {
+                const bool control =
+                    qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                    qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+                    qobject_cast<QTextEdit*>(w) ||
+                    (qobject_cast<QAbstractItemView*>(w) && !qobject_cast<QHeaderView*>(w));
+                // Parts of a compound control (a view's corner button, a
+                // combo box's line edit) are named by the control.
+                QWidget* parent = w->parentWidget();
+                if (control && w->isVisibleTo(window) &&
+                    !qobject_cast<QAbstractItemView*>(parent) &&
+                    !qobject_cast<QAbstractSpinBox*>(parent) && !qobject_cast<QComboBox*>(parent))
+                    controls << w;
+            }
+            checked += controls.size();
+            for (QWidget* w : controls) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                QVERIFY(a);
+                QVERIFY2(!a->text(QAccessible::Name).trimmed().isEmpty(),
+                         qPrintable(QStringLiteral("%1: %2 %3")
+                                        .arg(window->windowTitle(),
+                                             QLatin1String(w->metaObject()->className()),
+                                             w->objectName())));
+            }
+            window->close();
+        }
+        QVERIFY(checked > 20); // the toolbar alone has twelve buttons
+        QCOMPARE(QAccessible::queryAccessibleInterface(
+                     listing->findChild<QToolButton*>(QStringLiteral("SpeedButton1")))
+                     ->text(QAccessible::Name),
+                 QStringLiteral("Crear Archivo"));
     }
 
     // ---- the load dialog ------------------------------------------------------
@@ -147,7 +208,8 @@ private slots:
                                     << QStringLiteral("Línea 3: el campo [7] Nación tiene «»");
         QTest::newRow("position file read by separator")
             << 1 << twoLines
-            << QStringLiteral("Línea 1: el campo [7] Nación tiene «%1…»").arg(QString::fromLatin1(twoLines.left(80)));
+            << QStringLiteral("Línea 1: el campo [7] Nación tiene «%1…»")
+                   .arg(QString::fromLatin1(twoLines.left(80)));
     }
 
     void failedLoadShowsNoListing() {

@@ -18,6 +18,7 @@ TFrmAyuda::TFrmAyuda(QWidget* parent)
 
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setAccessibleName(QStringLiteral("Página de ayuda"));
     // The page links only to its own sections.
     WebBrowser1->setOpenExternalLinks(false);
 

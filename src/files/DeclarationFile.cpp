@@ -19,7 +19,9 @@ namespace {
 constexpr qint64 kChunk = 1 << 20;
 constexpr int kProgressEvery = 1024; // lines between progress reports
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 QString readFailure(const QString& path) {
     const QFileInfo info(path);
@@ -201,7 +203,9 @@ public:
         for (int f = 0; f < kFieldCount; ++f) {
             const std::size_t start = scan;
             std::size_t end = line.size();
-            if (const void* p = start < line.size() ? std::memchr(line.data() + start, ';', line.size() - start) : nullptr) {
+            if (const void* p = start < line.size()
+                                    ? std::memchr(line.data() + start, ';', line.size() - start)
+                                    : nullptr) {
                 end = static_cast<std::size_t>(static_cast<const char*>(p) - line.data());
                 scan = end + 1;
             }
@@ -240,8 +244,7 @@ private:
     std::string rate_;
 };
 
-void readLines(QFile& file, const QString& path, FileForm form, RxMem& table,
-               Progress* progress) {
+void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Progress* progress) {
     LineReader reader(file, path);
     LineFiller filler(numtext::decimalSeparator());
     const qint64 total = file.size();
@@ -273,7 +276,9 @@ void readLines(QFile& file, const QString& path, FileForm form, RxMem& table,
 
 // ---- writing -------------------------------------------------------------
 
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool isBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 std::string_view trimmed(std::string_view t) {
     while (!t.empty() && isBlankOrControl(t.front()))

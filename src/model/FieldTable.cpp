@@ -114,7 +114,9 @@ const std::array<FieldDef, kFieldCount> kFields = {{
 }};
 // clang-format on
 
-QString fieldTitle(int field) { return kFields[std::size_t(field)].gridTitleText().toString(); }
+QString fieldTitle(int field) {
+    return kFields[std::size_t(field)].gridTitleText().toString();
+}
 
 int findField(QStringView name) {
     for (int i = 0; i < kFieldCount; ++i)

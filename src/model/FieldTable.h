@@ -49,13 +49,13 @@ enum class SepRule : unsigned char {
 enum class Align : unsigned char { Default, Right };
 
 struct FieldDef {
-    int number;             // 1..105
-    const char* name;       // as declared; matched without regard to case
+    int number;       // 1..105
+    const char* name; // as declared; matched without regard to case
     Kind kind;
-    int size;               // characters, for text fields
-    const char16_t* label;  // display label ("[1]Rut")
-    int start;              // first column in the position form, 1-based
-    int width;              // columns in the position form
+    int size;              // characters, for text fields
+    const char16_t* label; // display label ("[1]Rut")
+    int start;             // first column in the position form, 1-based
+    int width;             // columns in the position form
     WriteRule writeRule;
     LoadRule loadRule;
     SepRule sepRule;
