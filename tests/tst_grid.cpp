@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -110,7 +111,10 @@ class TestGrid : public QObject {
             QTest::keyClick(w, Qt::Key_PageDown);
         else if (step == QLatin1String("pageup"))
             QTest::keyClick(w, Qt::Key_PageUp);
-        else if (step == QLatin1String("ctrl+delete")) {
+        else if (step == QLatin1String("eliminar")) {
+            d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?"), ui::Button::Ok);
+            w->window()->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->click();
+        } else if (step == QLatin1String("ctrl+delete")) {
             d().expectAsk(QString(), ui::Button::Ok);
             QTest::keyClick(w, Qt::Key_Delete, Qt::ControlModifier);
         } else if (step.startsWith(QLatin1String("type "))) {
@@ -299,7 +303,8 @@ private slots:
         showGrid(*l);
         clickCell(*l, 0, 28);
         typeInGrid(l->grid(), QStringLiteral("abc"));
-        d().expectError(QStringLiteral("«ABC» no es un número válido para el campo [28] Cot. AFP."));
+        d().expectError(
+            QStringLiteral("«ABC» no es un número válido para el campo [28] Cot. AFP."));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("2036"));
@@ -704,6 +709,9 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<bool>("scrollAway");
         QTest::newRow("delete line 1") << steps("ctrl+home, ctrl+delete") << false;
+        QTest::newRow("Eliminar on line 1") << steps("ctrl+home, eliminar") << false;
+        QTest::newRow("Eliminar on the last line when scrolled away")
+            << steps("ctrl+end, eliminar") << true;
         QTest::newRow("delete the last line") << steps("ctrl+end, ctrl+delete") << false;
         QTest::newRow("delete line 1 when scrolled away")
             << steps("ctrl+home, ctrl+delete") << true;
@@ -743,6 +751,22 @@ private slots:
         press(QStringLiteral("ctrl+delete"));
         settle();
         QCOMPARE(l->table().recordCount(), 76);
+        QVERIFY2(currentCellHidden(g).isEmpty(), qPrintable(currentCellHidden(g)));
+    }
+
+    void currentLineShownAfterWrite() {
+        auto l = listingOf(tmp_, 80);
+        showGrid(*l);
+        DeclarationGrid* g = l->grid();
+        clickCell(*l, 3, 3);
+        g->verticalScrollBar()->setValue(0); // the last line far below
+        d().expectSave(tmp_.filePath(QStringLiteral("escrito.txt")));
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        settle();
+        QCOMPARE(g->currentIndex().row(), 79); // the writer leaves the last line current
         QVERIFY2(currentCellHidden(g).isEmpty(), qPrintable(currentCellHidden(g)));
     }
 

@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,7 +77,12 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Listado para Solvanta"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-    resize(1484, 659);
+    // The restored size, never larger than the screen: without a window
+    // manager to maximise it, the window would otherwise hide its right edge
+    // and scroll bar on a 1366 x 768 screen.
+    QSize size(1484, 659);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+    resize(size);
     RxMem_.open();
 
     QFrame* panel = highlightPanel(this, "Panel1");
