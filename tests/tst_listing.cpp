@@ -38,23 +38,13 @@ using namespace testutil;
 class TestListing : public QObject {
     Q_OBJECT
     QTemporaryDir tmp_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
     // Every prompt a test does not expect is a failure, never a box that
     // waits for an answer.
-    ScriptedDialogs& d() { return *dialogs_; }
+    DialogScript d;
 
 private slots:
-    void init() {
-        numtext::setDecimalSeparator(',');
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
-
-    void cleanup() {
-        const bool done = dialogs_->done();
-        const QString problems = dialogs_->problems();
-        dialogs_.reset();
-        QVERIFY2(done, qPrintable(problems));
-    }
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
 
     // ---- the main window ------------------------------------------------------
 

@@ -3,11 +3,13 @@
 // What the window tests share: a listing over generated lines, and the user's
 // ways of typing and clicking into it.
 
+#include "ScriptedDialogs.h"
 #include "TestUtil.h"
 #include "files/DeclarationFile.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
 #include "listing/UnitDespSolvanta.h"
+#include "util/NumberText.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -71,6 +73,27 @@ inline void typeInGrid(QWidget* grid, const QString& text) {
         typeText(target, QString(c));
     }
 }
+
+// The scripted dialogs of one test function: installed fresh by start()
+// (from the test's init()), checked and removed by finish() (from cleanup()),
+// so a prompt a test did not expect fails that test.
+class DialogScript {
+public:
+    void start() {
+        solvanta::numtext::setDecimalSeparator(',');
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+    }
+    void finish() {
+        const bool done = dialogs_->done();
+        const QString problems = dialogs_->problems();
+        dialogs_.reset();
+        QVERIFY2(done, qPrintable(problems));
+    }
+    ScriptedDialogs& operator()() { return *dialogs_; }
+
+private:
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+};
 
 // Shows the listing and gives its grid the focus, as when it opens.
 inline void showGrid(TFrmSolvanta& l) {
