@@ -385,6 +385,28 @@ private slots:
         QCOMPARE(t.textAt(0, field("ape_pat")), QStringLiteral("SOTO"));
     }
 
+    // The pending line itself deleted: a new line just disappears (nothing
+    // changed), an edited line goes without its edits being stored first.
+    void deletingThePendingLine() {
+        RxMem t;
+        fill(t, 3);
+        t.moveTo(1);
+        t.insert();
+        t.setText(field("ape_pat"), u"NUEVA");
+        const auto changes = t.changeCount();
+        QCOMPARE(t.deleteRecords({t.bookmark()}), 0);
+        QCOMPARE(ruts(t), (QList<int>{1, 2, 3}));
+        QCOMPARE(t.changeCount(), changes);
+
+        t.moveTo(2);
+        t.edit();
+        t.setText(field("ape_pat"), u"SOTO");
+        QCOMPARE(t.deleteRecords({t.bookmark(), t.bookmarkAt(0)}), 2);
+        QCOMPARE(ruts(t), QList<int>{2});
+        QCOMPARE(t.changeCount(), changes + 1); // one deletion, no store
+        QCOMPARE(t.state(), RxMem::State::Browse);
+    }
+
     // Editing an empty table starts a new line, as a data-bound form expects.
     void editOnEmptyTableInserts() {
         RxMem t;

@@ -277,11 +277,6 @@ void DeclarationGrid::scrollContentsBy(int dx, int dy) {
     frozen_->followGrid();
 }
 
-void DeclarationGrid::paintEvent(QPaintEvent* event) {
-    frozen_->followGrid();
-    QTableView::paintEvent(event);
-}
-
 // Tab and Shift+Tab go along the line and on to the next or previous line,
 // stopping at the table's ends; no move lands on the line numbers.
 QModelIndex DeclarationGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
@@ -443,14 +438,8 @@ void DeclarationGrid::deleteLines(const QList<RxMem::Bookmark>& lines) {
     std::optional<WaitCursor> wait;
     if (lines.size() > 1) wait.emplace();
     syncing_ = true;
-    ui::guarded(this, [&] {
-        // The current line goes with whatever is pending on it: an edit is
-        // abandoned, a new line simply disappears.
-        if (lines.size() == 1 && lines.first() == t.bookmark())
-            t.deleteRecord();
-        else
-            t.deleteRecords(std::vector<RxMem::Bookmark>(lines.begin(), lines.end()));
-    });
+    ui::guarded(this,
+                [&] { t.deleteRecords(std::vector<RxMem::Bookmark>(lines.begin(), lines.end())); });
     syncing_ = false;
     dropSelection();
     showTableCursor();

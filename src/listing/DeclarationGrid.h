@@ -55,7 +55,6 @@ protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     friend class FrozenColumnView;

@@ -226,7 +226,13 @@ void RxMem::deleteRecord() {
 
 int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
     checkActive();
-    settle();
+    // A pending line that is itself deleted goes as it was: its edits are
+    // abandoned, a new line simply disappears. Any other is stored or
+    // dropped as a cursor move would.
+    if (std::find(lines.begin(), lines.end(), bookmark()) != lines.end())
+        cancel();
+    else
+        settle();
     std::vector<int> rows;
     rows.reserve(lines.size());
     for (const Bookmark& b : lines)

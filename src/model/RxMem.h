@@ -74,9 +74,11 @@ public:
     void cancel(); // drops the inserted line, or undoes the edits
     void deleteRecord();
     // Deletes every line of the list in one pass, whatever their order; lines
-    // already gone are skipped. A pending line is settled first, as a cursor
-    // move would. The line that followed the last deleted one becomes
-    // current. Returns how many lines were deleted.
+    // already gone are skipped. A pending line among them goes with its edits
+    // abandoned (a new one just disappears); a pending line not among them is
+    // stored or dropped first, as a cursor move would. The line that followed
+    // the last deleted one becomes current. Returns how many lines were
+    // deleted.
     int deleteRecords(const std::vector<Bookmark>& lines);
 
     // Field of that name, letter case ignored; FieldError names an unknown one.
