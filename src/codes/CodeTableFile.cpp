@@ -39,7 +39,9 @@ IniText readIni(const QString& path) {
 }
 
 void writeIni(const QString& path, const IniText& ini) {
-    const QString text = ini.lines.isEmpty() ? QString() : ini.lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+    const QString text = ini.lines.isEmpty()
+                             ? QString()
+                             : ini.lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
     QByteArray bytes;
     if (ini.utf16) {
         bytes = QByteArray("\xFF\xFE", 2);
@@ -71,7 +73,9 @@ bool isSection(const QString& line, const QString& section) {
     return !name.isNull() && name.compare(section.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
-bool isHeader(const QString& line) { return !headerName(line).isNull(); }
+bool isHeader(const QString& line) {
+    return !headerName(line).isNull();
+}
 
 // The key of an entry line, or a null string for a blank or comment line.
 QString entryKey(const QString& line) {
@@ -137,8 +141,9 @@ QString CodeTableFile::path() const {
     return QCoreApplication::applicationDirPath() + QLatin1String("/Solvanta.cfg");
 }
 
-QStringList CodeTableFile::readSection(const QString& section) const {
-    const IniText ini = readIni(path());
+namespace {
+
+QStringList sectionKeys(const IniText& ini, const QString& section) {
     QStringList keys;
     const auto [head, end] = findSection(ini.lines, section);
     for (qsizetype i = head + 1; head >= 0 && i < end; ++i) {
@@ -146,6 +151,20 @@ QStringList CodeTableFile::readSection(const QString& section) const {
         if (!k.isNull()) keys << k;
     }
     return keys;
+}
+
+} // namespace
+
+QStringList CodeTableFile::readSection(const QString& section) const {
+    return sectionKeys(readIni(path()), section);
+}
+
+QList<QStringList> CodeTableFile::readSections(const QStringList& sections) const {
+    const IniText ini = readIni(path());
+    QList<QStringList> lists;
+    for (const QString& section : sections)
+        lists << sectionKeys(ini, section);
+    return lists;
 }
 
 void CodeTableFile::eraseSection(const QString& section) {

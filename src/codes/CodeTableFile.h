@@ -27,6 +27,8 @@ public:
     // The keys of the section, in file order; empty when the file or the
     // section is missing.
     QStringList readSection(const QString& section) const;
+    // Several sections from one reading of the file, in the order asked.
+    QList<QStringList> readSections(const QStringList& sections) const;
 
     // Removes the section, header and entries. IoError "Unable to write to
     // <path>" when the file cannot be written.

@@ -375,6 +375,29 @@ void DeclarationGrid::cancelPending() {
     showTableCursor();
 }
 
+bool DeclarationGrid::settleForWindow(int* droppedNewRow) {
+    *droppedNewRow = -1;
+    const bool cellOpen = state() == EditingState;
+    commitEditor();
+    if (cellOpen && model_->lastEditRefused()) return false; // the error report was shown
+    RxMem& t = table();
+    if (t.state() == RxMem::State::Insert && !t.isModified()) {
+        *droppedNewRow = t.row();
+        cancelPending();
+        return true;
+    }
+    if (t.state() == RxMem::State::Edit && !t.isModified()) {
+        t.cancel();
+        model_->refreshIndicator();
+        return true;
+    }
+    if (t.state() == RxMem::State::Edit || t.state() == RxMem::State::Insert) {
+        postPending(false);
+        showTableCursor();
+    }
+    return true;
+}
+
 void DeclarationGrid::commitEditor() {
     if (state() != EditingState) return;
     if (QWidget* editor = indexWidget(currentIndex())) {

@@ -31,6 +31,11 @@ public:
     void commitEditor();
     // Abandons the pending line (a new line that is abandoned disappears).
     void cancelPending();
+    // Before another window works on the table: the open cell edit and the
+    // pending line are stored; false, after the error report, when they
+    // cannot be. A new line left untouched is dropped, and `droppedNewRow`
+    // tells where it stood (-1 when there was none).
+    bool settleForWindow(int* droppedNewRow);
     // Puts the grid's current row on the table's current line and scrolls
     // so that the line is on the screen.
     void showTableCursor();

@@ -4,6 +4,7 @@
 #include "DeclarationModel.h"
 #include "app/UnitAcercade.h"
 #include "app/UnitAyuda.h"
+#include "editor/UnitDatosSolvanta.h"
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
 #include "widgets/Controls.h"
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -108,8 +110,10 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
         {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
          &TFrmSolvanta::SpeedButton3Click},
         {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet, nullptr},
-        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add, nullptr},
-        {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify, nullptr},
+        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add,
+         &TFrmSolvanta::Agregar1Click},
+        {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify,
+         &TFrmSolvanta::DBGrid1DblClick},
         {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete,
          &TFrmSolvanta::Eliminar1Click},
         {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
@@ -126,6 +130,8 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
         QToolButton* b =
             addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
         bar->addWidget(b);
+        toolbar_ << b;
+        b->installEventFilter(this);
         if (t.handler)
             connect(b, &QToolButton::clicked, this, t.handler);
         else
@@ -189,12 +195,14 @@ static QAction* addEntry(QMenu* menu, const char* name, const QString& caption, 
 void TFrmSolvanta::buildMenus() {
     PopupMenu1_ = new QMenu(this);
     PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    addEntry(PopupMenu1_, "Modificar1", QStringLiteral("Modificar"), false);
+    QAction* modify = addEntry(PopupMenu1_, "Modificar1", QStringLiteral("Modificar"), true);
     QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
-    addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), false);
+    QAction* add = addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), true);
     PopupMenu1_->addSeparator();
     addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), false);
+    connect(modify, &QAction::triggered, this, &TFrmSolvanta::DBGrid1DblClick);
     connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
+    connect(add, &QAction::triggered, this, &TFrmSolvanta::Agregar1Click);
 
     PopupMenu2_ = new QMenu(this);
     PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
@@ -224,6 +232,21 @@ void TFrmSolvanta::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     DBGrid1_->showTableCursor();
     DBGrid1_->setFocus();
+}
+
+// Two captions share a mnemonic (A&gregar and Asi&gnar, &Solvanta and
+// &Salir): the key presses the first enabled one, left to right, instead of
+// doing nothing as an ambiguous shortcut would.
+bool TFrmSolvanta::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        const QKeySequence keys = static_cast<QShortcutEvent*>(event)->key();
+        for (QToolButton* b : std::as_const(toolbar_))
+            if (b->isEnabled() && b->shortcut() == keys) {
+                b->animateClick();
+                return true;
+            }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFrmSolvanta::changeEvent(QEvent* event) {
@@ -322,6 +345,29 @@ void TFrmSolvanta::Eliminar1Click() {
 }
 
 void TFrmSolvanta::DBGrid1DblClick() {
-    // The record editor is still to come; until then a double-click only
-    // selects the line.
+    openEditor(false);
+}
+
+void TFrmSolvanta::Agregar1Click() {
+    openEditor(true);
+}
+
+// The record editor works on the table alone: the grid's pending line is
+// stored first. A new line the user inserted and left untouched is the line
+// the editor fills in, at the same place.
+void TFrmSolvanta::openEditor(bool adding) {
+    ui::guarded(this, [&] {
+        int droppedNewRow = -1;
+        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        const bool fillNewLine = droppedNewRow >= 0;
+        struct FlagBack {
+            ~FlagBack() { shared::addOrModify = 0; }
+        } flagBack;
+        shared::addOrModify = adding || fillNewLine ? 1 : 0;
+        TFrmDatosSolvanta editor(RxMem_, this);
+        editor.setAddAtEnd(fillNewLine && droppedNewRow >= RxMem_.recordCount());
+        editor.exec();
+        DBGrid1_->showTableCursor();
+        DBGrid1_->setFocus();
+    });
 }

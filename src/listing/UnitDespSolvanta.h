@@ -46,8 +46,10 @@ public slots:
     void SpeedButton2Click();  // Códigos: code menu
     void Eliminar1Click();     // delete the current line
     void DBGrid1DblClick();    // modify the current line in the record editor
+    void Agregar1Click();      // add a line in the record editor
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -56,10 +58,12 @@ private:
     QToolButton* addButton(const char* name, const QString& caption, const QString& hint,
                            images::Glyph glyph);
     void buildMenus();
+    void openEditor(bool adding);
 
     solvanta::RxMem RxMem_;
     DeclarationModel* model_;
     DeclarationGrid* DBGrid1_;
+    QList<QToolButton*> toolbar_;
     QMenu* PopupMenu1_;
     QMenu* PopupMenu2_;
     QMenu* PopupMenu3_;

@@ -1,0 +1,87 @@
+#include "DateText.h"
+
+#include <QLocale>
+
+namespace solvanta::datetext {
+namespace {
+
+QString g_format;
+QDate g_today;
+
+// The user's short format brought to two-digit day and month and a
+// four-digit year; "dd-MM-yyyy" when it is not made of day, month and year
+// with one separator character between them.
+QString formatFromLocale() {
+    const QString pattern = QLocale::system().dateFormat(QLocale::ShortFormat);
+    QString out;
+    QString seen;
+    QChar separator;
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern[i];
+        if (c == u'd' || c == u'M' || c == u'y') {
+            qsizetype j = i;
+            while (j < pattern.size() && pattern[j] == c)
+                ++j;
+            if (seen.contains(c) || j - i > 4 || (c != u'y' && j - i > 2)) return {};
+            seen += c;
+            out += c == u'y' ? QStringLiteral("yyyy") : QString(2, c);
+            i = j;
+        } else {
+            qsizetype j = i;
+            while (j < pattern.size() && !QStringView(u"dMy").contains(pattern[j]))
+                ++j;
+            const QString sep = pattern.mid(i, j - i).trimmed();
+            if (sep.size() != 1 || sep[0].isLetterOrNumber() || out.isEmpty() ||
+                j == pattern.size())
+                return {};
+            if (!separator.isNull() && separator != sep[0]) return {};
+            separator = sep[0];
+            out += separator;
+            i = j;
+        }
+    }
+    return seen.size() == 3 ? out : QString();
+}
+
+// One or two digits for day and month.
+QString lenient(QString f) {
+    f.replace(QStringLiteral("dd"), QStringLiteral("d"));
+    f.replace(QStringLiteral("MM"), QStringLiteral("M"));
+    return f;
+}
+
+} // namespace
+
+QString format() {
+    if (!g_format.isEmpty()) return g_format;
+    const QString f = formatFromLocale();
+    return f.isEmpty() ? QStringLiteral("dd-MM-yyyy") : f;
+}
+
+void setFormat(const QString& f) {
+    g_format = f;
+}
+
+QString write(const QDate& date) {
+    return date.toString(format());
+}
+
+std::optional<QDate> read(QStringView text) {
+    const QString t = text.trimmed().toString();
+    if (t.isEmpty()) return std::nullopt;
+    for (const QString& f : {lenient(format()), QStringLiteral("d-M-yyyy")}) {
+        const QDate d = QDate::fromString(t, f);
+        if (d.isValid()) return d;
+    }
+    return std::nullopt;
+}
+
+QDate today() {
+    return g_today.isValid() ? g_today : QDate::currentDate();
+}
+
+void setToday(const QDate& date) {
+    g_today = date;
+}
+
+} // namespace solvanta::datetext

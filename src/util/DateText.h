@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <optional>
+
+// How dates become text and back. Date fields hold ten characters: two-digit
+// day and month and a four-digit year, in the order and with the separator of
+// the user's short date format ("dd-MM-yyyy" for es_CL). A shorter text would
+// move every later field of the position form, so the program never writes
+// one, whatever the platform's short format says.
+namespace solvanta::datetext {
+
+// The program's date format; tests set it explicitly (an empty text goes
+// back to the user's locale).
+QString format();
+void setFormat(const QString& format);
+
+QString write(const QDate& date);
+
+// Reads a date as the record editor does: in the program's format (one or
+// two digits for day and month), and failing that in the Chilean format
+// day-month-year. Blanks around the date are ignored; nothing when the text
+// is blank or no real date.
+std::optional<QDate> read(QStringView text);
+
+// Today, from the clock unless a test fixed it (a null date: the clock again).
+QDate today();
+void setToday(const QDate& date);
+
+} // namespace solvanta::datetext

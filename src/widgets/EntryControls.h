@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QComboBox>
+#include <QDate>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QWidget>
+
+class QCalendarWidget;
+class QToolButton;
+
+// Entry controls the forms share. Each keeps the value its form reads and
+// writes back, apart from how it is shown.
+
+// Up to `digits` digits, right-aligned; the caret goes to the end when the
+// field takes the focus. value() is the text without blanks around it.
+class RutEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit RutEdit(int digits, QWidget* parent = nullptr);
+    QString value() const;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
+
+// A one-line edit whose letters are capitals, typed or set; 0 for no limit
+// of length. A one-character one is the check digit of a RUT.
+class UpperEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit UpperEdit(int maxLength, QWidget* parent = nullptr);
+    void setValue(const QString& text); // shown in capitals
+};
+
+// A month and year as MM/YYYY. value() keeps blanks for the positions not
+// filled, so an empty field reads "  /    ".
+class PeriodEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit PeriodEdit(QWidget* parent = nullptr);
+    QString value() const;
+    void setPeriod(const QString& mmyyyy); // six characters MMYYYY
+};
+
+// A number shown with a display format while the edit does not have the
+// focus, and as plain number text (the locale's decimal separator) while the
+// user types. Holds 0 until it is set. Typing beyond the maximum, when there
+// is one, is refused.
+class NumberEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    enum class Format {
+        Whole,       // thousands separators, no decimals: 1.234 and -1.234
+        WholeDollar, // as Whole, negatives -$1.234
+        TwoDecimals, // 1.234,50 and -1.234,50
+    };
+    explicit NumberEdit(Format format = Format::Whole, QWidget* parent = nullptr);
+
+    double value() const { return value_; }
+    void setValue(double value);
+    Format format() const { return format_; }
+    void setFormat(Format format);
+    void setMaximum(double maximum); // 0: none
+    double maximum() const { return maximum_; }
+    // The value as the display format shows it.
+    QString formatted(double value) const;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void refresh(bool editing);
+    Format format_;
+    double value_ = 0;
+    double maximum_ = 0;
+};
+
+// A date with a calendar button, or nothing: an empty edit is a real state,
+// not a date. The text is the program's date format (ten characters).
+class DateEdit : public QWidget {
+    Q_OBJECT
+public:
+    explicit DateEdit(QWidget* parent = nullptr);
+
+    QDate date() const;              // null when empty or not a date
+    void setDate(const QDate& date); // a null date empties the edit
+    bool isBlank() const;            // nothing typed
+    QString text() const;            // as shown, blanks for unfilled positions
+    QLineEdit* lineEdit() const { return edit_; }
+    QToolButton* calendarButton() const { return button_; }
+    // Opens the calendar on the date shown (today when there is none).
+    void showCalendar();
+
+signals:
+    void edited();
+
+private:
+    QLineEdit* edit_;
+    QToolButton* button_;
+};
+
+// An editable drop-down list of code entries ("05 Habitat"): the user picks
+// an entry or types any text. text() is what the list shows.
+class CodeList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit CodeList(QWidget* parent = nullptr);
+    void setEntries(const QStringList& entries);
+    QString text() const { return currentText(); }
+    // Chooses the entry with exactly this text, or shows the text with no
+    // entry chosen.
+    void setText(const QString& text);
+    void chooseEntry(int index); // beyond the end: nothing chosen, empty text
+};
+
+// Tabs some of which are drawn highlighted.
+class HighlightTabBar : public QTabBar {
+    Q_OBJECT
+public:
+    explicit HighlightTabBar(QWidget* parent = nullptr);
+    void setTabHighlighted(int index, bool on);
+    bool isTabHighlighted(int index) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void tabInserted(int index) override;
+    void tabRemoved(int index) override;
+
+private:
+    QList<bool> highlighted_;
+};
+
+class HighlightTabWidget : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit HighlightTabWidget(QWidget* parent = nullptr);
+    HighlightTabBar* bar() const { return bar_; }
+    void setTabHighlighted(int index, bool on) { bar_->setTabHighlighted(index, on); }
+    bool isTabHighlighted(int index) const { return bar_->isTabHighlighted(index); }
+
+private:
+    HighlightTabBar* bar_;
+};

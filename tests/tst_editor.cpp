@@ -1,0 +1,1020 @@
+// The record editor: loading a line into its controls, storing them back with
+// the identity checks, add versus modify, and its doors in the listing.
+
+#include "ListingFixture.h"
+#include "ScriptedDialogs.h"
+#include "app/AppMessage.h"
+#include "codes/CodeTableFile.h"
+#include "editor/UnitDatosSolvanta.h"
+#include "files/DeclarationFile.h"
+#include "files/UnitSelFormato.h"
+#include "listing/DeclarationGrid.h"
+#include "listing/UnitDespSolvanta.h"
+#include "model/SharedState.h"
+#include "util/DateText.h"
+#include "util/NumberText.h"
+#include "widgets/EntryControls.h"
+#include "widgets/RadioGroup.h"
+
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+
+namespace {
+
+QString cfgPath() {
+    return QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg");
+}
+
+// The bytes of a line, to prove that nothing in it changed.
+QByteArray lineBytes(const RxMem& t, int row) {
+    const RecordView v = t.recordAt(row);
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(recordLayout().size));
+}
+
+QByteArray tableBytes(const RxMem& t) {
+    QByteArray all;
+    for (int r = 0; r < t.recordCount(); ++r)
+        all += lineBytes(t, r);
+    return all;
+}
+
+// Sets a field of the current line as a load would leave it; a null text
+// leaves the field without value.
+void setField(RxMem& t, const char* name, const QString& value) {
+    t.edit();
+    if (value.isNull())
+        t.clear(field(name));
+    else
+        t.setText(field(name), value);
+    t.post();
+}
+
+template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QLatin1String(name));
+    if (!c) qWarning("no control %s", name);
+    return c;
+}
+
+// What a control shows, in one text: the chosen item of a radio group ("-"
+// for none), the text of the others.
+QString shown(QWidget* e, const char* name) {
+    QWidget* w = ctl(e, name);
+    if (auto* r = qobject_cast<RadioGroup*>(w))
+        return r->itemIndex() < 0 ? QStringLiteral("-") : r->button(r->itemIndex())->text();
+    if (auto* d = qobject_cast<DateEdit*>(w)) return d->isBlank() ? QString() : d->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
+    if (auto* p = qobject_cast<PeriodEdit*>(w)) return p->value();
+    return qobject_cast<QLineEdit*>(w)->text();
+}
+
+// Changes a control as the user would end up with it.
+void change(QWidget* e, const char* name, const QString& value) {
+    QWidget* w = ctl(e, name);
+    if (auto* r = qobject_cast<RadioGroup*>(w)) {
+        int item = -1;
+        for (int i = 0; i < r->count(); ++i)
+            if (r->button(i)->text() == value) item = i;
+        r->setItemIndex(item);
+    } else if (auto* d = qobject_cast<DateEdit*>(w)) {
+        d->lineEdit()->setText(value);
+    } else if (auto* c = qobject_cast<CodeList*>(w)) {
+        c->setText(value);
+    } else if (auto* n = qobject_cast<NumberEdit*>(w)) {
+        n->setValue(numtext::parseDecimal(value).value_or(0));
+    } else {
+        qobject_cast<QLineEdit*>(w)->setText(value);
+    }
+}
+
+std::unique_ptr<TFrmDatosSolvanta> openEditor(RxMem& t, int flag, const QString& cfg = cfgPath()) {
+    shared::addOrModify = quint8(flag);
+    auto e = std::make_unique<TFrmDatosSolvanta>(t, nullptr, CodeTableFile(cfg));
+    e->show();
+    if (!QTest::qWaitForWindowExposed(e.get())) qWarning("editor not shown");
+    return e;
+}
+
+// Runs `action` on the next modal window once it shows (a button pressed
+// by its mnemonic opens it a moment after the key).
+void whenModalAppears(std::function<void(QWidget*)> action) {
+    QWidget* before = QApplication::activeModalWidget();
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, before, action] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w == before || !w->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        action(w);
+    });
+    timer->start();
+}
+
+// The control that has the keyboard focus (a radio group for its buttons).
+QString focusedControl() {
+    QWidget* f = QApplication::focusWidget();
+    while (f && f->parentWidget() &&
+           !(qobject_cast<QGroupBox*>(f->parentWidget()) &&
+             !qobject_cast<RadioGroup*>(f->parentWidget())))
+        f = f->parentWidget();
+    return f ? f->objectName() : QString();
+}
+
+bool accept(TFrmDatosSolvanta& e) {
+    ctl<QPushButton>(&e, "BitBtn1")->click();
+    return e.result() == QDialog::Accepted && !e.isVisible();
+}
+
+} // namespace
+
+class TestEditor : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+    RxMem t_;
+
+    // The two sample lines, the first (RUT 12345678-5) current.
+    void loadSample() {
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, t_);
+        t_.first();
+    }
+
+    QString cfgWith(const QString& section, const QStringList& entries) {
+        const QString path = tmp_.filePath(QStringLiteral("codigos.cfg"));
+        QFile::remove(path);
+        QFile::copy(cfgPath(), path);
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        CodeTableFile(path).replaceSection(section, entries);
+        return path;
+    }
+
+private slots:
+    void initTestCase() {
+        datetext::setFormat(QStringLiteral("dd-MM-yyyy"));
+        datetext::setToday(QDate(2025, 3, 5));
+    }
+    void init() {
+        d.start();
+        shared::addOrModify = 0;
+        t_.close();
+        t_.open();
+    }
+    void cleanup() { d.finish(); }
+
+    // ---- the window -------------------------------------------------------------
+
+    void layoutFitsAndNamesEveryInput() {
+        loadSample();
+        auto e = openEditor(t_, 0);
+        QCOMPARE(e->windowTitle(), QStringLiteral("Modificar Datos"));
+        QStringList tabs;
+        for (int i = 0; i < e->pages()->count(); ++i)
+            tabs << e->pages()->tabText(i);
+        QCOMPARE(tabs,
+                 (QStringList{QStringLiteral("Datos Trabajador"),
+                              QStringLiteral("Datos AFP - APVI - APVC"),
+                              QStringLiteral("Datos Afi. Voluntario - INP - Salud"),
+                              QStringLiteral("Datos CCAF - Mutual - Cesantía - Centro Costo")}));
+        // Fits a 1366 x 768 screen with the title bar and the panel.
+        QVERIFY2(e->frameGeometry().width() <= 1366 && e->frameGeometry().height() <= 700,
+                 qPrintable(QStringLiteral("%1 x %2").arg(e->width()).arg(e->height())));
+        // Every input is announced by its label.
+        int inputs = 0;
+        for (QWidget* w : e->findChildren<QWidget*>()) {
+            if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w) &&
+                !qobject_cast<DateEdit*>(w))
+                continue;
+            if (qobject_cast<QComboBox*>(w->parentWidget()) ||
+                qobject_cast<DateEdit*>(w->parentWidget()))
+                continue; // the edit inside a list or a date edit
+            ++inputs;
+            const auto labels = e->findChildren<QLabel*>();
+            const bool hasBuddy = std::any_of(labels.begin(), labels.end(),
+                                              [w](QLabel* l) { return l->buddy() == w; });
+            QVERIFY2(hasBuddy, qPrintable(w->objectName()));
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        }
+        QCOMPARE(inputs, 105 - 8); // all but the eight radio groups
+    }
+
+    void keyboardOrderFollowsTheForm() {
+        loadSample();
+        auto e = openEditor(t_, 0);
+        QTRY_COMPARE(QApplication::focusWidget(), ctl(e.get(), "EdRut"));
+        // Tab from the RUT walks the first tab in the order of the form.
+        const char* order[] = {"EdDV",        "RGpSexo",    "EdApepat",
+                               "EdApeMat",    "EdNombres",  "RGNacionalidad",
+                               "CBxTipoPago", "EdPerDesde", "EdPerHasta"};
+        for (const char* name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focusedControl(), QLatin1String(name));
+        }
+    }
+
+    void tabsAreHighlightedExceptTheActiveOne() {
+        auto e = openEditor(t_, 1);
+        auto highlighted = [&] {
+            QList<bool> h;
+            for (int i = 0; i < 4; ++i)
+                h << e->pages()->isTabHighlighted(i);
+            return h;
+        };
+        QCOMPARE(e->pages()->currentIndex(), 0);
+        QCOMPARE(highlighted(), (QList<bool>{false, true, true, true}));
+        e->pages()->setCurrentIndex(2);
+        QCOMPARE(highlighted(), (QList<bool>{true, true, false, true}));
+    }
+
+    // ---- loading a line ---------------------------------------------------------
+
+    void loadRules_data() {
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("value"); // null: no value
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* tag, const char* f, const QString& v, const char* c,
+                      const QString& x) {
+            QTest::newRow(tag) << QString::fromLatin1(f) << v << QString::fromLatin1(c) << x;
+        };
+        const auto s = [](const char* text) { return QString::fromUtf8(text); };
+        row("rut", "rut", s("12345678"), "EdRut", s("12345678"));
+        row("code without zero fill", "nom_AFP", s("5"), "CBxAfp", s("05 Habitat"));
+        row("code not in the list", "nom_AFP", s("77"), "CBxAfp", QString());
+        row("blank code", "tipo_pago", s("  "), "CBxTipoPago", QString());
+        row("apv code 5", "inst_apvi", s("5"), "CBxApvi", s("005 AFP Habitat"));
+        row("apv code 005", "inst_apvi", s("005"), "CBxApvi", s("005 AFP Habitat"));
+        row("bracket", "Tramo_Fam", s("B"), "CBxTramoFam", s("B Tramo B"));
+        row("unknown bracket", "Tramo_Fam", s("X"), "CBxTramoFam", QString());
+        row("voluntary movement 00", "cod_mov_per_volun", s("00"), "CBxMovVolun",
+            s("00 Sin movimiento en el mes"));
+        row("voluntary movement 10", "cod_mov_per_volun", s("10"), "CBxMovVolun",
+            s("10 Cese Cotiza. Afiliado Voluntario"));
+        row("voluntary movement empty", "cod_mov_per_volun", s(""), "CBxMovVolun", QString());
+        row("hasta of one blank", "remu_hasta", s(" "), "EdPerHasta", s("  /    "));
+        row("hasta 000000", "remu_hasta", s("000000"), "EdPerHasta", s("00/0000"));
+        row("desde", "remu_desde", s("032025"), "EdPerDesde", s("03/2025"));
+        row("date of blanks", "Fecha_Desde", s("          "), "DEdMovDesde", QString());
+        row("date", "Fecha_Desde", s("15-03-2025"), "DEdMovDesde", s("15-03-2025"));
+        row("date without zeros", "Fecha_Desde", s("1-3-2025"), "DEdMovDesde", s("01-03-2025"));
+        row("impossible date", "Fecha_Hasta", s("31-02-2025"), "DEdMovHasta", QString());
+        row("not a date", "fec_desde_volun", s("2025-03-15"), "DEdDesdeVolun", QString());
+        row("amount", "impo_afp", s("1234567"), "CuEdImpoAFP", s("1.234.567"));
+        row("amount without value", "impo_afp", QString(), "CuEdImpoAFP", s("0"));
+        row("days", "dias_trab", s("30"), "CuEdDiasTrab", s("30"));
+        row("days not a number", "dias_trab", s("AB"), "CuEdDiasTrab", s("0"));
+        row("rate", "porc_trab_pesado", s("12,5"), "CuEdPorTrabPesado", s("12,50"));
+        row("agreed with decimals", "cot_pactada", s("12,5"), "CuEdCotPactada", s("12,50"));
+        row("agreed whole", "cot_pactada", s("12"), "CuEdCotPactada", s("12"));
+        row("female", "sexo", s("F"), "RGpSexo", s("Femenino"));
+        row("female in lower case", "sexo", s("f"), "RGpSexo", s("Femenino"));
+        row("male", "sexo", s("M"), "RGpSexo", s("Masculino"));
+        row("nationality 1", "nacion", s("1"), "RGNacionalidad", s("Extranjera"));
+        row("nationality 0", "nacion", s("0"), "RGNacionalidad", s("Chilena"));
+        row("nationality 5", "nacion", s("5"), "RGNacionalidad", s("-"));
+        row("regime INP", "reg_previ", s("INP"), "RGpRegPrevi", s("INP"));
+        row("regime unknown", "reg_previ", s("XYZ"), "RGpRegPrevi", s("-"));
+        row("young worker s", "sub_trab_jov", s("s"), "RGSubsiTrabajador", s("Si"));
+        row("young worker empty", "sub_trab_jov", s(""), "RGSubsiTrabajador", s("No"));
+        row("payment 2", "forma_pago_apvi", s("2"), "RGFormaPagoAPVI", s("Indirecta"));
+        row("payment 0", "forma_pago_apvc", s("0"), "RGFormaPAgoAPVC", s("-"));
+        row("currency 1", "moneda_plan", s("1"), "RGpMonedaPlan", s("Pesos"));
+        row("currency 2", "moneda_plan", s("2"), "RGpMonedaPlan", s("UF"));
+        row("currency 0", "moneda_plan", s("0"), "RGpMonedaPlan", s("-"));
+        row("currency empty", "moneda_plan", s(""), "RGpMonedaPlan", s("-"));
+        row("work day 0", "otros_desc_ccaf2", s("0"), "RadioGroup1", s("Completa"));
+        row("work day 1", "otros_desc_ccaf2", s("1"), "RadioGroup1", s("Completa"));
+        row("work day 2", "otros_desc_ccaf2", s("2"), "RadioGroup1", s("Parcial"));
+        row("work day 3", "otros_desc_ccaf2", s("3"), "RadioGroup1", s("-"));
+        row("name in lower case", "ape_pat", s("pérez"), "EdApepat", s("PÉREZ"));
+    }
+
+    void loadRules() {
+        QFETCH(QString, fieldName);
+        QFETCH(QString, value);
+        QFETCH(QString, control);
+        QFETCH(QString, expected);
+        loadSample();
+        setField(t_, fieldName.toLatin1().constData(), value);
+        auto e = openEditor(t_, 0);
+        QCOMPARE(shown(e.get(), control.toLatin1().constData()), expected);
+    }
+
+    void everyControlLoadsOnAnEmptyTable() {
+        auto e = openEditor(t_, 0);
+        QCOMPARE(shown(e.get(), "EdRut"), QString());
+        QCOMPARE(shown(e.get(), "CBxAfp"), QString());
+        QCOMPARE(shown(e.get(), "CuEdImpoAFP"), QStringLiteral("0"));
+        QCOMPARE(shown(e.get(), "DEdMovDesde"), QString());
+        QCOMPARE(shown(e.get(), "RGpSexo"), QStringLiteral("Masculino"));
+        QCOMPARE(shown(e.get(), "RGpMonedaPlan"), QStringLiteral("-"));
+        // Accepting adds the line as the table's only line.
+        change(e.get(), "EdRut", QStringLiteral("12345678"));
+        change(e.get(), "EdDV", QStringLiteral("5"));
+        change(e.get(), "EdApepat", QStringLiteral("SOTO"));
+        change(e.get(), "EdNombres", QStringLiteral("ANA"));
+        change(e.get(), "CBxTipoPago", QStringLiteral("01 Remuneraciones del mes"));
+        change(e.get(), "CBxTTrabajador", QStringLiteral("0 Activo (no pensionado)"));
+        change(e.get(), "CBxMovPersonal", QStringLiteral("0 Sin movimiento en el mes"));
+        d().expectInform(QStringLiteral("Error en el campo \"Nombre AFP\""));
+        QVERIFY(!accept(*e));
+        QCOMPARE(t_.recordCount(), 0);
+        change(e.get(), "CBxAfp", QStringLiteral("05 Habitat"));
+        for (const char* list :
+             {"CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre", "CBxCodigoCcaf", "CBxMutual"})
+            ctl<CodeList>(e.get(), list)->chooseEntry(0);
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.recordCount(), 1);
+        QCOMPARE(t_.textAt(0, field("rut")), QStringLiteral("12345678"));
+        QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("5"));
+    }
+
+    // ---- add mode ---------------------------------------------------------------
+
+    void addModeDefaults_data() {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("period");
+        QTest::newRow("5 March 2025") << QDate(2025, 3, 5) << QStringLiteral("03/2025");
+        QTest::newRow("15 November 2025") << QDate(2025, 11, 15) << QStringLiteral("11/2025");
+    }
+
+    void addModeDefaults() {
+        QFETCH(QDate, today);
+        QFETCH(QString, period);
+        datetext::setToday(today);
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 1);
+        datetext::setToday(QDate(2025, 3, 5));
+        QCOMPARE(shown(e.get(), "EdPerDesde"), period);
+        QCOMPARE(shown(e.get(), "EdPerHasta"), period);
+        QCOMPARE(shown(e.get(), "RGpSexo"), QStringLiteral("Femenino"));
+        QCOMPARE(shown(e.get(), "RGpMonedaPlan"), QStringLiteral("Pesos"));
+        QCOMPARE(shown(e.get(), "RGNacionalidad"), QStringLiteral("Chilena"));
+        QCOMPARE(shown(e.get(), "RGFormaPagoAPVI"), QStringLiteral("-"));
+        QCOMPARE(shown(e.get(), "CBxTipoPago"), QStringLiteral("01 Remuneraciones del mes"));
+        QCOMPARE(shown(e.get(), "CBxCodCajaReg"), QStringLiteral("0000 Sin ex caja de previsión"));
+        QCOMPARE(shown(e.get(), "CBxTramoFam"), QStringLiteral("D Tramo D"));
+        QCOMPARE(shown(e.get(), "CBxAPVC"), QString());
+        QCOMPARE(shown(e.get(), "EdCargasSimples"), QStringLiteral("0"));
+        QCOMPARE(shown(e.get(), "EdRut"), QString());
+        QCOMPARE(e->periodo().cMes + e->periodo().cAno, QString(period).remove(u'/'));
+        QCOMPARE(tableBytes(t_), before); // nothing touched until Aceptar
+    }
+
+    void addModeWithShortLists_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("three brackets")
+            << QStringLiteral("Tramo Familiar")
+            << QStringList{QStringLiteral("A Tramo A"), QStringLiteral("B Tramo B"),
+                           QStringLiteral("C Tramo C")}
+            << QStringLiteral("CBxTramoFam");
+        QTest::newRow("no payment types")
+            << QStringLiteral("TipoPago") << QStringList() << QStringLiteral("CBxTipoPago");
+    }
+
+    void addModeWithShortLists() {
+        QFETCH(QString, section);
+        QFETCH(QStringList, entries);
+        QFETCH(QString, control);
+        auto e = openEditor(t_, 1, cfgWith(section, entries));
+        QCOMPARE(shown(e.get(), control.toLatin1().constData()), QString());
+    }
+
+    void addAcceptedInsertsBeforeTheCurrentLine() {
+        loadSample();
+        t_.first();
+        const QByteArray first = lineBytes(t_, 0);
+        auto e = openEditor(t_, 1);
+        change(e.get(), "EdRut", QStringLiteral("10000013"));
+        // A typed k is a K.
+        auto* dv = ctl<QLineEdit>(e.get(), "EdDV");
+        dv->setFocus();
+        QTest::keyClicks(dv, QStringLiteral("k"));
+        QCOMPARE(dv->text(), QStringLiteral("K"));
+        change(e.get(), "EdApepat", QStringLiteral("ROJAS"));
+        change(e.get(), "EdNombres", QStringLiteral("LUIS"));
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.recordCount(), 3);
+        QCOMPARE(t_.row(), 0);
+        QCOMPARE(lineBytes(t_, 1), first);
+        const auto text = [&](const char* f) { return t_.textAt(0, field(f)); };
+        QCOMPARE(text("rut"), QStringLiteral("10000013"));
+        QCOMPARE(text("dv"), QStringLiteral("K"));
+        QCOMPARE(text("sexo"), QStringLiteral("F"));
+        QCOMPARE(text("remu_desde"), QStringLiteral("032025"));
+        QCOMPARE(text("tipo_pago"), QStringLiteral("01"));
+        QCOMPARE(text("tipo_linea"), QStringLiteral("00"));
+        QCOMPARE(text("nom_AFP"), QStringLiteral("0"));
+        QCOMPARE(text("cod_ex_caja"), QStringLiteral("0"));
+        QCOMPARE(text("inst_apvi"), QStringLiteral("000"));
+        QCOMPARE(text("inst_apvc"), QString());
+        QCOMPARE(text("Tramo_Fam"), QStringLiteral("D"));
+        QCOMPARE(text("num_car_sim"), QStringLiteral("0"));
+        QCOMPARE(text("forma_pago_apvi"), QStringLiteral("2"));
+        QCOMPARE(text("moneda_plan"), QStringLiteral("1"));
+        QCOMPARE(text("otros_desc_ccaf2"), QStringLiteral("1"));
+        QCOMPARE(text("rut_pag_subs"), QStringLiteral("0"));
+        QCOMPARE(text("Fecha_Desde"), QString());
+        QCOMPARE(text("impo_afp"), QStringLiteral("0"));
+    }
+
+    // ---- storing ----------------------------------------------------------------
+
+    void storeRules_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* tag, const char* c, const QString& v, const char* f,
+                      const QString& x) {
+            QTest::newRow(tag) << QString::fromLatin1(c) << v << QString::fromLatin1(f) << x;
+        };
+        const auto s = [](const char* text) { return QString::fromUtf8(text); };
+        row("afp code 05", "CBxAfp", s("05 Habitat"), "nom_AFP", s("5"));
+        row("caja code 1001", "CBxCodCajaReg", s("1001 Servicio de Seguro Social"), "cod_ex_caja",
+            s("1001"));
+        row("apv code 005", "CBxApvi", s("005 AFP Habitat"), "inst_apvi", s("005"));
+        row("apv empty", "CBxAPVC", s(""), "inst_apvc", s(""));
+        row("line type 01", "CBxTipoLinea", s("01 Línea adicional"), "tipo_linea", s("01"));
+        row("line type empty", "CBxTipoLinea", s(""), "tipo_linea", s("00"));
+        row("worker type", "CBxTTrabajador", s("2 Pensionado y no cotiza"), "tipo_trab", s("2"));
+        row("payment type", "CBxTipoPago", s("03 Bono"), "tipo_pago", s("03"));
+        row("bracket", "CBxTramoFam", s("S Sin derecho"), "Tramo_Fam", s("S"));
+        row("voluntary movement", "CBxMovVolun",
+            s("01 Inicio de cotización de afiliado voluntario"), "cod_mov_per_volun", s("01"));
+        row("voluntary movement 10", "CBxMovVolun", s("10 Cese Cotiza. Afiliado Voluntario"),
+            "cod_mov_per_volun", s("10"));
+        row("voluntary afp empty", "CBxAfpVolun", s(""), "cod_afp_volun", s(""));
+        row("hasta empty", "EdPerHasta", s(""), "remu_hasta", s("000000"));
+        row("desde empty", "EdPerDesde", s(""), "remu_desde", s("      "));
+        row("desde", "EdPerDesde", s("03/2025"), "remu_desde", s("032025"));
+        row("date", "DEdMovDesde", s("01-04-2025"), "Fecha_Desde", s("01-04-2025"));
+        row("date emptied", "DEdMovDesde", s(""), "Fecha_Desde", s(""));
+        row("payer rut empty", "EdRutPagSub", s(""), "rut_pag_subs", s("0"));
+        row("count empty", "EdCargasSimples", s(""), "num_car_sim", s("0"));
+        row("count", "EdCargasMater", s("2"), "num_car_mat", s("2"));
+        row("days", "CuEdDiasTrab", s("25"), "dias_trab", s("25"));
+        row("amount", "CuEdImpoAFP", s("1234,5"), "impo_afp", s("1234,5"));
+        row("female", "RGpSexo", s("Femenino"), "sexo", s("F"));
+        row("foreign", "RGNacionalidad", s("Extranjera"), "nacion", s("1"));
+        row("no regime", "RGpRegPrevi", s("-"), "reg_previ", s("SIP"));
+        row("young worker", "RGSubsiTrabajador", s("Si"), "sub_trab_jov", s("S"));
+        row("payment direct", "RGFormaPagoAPVI", s("Directa"), "forma_pago_apvi", s("1"));
+        row("payment none", "RGFormaPAgoAPVC", s("-"), "forma_pago_apvc", s("2"));
+        row("currency UF", "RGpMonedaPlan", s("UF"), "moneda_plan", s("2"));
+        row("full day", "RadioGroup1", s("Completa"), "otros_desc_ccaf2", s("1"));
+        row("part day", "RadioGroup1", s("Parcial"), "otros_desc_ccaf2", s("2"));
+        row("surname", "EdApeMat", s("SOTO"), "ape_mat", s("SOTO"));
+    }
+
+    void storeRules() {
+        QFETCH(QString, control);
+        QFETCH(QString, value);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, expected);
+        loadSample();
+        // Controls that start out other than the wanted value, so the
+        // change is the user's.
+        setField(t_, "otros_desc_ccaf2", QStringLiteral("3"));
+        setField(t_, "forma_pago_apvc", QStringLiteral("1"));
+        setField(t_, "nacion", QStringLiteral("0"));
+        setField(t_, "moneda_plan", QStringLiteral("1"));
+        setField(t_, "inst_apvc", QStringLiteral("3"));
+        const QByteArray before = lineBytes(t_, 0);
+        auto e = openEditor(t_, 0);
+        change(e.get(), control.toLatin1().constData(), value);
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.recordCount(), 2);
+        QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), expected);
+        // Nothing else of the line changed.
+        const RecordView was(reinterpret_cast<const std::byte*>(before.constData()));
+        for (int f = 0; f < kFieldCount; ++f)
+            if (f != field(fieldName.toLatin1().constData()))
+                QCOMPARE(t_.textAt(0, f), was.text(f));
+    }
+
+    // Opening a line and accepting it changes nothing, whatever the line
+    // holds; the normalisations the position form writes back stay.
+    void acceptingAnUntouchedLineChangesNothing() {
+        QRandomGenerator rng(20261210);
+        const auto pick = [&](std::initializer_list<const char*> values) {
+            const auto i = rng.bounded(int(values.size()));
+            const char* v = *(values.begin() + i);
+            return v ? QString::fromUtf8(v) : QString();
+        };
+        const int lines = 1500;
+        for (int n = 0; n < lines; ++n) {
+            t_.insert();
+            // A valid RUT and the identity the checks ask for.
+            const int rut = 1000000 + n * 7919;
+            int sum = 0, factor = 2;
+            for (int v = rut; v > 0; v /= 10) {
+                sum += (v % 10) * factor;
+                factor = factor == 7 ? 2 : factor + 1;
+            }
+            const int check = 11 - sum % 11;
+            t_.setText(field("rut"), QString::number(rut));
+            t_.setText(field("dv"), check == 10 ? pick({"K", "k"}) : QString::number(check % 11));
+            t_.setText(field("ape_pat"), pick({"MUÑOZ", "pérez", "Soto  ", "O'HIGGINS"}));
+            t_.setText(field("nombres"), pick({"ANA", "josé maría", "Ñandú"}));
+            t_.setText(field("sexo"), pick({"M", "F", "f", "m", " ", "X"}));
+            t_.setText(field("nacion"), pick({"0", "1", "5"}));
+            t_.setText(field("tipo_pago"), pick({"01", "02", "1", "  ", "99", "AB", ""}));
+            t_.setText(field("remu_desde"), pick({"032024", "      ", "13AB24"}));
+            t_.setText(field("remu_hasta"), pick({"000000", "      ", "032024"}));
+            t_.setText(field("reg_previ"), pick({"AFP", "INP", "SIP", "afp", "XX ", "   "}));
+            t_.setText(field("tipo_trab"), pick({"0", "1", "9", "A", " "}));
+            t_.setText(field("dias_trab"), pick({"30", "05", "", "AB", "7"}));
+            t_.setText(field("tipo_linea"), pick({"00", "01", "7", "", "XY"}));
+            t_.setText(field("cod_mov"), pick({"0", "5", "12", ""}));
+            t_.setText(field("Fecha_Desde"), pick({"15-03-2024", "31-02-2024", "2024-03-15",
+                                                   "          ", "", "01/03/2024"}));
+            t_.setText(field("Fecha_Hasta"), pick({"15-03-2024", "", "ayer      "}));
+            t_.setText(field("Tramo_Fam"), pick({"A", "b", "S", "Z", " "}));
+            t_.setText(field("num_car_sim"), pick({"0", "3", "", "AB", "03"}));
+            t_.setText(field("num_car_mat"), pick({"0", "1", " ", "x"}));
+            t_.setText(field("sub_trab_jov"), pick({"S", "N", "s", " ", "x"}));
+            t_.setText(field("nom_AFP"), pick({"3", "05", "6", "77", "", "AB"}));
+            t_.setText(field("tasa_pac_afp"), pick({"4,5", "4.5", "", "x"}));
+            t_.setText(field("num_per_sust"), pick({"7", "07", ""}));
+            t_.setText(field("per_desde_sust"), pick({"15-03-2024", "  15-03-24", ""}));
+            t_.setText(field("inst_apvi"), pick({"005", "5", "", "999", "ABC"}));
+            t_.setText(field("forma_pago_apvi"), pick({"1", "2", "0", " "}));
+            t_.setText(field("inst_apvc"), pick({"003", "", "1"}));
+            t_.setText(field("forma_pago_apvc"), pick({"1", "2", "0", " "}));
+            t_.setText(field("rut_afi_volun"), pick({"11111111", "", "0", "00011111111", "12a"}));
+            t_.setText(field("dv_afi_volun"), pick({"3", "k", ""}));
+            t_.setText(field("cod_mov_per_volun"), pick({"00", "01", "10", "5", "", "AB"}));
+            t_.setText(field("fec_desde_volun"), pick({"15-03-2024", "", "99-99-9999"}));
+            t_.setText(field("cod_afp_volun"), pick({"08", "8", "", "99"}));
+            t_.setText(field("num_per_cotiza"), pick({"3", "", "31"}));
+            t_.setText(field("cod_ex_caja"), pick({"0", "1001", "0101", "7", ""}));
+            t_.setText(field("cod_ex_caja_des"), pick({"0", "1002", ""}));
+            t_.setText(field("cod_inst_salud"), pick({"7", "07", "6", ""}));
+            t_.setText(field("num_FUN"), pick({"123456789012", "0001234", "ABC", ""}));
+            t_.setText(field("moneda_plan"), pick({"1", "2", "0", ""}));
+            t_.setText(field("cot_pactada"), pick({"12,5", "12", "0,123"}));
+            t_.setText(field("cod_CCAF"), pick({"2", "02", "9", ""}));
+            t_.setText(field("otros_desc_ccaf2"), pick({"0", "1", "2", "3", "1,5"}));
+            t_.setText(field("cod_sucur_ccaf"), pick({"15000", "abc", ""}));
+            t_.setText(field("cod_mutual"), pick({"3", "03", "9", ""}));
+            t_.setText(field("sucur_mutual"), pick({"91", "091", "", "A1"}));
+            t_.setText(field("rut_pag_subs"), pick({"76543210", "", "0", "0076543210"}));
+            t_.setText(field("dv_pag_subs"), pick({"K", "k", ""}));
+            t_.setText(field("centro_costo"), pick({"SUCURSAL ÑUÑOA", "norte", ""}));
+            if (rng.bounded(4) == 0) t_.clear(field("impo_afp"));
+            t_.post();
+        }
+        // As a file gives them.
+        const QString file = tmp_.filePath(QStringLiteral("variado.txt"));
+        writeDeclaration(file, FileForm::Position, t_);
+        loadDeclaration(file, FileForm::Position, t_);
+        const QString reference = tmp_.filePath(QStringLiteral("referencia.txt"));
+        writeDeclaration(reference, FileForm::Position, t_);
+        for (int row = 0; row < t_.recordCount(); ++row) {
+            t_.moveTo(row);
+            const QByteArray before = lineBytes(t_, row);
+            auto e = openEditor(t_, 0);
+            QVERIFY2(accept(*e),
+                     qPrintable(QStringLiteral("line %1: %2").arg(row + 1).arg(d().last().text)));
+            // Zero-filled fields may lose or gain their zero fill in the
+            // table (the position form writes it back, as compared below);
+            // every other field keeps its exact text.
+            const RecordView was(reinterpret_cast<const std::byte*>(before.constData()));
+            QStringList changed;
+            for (int f = 0; f < kFieldCount; ++f)
+                if (kFields[f].writeRule != WriteRule::Z && t_.textAt(row, f) != was.text(f))
+                    changed << QStringLiteral("%1 «%2» → «%3»")
+                                   .arg(fieldTitle(f), was.text(f), t_.textAt(row, f));
+            QVERIFY2(
+                changed.isEmpty(),
+                qPrintable(QStringLiteral("line %1: %2").arg(row + 1).arg(changed.join(u", "))));
+        }
+        const QString written = tmp_.filePath(QStringLiteral("aceptado.txt"));
+        writeDeclaration(written, FileForm::Position, t_);
+        QVERIFY(readAll(written) == readAll(reference));
+        QCOMPARE(t_.recordCount(), lines);
+    }
+
+    void normalisationsStay() {
+        loadSample();
+        setField(t_, "nom_AFP", QStringLiteral("05"));
+        setField(t_, "remu_hasta", QStringLiteral(" "));
+        auto e = openEditor(t_, 0);
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("5"));
+        QCOMPARE(t_.textAt(0, field("remu_hasta")), QStringLiteral("000000"));
+    }
+
+    // A control the user changed stores what it shows, even where the line
+    // held something it could not show.
+    void touchedControlsStoreWhatTheyShow() {
+        loadSample();
+        setField(t_, "sexo", QStringLiteral("f"));
+        setField(t_, "nom_AFP", QStringLiteral("77"));
+        auto e = openEditor(t_, 0);
+        change(e.get(), "RGpSexo", QStringLiteral("Masculino"));
+        change(e.get(), "RGpSexo", QStringLiteral("Femenino")); // back: untouched
+        change(e.get(), "CBxAfp", QStringLiteral("08 ProVida"));
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("sexo")), QStringLiteral("f"));
+        QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("8"));
+    }
+
+    // ---- checks and failures ----------------------------------------------------
+
+    void identityChecks_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        auto row = [](const char* tag, const char* c, const char* v, const char* m, const char* f) {
+            QTest::newRow(tag) << QString::fromLatin1(c) << QString::fromUtf8(v)
+                               << QString::fromUtf8(m) << QString::fromLatin1(f);
+        };
+        row("no rut", "EdRut", "", "Debe ingresar el rut del empleado", "EdRut");
+        row("no check digit", "EdDV", "", "Debe ingresar el digito verificador del Rut", "EdDV");
+        row("wrong check digit", "EdDV", "4", "El Digito verificador no corresponde al Rut",
+            "EdDV");
+        row("no surname", "EdApepat", "", "Ingrese el apellido paterno", "EdApepat");
+        row("no name", "EdNombres", "", "Ingrese el nombre del empleado", "EdNombres");
+        row("14 dependants", "EdCargasSimples", "14",
+            "El número de cargas simples no puede ser mayor a 13", "EdCargasSimples");
+    }
+
+    void identityChecks() {
+        QFETCH(QString, control);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        change(e.get(), control.toLatin1().constData(), value);
+        e->pages()->setCurrentIndex(3);
+        d().expectInform(message);
+        QVERIFY(!accept(*e));
+        QVERIFY(e->isVisible());
+        QCOMPARE(d().last().text, message);
+        QCOMPARE(e->pages()->currentIndex(), 0);
+        QTRY_COMPARE(focusedControl(), focus);
+        QCOMPARE(tableBytes(t_), before);
+    }
+
+    void thirteenDependantsAndOtherCountsPass() {
+        loadSample();
+        auto e = openEditor(t_, 0);
+        change(e.get(), "EdCargasSimples", QStringLiteral("13"));
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("num_car_sim")), QStringLiteral("13"));
+    }
+
+    // A failure while storing leaves the table as it was, in both modes; a
+    // second Aceptar after the correction stores exactly one line.
+    void storeFailures_data() {
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("kind"); // ScriptedDialogs::Kind
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("focus");
+        const int inform = int(ScriptedDialogs::Kind::Inform),
+                  error = int(ScriptedDialogs::Kind::Error);
+        for (int flag : {0, 1}) {
+            const QByteArray mode = flag ? "add, " : "modify, ";
+            auto row = [&](const char* tag, const char* c, const char* v, int k, const char* m,
+                           int tab, const char* f) {
+                QTest::newRow((mode + tag).constData())
+                    << flag << QString::fromLatin1(c) << QString::fromUtf8(v) << k
+                    << QString::fromUtf8(m) << tab << QString::fromLatin1(f);
+            };
+            row("payment type empty", "CBxTipoPago", "", inform, "El Tipo de Pago está vacio", 0,
+                "CBxTipoPago");
+            row("worker type empty", "CBxTTrabajador", "", inform,
+                "El Tipo de Trabajador no debe quedar en blanco", 0, "CBxTTrabajador");
+            row("movement not a number", "CBxMovPersonal", "X", inform,
+                "El Código Movimiento Personal no debe quedar en blanco", 0, "CBxMovPersonal");
+            row("afp empty", "CBxAfp", "", inform, "Error en el campo \"Nombre AFP\": ", 3, "");
+            row("caja letters", "CBxCodCajaReg", "AB", inform,
+                "Error en el campo \"Código ex Caja Regimen\": ", 3, "");
+            row("mutual empty", "CBxMutual", "", inform, "Error en el campo \"Código Mutual\": ", 3,
+                "");
+            row("dependants AB", "EdCargasSimples", "AB", error, "«AB» no es un número válido", 3,
+                "");
+            row("half a date", "DEdMovDesde", "12-0", inform, "no es válida", 0, "DEdMovDesde");
+        }
+    }
+
+    void storeFailures() {
+        QFETCH(int, flag);
+        QFETCH(QString, control);
+        QFETCH(QString, value);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        QFETCH(int, tab);
+        QFETCH(QString, focus);
+        loadSample();
+        if (!flag) {
+            // Codes the lists know, so that emptying a list is the user's change.
+            setField(t_, "nom_AFP", QStringLiteral("3"));
+            setField(t_, "cod_ex_caja", QStringLiteral("1001"));
+            setField(t_, "cod_mutual", QStringLiteral("3"));
+        }
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, flag);
+        if (flag) {
+            change(e.get(), "EdRut", QStringLiteral("12345678"));
+            change(e.get(), "EdDV", QStringLiteral("5"));
+            change(e.get(), "EdApepat", QStringLiteral("SOTO"));
+            change(e.get(), "EdNombres", QStringLiteral("ANA"));
+        }
+        const QString previous = shown(e.get(), control.toLatin1().constData());
+        change(e.get(), control.toLatin1().constData(), value);
+        e->pages()->setCurrentIndex(3);
+        if (kind == int(ScriptedDialogs::Kind::Inform))
+            d().expectInform(message);
+        else
+            d().expectError(message);
+        QVERIFY(!accept(*e));
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QVERIFY(e->isVisible());
+        QCOMPARE(e->pages()->currentIndex(), tab);
+        if (!focus.isEmpty()) QTRY_COMPARE(focusedControl(), focus);
+        QCOMPARE(t_.state(), RxMem::State::Browse);
+        QCOMPARE(tableBytes(t_), before);
+        // Corrected, the second press stores one line.
+        change(e.get(), control.toLatin1().constData(),
+               previous.isEmpty() && control.startsWith(u'C')
+                   ? ctl<CodeList>(e.get(), control.toLatin1().constData())->itemText(1)
+                   : previous);
+        QVERIFY2(accept(*e), qPrintable(d().problems()));
+        QCOMPARE(t_.recordCount(), flag ? 3 : 2);
+    }
+
+    void cancelChangesNothing() {
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        change(e.get(), "EdApepat", QStringLiteral("OTRO"));
+        ctl<QPushButton>(e.get(), "BitBtn2")->click();
+        QCOMPARE(e->result(), int(QDialog::Rejected));
+        QCOMPARE(tableBytes(t_), before);
+        auto closed = openEditor(t_, 1);
+        closed->close(); // the close box
+        QCOMPARE(tableBytes(t_), before);
+    }
+
+    // ---- the doors in the listing -------------------------------------------------
+
+    void listingDoors_data() {
+        QTest::addColumn<QString>("door");
+        QTest::addColumn<int>("flag");
+        QTest::newRow("Modificar button") << QStringLiteral("SpeedButton6") << 0;
+        QTest::newRow("Modificar menu") << QStringLiteral("Modificar1") << 0;
+        QTest::newRow("double-click") << QStringLiteral("dblclick") << 0;
+        QTest::newRow("Agregar button") << QStringLiteral("SpeedButton13") << 1;
+        QTest::newRow("Agregar menu") << QStringLiteral("Agregar1") << 1;
+    }
+
+    void listingDoors() {
+        QFETCH(QString, door);
+        QFETCH(int, flag);
+        installCodes();
+        auto l = listingOf(tmp_, 10);
+        showGrid(*l);
+        clickCell(*l, 3, 3);
+        QCOMPARE(l->table().row(), 3);
+        int seenFlag = -1;
+        QString seenRut;
+        whenModal([&](QWidget* w) {
+            auto* e = qobject_cast<TFrmDatosSolvanta*>(w);
+            QVERIFY(e);
+            seenFlag = shared::addOrModify;
+            seenRut = shown(e, "EdRut");
+            change(e, "EdRut", QStringLiteral("12345678"));
+            change(e, "EdDV", QStringLiteral("5"));
+            change(e, "EdApepat", QStringLiteral("EDITADO"));
+            change(e, "EdNombres", QStringLiteral("ANA"));
+            for (const char* list : {"CBxAfp", "CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre",
+                                     "CBxCodigoCcaf", "CBxMutual"})
+                ctl<CodeList>(e, list)->chooseEntry(1);
+            ctl<QPushButton>(e, "BitBtn1")->click();
+        });
+        if (door == u"dblclick") {
+            DeclarationGrid* g = l->grid();
+            QTest::mouseDClick(g->viewport(), Qt::LeftButton, {},
+                               g->visualRect(g->model()->index(3, 3)).center());
+        } else if (auto* b = l->findChild<QToolButton*>(door)) {
+            QVERIFY(b->isEnabled());
+            b->click();
+        } else {
+            auto* a = l->findChild<QAction*>(door);
+            QVERIFY(a && a->isEnabled());
+            a->trigger();
+        }
+        QCOMPARE(seenFlag, flag);
+        QCOMPARE(shared::addOrModify, quint8(0));
+        QCOMPARE(seenRut, flag ? QString() : QStringLiteral("4"));
+        QCOMPARE(l->table().recordCount(), flag ? 11 : 10);
+        // The stored line is the grid's current row, where it was.
+        QCOMPARE(l->table().row(), 3);
+        QCOMPARE(l->grid()->currentIndex().row(), 3);
+        QCOMPARE(l->table().textAt(3, field("ape_pat")).trimmed(), QStringLiteral("EDITADO"));
+        QCOMPARE(l->table().textAt(flag ? 4 : 2, field("rut")),
+                 QStringLiteral("%1").arg(flag ? 4 : 3));
+    }
+
+    void cancelledEditorLeavesTheListing() {
+        installCodes();
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        const QByteArray before = tableBytes(l->table());
+        for (const char* door : {"SpeedButton6", "SpeedButton13"}) {
+            whenModal([](QWidget* w) { ctl<QPushButton>(w, "BitBtn2")->click(); });
+            l->findChild<QToolButton*>(QLatin1String(door))->click();
+            QCOMPARE(tableBytes(l->table()), before);
+            QCOMPARE(shared::addOrModify, quint8(0));
+        }
+    }
+
+    // The cell being typed in is stored before the editor shows the line.
+    void openCellEditIsStoredFirst() {
+        installCodes();
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        clickCell(*l, 1, 3);
+        typeInGrid(l->grid(), QStringLiteral("garcia"));
+        QString seen;
+        whenModal([&](QWidget* w) {
+            seen = shown(w, "EdApepat");
+            ctl<QPushButton>(w, "BitBtn2")->click();
+        });
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
+        QCOMPARE(seen.trimmed(), QStringLiteral("GARCIA"));
+        QCOMPARE(l->table().state(), RxMem::State::Browse);
+        QCOMPARE(l->table().textAt(1, field("ape_pat")).trimmed(), QStringLiteral("GARCIA"));
+    }
+
+    void refusedCellEditOpensNothing() {
+        installCodes();
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        clickCell(*l, 1, field("impo_afp") + 1);
+        typeInGrid(l->grid(), QStringLiteral("x"));
+        d().expectError(QStringLiteral("no es un número válido"));
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Modifying a new line the user inserted and left empty fills it in, in
+    // its place.
+    void untouchedNewLineIsFilledIn_data() {
+        QTest::addColumn<bool>("append");
+        QTest::newRow("inserted") << false;
+        QTest::newRow("appended") << true;
+    }
+
+    void untouchedNewLineIsFilledIn() {
+        QFETCH(bool, append);
+        installCodes();
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        clickCell(*l, append ? 4 : 2, 3);
+        QTest::keyClick(l->grid(), append ? Qt::Key_Down : Qt::Key_Insert);
+        const int newRow = append ? 5 : 2;
+        QCOMPARE(l->grid()->currentIndex().row(), newRow);
+        bool addMode = false;
+        whenModal([&](QWidget* w) {
+            addMode = shared::addOrModify == 1;
+            change(w, "EdRut", QStringLiteral("12345678"));
+            change(w, "EdDV", QStringLiteral("5"));
+            change(w, "EdApepat", QStringLiteral("NUEVO"));
+            change(w, "EdNombres", QStringLiteral("ANA"));
+            ctl<QPushButton>(w, "BitBtn1")->click();
+        });
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
+        QVERIFY(addMode);
+        QCOMPARE(l->table().recordCount(), 6);
+        QCOMPARE(l->table().row(), newRow);
+        QCOMPARE(l->table().textAt(newRow, field("rut")), QStringLiteral("12345678"));
+        QCOMPARE(ruts(*l), append ? (QList<int>{1, 2, 3, 4, 5, 12345678})
+                                  : (QList<int>{1, 2, 12345678, 3, 4, 5}));
+    }
+
+    // With the keyboard alone: correct a surname, add a worker, write the
+    // file; only those changes are in it.
+    void keyboardCorrectionEndToEnd() {
+        installCodes();
+        auto* filter = new AppMessage(qApp);
+        qApp->installEventFilter(filter);
+        // Three copies of a line whose RUT is valid.
+        const QString original = tmp_.filePath(QStringLiteral("tres.txt"));
+        const QByteArray base =
+            readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength + 2);
+        QVERIFY(writeAll(original, base + base + base));
+        auto l = std::make_unique<TFrmSolvanta>();
+        l->load(original, FileForm::Position);
+        showGrid(*l);
+        clickCell(*l, 1, 1);
+        // Keys go to the active window, as the window system hands them over,
+        // so mnemonics and shortcuts work as on a screen.
+        auto target = [&l] {
+            QWidget* f = QApplication::focusWidget();
+            return (f ? f->window() : l.get())->windowHandle();
+        };
+        auto key = [&](int k, Qt::KeyboardModifiers m = {}) {
+            QTest::keyClick(target(), Qt::Key(k), m);
+        };
+        auto type = [&](const QString& text) {
+            for (QChar c : text)
+                QTest::keyClick(target(), c.toLatin1());
+        };
+        whenModalAppears([&](QWidget* w) {
+            QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdRut"));
+            key(Qt::Key_Return); // DV
+            key(Qt::Key_Return); // Sexo
+            key(Qt::Key_Return); // Apellido Paterno, selected whole
+            QCOMPARE(QApplication::focusWidget(), ctl(w, "EdApepat"));
+            type(QStringLiteral("fuentes"));
+            key(Qt::Key_A, Qt::AltModifier);
+        });
+        key(Qt::Key_M, Qt::AltModifier); // a mnemonic presses its button a moment later
+        QTRY_COMPARE(l->table().textAt(1, field("ape_pat")).trimmed(), QStringLiteral("FUENTES"));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        whenModalAppears([&](QWidget* w) {
+            QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdRut"));
+            type(QStringLiteral("12345678"));
+            key(Qt::Key_Return);
+            type(QStringLiteral("5"));
+            key(Qt::Key_Return);
+            key(Qt::Key_Return);
+            type(QStringLiteral("rojas"));
+            key(Qt::Key_Return);
+            key(Qt::Key_Return);
+            type(QStringLiteral("luis"));
+            // The sample's codes are not in the shipped lists: choose them.
+            for (const char* list : {"CBxAfp", "CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre",
+                                     "CBxCodigoCcaf", "CBxMutual"})
+                QVERIFY(!shown(w, list).isEmpty()); // add mode proposes the first entry
+            key(Qt::Key_A, Qt::AltModifier);
+        });
+        // Back from the editor; without a window manager nothing gives the
+        // listing its activation back, so the test does it.
+        l->activateWindow();
+        QTRY_VERIFY(l->isActiveWindow());
+        key(Qt::Key_G, Qt::AltModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(l->table().recordCount(), 4, 1000);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        const QString out = tmp_.filePath(QStringLiteral("corregido.txt"));
+        d().expectSave(out);
+        l->activateWindow();
+        QTRY_VERIFY(l->isActiveWindow());
+        whenModalAppears([&](QWidget*) { key(Qt::Key_A, Qt::AltModifier); });
+        key(Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(QFile::exists(out));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        const QList<QByteArray> was = readAll(original).split('\n');
+        const QList<QByteArray> now = readAll(out).split('\n');
+        QCOMPARE(now.size(), was.size() + 1);
+        QCOMPARE(now[0], was[0]);
+        // The added line went before the current one.
+        QCOMPARE(now[1].left(42), QByteArray("000123456785ROJAS").leftJustified(42, ' '));
+        QCOMPARE(now[1].mid(72, 30), QByteArray("LUIS").leftJustified(30, ' '));
+        QCOMPARE(now[2].left(12), was[1].left(12));
+        QCOMPARE(now[2].mid(12, 30), QByteArray("FUENTES").leftJustified(30, ' '));
+        QCOMPARE(now[2].mid(42), was[1].mid(42));
+        QCOMPARE(now[3], was[2]);
+        qApp->removeEventFilter(filter);
+        delete filter;
+    }
+
+private:
+    // The listing's editor reads the code-table file beside the program.
+    void installCodes() {
+        const QString beside =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
+        QFile::remove(beside);
+        QVERIFY(QFile::copy(cfgPath(), beside));
+    }
+};
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
