@@ -7,10 +7,13 @@
 // 1600 x 900, and measures, best and median of R runs (50 by default):
 // repainting a screen of rows, scrolling a page down, scrolling sideways and
 // jumping between the first and the last line, each with a full repaint of
-// the grid; then, best of 3 fresh loads, deleting half of the lines (every
-// other one, selected) with Ctrl+Delete, up to the repainted grid.
+// the grid; opening the record editor on a line ("Modificar", with the
+// shipped code lists) up to its first paint, and storing a changed line with
+// its "Aceptar"; then, best of 3 fresh loads, deleting half of the lines
+// (every other one, selected) with Ctrl+Delete, up to the repainted grid.
 
 #include "Generator.h"
+#include "editor/UnitDatosSolvanta.h"
 #include "files/DeclarationFile.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
@@ -20,10 +23,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -72,6 +80,19 @@ public:
     QString saveFileName(QWidget*, const ui::FileRequest&) override { return {}; }
     bool openUrl(const QUrl&) override { return false; }
     void beep() override {}
+};
+
+// Notes the first paint of a record editor's window.
+class FirstPaint : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!painted && event->type() == QEvent::Paint)
+            if (auto* w = qobject_cast<QWidget*>(watched);
+                w && qobject_cast<TFrmDatosSolvanta*>(w->window()))
+                painted = true;
+        return false;
+    }
 };
 
 } // namespace
@@ -132,6 +153,54 @@ int main(int argc, char* argv[]) {
                listing.table().moveTo(i % 2 ? 0 : lines - 1);
                grid->showTableCursor();
                screen = grid->grab();
+           }));
+
+    // The record editor reads the shipped code lists beside the program.
+    const QString codes = QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
+    QFile::remove(codes);
+    QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"), codes);
+    auto* modify = listing.findChild<QToolButton*>(QStringLiteral("SpeedButton6"));
+    FirstPaint firstPaint;
+    app.installEventFilter(&firstPaint);
+    report("open the editor on a line, first paint", timed(std::max(5, runs / 5), [&](int i) {
+               listing.table().moveTo((i * 7919) % lines);
+               grid->showTableCursor();
+               firstPaint.painted = false;
+               double ms = 0;
+               QElapsedTimer t;
+               // Polls until the editor painted, then closes it.
+               QTimer poll;
+               poll.setInterval(0);
+               QObject::connect(&poll, &QTimer::timeout, [&] {
+                   if (!firstPaint.painted) return;
+                   ms = t.nsecsElapsed() / 1e6;
+                   poll.stop();
+                   QApplication::activeModalWidget()->close();
+               });
+               poll.start();
+               t.start();
+               modify->click();
+               return ms;
+           }));
+    app.removeEventFilter(&firstPaint);
+    report("store a changed line with Aceptar", timed(std::max(5, runs / 5), [&](int i) {
+               listing.table().moveTo((i * 7919) % lines);
+               grid->showTableCursor();
+               double ms = 0;
+               QTimer::singleShot(0, [&] {
+                   QWidget* editor = QApplication::activeModalWidget();
+                   editor->findChild<QLineEdit*>(QStringLiteral("EdApeMat"))
+                       ->setText(QStringLiteral("CAMBIADO"));
+                   QElapsedTimer t;
+                   t.start();
+                   editor->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+                   ms = t.nsecsElapsed() / 1e6;
+               });
+               modify->click();
+               if (listing.table().textAt((i * 7919) % lines, 3).trimmed() !=
+                   QLatin1String("CAMBIADO"))
+                   std::printf("  the line was not stored\n");
+               return ms;
            }));
 
     Confirming confirming;
