@@ -132,6 +132,14 @@ QString focusedControl() {
     return f ? f->objectName() : QString();
 }
 
+// A valid worker identity: RUT 12345678-5, the surname given, name ANA.
+void fillIdentity(QWidget* e, const QString& surname) {
+    change(e, "EdRut", QStringLiteral("12345678"));
+    change(e, "EdDV", QStringLiteral("5"));
+    change(e, "EdApepat", surname);
+    change(e, "EdNombres", QStringLiteral("ANA"));
+}
+
 bool accept(TFrmDatosSolvanta& e) {
     ctl<QPushButton>(&e, "BitBtn1")->click();
     return e.result() == QDialog::Accepted && !e.isVisible();
@@ -320,10 +328,7 @@ private slots:
         QCOMPARE(shown(e.get(), "RGpSexo"), QStringLiteral("Masculino"));
         QCOMPARE(shown(e.get(), "RGpMonedaPlan"), QStringLiteral("-"));
         // Accepting adds the line as the table's only line.
-        change(e.get(), "EdRut", QStringLiteral("12345678"));
-        change(e.get(), "EdDV", QStringLiteral("5"));
-        change(e.get(), "EdApepat", QStringLiteral("SOTO"));
-        change(e.get(), "EdNombres", QStringLiteral("ANA"));
+        fillIdentity(e.get(), QStringLiteral("SOTO"));
         change(e.get(), "CBxTipoPago", QStringLiteral("01 Remuneraciones del mes"));
         change(e.get(), "CBxTTrabajador", QStringLiteral("0 Activo (no pensionado)"));
         change(e.get(), "CBxMovPersonal", QStringLiteral("0 Sin movimiento en el mes"));
@@ -738,10 +743,7 @@ private slots:
         const QByteArray before = tableBytes(t_);
         auto e = openEditor(t_, flag);
         if (flag) {
-            change(e.get(), "EdRut", QStringLiteral("12345678"));
-            change(e.get(), "EdDV", QStringLiteral("5"));
-            change(e.get(), "EdApepat", QStringLiteral("SOTO"));
-            change(e.get(), "EdNombres", QStringLiteral("ANA"));
+            fillIdentity(e.get(), QStringLiteral("SOTO"));
         }
         const QString previous = shown(e.get(), control.toLatin1().constData());
         change(e.get(), control.toLatin1().constData(), value);
@@ -806,10 +808,7 @@ private slots:
             QVERIFY(e);
             seenFlag = shared::addOrModify;
             seenRut = shown(e, "EdRut");
-            change(e, "EdRut", QStringLiteral("12345678"));
-            change(e, "EdDV", QStringLiteral("5"));
-            change(e, "EdApepat", QStringLiteral("EDITADO"));
-            change(e, "EdNombres", QStringLiteral("ANA"));
+            fillIdentity(e, QStringLiteral("EDITADO"));
             for (const char* list : {"CBxAfp", "CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre",
                                      "CBxCodigoCcaf", "CBxMutual"})
                 ctl<CodeList>(e, list)->chooseEntry(1);
@@ -901,10 +900,7 @@ private slots:
         bool addMode = false;
         whenModal([&](QWidget* w) {
             addMode = shared::addOrModify == 1;
-            change(w, "EdRut", QStringLiteral("12345678"));
-            change(w, "EdDV", QStringLiteral("5"));
-            change(w, "EdApepat", QStringLiteral("NUEVO"));
-            change(w, "EdNombres", QStringLiteral("ANA"));
+            fillIdentity(w, QStringLiteral("NUEVO"));
             ctl<QPushButton>(w, "BitBtn1")->click();
         });
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
