@@ -90,6 +90,7 @@ struct GroupDef {
     const char16_t* caption;
     int row, col, rowSpan;
     int pairs;
+    bool packed = false; // controls side by side at their own width
 };
 const GroupDef kGroups[] = {
     {0, u"", 0, 0, 1, 3},                                         // 0 worker
@@ -103,7 +104,7 @@ const GroupDef kGroups[] = {
     {3, u"Datos CCAF", 0, 0, 1, 3},                               // 8
     {3, u"Datos Mutual de Seguridad", 1, 0, 1, 3},                // 9
     {3, u"Datos Adm. Fondos de Cesantía", 2, 0, 1, 3},            // 10
-    {3, u"Datos Pagador de Subsidios", 3, 0, 1, 3},               // 11
+    {3, u"Datos Pagador de Subsidios", 3, 0, 1, 3, true},         // 11
     {3, u"Datos Centro de Costo, Sucursal o Región", 4, 0, 1, 3}, // 12
 };
 
@@ -426,10 +427,11 @@ void TFrmDatosSolvanta::buildControls() {
         grid->setContentsMargins(8, 6, 8, 6);
         grid->setHorizontalSpacing(6);
         grid->setVerticalSpacing(5);
-        for (int c = 0; c < g.pairs; ++c) {
-            grid->setColumnStretch(2 * c + 1, 1);
-            if (c > 0) grid->setColumnMinimumWidth(2 * c, 0);
-        }
+        if (g.packed)
+            grid->setColumnStretch(2 * g.pairs, 1);
+        else
+            for (int c = 0; c < g.pairs; ++c)
+                grid->setColumnStretch(2 * c + 1, 1);
         tabGrids[std::size_t(g.tab)]->addWidget(box, g.row, g.col, g.rowSpan, 1, Qt::AlignTop);
         groupGrids.push_back(grid);
     }
