@@ -3,6 +3,7 @@
 // code page.
 
 #include "util/CodePage.h"
+#include "util/DateText.h"
 #include "util/Errors.h"
 #include "util/NumberText.h"
 #include "util/RemuTool.h"
@@ -74,6 +75,11 @@ private slots:
     void codePageDecode();
     void codePageEncode_data();
     void codePageEncode();
+
+    void dateFormatOfTheLocale_data();
+    void dateFormatOfTheLocale();
+    void dateRead_data();
+    void dateRead();
 };
 
 // ---------------------------------------------------------------- ValidaRut
@@ -650,6 +656,66 @@ void TstHelpers::codePageEncode() {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QCOMPARE(bytesOf(cp1252::encode(text)), bytes);
+}
+
+// Date fields hold ten characters whatever the locale's short format is.
+void TstHelpers::dateFormatOfTheLocale_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("format");
+    const auto row = [](const char* p, const char* f) {
+        QTest::newRow(p) << QString::fromLatin1(p) << QString::fromLatin1(f);
+    };
+    row("dd-MM-yy", "dd-MM-yyyy"); // es_CL
+    row("M/d/yy", "MM/dd/yyyy");   // en_US
+    row("dd.MM.yy", "dd.MM.yyyy"); // de_DE
+    row("y-MM-dd", "yyyy-MM-dd");  // sv_SE
+    row("d. M. yy", "dd.MM.yyyy"); // cs_CZ: blanks around the separator
+    row("dd/MM/yyyy", "dd/MM/yyyy");
+    row("d MMM yyyy", ""); // month as a name
+    row("dd-MM/yy", "");   // two separators
+    row("dd-MM", "");      // no year
+}
+
+void TstHelpers::dateFormatOfTheLocale() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, format);
+    QCOMPARE(datetext::formatFromPattern(pattern), format);
+    if (format.isEmpty()) return;
+    datetext::setFormat(format);
+    QCOMPARE(datetext::write(QDate(2025, 3, 5)).size(), 10);
+    datetext::setFormat(QString());
+}
+
+void TstHelpers::dateRead_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("date"); // null: not a date
+    const QDate d(2025, 3, 15);
+    QTest::newRow("program's format") << "dd-MM-yyyy"
+                                      << "15-03-2025" << d;
+    QTest::newRow("one-digit day and month") << "dd-MM-yyyy"
+                                             << "5-3-2025" << QDate(2025, 3, 5);
+    QTest::newRow("blanks around") << "dd-MM-yyyy"
+                                   << "  15-03-2025 " << d;
+    QTest::newRow("Chilean on another machine") << "MM/dd/yyyy"
+                                                << "15-03-2025" << d;
+    QTest::newRow("the machine's own") << "MM/dd/yyyy"
+                                       << "03/15/2025" << d;
+    QTest::newRow("31 February") << "dd-MM-yyyy"
+                                 << "31-02-2025" << QDate();
+    QTest::newRow("blank") << "dd-MM-yyyy"
+                           << "          " << QDate();
+    QTest::newRow("year first") << "dd-MM-yyyy"
+                                << "2025-03-15" << QDate();
+}
+
+void TstHelpers::dateRead() {
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QFETCH(QDate, date);
+    datetext::setFormat(format);
+    QCOMPARE(datetext::read(text).value_or(QDate()), date);
+    datetext::setFormat(QString());
 }
 
 QTEST_GUILESS_MAIN(TstHelpers)

@@ -8,11 +8,9 @@ namespace {
 QString g_format;
 QDate g_today;
 
-// The user's short format brought to two-digit day and month and a
-// four-digit year; "dd-MM-yyyy" when it is not made of day, month and year
-// with one separator character between them.
-QString formatFromLocale() {
-    const QString pattern = QLocale::system().dateFormat(QLocale::ShortFormat);
+} // namespace
+
+QString formatFromPattern(const QString& pattern) {
     QString out;
     QString seen;
     QChar separator;
@@ -43,6 +41,8 @@ QString formatFromLocale() {
     return seen.size() == 3 ? out : QString();
 }
 
+namespace {
+
 // One or two digits for day and month.
 QString lenient(QString f) {
     f.replace(QStringLiteral("dd"), QStringLiteral("d"));
@@ -54,7 +54,7 @@ QString lenient(QString f) {
 
 QString format() {
     if (!g_format.isEmpty()) return g_format;
-    const QString f = formatFromLocale();
+    const QString f = formatFromPattern(QLocale::system().dateFormat(QLocale::ShortFormat));
     return f.isEmpty() ? QStringLiteral("dd-MM-yyyy") : f;
 }
 

@@ -15,6 +15,10 @@ namespace solvanta::datetext {
 // back to the user's locale).
 QString format();
 void setFormat(const QString& format);
+// The program's format for a short date pattern of the locale ("d/M/yy"
+// gives "dd/MM/yyyy"); empty when the pattern is not day, month and year
+// with one separator character between them.
+QString formatFromPattern(const QString& pattern);
 
 QString write(const QDate& date);
 
