@@ -122,13 +122,17 @@ void whenModalAppears(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
-// The control that has the keyboard focus (a radio group for its buttons).
+// The control that has the keyboard focus: a list, a date edit or a radio
+// group for the parts inside them.
 QString focusedControl() {
     QWidget* f = QApplication::focusWidget();
-    while (f && f->parentWidget() &&
-           !(qobject_cast<QGroupBox*>(f->parentWidget()) &&
-             !qobject_cast<RadioGroup*>(f->parentWidget())))
-        f = f->parentWidget();
+    while (f && f->parentWidget()) {
+        QWidget* p = f->parentWidget();
+        const bool inside = qobject_cast<QComboBox*>(p) || qobject_cast<DateEdit*>(p) ||
+                            qobject_cast<RadioGroup*>(p);
+        if (!inside && (!f->objectName().isEmpty() || qobject_cast<QGroupBox*>(p))) break;
+        f = p;
+    }
     return f ? f->objectName() : QString();
 }
 
@@ -217,18 +221,37 @@ private slots:
         QCOMPARE(inputs, 105 - 8); // all but the eight radio groups
     }
 
+    // Tab, and Enter as Tab, walk the first tab in the order of the form,
+    // through every kind of control.
+    void keyboardOrderFollowsTheForm_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Tab") << int(Qt::Key_Tab);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+    }
+
     void keyboardOrderFollowsTheForm() {
+        QFETCH(int, key);
+        AppMessage enterAsTab;
+        qApp->installEventFilter(&enterAsTab);
         loadSample();
         auto e = openEditor(t_, 0);
         QTRY_COMPARE(QApplication::focusWidget(), ctl(e.get(), "EdRut"));
-        // Tab from the RUT walks the first tab in the order of the form.
-        const char* order[] = {"EdDV",        "RGpSexo",    "EdApepat",
-                               "EdApeMat",    "EdNombres",  "RGNacionalidad",
-                               "CBxTipoPago", "EdPerDesde", "EdPerHasta"};
+        const char* order[] = {
+            "EdDV",          "RGpSexo",        "EdApepat",
+            "EdApeMat",      "EdNombres",      "RGNacionalidad",
+            "CBxTipoPago",   "EdPerDesde",     "EdPerHasta",
+            "RGpRegPrevi",   "CBxTTrabajador", "CuEdDiasTrab",
+            "CBxTipoLinea",  "CBxMovPersonal", "DEdMovDesde",
+            "DEdMovHasta",   "CBxTramoFam",    "EdCargasSimples",
+            "EdCargasMater", "EdCargasInva",   "CuEdAsigFamiliar",
+            "CuEdAsigRetro", "CuEdReintegro",  "RGSubsiTrabajador",
+            "BitBtn1",
+        };
         for (const char* name : order) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
             QCOMPARE(focusedControl(), QLatin1String(name));
         }
+        qApp->removeEventFilter(&enterAsTab);
     }
 
     void tabsAreHighlightedExceptTheActiveOne() {
