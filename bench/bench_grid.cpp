@@ -9,7 +9,9 @@
 // jumping between the first and the last line, each with a full repaint of
 // the grid; opening the record editor on a line ("Modificar", with the
 // shipped code lists) up to its first paint, and storing a changed line with
-// its "Aceptar"; then, best of 3 fresh loads, deleting half of the lines
+// its "Aceptar"; searching the last line's RUT, a mass modification of
+// every line and a cost centre given to every line, selected, each up to the
+// repainted grid; then, best of 3 fresh loads, deleting half of the lines
 // (every other one, selected) with Ctrl+Delete, up to the repainted grid.
 
 #include "Generator.h"
@@ -17,9 +19,14 @@
 #include "files/DeclarationFile.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
+#include "listing/UnitAsigCentroCosto.h"
+#include "listing/UnitBuscar.h"
 #include "listing/UnitDespSolvanta.h"
+#include "listing/UnitModMasiva.h"
 #include "model/RxMem.h"
 #include "widgets/Dialogs.h"
+#include "widgets/EntryControls.h"
+#include "widgets/RadioGroup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,6 +35,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -201,6 +209,38 @@ int main(int argc, char* argv[]) {
                    QLatin1String("CAMBIADO"))
                    std::printf("  the line was not stored\n");
                return ms;
+           }));
+
+    const int tools = std::max(3, runs / 10);
+    report("search the last line's RUT, repaint", measure(tools, [&](int) {
+               listing.table().first();
+               TFrmBuscar find(listing.table(), &listing);
+               find.findChild<QLineEdit*>(QStringLiteral("OvcERut"))
+                   ->setText(listing.table().textAt(lines - 1, 0));
+               find.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+               grid->showTableCursor();
+               screen = grid->grab();
+           }));
+    report("mass modification of every line, repaint", measure(tools, [&](int i) {
+               TFrmModMasiva mass(listing.table(), &listing);
+               mass.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->button(0)->click();
+               mass.findChild<CodeList*>(QStringLiteral("CBox1"))
+                   ->setText(i % 2 ? QStringLiteral("02") : QStringLiteral("01"));
+               mass.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+               grid->showTableCursor();
+               screen = grid->grab();
+           }));
+    report("cost centre to every line, selected", timed(tools, [&](int i) {
+               listing.model()->selectRange(0, lines - 1);
+               QElapsedTimer t;
+               t.start();
+               TFrmAsigCentroCosto assign(*listing.model(), &listing);
+               assign.findChild<QLineEdit*>(QStringLiteral("Edit1"))
+                   ->setText(QStringLiteral("CENTRO %1").arg(i));
+               assign.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+               grid->showTableCursor();
+               screen = grid->grab();
+               return t.nsecsElapsed() / 1e6;
            }));
 
     Confirming confirming;

@@ -357,7 +357,8 @@ void TstCodeTable::unwritableFolder() {
             table.writeEntry(u"TipoPago"_s, u"01 Uno"_s, u"0"_s);
         QFAIL("the write was reported as done");
     } catch (const IoError& e) {
-        QCOMPARE(e.message(), u"Unable to write to "_s + QDir::toNativeSeparators(file));
+        QCOMPARE(e.message(), u"No se pudo guardar el archivo de códigos «"_s +
+                                  QDir::toNativeSeparators(file) + u"»: la carpeta no existe."_s);
     }
     QVERIFY(!QFileInfo::exists(dir_->filePath(u"no-such-folder"_s)));
 }
@@ -406,7 +407,9 @@ void TstCodeTable::failedWriteKeepsFile() {
     }
     if (!limited) QSKIP("cannot limit the size of written files here");
 
-    QCOMPARE(message, u"Unable to write to "_s + QDir::toNativeSeparators(path()));
+    QCOMPARE(message, u"No se pudo guardar el archivo de códigos «"_s +
+                          QDir::toNativeSeparators(path()) +
+                          u"»: falló la escritura; puede que el disco esté lleno."_s);
     QCOMPARE(contents(), before);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Solvanta.cfg"_s});

@@ -471,6 +471,63 @@ private slots:
         QCOMPARE(t.recNo(), 5);
     }
 
+    // One value on many lines: every listed line or none, the pending line
+    // stored first, the cursor left where it was.
+    void assignToManyLines_data() {
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QList<int>>("rows");  // empty: every line
+        QTest::addColumn<QString>("expected"); // null: refused
+        QTest::newRow("text on every line") << "centro_costo"
+                                            << "NORTE" << QList<int>() << "NORTE";
+        QTest::newRow("text cut to its width") << "tipo_pago"
+                                               << "123" << QList<int>() << "12";
+        QTest::newRow("number on some lines") << "otros_desc_ccaf2"
+                                              << "2" << QList<int>{1, 3} << "2";
+        QTest::newRow("empty text") << "centro_costo"
+                                    << "" << QList<int>{0} << "";
+        QTest::newRow("not a number") << "otros_desc_ccaf2"
+                                      << "dos" << QList<int>{2, 3} << QString();
+    }
+
+    void assignToManyLines() {
+        QFETCH(QString, fieldName);
+        QFETCH(QString, value);
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, expected);
+        RxMem t;
+        fill(t, 5);
+        const int f = RxMem::fieldByName(fieldName);
+        t.moveTo(1);
+        t.edit();
+        t.setText(field("ape_pat"), u"PENDIENTE");
+        QStringList before;
+        for (int r = 0; r < 5; ++r)
+            before << t.textAt(r, f);
+        try {
+            if (rows.isEmpty()) {
+                QCOMPARE(t.assignAll(f, value), 5);
+            } else {
+                std::vector<RxMem::Bookmark> lines;
+                for (int r : rows)
+                    lines.push_back(t.bookmarkAt(r));
+                QCOMPARE(t.assign(lines, f, value), int(rows.size()));
+            }
+            QVERIFY(!expected.isNull());
+        } catch (const ConversionError& e) {
+            QVERIFY(expected.isNull());
+            QVERIFY2(e.message().startsWith(QStringLiteral("Línea %1:").arg(rows.value(0) + 1)),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(t.state(), RxMem::State::Browse);
+        QCOMPARE(t.textAt(1, field("ape_pat")), QStringLiteral("PENDIENTE"));
+        QCOMPARE(t.row(), 1);
+        for (int r = 0; r < 5; ++r) {
+            const bool changed = !expected.isNull() && (rows.isEmpty() || rows.contains(r));
+            QCOMPARE(t.textAt(r, f), changed ? expected : before[r]);
+        }
+    }
+
     void closeDiscardsEverything() {
         RxMem t;
         fill(t, 3);

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace solvanta {
 namespace {
@@ -17,10 +19,46 @@ struct IniText {
     bool utf16 = false;
 };
 
-IniText readIni(const QString& path) {
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// Why a file could not be written, for the user.
+QString writeFailure(const QString& path, QFileDevice::FileError error) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.exists()) return QStringLiteral("la carpeta no existe.");
+    if (info.isDir()) return QStringLiteral("ese nombre es una carpeta.");
+    if (!folder.isWritable())
+        return QStringLiteral("no tiene permiso para escribir en esa carpeta.");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("el archivo es de solo lectura.");
+    if (error == QFileDevice::ResourceError || error == QFileDevice::WriteError)
+        return QStringLiteral("falló la escritura; puede que el disco esté lleno.");
+    return QStringLiteral("no se pudo escribir.");
+}
+
+[[noreturn]] void cannotWrite(const QString& path, QFileDevice::FileError error) {
+    throw IoError(QStringLiteral("No se pudo guardar el archivo de códigos «%1»: %2")
+                      .arg(shown(path), writeFailure(path, error)));
+}
+
+// A missing file reads as no lines. One that exists but cannot be read reads
+// as no lines too, unless the lines are read to be written back: then the
+// write would keep only what is added, and it stops here instead.
+IniText readIni(const QString& path, bool toRewrite = false) {
     IniText ini;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return ini;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (toRewrite && file.exists())
+            throw IoError(
+                QStringLiteral("No se pudo leer el archivo de códigos «%1», así que no se "
+                               "cambió: %2")
+                    .arg(shown(path), QFileInfo(path).isDir()
+                                          ? QStringLiteral("es una carpeta, no un archivo.")
+                                          : QStringLiteral("no tiene permiso para leerlo.")));
+        return ini;
+    }
     const QByteArray bytes = file.readAll();
     QString text;
     if (bytes.startsWith("\xFF\xFE")) {
@@ -56,7 +94,7 @@ void writeIni(const QString& path, const IniText& ini) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
         !file.commit())
-        throw IoError(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
+        cannotWrite(path, file.error());
 }
 
 // The section name of a header line, or a null string for any other line.
@@ -130,15 +168,65 @@ void setEntry(QStringList& lines, const QString& section, const QString& key,
     lines.insert(lastEntry + 1, wanted + QLatin1Char('=') + value);
 }
 
+CodeTableFile::WritableCheck& writableCheck() {
+    static CodeTableFile::WritableCheck check;
+    return check;
+}
+
+bool canWrite(const QString& path) {
+    if (const auto& check = writableCheck()) return check(path);
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) return false;
+    return !info.exists() || info.isWritable();
+}
+
 } // namespace
 
 CodeTableFile::CodeTableFile() = default;
 
 CodeTableFile::CodeTableFile(QString path) : path_(std::move(path)) {}
 
+CodeTableFile CodeTableFile::withUserCopy(QString programPath, QString userPath) {
+    CodeTableFile file;
+    file.programPath_ = std::move(programPath);
+    file.userPath_ = std::move(userPath);
+    return file;
+}
+
+QString CodeTableFile::programPath() {
+    return QCoreApplication::applicationDirPath() + QLatin1String("/Solvanta.cfg");
+}
+
+QString CodeTableFile::userCopyPath() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return folder.isEmpty() ? QString() : folder + QLatin1String("/Solvanta.cfg");
+}
+
+void CodeTableFile::setWritableCheck(WritableCheck check) {
+    writableCheck() = std::move(check);
+}
+
 QString CodeTableFile::path() const {
     if (!path_.isEmpty()) return path_;
-    return QCoreApplication::applicationDirPath() + QLatin1String("/Solvanta.cfg");
+    const QString user = programPath_.isEmpty() ? userCopyPath() : userPath_;
+    if (!user.isEmpty() && QFileInfo::exists(user)) return user;
+    return programPath_.isEmpty() ? programPath() : programPath_;
+}
+
+// The program's file is changed in place while it can be written; otherwise
+// the change goes, with the whole file, to the user's copy, which every later
+// call then reads.
+QString CodeTableFile::writePath(const QString& readPath) const {
+    if (!path_.isEmpty()) return readPath;
+    const QString user = programPath_.isEmpty() ? userCopyPath() : userPath_;
+    if (user.isEmpty() || readPath == user || canWrite(readPath)) return readPath;
+    const QString folder = QFileInfo(user).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw IoError(QStringLiteral("No se puede escribir el archivo de códigos «%1», y tampoco "
+                                     "se pudo crear la carpeta «%2» para guardar una copia.")
+                          .arg(shown(readPath), shown(folder)));
+    return user;
 }
 
 namespace {
@@ -169,26 +257,26 @@ QList<QStringList> CodeTableFile::readSections(const QStringList& sections) cons
 
 void CodeTableFile::eraseSection(const QString& section) {
     const QString p = path();
-    IniText ini = readIni(p);
-    if (erase(ini.lines, section)) writeIni(p, ini);
+    IniText ini = readIni(p, true);
+    if (erase(ini.lines, section)) writeIni(writePath(p), ini);
 }
 
 void CodeTableFile::writeEntry(const QString& section, const QString& key, const QString& value) {
     const QString p = path();
-    IniText ini = readIni(p);
+    IniText ini = readIni(p, true);
     setEntry(ini.lines, section, key, value);
-    writeIni(p, ini);
+    writeIni(writePath(p), ini);
 }
 
 void CodeTableFile::replaceSection(const QString& section, const QStringList& entries) {
     const QString p = path();
-    IniText ini = readIni(p);
+    IniText ini = readIni(p, true);
     const bool erased = erase(ini.lines, section);
     while (!ini.lines.isEmpty() && ini.lines.last().trimmed().isEmpty())
         ini.lines.removeLast();
     for (qsizetype i = 0; i < entries.size(); ++i)
         setEntry(ini.lines, section, entries[i], QString::number(i));
-    if (erased || !entries.isEmpty()) writeIni(p, ini);
+    if (erased || !entries.isEmpty()) writeIni(writePath(p), ini);
 }
 
 } // namespace solvanta

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // The code-table file: an INI-style text file whose sections are the code
 // lists the windows offer. Every call opens the file, does its work and
@@ -18,20 +19,46 @@ namespace solvanta {
 
 class CodeTableFile {
 public:
-    // The file beside the running executable.
+    // The program's file: Solvanta.cfg beside the running executable, or the
+    // user's copy of it once there is one. When the executable's folder (or
+    // the file) cannot be written, as for a program installed in a system
+    // folder, the first change writes the whole file, changed, to the user's
+    // copy instead; from then on every reader and writer of the program's
+    // file uses that copy. Both paths are formed anew on every call.
     CodeTableFile();
+    // A file at a fixed path, read and written there and nowhere else.
     explicit CodeTableFile(QString path);
+    // The program's file at `programPath` with its user copy at `userPath`:
+    // what the default constructor does, on paths of the caller's choosing.
+    static CodeTableFile withUserCopy(QString programPath, QString userPath);
 
+    // The file that reads go to now.
     QString path() const;
 
+    // Solvanta.cfg beside the running executable.
+    static QString programPath();
+    // Solvanta.cfg in the user's configuration folder
+    // (QStandardPaths::AppConfigLocation); empty when the platform has none.
+    static QString userCopyPath();
+
+    // Decides whether a file can be written at a path: its folder accepts new
+    // files and, when the file exists, the file itself is writable. The real
+    // check asks the file system; tests may put another (permission bits stop
+    // nothing for root). An empty function puts the real check back.
+    using WritableCheck = std::function<bool(const QString& path)>;
+    static void setWritableCheck(WritableCheck check);
+
     // The keys of the section, in file order; empty when the file or the
-    // section is missing.
+    // section is missing or cannot be read.
     QStringList readSection(const QString& section) const;
     // Several sections from one reading of the file, in the order asked.
     QList<QStringList> readSections(const QStringList& sections) const;
 
-    // Removes the section, header and entries. IoError "Unable to write to
-    // <path>" when the file cannot be written.
+    // The writes below throw IoError naming the file and the reason when the
+    // file cannot be written, or when it exists but cannot be read (writing
+    // it then would lose every other section).
+
+    // Removes the section, header and entries.
     void eraseSection(const QString& section);
 
     // Replaces the value of the key (letter case ignored) in place, or adds
@@ -45,7 +72,12 @@ public:
     void replaceSection(const QString& section, const QStringList& entries);
 
 private:
-    QString path_; // empty: beside the executable, formed anew on every call
+    // Where a change read from `readPath` is written.
+    QString writePath(const QString& readPath) const;
+
+    QString path_;        // a fixed file; empty for the program's file
+    QString programPath_; // the program's file and its user copy; empty:
+    QString userPath_;    // the real places, formed anew on every call
 };
 
 } // namespace solvanta

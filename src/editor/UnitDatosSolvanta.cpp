@@ -378,16 +378,10 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, QWidget* parent, const CodeTa
     PageControl1_->bar()->setUsesScrollButtons(false);
     buildControls();
 
-    QFrame* bottom = highlightPanel(this, "Panel1");
-    BitBtn1_ = glyphButton(bottom, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
-    BitBtn2_ = glyphButton(bottom, "BitBtn2", QStringLiteral("&Cancelar"), images::Glyph::Cancel);
-    auto* buttons = new QHBoxLayout(bottom);
-    buttons->setContentsMargins(12, 8, 12, 8);
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1_);
-    buttons->addSpacing(24);
-    buttons->addWidget(BitBtn2_);
-    buttons->addStretch();
+    const OkCancel buttons = okCancelPanel(this, "Panel1");
+    QFrame* bottom = buttons.panel;
+    BitBtn1_ = buttons.ok;
+    BitBtn2_ = buttons.cancel;
     setTabOrder(controls_.back(), BitBtn1_);
     setTabOrder(BitBtn1_, BitBtn2_);
 

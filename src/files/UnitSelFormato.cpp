@@ -25,34 +25,30 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     QFrame* top = panel(this, "Panel1");
-    auto* label = new QLabel(QStringLiteral("Indique el formato en el que desea guardar el archivo.\n"
-                                            "Por defecto se asume el mismo con el que subió."),
-                             top);
+    auto* label =
+        new QLabel(QStringLiteral("Indique el formato en el que desea guardar el archivo.\n"
+                                  "Por defecto se asume el mismo con el que subió."),
+                   top);
     label->setObjectName(QStringLiteral("Label1"));
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(24, 12, 24, 12);
     topLayout->addWidget(label);
 
     QFrame* middle = panel(this, "Panel2");
-    RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el formato"),
-                                  {QStringLiteral("Por Posición"), QStringLiteral("Por Separador (csv)")},
-                                  2, middle);
+    RadioGroup1_ = new RadioGroup(
+        QStringLiteral("Seleccione el formato"),
+        {QStringLiteral("Por Posición"), QStringLiteral("Por Separador (csv)")}, 2, middle);
     RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1_->setItemIndex(-1); // the writer chooses before showing
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->setContentsMargins(24, 7, 24, 7);
     middleLayout->addWidget(RadioGroup1_);
 
-    QFrame* bottom = panel(this, "Panel3");
-    QPushButton* ok = glyphButton(bottom, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
-    QPushButton* cancel = glyphButton(bottom, "BitBtn2", QStringLiteral("&Cancelar"), images::Glyph::Cancel);
-    auto* bottomLayout = new QHBoxLayout(bottom);
-    bottomLayout->setContentsMargins(24, 14, 24, 14);
-    bottomLayout->addStretch();
-    bottomLayout->addWidget(ok);
-    bottomLayout->addSpacing(24);
-    bottomLayout->addWidget(cancel);
-    bottomLayout->addStretch();
+    const OkCancel buttons = okCancelPanel(this, "Panel3");
+    QFrame* bottom = buttons.panel;
+    bottom->setFrameShape(QFrame::StyledPanel);
+    QPushButton* ok = buttons.ok;
+    QPushButton* cancel = buttons.cancel;
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -67,8 +63,14 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &TFrmSelFormato::BitBtn2Click);
 }
 
-int TFrmSelFormato::itemIndex() const { return RadioGroup1_->itemIndex(); }
+int TFrmSelFormato::itemIndex() const {
+    return RadioGroup1_->itemIndex();
+}
 
-void TFrmSelFormato::setItemIndex(int index) { RadioGroup1_->setItemIndex(index); }
+void TFrmSelFormato::setItemIndex(int index) {
+    RadioGroup1_->setItemIndex(index);
+}
 
-void TFrmSelFormato::BitBtn2Click() { reject(); }
+void TFrmSelFormato::BitBtn2Click() {
+    reject();
+}

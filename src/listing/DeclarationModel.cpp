@@ -195,7 +195,12 @@ void DeclarationModel::removed(int) {
     refreshIndicator();
 }
 void DeclarationModel::changed(int row) {
-    if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 1), index(row, kColumns - 1));
+    changedRows(row, row);
+}
+void DeclarationModel::changedRows(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    if (first <= last) emit dataChanged(index(first, 1), index(last, kColumns - 1));
     refreshIndicator();
 }
 void DeclarationModel::aboutToReset() {

@@ -74,6 +74,7 @@ private:
     void aboutToRemove(int row) override;
     void removed(int row) override;
     void changed(int row) override;
+    void changedRows(int first, int last) override;
     void aboutToReset() override;
     void reset() override;
     void repaintRows(int first, int last);

@@ -4,6 +4,11 @@
 #include "DeclarationModel.h"
 #include "app/UnitAcercade.h"
 #include "app/UnitAyuda.h"
+#include "UnitAsigCentroCosto.h"
+#include "UnitBuscar.h"
+#include "UnitModMasiva.h"
+#include "UnitSelTipoJornada.h"
+#include "codes/UnitModCodSolvanta.h"
 #include "editor/UnitDatosSolvanta.h"
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
@@ -118,7 +123,8 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
          &TFrmSolvanta::Eliminar1Click},
         {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
          &TFrmSolvanta::SpeedButton2Click},
-        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass, nullptr},
+        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass,
+         &TFrmSolvanta::SpeedButton9Click},
         {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::SpeedButton12Click},
         {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::SpeedButton8Click},
         {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About,
@@ -199,20 +205,27 @@ void TFrmSolvanta::buildMenus() {
     QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
     QAction* add = addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), true);
     PopupMenu1_->addSeparator();
-    addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), false);
+    QAction* find = addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), true);
+    connect(find, &QAction::triggered, this, &TFrmSolvanta::Buscar1Click);
     connect(modify, &QAction::triggered, this, &TFrmSolvanta::DBGrid1DblClick);
     connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
     connect(add, &QAction::triggered, this, &TFrmSolvanta::Agregar1Click);
 
     PopupMenu2_ = new QMenu(this);
     PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
-    for (const CodeMenuEntry& e : kCodeMenu)
-        addEntry(PopupMenu2_, e.name, QString::fromUtf8(e.caption), false);
+    for (const CodeMenuEntry& e : kCodeMenu) {
+        QAction* entry = addEntry(PopupMenu2_, e.name, QString::fromUtf8(e.caption), true);
+        connect(entry, &QAction::triggered, this, [this, &e] {
+            openCodeEditor(e.section, e.width, QString::fromUtf8(e.editorCaption));
+        });
+    }
 
     PopupMenu3_ = new QMenu(this);
     PopupMenu3_->setObjectName(QStringLiteral("PopupMenu3"));
-    addEntry(PopupMenu3_, "Uno1", QStringLiteral("Tipo de Jornada"), false);
-    addEntry(PopupMenu3_, "Dos1", QStringLiteral("Centro de Costo"), false);
+    connect(addEntry(PopupMenu3_, "Uno1", QStringLiteral("Tipo de Jornada"), true),
+            &QAction::triggered, this, &TFrmSolvanta::Uno1Click);
+    connect(addEntry(PopupMenu3_, "Dos1", QStringLiteral("Centro de Costo"), true),
+            &QAction::triggered, this, &TFrmSolvanta::Dos1Click);
 }
 
 void TFrmSolvanta::load(const QString& path, FileForm form) {
@@ -344,6 +357,25 @@ void TFrmSolvanta::Eliminar1Click() {
     });
 }
 
+template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&&... args) {
+    ui::guarded(this, [&] {
+        int droppedNewRow = -1;
+        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        Dialog dialog(std::forward<Args>(args)..., this);
+        dialog.exec();
+        DBGrid1_->showTableCursor();
+        DBGrid1_->setFocus();
+    });
+}
+
+void TFrmSolvanta::Buscar1Click() { runOnTable<TFrmBuscar>(RxMem_); }
+
+void TFrmSolvanta::SpeedButton9Click() { runOnTable<TFrmModMasiva>(RxMem_); }
+
+void TFrmSolvanta::Uno1Click() { runOnTable<TFrmSelTipoJornada>(*model_); }
+
+void TFrmSolvanta::Dos1Click() { runOnTable<TFrmAsigCentroCosto>(*model_); }
+
 void TFrmSolvanta::DBGrid1DblClick() {
     openEditor(false);
 }
@@ -369,5 +401,18 @@ void TFrmSolvanta::openEditor(bool adding) {
         editor.exec();
         DBGrid1_->showTableCursor();
         DBGrid1_->setFocus();
+    });
+}
+
+// The code menu: the chosen code list and the width of its codes go to the
+// shared state, where the code-table editor takes them when it is created.
+void TFrmSolvanta::openCodeEditor(const char* section, int width, const QString& caption) {
+    ui::guarded(this, [&] {
+        shared::codeSection = QLatin1String(section);
+        shared::codeWidth = width;
+        TFrmModCodSolvanta editor(this);
+        editor.EdCodigo()->setMaxLength(width);
+        editor.setWindowTitle(caption);
+        editor.exec();
     });
 }

@@ -47,6 +47,10 @@ public slots:
     void Eliminar1Click();     // delete the current line
     void DBGrid1DblClick();    // modify the current line in the record editor
     void Agregar1Click();      // add a line in the record editor
+    void Buscar1Click();       // find a worker by RUT
+    void SpeedButton9Click();  // Masiva: one value on every line
+    void Uno1Click();          // work-day type of the selected lines
+    void Dos1Click();          // cost centre of the selected lines
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,6 +63,10 @@ private:
                            images::Glyph glyph);
     void buildMenus();
     void openEditor(bool adding);
+    void openCodeEditor(const char* section, int width, const QString& caption);
+    // Runs a dialog over the table: the grid's pending line is stored first,
+    // and the grid shows the table's current line after.
+    template <typename Dialog, typename... Args> void runOnTable(Args&&... args);
 
     solvanta::RxMem RxMem_;
     DeclarationModel* model_;

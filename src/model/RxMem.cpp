@@ -270,6 +270,76 @@ int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
     return int(rows.size());
 }
 
+int RxMem::assign(const std::vector<Bookmark>& lines, int field, QStringView text) {
+    checkActive();
+    settle();
+    std::vector<int> rows;
+    rows.reserve(lines.size());
+    for (const Bookmark& b : lines)
+        if (const int r = rowOf(b); r >= 0) rows.push_back(r);
+    return assignRows(std::move(rows), field, text);
+}
+
+int RxMem::assignAll(int field, QStringView text) {
+    checkActive();
+    settle();
+    std::vector<int> rows(order_.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = int(i);
+    return assignRows(std::move(rows), field, text);
+}
+
+int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty()) return 0;
+    // The value is the same for every line: convert it once, so that a value
+    // the field refuses stops the work before the first line is touched.
+    const FieldDef& f = kFields[std::size_t(field)];
+    std::string bytes;
+    double number = 0;
+    std::int32_t whole = 0;
+    try {
+        switch (f.kind) {
+        case Kind::Text:
+            bytes = cp1252::encode(text);
+            break;
+        case Kind::Number:
+            if (const auto v = numtext::parseDecimal(text))
+                number = *v;
+            else
+                conversionError(field, text, false);
+            break;
+        case Kind::Integer:
+            if (const auto v = numtext::parseWhole(text))
+                whole = *v;
+            else
+                conversionError(field, text, true);
+            break;
+        }
+    } catch (const ConversionError& e) {
+        throw ConversionError(
+            QStringLiteral("Línea %1: %2").arg(rows.front() + 1).arg(e.message()));
+    }
+    for (const int r : rows) {
+        RecordRef line(slotData(order_[std::size_t(r)]));
+        switch (f.kind) {
+        case Kind::Text:
+            line.setTextBytes(field, bytes);
+            break;
+        case Kind::Number:
+            line.setNumber(field, number);
+            break;
+        case Kind::Integer:
+            line.setInteger(field, whole);
+            break;
+        }
+    }
+    ++changes_;
+    if (observer_) observer_->changedRows(rows.front(), rows.back());
+    return int(rows.size());
+}
+
 // ---- fields --------------------------------------------------------------
 
 int RxMem::fieldByName(QStringView name) {

@@ -36,6 +36,8 @@ public:
         virtual void aboutToRemove(int row) = 0;
         virtual void removed(int row) = 0;
         virtual void changed(int row) = 0;
+        // Lines first to last changed in place, told once for all of them.
+        virtual void changedRows(int first, int last) = 0;
         virtual void aboutToReset() = 0;
         virtual void reset() = 0;
     };
@@ -81,6 +83,14 @@ public:
     // deleted.
     int deleteRecords(const std::vector<Bookmark>& lines);
 
+    // Gives one field the same value on every listed line (every line of the
+    // table when `all` is set), as setText would, storing each line. All
+    // lines or none: a value the field cannot take throws ConversionError,
+    // naming the first line, before anything is written. The cursor does
+    // not move; the observer hears once. Returns how many lines changed.
+    int assign(const std::vector<Bookmark>& lines, int field, QStringView text);
+    int assignAll(int field, QStringView text);
+
     // Field of that name, letter case ignored; FieldError names an unknown one.
     static int fieldByName(QStringView name);
 
@@ -122,6 +132,7 @@ private:
     void dropInsert(); // removes the line being inserted
     void removeAt(int row);
     void insertAt(int row);
+    int assignRows(std::vector<int> rows, int field, QStringView text);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
 
     std::size_t recSize_;

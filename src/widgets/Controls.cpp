@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QPushButton>
 
-WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+WaitCursor::~WaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 QFrame* highlightPanel(QWidget* parent, const char* objectName) {
     auto* panel = new QFrame(parent);
@@ -25,4 +30,20 @@ QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString&
     b->setMinimumSize(90, 25);
     b->setAutoDefault(false); // Enter moves between controls; buttons are pressed on purpose
     return b;
+}
+
+OkCancel okCancelPanel(QWidget* parent, const char* panelName) {
+    QFrame* panel = highlightPanel(parent, panelName);
+    QPushButton* ok =
+        glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
+    QPushButton* cancel =
+        glyphButton(panel, "BitBtn2", QStringLiteral("&Cancelar"), images::Glyph::Cancel);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(16, 12, 16, 12);
+    row->addStretch();
+    row->addWidget(ok);
+    row->addSpacing(32);
+    row->addWidget(cancel);
+    row->addStretch();
+    return {panel, ok, cancel};
 }

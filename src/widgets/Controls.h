@@ -23,6 +23,15 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// The strip at the foot of a dialog with "&Aceptar" (BitBtn1) and
+// "&Cancelar" (BitBtn2) side by side in the middle.
+struct OkCancel {
+    QFrame* panel;
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+OkCancel okCancelPanel(QWidget* parent, const char* panelName);
+
 // A dialog button with its glyph ("&Aceptar", "&Cancelar", "&Cerrar").
 QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString& text,
                          images::Glyph glyph);

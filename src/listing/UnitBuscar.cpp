@@ -1,0 +1,64 @@
+#include "UnitBuscar.h"
+
+#include "util/NumberText.h"
+#include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
+#include "widgets/EntryControls.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace solvanta;
+
+TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(table) {
+    setObjectName(QStringLiteral("FrmBuscar"));
+    setWindowTitle(QStringLiteral("Buscar Rut"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint);
+
+    QFrame* top = highlightPanel(this, "Panel1");
+    auto* label = new QLabel(QStringLiteral("RUT"), top);
+    label->setObjectName(QStringLiteral("Label1"));
+    OvcERut_ = new RutEdit(9, top);
+    OvcERut_->setObjectName(QStringLiteral("OvcERut"));
+    OvcERut_->setFixedWidth(100);
+    label->setBuddy(OvcERut_);
+    OvcERut_->setAccessibleName(QStringLiteral("RUT"));
+    auto* row = new QHBoxLayout(top);
+    row->setContentsMargins(24, 12, 24, 4);
+    row->addStretch();
+    row->addWidget(label);
+    row->addWidget(OvcERut_);
+    row->addStretch();
+
+    const OkCancel buttons = okCancelPanel(this, "Panel2");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(top);
+    layout->addWidget(buttons.panel);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setTabOrder(OvcERut_, buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::BitBtn1Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmBuscar::BitBtn2Click);
+    OvcERut_->setFocus();
+}
+
+void TFrmBuscar::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        const double rut = numtext::parseDecimal(OvcERut_->value()).value_or(0.0);
+        if (table_.locate(RxMem::fieldByName(u"rut"), rut)) {
+            accept();
+            return;
+        }
+        ui::dialogs().inform(this, QStringLiteral("Rut no encontrado"));
+        OvcERut_->setFocus();
+    });
+}
+
+void TFrmBuscar::BitBtn2Click() {
+    reject();
+}

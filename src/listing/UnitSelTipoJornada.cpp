@@ -1,0 +1,49 @@
+#include "UnitSelTipoJornada.h"
+
+#include "Assignment.h"
+#include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
+#include "widgets/RadioGroup.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
+    : QDialog(parent), lines_(lines) {
+    setObjectName(QStringLiteral("FrmSelTipoJornada"));
+    setWindowTitle(QStringLiteral("Seleccionar Tipo de Jornada"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint);
+
+    QFrame* top = highlightPanel(this, "Panel1");
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Tipo de Jornada"),
+                                  {QStringLiteral("Completa"), QStringLiteral("Parcial")}, 2, top);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(0);
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(12, 8, 12, 8);
+    topLayout->addWidget(RadioGroup1_);
+
+    const OkCancel buttons = okCancelPanel(this, "Panel2");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(top);
+    layout->addWidget(buttons.panel);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    top->setMinimumWidth(409);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn1Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn2Click);
+}
+
+void TFrmSelTipoJornada::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        assignToSelection(lines_, "otros_desc_ccaf2",
+                          QString::number(RadioGroup1_->itemIndex() + 1));
+        accept();
+    });
+}
+
+void TFrmSelTipoJornada::BitBtn2Click() {
+    reject();
+}

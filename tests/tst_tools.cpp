@@ -1,0 +1,420 @@
+// The listing's tools over the whole table or the selection: search by RUT,
+// mass modification, and the work-day type and cost-centre assignments.
+
+#include "ListingFixture.h"
+#include "ScriptedDialogs.h"
+#include "codes/CodeTableFile.h"
+#include "listing/DeclarationGrid.h"
+#include "listing/DeclarationModel.h"
+#include "listing/UnitBuscar.h"
+#include "listing/UnitDespSolvanta.h"
+#include "listing/UnitModMasiva.h"
+#include "widgets/EntryControls.h"
+#include "widgets/RadioGroup.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+
+namespace {
+
+QString cfgPath() {
+    return QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg");
+}
+
+template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
+    return w->findChild<T*>(QLatin1String(name));
+}
+
+void click(QWidget* w, const char* button) {
+    ctl<QPushButton>(w, button)->click();
+}
+
+QStringList column(TFrmSolvanta& l, const char* name) {
+    QStringList out;
+    for (int r = 0; r < l.table().recordCount(); ++r)
+        out << l.table().textAt(r, field(name));
+    return out;
+}
+
+} // namespace
+
+class TestTools : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+
+    // A listing whose lines have these RUTs.
+    std::unique_ptr<TFrmSolvanta> listingWithRuts(const QList<int>& ruts) {
+        auto l = listingOf(tmp_, int(ruts.size()));
+        for (int r = 0; r < ruts.size(); ++r) {
+            l->table().moveTo(r);
+            l->table().edit();
+            l->table().setNumber(field("rut"), ruts[r]);
+            l->table().post();
+        }
+        return l;
+    }
+
+    // Runs an action of the listing whose modal dialog `inDialog` answers.
+    void withDialog(TFrmSolvanta& l, const char* action, std::function<void(QWidget*)> inDialog) {
+        bool shown = false;
+        whenModal([&](QWidget* w) {
+            shown = true;
+            inDialog(w);
+            // A check that failed inside leaves the dialog open: close it.
+            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+                dialog->reject();
+        });
+        if (auto* b = l.findChild<QToolButton*>(QLatin1String(action)))
+            b->click();
+        else
+            l.findChild<QAction*>(QLatin1String(action))->trigger();
+        QVERIFY(shown);
+    }
+
+private slots:
+    void initTestCase() {
+        // The listing's dialogs read the code-table file beside the program.
+        const QString beside =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
+        QFile::remove(beside);
+        QVERIFY(QFile::copy(cfgPath(), beside));
+    }
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
+
+    // ---- search by RUT ----------------------------------------------------------
+
+    void search_data() {
+        QTest::addColumn<QList<int>>("ruts");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("found"); // -1: "Rut no encontrado"
+        QTest::newRow("two contracts: the first") << QList<int>{5, 7, 5} << 2 << "5" << 0;
+        QTest::newRow("the current line's own") << QList<int>{5, 7, 9} << 1 << "7" << 1;
+        QTest::newRow("exact, not a prefix") << QList<int>{12345, 1234} << 0 << "1234" << 1;
+        QTest::newRow("empty finds rut 0") << QList<int>{5, 0, 9} << 2 << "" << 1;
+        QTest::newRow("empty without rut 0") << QList<int>{5, 7} << 1 << "" << -1;
+        QTest::newRow("not in the file") << QList<int>{5, 7, 9} << 1 << "8" << -1;
+    }
+
+    void search() {
+        QFETCH(QList<int>, ruts);
+        QFETCH(int, current);
+        QFETCH(QString, typed);
+        QFETCH(int, found);
+        auto l = listingWithRuts(ruts);
+        showGrid(*l);
+        clickCell(*l, current, 2);
+        if (found < 0) d().expectInform(QStringLiteral("Rut no encontrado"));
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            QCOMPARE(w->windowTitle(), QStringLiteral("Buscar Rut"));
+            auto* rut = ctl<QLineEdit>(w, "OvcERut");
+            QTRY_COMPARE(QApplication::focusWidget(), rut);
+            QTest::keyClicks(rut, typed);
+            click(w, "BitBtn1");
+            if (found >= 0) return;
+            // The dialog stays, with the number, for a correction.
+            QVERIFY(w->isVisible());
+            QCOMPARE(rut->text(), typed);
+            QCOMPARE(l->table().row(), current);
+            QTRY_COMPARE(QApplication::focusWidget(), rut);
+            click(w, "BitBtn2");
+        });
+        QCOMPARE(l->table().row(), found >= 0 ? found : current);
+        QCOMPARE(l->grid()->currentIndex().row(), found >= 0 ? found : current);
+    }
+
+    void rutFieldTakesNineDigitsOnly() {
+        RxMem t;
+        t.open();
+        TFrmBuscar dialog(t);
+        auto* rut = ctl<QLineEdit>(&dialog, "OvcERut");
+        QTest::keyClicks(rut, QStringLiteral("12a-3.45678901"));
+        QCOMPARE(rut->text(), QStringLiteral("123456789"));
+    }
+
+    // ---- mass modification --------------------------------------------------------
+
+    void massModification_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("value"); // an entry or typed text, or the period
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("payment type entry") << "Tipo Pago"
+                                            << "01 Remuneraciones del mes"
+                                            << "tipo_pago"
+                                            << "01";
+        QTest::newRow("payment type typed") << "Tipo Pago"
+                                            << "5"
+                                            << "tipo_pago"
+                                            << "5";
+        QTest::newRow("ccaf") << "Código CCAF"
+                              << "02 La Araucana"
+                              << "cod_CCAF"
+                              << "02";
+        QTest::newRow("mutual") << "Código Mutual"
+                                << "03 Instituto de Seguridad del Trabajo"
+                                << "cod_mutual"
+                                << "03";
+        QTest::newRow("period from") << "Periodo Desde"
+                                     << "032024"
+                                     << "remu_desde"
+                                     << "032024";
+        QTest::newRow("period to") << "Periodo Hasta"
+                                   << "122025"
+                                   << "remu_hasta"
+                                   << "122025";
+    }
+
+    void massModification() {
+        QFETCH(QString, item);
+        QFETCH(QString, value);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, expected);
+        auto l = listingOf(tmp_, 200);
+        showGrid(*l);
+        clickCell(*l, 3, 2); // a selection gets no special treatment
+        QSignalSpy changes(l->model(), &QAbstractItemModel::dataChanged);
+        withDialog(*l, "SpeedButton9", [&](QWidget* w) {
+            QCOMPARE(w->windowTitle(), QStringLiteral("Modificación Masiva"));
+            auto* group = ctl<RadioGroup>(w, "RadioGroup1");
+            QCOMPARE(group->itemIndex(), -1);
+            for (int i = 0; i < group->count(); ++i)
+                if (group->button(i)->text() == item) group->button(i)->click();
+            if (fieldName.startsWith(u"remu")) {
+                QVERIFY(ctl(w, "CBox1")->isHidden());
+                QVERIFY(!ctl(w, "Label2")->isHidden());
+                QTest::keyClicks(ctl(w, "OvcPF"), value);
+            } else {
+                QVERIFY(ctl(w, "OvcPF")->isHidden());
+                auto* list = ctl<CodeList>(w, "CBox1");
+                QVERIFY(list->count() > 0);
+                const int entry = list->findText(value);
+                if (entry >= 0)
+                    list->setCurrentIndex(entry);
+                else
+                    QTest::keyClicks(list, value);
+            }
+            click(w, "BitBtn1");
+        });
+        const QStringList after = column(*l, fieldName.toLatin1().constData());
+        QCOMPARE(after, QStringList(after.size(), expected));
+        QCOMPARE(l->table().row(), 199);
+        QCOMPARE(l->grid()->currentIndex().row(), 199);
+        // One repaint for every line, not one per line.
+        int rowsTold = 0;
+        for (const QList<QVariant>& c : changes)
+            rowsTold += c[1].toModelIndex().row() - c[0].toModelIndex().row() + 1;
+        QVERIFY2(changes.size() <= 3, qPrintable(QString::number(changes.size())));
+        QVERIFY(rowsTold >= 200);
+    }
+
+    void massModificationRefuses_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no code") << "Código Mutual"
+                                 << ""
+                                 << "Debe ingresar el nuevo código";
+        QTest::newRow("no period") << "Periodo Desde"
+                                   << ""
+                                   << "Debe ingresar la nueva fecha";
+        QTest::newRow("month only") << "Periodo Hasta"
+                                    << "03"
+                                    << "no es válido";
+        QTest::newRow("month 13") << "Periodo Desde"
+                                  << "132024"
+                                  << "no es válido";
+        QTest::newRow("month 00") << "Periodo Desde"
+                                  << "002024"
+                                  << "no es válido";
+        QTest::newRow("short year") << "Periodo Desde"
+                                    << "0320"
+                                    << "no es válido";
+    }
+
+    void massModificationRefuses() {
+        QFETCH(QString, item);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        const QStringList desde = column(*l, "remu_desde"), hasta = column(*l, "remu_hasta"),
+                          mutual = column(*l, "cod_mutual");
+        d().expectInform(message);
+        withDialog(*l, "SpeedButton9", [&](QWidget* w) {
+            auto* group = ctl<RadioGroup>(w, "RadioGroup1");
+            for (int i = 0; i < group->count(); ++i)
+                if (group->button(i)->text() == item) group->button(i)->click();
+            if (!typed.isEmpty()) QTest::keyClicks(ctl(w, "OvcPF"), typed);
+            click(w, "BitBtn1");
+            QVERIFY(w->isVisible()); // open for a correction
+            click(w, "BitBtn2");
+        });
+        QCOMPARE(column(*l, "remu_desde"), desde);
+        QCOMPARE(column(*l, "remu_hasta"), hasta);
+        QCOMPARE(column(*l, "cod_mutual"), mutual);
+        QVERIFY(!l->hasUnsavedChanges());
+    }
+
+    void massModificationChoices() {
+        const QString cfg = tmp_.filePath(QStringLiteral("codigos.cfg"));
+        QFile::remove(cfg);
+        QVERIFY(QFile::copy(cfgPath(), cfg));
+        QFile(cfg).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        RxMem t;
+        t.open();
+        TFrmModMasiva dialog(t, nullptr, CodeTableFile(cfg));
+        dialog.show();
+        auto* group = ctl<RadioGroup>(&dialog, "RadioGroup1");
+        auto* list = ctl<CodeList>(&dialog, "CBox1");
+        auto* period = ctl<PeriodEdit>(&dialog, "OvcPF");
+        group->button(4)->click();
+        QTest::keyClicks(period, QStringLiteral("0520"));
+        group->button(2)->click();
+        QCOMPARE(list->count(), 4);
+        QTest::keyClicks(list, QStringLiteral("9"));
+        // Switching between codes empties the list's text; the lists are
+        // read afresh, so a change in the file is offered at once.
+        CodeTableFile(cfg).replaceSection(QStringLiteral("CCAF"), {QStringLiteral("09 Nueva")});
+        group->button(1)->click();
+        QCOMPARE(list->text(), QString());
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->itemText(0), QStringLiteral("09 Nueva"));
+        // Back to a period: the text typed before is still there.
+        group->button(4)->click();
+        QCOMPARE(period->value(), QStringLiteral("05/20  "));
+        // No choice at all, on an empty table: closes and changes nothing.
+        TFrmModMasiva none(t, nullptr, CodeTableFile(cfg));
+        none.show();
+        click(&none, "BitBtn1");
+        QCOMPARE(none.result(), int(QDialog::Accepted));
+    }
+
+    void massModificationWithoutChoiceChangesNothing() {
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        clickCell(*l, 1, 2);
+        const QStringList before = column(*l, "tipo_pago");
+        withDialog(*l, "SpeedButton9", [](QWidget* w) { click(w, "BitBtn1"); });
+        QCOMPARE(column(*l, "tipo_pago"), before);
+        QCOMPARE(l->grid()->currentIndex().row(), 4);
+        QVERIFY(!l->hasUnsavedChanges());
+    }
+
+    // ---- assignments to the selection -------------------------------------------
+
+    void assignments_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("value"); // item or text
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("part time") << "Uno1"
+                                   << "Parcial"
+                                   << "otros_desc_ccaf2"
+                                   << "2";
+        QTest::newRow("full time") << "Uno1"
+                                   << "Completa"
+                                   << "otros_desc_ccaf2"
+                                   << "1";
+        QTest::newRow("cost centre") << "Dos1"
+                                     << " Sucursal Ñuñoa "
+                                     << "centro_costo"
+                                     << " Sucursal Ñuñoa ";
+        QTest::newRow("empty cost centre") << "Dos1"
+                                           << ""
+                                           << "centro_costo"
+                                           << "";
+    }
+
+    void assignments() {
+        QFETCH(QString, action);
+        QFETCH(QString, value);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, expected);
+        const char* f = fieldName == u"centro_costo" ? "centro_costo" : "otros_desc_ccaf2";
+        auto l = listingOf(tmp_, 8);
+        showGrid(*l);
+        // Three lines by Ctrl+click, the last one above the first.
+        clickCell(*l, 5, 2);
+        clickCell(*l, 1, 2, Qt::ControlModifier);
+        clickCell(*l, 6, 2, Qt::ControlModifier);
+        const QStringList before = column(*l, f);
+        withDialog(*l, action.toLatin1().constData(), [&](QWidget* w) {
+            if (auto* group = ctl<RadioGroup>(w, "RadioGroup1")) {
+                QCOMPARE(group->itemIndex(), 0); // Completa when it opens
+                for (int i = 0; i < group->count(); ++i)
+                    if (group->button(i)->text() == value) group->button(i)->click();
+            } else {
+                typeText(ctl<QLineEdit>(w, "Edit1"), value);
+            }
+            click(w, "BitBtn1");
+        });
+        const QStringList after = column(*l, f);
+        for (int r = 0; r < 8; ++r)
+            QCOMPARE(after[r], QList<int>({1, 5, 6}).contains(r) ? expected : before[r]);
+        QCOMPARE(selectedRows(*l), QList<int>());
+        QCOMPARE(l->table().row(), 6); // the last line changed
+        QCOMPARE(l->grid()->currentIndex().row(), 6);
+    }
+
+    void assignmentWithoutSelection_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("work day") << "Uno1";
+        QTest::newRow("cost centre") << "Dos1";
+    }
+
+    void assignmentWithoutSelection() {
+        QFETCH(QString, action);
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        clickCell(*l, 2, 2);
+        // An arrow key moves without selecting.
+        QTest::keyClick(l->grid(), Qt::Key_Down);
+        QCOMPARE(selectedRows(*l), QList<int>());
+        const QStringList jornada = column(*l, "otros_desc_ccaf2"),
+                          centro = column(*l, "centro_costo");
+        withDialog(*l, action.toLatin1().constData(), [](QWidget* w) {
+            if (auto* edit = ctl<QLineEdit>(w, "Edit1"))
+                QTest::keyClicks(edit, QStringLiteral("X"));
+            click(w, "BitBtn1");
+        });
+        QCOMPARE(column(*l, "otros_desc_ccaf2"), jornada);
+        QCOMPARE(column(*l, "centro_costo"), centro);
+        QCOMPARE(l->grid()->currentIndex().row(), 0); // the first line
+    }
+
+    void cancelKeepsTheSelection() {
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        clickCell(*l, 2, 2);
+        clickCell(*l, 4, 2, Qt::ControlModifier);
+        const QStringList centro = column(*l, "centro_costo");
+        for (const char* action : {"Uno1", "Dos1"})
+            withDialog(*l, action, [](QWidget* w) { click(w, "BitBtn2"); });
+        QCOMPARE(selectedRows(*l), (QList<int>{2, 4}));
+        QCOMPARE(column(*l, "centro_costo"), centro);
+    }
+
+    void everyButtonButExcelWorks() {
+        auto l = listingOf(tmp_, 1);
+        for (QToolButton* b : l->findChildren<QToolButton*>())
+            QCOMPARE(b->isEnabled(), b->objectName() != u"SpeedButton5");
+        for (const char* menu : {"PopupMenu1", "PopupMenu3"})
+            for (QAction* a : l->findChild<QMenu*>(QLatin1String(menu))->actions())
+                QVERIFY2(a->isSeparator() || a->isEnabled(), qPrintable(a->objectName()));
+    }
+};
+
+QTEST_MAIN(TestTools)
+#include "tst_tools.moc"
