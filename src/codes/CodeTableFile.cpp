@@ -2,6 +2,7 @@
 
 #include "util/CodePage.h"
 #include "util/Errors.h"
+#include "util/FileReasons.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,28 +20,9 @@ struct IniText {
     bool utf16 = false;
 };
 
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-// Why a file could not be written, for the user.
-QString writeFailure(const QString& path, QFileDevice::FileError error) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.exists()) return QStringLiteral("la carpeta no existe.");
-    if (info.isDir()) return QStringLiteral("ese nombre es una carpeta.");
-    if (!folder.isWritable())
-        return QStringLiteral("no tiene permiso para escribir en esa carpeta.");
-    if (info.exists() && !info.isWritable())
-        return QStringLiteral("el archivo es de solo lectura.");
-    if (error == QFileDevice::ResourceError || error == QFileDevice::WriteError)
-        return QStringLiteral("falló la escritura; puede que el disco esté lleno.");
-    return QStringLiteral("no se pudo escribir.");
-}
-
 [[noreturn]] void cannotWrite(const QString& path, QFileDevice::FileError error) {
     throw IoError(QStringLiteral("No se pudo guardar el archivo de códigos «%1»: %2")
-                      .arg(shown(path), writeFailure(path, error)));
+                      .arg(shownPath(path), writeFailure(path, error)));
 }
 
 // A missing file reads as no lines. One that exists but cannot be read reads
@@ -54,9 +36,9 @@ IniText readIni(const QString& path, bool toRewrite = false) {
             throw IoError(
                 QStringLiteral("No se pudo leer el archivo de códigos «%1», así que no se "
                                "cambió: %2")
-                    .arg(shown(path), QFileInfo(path).isDir()
-                                          ? QStringLiteral("es una carpeta, no un archivo.")
-                                          : QStringLiteral("no tiene permiso para leerlo.")));
+                    .arg(shownPath(path), QFileInfo(path).isDir()
+                                              ? QStringLiteral("es una carpeta, no un archivo.")
+                                              : QStringLiteral("no tiene permiso para leerlo.")));
         return ini;
     }
     const QByteArray bytes = file.readAll();
@@ -225,7 +207,7 @@ QString CodeTableFile::writePath(const QString& readPath) const {
     if (!QDir().mkpath(folder))
         throw IoError(QStringLiteral("No se puede escribir el archivo de códigos «%1», y tampoco "
                                      "se pudo crear la carpeta «%2» para guardar una copia.")
-                          .arg(shown(readPath), shown(folder)));
+                          .arg(shownPath(readPath), shownPath(folder)));
     return user;
 }
 

@@ -3,6 +3,7 @@
 #include "model/RxMem.h"
 #include "util/CodePage.h"
 #include "util/Errors.h"
+#include "util/FileReasons.h"
 #include "util/NumberText.h"
 
 #include <QDir>
@@ -18,32 +19,6 @@ namespace {
 
 constexpr qint64 kChunk = 1 << 20;
 constexpr int kProgressEvery = 1024; // lines between progress reports
-
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-QString readFailure(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) return QStringLiteral("el archivo no existe.");
-    if (info.isDir()) return QStringLiteral("es una carpeta, no un archivo.");
-    if (!info.isReadable()) return QStringLiteral("no tiene permiso para leerlo.");
-    return QStringLiteral("no se pudo leer.");
-}
-
-QString writeFailure(const QString& path, QFileDevice::FileError error) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.exists()) return QStringLiteral("la carpeta no existe.");
-    if (info.isDir()) return QStringLiteral("ese nombre es una carpeta.");
-    if (!folder.isWritable())
-        return QStringLiteral("no tiene permiso para escribir en esa carpeta.");
-    if (info.exists() && !info.isWritable())
-        return QStringLiteral("el archivo es de solo lectura.");
-    if (error == QFileDevice::ResourceError || error == QFileDevice::WriteError)
-        return QStringLiteral("falló la escritura; puede que el disco esté lleno.");
-    return QStringLiteral("no se pudo escribir.");
-}
 
 // ---- reading -------------------------------------------------------------
 
@@ -86,7 +61,7 @@ private:
         const qint64 n = file_.read(buf_.data() + end_, static_cast<qint64>(buf_.size() - end_));
         if (n < 0)
             throw IoError(QStringLiteral("No se pudo leer el archivo «%1»: %2")
-                              .arg(shown(path_), readFailure(path_)));
+                              .arg(shownPath(path_), readFailure(path_)));
         if (n == 0) atEnd_ = true;
         read_ += n;
         if (const void* z = std::memchr(buf_.data() + end_, 0x1A, std::size_t(n))) {
@@ -263,7 +238,7 @@ void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Pr
                 QStringLiteral("No se pudo cargar el archivo «%1».\n\nLínea %2: el campo %3 "
                                "tiene «%4», que no es un número entero válido. Corrija esa "
                                "línea del archivo y vuelva a cargarlo.")
-                    .arg(shown(path))
+                    .arg(shownPath(path))
                     .arg(lineNo)
                     .arg(fieldTitle(f), excerpt(cp1252::decode(bad.substr(0, 100)))));
         }
@@ -336,7 +311,7 @@ void appendPositioned(std::string& out, const FieldDef& def, std::string_view t)
 [[noreturn]] void refuse(const QString& path, int line, int field, const QString& why) {
     throw IoError(QStringLiteral("No se creó el archivo «%1».\n\nLínea %2, campo %3: %4 "
                                  "Corrija ese valor y vuelva a crear el archivo.")
-                      .arg(shown(path))
+                      .arg(shownPath(path))
                       .arg(line)
                       .arg(fieldTitle(field), why));
 }
@@ -349,7 +324,7 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
-                              .arg(shown(path), readFailure(path)));
+                              .arg(shownPath(path), readFailure(path)));
         readLines(file, path, form, table, progress);
     } catch (...) {
         table.close();
@@ -362,7 +337,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
-                          .arg(shown(path), writeFailure(path, file.error())));
+                          .arg(shownPath(path), writeFailure(path, file.error())));
 
     const char sep = numtext::decimalSeparator();
     const int count = table.recordCount();
@@ -372,7 +347,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
             throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
-                              .arg(shown(path), writeFailure(path, file.error())));
+                              .arg(shownPath(path), writeFailure(path, file.error())));
         out.clear();
     };
     for (int row = 0; row < count; ++row) {
@@ -405,7 +380,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     // disk, so the buffer is flushed and checked first.
     if (!file.flush() || !file.commit())
         throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
-                          .arg(shown(path), writeFailure(path, file.error())));
+                          .arg(shownPath(path), writeFailure(path, file.error())));
     if (progress) progress->update(count, count);
     table.last();
 }

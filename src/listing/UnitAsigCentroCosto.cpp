@@ -12,10 +12,7 @@
 
 TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* parent)
     : QDialog(parent), lines_(lines) {
-    setObjectName(QStringLiteral("FrmAsigCentroCosto"));
-    setWindowTitle(QStringLiteral("Asignar Centro de Costo"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint);
+    setUpDialog(this, "FrmAsigCentroCosto", QStringLiteral("Asignar Centro de Costo"));
 
     QFrame* top = highlightPanel(this, "Panel1");
     auto* label = new QLabel(QStringLiteral("Centro de Costo"), top);
@@ -32,12 +29,7 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
     row->addWidget(Edit1_, 1);
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(buttons.panel);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(362);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmAsigCentroCosto::BitBtn1Click);
     connect(buttons.cancel, &QPushButton::clicked, this, &TFrmAsigCentroCosto::BitBtn2Click);

@@ -13,10 +13,7 @@
 using namespace solvanta;
 
 TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(table) {
-    setObjectName(QStringLiteral("FrmBuscar"));
-    setWindowTitle(QStringLiteral("Buscar Rut"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint);
+    setUpDialog(this, "FrmBuscar", QStringLiteral("Buscar Rut"));
 
     QFrame* top = highlightPanel(this, "Panel1");
     auto* label = new QLabel(QStringLiteral("RUT"), top);
@@ -34,12 +31,7 @@ TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(
     row->addStretch();
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(buttons.panel);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    stackPanels(this, {top, buttons.panel});
     setTabOrder(OvcERut_, buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::BitBtn1Click);

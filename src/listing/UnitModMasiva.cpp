@@ -41,10 +41,7 @@ bool isWholePeriod(const QString& text) {
 
 TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile& codes)
     : QDialog(parent), table_(table), codes_(codes) {
-    setObjectName(QStringLiteral("FrmModMasiva"));
-    setWindowTitle(QStringLiteral("Modificación Masiva"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint);
+    setUpDialog(this, "FrmModMasiva", QStringLiteral("Modificación Masiva"));
 
     QStringList items;
     for (const Choice& c : kChoices)
@@ -82,13 +79,7 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     Label2_->hide();
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(middle);
-    layout->addWidget(buttons.panel);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    stackPanels(this, {top, middle, buttons.panel});
     top->setMinimumWidth(330);
     connect(RadioGroup1_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::RadioGroup1Click);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::BitBtn1Click);

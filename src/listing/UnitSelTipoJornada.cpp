@@ -10,10 +10,7 @@
 
 TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
     : QDialog(parent), lines_(lines) {
-    setObjectName(QStringLiteral("FrmSelTipoJornada"));
-    setWindowTitle(QStringLiteral("Seleccionar Tipo de Jornada"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint);
+    setUpDialog(this, "FrmSelTipoJornada", QStringLiteral("Seleccionar Tipo de Jornada"));
 
     QFrame* top = highlightPanel(this, "Panel1");
     RadioGroup1_ = new RadioGroup(QStringLiteral("Tipo de Jornada"),
@@ -25,12 +22,7 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
     topLayout->addWidget(RadioGroup1_);
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(buttons.panel);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(409);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn1Click);
     connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn2Click);

@@ -1,9 +1,11 @@
 #include "Controls.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 WaitCursor::WaitCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -46,4 +48,20 @@ OkCancel okCancelPanel(QWidget* parent, const char* panelName) {
     row->addWidget(cancel);
     row->addStretch();
     return {panel, ok, cancel};
+}
+
+void setUpDialog(QDialog* dialog, const char* objectName, const QString& title) {
+    dialog->setObjectName(QLatin1String(objectName));
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint);
+}
+
+void stackPanels(QDialog* dialog, std::initializer_list<QWidget*> panels) {
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QWidget* panel : panels)
+        layout->addWidget(panel);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -2,6 +2,9 @@
 
 #include "Images.h"
 
+#include <initializer_list>
+
+class QDialog;
 class QFrame;
 class QPushButton;
 class QString;
@@ -22,6 +25,11 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// A small dialog with only the system menu in its title bar.
+void setUpDialog(QDialog* dialog, const char* objectName, const QString& title);
+// Its panels stacked from top to bottom, the dialog as large as they need.
+void stackPanels(QDialog* dialog, std::initializer_list<QWidget*> panels);
 
 // The strip at the foot of a dialog with "&Aceptar" (BitBtn1) and
 // "&Cancelar" (BitBtn2) side by side in the middle.
