@@ -1,12 +1,15 @@
 // Reading, writing and converting generated declaration files.
 //
-//   solvanta-bench [--lines N] [--dir FOLDER] [--runs R]
+//   solvanta-bench [--lines N] [--dir FOLDER] [--runs R] [--reference-xlsx PROGRAM]
 //
 // Generates N lines (100000 by default) in both forms, then measures, best
 // of R runs (3 by default): loading each form into the table and writing
 // each form inside one process, and the command-line conversion in both
-// directions, each run as a separate process whose peak memory (maximum
-// resident set size) the kernel reports. Figures go to standard output.
+// directions and the spreadsheet export, each run as a separate process
+// whose peak memory (maximum resident set size) the kernel reports. With
+// --reference-xlsx (a built limit_xlsx), the export and that program writing
+// the same cells from the separator form run in turn, and the ratio of their
+// best times is reported. Figures go to standard output.
 
 #include "Generator.h"
 #include "files/DeclarationFile.h"
@@ -20,8 +23,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -87,9 +90,9 @@ ChildRun bestChild(int runs, const std::vector<std::string>& args) {
     return best;
 }
 
-double mib(qint64 bytes) { return bytes / (1024.0 * 1024.0); }
-
-
+double mib(qint64 bytes) {
+    return bytes / (1024.0 * 1024.0);
+}
 
 int generate(const QString& dir, int lines) {
     RxMem table;
@@ -109,10 +112,14 @@ int engine(const QString& dir, int runs) {
     const QString out = dir + QLatin1String("/salida.tmp");
     RxMem table;
     std::printf("in one process, best of %d runs:\n", runs);
-    std::printf("  load position        %.3f s\n", best(runs, [&] { loadDeclaration(pos, FileForm::Position, table); }));
-    std::printf("  write separator      %.3f s\n", best(runs, [&] { writeDeclaration(out, FileForm::Separator, table); }));
-    std::printf("  load separator       %.3f s\n", best(runs, [&] { loadDeclaration(sep, FileForm::Separator, table); }));
-    std::printf("  write position       %.3f s\n", best(runs, [&] { writeDeclaration(out, FileForm::Position, table); }));
+    std::printf("  load position        %.3f s\n",
+                best(runs, [&] { loadDeclaration(pos, FileForm::Position, table); }));
+    std::printf("  write separator      %.3f s\n",
+                best(runs, [&] { writeDeclaration(out, FileForm::Separator, table); }));
+    std::printf("  load separator       %.3f s\n",
+                best(runs, [&] { loadDeclaration(sep, FileForm::Separator, table); }));
+    std::printf("  write position       %.3f s\n",
+                best(runs, [&] { writeDeclaration(out, FileForm::Position, table); }));
     QFile::remove(out);
     return 0;
 }
@@ -126,13 +133,19 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     int lines = 100000;
     int runs = 3;
-    QString dirArg, phase;
+    QString dirArg, phase, referenceXlsx;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--lines")) lines = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--runs")) runs = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--dir")) dirArg = args[i + 1];
-        else if (args[i] == QLatin1String("--phase")) phase = args[i + 1];
+        if (args[i] == QLatin1String("--lines"))
+            lines = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--dir"))
+            dirArg = args[i + 1];
+        else if (args[i] == QLatin1String("--phase"))
+            phase = args[i + 1];
+        else if (args[i] == QLatin1String("--reference-xlsx"))
+            referenceXlsx = args[i + 1];
     }
     QTemporaryDir temp;
     const QString dir = dirArg.isEmpty() ? temp.path() : dirArg;
@@ -149,27 +162,61 @@ int main(int argc, char* argv[]) {
 
     std::printf("decimal separator: '%c'\n", numtext::decimalSeparator());
     std::fflush(stdout);
-    if (runChild({self, "--phase", "generate", "--lines", std::to_string(lines), "--dir", d}).status != 0) return 1;
+    if (runChild({self, "--phase", "generate", "--lines", std::to_string(lines), "--dir", d})
+            .status != 0)
+        return 1;
     const qint64 posSize = QFileInfo(pos).size();
-    std::printf("position file:  %.1f MiB (%lld bytes)\n", mib(posSize), static_cast<long long>(posSize));
+    std::printf("position file:  %.1f MiB (%lld bytes)\n", mib(posSize),
+                static_cast<long long>(posSize));
     std::printf("separator file: %.1f MiB (%lld bytes)\n", mib(QFileInfo(sep).size()),
                 static_cast<long long>(QFileInfo(sep).size()));
     std::fflush(stdout);
-    const ChildRun inProcess = runChild({self, "--phase", "engine", "--runs", std::to_string(runs), "--dir", d});
+    const ChildRun inProcess =
+        runChild({self, "--phase", "engine", "--runs", std::to_string(runs), "--dir", d});
 
     const ChildRun idle = runChild({editor, "--version"}, true);
-    const ChildRun toSep = bestChild(runs, {editor, "convert", "--from", "position", "--to", "separator", pos.toStdString(), back.toStdString()});
-    const ChildRun toPos = bestChild(runs, {editor, "convert", "--from", "separator", "--to", "position", back.toStdString(), backPos.toStdString()});
+    const ChildRun toSep = bestChild(runs, {editor, "convert", "--from", "position", "--to",
+                                            "separator", pos.toStdString(), back.toStdString()});
+    const ChildRun toPos = bestChild(runs, {editor, "convert", "--from", "separator", "--to",
+                                            "position", back.toStdString(), backPos.toStdString()});
     std::printf("  peak memory of that process: %.1f MiB\n", inProcess.peakMiB);
-    std::printf("command line, each a separate process (wall time, best of %d; peak memory):\n", runs);
-    std::printf("  --version                     %.3f s, peak %.1f MiB\n", idle.seconds, idle.peakMiB);
+    std::printf("command line, each a separate process (wall time, best of %d; peak memory):\n",
+                runs);
+    std::printf("  --version                     %.3f s, peak %.1f MiB\n", idle.seconds,
+                idle.peakMiB);
     std::printf("  convert position->separator   %.3f s, peak %.1f MiB = %.2f x input (exit %d)\n",
                 toSep.seconds, toSep.peakMiB, toSep.peakMiB / mib(posSize), toSep.status);
-    std::printf("  convert separator->position   %.3f s, peak %.1f MiB = %.2f x position file (exit %d)\n",
-                toPos.seconds, toPos.peakMiB, toPos.peakMiB / mib(posSize), toPos.status);
+    std::printf(
+        "  convert separator->position   %.3f s, peak %.1f MiB = %.2f x position file (exit %d)\n",
+        toPos.seconds, toPos.peakMiB, toPos.peakMiB / mib(posSize), toPos.status);
+
+    // The export and, when given, the reference writing the same cells, in
+    // turn, so that both meet the same load of the machine.
+    const std::string book = (dir + QLatin1String("/libro.xlsx")).toStdString();
+    const std::string refBook = (dir + QLatin1String("/referencia.xlsx")).toStdString();
+    ChildRun ours, ref;
+    ours.seconds = ref.seconds = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        const ChildRun o =
+            runChild({editor, "export", "--from", "position", pos.toStdString(), book});
+        if (o.seconds < ours.seconds) ours = o;
+        if (referenceXlsx.isEmpty()) continue;
+        const ChildRun r =
+            runChild({referenceXlsx.toStdString(), sep.toStdString(), refBook}, true);
+        if (r.seconds < ref.seconds) ref = r;
+    }
+    std::printf("  export position->xlsx         %.3f s, peak %.1f MiB = %.2f x the conversion's "
+                "peak (exit %d)\n",
+                ours.seconds, ours.peakMiB, ours.peakMiB / toSep.peakMiB, ours.status);
+    if (!referenceXlsx.isEmpty())
+        std::printf(
+            "  reference separator->xlsx     %.3f s, peak %.1f MiB; export / reference = %.2f\n",
+            ref.seconds, ref.peakMiB, ours.seconds / ref.seconds);
 
     QFile a(pos), b(backPos);
-    const bool same = a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
-    std::printf("position -> separator -> position gives the same bytes: %s\n", same ? "yes" : "NO");
+    const bool same =
+        a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
+    std::printf("position -> separator -> position gives the same bytes: %s\n",
+                same ? "yes" : "NO");
     return same && toSep.status == 0 && toPos.status == 0 ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "TestUtil.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,7 +27,8 @@ Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8
     p.start(QStringLiteral(SOLVANTA_EDITOR_EXE), args);
     if (!p.waitForFinished(60000)) return {-1, {}, {}};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace
@@ -36,13 +38,36 @@ class TestCommandLine : public QObject {
     QTemporaryDir tmp_;
 
 private slots:
+    // The workbook itself is checked in the export's tests; here, the
+    // command's outcome as a batch job sees it.
+    void exportWorkbook() {
+        const QString out = tmp_.filePath(QStringLiteral("planilla.xlsx"));
+        const Run ok = run({QStringLiteral("export"), QStringLiteral("--from"),
+                            QStringLiteral("position"), dataFile("dos-lineas-coma.txt"), out});
+        QCOMPARE(ok.status, 0);
+        QVERIFY(ok.err.isEmpty());
+        QVERIFY(readAll(out).startsWith("PK"));
+        const QString missing = tmp_.filePath(QStringLiteral("nada.xlsx"));
+        const Run failed =
+            run({QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("position"),
+                 tmp_.filePath(QStringLiteral("no-existe.txt")), missing});
+        QCOMPARE(failed.status, 1);
+        QVERIFY(failed.err.contains(QLatin1String("no existe")));
+        QVERIFY(!QFile::exists(missing));
+        QCOMPARE(QDir(tmp_.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("planilla.xlsx")});
+    }
+
     void helpAndVersion() {
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);
         QVERIFY(version.out.contains(QLatin1String("3.0")));
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.status, 0);
-        QVERIFY(help.out.contains(QLatin1String("convert --from position|separator --to position|separator")));
+        QVERIFY(help.out.contains(
+            QLatin1String("convert --from position|separator --to position|separator")));
+        QVERIFY(help.out.contains(
+            QLatin1String("export --from position|separator ENTRADA SALIDA.xlsx")));
         QVERIFY(help.err.isEmpty());
     }
 
@@ -50,11 +75,28 @@ private slots:
         QTest::addColumn<QStringList>("args");
         const QString in = dataFile("dos-lineas-coma.txt");
         QTest::newRow("unknown command") << QStringList{QStringLiteral("convertir")};
-        QTest::newRow("unknown form") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("csv"), QStringLiteral("--to"), QStringLiteral("position"), in, QStringLiteral("x")};
-        QTest::newRow("missing --to") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), in, QStringLiteral("x")};
-        QTest::newRow("one file") << QStringList{QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), in};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("convert"), QStringLiteral("--rapido")};
-        QTest::newRow("form missing at the end") << QStringList{QStringLiteral("convert"), QStringLiteral("--from")};
+        QTest::newRow("unknown form") << QStringList{
+            QStringLiteral("convert"), QStringLiteral("--from"),   QStringLiteral("csv"),
+            QStringLiteral("--to"),    QStringLiteral("position"), in,
+            QStringLiteral("x")};
+        QTest::newRow("missing --to")
+            << QStringList{QStringLiteral("convert"), QStringLiteral("--from"),
+                           QStringLiteral("position"), in, QStringLiteral("x")};
+        QTest::newRow("one file") << QStringList{
+            QStringLiteral("convert"), QStringLiteral("--from"),    QStringLiteral("position"),
+            QStringLiteral("--to"),    QStringLiteral("separator"), in};
+        QTest::newRow("unknown option")
+            << QStringList{QStringLiteral("convert"), QStringLiteral("--rapido")};
+        QTest::newRow("form missing at the end")
+            << QStringList{QStringLiteral("convert"), QStringLiteral("--from")};
+        QTest::newRow("export without --from")
+            << QStringList{QStringLiteral("export"), in, QStringLiteral("x.xlsx")};
+        QTest::newRow("export with --to") << QStringList{
+            QStringLiteral("export"), QStringLiteral("--from"),   QStringLiteral("position"),
+            QStringLiteral("--to"),   QStringLiteral("position"), in,
+            QStringLiteral("x.xlsx")};
+        QTest::newRow("export one file") << QStringList{
+            QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("position"), in};
     }
 
     void wrongUsage() {
@@ -70,10 +112,22 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("es_CL position to separator") << QStringLiteral("es_CL.UTF-8") << QStringLiteral("position") << QStringLiteral("separator") << dataFile("dos-lineas-coma.txt") << dataFile("dos-lineas-coma.csv");
-        QTest::newRow("es_CL separator to position") << QStringLiteral("es_CL.UTF-8") << QStringLiteral("separator") << QStringLiteral("position") << dataFile("dos-lineas-coma.csv") << dataFile("dos-lineas-coma.txt");
-        QTest::newRow("C position to separator") << QStringLiteral("C.UTF-8") << QStringLiteral("position") << QStringLiteral("separator") << dataFile("dos-lineas-punto.txt") << dataFile("dos-lineas-punto.csv");
-        QTest::newRow("en_US separator to position") << QStringLiteral("en_US.UTF-8") << QStringLiteral("separator") << QStringLiteral("position") << dataFile("dos-lineas-punto.csv") << dataFile("dos-lineas-punto.txt");
+        QTest::newRow("es_CL position to separator")
+            << QStringLiteral("es_CL.UTF-8") << QStringLiteral("position")
+            << QStringLiteral("separator") << dataFile("dos-lineas-coma.txt")
+            << dataFile("dos-lineas-coma.csv");
+        QTest::newRow("es_CL separator to position")
+            << QStringLiteral("es_CL.UTF-8") << QStringLiteral("separator")
+            << QStringLiteral("position") << dataFile("dos-lineas-coma.csv")
+            << dataFile("dos-lineas-coma.txt");
+        QTest::newRow("C position to separator")
+            << QStringLiteral("C.UTF-8") << QStringLiteral("position")
+            << QStringLiteral("separator") << dataFile("dos-lineas-punto.txt")
+            << dataFile("dos-lineas-punto.csv");
+        QTest::newRow("en_US separator to position")
+            << QStringLiteral("en_US.UTF-8") << QStringLiteral("separator")
+            << QStringLiteral("position") << dataFile("dos-lineas-punto.csv")
+            << dataFile("dos-lineas-punto.txt");
     }
 
     // The decimal separator comes from the user's locale.
@@ -84,7 +138,9 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, expected);
         const QString out = tmp_.filePath(QStringLiteral("salida.txt"));
-        const Run r = run({QStringLiteral("convert"), QStringLiteral("--from"), from, QStringLiteral("--to"), to, input, out}, locale);
+        const Run r = run({QStringLiteral("convert"), QStringLiteral("--from"), from,
+                           QStringLiteral("--to"), to, input, out},
+                          locale);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
         QCOMPARE(readAll(out), readAll(expected));
@@ -93,7 +149,9 @@ private slots:
     void failuresExitWithOne() {
         const QString missing = tmp_.filePath(QStringLiteral("no-hay.txt"));
         const QString out = tmp_.filePath(QStringLiteral("no-creado.txt"));
-        Run r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), missing, out});
+        Run r =
+            run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"),
+                 QStringLiteral("--to"), QStringLiteral("separator"), missing, out});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.contains(missing));
         QVERIFY(r.err.contains(QStringLiteral("no existe")));
@@ -101,7 +159,8 @@ private slots:
 
         const QString bad = tmp_.filePath(QStringLiteral("mala.txt"));
         QVERIFY(writeAll(bad, readAll(dataFile("dos-lineas-coma.txt")) + "\r\n"));
-        r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"), QStringLiteral("--to"), QStringLiteral("separator"), bad, out});
+        r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"),
+                 QStringLiteral("--to"), QStringLiteral("separator"), bad, out});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.contains(QStringLiteral("Línea 3")));
         QVERIFY(!QFile::exists(out));

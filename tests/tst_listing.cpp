@@ -380,10 +380,9 @@ private slots:
             left = b->x();
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
         }
-        // Buttons of windows still to come stay disabled.
-        const QStringList later{QStringLiteral("SpeedButton5")};
+        // Every button works.
         for (const QString& name : names)
-            QCOMPARE(l->findChild<QToolButton*>(name)->isEnabled(), !later.contains(name));
+            QVERIFY2(l->findChild<QToolButton*>(name)->isEnabled(), qPrintable(name));
 
         auto* menu = l->findChild<QMenu*>(QStringLiteral("PopupMenu1"));
         d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?"), ui::Button::Cancel);

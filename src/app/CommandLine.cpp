@@ -1,8 +1,11 @@
 #include "CommandLine.h"
 
 #include "files/DeclarationFile.h"
+#include "files/SpreadsheetExport.h"
 #include "model/RxMem.h"
 #include "util/Errors.h"
+
+#include <optional>
 
 using namespace solvanta;
 
@@ -16,6 +19,10 @@ const char* const kUsage =
     "      Carga ENTRADA en el formato indicado por --from y escribe SALIDA en el\n"
     "      formato indicado por --to, igual que el editor. position = 105 campos por\n"
     "      posición; separator = 105 campos por separador (;).\n"
+    "  solvanta-editor export --from position|separator ENTRADA SALIDA.xlsx\n"
+    "      Carga ENTRADA y escribe todas sus líneas en la planilla SALIDA.xlsx, igual\n"
+    "      que el botón «Excel» del editor: la fila 1 con los títulos de los 105\n"
+    "      campos y una fila por línea (más de 1.048.575 líneas siguen en otra hoja).\n"
     "  solvanta-editor --help\n"
     "      Muestra esta ayuda.\n"
     "  solvanta-editor --version\n"
@@ -43,37 +50,77 @@ bool parseForm(const QString& text, FileForm& form) {
     return false;
 }
 
-ExitCode convert(const QStringList& args, QTextStream& err) {
+// The options and files of convert and export: --from always, --to when
+// `withTo`, and two files.
+struct Request {
     FileForm from{}, to{};
-    bool haveFrom = false, haveTo = false;
     QStringList files;
+};
+
+std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Request& r,
+                                     QTextStream& err) {
+    bool haveFrom = false, haveTo = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
-            if (i + 1 >= args.size()) return usageError(err, QStringLiteral("falta el formato después de %1.").arg(a));
-            FileForm& target = a == QLatin1String("--from") ? from : to;
+        if (a == QLatin1String("--from") || (withTo && a == QLatin1String("--to"))) {
+            if (i + 1 >= args.size())
+                return usageError(err, QStringLiteral("falta el formato después de %1.").arg(a));
+            FileForm& target = a == QLatin1String("--from") ? r.from : r.to;
             if (!parseForm(args[++i], target))
-                return usageError(err, QStringLiteral("formato desconocido «%1»: use position o separator.").arg(args[i]));
+                return usageError(
+                    err, QStringLiteral("formato desconocido «%1»: use position o separator.")
+                             .arg(args[i]));
             (a == QLatin1String("--from") ? haveFrom : haveTo) = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return usageError(err, QStringLiteral("opción desconocida «%1».").arg(a));
         } else {
-            files << a;
+            r.files << a;
         }
     }
-    if (!haveFrom || !haveTo) return usageError(err, QStringLiteral("indique --from y --to."));
-    if (files.size() != 2) return usageError(err, QStringLiteral("indique un archivo de entrada y uno de salida."));
+    if (!haveFrom || (withTo && !haveTo))
+        return usageError(err, withTo ? QStringLiteral("indique --from y --to.")
+                                      : QStringLiteral("indique --from."));
+    if (r.files.size() != 2)
+        return usageError(err, QStringLiteral("indique un archivo de entrada y uno de salida."));
+    return std::nullopt;
+}
 
+// Runs the work; an engine error goes to standard error as a failure.
+template <typename F> ExitCode run(QTextStream& err, F&& work) {
     try {
-        RxMem table;
-        loadDeclaration(files[0], from, table);
-        writeDeclaration(files[1], to, table);
+        std::forward<F>(work)();
     } catch (const Error& e) {
         err << e.message() << '\n';
         err.flush();
         return ExitCode::Failed;
+    } catch (const std::bad_alloc&) {
+        err << "No hay memoria suficiente para completar la operación.\n";
+        err.flush();
+        return ExitCode::Failed;
     }
     return ExitCode::Ok;
+}
+
+ExitCode convert(const QStringList& args, QTextStream& err) {
+    Request r;
+    if (const auto bad = parseRequest(args, true, r, err)) return *bad;
+    return run(err, [&] {
+        RxMem table;
+        loadDeclaration(r.files[0], r.from, table);
+        writeDeclaration(r.files[1], r.to, table);
+    });
+}
+
+ExitCode exportSheet(const QStringList& args, QTextStream& err) {
+    Request r;
+    if (const auto bad = parseRequest(args, false, r, err)) return *bad;
+    return run(err, [&] {
+        RxMem table;
+        loadDeclaration(r.files[0], r.from, table);
+        const WorkbookSummary s = exportWorkbook(r.files[1], table);
+        if (s.sheets > 1)
+            err << QStringLiteral("%1 líneas repartidas en %2 hojas.\n").arg(s.lines).arg(s.sheets);
+    });
 }
 
 } // namespace
@@ -88,11 +135,13 @@ ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& 
         return ExitCode::Ok;
     }
     if (cmd == QLatin1String("--version")) {
-        if (args.size() != 1) return usageError(err, QStringLiteral("--version no lleva argumentos."));
+        if (args.size() != 1)
+            return usageError(err, QStringLiteral("--version no lleva argumentos."));
         out << "solvanta-editor " << SOLVANTA_VERSION << '\n';
         out.flush();
         return ExitCode::Ok;
     }
     if (cmd == QLatin1String("convert")) return convert(args.mid(1), err);
+    if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
     return usageError(err, QStringLiteral("orden desconocida «%1».").arg(cmd));
 }

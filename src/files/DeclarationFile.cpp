@@ -361,7 +361,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
                 appendPositioned(out, def, t);
                 continue;
             }
-            if (!def.sepUntrimmed) t = trimmed(t);
+            t = separatorFormText(f, t);
             if (t.find(';') != std::string_view::npos)
                 refuse(path, row + 1, f,
                        QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
@@ -383,6 +383,10 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
                           .arg(shownPath(path), writeFailure(path, file.error())));
     if (progress) progress->update(count, count);
     table.last();
+}
+
+std::string_view separatorFormText(int field, std::string_view text) {
+    return kFields[std::size_t(field)].sepUntrimmed ? text : trimmed(text);
 }
 
 } // namespace solvanta

@@ -3,6 +3,7 @@
 #include "util/Progress.h"
 
 #include <QString>
+#include <string_view>
 
 namespace solvanta {
 
@@ -25,5 +26,9 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table,
 // the last line current. Progress counts lines.
 void writeDeclaration(const QString& path, FileForm form, RxMem& table,
                       Progress* progress = nullptr);
+
+// A field's text as the separator form writes it: fields written trimmed
+// lose the blanks and control characters around them.
+std::string_view separatorFormText(int field, std::string_view text);
 
 } // namespace solvanta

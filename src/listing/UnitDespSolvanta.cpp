@@ -2,23 +2,27 @@
 
 #include "DeclarationGrid.h"
 #include "DeclarationModel.h"
-#include "app/UnitAcercade.h"
-#include "app/UnitAyuda.h"
 #include "UnitAsigCentroCosto.h"
 #include "UnitBuscar.h"
 #include "UnitModMasiva.h"
 #include "UnitSelTipoJornada.h"
+#include "app/UnitAcercade.h"
+#include "app/UnitAyuda.h"
 #include "codes/UnitModCodSolvanta.h"
 #include "editor/UnitDatosSolvanta.h"
+#include "files/SpreadsheetExport.h"
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
+#include "util/Errors.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Pregunta.h"
 #include "widgets/ProgressBox.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -114,7 +118,8 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
          Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
         {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
          &TFrmSolvanta::SpeedButton3Click},
-        {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet, nullptr},
+        {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet,
+         &TFrmSolvanta::SpeedButton5Click},
         {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add,
          &TFrmSolvanta::Agregar1Click},
         {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify,
@@ -318,6 +323,50 @@ void TFrmSolvanta::SpeedButton3Click() {
     ui::dialogs().openUrl(QUrl(webAddress()));
 }
 
+QString TFrmSolvanta::workbookFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/planillas");
+}
+
+// Every line into a new workbook, which the desktop then opens in the user's
+// spreadsheet program. Each press makes a new file; none is ever replaced.
+void TFrmSolvanta::SpeedButton5Click() {
+    ui::guarded(this, [this] {
+        int droppedNewRow = -1;
+        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        const QDir folder(workbookFolder());
+        if (!folder.mkpath(QStringLiteral(".")))
+            throw IoError(QStringLiteral("No se pudo crear la carpeta de planillas «%1».")
+                              .arg(QDir::toNativeSeparators(folder.path())));
+        const QString stamp = QStringLiteral("Solvanta-") + QDateTime::currentDateTime().toString(
+                                                                QStringLiteral("yyyyMMdd-HHmmss"));
+        QString path = folder.filePath(stamp + QStringLiteral(".xlsx"));
+        for (int n = 2; QFileInfo::exists(path); ++n)
+            path = folder.filePath(QStringLiteral("%1-%2.xlsx").arg(stamp).arg(n));
+
+        WorkbookSummary summary;
+        {
+            ProgressBox progress(this, QStringLiteral("Creando la planilla..."));
+            const WaitCursor wait;
+            summary = exportWorkbook(path, RxMem_, &progress);
+        }
+        DBGrid1_->showTableCursor();
+        const QString shown = QDir::toNativeSeparators(path);
+        if (summary.sheets > 1)
+            ui::dialogs().inform(
+                this, QStringLiteral("Las %1 líneas no caben en una sola hoja: quedaron repartidas "
+                                     "en %2 hojas de la planilla.")
+                          .arg(summary.lines)
+                          .arg(summary.sheets));
+        if (!ui::dialogs().openUrl(QUrl::fromLocalFile(path)))
+            ui::dialogs().inform(this,
+                                 QStringLiteral("La planilla quedó guardada en «%1», pero no se "
+                                                "encontró un programa que la abra. Ábrala "
+                                                "desde su programa de planillas.")
+                                     .arg(shown));
+    });
+}
+
 void TFrmSolvanta::SpeedButton4Click() {
     close();
 }
@@ -368,13 +417,21 @@ template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&
     });
 }
 
-void TFrmSolvanta::Buscar1Click() { runOnTable<TFrmBuscar>(RxMem_); }
+void TFrmSolvanta::Buscar1Click() {
+    runOnTable<TFrmBuscar>(RxMem_);
+}
 
-void TFrmSolvanta::SpeedButton9Click() { runOnTable<TFrmModMasiva>(RxMem_); }
+void TFrmSolvanta::SpeedButton9Click() {
+    runOnTable<TFrmModMasiva>(RxMem_);
+}
 
-void TFrmSolvanta::Uno1Click() { runOnTable<TFrmSelTipoJornada>(*model_); }
+void TFrmSolvanta::Uno1Click() {
+    runOnTable<TFrmSelTipoJornada>(*model_);
+}
 
-void TFrmSolvanta::Dos1Click() { runOnTable<TFrmAsigCentroCosto>(*model_); }
+void TFrmSolvanta::Dos1Click() {
+    runOnTable<TFrmAsigCentroCosto>(*model_);
+}
 
 void TFrmSolvanta::DBGrid1DblClick() {
     openEditor(false);

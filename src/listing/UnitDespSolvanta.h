@@ -24,6 +24,8 @@ public:
 
     static TFrmSolvanta* instance();
     static QString webAddress();
+    // The folder where "Excel" leaves its workbooks.
+    static QString workbookFolder();
 
     solvanta::RxMem& table() { return RxMem_; }
     DeclarationGrid* grid() const { return DBGrid1_; }
@@ -39,6 +41,7 @@ public:
 public slots:
     void SpeedButton1Click();  // Crear Archivo
     void SpeedButton3Click();  // Solvanta web page
+    void SpeedButton5Click();  // Excel: every line into a new workbook
     void SpeedButton4Click();  // Salir
     void SpeedButton8Click();  // Ayuda
     void SpeedButton10Click(); // Acerca de

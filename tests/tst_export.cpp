@@ -1,0 +1,213 @@
+// The spreadsheet export: what the workbook holds, its worksheets, a cancel
+// or a failure leaving no file, and the listing's "Excel" button.
+
+#include "ListingFixture.h"
+#include "ScriptedDialogs.h"
+#include "XlsxReader.h"
+#include "files/SpreadsheetExport.h"
+#include "listing/UnitDespSolvanta.h"
+#include "model/FieldTable.h"
+#include "util/Errors.h"
+#include "util/NumberText.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+
+namespace {
+
+// n lines whose rut is the line's number (1..n), with a few other fields.
+void fill(RxMem& t, int n) {
+    for (int i = 1; i <= n; ++i) {
+        t.append();
+        t.setNumber(field("rut"), i);
+        t.setText(field("dv"), u"K");
+        t.setText(field("ape_pat"), u"MUÑOZ                    ");
+        t.setText(field("tipo_pago"), u"01");
+        t.setNumber(field("impo_afp"), 1234.5);
+        t.setText(field("nacion"), u"1");
+        t.post();
+    }
+}
+
+// Says stop after a number of reports.
+class StopAfter : public Progress {
+public:
+    explicit StopAfter(int reports) : left_(reports) {}
+    bool update(qint64, qint64) override { return left_-- > 0; }
+
+private:
+    int left_;
+};
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+
+    QString out(const char* name) { return tmp_.filePath(QLatin1String(name)); }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        numtext::setDecimalSeparator(',');
+    }
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
+
+    void rowsAndTitles_data() {
+        QTest::addColumn<int>("lines");
+        QTest::newRow("empty table: the titles only") << 0;
+        QTest::newRow("45 lines") << 45;
+        QTest::newRow("3000 lines") << 3000;
+    }
+
+    void rowsAndTitles() {
+        QFETCH(int, lines);
+        RxMem t;
+        t.open();
+        fill(t, lines);
+        if (lines > 0) t.moveTo(lines / 2);
+        const QString path = out("filas.xlsx");
+        const WorkbookSummary s = exportWorkbook(path, t);
+        QCOMPARE(s.lines, qint64(lines));
+        QCOMPARE(s.sheets, 1);
+        QCOMPARE(t.row(), lines > 0 ? lines / 2 : -1); // the current line stays
+        const XlsxBook book = readXlsx(path);
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        QCOMPARE(book.sheets.size(), 1);
+        const XlsxSheet& sheet = book.sheets[0];
+        QCOMPARE(sheet.rowCount(), lines + 1);
+        QCOMPARE(sheet.columnCount(), kFieldCount);
+        for (int f = 0; f < kFieldCount; ++f) {
+            const XlsxCell& title = sheet.cell(0, f);
+            QCOMPARE(title.text, kFields[std::size_t(f)].labelText().toString());
+            QCOMPARE(title.fontName, QStringLiteral("Segoe UI"));
+            QVERIFY(title.vCenter);
+        }
+        for (int r = 1; r <= lines; r += std::max(1, lines / 7))
+            QCOMPARE(sheet.cell(r, field("rut")).number, double(r)); // table order
+    }
+
+    // Text as text formatted "@", numbers as numbers, empty as empty.
+    void cellKinds() {
+        RxMem t;
+        t.open();
+        fill(t, 1);
+        t.edit();
+        t.clear(field("cot_obli_afp"));
+        t.setText(field("centro_costo"), u"");
+        t.setText(field("ape_mat"), u"  ");
+        t.post();
+        const QString path = out("celdas.xlsx");
+        exportWorkbook(path, t);
+        const XlsxBook book = readXlsx(path);
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        const auto cell = [&](const char* name) { return book.sheets[0].cell(1, field(name)); };
+        QCOMPARE(cell("tipo_pago").type, XlsxCell::String);
+        QCOMPARE(cell("tipo_pago").text, QStringLiteral("01"));
+        QCOMPARE(cell("tipo_pago").numFmt, QStringLiteral("@"));
+        QCOMPARE(cell("ape_pat").text, QStringLiteral("MUÑOZ")); // as the separator form has it
+        QCOMPARE(cell("dv").text, QStringLiteral("K"));
+        QCOMPARE(cell("rut").type, XlsxCell::Number);
+        QCOMPARE(cell("rut").number, 1.0);
+        QCOMPARE(cell("impo_afp").number, 1234.5);
+        QVERIFY(cell("impo_afp").numFmt.isEmpty() || cell("impo_afp").numFmt == u"General");
+        QCOMPARE(cell("nacion").type, XlsxCell::Number);
+        QCOMPARE(cell("cot_obli_afp").type, XlsxCell::Empty);
+        QCOMPARE(cell("centro_costo").type, XlsxCell::Empty);
+        QCOMPARE(cell("ape_mat").type, XlsxCell::Empty);
+    }
+
+    // More lines than a worksheet holds go on in further worksheets, each
+    // with its titles; nothing is dropped.
+    void furtherWorksheets() {
+        RxMem t;
+        t.open();
+        fill(t, 25);
+        const QString path = out("hojas.xlsx");
+        const WorkbookSummary s = exportWorkbook(path, t, nullptr, 10);
+        QCOMPARE(s.sheets, 3);
+        const XlsxBook book = readXlsx(path);
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        QCOMPARE(book.sheets.size(), 3);
+        QList<int> ruts;
+        for (const XlsxSheet& sheet : book.sheets) {
+            QCOMPARE(sheet.cell(0, 0).text, QStringLiteral("[1]Rut"));
+            for (int r = 1; r < sheet.rowCount(); ++r)
+                ruts << int(sheet.cell(r, 0).number);
+        }
+        QCOMPARE(book.sheets[2].rowCount(), 6);
+        QList<int> expected;
+        for (int i = 1; i <= 25; ++i)
+            expected << i;
+        QCOMPARE(ruts, expected);
+    }
+
+    void cancelOrFailureLeavesNoFile() {
+        RxMem t;
+        t.open();
+        fill(t, 5000);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("cancelada.xlsx"));
+        StopAfter stop(2);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, exportWorkbook(path, t, &stop));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        const QString nowhere = folder.filePath(QStringLiteral("no/existe/planilla.xlsx"));
+        try {
+            exportWorkbook(nowhere, t);
+            QFAIL("exported into a missing folder");
+        } catch (const IoError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("planilla.xlsx")),
+                     qPrintable(e.message()));
+        }
+    }
+
+    // ---- the listing's button -----------------------------------------------------
+
+    void excelButtonMakesANewWorkbookEachTime() {
+        auto l = listingOf(tmp_, 30);
+        showGrid(*l);
+        clickCell(*l, 7, 2);
+        QDir(TFrmSolvanta::workbookFolder()).removeRecursively();
+        d().expectUrl(true);
+        d().expectUrl(true);
+        auto* excel = l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"));
+        QVERIFY(excel->isEnabled());
+        excel->click();
+        excel->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        const QStringList files =
+            QDir(TFrmSolvanta::workbookFolder()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files.size(), 2);
+        const QRegularExpression name(QStringLiteral("^Solvanta-\\d{8}-\\d{6}(-\\d+)?\\.xlsx$"));
+        for (const QString& f : files)
+            QVERIFY2(name.match(f).hasMatch(), qPrintable(f));
+        const QUrl opened(d().shown().last().text);
+        QVERIFY(opened.isLocalFile());
+        QVERIFY(files.contains(QFileInfo(opened.toLocalFile()).fileName()));
+        const XlsxBook book = readXlsx(opened.toLocalFile());
+        QCOMPARE(book.sheets.value(0).rowCount(), 31);
+        QCOMPARE(l->table().row(), 7);
+        QCOMPARE(l->grid()->currentIndex().row(), 7);
+    }
+
+    void withoutASpreadsheetProgramTheFileIsNamed() {
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        d().expectUrl(false);
+        d().expectInform(QDir::toNativeSeparators(TFrmSolvanta::workbookFolder()));
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"))->click();
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
