@@ -57,6 +57,10 @@ public:
             .arg(uniform(1, 12), 2, 10, QLatin1Char('0'))
             .arg(year);
     }
+    // One of the codes of a list of the shipped code tables.
+    int pickOf(std::initializer_list<int> codes) {
+        return *(codes.begin() + uniform(0, int(codes.size()) - 1));
+    }
     template <typename A> QString pick(const A& list) {
         return QString::fromUtf16(list[std::size_t(uniform(0, int(list.size()) - 1))]);
     }
@@ -84,8 +88,11 @@ public:
         text("dias_trab", QString::number(chance(85) ? 30 : uniform(1, 29)));
         text("tipo_linea", QString::fromLatin1("00"));
         text("cod_mov", QString::number(movement ? uniform(1, 7) : 0));
-        text("Fecha_Desde", movement ? date(2026) : QString());
-        text("Fecha_Hasta", movement ? date(2026) : QString());
+        // A movement's end never comes before its start.
+        QString from = movement ? date(2026) : QString(), to = movement ? date(2026) : QString();
+        if (to.mid(3, 2) + to.left(2) < from.mid(3, 2) + from.left(2)) std::swap(from, to);
+        text("Fecha_Desde", from);
+        text("Fecha_Hasta", to);
         text("Tramo_Fam", QString::fromLatin1(pay < 800'000 ? "B" : "D"));
         const int dependants = chance(40) ? uniform(1, 4) : 0;
         text("num_car_sim", QString::number(dependants));
@@ -95,7 +102,7 @@ public:
         number("asig_fam_ret", 0);
         number("reint_cargas", 0);
         text("sub_trab_jov", QString::fromLatin1("N"));
-        text("nom_AFP", QString::number(afp ? uniform(3, 34) : 0));
+        text("nom_AFP", QString::number(afp ? pickOf({3, 5, 8, 29, 33, 34, 35}) : 0));
         number("impo_afp", afp ? pay : 0);
         number("cot_obli_afp", afp ? std::round(pay * 0.1) : 0);
         number("aporte_sis", afp ? std::round(pay * 0.0149) : 0);
@@ -110,7 +117,7 @@ public:
         number("porc_trab_pesado", 0);
         number("cot_trab_pesado", 0);
         const bool apv = chance(10);
-        text("inst_apvi", QString::number(apv ? uniform(5, 99) : 0));
+        text("inst_apvi", QString::number(apv ? pickOf({3, 5, 8, 29, 33, 34, 35, 100, 200, 300}) : 0));
         text("num_contra_apvi", padded(apv ? QString::number(uniform(100000, 999999)) : QString(), 20));
         text("forma_pago_apvi", QString::fromLatin1(apv ? "1" : "0"));
         number("cotiza_apvi", apv ? uniform(10, 200) * 1000.0 : 0);
@@ -132,7 +139,7 @@ public:
         number("monto_cap_volun", 0);
         number("monto_aho_vol", 0);
         text("num_per_cotiza", QString::fromLatin1("0"));
-        text("cod_ex_caja", QString::number(afp ? 0 : uniform(1, 9999)));
+        text("cod_ex_caja", QString::number(afp ? 0 : uniform(1001, 1008)));
         number("tasa_ex_caja", afp ? 0 : uniform(100, 2000) / 100.0);
         number("renta_imp_fonasa", pay);
         number("cot_INP", afp ? 0 : std::round(pay * 0.1884));
@@ -146,7 +153,7 @@ public:
         number("boni_ley", 0);
         number("desc_cargas_fam_inp", 0);
         number("bonos_gob", 0);
-        text("cod_inst_salud", QString::number(fonasa ? 7 : uniform(1, 6)));
+        text("cod_inst_salud", QString::number(fonasa ? 7 : uniform(1, 5)));
         text("num_FUN", padded(fonasa ? QString() : QString::number(uniform(1000000, 9999999)), 16));
         number("impo_isapre", fonasa ? 0 : pay);
         text("moneda_plan", QString::fromLatin1(fonasa ? "0" : "2"));

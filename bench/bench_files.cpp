@@ -12,7 +12,9 @@
 // best times is reported. Figures go to standard output.
 
 #include "Generator.h"
+#include "codes/CodeTableFile.h"
 #include "files/DeclarationFile.h"
+#include "files/LineChecks.h"
 #include "model/RxMem.h"
 #include "util/NumberText.h"
 
@@ -121,6 +123,21 @@ int engine(const QString& dir, int runs) {
     std::printf("  write position       %.3f s\n",
                 best(runs, [&] { writeDeclaration(out, FileForm::Position, table); }));
     QFile::remove(out);
+    // The line checks, over every line and over one line, with the code
+    // lists of the shipped code-table file.
+    loadDeclaration(pos, FileForm::Position, table);
+    const LineChecker checker{CodeTableFile(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"))};
+    std::size_t found = 0;
+    const double all = best(runs, [&] { found = checker.checkAll(table).size(); });
+    std::printf("  check every line     %.3f s (%zu problems)\n", all, found);
+    std::vector<LineProblem> one;
+    const double thousand = best(runs, [&] {
+        for (int r = 0; r < 1000; ++r) {
+            one.clear();
+            checker.check(table.recordAt(r * 97 % table.recordCount()), r + 1, one);
+        }
+    });
+    std::printf("  check one line       %.4f ms\n", thousand);
     return 0;
 }
 

@@ -1,13 +1,18 @@
 // The command line of the editor, run as users run it.
 
+#include "Generator.h"
 #include "TestUtil.h"
+#include "files/DeclarationFile.h"
+#include "model/RxMem.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace testutil;
+using namespace solvanta;
 
 namespace {
 
@@ -56,6 +61,40 @@ private slots:
         QVERIFY(!QFile::exists(missing));
         QCOMPARE(QDir(tmp_.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("planilla.xlsx")});
+    }
+
+    // One line per problem and a count, exit 1; a clean file exits 0; a
+    // file that cannot be read says so instead.
+    void checkFile() {
+        const Run problems = run({QStringLiteral("check"), QStringLiteral("--from"),
+                                  QStringLiteral("position"), dataFile("dos-lineas-coma.txt")});
+        QCOMPARE(problems.status, 1);
+        const QStringList lines = problems.out.trimmed().split(u'\n');
+        QVERIFY2(lines.first().startsWith(QStringLiteral("línea 1, [")), qPrintable(problems.out));
+        QVERIFY(lines.last().contains(
+            QRegularExpression(QStringLiteral("^\\d+ problemas en 2 líneas\\.$"))));
+        QVERIFY(problems.out.contains(QStringLiteral(
+            "línea 2, [2] DV: el dígito verificador no corresponde al RUT 5000006. (valor «K»)")));
+
+        RxMem table;
+        generateDeclaration(table, 200, 3);
+        const QString clean = tmp_.filePath(QStringLiteral("limpio.txt"));
+        writeDeclaration(clean, FileForm::Position, table);
+        const Run ok = run(
+            {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"), clean});
+        QCOMPARE(ok.status, 0);
+        QCOMPARE(ok.out, QStringLiteral("Sin problemas.\n"));
+
+        const Run missing =
+            run({QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"),
+                 tmp_.filePath(QStringLiteral("no-existe.txt"))});
+        QCOMPARE(missing.status, 1);
+        QVERIFY(missing.out.isEmpty());
+        QVERIFY(missing.err.contains(QLatin1String("no existe")));
+        QCOMPARE(
+            run({QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position")})
+                .status,
+            2);
     }
 
     void helpAndVersion() {

@@ -1,11 +1,13 @@
 #include "CommandLine.h"
 
 #include "files/DeclarationFile.h"
+#include "files/LineChecks.h"
 #include "files/SpreadsheetExport.h"
 #include "model/RxMem.h"
 #include "util/Errors.h"
 
 #include <optional>
+#include <set>
 
 using namespace solvanta;
 
@@ -23,6 +25,11 @@ const char* const kUsage =
     "      Carga ENTRADA y escribe todas sus líneas en la planilla SALIDA.xlsx, igual\n"
     "      que el botón «Excel» del editor: la fila 1 con los títulos de los 105\n"
     "      campos y una fila por línea (más de 1.048.575 líneas siguen en otra hoja).\n"
+    "  solvanta-editor check --from position|separator ARCHIVO\n"
+    "      Revisa cada línea de ARCHIVO y muestra lo que Solvanta rechazaría: RUT y\n"
+    "      dígito verificador, códigos que no están en las tablas, períodos y fechas\n"
+    "      imposibles, valores que romperían el formato. Estado de salida 0 si no\n"
+    "      hay problemas, 1 si los hay o si el archivo no se pudo leer.\n"
     "  solvanta-editor --help\n"
     "      Muestra esta ayuda.\n"
     "  solvanta-editor --version\n"
@@ -58,7 +65,7 @@ struct Request {
 };
 
 std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Request& r,
-                                     QTextStream& err) {
+                                     QTextStream& err, qsizetype files = 2) {
     bool haveFrom = false, haveTo = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -80,8 +87,10 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
     if (!haveFrom || (withTo && !haveTo))
         return usageError(err, withTo ? QStringLiteral("indique --from y --to.")
                                       : QStringLiteral("indique --from."));
-    if (r.files.size() != 2)
-        return usageError(err, QStringLiteral("indique un archivo de entrada y uno de salida."));
+    if (r.files.size() != files)
+        return usageError(
+            err, files == 1 ? QStringLiteral("indique un archivo.")
+                            : QStringLiteral("indique un archivo de entrada y uno de salida."));
     return std::nullopt;
 }
 
@@ -123,6 +132,36 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     });
 }
 
+// One line per problem on standard output, then how many; 1 when there is
+// any.
+ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
+    Request r;
+    if (const auto bad = parseRequest(args, false, r, err, 1)) return *bad;
+    std::vector<LineProblem> problems;
+    const ExitCode read = run(err, [&] {
+        RxMem table;
+        loadDeclaration(r.files[0], r.from, table);
+        problems = LineChecker().checkAll(table);
+    });
+    if (read != ExitCode::Ok) return read;
+    std::set<int> lines;
+    for (const LineProblem& p : problems) {
+        out << LineChecker::describe(p) << '\n';
+        lines.insert(p.line);
+    }
+    if (problems.empty())
+        out << "Sin problemas.\n";
+    else
+        out << QStringLiteral("%1 %2 en %3 %4.\n")
+                   .arg(problems.size())
+                   .arg(problems.size() == 1 ? QStringLiteral("problema")
+                                             : QStringLiteral("problemas"))
+                   .arg(lines.size())
+                   .arg(lines.size() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
+    out.flush();
+    return problems.empty() ? ExitCode::Ok : ExitCode::Failed;
+}
+
 } // namespace
 
 ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -143,5 +182,6 @@ ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& 
     }
     if (cmd == QLatin1String("convert")) return convert(args.mid(1), err);
     if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
+    if (cmd == QLatin1String("check")) return check(args.mid(1), out, err);
     return usageError(err, QStringLiteral("orden desconocida «%1».").arg(cmd));
 }

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "codes/CodeTableFile.h"
+#include "model/FieldTable.h"
+
+#include <QString>
+#include <array>
+#include <string>
+#include <vector>
+
+namespace solvanta {
+
+class RecordView;
+class RxMem;
+
+// What the collection service would reject, found before the file is sent:
+// a wrong RUT check character, a value that would break one of the file
+// forms, a code missing from its list, an impossible period or date, and a
+// few more. Only what a correct file never shows is reported; each problem
+// once, on the field it is about. Checking never changes a line.
+struct LineProblem {
+    enum Breaks : unsigned char { None = 0, Position = 1, Separator = 2 };
+    int line = 0;  // 1-based, as the grid's "Línea"
+    int field = 0; // 0-based
+    QString problem;
+    QString value;               // what the field held, at most 80 characters
+    unsigned char breaks = None; // the file forms the value would break
+};
+
+class LineChecker {
+public:
+    // Reads the code lists once (a missing list checks nothing).
+    explicit LineChecker(const CodeTableFile& codes = {});
+
+    // The problems of one line, appended to `out`.
+    void check(const RecordView& line, int lineNumber, std::vector<LineProblem>& out) const;
+    // Every line, in table order.
+    std::vector<LineProblem> checkAll(const RxMem& table) const;
+
+    // "línea N, [n] Title: problem (valor «…»)".
+    static QString describe(const LineProblem& p);
+
+private:
+    void checkFields(const RecordView& line, int lineNumber, std::vector<LineProblem>& out) const;
+
+    struct CodeList {
+        bool checked = false; // a list with entries
+        bool letters = false; // codes compared as text (their first letter)
+        std::vector<int> numbers;
+        std::string firstLetters;
+    };
+    std::array<CodeList, kFieldCount> codes_{};
+};
+
+} // namespace solvanta
