@@ -357,6 +357,13 @@ void DeclarationGrid::showTableCursor() {
     model_->refreshIndicator();
 }
 
+void DeclarationGrid::showCell(int row, int column) {
+    if (row < 0 || row >= model_->rowCount()) return;
+    column_ = std::clamp(column, 1, model_->columnCount() - 1);
+    moveCurrentTo(row);
+    showTableCursor();
+}
+
 bool DeclarationGrid::postPending(bool quiet) {
     try {
         table().post();

@@ -39,6 +39,9 @@ public:
     // Puts the grid's current row on the table's current line and scrolls
     // so that the line is on the screen.
     void showTableCursor();
+    // Makes that line the table's current one and that column the grid's
+    // current cell, on the screen.
+    void showCell(int row, int column);
     void insertLine();
     void appendLine();
     void deleteSelected(); // Ctrl+Delete

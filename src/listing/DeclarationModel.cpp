@@ -1,5 +1,7 @@
 #include "DeclarationModel.h"
 
+#include "ProblemsModel.h"
+
 #include "util/Errors.h"
 #include "widgets/Dialogs.h"
 
@@ -52,6 +54,10 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
         if (!selected_.isEmpty() && isSelected(row))
             return QApplication::palette().color(QPalette::Highlight);
+        // An orange wash, legible on light and dark themes alike.
+        if (problems_ && column > 0 && problems_->lineCount() > 0 &&
+            problems_->hasProblem(table_.bookmarkAt(row).slot, fieldOfColumn(column)))
+            return QColor(255, 140, 0, 90);
         return {};
     case Qt::ForegroundRole:
         if (!selected_.isEmpty() && isSelected(row))
@@ -202,6 +208,7 @@ void DeclarationModel::changedRows(int first, int last) {
     last = std::min(last, rowCount() - 1);
     if (first <= last) emit dataChanged(index(first, 1), index(last, kColumns - 1));
     refreshIndicator();
+    if (first <= last) emit linesStored(first, last);
 }
 void DeclarationModel::aboutToReset() {
     beginResetModel();

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QSet>
 
+class ProblemsModel;
+
 // The listing's grid model over the declaration table. Column 0 is the line
 // number (the row's present position, never stored); columns 1 to 105 are
 // the fields. data() reads the table's compact records directly.
@@ -26,6 +28,7 @@ public:
 
     solvanta::RxMem& table() { return table_; }
     static int fieldOfColumn(int column) { return column - 1; }
+    static int columnOf(int field) { return field + 1; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -68,6 +71,13 @@ public:
     // Repaints the row indicator after the table's state changed.
     void refreshIndicator();
 
+    // Cells with a problem of the line checks are tinted.
+    void setProblems(const ProblemsModel* problems) { problems_ = problems; }
+
+signals:
+    // Lines first to last were stored (or put back) in place.
+    void linesStored(int first, int last);
+
 private:
     void aboutToInsert(int row) override;
     void inserted(int row) override;
@@ -83,4 +93,5 @@ private:
     QSet<std::uint32_t> selected_; // bookmark slots
     bool quiet_ = false;
     bool refused_ = false; // the last setData() was refused
+    const ProblemsModel* problems_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "DeclarationGrid.h"
 #include "DeclarationModel.h"
+#include "ProblemsModel.h"
 #include "UnitAsigCentroCosto.h"
 #include "UnitBuscar.h"
 #include "UnitModMasiva.h"
@@ -10,6 +11,7 @@
 #include "app/UnitAyuda.h"
 #include "codes/UnitModCodSolvanta.h"
 #include "editor/UnitDatosSolvanta.h"
+#include "files/LineChecks.h"
 #include "files/SpreadsheetExport.h"
 #include "files/UnitSelFormato.h"
 #include "model/SharedState.h"
@@ -26,10 +28,14 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QShortcutEvent>
+#include <QSplitter>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -116,6 +122,8 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     const ToolbarButton toolbar[] = {
         {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
          Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
+        {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Help,
+         &TFrmSolvanta::RevisarClick},
         {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
          &TFrmSolvanta::SpeedButton3Click},
         {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet,
@@ -156,11 +164,25 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     DBGrid1_->setAccessibleName(QStringLiteral("Líneas del archivo"));
     DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    // The problems of the line checks, under the grid.
+    checker_ = std::make_unique<LineChecker>();
+    problems_ = new ProblemsModel(RxMem_, this);
+    model_->setProblems(problems_);
+    auto* problemsPanel = new QWidget(this);
+    buildProblemsPanel(problemsPanel);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("Splitter1"));
+    split->addWidget(DBGrid1_);
+    split->addWidget(problemsPanel);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setChildrenCollapsible(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(panel);
-    layout->addWidget(DBGrid1_, 1);
+    layout->addWidget(split, 1);
 
     buildMenus();
     connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -168,6 +190,108 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     });
     connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
     DBGrid1_->setFocus();
+}
+
+void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
+    problemsLabel_ = new QLabel(problems_->summary(), panel);
+    problemsLabel_->setObjectName(QStringLiteral("LabelRevision"));
+    problemsView_ = new QTableView(panel);
+    problemsView_->setObjectName(QStringLiteral("GridRevision"));
+    problemsView_->setAccessibleName(QStringLiteral("Problemas de las líneas"));
+    problemsView_->setModel(problems_);
+    problemsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    problemsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    problemsView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    problemsView_->verticalHeader()->hide();
+    problemsView_->verticalHeader()->setDefaultSectionSize(20);
+    problemsView_->horizontalHeader()->setStretchLastSection(true);
+    problemsView_->setColumnWidth(0, 60);
+    problemsView_->setColumnWidth(1, 180);
+    problemsView_->setColumnWidth(2, 560);
+    problemsLabel_->setBuddy(problemsView_);
+    auto* box = new QVBoxLayout(panel);
+    box->setContentsMargins(6, 4, 6, 4);
+    box->setSpacing(2);
+    box->addWidget(problemsLabel_);
+    box->addWidget(problemsView_, 1);
+    panel->setMinimumHeight(60);
+    panel->setMaximumHeight(220);
+
+    // A double-click or Enter on a problem shows its cell.
+    connect(problemsView_, &QAbstractItemView::activated, this, &TFrmSolvanta::showProblem);
+    connect(problems_, &QAbstractItemModel::modelReset, this, [this] {
+        problemsLabel_->setText(problems_->summary());
+        problemsView_->setVisible(problems_->problemCount() > 0);
+    });
+    connect(problems_, &ProblemsModel::tintsChanged, DBGrid1_->viewport(),
+            qOverload<>(&QWidget::update));
+    // A stored line is checked again; many at once, the whole file.
+    connect(model_, &DeclarationModel::linesStored, this, [this](int first, int last) {
+        if (last - first >= 1000) {
+            problems_->recheckAll(*checker_);
+            return;
+        }
+        for (int r = first; r <= last; ++r)
+            problems_->recheckLine(*checker_, RxMem_.bookmarkAt(r));
+    });
+    connect(model_, &QAbstractItemModel::rowsRemoved, problems_, &ProblemsModel::dropDeletedLines);
+    connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
+    connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
+    connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::RevisarClick);
+    problemsView_->hide();
+}
+
+void TFrmSolvanta::showProblem(const QModelIndex& index) {
+    if (!index.isValid()) return;
+    const int row = problems_->rowOf(index.row());
+    if (row < 0) return;
+    DBGrid1_->showCell(row, DeclarationModel::columnOf(problems_->fieldOf(index.row())));
+    DBGrid1_->setFocus();
+}
+
+// Checks every line again, with the code lists as the file has them now.
+void TFrmSolvanta::RevisarClick() {
+    ui::guarded(this, [this] {
+        int droppedNewRow = -1;
+        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        const WaitCursor wait;
+        checker_ = std::make_unique<LineChecker>();
+        problems_->recheckAll(*checker_);
+        if (problems_->problemCount() > 0) {
+            problemsView_->setFocus();
+            problemsView_->setCurrentIndex(problems_->index(0, 0));
+        }
+    });
+}
+
+bool TFrmSolvanta::confirmBreakers(FileForm form) {
+    if (form == FileForm::Separator) return true;
+    const unsigned char breaks =
+        form == FileForm::Position ? LineProblem::Position : LineProblem::Separator;
+    int lines = 0, lastLine = 0;
+    const LineProblem* first = nullptr;
+    const std::vector<LineProblem> all = checker_->checkAll(RxMem_);
+    for (const LineProblem& p : all) {
+        // What breaks the separator form (";", line breaks) the writer
+        // refuses on its own, naming the line: only the rest is asked about.
+        if (!(p.breaks & breaks) || (p.breaks & LineProblem::Separator)) continue;
+        if (!first) first = &p;
+        if (p.line != lastLine) ++lines;
+        lastLine = p.line;
+    }
+    if (!first) return true;
+    ui::Question q;
+    q.caption = QStringLiteral("Atención");
+    q.text = QStringLiteral("%1 %2 valores que romperían el archivo %3. La primera:\n\n%4\n\n"
+                            "¿Crear el archivo de todos modos?")
+                 .arg(lines)
+                 .arg(lines == 1 ? QStringLiteral("línea tiene") : QStringLiteral("líneas tienen"))
+                 .arg(form == FileForm::Position ? QStringLiteral("por posición")
+                                                 : QStringLiteral("por separador"))
+                 .arg(LineChecker::describe(*first));
+    q.icon = ui::Icon::Exclamation;
+    return ui::dialogs().ask(this, q) == ui::Button::Ok;
 }
 
 TFrmSolvanta::~TFrmSolvanta() {
@@ -239,6 +363,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
     const WaitCursor wait;
     model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
     savedChanges_ = RxMem_.changeCount();
+    problems_->recheckAll(*checker_);
     DBGrid1_->showTableCursor(); // the last line loaded is current
 }
 
@@ -295,6 +420,7 @@ void TFrmSolvanta::SpeedButton1Click() {
         format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
         if (format.exec() != QDialog::Accepted) return;
         const FileForm form = format.itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        if (!confirmBreakers(form)) return;
 
         ui::FileRequest request;
         request.caption = QStringLiteral("Guardar archivo para Solvanta");
@@ -471,5 +597,8 @@ void TFrmSolvanta::openCodeEditor(const char* section, int width, const QString&
         editor.EdCodigo()->setMaxLength(width);
         editor.setWindowTitle(caption);
         editor.exec();
+        // The lists may have changed: codes are checked against them anew.
+        checker_ = std::make_unique<LineChecker>();
+        problems_->recheckAll(*checker_);
     });
 }

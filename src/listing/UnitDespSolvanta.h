@@ -6,9 +6,16 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <memory>
 
 class DeclarationGrid;
 class DeclarationModel;
+class ProblemsModel;
+class QLabel;
+class QTableView;
+namespace solvanta {
+class LineChecker;
+}
 class QMenu;
 class QToolButton;
 
@@ -30,6 +37,8 @@ public:
     solvanta::RxMem& table() { return RxMem_; }
     DeclarationGrid* grid() const { return DBGrid1_; }
     DeclarationModel* model() const { return model_; }
+    ProblemsModel* problems() const { return problems_; }
+    QTableView* problemsView() const { return problemsView_; }
 
     // Reads the file into the table (a progress box shows for long files);
     // throws the engine's error when it cannot, leaving the table empty.
@@ -40,6 +49,7 @@ public:
 
 public slots:
     void SpeedButton1Click();  // Crear Archivo
+    void RevisarClick();       // check every line again
     void SpeedButton3Click();  // Solvanta web page
     void SpeedButton5Click();  // Excel: every line into a new workbook
     void SpeedButton4Click();  // Salir
@@ -79,4 +89,12 @@ private:
     QMenu* PopupMenu2_;
     QMenu* PopupMenu3_;
     std::uint64_t savedChanges_ = 0;
+    std::unique_ptr<solvanta::LineChecker> checker_;
+    ProblemsModel* problems_;
+    QLabel* problemsLabel_;
+    QTableView* problemsView_;
+    void buildProblemsPanel(QWidget* panel);
+    void showProblem(const QModelIndex& index);
+    // Whether to write a file whose lines would break its form.
+    bool confirmBreakers(solvanta::FileForm form);
 };

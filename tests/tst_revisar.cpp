@@ -1,0 +1,172 @@
+// "Revisar" in the listing: the problems panel after a load, the jump to the
+// cell, the tints, the re-check of a stored line, and the question before
+// writing a file whose lines would break it.
+
+#include "Generator.h"
+#include "ListingFixture.h"
+#include "ScriptedDialogs.h"
+#include "files/UnitSelFormato.h"
+#include "listing/DeclarationGrid.h"
+#include "listing/DeclarationModel.h"
+#include "listing/ProblemsModel.h"
+#include "listing/UnitDespSolvanta.h"
+#include "model/SharedState.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+
+class TestRevisar : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+
+    // A correct generated file of 20 lines with two problems on line 3 and
+    // one on line 8, loaded in a listing.
+    std::unique_ptr<TFrmSolvanta> listingWithProblems() {
+        RxMem t;
+        generateDeclaration(t, 20, 11);
+        const auto set = [&](int line, const char* f, const QString& v) {
+            t.moveTo(line - 1);
+            t.edit();
+            t.setText(field(f), v);
+            t.post();
+        };
+        set(3, "sexo", QStringLiteral("X"));
+        set(3, "nom_AFP", QStringLiteral("6"));
+        set(8, "dias_trab", QStringLiteral("45"));
+        const QString path = tmp_.filePath(QStringLiteral("revisar.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        auto l = std::make_unique<TFrmSolvanta>();
+        l->load(path, FileForm::Position);
+        return l;
+    }
+
+    QString label(TFrmSolvanta& l) {
+        return l.findChild<QLabel*>(QStringLiteral("LabelRevision"))->text();
+    }
+
+private slots:
+    void initTestCase() {
+        const QString beside =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
+        QFile::remove(beside);
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"), beside));
+    }
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
+
+    void panelAfterLoadAndJump() {
+        auto l = listingWithProblems();
+        showGrid(*l);
+        QCOMPARE(label(*l), QStringLiteral("3 problemas en 2 líneas"));
+        ProblemsModel* p = l->problems();
+        QCOMPARE(p->rowCount(), 3);
+        QCOMPARE(p->index(0, 0).data().toInt(), 3);
+        QCOMPARE(p->index(0, 1).data().toString(), QStringLiteral("[6] Sexo"));
+        QCOMPARE(p->index(1, 1).data().toString(), QStringLiteral("[26] AFP"));
+        QCOMPARE(p->index(2, 0).data().toInt(), 8);
+        QCOMPARE(p->index(0, 3).data().toString(), QStringLiteral("X"));
+        // Enter on a problem makes its line current and its field the cell.
+        QTableView* view = l->problemsView();
+        view->setFocus();
+        view->setCurrentIndex(p->index(2, 0));
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(l->table().row(), 7);
+        QCOMPARE(l->grid()->currentIndex().row(), 7);
+        QCOMPARE(l->grid()->currentIndex().column(), field("dias_trab") + 1);
+        QCOMPARE(QApplication::focusWidget(), l->grid());
+        // The cells with a problem are tinted, the others not.
+        const auto tint = [&](int row, const char* f) {
+            return l->model()->index(row, field(f) + 1).data(Qt::BackgroundRole);
+        };
+        QVERIFY(tint(2, "sexo").isValid());
+        QVERIFY(tint(2, "nom_AFP").isValid());
+        QVERIFY(!tint(2, "ape_pat").isValid());
+        QVERIFY(!tint(3, "sexo").isValid());
+    }
+
+    // Correcting a cell and storing the line checks that line again.
+    void storedLineIsCheckedAgain() {
+        auto l = listingWithProblems();
+        showGrid(*l);
+        clickCell(*l, 2, field("sexo") + 1);
+        typeInGrid(l->grid(), QStringLiteral("f"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(l->grid(), Qt::Key_Return);
+        QCOMPARE(l->table().textAt(2, field("sexo")), QStringLiteral("F"));
+        QCOMPARE(label(*l), QStringLiteral("2 problemas en 2 líneas"));
+        l->model()->clearSelection(); // a selected row has the selection's colour
+        QVERIFY(!l->model()->index(2, field("sexo") + 1).data(Qt::BackgroundRole).isValid());
+        QVERIFY(l->model()->index(7, field("dias_trab") + 1).data(Qt::BackgroundRole).isValid());
+        // Deleting a line with problems takes them away, and the line
+        // numbers of the others follow.
+        l->grid()->deleteLines({l->table().bookmarkAt(2)});
+        QCOMPARE(label(*l), QStringLiteral("1 problema en 1 línea"));
+        QCOMPARE(l->problems()->index(0, 0).data().toInt(), 7);
+    }
+
+    void revisarChecksAgainWithCtrlR() {
+        auto l = listingWithProblems();
+        showGrid(*l);
+        // A change the checks did not see (straight into the table).
+        l->table().moveTo(0);
+        l->table().edit();
+        l->table().setText(field("tipo_pago"), u"99");
+        l->table().post();
+        QTest::keyClick(l->grid(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(label(*l), QStringLiteral("4 problemas en 3 líneas"));
+        QCOMPARE(l->problems()->index(0, 0).data().toInt(), 1);
+        auto* button = l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRevisar"));
+        QVERIFY(button && button->isEnabled());
+    }
+
+    void cleanFileSaysSo() {
+        RxMem t;
+        generateDeclaration(t, 5, 2);
+        const QString path = tmp_.filePath(QStringLiteral("limpio.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        TFrmSolvanta l;
+        l.load(path, FileForm::Position);
+        QCOMPARE(label(l), QStringLiteral("Sin problemas"));
+        QVERIFY(l.problemsView()->isHidden());
+    }
+
+    // A value that would break the position form: the question, Cancel the
+    // default, and no file; OK writes it.
+    void askBeforeWritingABrokenFile() {
+        auto l = listingWithProblems();
+        showGrid(*l);
+        l->table().moveTo(4);
+        l->table().edit();
+        l->table().setText(field("sexo"), u"");
+        l->table().post();
+        shared::loadFormat = 0;
+        const QString out = tmp_.filePath(QStringLiteral("roto.txt"));
+        d().expectAsk(QStringLiteral("1 línea tiene valores que romperían el archivo por posición"),
+                      ui::Button::Cancel);
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        l->SpeedButton1Click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(d().last().defaultButton, ui::Button::Cancel);
+        QVERIFY(d().last().text.contains(QStringLiteral("línea 5, [6] Sexo")));
+        QVERIFY(!QFile::exists(out));
+        d().expectAsk(QStringLiteral("romperían"), ui::Button::Ok);
+        d().expectSave(out);
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        l->SpeedButton1Click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QVERIFY(QFile::exists(out));
+    }
+};
+
+QTEST_MAIN(TestRevisar)
+#include "tst_revisar.moc"
