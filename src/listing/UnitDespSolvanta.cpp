@@ -122,7 +122,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     const ToolbarButton toolbar[] = {
         {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
          Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
-        {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Help,
+        {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Check,
          &TFrmSolvanta::RevisarClick},
         {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
          &TFrmSolvanta::SpeedButton3Click},

@@ -80,6 +80,7 @@ QIcon glyph(Glyph g) {
     case Glyph::Accept: return standard(QStyle::SP_DialogOkButton);
     case Glyph::Cancel: return standard(QStyle::SP_DialogCancelButton);
     case Glyph::Close: return standard(QStyle::SP_DialogCloseButton);
+    case Glyph::Check: return standard(QStyle::SP_DialogApplyButton);
     }
     return {};
 }
