@@ -97,6 +97,20 @@ private slots:
             2);
     }
 
+    // The other form's lines: a warning, and the command goes on as told.
+    void wrongFormWarns() {
+        const Run r =
+            run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("separator"),
+                 QStringLiteral("--to"), QStringLiteral("position"),
+                 dataFile("dos-lineas-coma.txt"), tmp_.filePath(QStringLiteral("x.txt"))});
+        QVERIFY2(r.err.contains(QStringLiteral("parece estar por posición (--from position)")),
+                 qPrintable(r.err));
+        QCOMPARE(r.status, 1); // read as told, it fails
+        const Run right = run({QStringLiteral("check"), QStringLiteral("--from"),
+                               QStringLiteral("position"), dataFile("dos-lineas-coma.txt")});
+        QVERIFY(!right.err.contains(QStringLiteral("Aviso")));
+    }
+
     void helpAndVersion() {
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);

@@ -213,6 +213,11 @@ private slots:
         dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(path);
+        // A position file chosen as separated: the offer to read it by
+        // position, declined here.
+        if (item == 1)
+            d().expectAsk(QStringLiteral("El archivo parece estar por posición"),
+                          ui::Button::Cancel);
         d().expectError(message);
         bool listingShown = false;
         QTimer::singleShot(0, [&] {
@@ -226,6 +231,28 @@ private slots:
         QVERIFY(d().shown().last().text.contains(QDir::toNativeSeparators(path)));
         QVERIFY(!listingShown);
         QCoreApplication::processEvents(); // let the scheduled check run
+    }
+
+    // Accepting the offer reads the file in the form its lines show.
+    void wrongFormOfferedTheRightOne() {
+        TFrmSeleccionar dialog;
+        auto* form = dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"));
+        form->setItemIndex(0);
+        d().expectAsk(QString(), ui::Button::Ok);
+        d().expectOpen(dataFile("dos-lineas-coma.csv"));
+        d().expectAsk(QStringLiteral("parece estar por separador"), ui::Button::Ok);
+        int lines = -1;
+        QTimer::singleShot(0, [&] {
+            if (auto* w = qobject_cast<TFrmSolvanta*>(QApplication::activeModalWidget())) {
+                lines = w->table().recordCount();
+                w->close();
+            }
+        });
+        dialog.BitBtn1Click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(lines, 2);
+        QCOMPARE(form->itemIndex(), 1);
+        QCOMPARE(shared::loadFormat, 1);
     }
 
     // ---- writing -----------------------------------------------------------------

@@ -94,6 +94,18 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
     return std::nullopt;
 }
 
+// A warning when the file's first lines show the other form; the command
+// goes on as told.
+void warnAboutForm(const QString& path, FileForm form, QTextStream& err) {
+    const auto seen = guessForm(path);
+    if (!seen || *seen == form) return;
+    err << QStringLiteral("Aviso: «%1» parece estar %2; se lee como se indicó.\n")
+               .arg(path, *seen == FileForm::Position
+                              ? QStringLiteral("por posición (--from position)")
+                              : QStringLiteral("por separador (--from separator)"));
+    err.flush();
+}
+
 // Runs the work; an engine error goes to standard error as a failure.
 template <typename F> ExitCode run(QTextStream& err, F&& work) {
     try {
@@ -113,6 +125,7 @@ template <typename F> ExitCode run(QTextStream& err, F&& work) {
 ExitCode convert(const QStringList& args, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, true, r, err)) return *bad;
+    warnAboutForm(r.files[0], r.from, err);
     return run(err, [&] {
         RxMem table;
         loadDeclaration(r.files[0], r.from, table);
@@ -123,6 +136,7 @@ ExitCode convert(const QStringList& args, QTextStream& err) {
 ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, false, r, err)) return *bad;
+    warnAboutForm(r.files[0], r.from, err);
     return run(err, [&] {
         RxMem table;
         loadDeclaration(r.files[0], r.from, table);
@@ -137,6 +151,7 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
 ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, false, r, err, 1)) return *bad;
+    warnAboutForm(r.files[0], r.from, err);
     std::vector<LineProblem> problems;
     const ExitCode read = run(err, [&] {
         RxMem table;

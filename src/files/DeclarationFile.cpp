@@ -385,6 +385,30 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     table.last();
 }
 
+std::optional<FileForm> guessForm(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray head = file.read(64 * 1024);
+    int position = 0, separator = 0, other = 0;
+    qsizetype start = 0;
+    for (int lines = 0; lines < 5 && start < head.size(); ++lines) {
+        const qsizetype end = head.indexOf('\n', start);
+        if (end < 0) break; // a line longer than what was read
+        QByteArrayView line(head.constData() + start, end - start);
+        if (line.endsWith('\r')) line.chop(1);
+        start = end + 1;
+        const qsizetype semicolons = line.count(';');
+        if (semicolons == kFieldCount - 1)
+            ++separator;
+        else if (line.size() == kPositionLineLength && semicolons < kFieldCount - 1)
+            ++position;
+        else
+            ++other;
+    }
+    if (other > 0 || (position > 0) == (separator > 0)) return std::nullopt;
+    return position > 0 ? FileForm::Position : FileForm::Separator;
+}
+
 std::string_view separatorFormText(int field, std::string_view text) {
     return kFields[std::size_t(field)].sepUntrimmed ? text : trimmed(text);
 }

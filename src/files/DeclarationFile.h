@@ -3,6 +3,7 @@
 #include "util/Progress.h"
 
 #include <QString>
+#include <optional>
 #include <string_view>
 
 namespace solvanta {
@@ -26,6 +27,11 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table,
 // the last line current. Progress counts lines.
 void writeDeclaration(const QString& path, FileForm form, RxMem& table,
                       Progress* progress = nullptr);
+
+// The form the first lines of the file show: lines of 861 characters are the
+// position form, lines with 104 ";" the separator form. Nothing when the
+// file cannot be read or its first lines do not agree.
+std::optional<FileForm> guessForm(const QString& path);
 
 // A field's text as the separator form writes it: fields written trimmed
 // lose the blanks and control characters around them.

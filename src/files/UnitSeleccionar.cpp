@@ -3,8 +3,8 @@
 #include "files/DeclarationFile.h"
 #include "listing/UnitDespSolvanta.h"
 #include "model/SharedState.h"
-#include "widgets/Dialogs.h"
 #include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
 #include "widgets/RadioGroup.h"
 
 #include <QFrame>
@@ -29,8 +29,10 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1_->setItemIndex(0);
 
-    QPushButton* ok = glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
-    QPushButton* close = glyphButton(panel, "BitBtn2", QStringLiteral("&Cerrar"), images::Glyph::Close);
+    QPushButton* ok =
+        glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
+    QPushButton* close =
+        glyphButton(panel, "BitBtn2", QStringLiteral("&Cerrar"), images::Glyph::Close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -52,25 +54,47 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn2Click);
 }
 
-int TFrmSeleccionar::itemIndex() const { return RadioGroup1_->itemIndex(); }
+int TFrmSeleccionar::itemIndex() const {
+    return RadioGroup1_->itemIndex();
+}
 
 void TFrmSeleccionar::BitBtn1Click() {
     ui::guarded(this, [this] {
         ui::Question q;
         q.caption = QStringLiteral("¡Atención!");
-        q.text = QStringLiteral("Señor Usuario:\nIndique la ruta donde se encuentra el archivo\nenviado a Solvanta");
+        q.text = QStringLiteral(
+            "Señor Usuario:\nIndique la ruta donde se encuentra el archivo\nenviado a Solvanta");
         q.icon = ui::Icon::Exclamation;
         q.defaultButton = ui::Button::Ok;
         if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
 
         ui::FileRequest request;
         request.caption = QStringLiteral("Abrir archivo enviado a Solvanta");
-        request.filter = QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)");
+        request.filter =
+            QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)");
         const QString path = ui::dialogs().openFileName(this, request);
         if (path.isEmpty()) return;
 
-        shared::loadFormat = itemIndex() == 0 ? 0 : 1;
-        const FileForm form = itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        FileForm form = itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        // A file that plainly is in the other form: offer to read it so.
+        if (const auto seen = guessForm(path); seen && *seen != form) {
+            ui::Question wrong;
+            wrong.caption = QStringLiteral("Atención");
+            wrong.text =
+                QStringLiteral("El archivo parece estar %1, no %2.\n¿Cargarlo %1?")
+                    .arg(*seen == FileForm::Position ? QStringLiteral("por posición (105 campos en "
+                                                                      "861 columnas)")
+                                                     : QStringLiteral("por separador (105 campos "
+                                                                      "separados por «;»)"),
+                         form == FileForm::Position ? QStringLiteral("por posición")
+                                                    : QStringLiteral("por separador"));
+            wrong.defaultButton = ui::Button::Ok;
+            if (ui::dialogs().ask(this, wrong) == ui::Button::Ok) {
+                form = *seen;
+                RadioGroup1_->setItemIndex(form == FileForm::Position ? 0 : 1);
+            }
+        }
+        shared::loadFormat = form == FileForm::Position ? 0 : 1;
         auto listing = std::make_unique<TFrmSolvanta>(this);
         listing->load(path, form); // a failure is reported and no listing is shown
         listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
@@ -78,4 +102,6 @@ void TFrmSeleccionar::BitBtn1Click() {
     });
 }
 
-void TFrmSeleccionar::BitBtn2Click() { close(); }
+void TFrmSeleccionar::BitBtn2Click() {
+    close();
+}
