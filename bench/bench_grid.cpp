@@ -19,6 +19,7 @@
 #include "files/DeclarationFile.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
+#include "listing/ProblemsModel.h"
 #include "listing/UnitAsigCentroCosto.h"
 #include "listing/UnitBuscar.h"
 #include "listing/UnitDespSolvanta.h"
@@ -242,6 +243,20 @@ int main(int argc, char* argv[]) {
                screen = grid->grab();
                return t.nsecsElapsed() / 1e6;
            }));
+
+    // Every line with a problem (a code missing from its list): the panel
+    // fills and every row has a tinted cell.
+    {
+        QElapsedTimer t;
+        t.start();
+        listing.table().assignAll(RxMem::fieldByName(u"nom_AFP"), u"6");
+        std::printf("  %-42s %8.2f ms (%d problems)\n", "every line wrong, checked again",
+                    t.nsecsElapsed() / 1e6, listing.problems()->problemCount());
+        listing.table().first();
+        grid->showTableCursor();
+        h->setValue(0);
+    }
+    report("repaint a screen of tinted rows", measure(runs, [&](int) { screen = grid->grab(); }));
 
     Confirming confirming;
     ui::setDialogs(&confirming);
