@@ -36,18 +36,8 @@ while [ $# -gt 0 ]; do
 done
 case "$build" in /*) ;; *) build="$here/$build" ;; esac
 
-install_missing() {
-    local missing=()
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Instalando: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=../scripts/install-packages.sh
+source "$here/scripts/install-packages.sh"
 command -v soffice >/dev/null || install_missing libreoffice-calc-nogui
 command -v python3 >/dev/null || install_missing python3
 

@@ -11,18 +11,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$here/build}"
 packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core libxlsxwriter-dev zlib1g-dev)
 
-install_missing() {
-    local missing=()
-    for p in "${packages[@]}" "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Instalando: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=install-packages.sh
+source "$here/scripts/install-packages.sh"
 
 build_all() {
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -31,12 +21,12 @@ build_all() {
 
 case "${1:-}" in
 run)
-    install_missing
+    install_missing "${packages[@]}"
     build_all
     exec "$build/src/solvanta-editor"
     ;;
 test)
-    install_missing
+    install_missing "${packages[@]}"
     build_all
     cd "$build"
     ctest --output-on-failure --parallel 2

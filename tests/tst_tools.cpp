@@ -3,6 +3,7 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "app/AppMessage.h"
 #include "codes/CodeTableFile.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
@@ -132,6 +133,24 @@ private slots:
         });
         QCOMPARE(l->table().row(), found >= 0 ? found : current);
         QCOMPARE(l->grid()->currentIndex().row(), found >= 0 ? found : current);
+    }
+
+    // Enter in the RUT field goes on to "Aceptar", and Enter there searches.
+    void searchWithEnter() {
+        AppMessage enterAsTab;
+        qApp->installEventFilter(&enterAsTab);
+        auto l = listingWithRuts({5, 7, 9});
+        showGrid(*l);
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            auto* rut = ctl<QLineEdit>(w, "OvcERut");
+            QTRY_COMPARE(QApplication::focusWidget(), rut);
+            QTest::keyClicks(rut, QStringLiteral("9"));
+            QTest::keyClick(rut, Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), ctl(w, "BitBtn1"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        qApp->removeEventFilter(&enterAsTab);
+        QCOMPARE(l->table().row(), 2);
     }
 
     void rutFieldTakesNineDigitsOnly() {

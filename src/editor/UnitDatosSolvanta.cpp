@@ -484,7 +484,8 @@ void TFrmDatosSolvanta::buildControls() {
         }
         }
         w->setObjectName(QLatin1String(d.name));
-        controlOfField_[std::size_t(fieldOf(d))] = i;
+        fieldOfControl_[std::size_t(i)] = fieldOf(d);
+        controlOfField_[std::size_t(fieldOfControl_[std::size_t(i)])] = i;
         QGridLayout* grid = groupGrids[std::size_t(d.group)];
         const Qt::Alignment align = (d.kind == Ctl::Text && d.store != Store::Count) ||
                                             d.kind == Ctl::List || d.kind == Ctl::Radio
@@ -698,7 +699,7 @@ void TFrmDatosSolvanta::loadLine() {
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
         QWidget* w = controls_[std::size_t(i)];
-        const int field = fieldOf(d);
+        const int field = fieldOfControl_[std::size_t(i)];
         const QString value = hasLine ? line.text(field) : QString();
         switch (d.kind) {
         case Ctl::Rut:
@@ -755,7 +756,7 @@ void TFrmDatosSolvanta::loadLine() {
         const ControlDef& d = kControls[i];
         QWidget* w = controls_[std::size_t(i)];
         loadedState_.push_back(stateOf(d, w));
-        const int field = fieldOf(d);
+        const int field = fieldOfControl_[std::size_t(i)];
         try {
             alters_[std::size_t(i)] = !keepsValue(field, outcomeOf(d, w, i, false), line);
         } catch (...) {

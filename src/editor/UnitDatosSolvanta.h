@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codes/CodeTableFile.h"
+#include "model/FieldTable.h"
 #include "model/RxMem.h"
 
 #include <QDialog>
@@ -65,9 +66,10 @@ private:
     HighlightTabWidget* PageControl1_;
     QPushButton* BitBtn1_;
     QPushButton* BitBtn2_;
-    std::vector<QWidget*> controls_; // one per control, in keyboard order
-    std::array<int, 105> controlOfField_{};
-    QList<QStringList> lists_; // the code lists, one per section
+    std::vector<QWidget*> controls_;                          // one per control, in keyboard order
+    std::array<int, solvanta::kFieldCount> controlOfField_{}; // control of each field
+    std::array<int, solvanta::kFieldCount> fieldOfControl_{}; // field of each control
+    QList<QStringList> lists_;                                // the code lists, one per section
     RPeriodo Periodo_;
     bool adding_ = false;
     bool addAtEnd_ = false;

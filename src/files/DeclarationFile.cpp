@@ -409,6 +409,26 @@ std::optional<FileForm> guessForm(const QString& path) {
     return position > 0 ? FileForm::Position : FileForm::Separator;
 }
 
+std::size_t positionLength(const FieldDef& def, std::string_view text) {
+    std::size_t len = text.size();
+    switch (def.writeRule) {
+    case WriteRule::Z:
+    case WriteRule::B:
+        for (char c : text)
+            len -= c == ' ';
+        [[fallthrough]];
+    case WriteRule::T:
+        return std::max(len, std::size_t(def.width));
+    case WriteRule::H:
+        return len;
+    case WriteRule::D1:
+        return text.empty() || text == "0" ? std::size_t(def.width) : len;
+    case WriteRule::D2:
+        return text.empty() ? std::size_t(def.width) : len;
+    }
+    return len;
+}
+
 std::string_view separatorFormText(int field, std::string_view text) {
     return kFields[std::size_t(field)].sepUntrimmed ? text : trimmed(text);
 }

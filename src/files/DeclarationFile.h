@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/FieldTable.h"
 #include "util/Progress.h"
 
 #include <QString>
@@ -32,6 +33,12 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table,
 // position form, lines with 104 ";" the separator form. Nothing when the
 // file cannot be read or its first lines do not agree.
 std::optional<FileForm> guessForm(const QString& path);
+
+// How many columns the position form lays the field's text out in: its
+// width, more when the text is longer (it is never cut), fewer when a text
+// written unchanged is shorter. Anything but the width moves every later
+// field of the line.
+std::size_t positionLength(const FieldDef& def, std::string_view text);
 
 // A field's text as the separator form writes it: fields written trimmed
 // lose the blanks and control characters around them.

@@ -12,7 +12,6 @@
 #include <QDate>
 #include <algorithm>
 #include <bitset>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -117,11 +116,7 @@ std::string_view trimmed(std::string_view t) {
 }
 
 std::optional<int> whole(std::string_view t) {
-    t = trimmed(t);
-    int v = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
-    return v;
+    return numtext::parseWhole(trimmed(t));
 }
 
 // MMYYYY as YYYYMM, or nothing.
@@ -178,31 +173,13 @@ struct DateLayout {
 // What the position form would do with the field's text: nothing wrong, or
 // the problem.
 const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
-    std::size_t len = t.size();
-    switch (f.writeRule) {
-    case WriteRule::Z:
-    case WriteRule::B:
-        for (char c : t)
-            len -= c == ' ';
-        [[fallthrough]];
-    case WriteRule::T:
-        return len > std::size_t(f.width) ? u"no cabe en sus %1 columnas del archivo por posición."
-                                          : nullptr;
-    case WriteRule::H:
-        if (len > std::size_t(f.width))
-            return u"no cabe en sus %1 columnas del archivo por posición.";
-        if (len < std::size_t(f.width))
-            return u"tiene menos de %1 caracteres: en el archivo por posición correría todos los "
-                   u"campos siguientes.";
-        return nullptr;
-    case WriteRule::D1:
-        if (t.empty() || t == "0") return nullptr;
-        return len != 10 ? u"una fecha debe tener 10 caracteres, como 05-03-2025." : nullptr;
-    case WriteRule::D2:
-        if (t.empty()) return nullptr;
-        return len != 10 ? u"una fecha debe tener 10 caracteres, como 05-03-2025." : nullptr;
-    }
-    return nullptr;
+    const std::size_t columns = positionLength(f, t), width = std::size_t(f.width);
+    if (columns == width) return nullptr;
+    if (f.writeRule == WriteRule::D1 || f.writeRule == WriteRule::D2)
+        return u"una fecha debe tener 10 caracteres, como 05-03-2025.";
+    if (columns > width) return u"no cabe en sus %1 columnas del archivo por posición.";
+    return u"tiene menos de %1 caracteres: en el archivo por posición correría todos los campos "
+           u"siguientes.";
 }
 
 // A number field's value that surely fits its zero-filled columns, without

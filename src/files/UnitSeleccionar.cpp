@@ -58,6 +58,15 @@ int TFrmSeleccionar::itemIndex() const {
     return RadioGroup1_->itemIndex();
 }
 
+namespace {
+
+QString formName(FileForm form) {
+    return form == FileForm::Position ? QStringLiteral("por posición")
+                                      : QStringLiteral("por separador");
+}
+
+} // namespace
+
 void TFrmSeleccionar::BitBtn1Click() {
     ui::guarded(this, [this] {
         ui::Question q;
@@ -80,14 +89,12 @@ void TFrmSeleccionar::BitBtn1Click() {
         if (const auto seen = guessForm(path); seen && *seen != form) {
             ui::Question wrong;
             wrong.caption = QStringLiteral("Atención");
-            wrong.text =
-                QStringLiteral("El archivo parece estar %1, no %2.\n¿Cargarlo %1?")
-                    .arg(*seen == FileForm::Position ? QStringLiteral("por posición (105 campos en "
-                                                                      "861 columnas)")
-                                                     : QStringLiteral("por separador (105 campos "
-                                                                      "separados por «;»)"),
-                         form == FileForm::Position ? QStringLiteral("por posición")
-                                                    : QStringLiteral("por separador"));
+            wrong.text = QStringLiteral("El archivo parece estar %1 (%2), no %3.\n¿Cargarlo %1?")
+                             .arg(formName(*seen),
+                                  *seen == FileForm::Position
+                                      ? QStringLiteral("105 campos en 861 columnas")
+                                      : QStringLiteral("105 campos separados por «;»"),
+                                  formName(form));
             wrong.defaultButton = ui::Button::Ok;
             if (ui::dialogs().ask(this, wrong) == ui::Button::Ok) {
                 form = *seen;

@@ -383,6 +383,8 @@ void DeclarationGrid::cancelPending() {
 }
 
 bool DeclarationGrid::settleForWindow(int* droppedNewRow) {
+    int dropped = -1;
+    if (!droppedNewRow) droppedNewRow = &dropped;
     *droppedNewRow = -1;
     const bool cellOpen = state() == EditingState;
     commitEditor();

@@ -35,7 +35,7 @@ public:
     // pending line are stored; false, after the error report, when they
     // cannot be. A new line left untouched is dropped, and `droppedNewRow`
     // tells where it stood (-1 when there was none).
-    bool settleForWindow(int* droppedNewRow);
+    bool settleForWindow(int* droppedNewRow = nullptr);
     // Puts the grid's current row on the table's current line and scrolls
     // so that the line is on the screen.
     void showTableCursor();

@@ -10,33 +10,37 @@ ProblemsModel::ProblemsModel(RxMem& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {}
 
 void ProblemsModel::recheckAll(const LineChecker& checker) {
-    beginResetModel();
-    entries_.clear();
-    for (LineProblem& p : checker.checkAll(table_))
-        entries_.push_back({table_.bookmarkAt(p.line - 1), std::move(p)});
-    rebuildCells();
-    endResetModel();
-    emit tintsChanged();
+    recheckRows(checker, 0, table_.recordCount() - 1);
+    if (table_.isEmpty() && !entries_.empty()) {
+        beginResetModel();
+        entries_.clear();
+        rebuildCells();
+        endResetModel();
+        emit tintsChanged();
+    }
 }
 
-void ProblemsModel::recheckLine(const LineChecker& checker, RxMem::Bookmark line) {
-    const int row = table_.rowOf(line);
-    const bool had = cells_.contains(line.slot);
+void ProblemsModel::recheckRows(const LineChecker& checker, int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, table_.recordCount() - 1);
+    if (first > last) return;
     std::vector<LineProblem> found;
-    if (row >= 0) checker.check(table_.recordAt(row), row + 1, found);
-    if (!had && found.empty()) return; // nothing to show before or after
+    for (int r = first; r <= last; ++r)
+        checker.check(table_.recordAt(r), r + 1, found);
+    // The entries stand in line order: those of the rows checked are one run.
+    const auto before = [&](int row) {
+        return [this, row](const Entry& e) { return table_.rowOf(e.line) < row; };
+    };
+    const auto from = std::partition_point(entries_.begin(), entries_.end(), before(first));
+    const auto to = std::partition_point(from, entries_.end(), before(last + 1));
+    if (from == to && found.empty()) return; // nothing to show before or after
     beginResetModel();
-    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                  [&](const Entry& e) { return e.line == line; }),
-                   entries_.end());
-    // The line's problems go where its row falls among the others.
-    const auto at =
-        std::lower_bound(entries_.begin(), entries_.end(), row,
-                         [&](const Entry& e, int r) { return table_.rowOf(e.line) < r; });
-    std::vector<Entry> added;
+    std::vector<Entry> checked;
+    checked.reserve(found.size());
     for (LineProblem& p : found)
-        added.push_back({line, std::move(p)});
-    entries_.insert(at, added.begin(), added.end());
+        checked.push_back({table_.bookmarkAt(p.line - 1), std::move(p)});
+    entries_.insert(entries_.erase(from, to), std::make_move_iterator(checked.begin()),
+                    std::make_move_iterator(checked.end()));
     rebuildCells();
     endResetModel();
     emit tintsChanged();

@@ -17,10 +17,11 @@ class ProblemsModel : public QAbstractTableModel {
 public:
     explicit ProblemsModel(solvanta::RxMem& table, QObject* parent = nullptr);
 
-    // Checks every line again (after a load, or a change to many lines).
+    // Checks every line again (after a load, or with other code lists).
     void recheckAll(const solvanta::LineChecker& checker);
-    // Checks one stored line again; the others keep their problems.
-    void recheckLine(const solvanta::LineChecker& checker, solvanta::RxMem::Bookmark line);
+    // Checks the stored lines `first` to `last` (rows) again; the others
+    // keep their problems.
+    void recheckRows(const solvanta::LineChecker& checker, int first, int last);
     // Forgets the problems of lines that are gone.
     void dropDeletedLines();
 

@@ -214,32 +214,29 @@ void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
     box->setSpacing(2);
     box->addWidget(problemsLabel_);
     box->addWidget(problemsView_, 1);
-    panel->setMinimumHeight(60);
-    panel->setMaximumHeight(220);
 
     // A double-click or Enter on a problem shows its cell.
     connect(problemsView_, &QAbstractItemView::activated, this, &TFrmSolvanta::showProblem);
     connect(problems_, &QAbstractItemModel::modelReset, this, [this] {
         problemsLabel_->setText(problems_->summary());
-        problemsView_->setVisible(problems_->problemCount() > 0);
+        // Without problems the panel is just its line of text.
+        const bool any = problems_->problemCount() > 0;
+        problemsView_->setVisible(any);
+        problemsView_->parentWidget()->setMaximumHeight(
+            any ? 220 : problemsLabel_->sizeHint().height() + 8);
     });
     connect(problems_, &ProblemsModel::tintsChanged, DBGrid1_->viewport(),
             qOverload<>(&QWidget::update));
-    // A stored line is checked again; many at once, the whole file.
-    connect(model_, &DeclarationModel::linesStored, this, [this](int first, int last) {
-        if (last - first >= 1000) {
-            problems_->recheckAll(*checker_);
-            return;
-        }
-        for (int r = first; r <= last; ++r)
-            problems_->recheckLine(*checker_, RxMem_.bookmarkAt(r));
-    });
+    // Stored lines are checked again, and only they.
+    connect(model_, &DeclarationModel::linesStored, this,
+            [this](int first, int last) { problems_->recheckRows(*checker_, first, last); });
     connect(model_, &QAbstractItemModel::rowsRemoved, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
     auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
     connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::RevisarClick);
     problemsView_->hide();
+    panel->setMaximumHeight(problemsLabel_->sizeHint().height() + 8);
 }
 
 void TFrmSolvanta::showProblem(const QModelIndex& index) {
@@ -250,14 +247,17 @@ void TFrmSolvanta::showProblem(const QModelIndex& index) {
     DBGrid1_->setFocus();
 }
 
+void TFrmSolvanta::recheckWithFreshLists() {
+    checker_ = std::make_unique<LineChecker>();
+    problems_->recheckAll(*checker_);
+}
+
 // Checks every line again, with the code lists as the file has them now.
 void TFrmSolvanta::RevisarClick() {
     ui::guarded(this, [this] {
-        int droppedNewRow = -1;
-        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        if (!DBGrid1_->settleForWindow()) return;
         const WaitCursor wait;
-        checker_ = std::make_unique<LineChecker>();
-        problems_->recheckAll(*checker_);
+        recheckWithFreshLists();
         if (problems_->problemCount() > 0) {
             problemsView_->setFocus();
             problemsView_->setCurrentIndex(problems_->index(0, 0));
@@ -458,8 +458,7 @@ QString TFrmSolvanta::workbookFolder() {
 // spreadsheet program. Each press makes a new file; none is ever replaced.
 void TFrmSolvanta::SpeedButton5Click() {
     ui::guarded(this, [this] {
-        int droppedNewRow = -1;
-        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        if (!DBGrid1_->settleForWindow()) return;
         const QDir folder(workbookFolder());
         if (!folder.mkpath(QStringLiteral(".")))
             throw IoError(QStringLiteral("No se pudo crear la carpeta de planillas «%1».")
@@ -534,8 +533,7 @@ void TFrmSolvanta::Eliminar1Click() {
 
 template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&&... args) {
     ui::guarded(this, [&] {
-        int droppedNewRow = -1;
-        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        if (!DBGrid1_->settleForWindow()) return;
         Dialog dialog(std::forward<Args>(args)..., this);
         dialog.exec();
         DBGrid1_->showTableCursor();
@@ -597,8 +595,6 @@ void TFrmSolvanta::openCodeEditor(const char* section, int width, const QString&
         editor.EdCodigo()->setMaxLength(width);
         editor.setWindowTitle(caption);
         editor.exec();
-        // The lists may have changed: codes are checked against them anew.
-        checker_ = std::make_unique<LineChecker>();
-        problems_->recheckAll(*checker_);
+        recheckWithFreshLists(); // the lists may have changed
     });
 }

@@ -95,6 +95,8 @@ private:
     QTableView* problemsView_;
     void buildProblemsPanel(QWidget* panel);
     void showProblem(const QModelIndex& index);
+    // Reads the code lists again and checks every line with them.
+    void recheckWithFreshLists();
     // Whether to write a file whose lines would break its form.
     bool confirmBreakers(solvanta::FileForm form);
 };
