@@ -321,6 +321,7 @@ void appendPositioned(std::string& out, const FieldDef& def, std::string_view t)
 void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
     table.open();
     try {
+        RxMem::Fill fill(table); // the loaded lines are the saved state, with nothing to undo
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")

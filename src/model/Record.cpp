@@ -124,4 +124,65 @@ void RecordRef::clear(int field) {
     mut()[s.nullBit >> 3] &= ~static_cast<std::byte>(1u << (s.nullBit & 7));
 }
 
+// ---- field images -----------------------------------------------------------
+
+namespace {
+
+std::size_t valueSize(const FieldDef& f) {
+    switch (f.kind) {
+    case Kind::Text:
+        return 1 + static_cast<std::size_t>(f.size);
+    case Kind::Number:
+        return sizeof(double);
+    case Kind::Integer:
+        return sizeof(std::int32_t);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::size_t fieldImageSize(int field) {
+    const FieldDef& f = kFields[field];
+    return valueSize(f) + (f.kind == Kind::Text ? 0 : 1);
+}
+
+void copyFieldImage(const std::byte* record, int field, std::byte* image) {
+    const FieldDef& f = kFields[field];
+    const std::size_t n = valueSize(f);
+    std::memcpy(image, record + recordLayout().fieldSlots[field].offset, n);
+    if (f.kind != Kind::Text) image[n] = std::byte{RecordView(record).hasValue(field)};
+}
+
+void putFieldImage(std::byte* record, int field, const std::byte* image) {
+    const FieldDef& f = kFields[field];
+    const std::size_t n = valueSize(f);
+    std::memcpy(record + recordLayout().fieldSlots[field].offset, image, n);
+    if (f.kind == Kind::Text) return;
+    const FieldSlot& s = recordLayout().fieldSlots[field];
+    const auto bit = static_cast<std::byte>(1u << (s.nullBit & 7));
+    if (image[n] != std::byte{0})
+        record[s.nullBit >> 3] |= bit;
+    else
+        record[s.nullBit >> 3] &= ~bit;
+}
+
+bool fieldHasImage(const std::byte* record, int field, const std::byte* image) {
+    const FieldDef& f = kFields[field];
+    const std::byte* value = record + recordLayout().fieldSlots[field].offset;
+    if (f.kind == Kind::Text)
+        return value[0] == image[0] &&
+               std::memcmp(value + 1, image + 1, std::to_integer<std::size_t>(image[0])) == 0;
+    const std::size_t n = valueSize(f);
+    const bool has = RecordView(record).hasValue(field);
+    if (has != (image[n] != std::byte{0})) return false;
+    return !has || std::memcmp(value, image, n) == 0;
+}
+
+bool sameFieldValue(const std::byte* a, const std::byte* b, int field) {
+    std::byte image[256];
+    copyFieldImage(b, field, image);
+    return fieldHasImage(a, field, image);
+}
+
 } // namespace solvanta

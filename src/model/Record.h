@@ -61,4 +61,17 @@ private:
     std::byte* mut() const { return const_cast<std::byte*>(data_); }
 };
 
+// A field's stored value as a small block of bytes (its "image"), so that a
+// change can be kept and put back without keeping whole lines: a text field
+// is its length byte and characters, a number or integer field its value and
+// a has-value byte.
+std::size_t fieldImageSize(int field);
+void copyFieldImage(const std::byte* record, int field, std::byte* image);
+void putFieldImage(std::byte* record, int field, const std::byte* image);
+// Whether the field holds the value of the image (characters beyond a text's
+// length, and the number of a field without value, do not count).
+bool fieldHasImage(const std::byte* record, int field, const std::byte* image);
+// Whether two lines hold the same value in that field.
+bool sameFieldValue(const std::byte* a, const std::byte* b, int field);
+
 } // namespace solvanta

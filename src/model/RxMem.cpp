@@ -5,6 +5,7 @@
 #include "util/NumberText.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -38,6 +39,8 @@ void RxMem::close() {
     eof_ = true;
     state_ = State::Inactive;
     modified_ = false;
+    history_.clear();
+    marks_.clear();
     if (observer_) observer_->reset();
 }
 
@@ -49,6 +52,7 @@ std::uint32_t RxMem::newSlot() {
     if ((slotCount_ & kChunkMask) == 0)
         chunks_.emplace_back(new std::byte[recSize_ << kChunkShift]());
     slotRow_.push_back(INT32_MAX); // row not known yet
+    marks_.addSlot();
     return slotCount_++;
 }
 
@@ -82,18 +86,23 @@ RecordRef RxMem::writable(int field) {
 
 void RxMem::insertAt(int row) {
     const std::uint32_t slot = newSlot();
+    state_ = State::Insert;
+    modified_ = false;
+    placeSlot(row, slot);
+}
+
+void RxMem::placeSlot(int row, std::uint32_t slot) {
     if (observer_) observer_->aboutToInsert(row);
     order_.insert(order_.begin() + row, slot);
     if (row == rowsKnown_ && row + 1 == recordCount()) {
         slotRow_[slot] = row;
         ++rowsKnown_;
     } else {
+        slotRow_[slot] = INT32_MAX; // a line that comes back was marked deleted
         rowsKnown_ = std::min(rowsKnown_, row);
     }
     cur_ = row;
     eof_ = false;
-    state_ = State::Insert;
-    modified_ = false;
     if (observer_) observer_->inserted(row);
 }
 
@@ -195,7 +204,30 @@ void RxMem::edit() {
 
 void RxMem::post() {
     if (state_ != State::Edit && state_ != State::Insert) return;
-    if (modified_ || state_ == State::Insert) ++changes_;
+    const std::uint32_t slot = order_[std::size_t(cur_)];
+    if (state_ == State::Insert) {
+        HistoryStep step;
+        step.kind = HistoryStep::Kind::Insert;
+        step.lineSlots = {slot};
+        step.rows = {cur_};
+        record(std::move(step));
+        ++changes_;
+    } else if (modified_) {
+        const std::byte* now = slotData(slot);
+        bool same = true;
+        for (int f = 0; f < kFieldCount && same; ++f)
+            same = sameFieldValue(backup_.data(), now, f);
+        if (!same) {
+            marks_.noteOldLine(slot, backup_.data(), now);
+            HistoryStep step;
+            step.kind = HistoryStep::Kind::Line;
+            step.lineSlots = {slot};
+            step.before = backup_;
+            step.after.assign(now, now + recSize_);
+            record(std::move(step));
+            ++changes_;
+        }
+    }
     state_ = State::Browse;
     modified_ = false;
     if (observer_) observer_->changed(cur_);
@@ -220,8 +252,7 @@ void RxMem::deleteRecord() {
     }
     cancel();
     checkCurrent();
-    removeAt(cur_);
-    ++changes_;
+    deleteRecords({bookmark()});
 }
 
 int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
@@ -240,10 +271,22 @@ int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.empty()) return 0;
+    HistoryStep step;
+    step.kind = HistoryStep::Kind::Delete;
+    step.rows.assign(rows.begin(), rows.end());
+    step.lineSlots.reserve(rows.size());
+    for (const int r : rows)
+        step.lineSlots.push_back(order_[std::size_t(r)]);
+    removeRows(rows);
+    record(std::move(step));
+    ++changes_;
+    return int(rows.size());
+}
+
+void RxMem::removeRows(const std::vector<int>& rows) {
     if (rows.size() == 1) {
         removeAt(rows.front());
-        ++changes_;
-        return 1;
+        return;
     }
     // Many lines: compact the line order in one pass and tell the observer
     // once, instead of line by line.
@@ -265,9 +308,36 @@ int RxMem::deleteRecords(const std::vector<Bookmark>& lines) {
     } else {
         cur_ = std::min(rows.back() + 1 - int(rows.size()), recordCount() - 1);
     }
-    ++changes_;
     if (observer_) observer_->reset();
-    return int(rows.size());
+}
+
+void RxMem::restoreRows(const HistoryStep& step, Replayed& r) {
+    const std::vector<std::int32_t>& rows = step.rows;
+    if (rows.size() == 1) {
+        placeSlot(rows.front(), step.lineSlots.front());
+    } else {
+        if (observer_) observer_->aboutToReset();
+        std::vector<std::uint32_t> merged;
+        merged.reserve(order_.size() + rows.size());
+        std::size_t old = 0, back = 0;
+        while (old < order_.size() || back < rows.size()) {
+            if (back < rows.size() && std::size_t(rows[back]) == merged.size())
+                merged.push_back(step.lineSlots[back++]);
+            else
+                merged.push_back(order_[old++]);
+        }
+        order_ = std::move(merged);
+        for (const std::uint32_t slot : step.lineSlots)
+            slotRow_[slot] = INT32_MAX;
+        rowsKnown_ = std::min(rowsKnown_, rows.front());
+        cur_ = rows.front();
+        eof_ = false;
+        if (observer_) observer_->reset();
+    }
+    r.first = rows.front();
+    r.last = rows.back();
+    for (const std::uint32_t slot : step.lineSlots)
+        r.restored.push_back(Bookmark{slot});
 }
 
 int RxMem::assign(const std::vector<Bookmark>& lines, int field, QStringView text) {
@@ -321,8 +391,24 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
         throw ConversionError(
             QStringLiteral("Línea %1: %2").arg(rows.front() + 1).arg(e.message()));
     }
+    HistoryStep step;
+    step.kind = HistoryStep::Kind::Field;
+    step.field = field;
+    const std::size_t imageSize = fieldImageSize(field);
+    if (recording_) {
+        step.lineSlots.reserve(rows.size());
+        step.before.resize(rows.size() * imageSize);
+    }
+    std::size_t i = 0;
     for (const int r : rows) {
-        RecordRef line(slotData(order_[std::size_t(r)]));
+        const std::uint32_t slot = order_[std::size_t(r)];
+        std::byte* data = slotData(slot);
+        marks_.noteOld(slot, field, data);
+        if (recording_) {
+            step.lineSlots.push_back(slot);
+            copyFieldImage(data, field, step.before.data() + i++ * imageSize);
+        }
+        RecordRef line(data);
         switch (f.kind) {
         case Kind::Text:
             line.setTextBytes(field, bytes);
@@ -335,6 +421,9 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
             break;
         }
     }
+    step.after.resize(imageSize);
+    copyFieldImage(slotData(order_[std::size_t(rows.front())]), field, step.after.data());
+    record(std::move(step));
     ++changes_;
     if (observer_) observer_->changedRows(rows.front(), rows.back());
     return int(rows.size());
@@ -504,6 +593,125 @@ void RxMem::gotoBookmark(Bookmark b) {
     if (r < 0) throw TableError(QStringLiteral("La línea marcada ya no existe."));
     cur_ = r;
     eof_ = false;
+}
+
+// ---- undo and redo -------------------------------------------------------------
+
+void RxMem::record(HistoryStep step) {
+    if (recording_) history_.push(std::move(step));
+}
+
+RxMem::Replayed RxMem::undo() {
+    checkActive();
+    settle();
+    if (!history_.canUndo()) return {};
+    ++changes_;
+    return replay(history_.undoStep(), false);
+}
+
+RxMem::Replayed RxMem::redo() {
+    checkActive();
+    settle();
+    if (!history_.canRedo()) return {};
+    ++changes_;
+    return replay(history_.redoStep(), true);
+}
+
+RxMem::Replayed RxMem::replay(HistoryStep& step, bool forward) {
+    Replayed r;
+    r.done = true;
+    const bool adds = (step.kind == HistoryStep::Kind::Insert) == forward;
+    switch (step.kind) {
+    case HistoryStep::Kind::Line: {
+        const std::uint32_t slot = step.lineSlots.front();
+        std::byte* data = slotData(slot);
+        const std::byte* to = (forward ? step.after : step.before).data();
+        marks_.noteOldLine(slot, data, to);
+        std::memcpy(data, to, recSize_);
+        cur_ = r.first = r.last = rowOf(Bookmark{slot});
+        eof_ = false;
+        if (observer_) observer_->changed(cur_);
+        break;
+    }
+    case HistoryStep::Kind::Insert:
+    case HistoryStep::Kind::Delete:
+        if (adds) {
+            restoreRows(step, r);
+        } else {
+            std::vector<int> rows;
+            rows.reserve(step.lineSlots.size());
+            for (const std::uint32_t slot : step.lineSlots)
+                rows.push_back(rowOf(Bookmark{slot}));
+            std::sort(rows.begin(), rows.end());
+            removeRows(rows);
+            r.first = rows.front();
+            r.last = rows.back();
+        }
+        break;
+    case HistoryStep::Kind::Field: {
+        const int field = step.field;
+        const std::size_t size = fieldImageSize(field);
+        r.first = INT_MAX;
+        for (std::size_t i = 0; i < step.lineSlots.size(); ++i) {
+            const std::uint32_t slot = step.lineSlots[i];
+            std::byte* data = slotData(slot);
+            marks_.noteOld(slot, field, data);
+            putFieldImage(data, field, forward ? step.after.data() : step.before.data() + i * size);
+            const int row = rowOf(Bookmark{slot});
+            r.first = std::min(r.first, row);
+            r.last = std::max(r.last, row);
+        }
+        cur_ = r.first;
+        eof_ = false;
+        if (observer_) observer_->changedRows(r.first, r.last);
+        break;
+    }
+    }
+    return r;
+}
+
+std::size_t RxMem::storageBytes() const {
+    return chunks_.size() * (recSize_ << kChunkShift) + order_.capacity() * sizeof(std::uint32_t) +
+           slotRow_.capacity() * sizeof(std::int32_t);
+}
+
+void RxMem::markSaved() {
+    history_.markSaved();
+    std::vector<bool> live(slotCount_);
+    for (const std::uint32_t slot : order_)
+        live[slot] = true;
+    marks_.reset(live);
+}
+
+bool RxMem::hasUnsavedChanges() const {
+    return ((state_ == State::Edit || state_ == State::Insert) && modified_) || !history_.atSaved();
+}
+
+bool RxMem::cellChanged(int row, int field) const {
+    const std::uint32_t slot = order_[std::size_t(row)];
+    return marks_.cellDiffers(slot, field, slotData(slot));
+}
+
+bool RxMem::lineChanged(int row) const {
+    const std::uint32_t slot = order_[std::size_t(row)];
+    return marks_.lineDiffers(slot, slotData(slot));
+}
+
+RxMem::ChangeSummary RxMem::changesSinceSaved() const {
+    ChangeSummary c;
+    for (const std::uint32_t slot : order_) {
+        if (marks_.isAdded(slot))
+            ++c.added;
+        else if (marks_.lineDiffers(slot, slotData(slot)))
+            ++c.changed;
+    }
+    c.deleted = int(marks_.savedLines()) - (recordCount() - c.added);
+    return c;
+}
+
+RxMem::Fill::~Fill() {
+    table_.recording_ = true;
+    if (table_.isActive()) table_.markSaved();
 }
 
 } // namespace solvanta

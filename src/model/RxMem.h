@@ -1,5 +1,6 @@
 #pragma once
 
+#include "History.h"
 #include "Record.h"
 
 #include <QString>
@@ -91,6 +92,54 @@ public:
     int assign(const std::vector<Bookmark>& lines, int field, QStringView text);
     int assignAll(int field, QStringView text);
 
+    // ---- undo and redo ------------------------------------------------------
+    // Every change is one step: a line stored in place, a new line stored, a
+    // deletion (of one line or many), one field given to many lines. Undo
+    // first stores or drops a pending line, as a cursor move would, then
+    // takes back the last step; redo repeats the last undone one. A new
+    // change drops the undone steps. The first line a step touched becomes
+    // current.
+    struct Replayed {
+        bool done = false;              // false: there was nothing to undo or redo
+        int first = -1, last = -1;      // rows touched; where the lines were, when removed
+        std::vector<Bookmark> restored; // lines that came back
+    };
+    bool canUndo() const { return history_.canUndo(); }
+    bool canRedo() const { return history_.canRedo(); }
+    Replayed undo();
+    Replayed redo();
+    std::size_t historyBytes() const { return history_.bytes(); }
+    std::size_t storageBytes() const; // the lines and their order
+
+    // The present lines are the saved ones (just loaded or written): the
+    // reference for the unsaved state and for the change marks.
+    void markSaved();
+    // Lines differ from the saved ones, or a pending line was changed. Undoing
+    // back to the saved state counts as no change.
+    bool hasUnsavedChanges() const;
+    // The cell's value differs from the saved one (every cell of an added line).
+    bool cellChanged(int row, int field) const;
+    bool lineChanged(int row) const;
+    struct ChangeSummary {
+        int changed = 0; // saved lines with a different value somewhere
+        int added = 0;
+        int deleted = 0;
+    };
+    ChangeSummary changesSinceSaved() const;
+
+    // Lines added while a Fill lives are the table's starting content: they
+    // make no undo steps, and at its end they are the saved state.
+    class Fill {
+    public:
+        explicit Fill(RxMem& table) : table_(table) { table_.recording_ = false; }
+        ~Fill();
+        Fill(const Fill&) = delete;
+        Fill& operator=(const Fill&) = delete;
+
+    private:
+        RxMem& table_;
+    };
+
     // Field of that name, letter case ignored; FieldError names an unknown one.
     static int fieldByName(QStringView name);
 
@@ -132,6 +181,13 @@ private:
     void dropInsert(); // removes the line being inserted
     void removeAt(int row);
     void insertAt(int row);
+    void placeSlot(int row, std::uint32_t slot);
+    // Removes the lines of these rows (ascending), telling the observer once
+    // when there are many; the line after the last becomes current.
+    void removeRows(const std::vector<int>& rows);
+    void restoreRows(const HistoryStep& step, Replayed& r);
+    Replayed replay(HistoryStep& step, bool forward);
+    void record(HistoryStep step);
     int assignRows(std::vector<int> rows, int field, QStringView text);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
 
@@ -147,6 +203,9 @@ private:
     bool modified_ = false;
     std::uint64_t changes_ = 0;
     std::vector<std::byte> backup_; // the line as it was before edit()
+    History history_;
+    ChangeMarks marks_;
+    bool recording_ = true;
     Observer* observer_ = nullptr;
 };
 
