@@ -425,13 +425,20 @@ private slots:
         QCOMPARE(column(*l, "centro_costo"), centro);
     }
 
+    // Undo and redo are enabled only when there is something to take back or
+    // repeat; every other button and entry always works.
     void everyButtonAndEntryIsEnabled() {
         auto l = listingOf(tmp_, 1);
+        const auto followsHistory = [](const QObject* o) {
+            return o->objectName().contains(QLatin1String("Deshacer")) ||
+                   o->objectName().contains(QLatin1String("Rehacer"));
+        };
         for (QToolButton* b : l->findChildren<QToolButton*>())
-            QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+            QVERIFY2(b->isEnabled() || followsHistory(b), qPrintable(b->objectName()));
         for (const char* menu : {"PopupMenu1", "PopupMenu2", "PopupMenu3"})
             for (QAction* a : l->findChild<QMenu*>(QLatin1String(menu))->actions())
-                QVERIFY2(a->isSeparator() || a->isEnabled(), qPrintable(a->objectName()));
+                QVERIFY2(a->isSeparator() || a->isEnabled() || followsHistory(a),
+                         qPrintable(a->objectName()));
     }
 };
 

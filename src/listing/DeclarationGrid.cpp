@@ -79,6 +79,9 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         painter->fillRect(option.rect, option.palette.color(QPalette::Button));
+        // A line changed since the last load or write shows it beside its number too.
+        if (const QVariant tint = index.data(Qt::BackgroundRole); tint.isValid())
+            painter->fillRect(option.rect, tint.value<QColor>());
         painter->setPen(Qt::black);
         painter->setFont(option.font);
         const QRect text = option.rect.adjusted(4, 2, 0, 0);
@@ -475,6 +478,25 @@ void DeclarationGrid::deleteLines(const QList<RxMem::Bookmark>& lines) {
     syncing_ = false;
     dropSelection();
     showTableCursor();
+}
+
+RxMem::Replayed DeclarationGrid::undoRedo(bool redo) {
+    int dropped = -1;
+    if (!settleForWindow(&dropped)) return {};
+    if (dropped >= 0 && !redo) {
+        showTableCursor();
+        return {};
+    }
+    RxMem& t = table();
+    RxMem::Replayed r;
+    syncing_ = true;
+    ui::guarded(this, [&] { r = redo ? t.redo() : t.undo(); });
+    syncing_ = false;
+    anchor_ = -1;
+    extending_ = false;
+    if (r.restored.size() > 1) model_->selectLines(r.restored);
+    showTableCursor();
+    return r;
 }
 
 // ---- keys and mouse ----------------------------------------------------------

@@ -49,6 +49,12 @@ public:
     // left untouched among them is simply dropped.
     void deleteLines(const QList<solvanta::RxMem::Bookmark>& lines);
 
+    // Takes back (or repeats) the last change to the table, after storing an
+    // open cell edit and the pending line; a new line left untouched just
+    // disappears, which is the undo the user meant. Lines that come back
+    // (more than one) are selected again, as they were when deleted.
+    solvanta::RxMem::Replayed undoRedo(bool redo);
+
     QTableView* frozenView() const;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 

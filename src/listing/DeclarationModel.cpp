@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QPalette>
 #include <algorithm>
+#include <climits>
 
 using namespace solvanta;
 
@@ -52,12 +53,14 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
         return QVariant((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     }
     case Qt::BackgroundRole:
+        if (column == 0) return table_.lineChanged(row) ? QVariant(changedTint()) : QVariant();
         if (!selected_.isEmpty() && isSelected(row))
             return QApplication::palette().color(QPalette::Highlight);
         // An orange wash, legible on light and dark themes alike.
-        if (problems_ && column > 0 && problems_->lineCount() > 0 &&
+        if (problems_ && problems_->lineCount() > 0 &&
             problems_->hasProblem(table_.bookmarkAt(row).slot, fieldOfColumn(column)))
             return QColor(255, 140, 0, 90);
+        if (table_.cellChanged(row, fieldOfColumn(column))) return changedTint();
         return {};
     case Qt::ForegroundRole:
         if (!selected_.isEmpty() && isSelected(row))
@@ -150,6 +153,11 @@ void DeclarationModel::repaintRows(int first, int last) {
                      {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
+void DeclarationModel::markSaved() {
+    table_.markSaved();
+    repaintRows(0, rowCount() - 1);
+}
+
 void DeclarationModel::clearSelection() {
     if (selected_.isEmpty()) return;
     selected_.clear();
@@ -171,6 +179,17 @@ void DeclarationModel::toggleSelected(int row) {
 void DeclarationModel::setSelected(int row, bool selected) {
     if (row < 0 || row >= rowCount() || isSelected(row) == selected) return;
     toggleSelected(row);
+}
+
+void DeclarationModel::selectLines(const std::vector<RxMem::Bookmark>& lines) {
+    int first = INT_MAX, last = -1;
+    for (const RxMem::Bookmark b : lines)
+        if (const int row = table_.rowOf(b); row >= 0) {
+            selected_.insert(b.slot);
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
+    repaintRows(first, last);
 }
 
 void DeclarationModel::selectRange(int from, int to) {
@@ -206,7 +225,8 @@ void DeclarationModel::changed(int row) {
 void DeclarationModel::changedRows(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, rowCount() - 1);
-    if (first <= last) emit dataChanged(index(first, 1), index(last, kColumns - 1));
+    // From column 0: the line number shows whether the line changed.
+    if (first <= last) emit dataChanged(index(first, 0), index(last, kColumns - 1));
     refreshIndicator();
     if (first <= last) emit linesStored(first, last);
 }

@@ -50,6 +50,7 @@ public:
     void toggleSelected(int row);
     void setSelected(int row, bool selected);
     void selectRange(int from, int to);
+    void selectLines(const std::vector<solvanta::RxMem::Bookmark>& lines); // added to the selection
 
     // Runs work that refills the table (a load) without telling the views
     // line by line, then shows the result at once.
@@ -70,6 +71,13 @@ public:
 
     // Repaints the row indicator after the table's state changed.
     void refreshIndicator();
+
+    // Cells whose value differs from the last load or write (and the line
+    // number of their line) are washed in blue, legible on light and dark
+    // themes alike.
+    static QColor changedTint() { return QColor(30, 144, 255, 70); }
+    // The present lines are the saved ones (a write): no cell is changed.
+    void markSaved();
 
     // Cells with a problem of the line checks are tinted.
     void setProblems(const ProblemsModel* problems) { problems_ = problems; }

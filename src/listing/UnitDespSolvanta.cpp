@@ -35,7 +35,9 @@
 #include <QShortcutEvent>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -134,6 +136,10 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
          &TFrmSolvanta::DBGrid1DblClick},
         {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete,
          &TFrmSolvanta::Eliminar1Click},
+        {"SpeedButtonDeshacer", "&Deshacer", "Deshacer el último cambio (Ctrl+Z)", Glyph::Undo,
+         &TFrmSolvanta::DeshacerClick},
+        {"SpeedButtonRehacer", "Re&hacer", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo,
+         &TFrmSolvanta::RehacerClick},
         {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
          &TFrmSolvanta::SpeedButton2Click},
         {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass,
@@ -178,17 +184,37 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     split->setStretchFactor(1, 0);
     split->setChildrenCollapsible(false);
 
+    buildStatusBar();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(panel);
     layout->addWidget(split, 1);
+    layout->addWidget(status_);
+
+    // Undo and redo: window-wide keys (an open cell editor keeps Ctrl+Z for
+    // its own text), the toolbar and the grid's menu.
+    undoAction_ = new QAction(QStringLiteral("Deshacer"), this);
+    undoAction_->setObjectName(QStringLiteral("Deshacer1"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    redoAction_ = new QAction(QStringLiteral("Rehacer"), this);
+    redoAction_->setObjectName(QStringLiteral("Rehacer1"));
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* a : {undoAction_, redoAction_}) {
+        a->setShortcutVisibleInContextMenu(true);
+        a->setEnabled(false);
+        addAction(a);
+    }
+    connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::DeshacerClick);
+    connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::RehacerClick);
 
     buildMenus();
     connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
     });
     connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
+    refreshStatus();
     DBGrid1_->setFocus();
 }
 
@@ -334,6 +360,9 @@ void TFrmSolvanta::buildMenus() {
     QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
     QAction* add = addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), true);
     PopupMenu1_->addSeparator();
+    PopupMenu1_->addAction(undoAction_);
+    PopupMenu1_->addAction(redoAction_);
+    PopupMenu1_->addSeparator();
     QAction* find = addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), true);
     connect(find, &QAction::triggered, this, &TFrmSolvanta::Buscar1Click);
     connect(modify, &QAction::triggered, this, &TFrmSolvanta::DBGrid1DblClick);
@@ -362,13 +391,113 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
                          QStringLiteral("Cargando el archivo..."));
     const WaitCursor wait;
     model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
-    savedChanges_ = RxMem_.changeCount();
+    fileName_ = path;
+    fileForm_ = form;
     problems_->recheckAll(*checker_);
     DBGrid1_->showTableCursor(); // the last line loaded is current
+    summarised_ = UINT64_MAX;
+    refreshStatus();
 }
 
 bool TFrmSolvanta::hasUnsavedChanges() const {
-    return RxMem_.changeCount() != savedChanges_ || RxMem_.isModified();
+    return RxMem_.hasUnsavedChanges();
+}
+
+// ---- status bar ------------------------------------------------------------------
+
+namespace {
+
+QString count(int n) {
+    return QLocale(QLocale::Spanish, QLocale::Chile).toString(n);
+}
+
+} // namespace
+
+QString TFrmSolvanta::changesText(const RxMem::ChangeSummary& c) {
+    // "2 líneas modificadas, 1 agregada, 3 eliminadas": the first part names
+    // the lines, the others follow it.
+    struct Part {
+        int n;
+        const char* one;
+        const char* many;
+    };
+    const Part parts[] = {{c.changed, "modificada", "modificadas"},
+                          {c.added, "agregada", "agregadas"},
+                          {c.deleted, "eliminada", "eliminadas"}};
+    QStringList out;
+    for (const Part& p : parts) {
+        if (p.n == 0) continue;
+        const QString word = QLatin1String(p.n == 1 ? p.one : p.many);
+        if (out.isEmpty())
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(count(p.n),
+                            p.n == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"), word);
+        else
+            out << QStringLiteral("%1 %2").arg(count(p.n), word);
+    }
+    return out.isEmpty() ? QStringLiteral("Sin cambios") : out.join(QStringLiteral(", "));
+}
+
+void TFrmSolvanta::buildStatusBar() {
+    status_ = new QStatusBar(this);
+    status_->setObjectName(QStringLiteral("StatusBar1"));
+    status_->setSizeGripEnabled(false);
+    positionLabel_ = new QLabel(status_);
+    positionLabel_->setObjectName(QStringLiteral("LabelPosicion"));
+    fileLabel_ = new QLabel(status_);
+    fileLabel_->setObjectName(QStringLiteral("LabelArchivo"));
+    fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    changesLabel_ = new QLabel(status_);
+    changesLabel_->setObjectName(QStringLiteral("LabelCambios"));
+    status_->addWidget(positionLabel_);
+    status_->addWidget(fileLabel_, 1);
+    status_->addPermanentWidget(changesLabel_);
+
+    // Follows every change of the lines and of the current line, at most
+    // once per turn of the event loop.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model_, signal, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(DBGrid1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFrmSolvanta::scheduleStatus);
+}
+
+void TFrmSolvanta::scheduleStatus() {
+    if (statusPending_) return;
+    statusPending_ = true;
+    QTimer::singleShot(0, this, &TFrmSolvanta::refreshStatus);
+}
+
+void TFrmSolvanta::refreshStatus() {
+    statusPending_ = false;
+    const int lines = RxMem_.isActive() ? RxMem_.recordCount() : 0;
+    if (lines == 0)
+        positionLabel_->setText(QStringLiteral("Sin líneas"));
+    else
+        positionLabel_->setText(QStringLiteral("Línea %1 de %2")
+                                    .arg(count(std::max(RxMem_.row(), 0) + 1), count(lines)));
+    fileLabel_->setText(fileName_.isEmpty()
+                            ? QString()
+                            : QStringLiteral("%1 (%2)").arg(QFileInfo(fileName_).fileName(),
+                                                            fileForm_ == FileForm::Position
+                                                                ? QStringLiteral("por posición")
+                                                                : QStringLiteral("por separador")));
+    fileLabel_->setToolTip(QDir::toNativeSeparators(fileName_));
+    // Counting walks every line: only when the lines changed.
+    if (RxMem_.changeCount() != summarised_ && RxMem_.isActive()) {
+        summarised_ = RxMem_.changeCount();
+        changesLabel_->setText(changesText(RxMem_.changesSinceSaved()));
+    }
+    undoAction_->setEnabled(RxMem_.isActive() && RxMem_.canUndo());
+    redoAction_->setEnabled(RxMem_.isActive() && RxMem_.canRedo());
+    for (QToolButton* b : std::as_const(toolbar_)) {
+        if (b->objectName() == QLatin1String("SpeedButtonDeshacer"))
+            b->setEnabled(undoAction_->isEnabled());
+        if (b->objectName() == QLatin1String("SpeedButtonRehacer"))
+            b->setEnabled(redoAction_->isEnabled());
+    }
 }
 
 void TFrmSolvanta::showEvent(QShowEvent* event) {
@@ -440,7 +569,12 @@ void TFrmSolvanta::SpeedButton1Click() {
             DBGrid1_->showTableCursor();
             throw;
         }
-        savedChanges_ = RxMem_.changeCount();
+        // The written file is the new reference of what changed.
+        model_->markSaved();
+        fileName_ = path;
+        fileForm_ = form;
+        summarised_ = UINT64_MAX;
+        refreshStatus();
         DBGrid1_->showTableCursor();
     });
 }
@@ -528,6 +662,24 @@ void TFrmSolvanta::Eliminar1Click() {
         const RxMem::Bookmark line = RxMem_.bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
         DBGrid1_->deleteLines({line});
+    });
+}
+
+void TFrmSolvanta::DeshacerClick() {
+    undoRedo(false);
+}
+
+void TFrmSolvanta::RehacerClick() {
+    undoRedo(true);
+}
+
+void TFrmSolvanta::undoRedo(bool redo) {
+    ui::guarded(this, [&] {
+        const RxMem::Replayed r = DBGrid1_->undoRedo(redo);
+        // Lines that came back are checked again; changed ones already were.
+        if (!r.restored.empty()) problems_->recheckRows(*checker_, r.first, r.last);
+        refreshStatus();
+        DBGrid1_->setFocus();
     });
 }
 

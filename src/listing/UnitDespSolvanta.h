@@ -11,7 +11,9 @@
 class DeclarationGrid;
 class DeclarationModel;
 class ProblemsModel;
+class QAction;
 class QLabel;
+class QStatusBar;
 class QTableView;
 namespace solvanta {
 class LineChecker;
@@ -44,8 +46,11 @@ public:
     // throws the engine's error when it cannot, leaving the table empty.
     void load(const QString& path, solvanta::FileForm form);
 
-    // True when lines changed since the load or the last write.
+    // True when lines changed since the load or the last write (undoing back
+    // to that state counts as no change).
     bool hasUnsavedChanges() const;
+    // "N líneas modificadas", "Sin cambios"...: what changed since then.
+    static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
 
 public slots:
     void SpeedButton1Click();  // Crear Archivo
@@ -58,6 +63,8 @@ public slots:
     void SpeedButton12Click(); // Asignar: assignment menu
     void SpeedButton2Click();  // Códigos: code menu
     void Eliminar1Click();     // delete the current line
+    void DeshacerClick();      // undo the last change
+    void RehacerClick();       // redo the last undone change
     void DBGrid1DblClick();    // modify the current line in the record editor
     void Agregar1Click();      // add a line in the record editor
     void Buscar1Click();       // find a worker by RUT
@@ -88,7 +95,22 @@ private:
     QMenu* PopupMenu1_;
     QMenu* PopupMenu2_;
     QMenu* PopupMenu3_;
-    std::uint64_t savedChanges_ = 0;
+    QAction* undoAction_;
+    QAction* redoAction_;
+    // The status bar: current line of how many, the file and its form, what
+    // changed since the load or the last write.
+    QStatusBar* status_;
+    QLabel* positionLabel_;
+    QLabel* fileLabel_;
+    QLabel* changesLabel_;
+    QString fileName_;
+    solvanta::FileForm fileForm_ = solvanta::FileForm::Position;
+    std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
+    bool statusPending_ = false;
+    void buildStatusBar();
+    void scheduleStatus(); // once the present events are handled
+    void refreshStatus();
+    void undoRedo(bool redo);
     std::unique_ptr<solvanta::LineChecker> checker_;
     ProblemsModel* problems_;
     QLabel* problemsLabel_;
