@@ -193,24 +193,26 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     layout->addWidget(status_);
 
     // Undo and redo: window-wide keys (an open cell editor keeps Ctrl+Z for
-    // its own text), the toolbar and the grid's menu.
-    undoAction_ = new QAction(QStringLiteral("Deshacer"), this);
+    // its own text), always live, as the change they take back may be only
+    // a moment old; the toolbar and the grid's menu show whether there is
+    // anything to undo or redo.
+    undoAction_ = new QAction(QStringLiteral("Deshacer\tCtrl+Z"), this);
     undoAction_->setObjectName(QStringLiteral("Deshacer1"));
-    undoAction_->setShortcut(QKeySequence::Undo);
-    redoAction_ = new QAction(QStringLiteral("Rehacer"), this);
+    redoAction_ = new QAction(QStringLiteral("Rehacer\tCtrl+Y"), this);
     redoAction_->setObjectName(QStringLiteral("Rehacer1"));
-    redoAction_->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    for (QAction* a : {undoAction_, redoAction_}) {
-        a->setShortcutVisibleInContextMenu(true);
-        a->setEnabled(false);
-        addAction(a);
-    }
     connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::DeshacerClick);
     connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::RehacerClick);
+    const std::pair<QKeySequence, void (TFrmSolvanta::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &TFrmSolvanta::DeshacerClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &TFrmSolvanta::RehacerClick},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TFrmSolvanta::RehacerClick},
+    };
+    for (const auto& [sequence, handler] : keys)
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
 
     buildMenus();
     connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        refreshStatus();
         PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
     });
     connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
