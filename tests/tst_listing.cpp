@@ -422,6 +422,8 @@ private slots:
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(entries, (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
                                        QStringLiteral("Agregar"), QStringLiteral("-"),
+                                       QStringLiteral("Deshacer\tCtrl+Z"),
+                                       QStringLiteral("Rehacer\tCtrl+Y"), QStringLiteral("-"),
                                        QStringLiteral("Buscar")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
