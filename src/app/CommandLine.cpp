@@ -15,8 +15,9 @@ namespace {
 
 const char* const kUsage =
     "Uso:\n"
-    "  solvanta-editor\n"
-    "      Abre el editor.\n"
+    "  solvanta-editor [ARCHIVO]\n"
+    "      Abre el editor; con ARCHIVO, lo carga de inmediato en el formato que\n"
+    "      muestran sus primeras líneas (si no se reconoce, pregunta cuál es).\n"
     "  solvanta-editor convert --from position|separator --to position|separator ENTRADA SALIDA\n"
     "      Carga ENTRADA en el formato indicado por --from y escribe SALIDA en el\n"
     "      formato indicado por --to, igual que el editor. position = 105 campos por\n"

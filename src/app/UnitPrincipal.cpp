@@ -1,16 +1,22 @@
 #include "UnitPrincipal.h"
 
 #include "AppMessage.h"
+#include "files/DeclarationFile.h"
 #include "files/UnitSeleccionar.h"
-#include "widgets/Dialogs.h"
 #include "widgets/Controls.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,7 +30,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
     return l;
 }
 
-QPushButton* bigButton(QWidget* parent, const char* name, const QString& text, images::Glyph glyph) {
+QPushButton* bigButton(QWidget* parent, const char* name, const QString& text,
+                       images::Glyph glyph) {
     auto* b = new QPushButton(images::glyph(glyph), text, parent);
     b->setObjectName(QLatin1String(name));
     QFont f = b->font();
@@ -39,7 +46,8 @@ QPushButton* bigButton(QWidget* parent, const char* name, const QString& text, i
 } // namespace
 
 QString TFrmPrincipal::caption() {
-    return QStringLiteral("Editor de Archivos de Solvanta Versión: ") + QStringLiteral(SOLVANTA_VERSION);
+    return QStringLiteral("Editor de Archivos de Solvanta Versión: ") +
+           QStringLiteral(SOLVANTA_VERSION);
 }
 
 TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new AppMessage(this)) {
@@ -52,7 +60,8 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
 
     QFrame* panel = highlightPanel(this, "Panel1");
 
-    QPushButton* edit = bigButton(panel, "BitBtn1", QStringLiteral("&Editar Archivo"), images::Glyph::EditFile);
+    QPushButton* edit =
+        bigButton(panel, "BitBtn1", QStringLiteral("&Editar Archivo"), images::Glyph::EditFile);
     QPushButton* quit = bigButton(panel, "BitBtn3", QStringLiteral("&Salir"), images::Glyph::Exit);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -68,20 +77,30 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
     auto* text = new QVBoxLayout(bevel);
     text->setContentsMargins(12, 18, 12, 18);
     text->setSpacing(12);
-    QLabel* intro = label(bevel, "Label1",
-                          QStringLiteral("Este programa permite modificar archivos de texto enviados a Solvanta cuando \n"
-                                         "estos son rechazados por contener errores."));
+    QLabel* intro =
+        label(bevel, "Label1",
+              QStringLiteral(
+                  "Este programa permite modificar archivos de texto enviados a Solvanta cuando \n"
+                  "estos son rechazados por contener errores."));
     intro->setWordWrap(true);
     text->addWidget(intro);
-    text->addWidget(label(bevel, "Label2", QStringLiteral("Para utilizar, siga los siguientes pasos:")));
-    text->addWidget(label(bevel, "Label3", QStringLiteral("1.- Haga clic en el botón \"Editar Archivo\".")));
-    text->addWidget(label(bevel, "Label4", QStringLiteral("2.- Seleccione la ubicación del archivo de texto que desea corregir.")));
-    text->addWidget(label(bevel, "Label5", QStringLiteral("3.- Indique el formato en que se encuentra el archivo: por posición o por separador.")));
+    text->addWidget(
+        label(bevel, "Label2", QStringLiteral("Para utilizar, siga los siguientes pasos:")));
+    text->addWidget(
+        label(bevel, "Label3", QStringLiteral("1.- Haga clic en el botón \"Editar Archivo\".")));
+    text->addWidget(label(
+        bevel, "Label4",
+        QStringLiteral("2.- Seleccione la ubicación del archivo de texto que desea corregir.")));
+    text->addWidget(label(bevel, "Label5",
+                          QStringLiteral("3.- Indique el formato en que se encuentra el archivo: "
+                                         "por posición o por separador.")));
     text->addWidget(label(bevel, "Label7",
-                          QStringLiteral("4.- Una vez cargado, el archivo se mostrará en pantalla y podrá modificar directamente \n"
+                          QStringLiteral("4.- Una vez cargado, el archivo se mostrará en pantalla "
+                                         "y podrá modificar directamente \n"
                                          "      los datos que presentan errores.")));
     text->addWidget(label(bevel, "Label8",
-                          QStringLiteral("5.- Luego de realizar las correcciones, genere un nuevo archivo, el cual debe volver \n"
+                          QStringLiteral("5.- Luego de realizar las correcciones, genere un nuevo "
+                                         "archivo, el cual debe volver \n"
                                          "      a enviar a Solvanta.")));
 
     auto* logo = new QLabel(panel);
@@ -101,12 +120,15 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
     resize(layout->sizeHint().expandedTo(QSize(615, 459)));
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
+    setAcceptDrops(true);
     edit->setFocus();
     connect(edit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn1Click);
     connect(quit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn3Click);
 }
 
-TFrmPrincipal::~TFrmPrincipal() { qApp->removeEventFilter(appMessage_); }
+TFrmPrincipal::~TFrmPrincipal() {
+    qApp->removeEventFilter(appMessage_);
+}
 
 void TFrmPrincipal::BitBtn1Click() {
     ui::guarded(this, [this] {
@@ -115,4 +137,60 @@ void TFrmPrincipal::BitBtn1Click() {
     });
 }
 
-void TFrmPrincipal::BitBtn3Click() { close(); }
+void TFrmPrincipal::BitBtn3Click() {
+    close();
+}
+
+QString TFrmPrincipal::fileArgument(const QStringList& args) {
+    if (args.size() != 1) return {};
+    const QString& a = args.first();
+    static const QStringList commands{QStringLiteral("convert"), QStringLiteral("export"),
+                                      QStringLiteral("check")};
+    if (a.isEmpty() || a.startsWith(QLatin1Char('-')) || commands.contains(a)) return {};
+    // A mistyped command ("convertir") stays a usage error: a file is a path
+    // that exists or looks like one.
+    if (!QFileInfo::exists(a) && !a.contains(QLatin1Char('/')) && !a.contains(QLatin1Char('.')))
+        return {};
+    return a;
+}
+
+void TFrmPrincipal::openFile(const QString& path) {
+    ui::guarded(this, [&] {
+        activateWindow();
+        const QFileInfo file(path);
+        // A file that cannot be read goes straight to the load, whose
+        // message says why; asking its form first would be pointless.
+        if (const auto form = solvanta::guessForm(path);
+            form || !file.isFile() || !file.isReadable()) {
+            TFrmSeleccionar::openListing(this, path, form.value_or(solvanta::FileForm::Position));
+            return;
+        }
+        TFrmSeleccionar dialog(this);
+        dialog.setFile(path);
+        dialog.exec();
+    });
+}
+
+namespace {
+
+// The one local file the drag carries, or nothing.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+} // namespace
+
+void TFrmPrincipal::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFrmPrincipal::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The drop finishes first: the program that dragged the file must not
+    // wait while the listing is open.
+    QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}

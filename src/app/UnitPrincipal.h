@@ -14,9 +14,24 @@ public:
 
     static QString caption();
 
+    // The file named by the program's arguments (program name excluded): a
+    // single argument that is neither an option nor a command of the
+    // command line, and is a path that exists or has a "/" or a ".".
+    // Empty when there is none.
+    static QString fileArgument(const QStringList& args);
+
+    // Loads the file in the form its first lines show, asking the form
+    // (in the load dialog) when they do not tell; then the listing opens.
+    void openFile(const QString& path);
+
 public slots:
     void BitBtn1Click(); // Editar Archivo
     void BitBtn3Click(); // Salir
+
+protected:
+    // A file dropped on the window opens as from the desktop.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     AppMessage* appMessage_;

@@ -6,15 +6,21 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 int main(int argc, char* argv[]) {
-    // With arguments the program is a command-line tool and needs no display.
-    if (argc > 1) {
+    // With arguments the program is a command-line tool and needs no
+    // display, unless the one argument is a file to open in the editor.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const QString file = TFrmPrincipal::fileArgument(args);
+    if (!args.isEmpty() && file.isEmpty()) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        QStringList args = QCoreApplication::arguments();
+        args = QCoreApplication::arguments();
         args.removeFirst();
         return static_cast<int>(runCommandLine(args, out, err));
     }
@@ -22,11 +28,12 @@ int main(int argc, char* argv[]) {
     // Qt's own dialogs (open, save, progress) in Spanish, when the
     // translations are installed.
     QTranslator qtSpanish;
-    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Chile), QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Chile), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtSpanish);
     QApplication::setWindowIcon(images::appIcon());
     TFrmPrincipal window;
     window.show();
+    if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
     return app.exec();
 }

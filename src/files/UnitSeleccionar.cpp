@@ -7,8 +7,10 @@
 #include "widgets/Dialogs.h"
 #include "widgets/RadioGroup.h"
 
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
@@ -40,9 +42,15 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     buttons->addSpacing(24);
     buttons->addWidget(close);
     buttons->addStretch();
+    fileLabel_ = new QLabel(panel);
+    fileLabel_->setObjectName(QStringLiteral("LabelArchivo"));
+    fileLabel_->setWordWrap(true);
+    fileLabel_->hide();
+
     auto* inner = new QVBoxLayout(panel);
     inner->setContentsMargins(12, 8, 12, 14);
     inner->setSpacing(14);
+    inner->addWidget(fileLabel_);
     inner->addWidget(RadioGroup1_);
     inner->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
@@ -67,8 +75,30 @@ QString formName(FileForm form) {
 
 } // namespace
 
+void TFrmSeleccionar::setFile(const QString& path) {
+    file_ = path;
+    fileLabel_->setText(QStringLiteral("No se reconoce el formato de «%1» por sus primeras "
+                                       "líneas. Indique en qué formato está.")
+                            .arg(QFileInfo(path).fileName()));
+    fileLabel_->show();
+}
+
+void TFrmSeleccionar::openListing(QWidget* parent, const QString& path, FileForm form) {
+    shared::loadFormat = form == FileForm::Position ? 0 : 1;
+    auto listing = std::make_unique<TFrmSolvanta>(parent);
+    listing->load(path, form);
+    listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
+    listing->exec();
+}
+
 void TFrmSeleccionar::BitBtn1Click() {
     ui::guarded(this, [this] {
+        if (!file_.isEmpty()) {
+            const QString path = file_;
+            openListing(this, path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
+            close();
+            return;
+        }
         ui::Question q;
         q.caption = QStringLiteral("¡Atención!");
         q.text = QStringLiteral(
@@ -101,11 +131,7 @@ void TFrmSeleccionar::BitBtn1Click() {
                 RadioGroup1_->setItemIndex(form == FileForm::Position ? 0 : 1);
             }
         }
-        shared::loadFormat = form == FileForm::Position ? 0 : 1;
-        auto listing = std::make_unique<TFrmSolvanta>(this);
-        listing->load(path, form); // a failure is reported and no listing is shown
-        listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
-        listing->exec();
+        openListing(this, path, form);
     });
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "files/DeclarationFile.h"
+
 #include <QDialog>
 
+class QLabel;
 class RadioGroup;
 
 // The load dialog: the user says in which form the file is, picks it, and
@@ -14,10 +17,20 @@ public:
 
     int itemIndex() const; // 0 by position, 1 by separator
 
+    // The file is already chosen (opened from the desktop): the dialog only
+    // asks its form, and "Aceptar" loads it.
+    void setFile(const QString& path);
+
+    // Opens the listing over `parent` with every line of the file, as
+    // "Aceptar" does; a load failure is reported and no listing is shown.
+    static void openListing(QWidget* parent, const QString& path, solvanta::FileForm form);
+
 public slots:
     void BitBtn1Click(); // Aceptar: load a file
     void BitBtn2Click(); // Cerrar
 
 private:
     RadioGroup* RadioGroup1_;
+    QLabel* fileLabel_;
+    QString file_;
 };

@@ -1,0 +1,167 @@
+// Opening a file straight from the desktop: the program's file argument, a
+// file dropped on the main window, and the form read from the first lines.
+
+#include "ListingFixture.h"
+#include "app/UnitPrincipal.h"
+#include "widgets/RadioGroup.h"
+
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+
+using namespace testutil;
+
+namespace {
+
+struct Seen {
+    bool listing = false;
+    int lines = -1;
+    QString file;
+};
+
+// Notes what the listing shows when it opens, then closes it.
+void whenListing(Seen& seen) {
+    whenModal([&seen](QWidget* w) {
+        auto* l = qobject_cast<TFrmSolvanta*>(w);
+        QVERIFY(l);
+        seen.listing = true;
+        seen.lines = l->table().recordCount();
+        QCoreApplication::processEvents();
+        seen.file = l->findChild<QLabel*>(QStringLiteral("LabelArchivo"))->text();
+        l->close();
+    });
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+
+private slots:
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
+
+    void fileArgument_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("opens");
+        const QString existing = dataFile("dos-lineas-coma.txt");
+        QTest::newRow("a file") << QStringList{existing} << true;
+        QTest::newRow("a path not there yet")
+            << QStringList{QStringLiteral("/tmp/no/planilla.txt")} << true;
+        QTest::newRow("no argument") << QStringList{} << false;
+        QTest::newRow("a command") << QStringList{QStringLiteral("check")} << false;
+        QTest::newRow("an option") << QStringList{QStringLiteral("--help")} << false;
+        QTest::newRow("a mistyped command") << QStringList{QStringLiteral("convertir")} << false;
+        QTest::newRow("two files") << QStringList{existing, existing} << false;
+    }
+
+    void fileArgument() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, opens);
+        QCOMPARE(TFrmPrincipal::fileArgument(args), opens ? args.first() : QString());
+    }
+
+    void formFromTheFirstLines_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("position") << "dos-lineas-coma.txt"
+                                  << "dos-lineas-coma.txt (por posición)";
+        QTest::newRow("separator") << "dos-lineas-coma.csv"
+                                   << "dos-lineas-coma.csv (por separador)";
+    }
+
+    // The listing opens at once with every line, in the form the file shows.
+    void formFromTheFirstLines() {
+        QFETCH(QString, file);
+        QFETCH(QString, shown);
+        TFrmPrincipal window;
+        window.show();
+        Seen seen;
+        whenListing(seen);
+        window.openFile(dataFile(file.toLatin1().constData()));
+        QVERIFY(seen.listing);
+        QCOMPARE(seen.lines, 2);
+        QCOMPARE(seen.file, shown);
+    }
+
+    // When the first lines do not tell, the load dialog asks the form alone
+    // (no question about the path, no file dialog).
+    void formAskedWhenUnclear() {
+        const QString path = tmp_.filePath(QStringLiteral("vacio.txt"));
+        QVERIFY(writeAll(path, QByteArray()));
+        TFrmPrincipal window;
+        window.show();
+        Seen seen;
+        whenModal([&](QWidget* w) {
+            auto* label = w->findChild<QLabel*>(QStringLiteral("LabelArchivo"));
+            QVERIFY(label && label->isVisible());
+            QVERIFY(label->text().contains(QLatin1String("vacio.txt")));
+            w->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(1);
+            whenListing(seen);
+            w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+            QVERIFY(!w->isVisible());
+        });
+        window.openFile(path);
+        QVERIFY(seen.listing);
+        QCOMPARE(seen.lines, 0);
+        QCOMPARE(seen.file, QStringLiteral("vacio.txt (por separador)"));
+    }
+
+    void missingFileIsReported() {
+        TFrmPrincipal window;
+        window.show();
+        d().expectError(QStringLiteral("no-existe.txt"));
+        window.openFile(tmp_.filePath(QStringLiteral("no-existe.txt")));
+        QVERIFY(!TFrmSolvanta::instance());
+    }
+
+    // A file dropped on the main window opens once the drop is over.
+    void dropOnTheMainWindow() {
+        TFrmPrincipal window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dataFile("dos-lineas-coma.csv"))});
+        const QPoint at = window.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        Seen seen;
+        QApplication::sendEvent(&window, &drop);
+        QVERIFY(drop.isAccepted());
+        QVERIFY(!TFrmSolvanta::instance()); // not inside the drop
+        whenListing(seen);
+        QTRY_VERIFY(seen.listing);
+        QCOMPARE(seen.lines, 2);
+
+        QMimeData text;
+        text.setText(QStringLiteral("no es un archivo"));
+        QDragEnterEvent other(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        other.setAccepted(false);
+        QApplication::sendEvent(&window, &other);
+        QVERIFY(!other.isAccepted());
+    }
+
+    // The program itself, given a file, starts the editor instead of
+    // answering as the command line (which would end at once).
+    void programStartsWithAFile() {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(SOLVANTA_EDITOR_EXE), {dataFile("dos-lineas-coma.txt")});
+        QVERIFY(p.waitForStarted());
+        const bool ended = p.waitForFinished(3000);
+        QVERIFY2(!ended, p.readAllStandardError().constData());
+        p.kill();
+        p.waitForFinished();
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
