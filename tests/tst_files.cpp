@@ -237,6 +237,58 @@ private slots:
         QCOMPARE(table.recordCount(), 0);
     }
 
+    void overlongLineStopsTheLoad_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("line"); // the line named; 0 when the file loads
+        const QByteArray good = positionLine({}) + "\r\n";
+        // A position line padded with blanks to 65,536 characters, or one more.
+        auto padded = [&](int length) {
+            return positionLine({}) + QByteArray(length - kPositionLineLength, ' ');
+        };
+        const QByteArray block = good.repeated(1200); // just short of the reader's 1 MiB block
+        QTest::newRow("no line break at all") << 0 << QByteArray(100000, '0') << 1;
+        QTest::newRow("third line")
+            << 0 << QByteArray(good + good + QByteArray(70000, '1') + "\r\n" + good) << 3;
+        QTest::newRow("longest line loads") << 0 << QByteArray(padded(65536) + "\r\n") << 0;
+        QTest::newRow("one character more") << 0 << QByteArray(padded(65537) + "\r\n") << 1;
+        QTest::newRow("longest without line end") << 0 << padded(65536) << 0;
+        QTest::newRow("one more without line end") << 0 << padded(65537) << 1;
+        QTest::newRow("longest across two blocks")
+            << 0 << QByteArray(block + padded(65536) + "\r\n" + good) << 0;
+        QTest::newRow("one more across two blocks")
+            << 0 << QByteArray(block + padded(65537) + "\r\n" + good) << 1201;
+        QTest::newRow("separator form")
+            << 1 << QByteArray("1;;;;;;0\r\n1;;;;;;0;" + QByteArray(70000, 'x')) << 2;
+    }
+
+    // No declaration line comes near 64 KiB: a longer one (a file without
+    // line breaks, a binary file) stops the load at once instead of being
+    // gathered into memory, and the message names the line and the file.
+    void overlongLineStopsTheLoad() {
+        QFETCH(int, form);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, line);
+        RxMem table;
+        const QString p = path("sin saltos.txt");
+        QVERIFY(writeAll(p, bytes));
+        try {
+            loadDeclaration(p, FileForm(form), table);
+            QCOMPARE(line, 0);
+            // The long line was read as one line, and so was the one after it.
+            QCOMPARE(table.textAt(table.recordCount() - 1, field("centro_costo")),
+                     QStringLiteral("SUCURSAL ÑUÑOA      "));
+            return;
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("La línea %1 del archivo «%2» tiene más de 65.536 "
+                                                 "caracteres: no es un archivo de declaración.")
+                                      .arg(line)
+                                      .arg(QDir::toNativeSeparators(p)));
+        }
+        QVERIFY(!table.isActive());
+        QCOMPARE(table.recordCount(), 0);
+    }
+
     void unreadableFile() {
         RxMem table;
         const QString missing = path("no existe.txt");

@@ -39,6 +39,8 @@ const char* const kUsage =
     "(LC_ALL, LC_NUMERIC, LANG). Estado de salida: 0 si todo salió bien, 1 si falló\n"
     "la carga o la escritura, 2 si los argumentos no son válidos.\n";
 
+const char* const kNoMemory = "No hay memoria suficiente para completar la operación.\n";
+
 ExitCode usageError(QTextStream& err, const QString& why) {
     err << "solvanta-editor: " << why << "\n\n" << kUsage;
     err.flush();
@@ -115,7 +117,7 @@ template <typename F> ExitCode run(QTextStream& err, F&& work) {
         err.flush();
         return ExitCode::Failed;
     } catch (const std::bad_alloc&) {
-        err << "No hay memoria suficiente para completar la operación.\n";
+        err << kNoMemory;
         err.flush();
         return ExitCode::Failed;
     }
@@ -177,9 +179,7 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     return problems.empty() ? ExitCode::Ok : ExitCode::Failed;
 }
 
-} // namespace
-
-ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err) {
+ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (args.isEmpty()) return usageError(err, QStringLiteral("falta la orden."));
     const QString& cmd = args.first();
     if (cmd == QLatin1String("--help") || cmd == QLatin1String("-h")) {
@@ -199,4 +199,18 @@ ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& 
     if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
     if (cmd == QLatin1String("check")) return check(args.mid(1), out, err);
     return usageError(err, QStringLiteral("orden desconocida «%1».").arg(cmd));
+}
+
+} // namespace
+
+// Memory can run out outside the work itself too (the form's warning, the
+// list of problems): that ends in the same message, never in an abort.
+ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err) {
+    try {
+        return dispatch(args, out, err);
+    } catch (const std::bad_alloc&) {
+        err << kNoMemory;
+        err.flush();
+        return ExitCode::Failed;
+    }
 }

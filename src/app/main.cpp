@@ -7,8 +7,12 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
+#include <new>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     // With arguments the program is a command-line tool and needs no display.
     if (argc > 1) {
         QCoreApplication app(argc, argv);
@@ -22,11 +26,25 @@ int main(int argc, char* argv[]) {
     // Qt's own dialogs (open, save, progress) in Spanish, when the
     // translations are installed.
     QTranslator qtSpanish;
-    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Chile), QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Chile), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtSpanish);
     QApplication::setWindowIcon(images::appIcon());
     TFrmPrincipal window;
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+// The command line and every window handler report an out-of-memory
+// themselves; this catches one that escaped anyway, so the program ends with
+// a message instead of an abort.
+int main(int argc, char* argv[]) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("No hay memoria suficiente para completar la operación.\n", stderr);
+        return 1;
+    }
 }

@@ -22,8 +22,15 @@ constexpr int kProgressEvery = 1024; // lines between progress reports
 
 // ---- reading -------------------------------------------------------------
 
+// No declaration line comes near this length (the position form has 861
+// characters); a longer one means the file is something else, and reading
+// on would gather it all into memory.
+constexpr std::size_t kMaxLine = 64 * 1024;
+
 // Lines of a text file, read in blocks: a line ends at LF or CR LF, a lone
-// CR is dropped, and Ctrl+Z ends the file.
+// CR is dropped, and Ctrl+Z ends the file. A line longer than kMaxLine (not
+// counting its line end) stops the reading; the block always has room for
+// the longest line, so it never grows.
 class LineReader {
 public:
     LineReader(QFile& file, const QString& path) : file_(file), path_(path), buf_(kChunk) {}
@@ -31,18 +38,20 @@ public:
     bool next(std::string_view& line) {
         for (;;) {
             const char* b = buf_.data() + begin_;
-            if (const void* lf = std::memchr(b, '\n', end_ - begin_)) {
+            const std::size_t pending = end_ - begin_;
+            if (const void* lf = std::memchr(b, '\n', pending)) {
                 const std::size_t len = static_cast<const char*>(lf) - b;
+                line = take(b, len);
                 begin_ += len + 1;
-                line = clean({b, len});
                 return true;
             }
             if (atEnd_) {
-                if (begin_ == end_) return false;
-                line = clean({b, end_ - begin_});
+                if (pending == 0) return false;
+                line = take(b, pending);
                 begin_ = end_;
                 return true;
             }
+            if (pending > kMaxLine + 1) tooLong(lines_ + 1); // longer than any line and its CR
             fill();
         }
     }
@@ -56,8 +65,6 @@ private:
             end_ -= begin_;
             begin_ = 0;
         }
-        if (buf_.size() - end_ < static_cast<std::size_t>(kChunk) / 2)
-            buf_.resize(buf_.size() * 2); // a line longer than the buffer
         const qint64 n = file_.read(buf_.data() + end_, static_cast<qint64>(buf_.size() - end_));
         if (n < 0)
             throw IoError(QStringLiteral("No se pudo leer el archivo «%1»: %2")
@@ -70,6 +77,20 @@ private:
             return;
         }
         end_ += std::size_t(n);
+    }
+
+    std::string_view take(const char* b, std::size_t len) {
+        ++lines_;
+        if (len - (len > 0 && b[len - 1] == '\r') > kMaxLine) tooLong(lines_);
+        return clean({b, len});
+    }
+
+    [[noreturn]] void tooLong(qint64 lineNo) const {
+        static_assert(kMaxLine == 65536, "the message states the limit");
+        throw IoError(QStringLiteral("La línea %1 del archivo «%2» tiene más de 65.536 caracteres: "
+                                     "no es un archivo de declaración.")
+                          .arg(lineNo)
+                          .arg(shownPath(path_)));
     }
 
     std::string_view clean(std::string_view line) {
@@ -85,6 +106,7 @@ private:
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
     qint64 read_ = 0;
+    qint64 lines_ = 0; // lines taken so far
     bool atEnd_ = false;
     std::string scratch_;
 };
