@@ -172,6 +172,33 @@ private slots:
         QVERIFY(r.err.contains(QLatin1String("Uso:")));
     }
 
+    void longArgumentQuotedShort_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString longText = QStringLiteral("ñ").repeated(5000);
+        const QString shown = QStringLiteral("ñ").repeated(80) + QChar(0x2026);
+        QTest::newRow("command") << QStringList{longText}
+                                 << QStringLiteral("orden desconocida «%1».").arg(shown);
+        QTest::newRow("option")
+            << QStringList{QStringLiteral("convert"), QStringLiteral("--") + longText}
+            << QStringLiteral("opción desconocida «--%1».").arg(shown.left(78) + QChar(0x2026));
+        QTest::newRow("form") << QStringList{QStringLiteral("check"), QStringLiteral("--from"),
+                                             longText, QStringLiteral("x.txt")}
+                              << QStringLiteral("formato desconocido «%1»: use position o "
+                                                "separator.")
+                                     .arg(shown);
+    }
+
+    // An argument the command line cannot use is quoted, at most 80
+    // characters of it.
+    void longArgumentQuotedShort() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(args);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err.section(u'\n', 0, 0), QStringLiteral("solvanta-editor: ") + message);
+    }
+
     void convert_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("from");

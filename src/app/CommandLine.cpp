@@ -78,10 +78,10 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
             if (!parseForm(args[++i], target))
                 return usageError(
                     err, QStringLiteral("formato desconocido «%1»: use position o separator.")
-                             .arg(args[i]));
+                             .arg(excerpt(args[i])));
             (a == QLatin1String("--from") ? haveFrom : haveTo) = true;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(err, QStringLiteral("opción desconocida «%1».").arg(a));
+            return usageError(err, QStringLiteral("opción desconocida «%1».").arg(excerpt(a)));
         } else {
             r.files << a;
         }
@@ -198,7 +198,7 @@ ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (cmd == QLatin1String("convert")) return convert(args.mid(1), err);
     if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
     if (cmd == QLatin1String("check")) return check(args.mid(1), out, err);
-    return usageError(err, QStringLiteral("orden desconocida «%1».").arg(cmd));
+    return usageError(err, QStringLiteral("orden desconocida «%1».").arg(excerpt(cmd)));
 }
 
 } // namespace
