@@ -36,32 +36,43 @@ inline QByteArray cp(const QString& text) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-inline int field(const char* name) { return solvanta::RxMem::fieldByName(QString::fromLatin1(name)); }
+inline int field(const char* name) {
+    return solvanta::RxMem::fieldByName(QString::fromLatin1(name));
+}
 
 #ifdef Q_OS_UNIX
-// While alive, no file of this process may grow beyond 0 bytes: every write
-// to a file fails, whatever the user's rights (tests may run as root, for
-// whom permission bits stop nothing).
-class NoFileGrowth {
+// While alive, no file of this process may grow beyond the given number of
+// bytes, whatever the user's rights (tests may run as root, for whom
+// permission bits stop nothing). A write that crosses the limit writes what
+// fits and reports how much, as on a disk that fills up; the next one fails.
+class FileSizeLimit {
 public:
-    NoFileGrowth() {
+    explicit FileSizeLimit(rlim_t bytes) {
         ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
         if (!ok_) return;
         oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = old_;
-        none.rlim_cur = 0;
-        ok_ = setrlimit(RLIMIT_FSIZE, &none) == 0;
+        rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
     }
-    ~NoFileGrowth() {
+    ~FileSizeLimit() {
         setrlimit(RLIMIT_FSIZE, &old_);
         std::signal(SIGXFSZ, oldHandler_);
     }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
     bool ok() const { return ok_; }
 
 private:
     rlimit old_{};
     void (*oldHandler_)(int) = SIG_DFL;
     bool ok_ = false;
+};
+
+// While alive, every write to a file fails.
+class NoFileGrowth : public FileSizeLimit {
+public:
+    NoFileGrowth() : FileSizeLimit(0) {}
 };
 #endif
 

@@ -511,6 +511,50 @@ private slots:
     }
 #endif
 
+    void shortWriteReportsFullDisk_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("limit"); // bytes a file may hold
+        QTest::newRow("position, first block") << 0 << 100 << 8000;
+        QTest::newRow("separator, first block") << 1 << 100 << 8000;
+        QTest::newRow("position, second block") << 0 << 1300 << 1100000;
+        QTest::newRow("nothing fits") << 0 << 100 << 0;
+    }
+
+    // When the disk fills up the system takes part of the bytes without an
+    // error (here: a file-size limit does the same): the message says the
+    // disk may be full, and the existing file stays as it was.
+    void shortWriteReportsFullDisk() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs a file-size limit to make writes stop short");
+#else
+        QFETCH(int, form);
+        QFETCH(int, lines);
+        QFETCH(int, limit);
+        RxMem table;
+        const QByteArray fixture = readAll(dataFile("dos-lineas-coma.txt"));
+        load(fixture.left(fixture.indexOf('\n') + 1).repeated(lines), FileForm::Position, table);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        QString message;
+        {
+            FileSizeLimit guard{rlim_t(limit)};
+            QVERIFY(guard.ok());
+            try {
+                writeDeclaration(out, FileForm(form), table);
+            } catch (const IoError& e) {
+                message = e.message();
+            }
+        }
+        QCOMPARE(message, QStringLiteral("No se pudo escribir el archivo «%1»: falló la escritura; "
+                                         "puede que el disco esté lleno.")
+                              .arg(QDir::toNativeSeparators(out)));
+        QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+#endif
+    }
+
     // Writing over the file that was loaded replaces it whole.
     void writeOverTheLoadedFile() {
         const QString p = path("propio.txt");

@@ -74,9 +74,9 @@ void writeIni(const QString& path, const IniText& ini) {
     // disk (it would replace the file with a cut copy and report success), so
     // the buffer is flushed and checked first.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        cannotWrite(path, file.error());
+    if (!file.open(QIODevice::WriteOnly)) cannotWrite(path, file.error());
+    if (file.write(bytes) != bytes.size()) cannotWrite(path, shortWriteError(file));
+    if (!file.flush() || !file.commit()) cannotWrite(path, file.error());
 }
 
 // The section name of a header line, or a null string for any other line.

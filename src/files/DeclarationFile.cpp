@@ -369,7 +369,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
             throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
-                              .arg(shownPath(path), writeFailure(path, file.error())));
+                              .arg(shownPath(path), writeFailure(path, shortWriteError(file))));
         out.clear();
     };
     for (int row = 0; row < count; ++row) {

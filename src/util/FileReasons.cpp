@@ -31,4 +31,8 @@ QString writeFailure(const QString& path, QFileDevice::FileError error) {
     return QStringLiteral("no se pudo escribir.");
 }
 
+QFileDevice::FileError shortWriteError(const QFileDevice& file) {
+    return file.error() == QFileDevice::NoError ? QFileDevice::ResourceError : file.error();
+}
+
 } // namespace solvanta
