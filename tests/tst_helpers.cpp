@@ -109,6 +109,15 @@ void TstHelpers::validaRut_data() {
     // remainder (1) would give.
     QTest::newRow("negative sum expects 0") << "..0" << true;
     QTest::newRow("negative sum rejects K") << "..K" << false;
+    // Zero fill to the file's 11 columns keeps a RUT valid; a text far
+    // longer than any RUT is not one, whatever its characters add up to
+    // (8,000 high code points overflowed a 32-bit weighted sum, which
+    // wrapped round to one that "0" fits).
+    QTest::newRow("zero-filled to 11 digits") << "000000000019" << true;
+    QTest::newRow("zero-filled with dash") << "00000000001-9" << true;
+    QTest::newRow("a hundred characters") << QString(98, u'0') + u"19"_s << false;
+    QTest::newRow("many dashes are still ignored") << QString(500, u'-') + u"19"_s << true;
+    QTest::newRow("8,000 high code points") << QString(8000, QChar(0xFFFF)) + u'0' << false;
 }
 
 void TstHelpers::validaRut() {
