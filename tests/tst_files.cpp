@@ -289,6 +289,70 @@ private slots:
         QCOMPARE(table.recordCount(), 0);
     }
 
+    void changedWhileRead_data() {
+        QTest::addColumn<int>("change");
+        QTest::newRow("cut short") << 0;
+        QTest::newRow("emptied") << 1;
+        QTest::newRow("grown") << 2;
+        QTest::newRow("rewritten, same size") << 3;
+    }
+
+    // Another program changing the file while it is read (here: on the
+    // first progress report, after the first block) would leave a table of
+    // part of one file and part of another, or a last line built from a
+    // fragment: the load fails instead, and no line is kept.
+    void changedWhileRead() {
+        QFETCH(int, change);
+        const QString p = path("cambiante.txt");
+        const QByteArray fixture = readAll(dataFile("dos-lineas-coma.txt"));
+        const QByteArray line = fixture.left(fixture.indexOf('\n') + 1);
+        QVERIFY(writeAll(p, line.repeated(3000)));
+
+        struct Change : Progress {
+            QString path;
+            int change = 0;
+            bool done = false;
+            bool update(qint64, qint64) override {
+                if (done) return true;
+                done = true;
+                QFile f(path);
+                if (!f.open(QIODevice::ReadWrite)) return false;
+                switch (change) {
+                case 0:
+                    f.resize(1500000);
+                    break;
+                case 1:
+                    f.resize(0);
+                    break;
+                case 2:
+                    f.seek(f.size());
+                    f.write(readAll(dataFile("dos-lineas-coma.txt")));
+                    break;
+                default:
+                    f.setFileTime(f.fileTime(QFileDevice::FileModificationTime).addSecs(3600),
+                                  QFileDevice::FileModificationTime);
+                }
+                return true;
+            }
+        } progress;
+        progress.path = p;
+        progress.change = change;
+
+        RxMem table;
+        try {
+            loadDeclaration(p, FileForm::Position, table, &progress);
+            QFAIL("the load did not fail");
+        } catch (const Error& e) { // not the fragment's nacion, which the change explains
+            QCOMPARE(e.message(), QStringLiteral("No se pudo cargar el archivo «%1»: cambió "
+                                                 "mientras se leía. Vuelva a cargarlo cuando "
+                                                 "ningún otro programa lo esté modificando.")
+                                      .arg(QDir::toNativeSeparators(p)));
+        }
+        QVERIFY(progress.done);
+        QVERIFY(!table.isActive());
+        QCOMPARE(table.recordCount(), 0);
+    }
+
     void unreadableFile() {
         RxMem table;
         const QString missing = path("no existe.txt");

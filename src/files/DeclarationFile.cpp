@@ -6,6 +6,7 @@
 #include "util/FileReasons.h"
 #include "util/NumberText.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -241,6 +242,25 @@ private:
     std::string rate_;
 };
 
+// What shows that a file changed: its size and its modification time.
+struct FileStamp {
+    qint64 size = 0;
+    QDateTime modified;
+
+    static FileStamp of(const QString& path) {
+        const QFileInfo info(path);
+        return {info.size(), info.lastModified()};
+    }
+    bool operator!=(const FileStamp& o) const { return size != o.size || modified != o.modified; }
+};
+
+[[noreturn]] void changedWhileRead(const QString& path) {
+    throw IoError(QStringLiteral("No se pudo cargar el archivo «%1»: cambió mientras se leía. "
+                                 "Vuelva a cargarlo cuando ningún otro programa lo esté "
+                                 "modificando.")
+                      .arg(shownPath(path)));
+}
+
 void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Progress* progress) {
     LineReader reader(file, path);
     LineFiller filler(numtext::decimalSeparator());
@@ -347,7 +367,19 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
         if (!file.open(QIODevice::ReadOnly))
             throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
                               .arg(shownPath(path), readFailure(path)));
-        readLines(file, path, form, table, progress);
+        // Another program writing the file meanwhile would leave lines of two
+        // versions, or a last line cut short; that also explains any line the
+        // reading stumbled on.
+        const FileStamp before = FileStamp::of(path);
+        try {
+            readLines(file, path, form, table, progress);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error&) {
+            if (FileStamp::of(path) != before) changedWhileRead(path);
+            throw;
+        }
+        if (FileStamp::of(path) != before) changedWhileRead(path);
     } catch (...) {
         table.close();
         throw;
