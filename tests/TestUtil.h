@@ -10,7 +10,12 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 // Small helpers shared by the engine tests.
@@ -73,6 +78,39 @@ private:
 class NoFileGrowth : public FileSizeLimit {
 public:
     NoFileGrowth() : FileSizeLimit(0) {}
+};
+
+// Kinds of file that are no regular file, made at a path for tests: a named
+// pipe with no writer, and a local socket bound to the path while this is
+// alive. The path is removed at the end.
+class SpecialFile {
+public:
+    enum Kind { Pipe, Socket };
+    SpecialFile(Kind kind, const QString& path) : path_(path) {
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == Pipe) {
+            ok_ = mkfifo(name.constData(), 0600) == 0;
+            return;
+        }
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (name.size() >= qsizetype(sizeof address.sun_path)) return;
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~SpecialFile() {
+        if (fd_ >= 0) ::close(fd_);
+        QFile::remove(path_);
+    }
+    SpecialFile(const SpecialFile&) = delete;
+    SpecialFile& operator=(const SpecialFile&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    int fd_ = -1;
+    bool ok_ = false;
 };
 #endif
 

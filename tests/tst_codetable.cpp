@@ -66,6 +66,8 @@ private slots:
     void failedWriteKeepsFile();
     void shortWriteReportsFullDisk_data();
     void shortWriteReportsFullDisk();
+    void specialFileRefused_data();
+    void specialFileRefused();
 
     void suppliedFile_data();
     void suppliedFile();
@@ -454,6 +456,38 @@ void TstCodeTable::shortWriteReportsFullDisk() {
     QCOMPARE(contents(), before);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Solvanta.cfg"_s});
+#endif
+}
+
+void TstCodeTable::specialFileRefused_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("pipe without writer") << int(testutil::SpecialFile::Pipe);
+    QTest::newRow("socket") << int(testutil::SpecialFile::Socket);
+}
+
+// A code-table path that is no regular file reads as no lines (a pipe
+// without a writer would wait forever) and is neither rewritten nor
+// replaced by a regular file.
+void TstCodeTable::specialFileRefused() {
+#ifndef Q_OS_UNIX
+    QSKIP("makes pipes and sockets");
+#else
+    QFETCH(int, kind);
+    testutil::SpecialFile special(testutil::SpecialFile::Kind(kind), path());
+    QVERIFY(special.ok());
+    CodeTableFile table(path());
+    QCOMPARE(table.readSection(u"TipoPago"_s), QStringList{});
+    try {
+        table.writeEntry(u"TipoPago"_s, u"03 Tres"_s, u"2"_s);
+        QFAIL("the write was reported as done");
+    } catch (const IoError& e) {
+        QCOMPARE(e.message(), u"No se pudo leer el archivo de códigos «"_s +
+                                  QDir::toNativeSeparators(path()) +
+                                  u"», así que no se cambió: no es un archivo común, sino un "
+                                  u"dispositivo o un canal entre programas."_s);
+    }
+    const QFileInfo after(path());
+    QVERIFY(after.exists() && !after.isFile());
 #endif
 }
 

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -249,6 +250,15 @@ private slots:
             << QStringLiteral("La línea 1 del archivo «%1» tiene más de 65.536 caracteres: no es "
                               "un archivo de declaración.\n")
                    .arg(noBreaks);
+#ifdef Q_OS_UNIX
+        const QString special = QStringLiteral(
+            "No se pudo abrir el archivo «%1»: no es un archivo común, sino un dispositivo o un "
+            "canal entre programas.\n");
+        QTest::newRow("endless device")
+            << QStringLiteral("/dev/zero") << special.arg(QStringLiteral("/dev/zero"));
+        const QString pipe = tmp_.filePath(QStringLiteral("tuberia"));
+        QTest::newRow("pipe without writer") << pipe << special.arg(pipe);
+#endif
     }
 
     // Inputs that are no declaration file stop the command at once with a
@@ -256,6 +266,13 @@ private slots:
     void unreadableInputs() {
         QFETCH(QString, input);
         QFETCH(QString, message);
+#ifdef Q_OS_UNIX
+        std::optional<SpecialFile> pipe;
+        if (input.endsWith(QLatin1String("tuberia"))) {
+            pipe.emplace(SpecialFile::Pipe, input);
+            QVERIFY(pipe->ok());
+        }
+#endif
         const QString out = tmp_.filePath(QStringLiteral("no-creado.csv"));
         const Run r =
             run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"),

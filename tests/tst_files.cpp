@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 using namespace solvanta;
 using namespace testutil;
@@ -352,6 +353,57 @@ private slots:
         QVERIFY(!table.isActive());
         QCOMPARE(table.recordCount(), 0);
     }
+
+#ifdef Q_OS_UNIX
+    void specialFilesRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("writeToo"); // not over the system's own device
+        QTest::newRow("character device") << QStringLiteral("/dev/null") << false;
+        QTest::newRow("socket") << QStringLiteral("socket") << true;
+        QTest::newRow("pipe without writer") << QStringLiteral("fifo") << true;
+    }
+
+    // A path that is no regular file is refused at once: reading a pipe
+    // without a writer would wait forever and a device may never end, and
+    // writing would put a regular file in its place.
+    void specialFilesRefused() {
+        QFETCH(QString, kind);
+        QFETCH(bool, writeToo);
+        QString p = kind;
+        std::optional<SpecialFile> made;
+        if (kind != QLatin1String("/dev/null")) {
+            p = path(kind == QLatin1String("fifo") ? "tuberia" : "conexion");
+            made.emplace(kind == QLatin1String("fifo") ? SpecialFile::Pipe : SpecialFile::Socket,
+                         p);
+            QVERIFY(made->ok());
+        }
+        const QString reason = QStringLiteral(
+            "no es un archivo común, sino un dispositivo o un canal entre programas.");
+
+        RxMem table;
+        try {
+            loadDeclaration(p, FileForm::Position, table);
+            QFAIL("the load did not fail");
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                                      .arg(QDir::toNativeSeparators(p), reason));
+        }
+        QVERIFY(!table.isActive());
+        QCOMPARE(guessForm(p), std::nullopt);
+        if (!writeToo) return;
+
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        try {
+            writeDeclaration(p, FileForm::Separator, table);
+            QFAIL("the write did not fail");
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("No se pudo crear el archivo «%1»: %2")
+                                      .arg(QDir::toNativeSeparators(p), reason));
+        }
+        const QFileInfo after(p);
+        QVERIFY(after.exists() && !after.isFile());
+    }
+#endif
 
     void unreadableFile() {
         RxMem table;

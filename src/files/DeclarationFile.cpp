@@ -364,7 +364,7 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
     table.open();
     try {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
             throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
                               .arg(shownPath(path), readFailure(path)));
         // Another program writing the file meanwhile would leave lines of two
@@ -389,7 +389,7 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
 void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
     table.first();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly))
         throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
                           .arg(shownPath(path), writeFailure(path, file.error())));
 
@@ -441,7 +441,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
 
 std::optional<FileForm> guessForm(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray head = file.read(64 * 1024);
     int position = 0, separator = 0, other = 0;
     qsizetype start = 0;
