@@ -10,7 +10,12 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 // Small helpers shared by the engine tests.
@@ -36,31 +41,75 @@ inline QByteArray cp(const QString& text) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-inline int field(const char* name) { return solvanta::RxMem::fieldByName(QString::fromLatin1(name)); }
+inline int field(const char* name) {
+    return solvanta::RxMem::fieldByName(QString::fromLatin1(name));
+}
 
 #ifdef Q_OS_UNIX
-// While alive, no file of this process may grow beyond 0 bytes: every write
-// to a file fails, whatever the user's rights (tests may run as root, for
-// whom permission bits stop nothing).
-class NoFileGrowth {
+// While alive, no file of this process may grow beyond the given number of
+// bytes, whatever the user's rights (tests may run as root, for whom
+// permission bits stop nothing). A write that crosses the limit writes what
+// fits and reports how much, as on a disk that fills up; the next one fails.
+class FileSizeLimit {
 public:
-    NoFileGrowth() {
+    explicit FileSizeLimit(rlim_t bytes) {
         ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
         if (!ok_) return;
         oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = old_;
-        none.rlim_cur = 0;
-        ok_ = setrlimit(RLIMIT_FSIZE, &none) == 0;
+        rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
     }
-    ~NoFileGrowth() {
+    ~FileSizeLimit() {
         setrlimit(RLIMIT_FSIZE, &old_);
         std::signal(SIGXFSZ, oldHandler_);
     }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
     bool ok() const { return ok_; }
 
 private:
     rlimit old_{};
     void (*oldHandler_)(int) = SIG_DFL;
+    bool ok_ = false;
+};
+
+// While alive, every write to a file fails.
+class NoFileGrowth : public FileSizeLimit {
+public:
+    NoFileGrowth() : FileSizeLimit(0) {}
+};
+
+// Kinds of file that are no regular file, made at a path for tests: a named
+// pipe with no writer, and a local socket bound to the path while this is
+// alive. The path is removed at the end.
+class SpecialFile {
+public:
+    enum Kind { Pipe, Socket };
+    SpecialFile(Kind kind, const QString& path) : path_(path) {
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == Pipe) {
+            ok_ = mkfifo(name.constData(), 0600) == 0;
+            return;
+        }
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (name.size() >= qsizetype(sizeof address.sun_path)) return;
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~SpecialFile() {
+        if (fd_ >= 0) ::close(fd_);
+        QFile::remove(path_);
+    }
+    SpecialFile(const SpecialFile&) = delete;
+    SpecialFile& operator=(const SpecialFile&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    int fd_ = -1;
     bool ok_ = false;
 };
 #endif

@@ -33,7 +33,6 @@ QByteArray latin1(const QString& text) {
     return text.toLatin1();
 }
 
-
 } // namespace
 
 class TstCodeTable : public QObject {
@@ -65,6 +64,10 @@ private slots:
     void unwritableFolder();
     void failedWriteKeepsFile_data();
     void failedWriteKeepsFile();
+    void shortWriteReportsFullDisk_data();
+    void shortWriteReportsFullDisk();
+    void specialFileRefused_data();
+    void specialFileRefused();
 
     void suppliedFile_data();
     void suppliedFile();
@@ -413,6 +416,78 @@ void TstCodeTable::failedWriteKeepsFile() {
     QCOMPARE(contents(), before);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
              QStringList{u"Solvanta.cfg"_s});
+#endif
+}
+
+void TstCodeTable::shortWriteReportsFullDisk_data() {
+    QTest::addColumn<bool>("utf16");
+    QTest::newRow("Windows-1252") << false;
+    QTest::newRow("UTF-16") << true;
+}
+
+// A file larger than the write buffer goes to the system in one write; on a
+// full disk (here: a file-size limit) it takes part of the bytes without an
+// error, and the message says the disk may be full.
+void TstCodeTable::shortWriteReportsFullDisk() {
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file-size limit to make writes stop short");
+#else
+    QFETCH(bool, utf16);
+    QString text = u"[TipoPago]\r\n"_s;
+    for (int i = 0; i < 2000; ++i)
+        text += u"%1 Código número %1=%2\r\n"_s.arg(i, 4, 10, QChar(u'0')).arg(i);
+    const QByteArray before = utf16 ? utf16le(text) : latin1(text);
+    put(before);
+    CodeTableFile table(path());
+
+    QString message;
+    {
+        testutil::FileSizeLimit guard{8000};
+        QVERIFY(guard.ok());
+        try {
+            table.writeEntry(u"TipoPago"_s, u"9999 Último"_s, u"2000"_s);
+        } catch (const IoError& e) {
+            message = e.message();
+        }
+    }
+    QCOMPARE(message, u"No se pudo guardar el archivo de códigos «"_s +
+                          QDir::toNativeSeparators(path()) +
+                          u"»: falló la escritura; puede que el disco esté lleno."_s);
+    QCOMPARE(contents(), before);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"Solvanta.cfg"_s});
+#endif
+}
+
+void TstCodeTable::specialFileRefused_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("pipe without writer") << int(testutil::SpecialFile::Pipe);
+    QTest::newRow("socket") << int(testutil::SpecialFile::Socket);
+}
+
+// A code-table path that is no regular file reads as no lines (a pipe
+// without a writer would wait forever) and is neither rewritten nor
+// replaced by a regular file.
+void TstCodeTable::specialFileRefused() {
+#ifndef Q_OS_UNIX
+    QSKIP("makes pipes and sockets");
+#else
+    QFETCH(int, kind);
+    testutil::SpecialFile special(testutil::SpecialFile::Kind(kind), path());
+    QVERIFY(special.ok());
+    CodeTableFile table(path());
+    QCOMPARE(table.readSection(u"TipoPago"_s), QStringList{});
+    try {
+        table.writeEntry(u"TipoPago"_s, u"03 Tres"_s, u"2"_s);
+        QFAIL("the write was reported as done");
+    } catch (const IoError& e) {
+        QCOMPARE(e.message(), u"No se pudo leer el archivo de códigos «"_s +
+                                  QDir::toNativeSeparators(path()) +
+                                  u"», así que no se cambió: no es un archivo común, sino un "
+                                  u"dispositivo o un canal entre programas."_s);
+    }
+    const QFileInfo after(path());
+    QVERIFY(after.exists() && !after.isFile());
 #endif
 }
 

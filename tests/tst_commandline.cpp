@@ -10,6 +10,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 using namespace testutil;
 using namespace solvanta;
@@ -22,8 +27,17 @@ struct Run {
     QString err;
 };
 
-Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8")) {
+// The address space the editor may take, 0 for no limit.
+Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8"),
+        qint64 memoryLimit = 0) {
     QProcess p;
+#ifdef Q_OS_UNIX
+    if (memoryLimit > 0)
+        p.setChildProcessModifier([memoryLimit] {
+            const rlimit limit{rlim_t(memoryLimit), rlim_t(memoryLimit)};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+#endif
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("LC_NUMERIC"));
     env.insert(QStringLiteral("LC_ALL"), locale);
@@ -159,6 +173,33 @@ private slots:
         QVERIFY(r.err.contains(QLatin1String("Uso:")));
     }
 
+    void longArgumentQuotedShort_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString longText = QStringLiteral("ñ").repeated(5000);
+        const QString shown = QStringLiteral("ñ").repeated(80) + QChar(0x2026);
+        QTest::newRow("command") << QStringList{longText}
+                                 << QStringLiteral("orden desconocida «%1».").arg(shown);
+        QTest::newRow("option")
+            << QStringList{QStringLiteral("convert"), QStringLiteral("--") + longText}
+            << QStringLiteral("opción desconocida «--%1».").arg(shown.left(78) + QChar(0x2026));
+        QTest::newRow("form") << QStringList{QStringLiteral("check"), QStringLiteral("--from"),
+                                             longText, QStringLiteral("x.txt")}
+                              << QStringLiteral("formato desconocido «%1»: use position o "
+                                                "separator.")
+                                     .arg(shown);
+    }
+
+    // An argument the command line cannot use is quoted, at most 80
+    // characters of it.
+    void longArgumentQuotedShort() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(args);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err.section(u'\n', 0, 0), QStringLiteral("solvanta-editor: ") + message);
+    }
+
     void convert_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("from");
@@ -197,6 +238,89 @@ private slots:
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
         QCOMPARE(readAll(out), readAll(expected));
+    }
+
+    void unreadableInputs_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("message");
+        const QString noBreaks = tmp_.filePath(QStringLiteral("sin saltos.txt"));
+        QVERIFY(writeAll(noBreaks, QByteArray(200000, 'A')));
+        QTest::newRow("no line break")
+            << noBreaks
+            << QStringLiteral("La línea 1 del archivo «%1» tiene más de 65.536 caracteres: no es "
+                              "un archivo de declaración.\n")
+                   .arg(noBreaks);
+#ifdef Q_OS_UNIX
+        const QString special = QStringLiteral(
+            "No se pudo abrir el archivo «%1»: no es un archivo común, sino un dispositivo o un "
+            "canal entre programas.\n");
+        QTest::newRow("endless device")
+            << QStringLiteral("/dev/zero") << special.arg(QStringLiteral("/dev/zero"));
+        const QString pipe = tmp_.filePath(QStringLiteral("tuberia"));
+        QTest::newRow("pipe without writer") << pipe << special.arg(pipe);
+#endif
+    }
+
+    // Inputs that are no declaration file stop the command at once with a
+    // message, exit 1 and write nothing.
+    void unreadableInputs() {
+        QFETCH(QString, input);
+        QFETCH(QString, message);
+#ifdef Q_OS_UNIX
+        std::optional<SpecialFile> pipe;
+        if (input.endsWith(QLatin1String("tuberia"))) {
+            pipe.emplace(SpecialFile::Pipe, input);
+            QVERIFY(pipe->ok());
+        }
+#endif
+        const QString out = tmp_.filePath(QStringLiteral("no-creado.csv"));
+        const Run r =
+            run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"),
+                 QStringLiteral("--to"), QStringLiteral("separator"), input, out});
+        QCOMPARE(r.err, message);
+        QCOMPARE(r.status, 1);
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void outOfMemory_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("output"); // empty: the command writes no file
+        QTest::newRow("convert") << QStringLiteral("convert")
+                                 << tmp_.filePath(QStringLiteral("sin-memoria.txt"));
+        QTest::newRow("check") << QStringLiteral("check") << QString();
+    }
+
+    // Under a limit the program starts and converts a small file with, a
+    // file whose lines need more memory than the limit ends in a message and
+    // exit 1, never in an abort. (Lines of seven short fields take about 9
+    // bytes in the file and a full record in memory.)
+    void outOfMemory() {
+#if !defined(Q_OS_UNIX) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("needs a limit on the address space");
+#else
+        QFETCH(QString, command);
+        QFETCH(QString, output);
+        constexpr qint64 kLimit = 256 << 20;
+        const QString many = tmp_.filePath(QStringLiteral("muchas.csv"));
+        QVERIFY(writeAll(many, QByteArray("1;;;;;;0\r\n").repeated(600000)));
+        auto args = [&](const QString& input) {
+            QStringList a{command, QStringLiteral("--from"), QStringLiteral("separator")};
+            if (!output.isEmpty()) a << QStringLiteral("--to") << QStringLiteral("position");
+            a << input;
+            if (!output.isEmpty()) a << output;
+            return a;
+        };
+
+        const Run small =
+            run(args(dataFile("dos-lineas-punto.csv")), QStringLiteral("C.UTF-8"), kLimit);
+        QVERIFY2(small.status != -1 && small.err.isEmpty(), qPrintable(small.err));
+        if (!output.isEmpty()) QVERIFY(QFile::remove(output));
+
+        const Run r = run(args(many), QStringLiteral("C.UTF-8"), kLimit);
+        QCOMPARE(r.err, QStringLiteral("No hay memoria suficiente para completar la operación.\n"));
+        QCOMPARE(r.status, 1);
+        if (!output.isEmpty()) QVERIFY(!QFile::exists(output));
+#endif
     }
 
     void failuresExitWithOne() {

@@ -171,6 +171,39 @@ private slots:
         }
     }
 
+#ifdef Q_OS_UNIX
+    // A workbook is never renamed over a pipe or a socket: the target is
+    // refused before anything is written, and stays what it was.
+    void specialTargetRefused_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("pipe") << int(SpecialFile::Pipe);
+        QTest::newRow("socket") << int(SpecialFile::Socket);
+    }
+
+    void specialTargetRefused() {
+        QFETCH(int, kind);
+        RxMem t;
+        t.open();
+        fill(t, 3);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("planilla.xlsx"));
+        SpecialFile special(SpecialFile::Kind(kind), path);
+        QVERIFY(special.ok());
+        try {
+            exportWorkbook(path, t);
+            QFAIL("the export did not fail");
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("No se pudo crear la planilla «%1»: no es un "
+                                                 "archivo común, sino un dispositivo o un canal "
+                                                 "entre programas.")
+                                      .arg(QDir::toNativeSeparators(path)));
+        }
+        QVERIFY(!QFileInfo(path).isFile());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{QStringLiteral("planilla.xlsx")});
+    }
+#endif
+
     // ---- the listing's button -----------------------------------------------------
 
     void excelButtonMakesANewWorkbookEachTime() {

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 using namespace solvanta;
 using namespace testutil;
@@ -237,6 +238,173 @@ private slots:
         QCOMPARE(table.recordCount(), 0);
     }
 
+    void overlongLineStopsTheLoad_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("line"); // the line named; 0 when the file loads
+        const QByteArray good = positionLine({}) + "\r\n";
+        // A position line padded with blanks to 65,536 characters, or one more.
+        auto padded = [&](int length) {
+            return positionLine({}) + QByteArray(length - kPositionLineLength, ' ');
+        };
+        const QByteArray block = good.repeated(1200); // just short of the reader's 1 MiB block
+        QTest::newRow("no line break at all") << 0 << QByteArray(100000, '0') << 1;
+        QTest::newRow("third line")
+            << 0 << QByteArray(good + good + QByteArray(70000, '1') + "\r\n" + good) << 3;
+        QTest::newRow("longest line loads") << 0 << QByteArray(padded(65536) + "\r\n") << 0;
+        QTest::newRow("one character more") << 0 << QByteArray(padded(65537) + "\r\n") << 1;
+        QTest::newRow("longest without line end") << 0 << padded(65536) << 0;
+        QTest::newRow("one more without line end") << 0 << padded(65537) << 1;
+        QTest::newRow("longest across two blocks")
+            << 0 << QByteArray(block + padded(65536) + "\r\n" + good) << 0;
+        QTest::newRow("one more across two blocks")
+            << 0 << QByteArray(block + padded(65537) + "\r\n" + good) << 1201;
+        QTest::newRow("separator form")
+            << 1 << QByteArray("1;;;;;;0\r\n1;;;;;;0;" + QByteArray(70000, 'x')) << 2;
+    }
+
+    // No declaration line comes near 64 KiB: a longer one (a file without
+    // line breaks, a binary file) stops the load at once instead of being
+    // gathered into memory, and the message names the line and the file.
+    void overlongLineStopsTheLoad() {
+        QFETCH(int, form);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, line);
+        RxMem table;
+        const QString p = path("sin saltos.txt");
+        QVERIFY(writeAll(p, bytes));
+        try {
+            loadDeclaration(p, FileForm(form), table);
+            QCOMPARE(line, 0);
+            // The long line was read as one line, and so was the one after it.
+            QCOMPARE(table.textAt(table.recordCount() - 1, field("centro_costo")),
+                     QStringLiteral("SUCURSAL ÑUÑOA      "));
+            return;
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("La línea %1 del archivo «%2» tiene más de 65.536 "
+                                                 "caracteres: no es un archivo de declaración.")
+                                      .arg(line)
+                                      .arg(QDir::toNativeSeparators(p)));
+        }
+        QVERIFY(!table.isActive());
+        QCOMPARE(table.recordCount(), 0);
+    }
+
+    void changedWhileRead_data() {
+        QTest::addColumn<int>("change");
+        QTest::newRow("cut short") << 0;
+        QTest::newRow("emptied") << 1;
+        QTest::newRow("grown") << 2;
+        QTest::newRow("rewritten, same size") << 3;
+    }
+
+    // Another program changing the file while it is read (here: on the
+    // first progress report, after the first block) would leave a table of
+    // part of one file and part of another, or a last line built from a
+    // fragment: the load fails instead, and no line is kept.
+    void changedWhileRead() {
+        QFETCH(int, change);
+        const QString p = path("cambiante.txt");
+        const QByteArray fixture = readAll(dataFile("dos-lineas-coma.txt"));
+        const QByteArray line = fixture.left(fixture.indexOf('\n') + 1);
+        QVERIFY(writeAll(p, line.repeated(3000)));
+
+        struct Change : Progress {
+            QString path;
+            int change = 0;
+            bool done = false;
+            bool update(qint64, qint64) override {
+                if (done) return true;
+                done = true;
+                QFile f(path);
+                if (!f.open(QIODevice::ReadWrite)) return false;
+                switch (change) {
+                case 0:
+                    f.resize(1500000);
+                    break;
+                case 1:
+                    f.resize(0);
+                    break;
+                case 2:
+                    f.seek(f.size());
+                    f.write(readAll(dataFile("dos-lineas-coma.txt")));
+                    break;
+                default:
+                    f.setFileTime(f.fileTime(QFileDevice::FileModificationTime).addSecs(3600),
+                                  QFileDevice::FileModificationTime);
+                }
+                return true;
+            }
+        } progress;
+        progress.path = p;
+        progress.change = change;
+
+        RxMem table;
+        try {
+            loadDeclaration(p, FileForm::Position, table, &progress);
+            QFAIL("the load did not fail");
+        } catch (const Error& e) { // not the fragment's nacion, which the change explains
+            QCOMPARE(e.message(), QStringLiteral("No se pudo cargar el archivo «%1»: cambió "
+                                                 "mientras se leía. Vuelva a cargarlo cuando "
+                                                 "ningún otro programa lo esté modificando.")
+                                      .arg(QDir::toNativeSeparators(p)));
+        }
+        QVERIFY(progress.done);
+        QVERIFY(!table.isActive());
+        QCOMPARE(table.recordCount(), 0);
+    }
+
+#ifdef Q_OS_UNIX
+    void specialFilesRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("writeToo"); // not over the system's own device
+        QTest::newRow("character device") << QStringLiteral("/dev/null") << false;
+        QTest::newRow("socket") << QStringLiteral("socket") << true;
+        QTest::newRow("pipe without writer") << QStringLiteral("fifo") << true;
+    }
+
+    // A path that is no regular file is refused at once: reading a pipe
+    // without a writer would wait forever and a device may never end, and
+    // writing would put a regular file in its place.
+    void specialFilesRefused() {
+        QFETCH(QString, kind);
+        QFETCH(bool, writeToo);
+        QString p = kind;
+        std::optional<SpecialFile> made;
+        if (kind != QLatin1String("/dev/null")) {
+            p = path(kind == QLatin1String("fifo") ? "tuberia" : "conexion");
+            made.emplace(kind == QLatin1String("fifo") ? SpecialFile::Pipe : SpecialFile::Socket,
+                         p);
+            QVERIFY(made->ok());
+        }
+        const QString reason = QStringLiteral(
+            "no es un archivo común, sino un dispositivo o un canal entre programas.");
+
+        RxMem table;
+        try {
+            loadDeclaration(p, FileForm::Position, table);
+            QFAIL("the load did not fail");
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                                      .arg(QDir::toNativeSeparators(p), reason));
+        }
+        QVERIFY(!table.isActive());
+        QCOMPARE(guessForm(p), std::nullopt);
+        if (!writeToo) return;
+
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        try {
+            writeDeclaration(p, FileForm::Separator, table);
+            QFAIL("the write did not fail");
+        } catch (const IoError& e) {
+            QCOMPARE(e.message(), QStringLiteral("No se pudo crear el archivo «%1»: %2")
+                                      .arg(QDir::toNativeSeparators(p), reason));
+        }
+        const QFileInfo after(p);
+        QVERIFY(after.exists() && !after.isFile());
+    }
+#endif
+
     void unreadableFile() {
         RxMem table;
         const QString missing = path("no existe.txt");
@@ -458,6 +626,50 @@ private slots:
         QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
     }
 #endif
+
+    void shortWriteReportsFullDisk_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("limit"); // bytes a file may hold
+        QTest::newRow("position, first block") << 0 << 100 << 8000;
+        QTest::newRow("separator, first block") << 1 << 100 << 8000;
+        QTest::newRow("position, second block") << 0 << 1300 << 1100000;
+        QTest::newRow("nothing fits") << 0 << 100 << 0;
+    }
+
+    // When the disk fills up the system takes part of the bytes without an
+    // error (here: a file-size limit does the same): the message says the
+    // disk may be full, and the existing file stays as it was.
+    void shortWriteReportsFullDisk() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs a file-size limit to make writes stop short");
+#else
+        QFETCH(int, form);
+        QFETCH(int, lines);
+        QFETCH(int, limit);
+        RxMem table;
+        const QByteArray fixture = readAll(dataFile("dos-lineas-coma.txt"));
+        load(fixture.left(fixture.indexOf('\n') + 1).repeated(lines), FileForm::Position, table);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        QString message;
+        {
+            FileSizeLimit guard{rlim_t(limit)};
+            QVERIFY(guard.ok());
+            try {
+                writeDeclaration(out, FileForm(form), table);
+            } catch (const IoError& e) {
+                message = e.message();
+            }
+        }
+        QCOMPARE(message, QStringLiteral("No se pudo escribir el archivo «%1»: falló la escritura; "
+                                         "puede que el disco esté lleno.")
+                              .arg(QDir::toNativeSeparators(out)));
+        QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+#endif
+    }
 
     // Writing over the file that was loaded replaces it whole.
     void writeOverTheLoadedFile() {

@@ -109,6 +109,15 @@ void TstHelpers::validaRut_data() {
     // remainder (1) would give.
     QTest::newRow("negative sum expects 0") << "..0" << true;
     QTest::newRow("negative sum rejects K") << "..K" << false;
+    // Zero fill to the file's 11 columns keeps a RUT valid; a text far
+    // longer than any RUT is not one, whatever its characters add up to
+    // (8,000 high code points overflowed a 32-bit weighted sum, which
+    // wrapped round to one that "0" fits).
+    QTest::newRow("zero-filled to 11 digits") << "000000000019" << true;
+    QTest::newRow("zero-filled with dash") << "00000000001-9" << true;
+    QTest::newRow("a hundred characters") << QString(98, u'0') + u"19"_s << false;
+    QTest::newRow("many dashes are still ignored") << QString(500, u'-') + u"19"_s << true;
+    QTest::newRow("8,000 high code points") << QString(8000, QChar(0xFFFF)) + u'0' << false;
 }
 
 void TstHelpers::validaRut() {
@@ -346,25 +355,45 @@ void TstHelpers::buscaEnListaConversionError_data() {
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<int>("width");
     QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("quoted"); // the text the message quotes
 
     const QStringList mixed{u"01 Uno"_s, u"Otro"_s};
-    QTest::newRow("entry without code, code matches first") << mixed << 2 << "1";
-    QTest::newRow("entry without code, no match") << mixed << 2 << "9";
-    QTest::newRow("code with letters") << mixed << 2 << "X";
-    QTest::newRow("empty code") << QStringList{u"01 Uno"_s} << 2 << "";
-    QTest::newRow("code with trailing blank") << QStringList{u"01 Uno"_s} << 2 << "1 ";
-    QTest::newRow("code with decimals") << QStringList{u"01 Uno"_s} << 2 << "1,0";
-    QTest::newRow("code too large") << QStringList{u"01 Uno"_s} << 2 << "99999999999";
+    QTest::newRow("entry without code, code matches first") << mixed << 2 << "1"
+                                                            << "Ot";
+    QTest::newRow("entry without code, no match") << mixed << 2 << "9"
+                                                  << "Ot";
+    QTest::newRow("code with letters") << mixed << 2 << "X"
+                                       << "X";
+    QTest::newRow("empty code") << QStringList{u"01 Uno"_s} << 2 << ""
+                                << "";
+    QTest::newRow("code with trailing blank") << QStringList{u"01 Uno"_s} << 2 << "1 "
+                                              << "1 ";
+    QTest::newRow("code with decimals") << QStringList{u"01 Uno"_s} << 2 << "1,0"
+                                        << "1,0";
+    QTest::newRow("code too large") << QStringList{u"01 Uno"_s} << 2 << "99999999999"
+                                    << "99999999999";
     // A one-digit code in a width-2 list leaves the separating blank inside
     // the code part.
-    QTest::newRow("short code in wide list") << QStringList{u"1 Uno"_s} << 2 << "1";
+    QTest::newRow("short code in wide list") << QStringList{u"1 Uno"_s} << 2 << "1"
+                                             << "1 ";
+    // Quoted texts are cut to 80 characters.
+    QTest::newRow("long code") << QStringList{u"01 Uno"_s} << 2 << QString(5000, u'7') + u'x'
+                               << QString(80, u'7') + QChar(0x2026);
+    QTest::newRow("long entry code")
+        << QStringList{QString(3000, u'A')} << 3000 << "1" << QString(80, u'A') + QChar(0x2026);
 }
 
 void TstHelpers::buscaEnListaConversionError() {
     QFETCH(QStringList, list);
     QFETCH(int, width);
     QFETCH(QString, code);
-    QVERIFY_THROWS_EXCEPTION(ConversionError, BuscaEnLista(list, width, code));
+    QFETCH(QString, quoted);
+    try {
+        BuscaEnLista(list, width, code);
+        QFAIL("no error");
+    } catch (const ConversionError& e) {
+        QCOMPARE(e.message(), u"«"_s + quoted + u"» no es un número entero válido."_s);
+    }
 }
 
 // ------------------------------------------------------------ number text

@@ -3,6 +3,7 @@
 // of the confirmation box.
 
 #include "app/AppMessage.h"
+#include "util/Errors.h"
 #include "widgets/Pregunta.h"
 
 #include "ScriptedDialogs.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,10 +24,9 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QFileDialog>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -134,6 +135,9 @@ private slots:
 
     void pregunta_data();
     void pregunta();
+
+    void guardedReportsFailures_data();
+    void guardedReportsFailures();
 
 private:
     // Shows the window, waits until it is active and focuses the widget.
@@ -436,6 +440,33 @@ void TstShell::pregunta() {
     QCOMPARE(shown.caption, u"Atención"_s);
     QCOMPARE(shown.icon, ui::Icon::Question);
     QCOMPARE(shown.defaultButton, ui::Button::Cancel);
+}
+
+// ---------------------------------------------------------------- guarded
+
+void TstShell::guardedReportsFailures_data() {
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("engine error")
+        << 0 << u"No se pudo abrir el archivo «x.txt»: el archivo no existe."_s;
+    QTest::newRow("out of memory")
+        << 1 << u"No hay memoria suficiente para completar la operación."_s;
+}
+
+// A handler's failure ends in the error report with a Spanish text, and the
+// program goes on; running out of memory is one such failure.
+void TstShell::guardedReportsFailures() {
+    QFETCH(int, failure);
+    QFETCH(QString, text);
+    ScriptedDialogs dialogs;
+    dialogs.expectError(text);
+    const bool done = ui::guarded(nullptr, [&] {
+        if (failure == 0) throw solvanta::IoError(text);
+        throw std::bad_alloc();
+    });
+    QVERIFY(!done);
+    QVERIFY2(dialogs.done(), qPrintable(dialogs.problems()));
+    QCOMPARE(dialogs.last().text, text);
 }
 
 QTEST_MAIN(TstShell)

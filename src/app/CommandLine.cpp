@@ -40,6 +40,8 @@ const char* const kUsage =
     "(LC_ALL, LC_NUMERIC, LANG). Estado de salida: 0 si todo salió bien, 1 si falló\n"
     "la carga o la escritura, 2 si los argumentos no son válidos.\n";
 
+const char* const kNoMemory = "No hay memoria suficiente para completar la operación.\n";
+
 ExitCode usageError(QTextStream& err, const QString& why) {
     err << "solvanta-editor: " << why << "\n\n" << kUsage;
     err.flush();
@@ -77,10 +79,10 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
             if (!parseForm(args[++i], target))
                 return usageError(
                     err, QStringLiteral("formato desconocido «%1»: use position o separator.")
-                             .arg(args[i]));
+                             .arg(excerpt(args[i])));
             (a == QLatin1String("--from") ? haveFrom : haveTo) = true;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(err, QStringLiteral("opción desconocida «%1».").arg(a));
+            return usageError(err, QStringLiteral("opción desconocida «%1».").arg(excerpt(a)));
         } else {
             r.files << a;
         }
@@ -116,7 +118,7 @@ template <typename F> ExitCode run(QTextStream& err, F&& work) {
         err.flush();
         return ExitCode::Failed;
     } catch (const std::bad_alloc&) {
-        err << "No hay memoria suficiente para completar la operación.\n";
+        err << kNoMemory;
         err.flush();
         return ExitCode::Failed;
     }
@@ -178,9 +180,7 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     return problems.empty() ? ExitCode::Ok : ExitCode::Failed;
 }
 
-} // namespace
-
-ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err) {
+ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (args.isEmpty()) return usageError(err, QStringLiteral("falta la orden."));
     const QString& cmd = args.first();
     if (cmd == QLatin1String("--help") || cmd == QLatin1String("-h")) {
@@ -199,5 +199,19 @@ ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& 
     if (cmd == QLatin1String("convert")) return convert(args.mid(1), err);
     if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
     if (cmd == QLatin1String("check")) return check(args.mid(1), out, err);
-    return usageError(err, QStringLiteral("orden desconocida «%1».").arg(cmd));
+    return usageError(err, QStringLiteral("orden desconocida «%1».").arg(excerpt(cmd)));
+}
+
+} // namespace
+
+// Memory can run out outside the work itself too (the form's warning, the
+// list of problems): that ends in the same message, never in an abort.
+ExitCode runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err) {
+    try {
+        return dispatch(args, out, err);
+    } catch (const std::bad_alloc&) {
+        err << kNoMemory;
+        err.flush();
+        return ExitCode::Failed;
+    }
 }

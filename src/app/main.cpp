@@ -8,8 +8,12 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdio>
+#include <new>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     // With arguments the program is a command-line tool and needs no
     // display, unless the one argument is a file to open in the editor.
     QStringList args;
@@ -36,4 +40,18 @@ int main(int argc, char* argv[]) {
     window.show();
     if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
     return app.exec();
+}
+
+} // namespace
+
+// The command line and every window handler report an out-of-memory
+// themselves; this catches one that escaped anyway, so the program ends with
+// a message instead of an abort.
+int main(int argc, char* argv[]) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("No hay memoria suficiente para completar la operación.\n", stderr);
+        return 1;
+    }
 }

@@ -31,13 +31,14 @@ struct IniText {
 IniText readIni(const QString& path, bool toRewrite = false) {
     IniText ini;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const bool special = isSpecialFile(path);
+    if (special || !file.open(QIODevice::ReadOnly)) {
         if (toRewrite && file.exists())
             throw IoError(
                 QStringLiteral("No se pudo leer el archivo de códigos «%1», así que no se "
                                "cambió: %2")
-                    .arg(shownPath(path), QFileInfo(path).isDir()
-                                              ? QStringLiteral("es una carpeta, no un archivo.")
+                    .arg(shownPath(path), special || QFileInfo(path).isDir()
+                                              ? readFailure(path)
                                               : QStringLiteral("no tiene permiso para leerlo.")));
         return ini;
     }
@@ -74,9 +75,9 @@ void writeIni(const QString& path, const IniText& ini) {
     // disk (it would replace the file with a cut copy and report success), so
     // the buffer is flushed and checked first.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        cannotWrite(path, file.error());
+    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly)) cannotWrite(path, file.error());
+    if (file.write(bytes) != bytes.size()) cannotWrite(path, shortWriteError(file));
+    if (!file.flush() || !file.commit()) cannotWrite(path, file.error());
 }
 
 // The section name of a header line, or a null string for any other line.

@@ -6,6 +6,7 @@
 #include "util/FileReasons.h"
 #include "util/NumberText.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +23,15 @@ constexpr int kProgressEvery = 1024; // lines between progress reports
 
 // ---- reading -------------------------------------------------------------
 
+// No declaration line comes near this length (the position form has 861
+// characters); a longer one means the file is something else, and reading
+// on would gather it all into memory.
+constexpr std::size_t kMaxLine = 64 * 1024;
+
 // Lines of a text file, read in blocks: a line ends at LF or CR LF, a lone
-// CR is dropped, and Ctrl+Z ends the file.
+// CR is dropped, and Ctrl+Z ends the file. A line longer than kMaxLine (not
+// counting its line end) stops the reading; the block always has room for
+// the longest line, so it never grows.
 class LineReader {
 public:
     LineReader(QFile& file, const QString& path) : file_(file), path_(path), buf_(kChunk) {}
@@ -31,18 +39,20 @@ public:
     bool next(std::string_view& line) {
         for (;;) {
             const char* b = buf_.data() + begin_;
-            if (const void* lf = std::memchr(b, '\n', end_ - begin_)) {
+            const std::size_t pending = end_ - begin_;
+            if (const void* lf = std::memchr(b, '\n', pending)) {
                 const std::size_t len = static_cast<const char*>(lf) - b;
+                line = take(b, len);
                 begin_ += len + 1;
-                line = clean({b, len});
                 return true;
             }
             if (atEnd_) {
-                if (begin_ == end_) return false;
-                line = clean({b, end_ - begin_});
+                if (pending == 0) return false;
+                line = take(b, pending);
                 begin_ = end_;
                 return true;
             }
+            if (pending > kMaxLine + 1) tooLong(lines_ + 1); // longer than any line and its CR
             fill();
         }
     }
@@ -56,8 +66,6 @@ private:
             end_ -= begin_;
             begin_ = 0;
         }
-        if (buf_.size() - end_ < static_cast<std::size_t>(kChunk) / 2)
-            buf_.resize(buf_.size() * 2); // a line longer than the buffer
         const qint64 n = file_.read(buf_.data() + end_, static_cast<qint64>(buf_.size() - end_));
         if (n < 0)
             throw IoError(QStringLiteral("No se pudo leer el archivo «%1»: %2")
@@ -70,6 +78,20 @@ private:
             return;
         }
         end_ += std::size_t(n);
+    }
+
+    std::string_view take(const char* b, std::size_t len) {
+        ++lines_;
+        if (len - (len > 0 && b[len - 1] == '\r') > kMaxLine) tooLong(lines_);
+        return clean({b, len});
+    }
+
+    [[noreturn]] void tooLong(qint64 lineNo) const {
+        static_assert(kMaxLine == 65536, "the message states the limit");
+        throw IoError(QStringLiteral("La línea %1 del archivo «%2» tiene más de 65.536 caracteres: "
+                                     "no es un archivo de declaración.")
+                          .arg(lineNo)
+                          .arg(shownPath(path_)));
     }
 
     std::string_view clean(std::string_view line) {
@@ -85,6 +107,7 @@ private:
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
     qint64 read_ = 0;
+    qint64 lines_ = 0; // lines taken so far
     bool atEnd_ = false;
     std::string scratch_;
 };
@@ -219,6 +242,25 @@ private:
     std::string rate_;
 };
 
+// What shows that a file changed: its size and its modification time.
+struct FileStamp {
+    qint64 size = 0;
+    QDateTime modified;
+
+    static FileStamp of(const QString& path) {
+        const QFileInfo info(path);
+        return {info.size(), info.lastModified()};
+    }
+    bool operator!=(const FileStamp& o) const { return size != o.size || modified != o.modified; }
+};
+
+[[noreturn]] void changedWhileRead(const QString& path) {
+    throw IoError(QStringLiteral("No se pudo cargar el archivo «%1»: cambió mientras se leía. "
+                                 "Vuelva a cargarlo cuando ningún otro programa lo esté "
+                                 "modificando.")
+                      .arg(shownPath(path)));
+}
+
 void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Progress* progress) {
     LineReader reader(file, path);
     LineFiller filler(numtext::decimalSeparator());
@@ -323,10 +365,22 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
     try {
         RxMem::Fill fill(table); // the loaded lines are the saved state, with nothing to undo
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
             throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
                               .arg(shownPath(path), readFailure(path)));
-        readLines(file, path, form, table, progress);
+        // Another program writing the file meanwhile would leave lines of two
+        // versions, or a last line cut short; that also explains any line the
+        // reading stumbled on.
+        const FileStamp before = FileStamp::of(path);
+        try {
+            readLines(file, path, form, table, progress);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const Error&) {
+            if (FileStamp::of(path) != before) changedWhileRead(path);
+            throw;
+        }
+        if (FileStamp::of(path) != before) changedWhileRead(path);
     } catch (...) {
         table.close();
         throw;
@@ -336,7 +390,7 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
 void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
     table.first();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly))
         throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
                           .arg(shownPath(path), writeFailure(path, file.error())));
 
@@ -348,7 +402,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     auto flush = [&] {
         if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
             throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
-                              .arg(shownPath(path), writeFailure(path, file.error())));
+                              .arg(shownPath(path), writeFailure(path, shortWriteError(file))));
         out.clear();
     };
     for (int row = 0; row < count; ++row) {
@@ -388,7 +442,7 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
 
 std::optional<FileForm> guessForm(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray head = file.read(64 * 1024);
     int position = 0, separator = 0, other = 0;
     qsizetype start = 0;

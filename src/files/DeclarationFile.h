@@ -18,7 +18,8 @@ enum class FileForm { Position = 0, Separator = 1 };
 // Opens the table afresh and reads every line of the file into it, field by
 // field by the load rules of the field table. On any failure the table is
 // left closed and empty and an Error names the file (and the line, when one
-// line is at fault). Progress counts bytes.
+// line is at fault). A file whose size or modification time changed while
+// it was read fails too. Progress counts bytes.
 void loadDeclaration(const QString& path, FileForm form, RxMem& table,
                      Progress* progress = nullptr);
 

@@ -134,6 +134,9 @@ void writeLine(lxw_worksheet* sheet, lxw_row_t row, const RecordView& line, lxw_
 WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress* progress,
                                qint64 linesPerSheet) {
     const QFileInfo target(path);
+    if (isSpecialFile(path))
+        throw IoError(QStringLiteral("No se pudo crear la planilla «%1»: %2")
+                          .arg(shownPath(path), writeFailure(path, QFileDevice::NoError)));
     // A name of our own beside the target, so the finished workbook can take
     // the target's name in one step.
     QString temporary;

@@ -9,14 +9,18 @@ namespace {
 
 std::int32_t wholeOrThrow(const QString& text) {
     if (const auto v = numtext::parseWhole(text)) return *v;
-    throw ConversionError(QStringLiteral("«%1» no es un número entero válido.").arg(text));
+    throw ConversionError(QStringLiteral("«%1» no es un número entero válido.").arg(excerpt(text)));
 }
 
 } // namespace
 
-quint16 AnoFecha(const QDate& date) { return static_cast<quint16>(date.year()); }
+quint16 AnoFecha(const QDate& date) {
+    return static_cast<quint16>(date.year());
+}
 
-quint16 MesFecha(const QDate& date) { return static_cast<quint16>(date.month()); }
+quint16 MesFecha(const QDate& date) {
+    return static_cast<quint16>(date.month());
+}
 
 QString BuscaEnLista(const QStringList& list, int n, const QString& code) {
     QString found;

@@ -12,9 +12,21 @@ bool isCharacter(QChar c, const QString& character) {
 } // namespace
 
 bool ValidaRut(const QString& rut) {
-    const QString digits = QuitaCaracterLargo(rut, QStringLiteral("-"));
-    if (digits.isEmpty()) return true;
-    const qsizetype last = digits.size() - 1;
+    // More characters than a RUT has even zero-filled to the file's 11
+    // columns with its check character. A longer text is no RUT; the bound
+    // also keeps the weighted sum (at most 19 characters of up to 65,535
+    // times 7) far inside an int, whatever the characters, while keeping its
+    // sign, which decides the expected character for characters below '0'.
+    constexpr qsizetype kLongest = 20;
+    QChar digits[kLongest];
+    qsizetype count = 0;
+    for (QChar c : rut) {
+        if (c == QLatin1Char('-')) continue;
+        if (count == kLongest) return false;
+        digits[count++] = c;
+    }
+    if (count == 0) return true;
+    const qsizetype last = count - 1;
     int sum = 0;
     int factor = 2;
     for (qsizetype i = last - 1; i >= 0; --i) {
@@ -64,7 +76,8 @@ QString ReemplazaCaracter(const QString& text, const QString& from, const QStrin
             continue;
         }
         if (to.isEmpty())
-            throw RangeError(QStringLiteral("No hay un carácter de reemplazo para «%1».").arg(from));
+            throw RangeError(
+                QStringLiteral("No hay un carácter de reemplazo para «%1».").arg(from));
         out += to[0];
     }
     return out;

@@ -8,7 +8,8 @@
 namespace solvanta {
 
 // True when the check character (the last one) fits the RUT digits before
-// it; '-' anywhere is ignored. An empty text is accepted.
+// it; '-' anywhere is ignored. An empty text is accepted; one of more than
+// 20 characters besides the '-' is longer than any RUT and is not.
 bool ValidaRut(const QString& rut);
 
 // The text without its blanks, preceded by the fill text as many times as it
