@@ -11,7 +11,9 @@
 // shipped code lists) up to its first paint, and storing a changed line with
 // its "Aceptar"; searching the last line's RUT, a mass modification of
 // every line and a cost centre given to every line, selected, each up to the
-// repainted grid; then, best of 3 fresh loads, deleting half of the lines
+// repainted grid; undo and redo of a mass modification and the memory its
+// step keeps; a repaint with changed cells washed against one without; then,
+// best of 3 fresh loads, deleting half of the lines
 // (every other one, selected) with Ctrl+Delete, up to the repainted grid.
 
 #include "Generator.h"
@@ -243,6 +245,85 @@ int main(int argc, char* argv[]) {
                screen = grid->grab();
                return t.nsecsElapsed() / 1e6;
            }));
+
+    // Undo and redo of a mass modification of every line, as the user
+    // presses them (Ctrl+Z, Ctrl+Y), each up to the repainted grid; and what
+    // the step keeps, against the table's own memory.
+    {
+        const std::size_t before = listing.table().historyBytes();
+        TFrmModMasiva mass(listing.table(), &listing);
+        mass.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->button(0)->click();
+        mass.findChild<CodeList*>(QStringLiteral("CBox1"))->setText(QStringLiteral("03"));
+        mass.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        const double step = double(listing.table().historyBytes() - before);
+        const double table = double(listing.table().storageBytes());
+        std::printf("  %-42s %8.2f MiB = %.2f %% of the table's %.1f MiB\n",
+                    "undo history of that mass modification", step / 1048576, 100 * step / table,
+                    table / 1048576);
+        // The values the changed cells had at the load, for the wash: by
+        // now every line changed in three fields.
+        std::printf("  %-42s %8.2f MiB\n", "kept for the wash of changed cells",
+                    double(listing.table().changeMarkBytes()) / 1048576);
+        std::vector<double> undo, redo;
+        for (int i = 0; i < tools; ++i) {
+            QElapsedTimer t;
+            t.start();
+            listing.DeshacerClick();
+            screen = grid->grab();
+            undo.push_back(t.nsecsElapsed() / 1e6);
+            t.restart();
+            listing.RehacerClick();
+            screen = grid->grab();
+            redo.push_back(t.nsecsElapsed() / 1e6);
+        }
+        std::sort(undo.begin(), undo.end());
+        std::sort(redo.begin(), redo.end());
+        report("undo a mass modification, repaint", {undo.front(), undo[undo.size() / 2]});
+        report("redo a mass modification, repaint", {redo.front(), redo[redo.size() / 2]});
+        if (listing.table().textAt(lines / 2, RxMem::fieldByName(u"tipo_pago")) != u"03")
+            std::printf("  the redo did not give the value back\n");
+    }
+
+    // The wash of changed cells: the same screen of rows in two windows with
+    // the same text, where every cell of the first columns changed, washed in
+    // one and saved in the other, repainted in turn so that both meet the
+    // same load of the machine.
+    {
+        TFrmSolvanta plain;
+        plain.load(path, FileForm::Position);
+        plain.resize(1600, 900);
+        plain.show();
+        listing.load(path, FileForm::Position);
+        for (TFrmSolvanta* w : {&plain, &listing})
+            for (const char* name : {"dv", "ape_pat", "ape_mat", "nombres", "sexo", "tipo_pago",
+                                     "remu_desde", "remu_hasta", "reg_previ", "tipo_trab"})
+                w->table().assignAll(RxMem::fieldByName(QString::fromLatin1(name)), u"9");
+        plain.model()->markSaved(); // the same text, nothing washed
+        for (TFrmSolvanta* w : {&plain, &listing}) {
+            w->table().first();
+            w->grid()->showTableCursor();
+            w->grid()->horizontalScrollBar()->setValue(0);
+            w->model()->clearSelection();
+        }
+        std::vector<double> without, with;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            screen = plain.grid()->grab();
+            without.push_back(t.nsecsElapsed() / 1e6);
+            t.restart();
+            screen = grid->grab();
+            with.push_back(t.nsecsElapsed() / 1e6);
+        }
+        std::sort(without.begin(), without.end());
+        std::sort(with.begin(), with.end());
+        const Figures a{without.front(), without[without.size() / 2]};
+        const Figures b{with.front(), with[with.size() / 2]};
+        report("repaint a screen, nothing changed", a);
+        report("repaint a screen, changed cells washed", b);
+        std::printf("  %-42s %8.2f ms (medians), %.2f ms (best)\n",
+                    "what the wash adds to a repaint", b.median - a.median, b.best - a.best);
+    }
 
     // Every line with a problem (a code missing from its list): the panel
     // fills and every row has a tinted cell.

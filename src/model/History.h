@@ -74,6 +74,10 @@ public:
     bool cellDiffers(std::uint32_t slot, int field, const std::byte* record) const;
     bool lineDiffers(std::uint32_t slot, const std::byte* record) const;
     std::size_t savedLines() const { return savedLines_; }
+    std::size_t bytes() const {
+        return head_.capacity() * sizeof(std::int32_t) + entries_.capacity() * sizeof(Entry) +
+               images_.capacity();
+    }
 
 private:
     static constexpr std::int32_t kAdded = -2;

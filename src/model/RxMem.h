@@ -109,6 +109,7 @@ public:
     Replayed undo();
     Replayed redo();
     std::size_t historyBytes() const { return history_.bytes(); }
+    std::size_t changeMarkBytes() const { return marks_.bytes(); }
     std::size_t storageBytes() const; // the lines and their order
 
     // The present lines are the saved ones (just loaded or written): the
