@@ -154,6 +154,15 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     for (const ToolbarButton& t : toolbar) {
         QToolButton* b =
             addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
+        // Undo and redo show their curved arrows alone, as everywhere, so
+        // that the toolbar still fits a 1366-pixel screen; the caption stays
+        // for the mnemonic and for screen readers, the hint names the keys.
+        if (t.glyph == Glyph::Undo || t.glyph == Glyph::Redo) {
+            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+            b->setAccessibleName(b->text().remove(QLatin1Char('&')));
+            b->setMinimumWidth(40);
+            b->setMaximumWidth(44);
+        }
         bar->addWidget(b);
         toolbar_ << b;
         b->installEventFilter(this);
