@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and then runs the editor or the tests.
 #
-#   scripts/setup.sh run    install, build and start the editor
-#   scripts/setup.sh test   install, build and run every test
+#   scripts/setup.sh run        install, build and start the editor
+#   scripts/setup.sh test       install, build and run every test
+#   scripts/setup.sh sanitize   install clang, build everything with
+#                               AddressSanitizer and UndefinedBehaviorSanitizer
+#                               in build-sanitize/, run every test there, then
+#                               each fuzz harness for 60 seconds
 #
 # Debian packages are installed with apt-get (through sudo when not root).
 set -euo pipefail
@@ -10,6 +14,10 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$here/build}"
 packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core libxlsxwriter-dev zlib1g-dev)
+# clang 14 with its sanitizer and libFuzzer runtimes (libclang-rt-14-dev, only
+# recommended by clang), and llvm-symbolizer (llvm-14) for readable stacks.
+sanitize_packages=(clang libclang-rt-14-dev llvm-14)
+sanitize_build="${SANITIZE_BUILD_DIR:-$here/build-sanitize}"
 
 # shellcheck source=install-packages.sh
 source "$here/scripts/install-packages.sh"
@@ -31,8 +39,16 @@ test)
     cd "$build"
     ctest --output-on-failure --parallel 2
     ;;
+sanitize)
+    install_missing "${packages[@]}" "${sanitize_packages[@]}"
+    cmake -S "$here" -B "$sanitize_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ -DSOLVANTA_SANITIZE=ON -DSOLVANTA_FUZZ=ON
+    cmake --build "$sanitize_build" --parallel 2
+    (cd "$sanitize_build" && ctest --output-on-failure --parallel 2)
+    SANITIZE_BUILD_DIR="$sanitize_build" "$here/scripts/fuzz.sh" 60
+    ;;
 *)
-    echo "Uso: $0 run|test" >&2
+    echo "Uso: $0 run|test|sanitize" >&2
     exit 2
     ;;
 esac

@@ -703,6 +703,9 @@ void TstHelpers::dateFormatOfTheLocale_data() {
     row("d MMM yyyy", ""); // month as a name
     row("dd-MM/yy", "");   // two separators
     row("dd-MM", "");      // no year
+    row("dd-Myy", "");     // month and year run together: nine characters
+    row("ddMMyy", "");     // no separator: eight
+    row("dd'MM'yy", "");   // a quote starts quoted text in a date format
 }
 
 void TstHelpers::dateFormatOfTheLocale() {

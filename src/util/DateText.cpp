@@ -14,13 +14,15 @@ QString formatFromPattern(const QString& pattern) {
     QString out;
     QString seen;
     QChar separator;
+    bool afterPart = false; // two parts with nothing between them make no ten characters
     for (qsizetype i = 0; i < pattern.size();) {
         const QChar c = pattern[i];
         if (c == u'd' || c == u'M' || c == u'y') {
             qsizetype j = i;
             while (j < pattern.size() && pattern[j] == c)
                 ++j;
-            if (seen.contains(c) || j - i > 4 || (c != u'y' && j - i > 2)) return {};
+            if (afterPart || seen.contains(c) || j - i > 4 || (c != u'y' && j - i > 2)) return {};
+            afterPart = true;
             seen += c;
             out += c == u'y' ? QStringLiteral("yyyy") : QString(2, c);
             i = j;
@@ -29,9 +31,11 @@ QString formatFromPattern(const QString& pattern) {
             while (j < pattern.size() && !QStringView(u"dMy").contains(pattern[j]))
                 ++j;
             const QString sep = pattern.mid(i, j - i).trimmed();
-            if (sep.size() != 1 || sep[0].isLetterOrNumber() || out.isEmpty() ||
+            // A quote would start quoted text in the format, not stand for itself.
+            if (sep.size() != 1 || sep[0].isLetterOrNumber() || sep[0] == u'\'' || out.isEmpty() ||
                 j == pattern.size())
                 return {};
+            afterPart = false;
             if (!separator.isNull() && separator != sep[0]) return {};
             separator = sep[0];
             out += separator;
