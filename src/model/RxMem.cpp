@@ -206,11 +206,13 @@ void RxMem::post() {
     if (state_ != State::Edit && state_ != State::Insert) return;
     const std::uint32_t slot = order_[std::size_t(cur_)];
     if (state_ == State::Insert) {
-        HistoryStep step;
-        step.kind = HistoryStep::Kind::Insert;
-        step.lineSlots = {slot};
-        step.rows = {cur_};
-        record(std::move(step));
+        if (recording_) { // a load's lines make no step, and cost none
+            HistoryStep step;
+            step.kind = HistoryStep::Kind::Insert;
+            step.lineSlots = {slot};
+            step.rows = {cur_};
+            record(std::move(step));
+        }
         ++changes_;
     } else if (modified_) {
         const std::byte* now = slotData(slot);
