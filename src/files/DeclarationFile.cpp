@@ -11,9 +11,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <array>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace solvanta {
@@ -554,6 +561,237 @@ private:
     std::size_t used_ = 0;
 };
 
+// ---- converting ----------------------------------------------------------
+
+// Why reading stopped early: the writing side gave up waiting.
+struct Abandoned {};
+
+constexpr int kBatchLines = 512;
+constexpr int kBatches = 4;
+
+// Records on their way from the thread that reads the lines to the one that
+// writes them, a batch at a time. A few batches go round, so the memory
+// does not grow with the file.
+class BatchQueue {
+public:
+    struct Batch {
+        std::unique_ptr<std::byte[]> records;
+        int count = 0;
+        qint64 firstLine = 0; // 1-based
+    };
+
+    explicit BatchQueue(std::size_t recordSize) {
+        for (Batch& b : batches_) {
+            b.records.reset(new std::byte[recordSize * kBatchLines]);
+            free_.push_back(&b);
+        }
+    }
+
+    // A batch to fill; none when the writing side is gone.
+    Batch* takeEmpty() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || abandoned_; });
+        if (abandoned_) return nullptr;
+        Batch* b = free_.back();
+        free_.pop_back();
+        return b;
+    }
+
+    void pass(Batch* b) {
+        {
+            const std::lock_guard lock(mutex_);
+            filled_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    // No more batches will come.
+    void end() {
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // The next filled batch, in line order; none after the last.
+    Batch* takeFilled() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !filled_.empty() || ended_; });
+        if (filled_.empty()) return nullptr;
+        Batch* b = filled_.front();
+        filled_.pop_front();
+        return b;
+    }
+
+    void giveBack(Batch* b) {
+        {
+            const std::lock_guard lock(mutex_);
+            free_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    void abandon() {
+        {
+            const std::lock_guard lock(mutex_);
+            abandoned_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<Batch, kBatches> batches_;
+    std::deque<Batch*> filled_;
+    std::vector<Batch*> free_;
+    bool ended_ = false;
+    bool abandoned_ = false;
+};
+
+// The reading side's records go into batches for the writing side.
+class BatchSink {
+public:
+    BatchSink(BatchQueue& queue, std::size_t recordSize) : queue_(queue), size_(recordSize) {}
+
+    std::byte* next() {
+        if (!batch_) {
+            batch_ = queue_.takeEmpty();
+            if (!batch_) throw Abandoned();
+            batch_->count = 0;
+        }
+        std::byte* r = batch_->records.get() + std::size_t(batch_->count) * size_;
+        std::memset(r, 0, size_);
+        return r;
+    }
+    void done(qint64 lineNo, qint64) {
+        if (batch_->count++ == 0) batch_->firstLine = lineNo;
+        if (batch_->count == kBatchLines) {
+            queue_.pass(batch_);
+            batch_ = nullptr;
+        }
+    }
+    void finish() {
+        if (batch_) queue_.pass(batch_);
+        batch_ = nullptr;
+    }
+
+private:
+    BatchQueue& queue_;
+    std::size_t size_;
+    BatchQueue::Batch* batch_ = nullptr;
+};
+
+// The writing side of a conversion. A failure does not stop the reading:
+// it is kept, and reported only when the whole file was read without one,
+// as when the file is loaded first and written afterwards.
+class ConvertWriter {
+public:
+    ConvertWriter(QSaveFile& file, FileForm form, const QString& path, char separator)
+        : file_(file), path_(path), lines_(form, path, separator) {}
+
+    void fail(std::exception_ptr failure) { failure_ = std::move(failure); }
+    bool failed() const { return bool(failure_); }
+
+    void add(const std::byte* record, qint64 lineNo) {
+        if (failure_) return;
+        try {
+            lines_.add(record, lineNo);
+            if (lines_.full()) lines_.flushTo(file_);
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    }
+
+    // Reports the failure kept, or writes what is left and puts the file in
+    // place.
+    void finish() {
+        if (failure_) std::rethrow_exception(failure_);
+        lines_.flushTo(file_);
+        // commit() does not notice when the last buffered bytes fail to reach
+        // the disk, so the buffer is flushed and checked first.
+        if (!file_.flush() || !file_.commit())
+            throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
+                              .arg(shownPath(path_), writeFailure(path_, file_.error())));
+    }
+
+private:
+    QSaveFile& file_;
+    const QString& path_;
+    LineWriter lines_;
+    std::exception_ptr failure_;
+};
+
+// Without a second thread, each record is written as soon as it is read.
+class DirectSink {
+public:
+    DirectSink(ConvertWriter& writer, std::size_t recordSize)
+        : writer_(writer), record_(recordSize) {}
+
+    std::byte* next() {
+        std::fill(record_.begin(), record_.end(), std::byte{0});
+        return record_.data();
+    }
+    void done(qint64 lineNo, qint64) { writer_.add(record_.data(), lineNo); }
+    void finish() {}
+
+private:
+    ConvertWriter& writer_;
+    std::vector<std::byte> record_;
+};
+
+// Reads the whole file into the writer, on a thread of its own when the
+// machine has a second core. Returns why the reading stopped, if it did.
+std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path,
+                            FileForm form) {
+    const std::size_t size = plan().recordSize;
+    std::exception_ptr failure;
+    if (!writer.failed() && QThread::idealThreadCount() > 1) {
+        BatchQueue queue(size);
+        std::thread reading;
+        try {
+            reading = std::thread([&] {
+                try {
+                    BatchSink sink(queue, size);
+                    readLines(file, path, form, sink);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                queue.end();
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: everything on this one, below.
+        }
+        if (reading.joinable()) {
+            // Should this thread leave early, the reading one stops too.
+            struct Join {
+                BatchQueue& queue;
+                std::thread& thread;
+                ~Join() {
+                    if (!thread.joinable()) return;
+                    queue.abandon();
+                    thread.join();
+                }
+            } join{queue, reading};
+            while (BatchQueue::Batch* b = queue.takeFilled()) {
+                for (int i = 0; i < b->count; ++i)
+                    writer.add(b->records.get() + std::size_t(i) * size, b->firstLine + i);
+                queue.giveBack(b);
+            }
+            reading.join();
+            return failure;
+        }
+    }
+    try {
+        DirectSink sink(writer, size);
+        readLines(file, path, form, sink);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    return failure;
+}
+
 } // namespace
 
 void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
@@ -607,6 +845,38 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
                           .arg(shownPath(path), writeFailure(path, file.error())));
     if (progress) progress->update(count, count);
     table.last();
+}
+
+void convertDeclaration(const QString& inPath, FileForm from, const QString& outPath, FileForm to) {
+    QFile in(inPath);
+    if (isSpecialFile(inPath) || !in.open(QIODevice::ReadOnly))
+        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                          .arg(shownPath(inPath), readFailure(inPath)));
+    const FileStamp before = FileStamp::of(inPath);
+
+    // The new file stays a temporary one until everything was read and
+    // written; any failure removes it and leaves a file of that name as it
+    // was.
+    QSaveFile out(outPath);
+    ConvertWriter writer(out, to, outPath, numtext::decimalSeparator());
+    if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
+        writer.fail(std::make_exception_ptr(
+            IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
+                        .arg(shownPath(outPath), writeFailure(outPath, out.error())))));
+
+    // Failures come in the order of loading first and writing afterwards:
+    // the reading's, then a change of the file while it was read, then the
+    // writing's.
+    if (const std::exception_ptr failure = readInto(writer, in, inPath, from)) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Error&) {
+            if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
+            throw;
+        }
+    }
+    if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
+    writer.finish();
 }
 
 std::optional<FileForm> guessForm(const QString& path) {
