@@ -591,6 +591,17 @@ private slots:
         QTest::newRow("semicolon, separator form") << 1 << QStringLiteral("A;B");
         QTest::newRow("line feed, separator form") << 1 << QStringLiteral("A\nB");
         QTest::newRow("carriage return, position form") << 0 << QStringLiteral("A\rB");
+        // Anywhere in a text as long as the field: the writer looks at long
+        // texts several characters at a time.
+        const QString full = QStringLiteral("ÑANDÚ ÁLVAREZ ÍÑIGO ÓSCAR ÚRSU"); // 30 characters
+        for (const int at : {0, 7, 8, 13, 16, 23, 24, 29}) {
+            QTest::addRow("semicolon at %d of 30", at)
+                << 1 << QString(full).replace(at, 1, QLatin1Char(';'));
+            QTest::addRow("line feed at %d of 30, position form", at)
+                << 0 << QString(full).replace(at, 1, QLatin1Char('\n'));
+            QTest::addRow("carriage return at %d of 30", at)
+                << 1 << QString(full).replace(at, 1, QLatin1Char('\r'));
+        }
     }
 
     // A value that would shift every later field stops the write with the

@@ -457,9 +457,7 @@ public:
                 checked = false;
                 break;
             case Kind::Number:
-                if (slot::hasValue(record, p.slot))
-                    t = {num,
-                         std::size_t(numtext::format(slot::number(record, p.slot), sep_, num))};
+                if (slot::hasValue(record, p.slot)) t = number(slot::number(record, p.slot), num);
                 break;
             case Kind::Integer:
                 if (slot::hasValue(record, p.slot)) {
@@ -473,10 +471,7 @@ public:
             bool semicolon = false;
             if (!checked) {
                 bool lineBreak = false;
-                for (const char c : t) {
-                    lineBreak |= c == '\r' || c == '\n';
-                    semicolon |= c == ';';
-                }
+                scan(t, lineBreak, semicolon);
                 if (lineBreak && p.kind == Kind::Text)
                     refuse(path_, lineNo, f,
                            QStringLiteral("el texto contiene un salto de línea."));
@@ -511,6 +506,45 @@ public:
     }
 
 private:
+    // Whether the text has a CR or LF, and whether it has a ";": eight
+    // bytes at a time, since most texts have neither.
+    static void scan(std::string_view t, bool& lineBreak, bool& semicolon) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHigh = 0x8080808080808080u;
+        // Nonzero when some byte of w is c.
+        const auto has = [](std::uint64_t w, unsigned char c) {
+            const std::uint64_t x = w ^ (kOnes * c);
+            return (x - kOnes) & ~x & kHigh;
+        };
+        std::uint64_t breaks = 0, semicolons = 0;
+        std::size_t i = 0;
+        for (; i + 8 <= t.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, t.data() + i, 8);
+            breaks |= has(w, '\r') | has(w, '\n');
+            semicolons |= has(w, ';');
+        }
+        for (; i < t.size(); ++i) {
+            breaks |= t[i] == '\r' || t[i] == '\n';
+            semicolons |= t[i] == ';';
+        }
+        lineBreak = breaks != 0;
+        semicolon = semicolons != 0;
+    }
+
+    // The number text numtext::format gives; whole amounts, most of them,
+    // without going through it.
+    std::string_view number(double v, char* buf) const {
+        if (v >= 1 && v < 1e15) {
+            const auto whole = static_cast<std::uint64_t>(v);
+            if (static_cast<double>(whole) == v) {
+                const auto res = std::to_chars(buf, buf + numtext::kMaxNumberText, whole);
+                return {buf, std::size_t(res.ptr - buf)};
+            }
+        }
+        return {buf, std::size_t(numtext::format(v, sep_, buf))};
+    }
+
     static char* fill(char* out, char c, std::size_t n) {
         std::memset(out, c, n);
         return out + n;
