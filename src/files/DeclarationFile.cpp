@@ -359,9 +359,9 @@ struct FileStamp {
 // finish() is told when every line was read. Throws at the first line that
 // cannot be read.
 template <typename Sink>
-void readLines(QFile& file, const QString& path, FileForm form, Sink& sink) {
+void readLines(QFile& file, const QString& path, FileForm form, char separator, Sink& sink) {
     LineReader reader(file, path);
-    const LineFiller filler(numtext::decimalSeparator());
+    const LineFiller filler(separator);
     std::string_view line;
     std::string_view bad;
     qint64 lineNo = 0;
@@ -777,8 +777,8 @@ private:
 
 // Reads the whole file into the writer, on a thread of its own when the
 // machine has a second core. Returns why the reading stopped, if it did.
-std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path,
-                            FileForm form) {
+std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path, FileForm form,
+                            char separator) {
     const std::size_t size = plan().recordSize;
     std::exception_ptr failure;
     if (!writer.failed() && QThread::idealThreadCount() > 1) {
@@ -788,7 +788,7 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
             reading = std::thread([&] {
                 try {
                     BatchSink sink(queue, size);
-                    readLines(file, path, form, sink);
+                    readLines(file, path, form, separator, sink);
                 } catch (...) {
                     failure = std::current_exception();
                 }
@@ -819,7 +819,7 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
     }
     try {
         DirectSink sink(writer, size);
-        readLines(file, path, form, sink);
+        readLines(file, path, form, separator, sink);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -842,7 +842,7 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
         const FileStamp before = FileStamp::of(path);
         try {
             TableSink sink(table, progress, file.size());
-            readLines(file, path, form, sink);
+            readLines(file, path, form, numtext::decimalSeparator(), sink);
         } catch (const Cancelled&) {
             throw;
         } catch (const Error&) {
@@ -891,8 +891,9 @@ void convertDeclaration(const QString& inPath, FileForm from, const QString& out
     // The new file stays a temporary one until everything was read and
     // written; any failure removes it and leaves a file of that name as it
     // was.
+    const char separator = numtext::decimalSeparator();
     QSaveFile out(outPath);
-    ConvertWriter writer(out, to, outPath, numtext::decimalSeparator());
+    ConvertWriter writer(out, to, outPath, separator);
     if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
         writer.fail(std::make_exception_ptr(
             IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
@@ -901,7 +902,7 @@ void convertDeclaration(const QString& inPath, FileForm from, const QString& out
     // Failures come in the order of loading first and writing afterwards:
     // the reading's, then a change of the file while it was read, then the
     // writing's.
-    if (const std::exception_ptr failure = readInto(writer, in, inPath, from)) {
+    if (const std::exception_ptr failure = readInto(writer, in, inPath, from, separator)) {
         try {
             std::rethrow_exception(failure);
         } catch (const Error&) {
