@@ -486,8 +486,7 @@ public:
                        QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
                                       "separador partiría el campo en dos.")
                            .arg(excerpt(cp1252::decode(t.substr(0, 100)))));
-            std::memcpy(out, t.data(), t.size());
-            out += t.size();
+            out = copy(out, t);
             *out++ = ';';
         }
         if (form_ == FileForm::Separator) --out; // no ";" after the last field
@@ -550,7 +549,9 @@ private:
         return out + n;
     }
 
+    // (An empty text may have no characters at all to copy from.)
     static char* copy(char* out, std::string_view t) {
+        if (t.empty()) return out;
         std::memcpy(out, t.data(), t.size());
         return out + t.size();
     }
