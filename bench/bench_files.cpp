@@ -1,6 +1,7 @@
 // Reading, writing and converting generated declaration files.
 //
 //   solvanta-bench [--lines N] [--dir FOLDER] [--runs R] [--reference-xlsx PROGRAM]
+//                  [--reference-convert PROGRAM] [--export no]
 //
 // Generates N lines (100000 by default) in both forms, then measures, best
 // of R runs (3 by default): loading each form into the table and writing
@@ -9,7 +10,10 @@
 // whose peak memory (maximum resident set size) the kernel reports. With
 // --reference-xlsx (a built limit_xlsx), the export and that program writing
 // the same cells from the separator form run in turn, and the ratio of their
-// best times is reported. Figures go to standard output.
+// best times is reported. With --reference-convert (a built limit_convert),
+// each conversion and that program doing the same conversion run in turn,
+// R times, and the medians, the best times and their ratios are reported.
+// "--export no" leaves the export out. Figures go to standard output.
 
 #include "Generator.h"
 #include "codes/CodeTableFile.h"
@@ -56,7 +60,8 @@ struct ChildRun {
 };
 
 // Runs the editor's command line as its own process and reads its peak
-// memory from the kernel's accounting of that one child.
+// memory from the kernel's accounting of that one child. A quiet child's
+// output goes nowhere (the reference programs count their lines).
 ChildRun runChild(const std::vector<std::string>& args, bool quiet = false) {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -68,7 +73,10 @@ ChildRun runChild(const std::vector<std::string>& args, bool quiet = false) {
     ChildRun run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed) return run;
@@ -90,6 +98,46 @@ ChildRun bestChild(int runs, const std::vector<std::string>& args) {
         if (r.seconds < best.seconds) best = r;
     }
     return best;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The editor's conversion and the reference program's, taken in turn so
+// that both meet the same load of a shared machine.
+struct SideBySide {
+    std::vector<double> ours, reference;
+    double oursPeakMiB = 0, referencePeakMiB = 0;
+    int status = 0;
+};
+
+SideBySide sideBySide(int runs, const std::vector<std::string>& ours,
+                      const std::vector<std::string>& reference) {
+    SideBySide s;
+    for (int i = 0; i < runs; ++i) {
+        const ChildRun o = runChild(ours);
+        const ChildRun r = runChild(reference, true);
+        s.ours.push_back(o.seconds);
+        s.reference.push_back(r.seconds);
+        s.oursPeakMiB = std::max(s.oursPeakMiB, o.peakMiB);
+        s.referencePeakMiB = std::max(s.referencePeakMiB, r.peakMiB);
+        if (o.status != 0) s.status = o.status;
+    }
+    return s;
+}
+
+void printSideBySide(const char* what, const SideBySide& s, double fileMiB) {
+    const double o = median(s.ours), r = median(s.reference);
+    const double ob = *std::min_element(s.ours.begin(), s.ours.end());
+    const double rb = *std::min_element(s.reference.begin(), s.reference.end());
+    std::printf("  %s  editor %.3f s, reference %.3f s: %.2f x (median of %zu); best %.3f s "
+                "and %.3f s: %.2f x\n",
+                what, o, r, o / r, s.ours.size(), ob, rb, ob / rb);
+    std::printf("      peak editor %.1f MiB = %.2f x position file, reference %.1f MiB (exit %d)\n",
+                s.oursPeakMiB, s.oursPeakMiB / fileMiB, s.referencePeakMiB, s.status);
 }
 
 double mib(qint64 bytes) {
@@ -150,7 +198,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     int lines = 100000;
     int runs = 3;
-    QString dirArg, phase, referenceXlsx;
+    QString dirArg, phase, referenceXlsx, referenceConvert;
+    bool exportToo = true;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--lines"))
@@ -163,6 +212,10 @@ int main(int argc, char* argv[]) {
             phase = args[i + 1];
         else if (args[i] == QLatin1String("--reference-xlsx"))
             referenceXlsx = args[i + 1];
+        else if (args[i] == QLatin1String("--reference-convert"))
+            referenceConvert = args[i + 1];
+        else if (args[i] == QLatin1String("--export"))
+            exportToo = args[i + 1] != QLatin1String("no");
     }
     QTemporaryDir temp;
     const QString dir = dirArg.isEmpty() ? temp.path() : dirArg;
@@ -207,13 +260,40 @@ int main(int argc, char* argv[]) {
         "  convert separator->position   %.3f s, peak %.1f MiB = %.2f x position file (exit %d)\n",
         toPos.seconds, toPos.peakMiB, toPos.peakMiB / mib(posSize), toPos.status);
 
+    const QString refSep = dir + QLatin1String("/referencia.csv");
+    const QString refPos = dir + QLatin1String("/referencia.txt");
+    bool sameAsReference = true;
+    if (!referenceConvert.isEmpty()) {
+        const std::string ref = referenceConvert.toStdString();
+        std::printf("side by side with the reference, in turn, %d runs each (wall time):\n", runs);
+        const SideBySide a = sideBySide(runs,
+                                        {editor, "convert", "--from", "position", "--to",
+                                         "separator", pos.toStdString(), back.toStdString()},
+                                        {ref, pos.toStdString(), refSep.toStdString()});
+        printSideBySide("position->separator", a, mib(posSize));
+        const SideBySide b =
+            sideBySide(runs,
+                       {editor, "convert", "--from", "separator", "--to", "position",
+                        back.toStdString(), backPos.toStdString()},
+                       {ref, "--to-position", back.toStdString(), refPos.toStdString()});
+        printSideBySide("separator->position", b, mib(posSize));
+        QFile ea(back), ra(refSep), eb(backPos), rb(refPos);
+        sameAsReference = ea.open(QIODevice::ReadOnly) && ra.open(QIODevice::ReadOnly) &&
+                          eb.open(QIODevice::ReadOnly) && rb.open(QIODevice::ReadOnly) &&
+                          ea.readAll() == ra.readAll() && eb.readAll() == rb.readAll();
+        std::printf("the editor's files are the reference's, byte for byte: %s\n",
+                    sameAsReference ? "yes" : "NO");
+        QFile::remove(refSep);
+        QFile::remove(refPos);
+    }
+
     // The export and, when given, the reference writing the same cells, in
     // turn, so that both meet the same load of the machine.
     const std::string book = (dir + QLatin1String("/libro.xlsx")).toStdString();
     const std::string refBook = (dir + QLatin1String("/referencia.xlsx")).toStdString();
     ChildRun ours, ref;
     ours.seconds = ref.seconds = 1e9;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; exportToo && i < runs; ++i) {
         const ChildRun o =
             runChild({editor, "export", "--from", "position", pos.toStdString(), book});
         if (o.seconds < ours.seconds) ours = o;
@@ -222,10 +302,11 @@ int main(int argc, char* argv[]) {
             runChild({referenceXlsx.toStdString(), sep.toStdString(), refBook}, true);
         if (r.seconds < ref.seconds) ref = r;
     }
-    std::printf("  export position->xlsx         %.3f s, peak %.1f MiB = %.2f x the conversion's "
-                "peak (exit %d)\n",
-                ours.seconds, ours.peakMiB, ours.peakMiB / toSep.peakMiB, ours.status);
-    if (!referenceXlsx.isEmpty())
+    if (exportToo)
+        std::printf("  export position->xlsx         %.3f s, peak %.1f MiB = %.2f x the "
+                    "conversion's peak (exit %d)\n",
+                    ours.seconds, ours.peakMiB, ours.peakMiB / toSep.peakMiB, ours.status);
+    if (exportToo && !referenceXlsx.isEmpty())
         std::printf(
             "  reference separator->xlsx     %.3f s, peak %.1f MiB; export / reference = %.2f\n",
             ref.seconds, ref.peakMiB, ours.seconds / ref.seconds);
@@ -235,5 +316,5 @@ int main(int argc, char* argv[]) {
         a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
     std::printf("position -> separator -> position gives the same bytes: %s\n",
                 same ? "yes" : "NO");
-    return same && toSep.status == 0 && toPos.status == 0 ? 0 : 1;
+    return same && sameAsReference && toSep.status == 0 && toPos.status == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 // comma or the period as decimal separator. The first line fills every field;
 // the second has empty dates, empty texts and zero amounts.
 
+#include "Generator.h"
 #include "TestUtil.h"
 #include "files/DeclarationFile.h"
 #include "model/RxMem.h"
@@ -36,6 +37,30 @@ QByteArray positionLine(const QList<QPair<const char*, QByteArray>>& fields) {
 
 QStringList fileNames(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// The message of the first failure of the work; empty when it succeeds.
+template <typename F> QString failure(F&& work) {
+    try {
+        work();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+// Many generated lines, in several of the batches a conversion passes
+// between its threads, written in the given form.
+QByteArray generatedFile(FileForm form, const QString& path) {
+    RxMem table;
+    generateDeclaration(table, 3000, 11);
+    writeDeclaration(path, form, table);
+    return readAll(path);
+}
+
+// The line (1-based) of a file, without its line end.
+QByteArray& lineOf(QList<QByteArray>& lines, int line) {
+    return lines[line - 1];
 }
 
 } // namespace
@@ -566,6 +591,17 @@ private slots:
         QTest::newRow("semicolon, separator form") << 1 << QStringLiteral("A;B");
         QTest::newRow("line feed, separator form") << 1 << QStringLiteral("A\nB");
         QTest::newRow("carriage return, position form") << 0 << QStringLiteral("A\rB");
+        // Anywhere in a text as long as the field: the writer looks at long
+        // texts several characters at a time.
+        const QString full = QStringLiteral("ÑANDÚ ÁLVAREZ ÍÑIGO ÓSCAR ÚRSU"); // 30 characters
+        for (const int at : {0, 7, 8, 13, 16, 23, 24, 29}) {
+            QTest::addRow("semicolon at %d of 30", at)
+                << 1 << QString(full).replace(at, 1, QLatin1Char(';'));
+            QTest::addRow("line feed at %d of 30, position form", at)
+                << 0 << QString(full).replace(at, 1, QLatin1Char('\n'));
+            QTest::addRow("carriage return at %d of 30", at)
+                << 1 << QString(full).replace(at, 1, QLatin1Char('\r'));
+        }
     }
 
     // A value that would shift every later field stops the write with the
@@ -711,6 +747,139 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Cancelled,
                                  writeDeclaration(out, FileForm::Position, table, &stop));
         QVERIFY(!QFile::exists(out));
+    }
+
+    void conversionGivesLoadThenWrite_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<char>("separator");
+        QTest::newRow("position to separator") << 0 << 1 << ',';
+        QTest::newRow("separator to position") << 1 << 0 << ',';
+        QTest::newRow("position to position") << 0 << 0 << '.';
+        QTest::newRow("separator to separator") << 1 << 1 << '.';
+    }
+
+    // A conversion reads and writes at the same time, passing lines from one
+    // thread to the other in batches; the file it writes is the one loading
+    // the whole file and then writing the table gives, every line in order.
+    void conversionGivesLoadThenWrite() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(char, separator);
+        numtext::setDecimalSeparator(separator);
+        const QString in = path("entrada.txt");
+        QByteArray bytes = generatedFile(FileForm(from), in);
+        // The last line without its line end, and one line ending in a lone CR.
+        bytes.chop(2);
+        bytes.insert(bytes.indexOf("\r\n", 5000), '\r');
+        QVERIFY(writeAll(in, bytes));
+
+        RxMem table;
+        const QString expected = path("esperado.txt");
+        loadDeclaration(in, FileForm(from), table);
+        writeDeclaration(expected, FileForm(to), table);
+        QCOMPARE(table.recordCount(), 3000);
+
+        const QString out = path("convertido.txt");
+        convertDeclaration(in, FileForm(from), out, FileForm(to));
+        QCOMPARE(readAll(out), readAll(expected));
+    }
+
+    void conversionFailuresInLoadingOrder_data() {
+        QTest::addColumn<QList<int>>("semicolons"); // lines whose first surname gets a ";"
+        QTest::addColumn<int>("badNacion");         // 0: none
+        QTest::addColumn<bool>("folderMissing");
+        QTest::addColumn<QString>("names"); // what the message names
+        QTest::newRow("a late bad nacion after a text the form refuses")
+            << QList<int>{5} << 2990 << false << QStringLiteral("Línea 2990:");
+        QTest::newRow("a refused text on a late line")
+            << QList<int>{2990, 2999} << 0 << false << QStringLiteral("Línea 2990, campo [3]");
+        QTest::newRow("no folder, and a late bad nacion")
+            << QList<int>{} << 2990 << true << QStringLiteral("Línea 2990:");
+        QTest::newRow("no folder")
+            << QList<int>{} << 0 << true << QStringLiteral("la carpeta no existe.");
+    }
+
+    // The conversion writes while it reads, but fails as loading first and
+    // writing afterwards would: a line that cannot be read wins over a
+    // value the new form cannot hold on an earlier line, or a file that
+    // cannot be created. Nothing is written, an existing file stays as it
+    // was and no temporary file is left.
+    void conversionFailuresInLoadingOrder() {
+        QFETCH(QList<int>, semicolons);
+        QFETCH(int, badNacion);
+        QFETCH(bool, folderMissing);
+        QFETCH(QString, names);
+        const QString in = path("entrada.txt");
+        QList<QByteArray> lines = generatedFile(FileForm::Position, in).split('\n');
+        const FieldDef& apePat = kFields[std::size_t(field("ape_pat"))];
+        for (int line : semicolons)
+            lineOf(lines, line)[apePat.start - 1 + 2] = ';';
+        if (badNacion)
+            lineOf(lines, badNacion)[kFields[std::size_t(field("nacion"))].start - 1] = 'X';
+        QVERIFY(writeAll(in, lines.join('\n')));
+
+        QTemporaryDir dir;
+        const QString out = folderMissing ? dir.filePath(QStringLiteral("no-hay/Solvanta.csv"))
+                                          : dir.filePath(QStringLiteral("Solvanta.csv"));
+        if (!folderMissing) QVERIFY(writeAll(out, "contenido anterior"));
+        RxMem table;
+        const QString expected = failure([&] {
+            loadDeclaration(in, FileForm::Position, table);
+            writeDeclaration(out, FileForm::Separator, table);
+        });
+        const QString message =
+            failure([&] { convertDeclaration(in, FileForm::Position, out, FileForm::Separator); });
+        QCOMPARE(message, expected);
+        QVERIFY2(message.contains(names), qPrintable(message));
+        if (folderMissing) {
+            QVERIFY(!QFile::exists(out));
+            QCOMPARE(fileNames(dir.path()), QStringList());
+        } else {
+            QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+            QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.csv")});
+        }
+    }
+
+    void conversionOnAFullDisk_data() {
+        QTest::addColumn<int>("badNacion"); // 0: none
+        QTest::newRow("disk fills up") << 0;
+        QTest::newRow("disk fills up, and a late bad nacion") << 2990;
+    }
+
+    // The disk filling up half-way through the new file is reported as on a
+    // write of the table, unless a later line cannot be read: loading first
+    // would have stopped there before writing anything.
+    void conversionOnAFullDisk() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs a file-size limit to make writes stop short");
+#else
+        QFETCH(int, badNacion);
+        const QString in = path("entrada.txt");
+        QList<QByteArray> lines = generatedFile(FileForm::Position, in).split('\n');
+        if (badNacion)
+            lineOf(lines, badNacion)[kFields[std::size_t(field("nacion"))].start - 1] = 'X';
+        QVERIFY(writeAll(in, lines.join('\n')));
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        QString message;
+        {
+            FileSizeLimit guard{rlim_t(1100000)}; // the new file's second block does not fit
+            QVERIFY(guard.ok());
+            message = failure(
+                [&] { convertDeclaration(in, FileForm::Position, out, FileForm::Position); });
+        }
+        if (badNacion)
+            QVERIFY2(message.contains(QStringLiteral("Línea 2990: el campo [7] Nación tiene «X»")),
+                     qPrintable(message));
+        else
+            QCOMPARE(message, QStringLiteral("No se pudo escribir el archivo «%1»: falló la "
+                                             "escritura; puede que el disco esté lleno.")
+                                  .arg(QDir::toNativeSeparators(out)));
+        QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+#endif
     }
 };
 

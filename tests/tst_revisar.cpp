@@ -5,12 +5,14 @@
 #include "Generator.h"
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "codes/CodeTableFile.h"
 #include "files/UnitSelFormato.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
 #include "listing/ProblemsModel.h"
 #include "listing/UnitDespSolvanta.h"
 #include "model/SharedState.h"
+#include "util/Errors.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -138,6 +140,37 @@ private slots:
         l.load(path, FileForm::Position);
         QCOMPARE(label(l), QStringLiteral("Sin problemas"));
         QVERIFY(l.problemsView()->isHidden());
+    }
+
+    // The load's progress box follows the checks too, and cancelling it
+    // stops them: stopped half-way, the panel keeps the problems it had.
+    void stoppedCheckKeepsTheProblems() {
+        RxMem t;
+        generateDeclaration(t, 3000, 5);
+        for (int row : {2, 2500}) { // an AFP the shipped code lists do not have
+            t.moveTo(row);
+            t.edit();
+            t.setText(field("nom_AFP"), QStringLiteral("6"));
+            t.post();
+        }
+        const QString path = tmp_.filePath(QStringLiteral("muchas.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        TFrmSolvanta l;
+        l.load(path, FileForm::Position);
+        QCOMPARE(label(l), QStringLiteral("2 problemas en 2 líneas"));
+
+        // Without the code lists, neither line has a problem.
+        const LineChecker withoutLists{CodeTableFile(tmp_.filePath(QStringLiteral("no-hay.cfg")))};
+        struct StopHalfWay : Progress {
+            bool update(qint64 done, qint64 total) override { return done < total / 2; }
+        } stop;
+        QVERIFY_THROWS_EXCEPTION(Cancelled, l.problems()->recheckAll(withoutLists, &stop));
+        QCOMPARE(label(l), QStringLiteral("2 problemas en 2 líneas"));
+        QCOMPARE(l.problems()->rowCount(), 2);
+        QCOMPARE(l.problems()->index(0, 0).data().toInt(), 3);
+        QCOMPARE(l.problems()->index(1, 0).data().toInt(), 2501);
+        l.problems()->recheckAll(withoutLists);
+        QCOMPARE(label(l), QStringLiteral("Sin problemas"));
     }
 
     // A value that would break the position form: the question, Cancel the

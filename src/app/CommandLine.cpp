@@ -129,11 +129,7 @@ ExitCode convert(const QStringList& args, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, true, r, err)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
-    return run(err, [&] {
-        RxMem table;
-        loadDeclaration(r.files[0], r.from, table);
-        writeDeclaration(r.files[1], r.to, table);
-    });
+    return run(err, [&] { convertDeclaration(r.files[0], r.from, r.files[1], r.to); });
 }
 
 ExitCode exportSheet(const QStringList& args, QTextStream& err) {

@@ -11,8 +11,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
+#include <array>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace solvanta {
@@ -20,6 +28,54 @@ namespace {
 
 constexpr qint64 kChunk = 1 << 20;
 constexpr int kProgressEvery = 1024; // lines between progress reports
+
+// What the loops over lines need to know of each field, looked up once
+// instead of for every field of every line.
+struct FieldPlan {
+    FieldSlot slot;
+    std::uint16_t from;  // first column in the position form, 0-based
+    std::uint16_t width; // its columns
+    std::uint16_t size;  // characters a text field keeps
+    Kind kind;
+    LoadRule load;
+    SepRule sep;
+    WriteRule write;
+    bool untrimmed; // written to the separator form as it is
+};
+
+struct Plan {
+    std::array<FieldPlan, kFieldCount> fields;
+    std::size_t recordSize;
+    std::size_t longestLine; // the most either form writes for one record
+};
+
+Plan buildPlan() {
+    Plan p{};
+    const RecordLayout& layout = recordLayout();
+    p.recordSize = layout.size;
+    p.longestLine = 2; // CR LF
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldDef& d = kFields[std::size_t(f)];
+        FieldPlan& fp = p.fields[std::size_t(f)];
+        fp.slot = layout.fieldSlots[std::size_t(f)];
+        fp.from = static_cast<std::uint16_t>(d.start - 1);
+        fp.width = static_cast<std::uint16_t>(d.width);
+        fp.size = static_cast<std::uint16_t>(d.size);
+        fp.kind = d.kind;
+        fp.load = d.loadRule;
+        fp.sep = d.sepRule;
+        fp.write = d.writeRule;
+        fp.untrimmed = d.sepUntrimmed;
+        const int text = d.kind == Kind::Text ? d.size : numtext::kMaxNumberText;
+        p.longestLine += std::size_t(std::max(text, d.width)) + 1; // and its ";"
+    }
+    return p;
+}
+
+const Plan& plan() {
+    static const Plan p = buildPlan();
+    return p;
+}
 
 // ---- reading -------------------------------------------------------------
 
@@ -94,11 +150,16 @@ private:
                           .arg(shownPath(path_)));
     }
 
+    // The line without its CRs. Usually the only one ends it, and the line is
+    // just shorter; elsewhere the line is copied without them.
     std::string_view clean(std::string_view line) {
-        if (line.find('\r') == std::string_view::npos) return line;
-        scratch_.clear();
-        for (char c : line)
-            if (c != '\r') scratch_.push_back(c);
+        const void* cr = std::memchr(line.data(), '\r', line.size());
+        if (!cr) return line;
+        const std::size_t at = std::size_t(static_cast<const char*>(cr) - line.data());
+        if (at + 1 == line.size()) return line.substr(0, at);
+        scratch_.assign(line.data(), at);
+        for (std::size_t i = at + 1; i < line.size(); ++i)
+            if (line[i] != '\r') scratch_.push_back(line[i]);
         return scratch_;
     }
 
@@ -112,115 +173,83 @@ private:
     std::string scratch_;
 };
 
-std::string_view slice(std::string_view line, int start, int width) {
-    const std::size_t from = static_cast<std::size_t>(start - 1);
-    if (from >= line.size()) return {};
-    return line.substr(from, static_cast<std::size_t>(width));
-}
-
-// Fills one line's fields, keeping the field whose text could not be stored
-// when the load must stop.
+// Fills one line's fields into a record of zero bytes, keeping the field
+// whose text could not be stored when the load must stop.
 class LineFiller {
 public:
-    explicit LineFiller(char separator) : sep_(separator) {}
-
-    // Stores a whole number by the field's kind: a number field gets the
-    // number, a text field its digits (zero-filled to two for Whole2).
-    void whole(RecordRef& r, int f, std::int32_t v, bool twoDigits) {
-        if (kFields[f].kind == Kind::Number) {
-            r.setNumber(f, v);
-            return;
-        }
-        char buf[16] = {'0'};
-        const auto res = std::to_chars(buf + 1, buf + sizeof buf, v);
-        const std::size_t n = static_cast<std::size_t>(res.ptr - (buf + 1));
-        if (twoDigits && n < 2)
-            r.setTextBytes(f, {buf, n + 1}); // "0" and the digit
-        else
-            r.setTextBytes(f, {buf + 1, n});
-    }
-
-    void decimal(RecordRef& r, int f, double v) {
-        if (kFields[f].kind == Kind::Number) {
-            r.setNumber(f, v);
-            return;
-        }
-        char buf[numtext::kMaxNumberText];
-        r.setTextBytes(f, {buf, std::size_t(numtext::format(v, sep_, buf))});
-    }
-
-    void fallback(RecordRef& r, int f, std::string_view text) {
-        if (kFields[f].kind == Kind::Number)
-            r.setNumber(f, 0);
-        else
-            r.setTextBytes(f, text);
-    }
+    explicit LineFiller(char separator) : sep_(separator), fields_(plan().fields) {}
 
     // Returns false when nacion cannot be stored; `bad` is its text.
-    bool position(std::string_view line, RecordRef& r, std::string_view& bad) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            const FieldDef& def = kFields[f];
-            std::string_view t = slice(line, def.start, def.width);
-            switch (def.loadRule) {
+    bool position(std::string_view line, std::byte* r, std::string_view& bad) const {
+        char rate[256];
+        for (const FieldPlan& p : fields_) {
+            std::string_view t;
+            if (p.from < line.size())
+                t = {line.data() + p.from, std::min<std::size_t>(p.width, line.size() - p.from)};
+            switch (p.load) {
             case LoadRule::Text:
-                r.setTextBytes(f, t);
+                slot::putText(r, p.slot, p.size, t);
                 break;
             case LoadRule::Whole0:
             case LoadRule::Whole00:
             case LoadRule::Whole2:
-                if (const auto v = numtext::parseWhole(t))
-                    whole(r, f, *v, def.loadRule == LoadRule::Whole2);
+                if (const auto v = whole(t))
+                    storeWhole(r, p, *v, p.load == LoadRule::Whole2);
                 else
-                    fallback(r, f, def.loadRule == LoadRule::Whole0 ? "0" : "00");
+                    fallback(r, p, p.load == LoadRule::Whole0 ? "0" : "00");
                 break;
             case LoadRule::Rate:
-                rate_.assign(t);
-                for (char& c : rate_)
-                    if (c == '.' || c == ',') c = sep_;
-                t = rate_;
+                // Either "." or "," is taken for the decimal separator. (No
+                // field is as wide as the buffer.)
+                t = t.substr(0, sizeof rate);
+                for (std::size_t i = 0; i < t.size(); ++i)
+                    rate[i] = t[i] == '.' || t[i] == ',' ? sep_ : t[i];
+                t = {rate, t.size()};
                 [[fallthrough]];
             case LoadRule::Decimal:
-                if (const auto v = numtext::parseDecimal(t, sep_))
-                    decimal(r, f, *v);
+                if (const auto v = decimal(t))
+                    storeDecimal(r, p, *v);
                 else
-                    fallback(r, f, "0");
+                    fallback(r, p, "0");
                 break;
             case LoadRule::Rut:
-                r.setNumber(f, numtext::parseDecimal(t, sep_).value_or(0));
+                slot::putNumber(r, p.slot, decimal(t).value_or(0));
                 break;
             case LoadRule::Integer:
-                if (!integer(r, f, t, bad)) return false;
+                if (!integer(r, p, t, bad)) return false;
                 break;
             }
         }
         return true;
     }
 
-    bool separator(std::string_view line, RecordRef& r, std::string_view& bad) {
+    bool separator(std::string_view line, std::byte* r, std::string_view& bad) const {
+        const char* const data = line.data();
+        const std::size_t size = line.size();
         std::size_t scan = 0; // just past the last ";" found; stays put after the last one
-        for (int f = 0; f < kFieldCount; ++f) {
+        for (const FieldPlan& p : fields_) {
             const std::size_t start = scan;
-            std::size_t end = line.size();
-            if (const void* p = start < line.size()
-                                    ? std::memchr(line.data() + start, ';', line.size() - start)
-                                    : nullptr) {
-                end = static_cast<std::size_t>(static_cast<const char*>(p) - line.data());
-                scan = end + 1;
-            }
-            const std::string_view piece = line.substr(start, end - start);
-            switch (kFields[f].sepRule) {
+            std::size_t end = size;
+            for (std::size_t i = start; i < size; ++i)
+                if (data[i] == ';') {
+                    end = i;
+                    scan = i + 1;
+                    break;
+                }
+            const std::string_view piece(data + start, end - start);
+            switch (p.sep) {
             case SepRule::Text:
-                r.setTextBytes(f, piece);
+                slot::putText(r, p.slot, p.size, piece);
                 break;
             case SepRule::TextOrZero:
-                r.setTextBytes(f, piece.empty() ? std::string_view("0") : piece);
+                slot::putText(r, p.slot, p.size, piece.empty() ? std::string_view("0") : piece);
                 break;
             case SepRule::Number:
             case SepRule::Rut:
-                r.setNumber(f, numtext::parseDecimal(piece, sep_).value_or(0));
+                slot::putNumber(r, p.slot, decimal(piece).value_or(0));
                 break;
             case SepRule::Integer:
-                if (!integer(r, f, piece, bad)) return false;
+                if (!integer(r, p, piece, bad)) return false;
                 break;
             }
         }
@@ -228,18 +257,82 @@ public:
     }
 
 private:
-    static bool integer(RecordRef& r, int f, std::string_view t, std::string_view& bad) {
-        const auto v = numtext::parseWhole(t);
+    // Plain digits (the zero-filled numbers of the position form, most
+    // pieces of the separator form) are read here at once, giving what the
+    // full reading gives; anything else goes through it.
+    static std::optional<std::int32_t> whole(std::string_view t) {
+        if (!t.empty() && t.size() <= 9) {
+            std::int32_t v = 0;
+            std::size_t i = 0;
+            for (; i < t.size(); ++i) {
+                const unsigned d = static_cast<unsigned char>(t[i]) - unsigned('0');
+                if (d > 9) break;
+                v = v * 10 + std::int32_t(d);
+            }
+            if (i == t.size()) return v;
+        }
+        return numtext::parseWhole(t);
+    }
+
+    std::optional<double> decimal(std::string_view t) const {
+        if (!t.empty() && t.size() <= 15) {
+            std::uint64_t v = 0;
+            std::size_t i = 0;
+            for (; i < t.size(); ++i) {
+                const unsigned d = static_cast<unsigned char>(t[i]) - unsigned('0');
+                if (d > 9) break;
+                v = v * 10 + d;
+            }
+            if (i == t.size()) return static_cast<double>(v);
+        }
+        return numtext::parseDecimal(t, sep_);
+    }
+
+    // Stores a whole number by the field's kind: a number field gets the
+    // number, a text field its digits (zero-filled to two for Whole2).
+    static void storeWhole(std::byte* r, const FieldPlan& p, std::int32_t v, bool twoDigits) {
+        if (p.kind == Kind::Number) {
+            slot::putNumber(r, p.slot, v);
+            return;
+        }
+        char buf[16] = {'0'};
+        const auto res = std::to_chars(buf + 1, buf + sizeof buf, v);
+        const std::size_t n = static_cast<std::size_t>(res.ptr - (buf + 1));
+        if (twoDigits && n < 2)
+            slot::putText(r, p.slot, p.size, {buf, n + 1}); // "0" and the digit
+        else
+            slot::putText(r, p.slot, p.size, {buf + 1, n});
+    }
+
+    void storeDecimal(std::byte* r, const FieldPlan& p, double v) const {
+        if (p.kind == Kind::Number) {
+            slot::putNumber(r, p.slot, v);
+            return;
+        }
+        char buf[numtext::kMaxNumberText];
+        slot::putText(r, p.slot, p.size, {buf, std::size_t(numtext::format(v, sep_, buf))});
+    }
+
+    static void fallback(std::byte* r, const FieldPlan& p, std::string_view text) {
+        if (p.kind == Kind::Number)
+            slot::putNumber(r, p.slot, 0);
+        else
+            slot::putText(r, p.slot, p.size, text);
+    }
+
+    static bool integer(std::byte* r, const FieldPlan& p, std::string_view t,
+                        std::string_view& bad) {
+        const auto v = whole(t);
         if (!v) {
             bad = t;
             return false;
         }
-        r.setInteger(f, *v);
+        slot::putInteger(r, p.slot, *v);
         return true;
     }
 
     char sep_;
-    std::string rate_;
+    const std::array<FieldPlan, kFieldCount>& fields_;
 };
 
 // What shows that a file changed: its size and its modification time.
@@ -261,17 +354,20 @@ struct FileStamp {
                       .arg(shownPath(path)));
 }
 
-void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Progress* progress) {
+// Reads every line of the file into records that `sink` provides: next()
+// gives a record of zero bytes for the next line, done() takes it filled,
+// finish() is told when every line was read. Throws at the first line that
+// cannot be read.
+template <typename Sink>
+void readLines(QFile& file, const QString& path, FileForm form, char separator, Sink& sink) {
     LineReader reader(file, path);
-    LineFiller filler(numtext::decimalSeparator());
-    const qint64 total = file.size();
+    const LineFiller filler(separator);
     std::string_view line;
     std::string_view bad;
     qint64 lineNo = 0;
     while (reader.next(line)) {
         ++lineNo;
-        table.append();
-        RecordRef r = table.pending();
+        std::byte* r = sink.next();
         const bool ok = form == FileForm::Position ? filler.position(line, r, bad)
                                                    : filler.separator(line, r, bad);
         if (!ok) {
@@ -284,14 +380,45 @@ void readLines(QFile& file, const QString& path, FileForm form, RxMem& table, Pr
                     .arg(lineNo)
                     .arg(fieldTitle(f), excerpt(cp1252::decode(bad.substr(0, 100)))));
         }
-        table.post();
-        if (progress && lineNo % kProgressEvery == 0 && !progress->update(reader.consumed(), total))
-            throw Cancelled();
+        sink.done(lineNo, reader.consumed());
     }
-    if (progress) progress->update(total, total);
+    sink.finish();
 }
 
+// Lines go into the table, each stored as it is filled.
+class TableSink {
+public:
+    TableSink(RxMem& table, Progress* progress, qint64 total)
+        : table_(table), progress_(progress), total_(total) {}
+
+    std::byte* next() {
+        table_.append();
+        return table_.pending().bytes();
+    }
+    void done(qint64 lineNo, qint64 consumed) {
+        table_.post();
+        if (progress_ && lineNo % kProgressEvery == 0 && !progress_->update(consumed, total_))
+            throw Cancelled();
+    }
+    void finish() {
+        if (progress_) progress_->update(total_, total_);
+    }
+
+private:
+    RxMem& table_;
+    Progress* progress_;
+    qint64 total_;
+};
+
 // ---- writing -------------------------------------------------------------
+
+[[noreturn]] void refuse(const QString& path, qint64 line, int field, const QString& why) {
+    throw IoError(QStringLiteral("No se creó el archivo «%1».\n\nLínea %2, campo %3: %4 "
+                                 "Corrija ese valor y vuelva a crear el archivo.")
+                      .arg(shownPath(path))
+                      .arg(line)
+                      .arg(fieldTitle(field), why));
+}
 
 bool isBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
@@ -305,57 +432,399 @@ std::string_view trimmed(std::string_view t) {
     return t;
 }
 
-void appendFilled(std::string& out, std::string_view text, char fill, int width, bool left,
-                  bool dropBlanks) {
-    std::size_t len = text.size();
-    if (dropBlanks)
-        for (char c : text)
-            len -= c == ' ';
-    if (left && len < std::size_t(width)) out.append(std::size_t(width) - len, fill);
-    if (dropBlanks) {
-        for (char c : text)
-            if (c != ' ') out.push_back(c);
-    } else {
-        out.append(text);
-    }
-    if (!left && len < std::size_t(width)) out.append(std::size_t(width) - len, fill);
-}
+// Lays records out as lines of one form in a buffer that is written out a
+// block at a time. A text the form cannot hold stops it with a message
+// naming the file, the line and the field.
+class LineWriter {
+public:
+    LineWriter(FileForm form, const QString& path, char separator)
+        : form_(form), path_(path), sep_(separator), plan_(plan()),
+          // A number text with a blank, a control character or ";" in it
+          // (a strange decimal separator) goes through the text checks.
+          plainNumbers_(static_cast<unsigned char>(separator) > 0x20 && separator != ';'),
+          buf_(std::size_t(kChunk) + plan_.longestLine) {}
 
-void appendPositioned(std::string& out, const FieldDef& def, std::string_view t) {
-    switch (def.writeRule) {
-    case WriteRule::Z:
-        appendFilled(out, t, '0', def.width, true, true);
-        break;
-    case WriteRule::B:
-        appendFilled(out, t, ' ', def.width, true, true);
-        break;
-    case WriteRule::T:
-        appendFilled(out, t, ' ', def.width, false, false);
-        break;
-    case WriteRule::H:
-        out.append(t);
-        break;
-    case WriteRule::D1:
-        if (t.empty() || t == "0")
-            out.append(std::size_t(def.width), ' ');
-        else
-            out.append(t);
-        break;
-    case WriteRule::D2:
-        if (t.empty())
-            out.append(std::size_t(def.width), ' ');
-        else
-            out.append(t);
-        break;
+    void add(const std::byte* record, qint64 lineNo) {
+        char* out = buf_.data() + used_;
+        char num[numtext::kMaxNumberText];
+        for (int f = 0; f < kFieldCount; ++f) {
+            const FieldPlan& p = plan_.fields[std::size_t(f)];
+            std::string_view t;
+            bool checked = plainNumbers_;
+            switch (p.kind) {
+            case Kind::Text:
+                t = slot::text(record, p.slot);
+                checked = false;
+                break;
+            case Kind::Number:
+                if (slot::hasValue(record, p.slot)) t = number(slot::number(record, p.slot), num);
+                break;
+            case Kind::Integer:
+                if (slot::hasValue(record, p.slot)) {
+                    const auto res =
+                        std::to_chars(num, num + sizeof num, slot::integer(record, p.slot));
+                    t = {num, std::size_t(res.ptr - num)};
+                }
+                checked = true; // digits and a sign
+                break;
+            }
+            bool semicolon = false;
+            if (!checked) {
+                bool lineBreak = false;
+                scan(t, lineBreak, semicolon);
+                if (lineBreak && p.kind == Kind::Text)
+                    refuse(path_, lineNo, f,
+                           QStringLiteral("el texto contiene un salto de línea."));
+            }
+            if (form_ == FileForm::Position) {
+                out = positioned(out, p, t);
+                continue;
+            }
+            if (!p.untrimmed && !checked) t = trimmed(t);
+            if (semicolon)
+                refuse(path_, lineNo, f,
+                       QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
+                                      "separador partiría el campo en dos.")
+                           .arg(excerpt(cp1252::decode(t.substr(0, 100)))));
+            out = copy(out, t);
+            *out++ = ';';
+        }
+        if (form_ == FileForm::Separator) --out; // no ";" after the last field
+        *out++ = '\r';
+        *out++ = '\n';
+        used_ = std::size_t(out - buf_.data());
     }
-}
 
-[[noreturn]] void refuse(const QString& path, int line, int field, const QString& why) {
-    throw IoError(QStringLiteral("No se creó el archivo «%1».\n\nLínea %2, campo %3: %4 "
-                                 "Corrija ese valor y vuelva a crear el archivo.")
-                      .arg(shownPath(path))
-                      .arg(line)
-                      .arg(fieldTitle(field), why));
+    bool full() const { return used_ >= std::size_t(kChunk); }
+
+    void flushTo(QFileDevice& file) {
+        if (file.write(buf_.data(), qint64(used_)) != qint64(used_))
+            throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
+                              .arg(shownPath(path_), writeFailure(path_, shortWriteError(file))));
+        used_ = 0;
+    }
+
+private:
+    // Whether the text has a CR or LF, and whether it has a ";": eight
+    // bytes at a time, since most texts have neither.
+    static void scan(std::string_view t, bool& lineBreak, bool& semicolon) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHigh = 0x8080808080808080u;
+        // Nonzero when some byte of w is c.
+        const auto has = [](std::uint64_t w, unsigned char c) {
+            const std::uint64_t x = w ^ (kOnes * c);
+            return (x - kOnes) & ~x & kHigh;
+        };
+        std::uint64_t breaks = 0, semicolons = 0;
+        std::size_t i = 0;
+        for (; i + 8 <= t.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, t.data() + i, 8);
+            breaks |= has(w, '\r') | has(w, '\n');
+            semicolons |= has(w, ';');
+        }
+        for (; i < t.size(); ++i) {
+            breaks |= t[i] == '\r' || t[i] == '\n';
+            semicolons |= t[i] == ';';
+        }
+        lineBreak = breaks != 0;
+        semicolon = semicolons != 0;
+    }
+
+    // The number text numtext::format gives; whole amounts, most of them,
+    // without going through it.
+    std::string_view number(double v, char* buf) const {
+        if (v >= 1 && v < 1e15) {
+            const auto whole = static_cast<std::uint64_t>(v);
+            if (static_cast<double>(whole) == v) {
+                const auto res = std::to_chars(buf, buf + numtext::kMaxNumberText, whole);
+                return {buf, std::size_t(res.ptr - buf)};
+            }
+        }
+        return {buf, std::size_t(numtext::format(v, sep_, buf))};
+    }
+
+    static char* fill(char* out, char c, std::size_t n) {
+        std::memset(out, c, n);
+        return out + n;
+    }
+
+    // (An empty text may have no characters at all to copy from.)
+    static char* copy(char* out, std::string_view t) {
+        if (t.empty()) return out;
+        std::memcpy(out, t.data(), t.size());
+        return out + t.size();
+    }
+
+    // The text without its blanks, filled on the left to the width.
+    static char* leftFilled(char* out, std::string_view t, char c, std::size_t width) {
+        std::size_t len = t.size();
+        for (const char ch : t)
+            len -= ch == ' ';
+        if (len < width) out = fill(out, c, width - len);
+        if (len == t.size()) return copy(out, t);
+        for (const char ch : t)
+            if (ch != ' ') *out++ = ch;
+        return out;
+    }
+
+    static char* positioned(char* out, const FieldPlan& p, std::string_view t) {
+        switch (p.write) {
+        case WriteRule::Z:
+            return leftFilled(out, t, '0', p.width);
+        case WriteRule::B:
+            return leftFilled(out, t, ' ', p.width);
+        case WriteRule::T:
+            out = copy(out, t);
+            return t.size() < p.width ? fill(out, ' ', p.width - t.size()) : out;
+        case WriteRule::H:
+            return copy(out, t);
+        case WriteRule::D1:
+            return t.empty() || t == "0" ? fill(out, ' ', p.width) : copy(out, t);
+        case WriteRule::D2:
+            return t.empty() ? fill(out, ' ', p.width) : copy(out, t);
+        }
+        return out;
+    }
+
+    FileForm form_;
+    const QString& path_;
+    char sep_;
+    const Plan& plan_;
+    bool plainNumbers_;
+    std::vector<char> buf_;
+    std::size_t used_ = 0;
+};
+
+// ---- converting ----------------------------------------------------------
+
+// Why reading stopped early: the writing side gave up waiting.
+struct Abandoned {};
+
+constexpr int kBatchLines = 512;
+constexpr int kBatches = 4;
+
+// Records on their way from the thread that reads the lines to the one that
+// writes them, a batch at a time. A few batches go round, so the memory
+// does not grow with the file.
+class BatchQueue {
+public:
+    struct Batch {
+        std::unique_ptr<std::byte[]> records;
+        int count = 0;
+        qint64 firstLine = 0; // 1-based
+    };
+
+    explicit BatchQueue(std::size_t recordSize) {
+        for (Batch& b : batches_) {
+            b.records.reset(new std::byte[recordSize * kBatchLines]);
+            free_.push_back(&b);
+        }
+    }
+
+    // A batch to fill; none when the writing side is gone.
+    Batch* takeEmpty() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || abandoned_; });
+        if (abandoned_) return nullptr;
+        Batch* b = free_.back();
+        free_.pop_back();
+        return b;
+    }
+
+    void pass(Batch* b) {
+        {
+            const std::lock_guard lock(mutex_);
+            filled_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    // No more batches will come.
+    void end() {
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // The next filled batch, in line order; none after the last.
+    Batch* takeFilled() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !filled_.empty() || ended_; });
+        if (filled_.empty()) return nullptr;
+        Batch* b = filled_.front();
+        filled_.pop_front();
+        return b;
+    }
+
+    void giveBack(Batch* b) {
+        {
+            const std::lock_guard lock(mutex_);
+            free_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+    void abandon() {
+        {
+            const std::lock_guard lock(mutex_);
+            abandoned_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<Batch, kBatches> batches_;
+    std::deque<Batch*> filled_;
+    std::vector<Batch*> free_;
+    bool ended_ = false;
+    bool abandoned_ = false;
+};
+
+// The reading side's records go into batches for the writing side.
+class BatchSink {
+public:
+    BatchSink(BatchQueue& queue, std::size_t recordSize) : queue_(queue), size_(recordSize) {}
+
+    std::byte* next() {
+        if (!batch_) {
+            batch_ = queue_.takeEmpty();
+            if (!batch_) throw Abandoned();
+            batch_->count = 0;
+        }
+        std::byte* r = batch_->records.get() + std::size_t(batch_->count) * size_;
+        std::memset(r, 0, size_);
+        return r;
+    }
+    void done(qint64 lineNo, qint64) {
+        if (batch_->count++ == 0) batch_->firstLine = lineNo;
+        if (batch_->count == kBatchLines) {
+            queue_.pass(batch_);
+            batch_ = nullptr;
+        }
+    }
+    void finish() {
+        if (batch_) queue_.pass(batch_);
+        batch_ = nullptr;
+    }
+
+private:
+    BatchQueue& queue_;
+    std::size_t size_;
+    BatchQueue::Batch* batch_ = nullptr;
+};
+
+// The writing side of a conversion. A failure does not stop the reading:
+// it is kept, and reported only when the whole file was read without one,
+// as when the file is loaded first and written afterwards.
+class ConvertWriter {
+public:
+    ConvertWriter(QSaveFile& file, FileForm form, const QString& path, char separator)
+        : file_(file), path_(path), lines_(form, path, separator) {}
+
+    void fail(std::exception_ptr failure) { failure_ = std::move(failure); }
+    bool failed() const { return bool(failure_); }
+
+    void add(const std::byte* record, qint64 lineNo) {
+        if (failure_) return;
+        try {
+            lines_.add(record, lineNo);
+            if (lines_.full()) lines_.flushTo(file_);
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    }
+
+    // Reports the failure kept, or writes what is left and puts the file in
+    // place.
+    void finish() {
+        if (failure_) std::rethrow_exception(failure_);
+        lines_.flushTo(file_);
+        // commit() does not notice when the last buffered bytes fail to reach
+        // the disk, so the buffer is flushed and checked first.
+        if (!file_.flush() || !file_.commit())
+            throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
+                              .arg(shownPath(path_), writeFailure(path_, file_.error())));
+    }
+
+private:
+    QSaveFile& file_;
+    const QString& path_;
+    LineWriter lines_;
+    std::exception_ptr failure_;
+};
+
+// Without a second thread, each record is written as soon as it is read.
+class DirectSink {
+public:
+    DirectSink(ConvertWriter& writer, std::size_t recordSize)
+        : writer_(writer), record_(recordSize) {}
+
+    std::byte* next() {
+        std::fill(record_.begin(), record_.end(), std::byte{0});
+        return record_.data();
+    }
+    void done(qint64 lineNo, qint64) { writer_.add(record_.data(), lineNo); }
+    void finish() {}
+
+private:
+    ConvertWriter& writer_;
+    std::vector<std::byte> record_;
+};
+
+// Reads the whole file into the writer, on a thread of its own when the
+// machine has a second core. Returns why the reading stopped, if it did.
+std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path, FileForm form,
+                            char separator) {
+    const std::size_t size = plan().recordSize;
+    std::exception_ptr failure;
+    if (!writer.failed() && QThread::idealThreadCount() > 1) {
+        BatchQueue queue(size);
+        std::thread reading;
+        try {
+            reading = std::thread([&] {
+                try {
+                    BatchSink sink(queue, size);
+                    readLines(file, path, form, separator, sink);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                queue.end();
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: everything on this one, below.
+        }
+        if (reading.joinable()) {
+            // Should this thread leave early, the reading one stops too.
+            struct Join {
+                BatchQueue& queue;
+                std::thread& thread;
+                ~Join() {
+                    if (!thread.joinable()) return;
+                    queue.abandon();
+                    thread.join();
+                }
+            } join{queue, reading};
+            while (BatchQueue::Batch* b = queue.takeFilled()) {
+                for (int i = 0; i < b->count; ++i)
+                    writer.add(b->records.get() + std::size_t(i) * size, b->firstLine + i);
+                queue.giveBack(b);
+            }
+            reading.join();
+            return failure;
+        }
+    }
+    try {
+        DirectSink sink(writer, size);
+        readLines(file, path, form, separator, sink);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    return failure;
 }
 
 } // namespace
@@ -373,7 +842,8 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
         // reading stumbled on.
         const FileStamp before = FileStamp::of(path);
         try {
-            readLines(file, path, form, table, progress);
+            TableSink sink(table, progress, file.size());
+            readLines(file, path, form, numtext::decimalSeparator(), sink);
         } catch (const Cancelled&) {
             throw;
         } catch (const Error&) {
@@ -394,43 +864,15 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
         throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
                           .arg(shownPath(path), writeFailure(path, file.error())));
 
-    const char sep = numtext::decimalSeparator();
+    LineWriter lines(form, path, numtext::decimalSeparator());
     const int count = table.recordCount();
-    std::string out;
-    out.reserve(std::size_t(kChunk) + 4096);
-    char buf[numtext::kMaxNumberText];
-    auto flush = [&] {
-        if (file.write(out.data(), qint64(out.size())) != qint64(out.size()))
-            throw IoError(QStringLiteral("No se pudo escribir el archivo «%1»: %2")
-                              .arg(shownPath(path), writeFailure(path, shortWriteError(file))));
-        out.clear();
-    };
     for (int row = 0; row < count; ++row) {
-        const RecordView r = table.recordAt(row);
-        for (int f = 0; f < kFieldCount; ++f) {
-            const FieldDef& def = kFields[f];
-            std::string_view t = r.textForm(f, sep, buf);
-            if (def.kind == Kind::Text && t.find_first_of("\r\n") != std::string_view::npos)
-                refuse(path, row + 1, f, QStringLiteral("el texto contiene un salto de línea."));
-            if (form == FileForm::Position) {
-                appendPositioned(out, def, t);
-                continue;
-            }
-            t = separatorFormText(f, t);
-            if (t.find(';') != std::string_view::npos)
-                refuse(path, row + 1, f,
-                       QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
-                                      "separador partiría el campo en dos.")
-                           .arg(excerpt(cp1252::decode(t.substr(0, 100)))));
-            out.append(t);
-            if (f + 1 < kFieldCount) out.push_back(';');
-        }
-        out.append("\r\n");
-        if (out.size() >= std::size_t(kChunk)) flush();
+        lines.add(table.recordAt(row).data(), row + 1);
+        if (lines.full()) lines.flushTo(file);
         if (progress && (row + 1) % kProgressEvery == 0 && !progress->update(row + 1, count))
             throw Cancelled();
     }
-    flush();
+    lines.flushTo(file);
     // commit() does not notice when the last buffered bytes fail to reach the
     // disk, so the buffer is flushed and checked first.
     if (!file.flush() || !file.commit())
@@ -438,6 +880,39 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
                           .arg(shownPath(path), writeFailure(path, file.error())));
     if (progress) progress->update(count, count);
     table.last();
+}
+
+void convertDeclaration(const QString& inPath, FileForm from, const QString& outPath, FileForm to) {
+    QFile in(inPath);
+    if (isSpecialFile(inPath) || !in.open(QIODevice::ReadOnly))
+        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                          .arg(shownPath(inPath), readFailure(inPath)));
+    const FileStamp before = FileStamp::of(inPath);
+
+    // The new file stays a temporary one until everything was read and
+    // written; any failure removes it and leaves a file of that name as it
+    // was.
+    const char separator = numtext::decimalSeparator();
+    QSaveFile out(outPath);
+    ConvertWriter writer(out, to, outPath, separator);
+    if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
+        writer.fail(std::make_exception_ptr(
+            IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
+                        .arg(shownPath(outPath), writeFailure(outPath, out.error())))));
+
+    // Failures come in the order of loading first and writing afterwards:
+    // the reading's, then a change of the file while it was read, then the
+    // writing's.
+    if (const std::exception_ptr failure = readInto(writer, in, inPath, from, separator)) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Error&) {
+            if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
+            throw;
+        }
+    }
+    if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
+    writer.finish();
 }
 
 std::optional<FileForm> guessForm(const QString& path) {

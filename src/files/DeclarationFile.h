@@ -30,6 +30,14 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table,
 void writeDeclaration(const QString& path, FileForm form, RxMem& table,
                       Progress* progress = nullptr);
 
+// Reads a file in one form and writes its lines in the other (or the same)
+// form: the bytes and messages of loading it into a table and writing that
+// table, without holding the lines. Reading and writing overlap on two
+// cores. On any failure the new file does not appear and a file of that
+// name stays untouched; failures of the reading come before those of the
+// writing, whichever line they are on.
+void convertDeclaration(const QString& inPath, FileForm from, const QString& outPath, FileForm to);
+
 // The form the first lines of the file show: lines of 861 characters are the
 // position form, lines with 104 ";" the separator form. Nothing when the
 // file cannot be read or its first lines do not agree.

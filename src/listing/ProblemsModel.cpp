@@ -1,16 +1,23 @@
 #include "ProblemsModel.h"
 
 #include "model/FieldTable.h"
+#include "util/Errors.h"
 
 #include <algorithm>
 
 using namespace solvanta;
 
+namespace {
+
+constexpr int kProgressEvery = 1024; // lines between progress reports
+
+} // namespace
+
 ProblemsModel::ProblemsModel(RxMem& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {}
 
-void ProblemsModel::recheckAll(const LineChecker& checker) {
-    recheckRows(checker, 0, table_.recordCount() - 1);
+void ProblemsModel::recheckAll(const LineChecker& checker, Progress* progress) {
+    recheckRows(checker, 0, table_.recordCount() - 1, progress);
     if (table_.isEmpty() && !entries_.empty()) {
         beginResetModel();
         entries_.clear();
@@ -20,13 +27,20 @@ void ProblemsModel::recheckAll(const LineChecker& checker) {
     }
 }
 
-void ProblemsModel::recheckRows(const LineChecker& checker, int first, int last) {
+void ProblemsModel::recheckRows(const LineChecker& checker, int first, int last,
+                                Progress* progress) {
     first = std::max(first, 0);
     last = std::min(last, table_.recordCount() - 1);
     if (first > last) return;
     std::vector<LineProblem> found;
-    for (int r = first; r <= last; ++r)
+    const int total = last - first + 1;
+    for (int r = first; r <= last; ++r) {
         checker.check(table_.recordAt(r), r + 1, found);
+        if (progress && (r - first + 1) % kProgressEvery == 0 &&
+            !progress->update(r - first + 1, total))
+            throw Cancelled();
+    }
+    if (progress) progress->update(total, total);
     // The entries stand in line order: those of the rows checked are one run.
     const auto before = [&](int row) {
         return [this, row](const Entry& e) { return table_.rowOf(e.line) < row; };

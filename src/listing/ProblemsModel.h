@@ -2,6 +2,7 @@
 
 #include "files/LineChecks.h"
 #include "model/RxMem.h"
+#include "util/Progress.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -18,10 +19,13 @@ public:
     explicit ProblemsModel(solvanta::RxMem& table, QObject* parent = nullptr);
 
     // Checks every line again (after a load, or with other code lists).
-    void recheckAll(const solvanta::LineChecker& checker);
+    // Progress counts lines; when it asks to stop, Cancelled is thrown and
+    // the problems stay as they were.
+    void recheckAll(const solvanta::LineChecker& checker, solvanta::Progress* progress = nullptr);
     // Checks the stored lines `first` to `last` (rows) again; the others
     // keep their problems.
-    void recheckRows(const solvanta::LineChecker& checker, int first, int last);
+    void recheckRows(const solvanta::LineChecker& checker, int first, int last,
+                     solvanta::Progress* progress = nullptr);
     // Forgets the problems of lines that are gone.
     void dropDeletedLines();
 

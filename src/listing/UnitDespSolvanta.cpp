@@ -401,10 +401,15 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
     ProgressBox progress(isVisible() ? this : parentWidget(),
                          QStringLiteral("Cargando el archivo..."));
     const WaitCursor wait;
-    model_->refill([&] { loadDeclaration(path, form, RxMem_, &progress); });
+    // The box follows the reading of the file and then the checks of its
+    // lines, which take somewhat longer, so that the window keeps answering
+    // until the listing is ready. Cancelling either gives up the load.
+    constexpr int kReading = 400; // of 1000
+    ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
+    model_->refill([&] { loadDeclaration(path, form, RxMem_, &reading); });
     fileName_ = path;
     fileForm_ = form;
-    problems_->recheckAll(*checker_);
+    problems_->recheckAll(*checker_, &checking);
     DBGrid1_->showTableCursor(); // the last line loaded is current
     summarised_ = UINT64_MAX;
     refreshStatus();

@@ -47,29 +47,21 @@ const RecordLayout& recordLayout() {
 }
 
 bool RecordView::hasValue(int field) const {
-    const FieldSlot& s = recordLayout().fieldSlots[field];
-    if (s.nullBit < 0) return data_[s.offset] != std::byte{0};
-    return (std::to_integer<unsigned>(data_[s.nullBit >> 3]) >> (s.nullBit & 7)) & 1u;
+    return slot::hasValue(data_, recordLayout().fieldSlots[field]);
 }
 
 std::string_view RecordView::textBytes(int field) const {
-    const FieldSlot& s = recordLayout().fieldSlots[field];
-    const auto* p = reinterpret_cast<const char*>(data_ + s.offset);
-    return {p + 1, static_cast<unsigned char>(p[0])};
+    return slot::text(data_, recordLayout().fieldSlots[field]);
 }
 
 double RecordView::number(int field) const {
     if (!hasValue(field)) return 0;
-    double v;
-    std::memcpy(&v, data_ + recordLayout().fieldSlots[field].offset, sizeof v);
-    return v;
+    return slot::number(data_, recordLayout().fieldSlots[field]);
 }
 
 std::int32_t RecordView::integer(int field) const {
     if (!hasValue(field)) return 0;
-    std::int32_t v;
-    std::memcpy(&v, data_ + recordLayout().fieldSlots[field].offset, sizeof v);
-    return v;
+    return slot::integer(data_, recordLayout().fieldSlots[field]);
 }
 
 std::string_view RecordView::textForm(int field, char separator, char* buf) const {
@@ -96,23 +88,15 @@ QString RecordView::text(int field) const {
 }
 
 void RecordRef::setTextBytes(int field, std::string_view bytes) {
-    const FieldSlot& s = recordLayout().fieldSlots[field];
-    const std::size_t n = std::min<std::size_t>(bytes.size(), kFields[field].size);
-    std::byte* p = mut() + s.offset;
-    p[0] = static_cast<std::byte>(n);
-    if (n) std::memcpy(p + 1, bytes.data(), n);
+    slot::putText(mut(), recordLayout().fieldSlots[field], std::size_t(kFields[field].size), bytes);
 }
 
 void RecordRef::setNumber(int field, double value) {
-    const FieldSlot& s = recordLayout().fieldSlots[field];
-    std::memcpy(mut() + s.offset, &value, sizeof value);
-    mut()[s.nullBit >> 3] |= static_cast<std::byte>(1u << (s.nullBit & 7));
+    slot::putNumber(mut(), recordLayout().fieldSlots[field], value);
 }
 
 void RecordRef::setInteger(int field, std::int32_t value) {
-    const FieldSlot& s = recordLayout().fieldSlots[field];
-    std::memcpy(mut() + s.offset, &value, sizeof value);
-    mut()[s.nullBit >> 3] |= static_cast<std::byte>(1u << (s.nullBit & 7));
+    slot::putInteger(mut(), recordLayout().fieldSlots[field], value);
 }
 
 void RecordRef::clear(int field) {

@@ -3,8 +3,10 @@
 #include "FieldTable.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 // One declaration line in its compact form: a block of bytes holding a
@@ -24,6 +26,59 @@ struct RecordLayout {
 };
 
 const RecordLayout& recordLayout();
+
+// The reads and stores of RecordView and RecordRef with the field's slot
+// already looked up, for the loops that go through every field of many
+// lines.
+namespace slot {
+
+inline bool hasValue(const std::byte* record, const FieldSlot& s) {
+    if (s.nullBit < 0) return record[s.offset] != std::byte{0};
+    return (std::to_integer<unsigned>(record[s.nullBit >> 3]) >> (s.nullBit & 7)) & 1u;
+}
+
+inline std::string_view text(const std::byte* record, const FieldSlot& s) {
+    const auto* p = reinterpret_cast<const char*>(record + s.offset);
+    return {p + 1, static_cast<unsigned char>(p[0])};
+}
+
+// The stored value of a number field, whether or not it has one.
+inline double number(const std::byte* record, const FieldSlot& s) {
+    double v;
+    std::memcpy(&v, record + s.offset, sizeof v);
+    return v;
+}
+
+inline std::int32_t integer(const std::byte* record, const FieldSlot& s) {
+    std::int32_t v;
+    std::memcpy(&v, record + s.offset, sizeof v);
+    return v;
+}
+
+// Keeps at most `capacity` bytes, the field's size.
+inline void putText(std::byte* record, const FieldSlot& s, std::size_t capacity,
+                    std::string_view bytes) {
+    const std::size_t n = std::min(bytes.size(), capacity);
+    std::byte* p = record + s.offset;
+    p[0] = static_cast<std::byte>(n);
+    if (n) std::memcpy(p + 1, bytes.data(), n);
+}
+
+inline void markValue(std::byte* record, const FieldSlot& s) {
+    record[s.nullBit >> 3] |= static_cast<std::byte>(1u << (s.nullBit & 7));
+}
+
+inline void putNumber(std::byte* record, const FieldSlot& s, double value) {
+    std::memcpy(record + s.offset, &value, sizeof value);
+    markValue(record, s);
+}
+
+inline void putInteger(std::byte* record, const FieldSlot& s, std::int32_t value) {
+    std::memcpy(record + s.offset, &value, sizeof value);
+    markValue(record, s);
+}
+
+} // namespace slot
 
 // Read access to a line. Number text follows the locale's decimal separator.
 class RecordView {
@@ -56,6 +111,8 @@ public:
     void setNumber(int field, double value);
     void setInteger(int field, std::int32_t value);
     void clear(int field);
+
+    std::byte* bytes() const { return mut(); }
 
 private:
     std::byte* mut() const { return const_cast<std::byte*>(data_); }

@@ -206,7 +206,7 @@ void RxMem::post() {
     if (state_ != State::Edit && state_ != State::Insert) return;
     const std::uint32_t slot = order_[std::size_t(cur_)];
     if (state_ == State::Insert) {
-        if (recording_) { // not while a file fills the table
+        if (recording_) { // a load's lines make no step, and cost none
             HistoryStep step;
             step.kind = HistoryStep::Kind::Insert;
             step.lineSlots = {slot};
