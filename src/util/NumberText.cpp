@@ -16,7 +16,9 @@ char systemSeparator() {
 
 char g_separator = 0;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Latin-1 bytes of a text made only of characters that can be part of a
 // number; any other character makes the text no number at all.
@@ -37,9 +39,13 @@ char decimalSeparator() {
     return g_separator;
 }
 
-void setDecimalSeparator(char separator) { g_separator = separator; }
+void setDecimalSeparator(char separator) {
+    g_separator = separator;
+}
 
-void useSystemDecimalSeparator() { g_separator = 0; }
+void useSystemDecimalSeparator() {
+    g_separator = 0;
+}
 
 std::optional<double> parseDecimal(std::string_view s, char sep) {
     std::size_t i = 0, n = s.size();
@@ -159,7 +165,12 @@ int format(double value, char sep, char* buf) {
         return static_cast<int>(r.ptr - buf);
     }
 
-    // Round to 15 significant digits, then lay the digits out.
+    // Round to 15 significant digits, then lay the digits out. The largest
+    // doubles would round above the largest double, a text that reads back
+    // as no number: they are written as the largest 15-digit number below it.
+    constexpr double kLargestText = 1.79769313486231e308;
+    if (value > kLargestText) value = kLargestText;
+    if (value < -kLargestText) value = -kLargestText;
     char sci[40];
     const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
     const char* p = sci;

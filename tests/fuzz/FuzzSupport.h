@@ -51,15 +51,6 @@ inline QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Numbers above 1.79769313486231E308 are written rounded to 15 digits as a
-// text greater than the largest double (1.79769313486232E308), which does not
-// read back: a file written from such a value reads 0 there. The harnesses
-// leave such numbers out of their reading back until number text handles
-// them; everything else about them is still checked.
-inline bool beyondLargestNumberText(double v) {
-    return v > 1.79769313486231e308 || v < -1.79769313486231e308;
-}
-
 // A byte string for a failure report: printable ASCII as it is, anything
 // else as \xNN.
 inline QString shown(std::string_view bytes) {
