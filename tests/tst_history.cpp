@@ -55,20 +55,10 @@ class TestHistory : public QObject {
     QTemporaryDir tmp_;
     DialogScript d;
 
-    // Runs a toolbar button or menu entry whose modal dialog `inDialog` answers.
+    // A dialog of the listing, answered; then the listing is the active
+    // window again (the offscreen platform does not make it so by itself).
     void withDialog(TFrmSolvanta& l, const char* action, std::function<void(QWidget*)> inDialog) {
-        bool shown = false;
-        whenModal([&](QWidget* w) {
-            shown = true;
-            inDialog(w);
-            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
-                dialog->reject();
-        });
-        if (auto* b = l.findChild<QToolButton*>(QLatin1String(action)))
-            b->click();
-        else
-            l.findChild<QAction*>(QLatin1String(action))->trigger();
-        QVERIFY(shown);
+        testutil::withDialog(l, action, std::move(inDialog));
         l.activateWindow();
         l.grid()->setFocus();
     }
@@ -133,18 +123,13 @@ class TestHistory : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        const QString beside =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
-        QFile::remove(beside);
-        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"), beside));
-    }
+    void initTestCase() { QVERIFY(placeCodeTableBesideProgram()); }
     void init() { d.start(); }
     void cleanup() { d.finish(); }
 
     void eachKindOfChange_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("firstTouched"); // current line after the undo
+        QTest::addColumn<int>("firstTouched");             // current line after the undo
         QTest::addColumn<QList<int>>("selectedAfterUndo"); // {-1}: what the clicks left
         const QList<int> clicks{-1};
         QTest::newRow("a cell typed in the grid") << "cell" << 2 << clicks;
@@ -253,7 +238,7 @@ private slots:
         QVERIFY(!l->table().canUndo());
         typeText(editor, QStringLiteral("c"));
         const QString typed = editor->text();
-        press(editor, Qt::Key_Tab); // to the next cell of the same line
+        press(editor, Qt::Key_Tab);                       // to the next cell of the same line
         QCOMPARE(l->table().state(), RxMem::State::Edit); // pending, not stored
         QCOMPARE(l->table().asText(field("nombres")), typed);
         press(l->grid(), Qt::Key_Z, Qt::ControlModifier);

@@ -55,12 +55,7 @@ class TestRevisar : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        const QString beside =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
-        QFile::remove(beside);
-        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"), beside));
-    }
+    void initTestCase() { QVERIFY(placeCodeTableBesideProgram()); }
     void init() { d.start(); }
     void cleanup() { d.finish(); }
 

@@ -65,31 +65,8 @@ class TestTools : public QObject {
         return l;
     }
 
-    // Runs an action of the listing whose modal dialog `inDialog` answers.
-    void withDialog(TFrmSolvanta& l, const char* action, std::function<void(QWidget*)> inDialog) {
-        bool shown = false;
-        whenModal([&](QWidget* w) {
-            shown = true;
-            inDialog(w);
-            // A check that failed inside leaves the dialog open: close it.
-            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
-                dialog->reject();
-        });
-        if (auto* b = l.findChild<QToolButton*>(QLatin1String(action)))
-            b->click();
-        else
-            l.findChild<QAction*>(QLatin1String(action))->trigger();
-        QVERIFY(shown);
-    }
-
 private slots:
-    void initTestCase() {
-        // The listing's dialogs read the code-table file beside the program.
-        const QString beside =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
-        QFile::remove(beside);
-        QVERIFY(QFile::copy(cfgPath(), beside));
-    }
+    void initTestCase() { QVERIFY(placeCodeTableBesideProgram()); }
     void init() { d.start(); }
     void cleanup() { d.finish(); }
 

@@ -11,8 +11,12 @@
 #include "listing/UnitDespSolvanta.h"
 #include "util/NumberText.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -108,6 +112,32 @@ inline void clickCell(TFrmSolvanta& l, int row, int column, Qt::KeyboardModifier
     g->scrollTo(g->model()->index(row, column));
     QTest::mouseClick(g->viewport(), Qt::LeftButton, mods,
                       g->visualRect(g->model()->index(row, column)).center());
+}
+
+// The listing's dialogs read the code-table file beside the program: the
+// shipped one is put there.
+inline bool placeCodeTableBesideProgram() {
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
+    QFile::remove(beside);
+    return QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"), beside);
+}
+
+// Runs a toolbar button or menu entry of the listing whose modal dialog
+// `inDialog` answers; a dialog that a failed check left open is closed.
+inline void withDialog(TFrmSolvanta& l, const char* action,
+                       std::function<void(QWidget*)> inDialog) {
+    bool shown = false;
+    whenModal([&](QWidget* w) {
+        shown = true;
+        inDialog(w);
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+            dialog->reject();
+    });
+    if (auto* b = l.findChild<QToolButton*>(QLatin1String(action)))
+        b->click();
+    else
+        l.findChild<QAction*>(QLatin1String(action))->trigger();
+    QVERIFY(shown);
 }
 
 } // namespace testutil
