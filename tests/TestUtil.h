@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QString>
 
 #ifdef Q_OS_UNIX
@@ -39,6 +40,15 @@ inline QString dataFile(const char* name) {
 inline QByteArray cp(const QString& text) {
     const std::string s = solvanta::cp1252::encode(text);
     return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+// Every line's bytes as the table holds them, in line order.
+inline QList<QByteArray> lineBytes(const solvanta::RxMem& t) {
+    QList<QByteArray> out;
+    for (int r = 0; r < t.recordCount(); ++r)
+        out << QByteArray(reinterpret_cast<const char*>(t.recordAt(r).data()),
+                          qsizetype(solvanta::recordLayout().size));
+    return out;
 }
 
 inline int field(const char* name) {

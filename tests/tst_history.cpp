@@ -22,14 +22,6 @@ template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
     return w->findChild<T*>(QLatin1String(name));
 }
 
-QList<QByteArray> snapshot(const RxMem& t) {
-    QList<QByteArray> out;
-    for (int r = 0; r < t.recordCount(); ++r)
-        out << QByteArray(reinterpret_cast<const char*>(t.recordAt(r).data()),
-                          qsizetype(recordLayout().size));
-    return out;
-}
-
 int columnOf(const char* name) {
     return DeclarationModel::columnOf(field(name));
 }
@@ -156,17 +148,17 @@ private slots:
         auto* redoButton = l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRehacer"));
         QCOMPARE(statusText(*l, "LabelCambios"), QStringLiteral("Sin cambios"));
         QVERIFY(!undoButton->isEnabled());
-        const QList<QByteArray> loaded = snapshot(l->table());
+        const QList<QByteArray> loaded = lineBytes(l->table());
         change(*l, kind);
         const QList<int> clicksLeft{-1};
-        const QList<QByteArray> changed = snapshot(l->table());
+        const QList<QByteArray> changed = lineBytes(l->table());
         QVERIFY(changed != loaded);
         QVERIFY(l->hasUnsavedChanges());
         QVERIFY(statusText(*l, "LabelCambios") != u"Sin cambios");
         QVERIFY(undoButton->isEnabled());
 
         press(l->grid(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(snapshot(l->table()), loaded);
+        QCOMPARE(lineBytes(l->table()), loaded);
         QCOMPARE(l->table().row(), firstTouched);
         QCOMPARE(l->grid()->currentIndex().row(), firstTouched);
         if (selectedAfterUndo != clicksLeft) QCOMPARE(selectedRows(*l), selectedAfterUndo);
@@ -179,12 +171,12 @@ private slots:
         QVERIFY(redoButton->isEnabled());
 
         press(l->grid(), Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(snapshot(l->table()), changed);
+        QCOMPARE(lineBytes(l->table()), changed);
         QVERIFY(l->hasUnsavedChanges());
         undoButton->click();
-        QCOMPARE(snapshot(l->table()), loaded);
+        QCOMPARE(lineBytes(l->table()), loaded);
         press(l->grid(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(snapshot(l->table()), changed);
+        QCOMPARE(lineBytes(l->table()), changed);
         QVERIFY(!redoButton->isEnabled());
         // Closing after the redo asks about the unsaved change; answer to stay.
         d().expectAsk(QStringLiteral("Hay cambios que no se han guardado"), ui::Button::Cancel);

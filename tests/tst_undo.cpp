@@ -100,15 +100,6 @@ void run(RxMem& t, const QString& script) {
     }
 }
 
-// Every line's bytes, in line order.
-QList<QByteArray> snapshot(const RxMem& t) {
-    QList<QByteArray> out;
-    for (int r = 0; r < t.recordCount(); ++r)
-        out << QByteArray(reinterpret_cast<const char*>(t.recordAt(r).data()),
-                          qsizetype(recordLayout().size));
-    return out;
-}
-
 QString ruts(const RxMem& t) {
     QStringList out;
     for (int r = 0; r < t.recordCount(); ++r)
@@ -151,23 +142,23 @@ private slots:
         fill(t);
         QVERIFY(!t.canUndo());
         QVERIFY(!t.hasUnsavedChanges());
-        QList<QList<QByteArray>> states{snapshot(t)};
+        QList<QList<QByteArray>> states{lineBytes(t)};
         for (const QString& step : script.split(QLatin1Char(';'))) {
             run(t, step);
-            states << snapshot(t);
+            states << lineBytes(t);
         }
         QVERIFY(t.hasUnsavedChanges());
         for (qsizetype k = states.size() - 2; k >= 0; --k) {
             QVERIFY(t.canUndo());
             QVERIFY(t.undo().done);
-            QCOMPARE(snapshot(t), states[k]);
+            QCOMPARE(lineBytes(t), states[k]);
         }
         QVERIFY(!t.canUndo());
         QVERIFY(!t.undo().done);
         QVERIFY(!t.hasUnsavedChanges());
         for (qsizetype k = 1; k < states.size(); ++k) {
             QVERIFY(t.redo().done);
-            QCOMPARE(snapshot(t), states[k]);
+            QCOMPARE(lineBytes(t), states[k]);
         }
         QVERIFY(!t.canRedo());
         QVERIFY(t.hasUnsavedChanges());

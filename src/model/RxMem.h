@@ -53,8 +53,8 @@ public:
     bool isActive() const { return state_ != State::Inactive; }
     State state() const { return state_; }
     bool isModified() const { return modified_; }
-    // Goes up with every stored line, insert and delete: a window compares it
-    // to know whether lines changed since it last looked.
+    // Goes up with every change of the lines (undo and redo included): a
+    // window compares it to know whether lines changed since it last looked.
     std::uint64_t changeCount() const { return changes_; }
     void setObserver(Observer* observer) { observer_ = observer; }
 
