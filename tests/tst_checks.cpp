@@ -40,8 +40,9 @@ private slots:
         datetext::setFormat(QStringLiteral("dd-MM-yyyy"));
     }
 
-    // Each case sets fields of a correct line and names the one field that
-    // must be reported (none when empty), with a piece of its problem.
+    // Each case sets fields of a correct line and names the fields that must
+    // be reported (none when empty; several separated by ","), each with a
+    // piece of its problem (separated by "|", in field order).
     void rules_data() {
         QTest::addColumn<QStringList>(
             "assignments"); // field=value; "field=" empties, "field" clears
@@ -58,6 +59,8 @@ private slots:
         row("check k in lower case", {s("rut=10000013"), s("dv=k")}, "dv", "no corresponde");
         row("no check character", {s("rut=12345678"), s("dv= ")}, "dv", "falta el dígito");
         row("no rut", {s("rut")}, "rut", "falta el RUT");
+        row("no rut and no check character", {s("rut"), s("dv=")}, "rut,dv",
+            "falta el RUT|está vacío");
         row("voluntary rut fits", {s("rut_afi_volun=12345678"), s("dv_afi_volun=5")}, "", "");
         row("voluntary rut does not fit", {s("rut_afi_volun=12345678"), s("dv_afi_volun=4")},
             "dv_afi_volun", "no corresponde");
@@ -122,7 +125,9 @@ private slots:
         row("amount of 9 digits", {s("impo_afp=123456789")}, "impo_afp",
             "no cabe en sus 8 columnas");
         row("amount with decimals", {s("cot_obli_afp=1234,5")}, "", "");
-        row("one-character field empty", {s("sexo=")}, "sexo", "menos de 1 caracteres");
+        row("one-character field empty", {s("sexo=")}, "sexo", "está vacío");
+        row("text shorter than its columns", {s("reg_previ=AF")}, "reg_previ",
+            "menos de 3 caracteres");
     }
 
     void rules() {
@@ -152,11 +157,15 @@ private slots:
         if (reported.isEmpty()) {
             QVERIFY2(problems.empty(), qPrintable(got.join(u'\n')));
         } else {
-            QCOMPARE(problems.size(), std::size_t(1));
-            QCOMPARE(fieldTitle(problems[0].field),
-                     fieldTitle(field(reported.toLatin1().constData())));
-            QVERIFY2(problems[0].problem.contains(problem), qPrintable(got.join(u'\n')));
-            QCOMPARE(problems[0].line, 1);
+            const QStringList fields = reported.split(u',');
+            const QStringList pieces = problem.split(u'|');
+            QCOMPARE(problems.size(), std::size_t(fields.size()));
+            for (qsizetype i = 0; i < fields.size(); ++i) {
+                const LineProblem& p = problems[std::size_t(i)];
+                QCOMPARE(fieldTitle(p.field), fieldTitle(field(fields[i].toLatin1().constData())));
+                QVERIFY2(p.problem.contains(pieces[i]), qPrintable(got.join(u'\n')));
+                QCOMPARE(p.line, 1);
+            }
         }
         // Checking never changes a line.
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(t.recordAt(0).data()),

@@ -178,6 +178,8 @@ const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
     if (f.writeRule == WriteRule::D1 || f.writeRule == WriteRule::D2)
         return u"una fecha debe tener 10 caracteres, como 05-03-2025.";
     if (columns > width) return u"no cabe en sus %1 columnas del archivo por posición.";
+    if (t.empty())
+        return u"está vacío: en el archivo por posición correría todos los campos siguientes.";
     return u"tiene menos de %1 caracteres: en el archivo por posición correría todos los campos "
            u"siguientes.";
 }
@@ -292,8 +294,11 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                 continue;
             }
         }
-        if (const char16_t* p = positionProblem(def, t))
-            report(f, QString::fromUtf16(p).arg(def.width), LineProblem::Position);
+        if (const char16_t* p = positionProblem(def, t)) {
+            QString problem = QString::fromUtf16(p);
+            if (problem.contains(u"%1")) problem = problem.arg(def.width);
+            report(f, problem, LineProblem::Position);
+        }
     }
 
     // The meaning of the values.
@@ -301,7 +306,8 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
         const RuleDef& r = kRules[i];
         const int f = ruleFields()[i].field;
         const int other = ruleFields()[i].other;
-        if (reported[std::size_t(f)]) continue;
+        // A check character already reported may still leave its RUT to report.
+        if (reported[std::size_t(f)] && r.rule != Rule::Rut) continue;
         const std::string_view t = text(f);
         switch (r.rule) {
         case Rule::Rut: {
