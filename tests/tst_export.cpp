@@ -46,6 +46,23 @@ private:
     int left_;
 };
 
+// Says stop once the rows are all written, while the workbook is packed
+// into its file: the rows end at half the work, so any report after that one
+// comes from the packing.
+class StopWhilePacking : public Progress {
+public:
+    bool update(qint64 done, qint64 total) override {
+        if (rowsWritten) {
+            stopped = true;
+            return false;
+        }
+        rowsWritten = done * 2 == total;
+        return true;
+    }
+    bool rowsWritten = false;
+    bool stopped = false;
+};
+
 } // namespace
 
 class TestExport : public QObject {
@@ -160,6 +177,10 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("cancelada.xlsx"));
         StopAfter stop(2);
         QVERIFY_THROWS_EXCEPTION(Cancelled, exportWorkbook(path, t, &stop));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        StopWhilePacking late;
+        QVERIFY_THROWS_EXCEPTION(Cancelled, exportWorkbook(path, t, &late));
+        QVERIFY(late.stopped);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
         const QString nowhere = folder.filePath(QStringLiteral("no/existe/planilla.xlsx"));
         try {

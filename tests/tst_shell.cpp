@@ -1,10 +1,11 @@
 // Tests of the application-wide keyboard rule (Enter acts as Tab in entry
-// controls, presses a focused button, and is left alone everywhere else) and
-// of the confirmation box.
+// controls, presses a focused button, and is left alone everywhere else), of
+// the confirmation box, the error report and the progress box.
 
 #include "app/AppMessage.h"
 #include "util/Errors.h"
 #include "widgets/Pregunta.h"
+#include "widgets/ProgressBox.h"
 
 #include "ScriptedDialogs.h"
 
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardItemModel>
@@ -138,6 +140,9 @@ private slots:
 
     void guardedReportsFailures_data();
     void guardedReportsFailures();
+
+    void progressBoxStaysUntilTheWorkStops_data();
+    void progressBoxStaysUntilTheWorkStops();
 
 private:
     // Shows the window, waits until it is active and focuses the widget.
@@ -467,6 +472,48 @@ void TstShell::guardedReportsFailures() {
     QVERIFY(!done);
     QVERIFY2(dialogs.done(), qPrintable(dialogs.problems()));
     QCOMPARE(dialogs.last().text, text);
+}
+
+// ---------------------------------------------------------------- progress box
+
+void TstShell::progressBoxStaysUntilTheWorkStops_data() {
+    QTest::addColumn<int>("how");
+    QTest::newRow("Cancelar button") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("close box") << 2;
+}
+
+// However the user cancels, the box only asks the work to stop: it stays
+// on screen, still modal over the window, saying so, until the work ends;
+// the window takes nothing in the meantime.
+void TstShell::progressBoxStaysUntilTheWorkStops() {
+    QFETCH(int, how);
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ProgressBox box(&window, u"Creando la planilla..."_s);
+    auto* dialog = window.findChild<QProgressDialog*>();
+    QVERIFY(dialog);
+    QVERIFY(box.update(10, 100));
+    dialog->show(); // as it shows itself when the work lasts
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    auto* cancel = dialog->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), u"Cancelar"_s);
+    if (how == 0)
+        cancel->click();
+    else if (how == 1)
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    else
+        dialog->close();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->isModal());
+    QCOMPARE(dialog->labelText(), u"Cancelando..."_s);
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(!box.update(20, 100));
+    QVERIFY(!box.update(30, 100)); // asked once, asked for good
+    QVERIFY(dialog->isVisible());
 }
 
 QTEST_MAIN(TstShell)

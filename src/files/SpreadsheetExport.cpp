@@ -14,8 +14,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <future>
+#include <optional>
 #include <string>
 #include <xlsxwriter.h>
 
@@ -23,6 +26,9 @@ namespace solvanta {
 namespace {
 
 constexpr int kProgressEvery = 1024; // lines between progress reports
+// Packing the workbook into its file takes about as long as writing its rows,
+// so each is shown as half of the whole.
+constexpr int kRowsShare = 500;
 
 // Windows-1252 bytes as UTF-8, the workbook's encoding. Control characters
 // cannot stand in the workbook's XML: they become '?'.
@@ -129,6 +135,31 @@ void writeLine(lxw_worksheet* sheet, lxw_row_t row, const RecordView& line, lxw_
     }
 }
 
+// Closes the workbook: libxlsxwriter compresses every part into the file,
+// which cannot report how far it got. With a progress to serve, it runs on its
+// own thread while the progress goes on by the time the rows took, so a window
+// stays served and its Cancel button answers; the packing itself cannot stop
+// midway, so a cancel takes effect when it ends. The error's text when the
+// file could not be written; Cancelled when the progress asked to stop.
+QString closeWorkbook(Workbook& book, Progress* progress,
+                      std::chrono::steady_clock::duration rowsTook) {
+    if (!progress) return book.close();
+    using Clock = std::chrono::steady_clock;
+    ProgressPart packing(*progress, kRowsShare, 1000);
+    const Clock::time_point start = Clock::now();
+    const qint64 expected = std::max<qint64>(1, rowsTook.count());
+    auto closing = std::async(std::launch::async, [&book] { return book.close(); });
+    bool stop = false;
+    do {
+        // Never the whole share: the box stays open until the file is there.
+        const qint64 took = std::min<qint64>((Clock::now() - start).count(), expected * 49 / 50);
+        stop = !packing.update(took, expected) || stop;
+    } while (closing.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready);
+    QString why = closing.get();
+    if (stop) throw Cancelled();
+    return why;
+}
+
 } // namespace
 
 WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress* progress,
@@ -159,6 +190,9 @@ WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress
 
     WorkbookSummary summary;
     const qint64 total = table.recordCount();
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<ProgressPart> rows;
+    if (progress) rows.emplace(*progress, 0, kRowsShare);
     {
         Workbook book(temporary);
         lxw_worksheet* sheet = book.addSheet();
@@ -171,12 +205,14 @@ WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress
                 rowInSheet = 0;
             }
             writeLine(sheet, lxw_row_t(++rowInSheet), table.recordAt(int(r)), book.text(), utf8);
-            if (progress && (r + 1) % kProgressEvery == 0 && !progress->update(r + 1, total))
+            if (rows && (r + 1) % kProgressEvery == 0 && !rows->update(r + 1, total))
                 throw Cancelled();
         }
         summary.lines = total;
-        if (progress && !progress->update(total, total)) throw Cancelled();
-        if (const QString why = book.close(); !why.isEmpty())
+        if (rows && !rows->update(total, total)) throw Cancelled();
+        if (const QString why =
+                closeWorkbook(book, progress, std::chrono::steady_clock::now() - started);
+            !why.isEmpty())
             throw IoError(QStringLiteral("No se pudo escribir la planilla «%1»: %2")
                               .arg(shownPath(path), why));
     }

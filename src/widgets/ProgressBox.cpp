@@ -1,10 +1,55 @@
 #include "ProgressBox.h"
 
+#include <QCloseEvent>
+#include <QFontMetrics>
 #include <QProgressDialog>
+#include <QPushButton>
+
+namespace {
+
+// A progress dialog that stays on screen until the work stops. A plain one
+// hides itself on Cancel, Escape or the close box while the work still runs
+// and serves the window's events: the window would take clicks, edits and a
+// second command in the middle of the work. Here a cancel only asks the work
+// to stop, and the box says so until it has.
+class StayingProgressDialog : public QProgressDialog {
+public:
+    StayingProgressDialog(const QString& text, QWidget* parent)
+        : QProgressDialog(text, QStringLiteral("Cancelar"), 0, 1000, parent) {
+        // Made by name in the toolkit, so undone by name.
+        disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
+        connect(this, &QProgressDialog::canceled, this, [this] { askToStop(); });
+    }
+
+    bool stopAsked() const { return stopAsked_; }
+
+    void reject() override { askToStop(); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        askToStop();
+    }
+
+private:
+    void askToStop() {
+        if (stopAsked_) return;
+        stopAsked_ = true;
+        setLabelText(QStringLiteral("Cancelando..."));
+        if (auto* button = findChild<QPushButton*>()) button->setEnabled(false);
+    }
+
+    bool stopAsked_ = false;
+};
+
+} // namespace
 
 ProgressBox::ProgressBox(QWidget* parent, const QString& text)
-    : dialog_(std::make_unique<QProgressDialog>(text, QStringLiteral("Cancelar"), 0, 1000, parent)) {
-    dialog_->setWindowTitle(QStringLiteral("Editor de Archivos de Solvanta"));
+    : dialog_(std::make_unique<StayingProgressDialog>(text, parent)) {
+    const QString title = QStringLiteral("Editor de Archivos de Solvanta");
+    dialog_->setWindowTitle(title);
+    // Wide enough for the title beside the title bar's buttons.
+    dialog_->setMinimumWidth(QFontMetrics(dialog_->font()).horizontalAdvance(title) + 160);
     dialog_->setWindowModality(Qt::WindowModal);
     dialog_->setMinimumDuration(500);
     dialog_->setAutoClose(false);
@@ -17,5 +62,5 @@ ProgressBox::~ProgressBox() = default;
 bool ProgressBox::update(qint64 done, qint64 total) {
     const int value = total > 0 ? int(done * 1000 / total) : 1000;
     dialog_->setValue(std::min(value, 999)); // at 1000 the box would close itself early
-    return !dialog_->wasCanceled();
+    return !static_cast<const StayingProgressDialog&>(*dialog_).stopAsked();
 }
