@@ -187,6 +187,34 @@ private slots:
         QVERIFY(!l->isVisible());
     }
 
+    // The blue rows are the current line or nothing: when an undo or a redo
+    // moves to another line, the selection goes, as after a move with the
+    // keys, so "Eliminar" and "Modificar" act on the line the user sees;
+    // staying on the line keeps it.
+    void selectionFollowsTheLineUndoMovesTo_data() {
+        QTest::addColumn<int>("clicked");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("another line clicked") << 5 << QList<int>{};
+        QTest::newRow("the changed line itself") << 2 << QList<int>{2};
+    }
+
+    void selectionFollowsTheLineUndoMovesTo() {
+        QFETCH(int, clicked);
+        QFETCH(QList<int>, selected);
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        change(*l, QStringLiteral("cell")); // line 2
+        clickCell(*l, clicked, columnOf("rut"));
+        QCOMPARE(selectedRows(*l), QList<int>{clicked});
+        press(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(l->table().row(), 2);
+        QCOMPARE(selectedRows(*l), selected);
+        clickCell(*l, clicked, columnOf("rut"));
+        press(l->grid(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(l->table().row(), 2);
+        QCOMPARE(selectedRows(*l), selected);
+    }
+
     // Edit, delete selected, undo, undo, redo: the steps come back in order,
     // and bookmarks kept meanwhile still name their lines.
     void combination() {

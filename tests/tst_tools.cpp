@@ -112,6 +112,35 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), found >= 0 ? found : current);
     }
 
+    // A line found is current alone, as after a move with the keys: the row
+    // clicked before is no longer blue, so "Eliminar" or an assignment cannot
+    // seem to be about it. A search that finds nothing keeps the selection.
+    void searchLeavesTheFoundLineAlone_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("found") << "9" << 2 << QList<int>{};
+        QTest::newRow("not found") << "4" << 0 << QList<int>{0};
+    }
+
+    void searchLeavesTheFoundLineAlone() {
+        QFETCH(QString, typed);
+        QFETCH(int, current);
+        QFETCH(QList<int>, selected);
+        auto l = listingWithRuts({5, 7, 9});
+        showGrid(*l);
+        clickCell(*l, 0, 2);
+        QCOMPARE(selectedRows(*l), QList<int>{0});
+        if (current == 0) d().expectInform(QStringLiteral("Rut no encontrado"));
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            QTest::keyClicks(ctl<QLineEdit>(w, "OvcERut"), typed);
+            click(w, "BitBtn1");
+            if (w->isVisible()) click(w, "BitBtn2");
+        });
+        QCOMPARE(l->table().row(), current);
+        QCOMPARE(selectedRows(*l), selected);
+    }
+
     // Enter in the RUT field goes on to "Aceptar", and Enter there searches.
     void searchWithEnter() {
         AppMessage enterAsTab;

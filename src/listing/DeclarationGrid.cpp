@@ -488,13 +488,20 @@ RxMem::Replayed DeclarationGrid::undoRedo(bool redo) {
         return {};
     }
     RxMem& t = table();
+    const int before = t.row();
     RxMem::Replayed r;
     syncing_ = true;
     ui::guarded(this, [&] { r = redo ? t.redo() : t.undo(); });
     syncing_ = false;
     anchor_ = -1;
     extending_ = false;
-    if (r.restored.size() > 1) model_->selectLines(r.restored);
+    // Lines that come back are selected again; a move to another line takes
+    // the selection away, as a move with the keys does, so the blue rows are
+    // never other than the line "Eliminar" and "Modificar" act on.
+    if (r.restored.size() > 1)
+        model_->selectLines(r.restored);
+    else if (t.row() != before)
+        dropSelection();
     showTableCursor();
     return r;
 }

@@ -52,8 +52,10 @@ public:
     // Takes back (or repeats) the last change to the table, after storing an
     // open cell edit and the pending line; a new line left untouched just
     // disappears, which is the undo the user meant. Lines that come back
-    // (more than one) are selected again, as they were when deleted.
+    // (more than one) are selected again, as they were when deleted; a move
+    // to another line empties the selection.
     solvanta::RxMem::Replayed undoRedo(bool redo);
+    void dropSelection(); // empties the selection and forgets its anchor
 
     QTableView* frozenView() const;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -77,7 +79,6 @@ private:
     // current in its first data cell.
     void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
-    void dropSelection(); // empties the selection and forgets its anchor
     void moveCurrentTo(int row);
     void updateFrozenGeometry();
     void fitLineNumbers(); // widens the line-number column for the largest number

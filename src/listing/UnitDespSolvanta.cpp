@@ -710,7 +710,10 @@ template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&
 }
 
 void TFrmSolvanta::Buscar1Click() {
+    const int before = RxMem_.row();
     runOnTable<TFrmBuscar>(RxMem_);
+    // The line found is current alone, as after a move with the keys.
+    if (RxMem_.row() != before) DBGrid1_->dropSelection();
 }
 
 void TFrmSolvanta::SpeedButton9Click() {
