@@ -342,6 +342,44 @@ private slots:
         QCOMPARE(shown(e.get(), control.toLatin1().constData()), expected);
     }
 
+    // A list narrower than its longest entry shows that entry from its start,
+    // where the code is: after loading, after a choice with the keys, and
+    // after the focus passed through the list.
+    void longEntriesShowTheirCode() {
+        loadSample();
+        auto e = openEditor(t_, 0);
+        e->pages()->setCurrentIndex(1);
+        auto* list = ctl<CodeList>(e.get(), "CBxApvi");
+        int longest = 0;
+        for (int i = 1; i < list->count(); ++i)
+            if (list->itemText(i).size() > list->itemText(longest).size()) longest = i;
+        const QString entry = list->itemText(longest);
+        QVERIFY2(list->fontMetrics().horizontalAdvance(entry) > list->lineEdit()->width(),
+                 qPrintable(entry));
+        const auto start = [&] {
+            return list->lineEdit()->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <
+                   2 * list->fontMetrics().averageCharWidth();
+        };
+        list->chooseEntry(longest);
+        QVERIFY(start());
+        list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(list->lineEdit()->hasFocus());
+        QTest::keyClick(list->lineEdit(), longest > 0 ? Qt::Key_Up : Qt::Key_Down);
+        QTest::keyClick(list->lineEdit(), longest > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(list->currentIndex(), longest);
+        QVERIFY(start());
+        list->lineEdit()->end(false);
+        QTest::keyClick(list->lineEdit(), Qt::Key_Tab);
+        QTRY_VERIFY(!list->lineEdit()->hasFocus());
+        QVERIFY(start());
+        // Typing is left alone: the caret follows what is typed.
+        list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(list->lineEdit()->hasFocus());
+        QTest::keyClicks(list->lineEdit(), QStringLiteral("00"));
+        QTest::keyClicks(list->lineEdit(), QStringLiteral("5"));
+        QVERIFY2(list->currentText().startsWith(u"005"), qPrintable(list->currentText()));
+    }
+
     void everyControlLoadsOnAnEmptyTable() {
         auto e = openEditor(t_, 0);
         QCOMPARE(shown(e.get(), "EdRut"), QString());

@@ -264,6 +264,15 @@ CodeList::CodeList(QWidget* parent) : QComboBox(parent) {
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(18);
     setMaxVisibleItems(15);
+    // An entry longer than the box would show its end, the code hidden:
+    // whatever put the text there (a load, a choice, leaving the box), the
+    // box shows the start. Typing in the box keeps the caret where it is.
+    connect(this, &QComboBox::currentIndexChanged, this, &CodeList::showStart);
+    connect(lineEdit(), &QLineEdit::editingFinished, this, &CodeList::showStart);
+}
+
+void CodeList::showStart() {
+    lineEdit()->setCursorPosition(0);
 }
 
 void CodeList::setEntries(const QStringList& entries) {
@@ -277,6 +286,7 @@ void CodeList::setText(const QString& text) {
     const int i = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     setCurrentIndex(i);
     if (i < 0) setEditText(text);
+    showStart();
 }
 
 void CodeList::chooseEntry(int index) {

@@ -114,6 +114,9 @@ public:
     // entry chosen.
     void setText(const QString& text);
     void chooseEntry(int index); // beyond the end: nothing chosen, empty text
+
+private:
+    void showStart();
 };
 
 // Tabs some of which are drawn highlighted.
