@@ -122,6 +122,15 @@ void whenModalAppears(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
+// After a message about a control, its text is selected, so that what the
+// user types replaces the value to correct.
+bool selectedForCorrection() {
+    auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (!edit) return true; // a radio group: nothing to select
+    if (edit->displayText().isEmpty()) return true;
+    return edit->selectionStart() == 0 && edit->selectionLength() == edit->displayText().size();
+}
+
 // The control that has the keyboard focus: a list, a date edit or a radio
 // group for the parts inside them.
 QString focusedControl() {
@@ -738,6 +747,7 @@ private slots:
         QCOMPARE(d().last().text, message);
         QCOMPARE(e->pages()->currentIndex(), 0);
         QTRY_COMPARE(focusedControl(), focus);
+        QVERIFY(selectedForCorrection());
         QCOMPARE(tableBytes(t_), before);
     }
 
@@ -817,7 +827,10 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(e->isVisible());
         QCOMPARE(e->pages()->currentIndex(), tab);
-        if (!focus.isEmpty()) QTRY_COMPARE(focusedControl(), focus);
+        if (!focus.isEmpty()) {
+            QTRY_COMPARE(focusedControl(), focus);
+            QVERIFY(selectedForCorrection());
+        }
         QCOMPARE(t_.state(), RxMem::State::Browse);
         QCOMPARE(tableBytes(t_), before);
         // Corrected, the second press stores one line.

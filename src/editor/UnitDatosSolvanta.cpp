@@ -770,7 +770,14 @@ void TFrmDatosSolvanta::loadLine() {
 void TFrmDatosSolvanta::fail(int tab, QWidget* focus, const QString& message) {
     if (tab >= 0) PageControl1_->setCurrentIndex(tab);
     ui::dialogs().inform(this, message);
-    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    if (!focus) return;
+    focus->setFocus(Qt::OtherFocusReason);
+    // The value to correct is selected, so that what is typed replaces it
+    // (a full one-character check digit would otherwise take nothing).
+    QLineEdit* edit = qobject_cast<QLineEdit*>(focus);
+    if (auto* date = qobject_cast<DateEdit*>(focus)) edit = date->lineEdit();
+    if (auto* list = qobject_cast<QComboBox*>(focus)) edit = list->lineEdit();
+    if (edit) edit->selectAll();
 }
 
 void TFrmDatosSolvanta::BitBtn1Click() {
