@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -140,6 +141,9 @@ private slots:
 
     void guardedReportsFailures_data();
     void guardedReportsFailures();
+
+    void realBoxesShowTheirWholeCaption_data();
+    void realBoxesShowTheirWholeCaption();
 
     void progressBoxStaysUntilTheWorkStops_data();
     void progressBoxStaysUntilTheWorkStops();
@@ -472,6 +476,40 @@ void TstShell::guardedReportsFailures() {
     QVERIFY(!done);
     QVERIFY2(dialogs.done(), qPrintable(dialogs.problems()));
     QCOMPARE(dialogs.last().text, text);
+}
+
+// ---------------------------------------------------------------- real boxes
+
+void TstShell::realBoxesShowTheirWholeCaption_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("question") << 0;
+    QTest::newRow("message") << 1;
+    QTest::newRow("error") << 2;
+}
+
+// A box with a short text is still wide enough for its caption beside the
+// title bar's buttons, instead of showing "Editor de …e Solvanta".
+void TstShell::realBoxesShowTheirWholeCaption() {
+    QFETCH(int, kind);
+    ui::setDialogs(nullptr); // the real boxes
+    int width = 0, needed = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        width = box->width();
+        needed = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100;
+        box->close();
+    });
+    const QString text = u"Rut no encontrado"_s;
+    if (kind == 0)
+        ui::dialogs().ask(nullptr, {u"Editor de Archivos de Solvanta"_s, text});
+    else if (kind == 1)
+        ui::dialogs().inform(nullptr, text);
+    else
+        ui::dialogs().error(nullptr, text);
+    QVERIFY(needed > 100);
+    QVERIFY2(width >= needed, qPrintable(u"%1 < %2"_s.arg(width).arg(needed)));
 }
 
 // ---------------------------------------------------------------- progress box

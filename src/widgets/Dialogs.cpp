@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -27,7 +29,21 @@ QMessageBox::Icon boxIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString applicationCaption() { return QStringLiteral("Editor de Archivos de Solvanta"); }
+QString applicationCaption() {
+    return QStringLiteral("Editor de Archivos de Solvanta");
+}
+
+// A box sized to a short text would cut its own caption ("Editor de …
+// Solvanta"): it is made wide enough for the caption beside the title bar's
+// buttons. The box lays itself out anew when shown, so the width goes into
+// its layout.
+void fitCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + 160;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 class RealDialogs : public Dialogs {
 public:
@@ -37,6 +53,7 @@ public:
         QPushButton* cancel = box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
         box.setDefaultButton(q.defaultButton == Button::Ok ? ok : cancel);
         box.setEscapeButton(cancel);
+        fitCaption(box);
         box.exec();
         return box.clickedButton() == ok ? Button::Ok : Button::Cancel;
     }
@@ -45,6 +62,7 @@ public:
         QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? applicationCaption() : caption,
                         text, QMessageBox::NoButton, parent);
         box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+        fitCaption(box);
         box.exec();
     }
 
@@ -52,6 +70,7 @@ public:
         QMessageBox box(QMessageBox::Critical, applicationCaption(), text, QMessageBox::NoButton,
                         parent);
         box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+        fitCaption(box);
         box.exec();
     }
 
@@ -84,9 +103,13 @@ Dialogs* g_current = nullptr;
 
 } // namespace
 
-Dialogs& dialogs() { return g_current ? *g_current : g_real; }
+Dialogs& dialogs() {
+    return g_current ? *g_current : g_real;
+}
 
-void setDialogs(Dialogs* d) { g_current = d; }
+void setDialogs(Dialogs* d) {
+    g_current = d;
+}
 
 void reportException(QWidget* parent, std::exception_ptr error) {
     try {
@@ -96,7 +119,8 @@ void reportException(QWidget* parent, std::exception_ptr error) {
     } catch (const solvanta::Error& e) {
         dialogs().error(parent, e.message());
     } catch (const std::bad_alloc&) {
-        dialogs().error(parent, QStringLiteral("No hay memoria suficiente para completar la operación."));
+        dialogs().error(parent,
+                        QStringLiteral("No hay memoria suficiente para completar la operación."));
     } catch (const std::exception& e) {
         dialogs().error(parent, QString::fromLocal8Bit(e.what()));
     } catch (...) {
