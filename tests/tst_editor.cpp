@@ -351,6 +351,31 @@ private slots:
         QCOMPARE(shown(e.get(), control.toLatin1().constData()), expected);
     }
 
+    // A name read from the position form carries the blanks that fill its
+    // columns: the editor shows the name alone, so that what is typed at its
+    // end is taken (the fill is written back by the file forms); left alone,
+    // the field keeps its blanks.
+    void namesShowWithoutTheirFill() {
+        loadSample();
+        const QString padded = t_.textAt(0, field("ape_pat"));
+        QVERIFY2(padded.size() == 30 && padded.endsWith(u' '), qPrintable(padded));
+        const QByteArray before = tableBytes(t_);
+        {
+            auto e = openEditor(t_, 0);
+            QCOMPARE(ctl<QLineEdit>(e.get(), "EdApepat")->text(), padded.trimmed());
+            QVERIFY(accept(*e));
+            QCOMPARE(tableBytes(t_), before);
+        }
+        auto e = openEditor(t_, 0);
+        auto* edit = ctl<QLineEdit>(e.get(), "EdApepat");
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClicks(edit, QStringLiteral("z"));
+        QCOMPARE(edit->text(), padded.trimmed() + u'Z');
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("ape_pat")), padded.trimmed() + u'Z');
+    }
+
     // A list narrower than its longest entry shows that entry from its start,
     // where the code is: after loading, after a choice with the keys, and
     // after the focus passed through the list.

@@ -615,6 +615,22 @@ int radioItem(const ControlDef& d, const QString& value) {
     return d.otherwise;
 }
 
+// A text that both file forms write without its trailing blanks (the
+// position form fills its columns with blanks again, the separator form
+// trims) shows without them: a name read from the position form would
+// otherwise fill the edit's length with blanks, and what the user typed at
+// the name's end would not be taken.
+QString withoutFill(const ControlDef& d, int field, const QString& value) {
+    const FieldDef& f = kFields[std::size_t(field)];
+    if (d.kind != Ctl::Text || d.store != Store::Text || f.writeRule != WriteRule::T ||
+        f.sepUntrimmed)
+        return value;
+    qsizetype end = value.size();
+    while (end > 0 && value[end - 1] == u' ')
+        --end;
+    return value.left(end);
+}
+
 // The state of a control, to tell whether the user changed it.
 QString stateOf(const ControlDef& d, const QWidget* w) {
     switch (d.kind) {
@@ -707,7 +723,7 @@ void TFrmDatosSolvanta::loadLine() {
             break;
         case Ctl::Check:
         case Ctl::Text:
-            static_cast<UpperEdit*>(w)->setValue(value);
+            static_cast<UpperEdit*>(w)->setValue(withoutFill(d, field, value));
             break;
         case Ctl::Period:
             if (value != QLatin1String(" ")) static_cast<PeriodEdit*>(w)->setPeriod(value);
