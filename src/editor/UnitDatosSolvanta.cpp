@@ -71,7 +71,7 @@ const char* const kSections[] = {"TipoPago",
                                  "APV",
                                  "Movimiento Voluntario",
                                  "Tipo Linea"};
-constexpr int kListCount = int(std::size(kSections));
+static_assert(std::size(kSections) == LTipoLinea + 1, "one section per code list");
 
 struct TabDef {
     const char16_t* caption;
