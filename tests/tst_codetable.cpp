@@ -76,6 +76,8 @@ private:
     QString path() const { return dir_->filePath(u"Solvanta.cfg"_s); }
     void put(const QByteArray& bytes) const;
     QByteArray contents() const;
+    // The message a full disk gives, the file as it was, nothing beside it.
+    void fullDiskLeftTheFileAlone(const QString& message, const QByteArray& before) const;
 
     std::unique_ptr<QTemporaryDir> dir_;
 };
@@ -95,6 +97,16 @@ QByteArray TstCodeTable::contents() const {
     QFile f(path());
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+void TstCodeTable::fullDiskLeftTheFileAlone(const QString& message,
+                                            const QByteArray& before) const {
+    QCOMPARE(message, u"No se pudo guardar el archivo de códigos «"_s +
+                          QDir::toNativeSeparators(path()) +
+                          u"»: falló la escritura; puede que el disco esté lleno."_s);
+    QCOMPARE(contents(), before);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"Solvanta.cfg"_s});
 }
 
 void TstCodeTable::defaultPathIsBesideTheExecutable() {
@@ -410,12 +422,7 @@ void TstCodeTable::failedWriteKeepsFile() {
     }
     if (!limited) QSKIP("cannot limit the size of written files here");
 
-    QCOMPARE(message, u"No se pudo guardar el archivo de códigos «"_s +
-                          QDir::toNativeSeparators(path()) +
-                          u"»: falló la escritura; puede que el disco esté lleno."_s);
-    QCOMPARE(contents(), before);
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-             QStringList{u"Solvanta.cfg"_s});
+    fullDiskLeftTheFileAlone(message, before);
 #endif
 }
 
@@ -450,12 +457,7 @@ void TstCodeTable::shortWriteReportsFullDisk() {
             message = e.message();
         }
     }
-    QCOMPARE(message, u"No se pudo guardar el archivo de códigos «"_s +
-                          QDir::toNativeSeparators(path()) +
-                          u"»: falló la escritura; puede que el disco esté lleno."_s);
-    QCOMPARE(contents(), before);
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-             QStringList{u"Solvanta.cfg"_s});
+    fullDiskLeftTheFileAlone(message, before);
 #endif
 }
 
