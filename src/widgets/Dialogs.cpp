@@ -29,19 +29,13 @@ QMessageBox::Icon boxIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString applicationCaption() {
-    return QStringLiteral("Editor de Archivos de Solvanta");
-}
-
 // A box sized to a short text would cut its own caption ("Editor de …
-// Solvanta"): it is made wide enough for the caption beside the title bar's
-// buttons. The box lays itself out anew when shown, so the width goes into
+// Solvanta"). The box lays itself out anew when shown, so the width goes into
 // its layout.
 void fitCaption(QMessageBox& box) {
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     if (!grid) return;
-    const int width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + 160;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+    grid->addItem(new QSpacerItem(captionWidth(box), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
@@ -102,6 +96,14 @@ RealDialogs g_real;
 Dialogs* g_current = nullptr;
 
 } // namespace
+
+QString applicationCaption() {
+    return QStringLiteral("Editor de Archivos de Solvanta");
+}
+
+int captionWidth(const QWidget& window) {
+    return QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()) + 160;
+}
 
 Dialogs& dialogs() {
     return g_current ? *g_current : g_real;

@@ -49,6 +49,12 @@ public:
     virtual void beep() = 0;
 };
 
+// The caption of the program's boxes.
+QString applicationCaption();
+// The width a small window needs to show its whole caption beside the title
+// bar's buttons.
+int captionWidth(const QWidget& window);
+
 // The dialogs in use; the real ones unless a test installed others.
 Dialogs& dialogs();
 // Installs other dialogs (nullptr: back to the real ones). The caller keeps

@@ -1,7 +1,8 @@
 #include "ProgressBox.h"
 
+#include "Dialogs.h"
+
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QProgressDialog>
 #include <QPushButton>
 
@@ -46,10 +47,8 @@ private:
 
 ProgressBox::ProgressBox(QWidget* parent, const QString& text)
     : dialog_(std::make_unique<StayingProgressDialog>(text, parent)) {
-    const QString title = QStringLiteral("Editor de Archivos de Solvanta");
-    dialog_->setWindowTitle(title);
-    // Wide enough for the title beside the title bar's buttons.
-    dialog_->setMinimumWidth(QFontMetrics(dialog_->font()).horizontalAdvance(title) + 160);
+    dialog_->setWindowTitle(ui::applicationCaption());
+    dialog_->setMinimumWidth(ui::captionWidth(*dialog_));
     dialog_->setWindowModality(Qt::WindowModal);
     dialog_->setMinimumDuration(500);
     dialog_->setAutoClose(false);
