@@ -144,6 +144,53 @@ private slots:
         QCOMPARE(cell("ape_mat").type, XlsxCell::Empty);
     }
 
+    // Every number cell holds the line's value, decimals included, whatever
+    // locale the program runs in (the tests run in the users' es_CL, where
+    // the C library writes a decimal comma). With a progress to report to,
+    // the workbook is packed on a thread of its own: the same holds there.
+    void everyNumberAsTheLine_data() {
+        QTest::addColumn<bool>("withProgress");
+        QTest::newRow("without progress") << false;
+        QTest::newRow("with progress, packed on its own thread") << true;
+    }
+
+    void everyNumberAsTheLine() {
+        QFETCH(bool, withProgress);
+        static constexpr double kValues[] = {8.300000000000001, 21.84, 1234.5, 0.1 + 0.2,
+                                             -2.25,             4,     123456789012345.0};
+        RxMem t;
+        t.open();
+        fill(t, 12);
+        int k = 0;
+        for (int r = 0; r < t.recordCount(); ++r) {
+            t.moveTo(r);
+            t.edit();
+            for (int f = 0; f < kFieldCount; ++f)
+                if (kFields[std::size_t(f)].kind == Kind::Number)
+                    t.setNumber(f, kValues[k++ % std::size(kValues)] * (r + 1));
+            t.post();
+        }
+        struct Always : Progress {
+            bool update(qint64, qint64) override { return true; }
+        } progress;
+        const QString path = out("numeros.xlsx");
+        exportWorkbook(path, t, withProgress ? &progress : nullptr);
+        const XlsxBook book = readXlsx(path);
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        int compared = 0;
+        for (int r = 0; r < t.recordCount(); ++r)
+            for (int f = 0; f < kFieldCount; ++f) {
+                const Kind kind = kFields[std::size_t(f)].kind;
+                if (kind == Kind::Text) continue;
+                const XlsxCell& cell = book.sheets[0].cell(r + 1, f);
+                QCOMPARE(cell.type, XlsxCell::Number);
+                const RecordView line = t.recordAt(r);
+                QCOMPARE(cell.number, kind == Kind::Number ? line.number(f) : line.integer(f));
+                ++compared;
+            }
+        QVERIFY(compared > 12 * 50); // every number field of every line
+    }
+
     // More lines than a worksheet holds go on in further worksheets, each
     // with its titles; nothing is dropped.
     void furtherWorksheets() {
@@ -230,10 +277,15 @@ private slots:
     void excelButtonMakesANewWorkbookEachTime() {
         auto l = listingOf(tmp_, 30);
         showGrid(*l);
-        clickCell(*l, 7, 2);
         QDir(TFrmSolvanta::workbookFolder()).removeRecursively();
         d().expectUrl(true);
         d().expectUrl(true);
+        RxMem& t = l->table();
+        t.moveTo(4);
+        t.edit();
+        t.setNumber(field("cot_pactada"), 3.75);
+        t.post();
+        clickCell(*l, 7, 2);
         auto* excel = l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"));
         QVERIFY(excel->isEnabled());
         excel->click();
@@ -249,7 +301,12 @@ private slots:
         QVERIFY(opened.isLocalFile());
         QVERIFY(files.contains(QFileInfo(opened.toLocalFile()).fileName()));
         const XlsxBook book = readXlsx(opened.toLocalFile());
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
         QCOMPARE(book.sheets.value(0).rowCount(), 31);
+        for (int r = 1; r <= 30; ++r)
+            QCOMPARE(book.sheets[0].cell(r, field("cot_pactada")).number,
+                     t.recordAt(r - 1).number(field("cot_pactada")));
+        QCOMPARE(book.sheets[0].cell(5, field("cot_pactada")).number, 3.75);
         QCOMPARE(l->table().row(), 7);
         QCOMPARE(l->grid()->currentIndex().row(), 7);
     }

@@ -65,6 +65,10 @@ private slots:
     void parseWhole();
     void parseDecimal_data();
     void parseDecimal();
+    void readTyped_data();
+    void readTyped();
+    void readRut_data();
+    void readRut();
     void format_data();
     void format();
     void formatReadsBack_data();
@@ -75,6 +79,8 @@ private slots:
     void codePageDecode();
     void codePageEncode_data();
     void codePageEncode();
+    void codePageCapitals_data();
+    void codePageCapitals();
 
     void dateFormatOfTheLocale_data();
     void dateFormatOfTheLocale();
@@ -515,6 +521,102 @@ void TstHelpers::parseDecimal() {
     }
 }
 
+// Numbers as people type them, in either locale: the other of "." and ","
+// groups thousands, or is the decimal separator where it cannot group them;
+// what could be either, and decimals where the field takes none, are
+// refused with the reason.
+void TstHelpers::readTyped_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("decimals");
+    QTest::addColumn<double>("value"); // NaN: refused
+    QTest::addColumn<QString>("problem");
+
+    const double no = std::numeric_limits<double>::quiet_NaN();
+    for (const QString& sep : {u","_s, u"."_s}) {
+        const QString other = sep == u"," ? u"."_s : u","_s;
+        auto t = [&](QString s) { return s.replace(u'#', sep).replace(u'~', other); };
+        auto row = [&](const char* name, const QString& text, bool decimals, double value,
+                       const QString& problem = {}) {
+            QTest::addRow("%s %s", qPrintable(sep), name)
+                << sep << text << decimals << value << problem;
+        };
+        row("plain", u"1234"_s, false, 1234);
+        row("decimal", t(u"12#5"_s), true, 12.5);
+        row("negative, blanks", t(u" -0#5 "_s), true, -0.5);
+        row("thousands", t(u"1~234"_s), false, 1234);
+        row("millions", t(u"1~234~567"_s), true, 1234567);
+        row("thousands and decimals", t(u"1~234~567#25"_s), true, 1234567.25);
+        row("negative thousands", t(u"-12~345"_s), false, -12345);
+        row("other as decimal", t(u"3~75"_s), true, 3.75);
+        row("other as decimal, long", t(u"1234~5"_s), true, 1234.5);
+        row("one group in a decimal field", t(u"1~234"_s), true, no,
+            t(u"«1~234» puede leerse como 1234 o como 1#234: escríbalo sin separador de miles "
+              u"y con «#» para los decimales."_s));
+        row("decimal in a whole field", t(u"1234#5"_s), false, no,
+            t(u"«1234#5» tiene decimales, y este campo lleva un número entero."_s));
+        row("other as decimal in a whole field", t(u"1234~5"_s), false, no,
+            t(u"«1234~5» tiene decimales, y este campo lleva un número entero."_s));
+        row("letters", u"abc"_s, true, no, u"«abc» no es un número."_s);
+        row("groups the wrong size", t(u"1~23~456"_s), true, no, t(u"«1~23~456» no es un número."_s));
+        row("groups after the decimals", t(u"1#234~567"_s), true, no,
+            t(u"«1#234~567» no es un número."_s));
+        row("two decimal separators", t(u"1#2#3"_s), true, no, t(u"«1#2#3» no es un número."_s));
+        row("currency sign", u"$1234"_s, false, no, u"«$1234» no es un número."_s);
+        row("too large", u"1e400"_s, true, no, u"«1e400» no es un número."_s);
+        row("empty", QString(), true, no, u"«» no es un número."_s);
+    }
+}
+
+void TstHelpers::readTyped() {
+    QFETCH(QString, separator);
+    QFETCH(QString, text);
+    QFETCH(bool, decimals);
+    QFETCH(double, value);
+    QFETCH(QString, problem);
+    numtext::setDecimalSeparator(sepOf(separator));
+    const numtext::Typed typed = numtext::readTyped(text, decimals);
+    QCOMPARE(typed.problem, problem);
+    QCOMPARE(typed.value.has_value(), !std::isnan(value));
+    if (typed.value) QCOMPARE(*typed.value, value);
+}
+
+void TstHelpers::readRut_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("check");
+
+    QTest::newRow("dots and dash") << u"12.345.678-5"_s << true << u"12345678"_s << u"5"_s;
+    QTest::newRow("dash") << u"12345678-5"_s << true << u"12345678"_s << u"5"_s;
+    QTest::newRow("dots") << u"12.345.678"_s << true << u"12345678"_s << QString();
+    QTest::newRow("digits") << u"12345678"_s << true << u"12345678"_s << QString();
+    QTest::newRow("small k, blanks") << u" 9.876.543-k "_s << true << u"9876543"_s << u"K"_s;
+    QTest::newRow("K without dash") << u"9876543K"_s << true << u"9876543"_s << u"K"_s;
+    QTest::newRow("zero-filled") << u"00012345678"_s << true << u"12345678"_s << QString();
+    QTest::newRow("one group") << u"1.234-3"_s << true << u"1234"_s << u"3"_s;
+    QTest::newRow("letter as check") << u"12345678-A"_s << false << QString() << QString();
+    QTest::newRow("two check characters") << u"12345678-55"_s << false << QString() << QString();
+    QTest::newRow("dash alone at the end") << u"12345678-"_s << false << QString() << QString();
+    QTest::newRow("misplaced dot") << u"1234.5678"_s << false << QString() << QString();
+    QTest::newRow("dot at the end") << u"12.345."_s << false << QString() << QString();
+    QTest::newRow("letters") << u"ABC"_s << false << QString() << QString();
+    QTest::newRow("empty") << QString() << false << QString() << QString();
+    QTest::newRow("thirteen digits") << u"1234567890123"_s << false << QString() << QString();
+}
+
+void TstHelpers::readRut() {
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(QString, digits);
+    QFETCH(QString, check);
+    const auto rut = solvanta::readRut(text);
+    QCOMPARE(rut.has_value(), ok);
+    if (!rut) return;
+    QCOMPARE(rut->digits, digits);
+    QCOMPARE(rut->check.isNull() ? QString() : QString(rut->check), check);
+}
+
 void TstHelpers::format_data() {
     QTest::addColumn<QString>("separator");
     QTest::addColumn<double>("value");
@@ -685,6 +787,33 @@ void TstHelpers::codePageEncode() {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QCOMPARE(bytesOf(cp1252::encode(text)), bytes);
+}
+
+// Capitals that the file can hold, one character for one; and the
+// characters it cannot hold, named once each.
+void TstHelpers::codePageCapitals_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("capitals");
+    QTest::addColumn<QString>("unencodable");
+
+    QTest::newRow("Spanish") << u"muñoz pérez güemes"_s << u"MUÑOZ PÉREZ GÜEMES"_s << QString();
+    QTest::newRow("y diaeresis and oe") << u"ÿ œ š"_s << u"Ÿ Œ Š"_s << QString();
+    QTest::newRow("sharp s and micro stay") << u"ß µ"_s << u"ß µ"_s << QString();
+    QTest::newRow("outside the page") << u"łukasz Łódź ł"_s << u"łUKASZ ŁÓDź ł"_s << u"łŁź"_s;
+    QTest::newRow("outside the BMP") << u"a😀b😀"_s << u"A😀B😀"_s
+                                     << u"😀"_s;
+    QTest::newRow("a question mark is no loss") << u"¿qué?"_s << u"¿QUÉ?"_s << QString();
+}
+
+void TstHelpers::codePageCapitals() {
+    QFETCH(QString, text);
+    QFETCH(QString, capitals);
+    QFETCH(QString, unencodable);
+    QCOMPARE(cp1252::upper(text), capitals);
+    QCOMPARE(cp1252::unencodable(text), unencodable);
+    bool lossy = true;
+    cp1252::encode(text, lossy);
+    QCOMPARE(lossy, !unencodable.isEmpty());
 }
 
 // Date fields hold ten characters whatever the locale's short format is.

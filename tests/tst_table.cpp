@@ -106,8 +106,9 @@ private slots:
             << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
         QTest::newRow("Spanish letters") << QByteArray("ape_pat") << QStringLiteral("ÑANDÚ Nº €")
                                          << QStringLiteral("ÑANDÚ Nº €");
-        QTest::newRow("outside the code page")
-            << QByteArray("nombres") << QStringLiteral("李 Ω😀") << QStringLiteral("? ??");
+        QTest::newRow("outside the code page, beyond what is kept")
+            << QByteArray("centro_costo") << QStringLiteral("ABCDEFGHIJKLMNOPQRSTŁ")
+            << QStringLiteral("ABCDEFGHIJKLMNOPQRST");
         QTest::newRow("blanks kept")
             << QByteArray("dv") << QStringLiteral(" ") << QStringLiteral(" ");
     }
@@ -122,6 +123,28 @@ private slots:
         t.setText(field(name.constData()), assigned);
         t.post();
         QCOMPARE(t.asText(field(name.constData())), stored);
+    }
+
+    // A character the code page cannot hold would become "?" in the file
+    // without anyone noticing: the text is refused, naming the field and the
+    // character, and the field keeps its value. Assigned to many lines too.
+    void textOutsideTheCodePageRefused() {
+        RxMem t;
+        t.open();
+        t.append();
+        t.setText(field("nombres"), u"ANA");
+        try {
+            t.setText(field("nombres"), QStringLiteral("ŁUKASZ 李😀"));
+            QFAIL("stored");
+        } catch (const ConversionError& e) {
+            QCOMPARE(e.message(), QStringLiteral("[5] Nombre: «ŁUKASZ 李😀» tiene «Ł», «李» y "
+                                                 "«😀», que el archivo no puede guardar: escriba "
+                                                 "el texto sin esos caracteres."));
+        }
+        t.post();
+        QCOMPARE(t.asText(field("nombres")), QStringLiteral("ANA"));
+        QVERIFY_THROWS_EXCEPTION(ConversionError, t.assignAll(field("centro_costo"), u"ŁÓDŹ"));
+        QCOMPARE(t.asText(field("centro_costo")), QString());
     }
 
     void numberConversions_data() {

@@ -83,6 +83,13 @@ private slots:
         QTest::newRow("empty finds rut 0") << QList<int>{5, 0, 9} << 2 << "" << 1;
         QTest::newRow("empty without rut 0") << QList<int>{5, 7} << 1 << "" << -1;
         QTest::newRow("not in the file") << QList<int>{5, 7, 9} << 1 << "8" << -1;
+        // As people write a RUT: grouped, with its check character.
+        QTest::newRow("dots and check character")
+            << QList<int>{5, 12345678, 9} << 0 << "12.345.678-5" << 1;
+        QTest::newRow("dash and check character")
+            << QList<int>{5, 12345678, 9} << 2 << "12345678-5" << 1;
+        QTest::newRow("dots") << QList<int>{5, 12345678, 9} << 0 << "12.345.678" << 1;
+        QTest::newRow("check K") << QList<int>{5, 9876543, 9} << 0 << "9.876.543-k" << 1;
     }
 
     void search() {
@@ -159,13 +166,33 @@ private slots:
         QCOMPARE(l->table().row(), 2);
     }
 
+    // The RUT box takes nine digits, the dots and a check character after a
+    // dash; nothing else can be typed.
     void rutFieldTakesNineDigitsOnly() {
         RxMem t;
         t.open();
         TFrmBuscar dialog(t);
         auto* rut = ctl<QLineEdit>(&dialog, "OvcERut");
-        QTest::keyClicks(rut, QStringLiteral("12a-3.45678901"));
+        QTest::keyClicks(rut, QStringLiteral("1234567890"));
         QCOMPARE(rut->text(), QStringLiteral("123456789"));
+        rut->clear();
+        QTest::keyClicks(rut, QStringLiteral("1x2.345.678-k5"));
+        QCOMPARE(rut->text(), QStringLiteral("12.345.678-k"));
+    }
+
+    // Dots in the wrong places make no RUT: the search says so, and stays.
+    void searchRefusesWhatIsNoRut() {
+        auto l = listingWithRuts({5, 7});
+        showGrid(*l);
+        d().expectInform(QStringLiteral(
+            "«1.23.4» no es un RUT; escríbalo como 12.345.678-5 o 12345678."));
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            auto* rut = ctl<QLineEdit>(w, "OvcERut");
+            QTest::keyClicks(rut, QStringLiteral("1.23.4"));
+            click(w, "BitBtn1");
+            QVERIFY(w->isVisible());
+            click(w, "BitBtn2");
+        });
     }
 
     // ---- mass modification --------------------------------------------------------

@@ -3,6 +3,7 @@
 // with their values and formats; damaged files must give an error.
 
 #include "XlsxReader.h"
+#include "util/ClassicLocale.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -58,6 +59,9 @@ QStringList describe(const XlsxSheet& sheet) {
 // a row left out and a row with a zero, a formatted blank and a formula
 // with a text result; "Hoja 2" with a title and one string.
 bool writeSample(const QString& path, const QString& tmpDir, bool constantMemory, bool zip64) {
+    // libxlsxwriter writes numbers with printf: under "C", as the program
+    // runs it, whatever locale the test runs in.
+    const solvanta::ClassicLocale c;
     const QByteArray file = QFile::encodeName(path);
     const QByteArray tmp = QFile::encodeName(tmpDir);
     lxw_workbook_options options = {};

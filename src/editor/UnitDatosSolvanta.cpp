@@ -441,6 +441,7 @@ void TFrmDatosSolvanta::buildControls() {
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
         const QString label = d.label ? QString::fromUtf16(d.label) : QString();
+        const int field = fieldOf(d);
         QWidget* w = nullptr;
         switch (d.kind) {
         case Ctl::Rut:
@@ -464,6 +465,7 @@ void TFrmDatosSolvanta::buildControls() {
         case Ctl::Number: {
             auto* e = new NumberEdit(d.format);
             e->setMaximum(d.maximum);
+            e->setDecimals(takesDecimals(kFields[std::size_t(field)]));
             if (d.size > 0) e->setMaxLength(d.size);
             e->setMaximumWidth(140);
             w = e;
@@ -484,8 +486,8 @@ void TFrmDatosSolvanta::buildControls() {
         }
         }
         w->setObjectName(QLatin1String(d.name));
-        fieldOfControl_[std::size_t(i)] = fieldOf(d);
-        controlOfField_[std::size_t(fieldOfControl_[std::size_t(i)])] = i;
+        fieldOfControl_[std::size_t(i)] = field;
+        controlOfField_[std::size_t(field)] = i;
         QGridLayout* grid = groupGrids[std::size_t(d.group)];
         const Qt::Alignment align = (d.kind == Ctl::Text && d.store != Store::Count) ||
                                             d.kind == Ctl::List || d.kind == Ctl::Radio
@@ -504,6 +506,14 @@ void TFrmDatosSolvanta::buildControls() {
         }
         controls_.push_back(w);
     }
+    // A check character written in a RUT box ("12.345.678-5") goes to the
+    // check-digit box beside it, which follows it in the table.
+    for (int i = 0; i + 1 < kControlCount; ++i)
+        if (kControls[i].kind == Ctl::Rut && kControls[i + 1].kind == Ctl::Check) {
+            auto* check = static_cast<UpperEdit*>(controls_[std::size_t(i + 1)]);
+            connect(static_cast<RutEdit*>(controls_[std::size_t(i)]), &RutEdit::checkTyped, check,
+                    [check](QChar c) { check->setValue(QString(c)); });
+        }
     // Keyboard order: the order of the table above.
     QWidget* previous = nullptr;
     for (QWidget* w : controls_) {
@@ -640,8 +650,11 @@ QString stateOf(const ControlDef& d, const QWidget* w) {
         return static_cast<const QLineEdit*>(w)->text();
     case Ctl::Period:
         return static_cast<const PeriodEdit*>(w)->value();
-    case Ctl::Number:
-        return QString::number(static_cast<const NumberEdit*>(w)->value(), 'g', 17);
+    case Ctl::Number: {
+        // Text that does not read is a change of its own.
+        const auto* e = static_cast<const NumberEdit*>(w);
+        return e->problem().isEmpty() ? QString::number(e->value(), 'g', 17) : e->text();
+    }
     case Ctl::Date:
         return static_cast<const DateEdit*>(w)->text();
     case Ctl::List:
@@ -659,12 +672,22 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
         return text.isEmpty() && d.none ? Outcome::of(QString::fromLatin1(d.none))
                                         : Outcome::of(text);
     };
+    const QString label = d.label ? QString::fromUtf16(d.label) : QString();
     switch (d.kind) {
-    case Ctl::Rut:
-        return orNone(static_cast<const RutEdit*>(w)->value());
+    case Ctl::Rut: {
+        const auto* e = static_cast<const RutEdit*>(w);
+        if (!e->readable())
+            throw CheckFailure{QStringLiteral("%1: «%2» no es un RUT; escríbalo como 12.345.678-5 "
+                                              "o 12345678.")
+                                   .arg(label, excerpt(e->text().trimmed())),
+                               index};
+        return orNone(e->value());
+    }
     case Ctl::Check:
     case Ctl::Text: {
         const QString text = static_cast<const QLineEdit*>(w)->text();
+        if (const QString problem = cp1252::unencodableProblem(text); !problem.isEmpty())
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, problem), index};
         if (d.store != Store::Count) return Outcome::of(text);
         return text.isEmpty() ? Outcome::of(0.0) : Outcome::of(readNumber(text));
     }
@@ -674,8 +697,12 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
             return Outcome::of(QString::fromLatin1(d.none));
         return Outcome::of(QuitaCaracter(text, QStringLiteral("/")));
     }
-    case Ctl::Number:
-        return Outcome::of(static_cast<const NumberEdit*>(w)->value());
+    case Ctl::Number: {
+        const auto* e = static_cast<const NumberEdit*>(w);
+        if (!e->problem().isEmpty())
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, e->problem()), index};
+        return Outcome::of(e->value());
+    }
     case Ctl::Date: {
         const auto* e = static_cast<const DateEdit*>(w);
         if (e->isBlank()) return touched ? Outcome::of(QString()) : Outcome::leave();
@@ -808,12 +835,22 @@ void TFrmDatosSolvanta::BitBtn2Click() {
 
 bool TFrmDatosSolvanta::storeLine() {
     auto control = [this](const char* name) { return findChild<QLineEdit*>(QLatin1String(name)); };
-    QLineEdit* rut = control("EdRut");
+    // A RUT written with its check character, when the button was pressed
+    // from the keyboard without leaving the box, hands it on first.
+    for (RutEdit* r : findChildren<RutEdit*>())
+        r->settle();
+    auto* rut = findChild<RutEdit*>(QStringLiteral("EdRut"));
     QLineEdit* dv = control("EdDV");
     QLineEdit* apePat = control("EdApepat");
     QLineEdit* nombres = control("EdNombres");
     QLineEdit* cargas = control("EdCargasSimples");
-    const QString rutValue = rut->text().trimmed();
+    const QString rutValue = rut->value();
+    if (!rut->readable()) {
+        fail(0, rut,
+             QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
+                 .arg(excerpt(rut->text().trimmed())));
+        return false;
+    }
     if (rutValue.isEmpty()) {
         fail(0, rut, QStringLiteral("Debe ingresar el rut del empleado"));
         return false;

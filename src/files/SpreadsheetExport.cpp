@@ -4,6 +4,7 @@
 
 #include "model/FieldTable.h"
 #include "model/RxMem.h"
+#include "util/ClassicLocale.h"
 #include "util/CodePage.h"
 #include "util/Errors.h"
 #include "util/FileReasons.h"
@@ -53,9 +54,13 @@ void appendUtf8(std::string_view bytes, std::string& out) {
 }
 
 // The open workbook; freed without writing anything unless closed.
+// libxlsxwriter writes numbers (cells, page margins) with printf, which
+// follows the thread's locale: every call into it runs under "C"
+// (ClassicLocale), on whichever thread makes it.
 class Workbook {
 public:
     explicit Workbook(const QString& path) : path_(QFile::encodeName(path)) {
+        const ClassicLocale c;
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         book_ = workbook_new_opt(path_.constData(), &options);
@@ -74,6 +79,7 @@ public:
 
     // A new worksheet with the title row.
     lxw_worksheet* addSheet() {
+        const ClassicLocale c;
         lxw_worksheet* sheet = workbook_add_worksheet(book_, nullptr);
         if (!sheet) throw std::bad_alloc();
         std::string utf8;
@@ -89,6 +95,7 @@ public:
 
     // Writes the file; the error's text when it could not.
     QString close() {
+        const ClassicLocale c;
         lxw_workbook* book = book_;
         book_ = nullptr;
         const lxw_error err = workbook_close(book);
@@ -104,6 +111,7 @@ private:
 
 void writeLine(lxw_worksheet* sheet, lxw_row_t row, const RecordView& line, lxw_format* text,
                std::string& utf8) {
+    const ClassicLocale c;
     char buf[numtext::kMaxNumberText];
     for (int f = 0; f < kFieldCount; ++f) {
         const auto col = lxw_col_t(f);

@@ -41,6 +41,15 @@ TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(
 
 void TFrmBuscar::BitBtn1Click() {
     ui::guarded(this, [this] {
+        if (!OvcERut_->readable()) {
+            ui::dialogs().inform(
+                this, QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
+                          .arg(OvcERut_->text().trimmed()));
+            OvcERut_->setFocus();
+            return;
+        }
+        // The number alone: a check character written with it is not part
+        // of what is searched.
         const double rut = numtext::parseDecimal(OvcERut_->value()).value_or(0.0);
         if (table_.locate(RxMem::fieldByName(u"rut"), rut)) {
             accept();

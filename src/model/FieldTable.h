@@ -48,6 +48,17 @@ enum class SepRule : unsigned char {
 
 enum class Align : unsigned char { Default, Right };
 
+// What a field's value is, for reading what the user types and for naming
+// what the loader could not read.
+enum class Value : unsigned char {
+    Plain,    // text, or a code
+    Amount,   // pesos: a whole number, digits only in the file's columns
+    Decimal,  // a rate, a percentage or the agreed health contribution: decimals allowed
+    Whole,    // a whole number that is not an amount (a code held as a number)
+    Rut,      // the number of a RUT; its check character is the next field
+    RutCheck, // the check character of the RUT in the field before
+};
+
 struct FieldDef {
     int number;       // 1..105
     const char* name; // as declared; matched without regard to case
@@ -64,12 +75,24 @@ struct FieldDef {
     Align gridAlign;
     bool gridTitleCentred;
     bool sepUntrimmed; // written to the separator form without trimming
+    Value value;
 
     QStringView labelText() const { return QStringView(label); }
     QStringView gridTitleText() const { return QStringView(gridTitle); }
 };
 
 extern const std::array<FieldDef, kFieldCount> kFields;
+
+// Whether the field keeps decimals: only rates, percentages and the agreed
+// health contribution; amounts are whole pesos.
+inline bool takesDecimals(const FieldDef& f) {
+    return f.value == Value::Decimal;
+}
+
+// The field that holds the check character of a RUT field.
+inline int checkFieldOf(int rutField) {
+    return rutField + 1;
+}
 
 // How messages name a field: its title in the listing ("[1] Rut"), which the
 // user can find on the screen.

@@ -374,7 +374,7 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
     try {
         switch (f.kind) {
         case Kind::Text:
-            bytes = cp1252::encode(text);
+            bytes = textBytes(field, text);
             break;
         case Kind::Number:
             if (const auto v = numtext::parseDecimal(text))
@@ -441,6 +441,20 @@ int RxMem::fieldByName(QStringView name) {
     return i;
 }
 
+std::string RxMem::textBytes(int field, QStringView text) {
+    bool lossy = false;
+    std::string bytes = cp1252::encode(text, lossy);
+    // What the field keeps must be what was given: a character the code
+    // page cannot hold would become "?" without anyone noticing.
+    if (lossy) {
+        const QString problem =
+            cp1252::unencodableProblem(text.left(kFields[std::size_t(field)].size));
+        if (!problem.isEmpty())
+            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), problem));
+    }
+    return bytes;
+}
+
 void RxMem::conversionError(int field, QStringView text, bool whole) {
     throw ConversionError(
         QStringLiteral("«%1» no es un número%2 válido para el campo %3.")
@@ -454,7 +468,7 @@ QString RxMem::asText(int field) const {
 void RxMem::setText(int field, QStringView text) {
     switch (kFields[field].kind) {
     case Kind::Text: {
-        const std::string bytes = cp1252::encode(text);
+        const std::string bytes = textBytes(field, text);
         writable(field).setTextBytes(field, bytes);
         return;
     }

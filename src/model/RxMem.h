@@ -146,6 +146,8 @@ public:
 
     // Field access on the current line. Assignments need the insert or edit
     // state; a refused conversion throws ConversionError and leaves the field.
+    // A text field refuses a text whose kept part holds a character the code
+    // page cannot hold, rather than keep a "?" in its place.
     QString asText(int field) const;
     void setText(int field, QStringView text);
     double asNumber(int field) const;
@@ -191,6 +193,9 @@ private:
     void record(HistoryStep step);
     int assignRows(std::vector<int> rows, int field, QStringView text);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
+    // The text's bytes for a text field; ConversionError when what the field
+    // keeps holds a character the code page cannot hold.
+    static std::string textBytes(int field, QStringView text);
 
     std::size_t recSize_;
     std::vector<std::unique_ptr<std::byte[]>> chunks_;

@@ -1,5 +1,8 @@
 #include "CodePage.h"
 
+#include "Errors.h"
+
+#include <QStringList>
 #include <array>
 
 namespace solvanta::cp1252 {
@@ -33,17 +36,80 @@ QString decode(std::string_view bytes) {
     return out;
 }
 
-std::string encode(QStringView text) {
-    std::string out;
-    out.reserve(static_cast<std::size_t>(text.size()));
+namespace {
+
+// Calls `each` with every code point of the text (a surrogate pair is one)
+// and the text it stands for.
+template <typename F> void forEachCodePoint(QStringView text, F&& each) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t cp = text[i].unicode();
+        qsizetype n = 1;
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
+            n = 2;
         }
-        out.push_back(fromUnicode(cp));
+        each(cp, text.mid(i, n));
+        i += n - 1;
     }
+}
+
+bool holds(char32_t cp) {
+    return cp == U'?' || fromUnicode(cp) != '?';
+}
+
+} // namespace
+
+std::string encode(QStringView text, bool& lossy) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    lossy = false;
+    forEachCodePoint(text, [&](char32_t cp, QStringView) {
+        const char b = fromUnicode(cp);
+        lossy |= b == '?' && cp != U'?';
+        out.push_back(b);
+    });
+    return out;
+}
+
+std::string encode(QStringView text) {
+    bool lossy = false;
+    return encode(text, lossy);
+}
+
+QString unencodable(QStringView text) {
+    QString out;
+    forEachCodePoint(text, [&](char32_t cp, QStringView shown) {
+        if (!holds(cp) && !out.contains(shown)) out += shown;
+    });
+    return out;
+}
+
+QString unencodableProblem(QStringView text) {
+    const QString bad = unencodable(text);
+    if (bad.isEmpty()) return {};
+    QStringList each;
+    forEachCodePoint(bad, [&](char32_t, QStringView shown) {
+        each << QStringLiteral("«%1»").arg(shown);
+    });
+    const bool many = each.size() > 1;
+    const QString last = each.takeLast();
+    const QString named =
+        each.isEmpty() ? last : each.join(QStringLiteral(", ")) + QStringLiteral(" y ") + last;
+    return QStringLiteral("«%1» tiene %2, que el archivo no puede guardar: escriba el texto sin "
+                          "%3.")
+        .arg(excerpt(text), named,
+             many ? QStringLiteral("esos caracteres") : QStringLiteral("ese carácter"));
+}
+
+QChar upper(QChar c) {
+    const QChar u = c.toUpper();
+    return u != c && holds(u.unicode()) ? u : c;
+}
+
+QString upper(QStringView text) {
+    QString out = text.toString();
+    for (QChar& c : out)
+        c = upper(c);
     return out;
 }
 

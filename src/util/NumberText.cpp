@@ -1,5 +1,7 @@
 #include "NumberText.h"
 
+#include "Errors.h"
+
 #include <QLocale>
 #include <charconv>
 #include <cmath>
@@ -140,6 +142,93 @@ std::optional<std::int32_t> parseWhole(QStringView text) {
     std::string bytes;
     if (!toBytes(text, bytes)) return std::nullopt;
     return parseWhole(bytes);
+}
+
+namespace {
+
+// Digits in groups of three after a first group of one to three, the groups
+// joined by `group`: "1.234", "12.345.678".
+bool isGrouped(std::string_view t, char group) {
+    const std::size_t first = t.find(group);
+    if (first == std::string_view::npos || first == 0 || first > 3) return false;
+    for (std::size_t i = 0; i < first; ++i)
+        if (!isDigit(t[i])) return false;
+    std::size_t i = first;
+    while (i < t.size()) {
+        if (t[i] != group || i + 4 > t.size()) return false;
+        for (std::size_t k = 1; k <= 3; ++k)
+            if (!isDigit(t[i + k])) return false;
+        i += 4;
+    }
+    return true;
+}
+
+std::string without(std::string_view t, char c) {
+    std::string out;
+    for (char x : t)
+        if (x != c) out.push_back(x);
+    return out;
+}
+
+} // namespace
+
+Typed readTyped(QStringView text, bool decimals) {
+    const QString shown = text.trimmed().toString();
+    const auto refuse = [&](const QString& why) { return Typed{std::nullopt, why}; };
+    const auto notANumber = [&] {
+        return refuse(QStringLiteral("«%1» no es un número.").arg(excerpt(shown)));
+    };
+    const char sep = decimalSeparator();
+    const char group = sep == ',' ? '.' : ',';
+    std::string bytes;
+    if (!toBytes(shown, bytes)) return notANumber();
+    std::optional<double> value = parseDecimal(bytes, sep);
+    if (!value) {
+        std::string_view body(bytes);
+        bool negative = false;
+        if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+            negative = body[0] == '-';
+            body.remove_prefix(1);
+        }
+        int seps = 0, groups = 0;
+        for (char c : body) {
+            if (c == sep)
+                ++seps;
+            else if (c == group)
+                ++groups;
+            else if (!isDigit(c))
+                return notANumber();
+        }
+        if (seps > 1 || groups == 0) return notANumber();
+        const std::size_t at = body.find(sep);
+        const std::string_view whole = body.substr(0, at);
+        std::string plain; // with '.' as the decimal separator
+        if (seps == 1) {
+            if (!isGrouped(whole, group)) return notANumber();
+            plain = without(whole, group) + '.' + std::string(body.substr(at + 1));
+        } else if (isGrouped(body, group) && (groups > 1 || !decimals)) {
+            plain = without(body, group);
+        } else if (isGrouped(body, group)) {
+            const QString thousands = QString::fromLatin1(without(body, group));
+            QString fraction = QString::fromLatin1(body);
+            fraction.replace(QLatin1Char(group), QLatin1Char(sep));
+            return refuse(QStringLiteral("«%1» puede leerse como %2 o como %3: escríbalo sin "
+                                         "separador de miles y con «%4» para los decimales.")
+                              .arg(excerpt(shown), thousands, fraction, QString(QLatin1Char(sep))));
+        } else if (groups == 1) {
+            plain = std::string(body);
+            plain[plain.find(group)] = '.';
+        } else {
+            return notANumber();
+        }
+        value = parseDecimal(plain, '.');
+        if (!value) return notANumber();
+        if (negative) value = -*value;
+    }
+    if (!decimals && *value != std::trunc(*value))
+        return refuse(QStringLiteral("«%1» tiene decimales, y este campo lleva un número entero.")
+                          .arg(excerpt(shown)));
+    return {value, {}};
 }
 
 int format(double value, char sep, char* buf) {

@@ -26,6 +26,20 @@ std::optional<double> parseDecimal(QStringView text);
 std::optional<std::int32_t> parseWhole(std::string_view text);
 std::optional<std::int32_t> parseWhole(QStringView text);
 
+// A number as a person types it into a box or a cell, in the user's locale:
+// the plain form above (sign, digits, the decimal separator); or with the
+// thousands grouped by the other of "." and "," ("1.234.567,5" where the
+// decimal separator is the comma); or with that other character as the
+// decimal separator where it cannot be a thousands group ("3.75"). A text
+// that could be either ("1.234" in a field that takes decimals) is refused,
+// as is a fraction where `decimals` is false. `problem` says why, in the
+// user's words, quoting the text; the caller names the field.
+struct Typed {
+    std::optional<double> value;
+    QString problem; // empty when there is a value
+};
+Typed readTyped(QStringView text, bool decimals);
+
 // Shortest general form with up to 15 significant digits: fixed notation for
 // values from 0.00001 up to 15 integer digits, scientific beyond.
 // Writes into buf (at least kMaxNumberText bytes) and returns the length.

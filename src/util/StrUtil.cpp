@@ -11,6 +11,39 @@ bool isCharacter(QChar c, const QString& character) {
 
 } // namespace
 
+std::optional<RutText> readRut(QStringView text) {
+    QStringView t = text.trimmed();
+    RutText out;
+    if (const qsizetype dash = t.indexOf(u'-'); dash >= 0) {
+        if (dash + 2 != t.size()) return std::nullopt;
+        out.check = t[dash + 1].toUpper();
+        t = t.left(dash);
+    } else if (!t.isEmpty() && t.back().toUpper() == u'K') {
+        out.check = u'K';
+        t.chop(1);
+    }
+    if (!out.check.isNull() && !out.check.isDigit() && out.check != u'K') return std::nullopt;
+    if (out.check.isDigit() && out.check.unicode() > 127) return std::nullopt;
+    // The number: plain digits, or digits in groups of three joined by ".".
+    const qsizetype firstDot = t.indexOf(u'.');
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c == u'.') {
+            const bool groupStart = i > 0 && i + 3 < t.size() && (t.size() - i) % 4 == 0 &&
+                                    (i != firstDot || i <= 3);
+            if (!groupStart) return std::nullopt;
+            continue;
+        }
+        if (c < u'0' || c > u'9') return std::nullopt;
+        if (firstDot >= 0 && i > firstDot && (t.size() - i) % 4 == 0) return std::nullopt;
+        out.digits += c;
+    }
+    while (out.digits.size() > 1 && out.digits.front() == u'0')
+        out.digits.remove(0, 1);
+    if (out.digits.isEmpty() || out.digits.size() > 12) return std::nullopt;
+    return out;
+}
+
 bool ValidaRut(const QString& rut) {
     // More characters than a RUT has even zero-filled to the file's 11
     // columns with its check character. A longer text is no RUT; the bound

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Text helpers shared by the files, the editor and the code tables. Arguments
 // that stand for one character are texts: a character argument that is not
@@ -11,6 +12,17 @@ namespace solvanta {
 // it; '-' anywhere is ignored. An empty text is accepted; one of more than
 // 20 characters besides the '-' is longer than any RUT and is not.
 bool ValidaRut(const QString& rut);
+
+// A RUT as people write it: "12.345.678-5", "12345678-5", "12345678K",
+// "12.345.678" or "12345678" (blanks around it allowed, "k" for "K"). The
+// digits of the number without leading zeros, and the check character when
+// the text has one (a null QChar otherwise). Nothing when the text is not a
+// RUT written in one of these ways, or has more than 12 digits.
+struct RutText {
+    QString digits;
+    QChar check;
+};
+std::optional<RutText> readRut(QStringView text);
 
 // The text without its blanks, preceded by the fill text as many times as it
 // is shorter than the width. Never cuts.

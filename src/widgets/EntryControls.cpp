@@ -1,7 +1,9 @@
 #include "EntryControls.h"
 
+#include "util/CodePage.h"
 #include "util/DateText.h"
 #include "util/NumberText.h"
+#include "util/StrUtil.h"
 
 #include <QCalendarWidget>
 #include <QFocusEvent>
@@ -14,21 +16,57 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
-#include <cstdio>
 
 using namespace solvanta;
 
 // ---- RutEdit -------------------------------------------------------------------
 
-RutEdit::RutEdit(int digits, QWidget* parent) : QLineEdit(parent) {
-    setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,%1}").arg(digits)), this));
-    setMaxLength(digits);
+namespace {
+
+// What a RUT box lets through while the user types: the number's digits
+// (no more than the box holds), the dots people group them with, and one
+// check character after a dash (or a K right after the digits).
+class RutValidator : public QValidator {
+public:
+    RutValidator(int digits, QObject* parent) : QValidator(parent), digits_(digits) {}
+    State validate(QString& input, int&) const override {
+        static const QRegularExpression shape(QStringLiteral("^ *([0-9.]*)(-[0-9kK]?|[kK])? *$"));
+        const QRegularExpressionMatch m = shape.match(input);
+        if (!m.hasMatch()) return Invalid;
+        const QString number = m.captured(1);
+        return number.size() - number.count(u'.') <= digits_ ? Acceptable : Invalid;
+    }
+
+private:
+    int digits_;
+};
+
+} // namespace
+
+RutEdit::RutEdit(int digits, QWidget* parent) : QLineEdit(parent), digits_(digits) {
+    setValidator(new RutValidator(digits, this));
+    // Room for the dots, the dash and the check character.
+    setMaxLength(digits + 5);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(this, &QLineEdit::editingFinished, this, &RutEdit::settle);
 }
 
 QString RutEdit::value() const {
-    return text().trimmed();
+    const auto rut = readRut(text());
+    return rut ? rut->digits : text().trimmed();
+}
+
+bool RutEdit::readable() const {
+    if (text().trimmed().isEmpty()) return true;
+    const auto rut = readRut(text());
+    return rut && rut->digits.size() <= digits_;
+}
+
+void RutEdit::settle() {
+    const auto rut = readRut(text());
+    if (!rut || rut->digits.size() > digits_) return;
+    if (text() != rut->digits) setText(rut->digits);
+    if (!rut->check.isNull()) emit checkTyped(rut->check);
 }
 
 void RutEdit::focusInEvent(QFocusEvent* event) {
@@ -48,7 +86,7 @@ class UpperValidator : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
-        input = input.toUpper();
+        input = cp1252::upper(input);
         return Acceptable;
     }
 };
@@ -61,7 +99,7 @@ UpperEdit::UpperEdit(int maxLength, QWidget* parent) : QLineEdit(parent) {
 }
 
 void UpperEdit::setValue(const QString& text) {
-    setText(text.toUpper());
+    setText(cp1252::upper(text));
 }
 
 // ---- PeriodEdit ----------------------------------------------------------------
@@ -94,50 +132,40 @@ QChar groupSeparator() {
     return decimal == u',' ? u'.' : u',';
 }
 
-// Plain number text while typing: an optional minus, digits, one decimal
-// separator; nothing above the maximum.
-class NumberValidator : public QValidator {
-public:
-    explicit NumberValidator(const NumberEdit* edit) : QValidator(nullptr), edit_(edit) {}
-    State validate(QString& input, int&) const override {
-        const QChar decimal = QLatin1Char(numtext::decimalSeparator());
-        int separators = 0;
-        for (qsizetype i = 0; i < input.size(); ++i) {
-            const QChar c = input[i];
-            if (c == u'-' && i == 0) continue;
-            if (c == decimal && ++separators == 1) continue;
-            if (!c.isDigit() || c.unicode() > 127) return Invalid;
-        }
-        if (edit_->maximum() > 0)
-            if (const auto v = numtext::parseDecimal(input); v && *v > edit_->maximum())
-                return Invalid;
-        return Acceptable;
-    }
-
-private:
-    const NumberEdit* edit_;
-};
-
 } // namespace
 
 NumberEdit::NumberEdit(Format format, QWidget* parent) : QLineEdit(parent), format_(format) {
-    auto* validator = new NumberValidator(this);
-    validator->setParent(this);
-    setValidator(validator);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    connect(this, &QLineEdit::textEdited, this,
-            [this](const QString& t) { value_ = numtext::parseDecimal(t).value_or(0.0); });
+    connect(this, &QLineEdit::textEdited, this, &NumberEdit::read);
     refresh(false);
+}
+
+void NumberEdit::read(const QString& text) {
+    problem_.clear();
+    if (text.trimmed().isEmpty()) {
+        value_ = 0;
+        return;
+    }
+    const numtext::Typed typed = numtext::readTyped(text, decimals_);
+    if (!typed.value) {
+        problem_ = typed.problem;
+    } else if (maximum_ > 0 && *typed.value > maximum_) {
+        problem_ = QStringLiteral("«%1» es más que %2, lo más que lleva este campo.")
+                       .arg(text.trimmed(), numtext::format(maximum_));
+    } else {
+        value_ = *typed.value;
+    }
 }
 
 void NumberEdit::setValue(double value) {
     value_ = value;
+    problem_.clear();
     refresh(hasFocus());
 }
 
 void NumberEdit::setFormat(Format format) {
     format_ = format;
-    refresh(hasFocus());
+    if (problem_.isEmpty()) refresh(hasFocus());
 }
 
 void NumberEdit::setMaximum(double maximum) {
@@ -145,21 +173,25 @@ void NumberEdit::setMaximum(double maximum) {
 }
 
 QString NumberEdit::formatted(double v) const {
-    const int decimals = format_ == Format::TwoDecimals ? 2 : 0;
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(v));
-    const QString digits = QString::fromLatin1(buf);
+    // The shortest text of the value, whose decimals are then shown in full
+    // (at least as many as the format asks for).
+    char buf[numtext::kMaxNumberText];
+    const QString digits = QString::fromLatin1(buf, numtext::format(std::fabs(v), '.', buf));
+    if (digits.contains(u'E')) return numtext::format(v); // beyond any amount
     const qsizetype point = digits.indexOf(u'.');
     const QString whole = point < 0 ? digits : digits.left(point);
+    QString fraction = point < 0 ? QString() : digits.mid(point + 1);
+    const int least = format_ == Format::TwoDecimals ? 2 : 0;
+    while (fraction.size() < least)
+        fraction += u'0';
     QString out;
     const QChar group = groupSeparator();
     for (qsizetype i = 0; i < whole.size(); ++i) {
         if (i > 0 && (whole.size() - i) % 3 == 0) out += group;
         out += whole[i];
     }
-    if (point >= 0) out += QLatin1Char(numtext::decimalSeparator()) + digits.mid(point + 1);
-    const bool zero = digits.count(u'0') == digits.size() - (point >= 0 ? 1 : 0);
-    if (v < 0 && !zero)
+    if (!fraction.isEmpty()) out += QLatin1Char(numtext::decimalSeparator()) + fraction;
+    if (v < 0)
         out.prepend(format_ == Format::WholeDollar ? QStringLiteral("-$") : QStringLiteral("-"));
     return out;
 }
@@ -169,7 +201,8 @@ void NumberEdit::refresh(bool editing) {
 }
 
 void NumberEdit::focusInEvent(QFocusEvent* event) {
-    refresh(true);
+    // Text that did not read stays as the user typed it, to be corrected.
+    if (problem_.isEmpty()) refresh(true);
     QLineEdit::focusInEvent(event);
     if (event->reason() != Qt::MouseFocusReason) selectAll();
 }
@@ -178,7 +211,7 @@ void NumberEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // A popup (a context menu) takes the focus for a moment; the user is
     // still editing.
-    if (event->reason() != Qt::PopupFocusReason) refresh(false);
+    if (event->reason() != Qt::PopupFocusReason && problem_.isEmpty()) refresh(false);
 }
 
 // ---- DateEdit ------------------------------------------------------------------

@@ -13,16 +13,31 @@ class QToolButton;
 // Entry controls the forms share. Each keeps the value its form reads and
 // writes back, apart from how it is shown.
 
-// Up to `digits` digits, right-aligned; the caret goes to the end when the
-// field takes the focus. value() is the text without blanks around it.
+// A RUT of up to `digits` digits, right-aligned; the caret goes to the end
+// when the field takes the focus. It takes the RUT as people write it,
+// typed or pasted ("12.345.678-5", "12345678-5", "12.345.678"): when the
+// user leaves it (or settle() is called) it keeps the digits and hands the
+// check character, if one was written, to checkTyped.
 class RutEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit RutEdit(int digits, QWidget* parent = nullptr);
+    // The digits of the number (blanks and separators left out); the text
+    // trimmed when it is no RUT (see readable()).
     QString value() const;
+    // Empty, or a RUT written in one of the ways above, within the digits.
+    bool readable() const;
+    // Keeps only the digits, and hands on the check character.
+    void settle();
+
+signals:
+    void checkTyped(QChar check);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
+
+private:
+    int digits_;
 };
 
 // A one-line edit whose letters are capitals, typed or set; 0 for no limit
@@ -45,9 +60,14 @@ public:
 };
 
 // A number shown with a display format while the edit does not have the
-// focus, and as plain number text (the locale's decimal separator) while the
-// user types. Holds 0 until it is set. Typing beyond the maximum, when there
-// is one, is refused.
+// focus (thousands grouped, at least the format's decimals and every decimal
+// the value has, so the box never hides part of it), and as plain number
+// text (the locale's decimal separator) while the user types. Holds 0 until
+// it is set, and when emptied. What the user types is read as people write
+// numbers (numtext::readTyped): thousands grouped, "." or "," for the
+// decimals where that is clear. Text that is no number for the field (not
+// a number, decimals where it takes none, more than the maximum) is kept as
+// typed and problem() says why; value() is then the last value that read.
 class NumberEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -64,6 +84,10 @@ public:
     void setFormat(Format format);
     void setMaximum(double maximum); // 0: none
     double maximum() const { return maximum_; }
+    // Whether the field keeps decimals (by default it does).
+    void setDecimals(bool decimals) { decimals_ = decimals; }
+    // Why the text typed is no value for the field; empty when it is one.
+    QString problem() const { return problem_; }
     // The value as the display format shows it.
     QString formatted(double value) const;
 
@@ -72,10 +96,13 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void read(const QString& text);
     void refresh(bool editing);
     Format format_;
     double value_ = 0;
     double maximum_ = 0;
+    bool decimals_ = true;
+    QString problem_;
 };
 
 // A date with a calendar button, or nothing: an empty edit is a real state,

@@ -312,6 +312,20 @@ bool readSheet(const QByteArray& xml, const QString& part, const QStringList& st
                 sheet.rows.append(QList<XlsxCell>());
             continue;
         }
+        if (x.name() == u"pageMargins") {
+            // Numbers in attributes are written as in the cells: a decimal
+            // comma ("0,7") makes the workbook invalid for spreadsheet programs.
+            for (const QXmlStreamAttribute& a : x.attributes()) {
+                bool ok = false;
+                (void)a.value().toDouble(&ok);
+                if (!ok) {
+                    error = QStringLiteral("%1: bad page margin %2=\"%3\"")
+                                .arg(part, a.name().toString(), a.value().toString());
+                    return false;
+                }
+            }
+            continue;
+        }
         if (x.name() != u"c") continue;
         const QStringView ref = attr(x, "r");
         column = ref.isEmpty() ? column + 1 : xlsxColumn(ref);
