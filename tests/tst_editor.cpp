@@ -974,9 +974,13 @@ private slots:
         showGrid(*l);
         clickCell(*l, 1, field("impo_afp") + 1);
         typeInGrid(l->grid(), QStringLiteral("x"));
-        d().expectError(QStringLiteral("no es un número válido"));
+        d().expectError(QStringLiteral("[27] Impo. afp: «X» no es un número."));
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
         QVERIFY(!QApplication::activeModalWidget());
+        // The text stays in its cell, to be corrected.
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("X"));
     }
 
     // Modifying a new line the user inserted and left empty fills it in, in

@@ -4,6 +4,7 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "util/CodePage.h"
 #include "util/NumberText.h"
 
 #include <QAbstractItemModelTester>
@@ -238,7 +239,9 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
         QTest::newRow("ascii letters") << QStringLiteral("abc") << QStringLiteral("ABC");
-        QTest::newRow("ñ and accents pass") << QStringLiteral("ñandú") << QStringLiteral("ñANDú");
+        QTest::newRow("ñ and accents") << QStringLiteral("muñoz é") << QStringLiteral("MUÑOZ É");
+        QTest::newRow("ÿ, œ; ß and µ have no capital in the file")
+            << QStringLiteral("ÿœ ßµ") << QStringLiteral("ŸŒ ßµ");
         QTest::newRow("digits and capitals") << QStringLiteral("Ab1") << QStringLiteral("AB1");
     }
 
@@ -264,8 +267,8 @@ private slots:
         QCOMPARE(l->table().textAt(2, field("nombres")), QStringLiteral("X"));
     }
 
-    // Enter stores the line; a value that cannot be stored is dropped
-    // without a message and the line stays in edit mode.
+    // Enter stores the line. A value the field refuses is reported and
+    // stays in its cell to be corrected; the line stays in edit mode.
     void enterStoresTheLine() {
         auto l = listingOf(tmp_, 3);
         showGrid(*l);
@@ -282,26 +285,128 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         clickCell(*l, 0, 28); // cot_obli_afp, a number
         typeInGrid(l->grid(), QStringLiteral("12X"));
+        d().expectError(QStringLiteral("[28] Cot. AFP: «12X» no es un número."));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY2(d().done(), qPrintable(d().problems())); // nothing shown
+        QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(l->table().state(), RxMem::State::Edit);
         QCOMPARE(l->table().asText(field("ape_pat")), QStringLiteral("ROJAS"));
         QCOMPARE(l->table().asText(field("cot_obli_afp")), QStringLiteral("2036"));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("12X"));
+        QCOMPARE(editor->selectedText(), QStringLiteral("12X")); // typing replaces it
+        typeText(editor, QStringLiteral("15"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(l->table().state(), RxMem::State::Browse);
+        QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("15"));
+        QCOMPARE(l->table().textAt(0, field("ape_pat")), QStringLiteral("ROJAS"));
     }
 
-    // Elsewhere a refused value is reported.
+    // Tab and a click elsewhere report a refused value too, and keep it in
+    // its cell; Escape abandons it.
+    void refusedValueIsReported_data() {
+        QTest::addColumn<bool>("byClick");
+        QTest::newRow("tab") << false;
+        QTest::newRow("click on another line") << true;
+    }
+
     void refusedValueIsReported() {
+        QFETCH(bool, byClick);
         auto l = listingOf(tmp_, 2);
         showGrid(*l);
         clickCell(*l, 0, 28);
         typeInGrid(l->grid(), QStringLiteral("abc"));
-        d().expectError(
-            QStringLiteral("«ABC» no es un número válido para el campo [28] Cot. AFP."));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        d().expectError(QStringLiteral("[28] Cot. AFP: «ABC» no es un número."));
+        if (byClick)
+            clickCell(*l, 1, 5);
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY2(d().done(), qPrintable(d().problems()));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("ABC"));
+        QCOMPARE(l->grid()->currentIndex(), l->model()->index(0, 28));
+        QTest::keyClick(editor, Qt::Key_Escape);
         QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("2036"));
+        QCOMPARE(l->table().state(), RxMem::State::Browse);
     }
 
+    // What is typed in a cell is read as people write it: thousands with
+    // ".", the decimal comma, a RUT with its dots and check character
+    // (which goes into its own column). What the field cannot take is
+    // refused, naming the field: a decimal in a whole-peso amount, text, a
+    // character the file cannot hold.
+    void typedValues_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // empty: refused
+        QTest::addColumn<QString>("checkStored");
+        QTest::addColumn<QString>("refusal");
+        const auto row = [](const char* name, const char* column, const char* typed,
+                            const char* stored, const char* check = "", const char* refusal = "") {
+            QTest::newRow(name) << QString::fromUtf8(column) << QString::fromUtf8(typed)
+                                << QString::fromUtf8(stored) << QString::fromUtf8(check)
+                                << QString::fromUtf8(refusal);
+        };
+        row("thousands", "asig_fam", "1.234", "1234");
+        row("millions and decimals", "cot_pactada", "1.234.567,5", "1234567,5");
+        row("decimal comma", "tasa_ex_caja", "4,5", "4,5");
+        row("decimal point where clear", "cot_pactada", "3.75", "3,75");
+        row("RUT with dots and check", "rut", "12.345.678-5", "12345678", "5");
+        row("RUT with dash and K", "rut", "9876543-k", "9876543", "K");
+        row("RUT with dots only", "rut", "12.345.678", "12345678", "K"); // check kept
+        row("voluntary affiliate's RUT", "rut_afi_volun", "7.654.321-6", "7654321", "6");
+        row("decimal in whole pesos", "impo_afp", "1234,5", "", "",
+            "[27] Impo. afp: «1234,5» tiene decimales, y este campo lleva un número entero.");
+        row("ambiguous point", "cot_pactada", "1.234", "", "",
+            "[79] Cot. pactada: «1.234» puede leerse como 1234 o como 1,234: escríbalo sin "
+            "separador de miles y con «,» para los decimales.");
+        row("letters", "asig_fam", "abc", "", "", "[22] Asig. Familiar: «ABC» no es un número.");
+        row("RUT with misplaced dots", "rut", "1.23.45-6", "", "",
+            "[1] Rut: «1.23.45-6» no es un RUT; escríbalo como 12.345.678-5 o 12345678.");
+        row("letter the file cannot hold", "ape_pat", "łukasz", "", "",
+            "[3] Apellido Paterno: «łUKASZ» tiene «ł», que el archivo no puede guardar: escriba "
+            "el texto sin ese carácter.");
+    }
+
+    void typedValues() {
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, checkStored);
+        QFETCH(QString, refusal);
+        numtext::setDecimalSeparator(',');
+        auto l = listingOf(tmp_, 2);
+        showGrid(*l);
+        const int f = field(column.toLatin1().constData());
+        const QString before = l->table().textAt(0, f);
+        if (kFields[std::size_t(f)].value == Value::Rut) {
+            RxMem& t = l->table();
+            t.moveTo(0);
+            t.edit();
+            t.setText(checkFieldOf(f), u"K");
+            t.post();
+        }
+        clickCell(*l, 0, f + 1);
+        typeInGrid(l->grid(), typed);
+        if (!refusal.isEmpty()) d().expectError(refusal);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        if (refusal.isEmpty()) {
+            QCOMPARE(l->table().state(), RxMem::State::Browse);
+            QCOMPARE(l->table().textAt(0, f), stored);
+            if (!checkStored.isEmpty())
+                QCOMPARE(l->table().textAt(0, checkFieldOf(f)), checkStored);
+        } else {
+            // The text stays in the cell; nothing was stored.
+            auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            QVERIFY(editor);
+            QCOMPARE(editor->text(), cp1252::upper(typed));
+            QTest::keyClick(editor, Qt::Key_Escape);
+            QCOMPARE(l->table().textAt(0, f), before);
+        }
+        numtext::useSystemDecimalSeparator();
+    }
     void escapeAbandonsTheLine() {
         auto l = listingOf(tmp_, 3);
         showGrid(*l);

@@ -2,6 +2,7 @@
 
 #include "DeclarationModel.h"
 #include "model/RxMem.h"
+#include "util/CodePage.h"
 #include "util/Errors.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -19,55 +21,76 @@ using namespace solvanta;
 
 namespace {
 
-bool isLowerAscii(const QKeyEvent* e) {
+// A letter typed without Ctrl, Alt or Meta that has a capital the file can
+// hold ("a", "ñ", "é").
+bool hasCapital(const QKeyEvent* e) {
     const QString t = e->text();
-    return t.size() == 1 && t[0] >= QLatin1Char('a') && t[0] <= QLatin1Char('z') &&
+    return t.size() == 1 && cp1252::upper(t[0]) != t[0] &&
            !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
 // The same key with its letter in capitals.
 QKeyEvent capitalised(const QKeyEvent* e) {
-    return QKeyEvent(e->type(), e->key(), e->modifiers(), e->text().toUpper(), e->isAutoRepeat(),
-                     ushort(e->count()));
+    return QKeyEvent(e->type(), e->key(), e->modifiers(), cp1252::upper(e->text()),
+                     e->isAutoRepeat(), ushort(e->count()));
 }
 
 bool isEnter(const QKeyEvent* e) {
     return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
 }
 
-// Cell editors: letters a-z typed into them become capitals, and a value
-// refused on Enter is not reported (the line simply stays in edit mode).
+// Cell editors: letters typed into them become capitals; Enter, Tab and a
+// click elsewhere store the text into the line, and a value the field
+// refuses is reported and stays in the editor to be corrected (Escape
+// abandons it).
 class GridDelegate : public QStyledItemDelegate {
 public:
-    GridDelegate(DeclarationModel* model, QObject* parent)
-        : QStyledItemDelegate(parent), model_(model) {}
+    explicit GridDelegate(DeclarationGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = static_cast<QWidget*>(object);
         if (event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (isLowerAscii(key)) {
+            if (hasCapital(key)) {
                 QKeyEvent upper = capitalised(key);
                 QCoreApplication::sendEvent(object, &upper);
                 return true;
             }
             if (isEnter(key)) {
-                // Stored now, not later from the event queue, so that a
-                // refused value is dropped quietly.
-                auto* editor = static_cast<QWidget*>(object);
-                model_->setQuiet(true);
-                emit commitData(editor);
-                model_->setQuiet(false);
-                // A refused value leaves the line in edit mode, unstored.
-                emit closeEditor(editor, model_->lastEditRefused() ? NoHint : SubmitModelCache);
+                if (grid_->storeEditor(editor)) emit closeEditor(editor, SubmitModelCache);
                 return true;
             }
+            const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+            if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                const bool back =
+                    key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+                if (grid_->storeEditor(editor))
+                    emit closeEditor(editor, back ? EditPreviousItem : EditNextItem);
+                return true;
+            }
+        }
+        if (event->type() == QEvent::FocusOut) {
+            // A box, a menu or another window takes the focus for a while:
+            // the editor stays as it is (what opens a window of the program
+            // stores it first). A click elsewhere in the window stores it.
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+            if (grid_->isClosing() || grid_->reportingRefusal() || why == Qt::ActiveWindowFocusReason ||
+                why == Qt::PopupFocusReason)
+                return false;
+            for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+                if (w == editor) return false; // inside the editor
+            // A click in the grid stores it from the grid's own handling of
+            // the click, which keeps the cursor on a refused cell.
+            if (why == Qt::MouseFocusReason && QApplication::focusWidget() == grid_) return false;
+            if (grid_->storeEditor(editor)) emit closeEditor(editor, NoHint);
+            return false;
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
-    DeclarationModel* model_;
+    DeclarationGrid* grid_;
 };
 
 // Paints the line number of column 0: the row's present position, in black
@@ -109,6 +132,8 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override {
+        event->accept();
+        if (!grid_->commitEditor()) return; // a refused value keeps its cell
         const QModelIndex index = indexAt(event->position().toPoint());
         if (index.isValid() && event->button() == Qt::LeftButton)
             grid_->clickRowHead(index.row(), event->modifiers());
@@ -142,7 +167,7 @@ private:
 DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     : QTableView(parent), model_(model), frozen_(new FrozenColumnView(this)) {
     setModel(model);
-    setItemDelegate(new GridDelegate(model, this));
+    setItemDelegate(new GridDelegate(this));
     setSelectionMode(NoSelection);
     setEditTriggers(AnyKeyPressed | EditKeyPressed);
     setTabKeyNavigation(true);
@@ -233,7 +258,11 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     updateFrozenGeometry();
 }
 
-DeclarationGrid::~DeclarationGrid() = default;
+DeclarationGrid::~DeclarationGrid() {
+    // An open cell editor loses the focus as it goes: nothing is stored or
+    // reported then (closing the window stored it, or kept the window open).
+    closing_ = true;
+}
 
 QTableView* DeclarationGrid::frozenView() const {
     return frozen_;
@@ -324,6 +353,16 @@ void DeclarationGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
 // ---- the table's cursor follows the grid's current row -----------------------
 
 void DeclarationGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // Leaving a cell whose editor holds a value the field refuses: the
+    // refusal is reported and the cursor stays on that cell.
+    if (state() == EditingState && previous.isValid() && !syncing_)
+        if (QWidget* editor = indexWidget(previous); editor && !storeEditor(editor)) {
+            syncing_ = true;
+            selectionModel()->setCurrentIndex(previous, QItemSelectionModel::NoUpdate);
+            syncing_ = false;
+            editor->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     QTableView::currentChanged(current, previous);
     if (!current.isValid()) return;
     if (current.column() == 0) {
@@ -389,9 +428,7 @@ bool DeclarationGrid::settleForWindow(int* droppedNewRow) {
     int dropped = -1;
     if (!droppedNewRow) droppedNewRow = &dropped;
     *droppedNewRow = -1;
-    const bool cellOpen = state() == EditingState;
-    commitEditor();
-    if (cellOpen && model_->lastEditRefused()) return false; // the error report was shown
+    if (!commitEditor()) return false; // the refusal was reported
     RxMem& t = table();
     if (t.state() == RxMem::State::Insert && !t.isModified()) {
         *droppedNewRow = t.row();
@@ -410,12 +447,26 @@ bool DeclarationGrid::settleForWindow(int* droppedNewRow) {
     return true;
 }
 
-void DeclarationGrid::commitEditor() {
-    if (state() != EditingState) return;
-    if (QWidget* editor = indexWidget(currentIndex())) {
-        commitData(editor);
-        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+bool DeclarationGrid::commitEditor() {
+    if (state() != EditingState) return true;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor) return true;
+    if (!storeEditor(editor)) return false;
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+bool DeclarationGrid::storeEditor(QWidget* editor) {
+    if (reporting_) return false;
+    commitData(editor);
+    if (!model_->lastEditRefused()) return true;
+    reporting_ = true;
+    ui::dialogs().error(this, model_->refusal());
+    reporting_ = false;
+    editor->setFocus(Qt::OtherFocusReason);
+    // What is typed next replaces the value to correct.
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->selectAll();
+    return false;
 }
 
 void DeclarationGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
@@ -554,6 +605,12 @@ void DeclarationGrid::clickRowHead(int row, Qt::KeyboardModifiers modifiers) {
 }
 
 void DeclarationGrid::mousePressEvent(QMouseEvent* event) {
+    // A click elsewhere stores the open cell editor; a refused value keeps
+    // the cursor on its cell.
+    if (!commitEditor()) {
+        event->accept();
+        return;
+    }
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid() && event->button() == Qt::LeftButton)
         clickRow(index.row(), event->modifiers());
@@ -564,6 +621,7 @@ void DeclarationGrid::mousePressEvent(QMouseEvent* event) {
 bool DeclarationGrid::eventFilter(QObject* object, QEvent* event) {
     if (object == verticalHeader()->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                                    event->type() == QEvent::MouseButtonDblClick)) {
+        if (!commitEditor()) return true; // a refused value keeps its cell
         auto* mouse = static_cast<QMouseEvent*>(event);
         const int row = verticalHeader()->logicalIndexAt(mouse->position().toPoint());
         if (row >= 0 && mouse->button() == Qt::LeftButton) {
@@ -638,7 +696,7 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
         }
         break;
     default:
-        if (isLowerAscii(event)) {
+        if (hasCapital(event)) {
             QKeyEvent upper = capitalised(event);
             QTableView::keyPressEvent(&upper);
             event->setAccepted(upper.isAccepted());

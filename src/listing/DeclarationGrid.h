@@ -11,8 +11,9 @@ class FrozenColumnView;
 // The listing's grid. It behaves like the data-bound grid of a classic
 // desktop database program: the line, not the cell, is the unit of editing
 // (moving to another line or pressing Enter stores it, Escape abandons it),
-// Insert and Down on the last line add lines, typed letters a-z become
-// capitals, Ctrl+Delete deletes the selected lines after a question, and
+// Insert and Down on the last line add lines, typed letters become capitals
+// (those the file can hold: "ñ" gives "Ñ"), a value a field refuses is
+// reported and stays in its cell to be corrected, Ctrl+Delete deletes the selected lines after a question, and
 // lines are selected with click, Ctrl+click and Shift+Up/Down. The row
 // indicator and the line-number column stay in place while the other columns
 // scroll sideways; the cell cursor never goes onto the line numbers.
@@ -27,8 +28,15 @@ public:
     // Stores the pending line; quietly keeps it pending when it cannot be
     // stored. Returns false then.
     bool postPending(bool quiet);
-    // Stores the text of an open cell editor into the pending line.
-    void commitEditor();
+    // Stores the text of an open cell editor into the pending line and
+    // closes it; a value the field refuses is reported, and the editor stays
+    // open with it (false).
+    bool commitEditor();
+    // Stores the editor's text; a refusal is reported, and the editor keeps
+    // the focus with its text selected (false).
+    bool storeEditor(QWidget* editor);
+    bool reportingRefusal() const { return reporting_; }
+    bool isClosing() const { return closing_; }
     // Abandons the pending line (a new line that is abandoned disappears).
     void cancelPending();
     // Before another window works on the table: the open cell edit and the
@@ -91,4 +99,6 @@ private:
     bool extending_ = false; // a Shift+Up/Down stretch is going on
     int column_ = 1;         // column of the cell cursor, kept across resets
     bool syncing_ = false;
+    bool reporting_ = false; // a refused cell value is being reported
+    bool closing_ = false;   // the grid is being destroyed
 };

@@ -3,7 +3,8 @@
 #include "ProblemsModel.h"
 
 #include "util/Errors.h"
-#include "widgets/Dialogs.h"
+#include "util/NumberText.h"
+#include "util/StrUtil.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -101,7 +102,7 @@ Qt::ItemFlags DeclarationModel::flags(const QModelIndex& index) const {
 }
 
 bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    refused_ = true;
+    refusal_ = QStringLiteral("La celda no se puede modificar.");
     if (role != Qt::EditRole || index.column() == 0 || !table_.isActive() ||
         index.row() >= table_.recordCount())
         return false;
@@ -111,21 +112,44 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
             table_.gotoBookmark(table_.bookmarkAt(index.row()));
             table_.edit();
         }
-        const QString text = value.toString();
-        if (text.isEmpty())
-            table_.clear(field);
-        else
-            table_.setText(field, text);
+        store(field, value.toString());
     } catch (const Error& e) {
         refreshIndicator();
-        if (!quiet_) ui::dialogs().error(nullptr, e.message());
+        refusal_ = e.message();
         return false;
     }
-    refused_ = false;
+    refusal_.clear();
     const int row = table_.row();
     emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
     refreshIndicator();
     return true;
+}
+
+void DeclarationModel::store(int field, const QString& text) {
+    const FieldDef& f = kFields[std::size_t(field)];
+    const bool number = f.kind != Kind::Text;
+    if (text.isEmpty() || (number && text.trimmed().isEmpty())) {
+        table_.clear(field);
+        return;
+    }
+    if (f.value == Value::Rut) {
+        const auto rut = readRut(text);
+        if (!rut)
+            throw ConversionError(
+                QStringLiteral("%1: «%2» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
+                    .arg(fieldTitle(field), excerpt(text.trimmed())));
+        table_.setText(field, rut->digits);
+        if (!rut->check.isNull()) table_.setText(checkFieldOf(field), QString(rut->check));
+        return;
+    }
+    if (f.kind == Kind::Number) {
+        const numtext::Typed typed = numtext::readTyped(text, takesDecimals(f));
+        if (!typed.value)
+            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), typed.problem));
+        table_.setNumber(field, *typed.value);
+        return;
+    }
+    table_.setText(field, text);
 }
 
 bool DeclarationModel::isSelected(int row) const {

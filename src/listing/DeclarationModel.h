@@ -37,10 +37,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // A refused cell value goes to the error report, unless the model is
-    // quiet.
-    void setQuiet(bool quiet) { quiet_ = quiet; }
-    bool lastEditRefused() const { return refused_; }
+    // A cell value is read as the user types it: numbers as people write
+    // them (thousands grouped, "." or "," for the decimals where that is
+    // clear), a RUT with its dots and check character (which goes into the
+    // check field). A value the field refuses stores nothing; the grid
+    // reports why.
+    bool lastEditRefused() const { return !refusal_.isEmpty(); }
+    QString refusal() const { return refusal_; }
 
     // Selection of whole lines.
     bool isSelected(int row) const;
@@ -97,9 +100,10 @@ private:
     void reset() override;
     void repaintRows(int first, int last);
 
+    void store(int field, const QString& text);
+
     solvanta::RxMem& table_;
     QSet<std::uint32_t> selected_; // bookmark slots
-    bool quiet_ = false;
-    bool refused_ = false; // the last setData() was refused
+    QString refusal_;              // why the last setData() was refused
     const ProblemsModel* problems_ = nullptr;
 };

@@ -546,7 +546,8 @@ void TFrmSolvanta::changeEvent(QEvent* event) {
 // Closing by any means asks first when there are changes that were not
 // written to a file; with none it closes at once.
 void TFrmSolvanta::done(int result) {
-    DBGrid1_->commitEditor();
+    // A cell value the field refuses keeps the window open, on that cell.
+    if (!DBGrid1_->commitEditor()) return;
     if (hasUnsavedChanges() &&
         Pregunta(QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
                                 "¿Desea cerrar y descartarlos?"),
@@ -559,7 +560,7 @@ void TFrmSolvanta::done(int result) {
 // ---- handlers ----------------------------------------------------------------
 
 void TFrmSolvanta::SpeedButton1Click() {
-    DBGrid1_->commitEditor();
+    if (!DBGrid1_->commitEditor()) return;
     ui::guarded(this, [this] {
         TFrmSelFormato format(this);
         format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
