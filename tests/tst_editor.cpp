@@ -776,6 +776,194 @@ private slots:
         QCOMPARE(tableBytes(t_), before);
     }
 
+    // Number boxes show the value the line holds, decimals included, with
+    // the decimal comma and grouped thousands (the C library's own
+    // formatting gave "2.,40" under es_CL, and whole boxes hid decimals).
+    void numberBoxesShowTheWholeValue_data() {
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("shownText");
+        auto row = [](const char* tag, const char* f, double v, const char* c, const char* x) {
+            QTest::newRow(tag) << QString::fromLatin1(f) << v << QString::fromLatin1(c)
+                               << QString::fromUtf8(x);
+        };
+        row("two decimals", "tasa_ex_caja", 2.4, "CuEdTasaCaja", "2,40");
+        row("more decimals than two", "tasa_ex_caja_des", 12.345, "CuEdTasaDesa", "12,345");
+        row("agreed with decimals", "cot_pactada", 1.25, "CuEdCotPactada", "1,25");
+        row("whole box, decimal value", "impo_afp", 1234.5, "CuEdImpoAFP", "1.234,5");
+        row("whole box, rate", "porc_trab_pesado", 4.5, "CuEdPorTrabPesado", "4,50");
+        row("negative fraction", "aporte_sis", -0.5, "CuEdAporteSIS", "-0,5");
+        row("millions", "impo_ccaf", 12345678, "CuEdImpoCCAF", "12.345.678");
+    }
+
+    void numberBoxesShowTheWholeValue() {
+        QFETCH(QString, fieldName);
+        QFETCH(double, value);
+        QFETCH(QString, control);
+        QFETCH(QString, shownText);
+        numtext::setDecimalSeparator(',');
+        loadSample();
+        t_.edit();
+        t_.setNumber(field(fieldName.toLatin1().constData()), value);
+        t_.post();
+        auto e = openEditor(t_, 0);
+        QCOMPARE(shown(e.get(), control.toLatin1().constData()), shownText);
+        // While the user types in it: the number text, every decimal.
+        ctl(e.get(), control.toLatin1().constData())->setFocus(Qt::TabFocusReason);
+        QCOMPARE(shown(e.get(), control.toLatin1().constData()), numtext::format(value));
+        numtext::useSystemDecimalSeparator();
+    }
+
+    // Numbers typed as people write them: a "." where it can only be the
+    // decimals is taken as the decimal comma (it was dropped: 3.75 stored
+    // 375), thousands grouped with "." are read; what the field cannot
+    // take stops "Aceptar" with the reason, on the box, its text selected.
+    void typedNumbers_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("stored");  // empty: refused
+        QTest::addColumn<QString>("message"); // when refused
+        auto row = [](const char* tag, const char* c, const char* typed, const char* f,
+                      const char* stored, const char* message = "") {
+            QTest::newRow(tag) << QString::fromLatin1(c) << QString::fromUtf8(typed)
+                               << QString::fromLatin1(f) << QString::fromUtf8(stored)
+                               << QString::fromUtf8(message);
+        };
+        row("decimal point, agreed", "CuEdCotPactada", "3.75", "cot_pactada", "3,75");
+        row("decimal comma, rate", "CuEdTasaCaja", "4,5", "tasa_ex_caja", "4,5");
+        row("decimal point, rate held as text", "CuEdTasaPacSust", "1.5", "tasa_pac_afp", "1,5");
+        row("thousands", "CuEdImpoAFP", "1.234.567", "impo_afp", "1234567");
+        row("emptied", "CuEdImpoAFP", "", "impo_afp", "0");
+        row("decimal in whole pesos", "CuEdImpoAFP", "1234,5", "impo_afp", "",
+            "Imponible AFP: «1234,5» tiene decimales, y este campo lleva un número entero.");
+        row("ambiguous point", "CuEdCotPactada", "1.234", "cot_pactada", "",
+            "Cot. Pactada: «1.234» puede leerse como 1234 o como 1,234: escríbalo sin separador "
+            "de miles y con «,» para los decimales.");
+        row("letters", "CuEdAsigFamiliar", "abc", "asig_fam", "",
+            "Asig. Familiar: «abc» no es un número.");
+        row("above the maximum", "CuEdDiasTrab", "31", "dias_trab", "",
+            "Días Trab.: «31» es más que 30, lo más que lleva este campo.");
+    }
+
+    void typedNumbers() {
+        QFETCH(QString, control);
+        QFETCH(QString, typed);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, stored);
+        QFETCH(QString, message);
+        numtext::setDecimalSeparator(',');
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        auto* box = ctl<QLineEdit>(e.get(), control.toLatin1().constData());
+        e->pages()->setCurrentWidget(
+            e->pages()->widget(e->pages()->indexOf(box->parentWidget()->parentWidget())));
+        box->setFocus(Qt::TabFocusReason); // everything selected: typing replaces it
+        QTRY_VERIFY(box->hasFocus());
+        if (typed.isEmpty())
+            QTest::keyClick(box, Qt::Key_Delete);
+        else
+            QTest::keyClicks(box, typed);
+        QCOMPARE(box->text(), typed);
+        const int tab = e->pages()->currentIndex();
+        e->pages()->setCurrentIndex(tab == 0 ? 1 : 0); // the button is pressed from elsewhere
+        if (!message.isEmpty()) d().expectInform(message);
+        const bool accepted = accept(*e);
+        QCOMPARE(accepted, message.isEmpty());
+        if (accepted) {
+            QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
+        } else {
+            QCOMPARE(tableBytes(t_), before);
+            QCOMPARE(e->pages()->currentIndex(), tab);
+            QTRY_COMPARE(focusedControl(), control);
+            QCOMPARE(box->text(), typed); // as typed, to be corrected
+            QVERIFY(selectedForCorrection());
+        }
+        numtext::useSystemDecimalSeparator();
+    }
+
+    // A RUT written as people write it, typed or pasted into a RUT box,
+    // gives its digits to the box and its check character to the box
+    // beside it (it was refused whole).
+    void rutBoxesTakeRutsAsWritten_data() {
+        QTest::addColumn<QString>("rutBox");
+        QTest::addColumn<QString>("checkBox");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("rutField");
+        QTest::addColumn<QString>("digits");
+        QTest::addColumn<QString>("check");
+        QTest::newRow("worker, dots and dash") << "EdRut" << "EdDV" << "12.345.678-5" << "rut"
+                                              << "12345678" << "5";
+        QTest::newRow("worker, dots only: the check digit stays")
+            << "EdRut" << "EdDV" << "12.345.678" << "rut" << "12345678" << "";
+        QTest::newRow("voluntary affiliate, K") << "PFRutAfiVol" << "EdDVAfiVol" << "9876543-k"
+                                               << "rut_afi_volun" << "9876543" << "K";
+        QTest::newRow("subsidy payer") << "EdRutPagSub" << "EdDVPagSub" << "7.654.321-6"
+                                       << "rut_pag_subs" << "7654321" << "6";
+    }
+
+    void rutBoxesTakeRutsAsWritten() {
+        QFETCH(QString, rutBox);
+        QFETCH(QString, checkBox);
+        QFETCH(QString, typed);
+        QFETCH(QString, rutField);
+        QFETCH(QString, digits);
+        QFETCH(QString, check);
+        AppMessage enterAsTab;
+        qApp->installEventFilter(&enterAsTab);
+        loadSample();
+        setField(t_, "dv", QStringLiteral("5")); // 12.345.678-5, for the worker's RUT
+        auto e = openEditor(t_, 0);
+        auto* box = ctl<QLineEdit>(e.get(), rutBox.toLatin1().constData());
+        auto* checkEdit = ctl<QLineEdit>(e.get(), checkBox.toLatin1().constData());
+        const QString checkBefore = checkEdit->text();
+        e->pages()->setCurrentWidget(
+            e->pages()->widget(e->pages()->indexOf(box->parentWidget()->parentWidget())));
+        box->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(box->hasFocus());
+        box->selectAll();
+        QTest::keyClicks(box, typed);
+        QCOMPARE(box->text(), typed);
+        QTest::keyClick(box, Qt::Key_Return); // on to the next box
+        QCOMPARE(box->text(), digits);
+        QCOMPARE(checkEdit->text(), check.isEmpty() ? checkBefore : check);
+        qApp->removeEventFilter(&enterAsTab);
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field(rutField.toLatin1().constData())), digits);
+        if (!check.isEmpty())
+            QCOMPARE(t_.textAt(0, checkFieldOf(field(rutField.toLatin1().constData()))), check);
+    }
+
+    // Letters become capitals as the file holds them; a character it cannot
+    // hold stops "Aceptar" on its box (it was stored as "?").
+    void textBoxesAndTheCodePage() {
+        loadSample();
+        auto e = openEditor(t_, 0);
+        auto* name = ctl<QLineEdit>(e.get(), "EdNombres");
+        name->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(name->hasFocus());
+        name->selectAll();
+        typeText(name, QStringLiteral("muñoz é"));
+        QCOMPARE(name->text(), QStringLiteral("MUÑOZ É"));
+        auto* surname = ctl<QLineEdit>(e.get(), "EdApepat");
+        surname->setFocus(Qt::TabFocusReason);
+        surname->selectAll();
+        typeText(surname, QStringLiteral("łukasz"));
+        const QByteArray before = tableBytes(t_);
+        d().expectInform(QStringLiteral("Apellido Paterno: «łUKASZ» tiene «ł», que el archivo no "
+                                        "puede guardar: escriba el texto sin ese carácter."));
+        QVERIFY(!accept(*e));
+        QCOMPARE(tableBytes(t_), before);
+        QTRY_COMPARE(focusedControl(), QStringLiteral("EdApepat"));
+        surname->selectAll();
+        QTest::keyClicks(surname, QStringLiteral("lukasz"));
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("ape_pat")).trimmed(), QStringLiteral("LUKASZ"));
+        QCOMPARE(t_.textAt(0, field("nombres")).trimmed(), QStringLiteral("MUÑOZ É"));
+    }
+
     void thirteenDependantsAndOtherCountsPass() {
         loadSample();
         auto e = openEditor(t_, 0);
