@@ -120,22 +120,30 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("columns");
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("note"); // on the cell, when a value did not read
 
         auto row = [](const char* tag, char sep, const char* name, const char* columns,
-                      const char* stored) {
+                      const char* stored, const char* note = "") {
             QTest::newRow(tag) << sep << QByteArray(name) << cp(QString::fromUtf8(columns))
-                               << QString::fromUtf8(stored);
+                               << QString::fromUtf8(stored) << QString::fromUtf8(note);
         };
         row("whole2 keeps two digits", ',', "tipo_pago", "05", "05");
-        row("whole2 fallback", ',', "tipo_pago", "5 ", "00");
+        row("whole2 fallback", ',', "tipo_pago", "5 ", "00",
+            "«5 » no es un número; se leyó como 00.");
         row("whole drops zeros", ',', "cod_mov", "05", "5");
         row("whole fallback 00", ',', "dias_trab", "  ", "00");
-        row("trailing blank is no whole number", ',', "inst_apvi", "12 ", "0");
+        row("trailing blank is no whole number", ',', "inst_apvi", "12 ", "0",
+            "«12 » no es un número; se leyó como 0.");
+        row("decimals in a whole amount", ',', "impo_afp", "1234,500", "0",
+            "«1234,500» no es un monto; se leyó como 0.");
+        row("rut with a letter", ',', "rut", "0001234567A", "0",
+            "«0001234567A» no es un RUT; se leyó como 0.");
         row("leading blanks read", ',', "inst_apvi", " 12", "12");
         row("whole into number field", ',', "asig_fam", "001234", "1234");
         row("amount", ',', "impo_afp", "00123456", "123456");
         row("amount with blanks", ',', "impo_afp", "        ", "0");
-        row("negative amount is no number", ',', "impo_afp", "000-1234", "0");
+        row("negative amount is no number", ',', "impo_afp", "000-1234", "0",
+            "«000-1234» no es un monto; se leyó como 0.");
         row("rut", ',', "rut", "00012345678", "12345678");
         row("rut blanks", ',', "rut", "           ", "0");
         row("rate with period, comma locale", ',', "tasa_pac_afp", "04.50", "4,5");
@@ -143,8 +151,10 @@ private slots:
         row("rate with period, period locale", '.', "tasa_pac_afp", "04.50", "4.5");
         row("rate with comma, period locale", '.', "tasa_pac_afp", "04,50", "4.5");
         row("rate number field", '.', "cot_pactada", "000004,5", "4.5");
-        row("rate with two separators", ',', "tasa_ex_caja", "1.2,5", "0");
-        row("decimal takes only the locale's", ',', "porc_trab_pesado", "04.50", "0");
+        row("rate with two separators", ',', "tasa_ex_caja", "1.2,5", "0",
+            "«1.2,5» no es un número; se leyó como 0.");
+        row("decimal takes only the locale's", ',', "porc_trab_pesado", "04.50", "0",
+            "«04.50» no es un número; se leyó como 0.");
         row("decimal comma", ',', "porc_trab_pesado", "04,50", "4,5");
         row("decimal period", '.', "porc_trab_pesado", "04.50", "4.5");
         row("decimal into text field", ',', "rut_afi_volun", "00012345678", "12345678");
@@ -159,11 +169,17 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, columns);
         QFETCH(QString, stored);
+        QFETCH(QString, note);
         numtext::setDecimalSeparator(separator);
         RxMem table;
         load(positionLine({{name.constData(), columns}}), FileForm::Position, table);
         QCOMPARE(table.recordCount(), 1);
         QCOMPARE(table.asText(field(name.constData())), stored);
+        // (Other fields of the fixture line may not read with a period.)
+        QString noted;
+        for (const RxMem::CellNote& n : table.notesOf(table.bookmarkAt(0)))
+            if (n.field == field(name.constData())) noted = n.problem;
+        QCOMPARE(noted, note);
     }
 
     // A short line gives the columns it has; later fields are empty or take
@@ -478,26 +494,40 @@ private slots:
         QTest::addColumn<char>("separator");
         QTest::addColumn<QByteArray>("piece");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("plain") << ',' << QByteArray("1234") << QStringLiteral("1234");
-        QTest::newRow("zeros") << ',' << QByteArray("00012") << QStringLiteral("12");
-        QTest::newRow("blanks") << ',' << QByteArray(" 12 ") << QStringLiteral("12");
-        QTest::newRow("locale comma") << ',' << QByteArray("4,5") << QStringLiteral("4,5");
-        QTest::newRow("other separator refused") << ',' << QByteArray("4.5") << QStringLiteral("0");
-        QTest::newRow("locale period") << '.' << QByteArray("4.5") << QStringLiteral("4.5");
-        QTest::newRow("letters") << ',' << QByteArray("12a") << QStringLiteral("0");
-        QTest::newRow("negative") << ',' << QByteArray("-1234") << QStringLiteral("-1234");
+        QTest::addColumn<bool>("noted"); // a piece that did not read is noted on each cell
+        QTest::newRow("plain") << ',' << QByteArray("1234") << QStringLiteral("1234") << false;
+        QTest::newRow("zeros") << ',' << QByteArray("00012") << QStringLiteral("12") << false;
+        QTest::newRow("blanks") << ',' << QByteArray(" 12 ") << QStringLiteral("12") << false;
+        QTest::newRow("locale comma") << ',' << QByteArray("4,5") << QStringLiteral("4,5") << false;
+        QTest::newRow("other separator refused")
+            << ',' << QByteArray("4.5") << QStringLiteral("0") << true;
+        QTest::newRow("locale period") << '.' << QByteArray("4.5") << QStringLiteral("4.5") << false;
+        QTest::newRow("letters") << ',' << QByteArray("12a") << QStringLiteral("0") << true;
+        QTest::newRow("negative") << ',' << QByteArray("-1234") << QStringLiteral("-1234") << false;
+        QTest::newRow("empty is no value") << ',' << QByteArray() << QStringLiteral("0") << false;
     }
 
     void separatorNumbers() {
         QFETCH(char, separator);
         QFETCH(QByteArray, piece);
         QFETCH(QString, stored);
+        QFETCH(bool, noted);
         numtext::setDecimalSeparator(separator);
         RxMem table;
         QByteArray line = "1;K;A;B;C;M;0;01;;;;;;;;;;;;;;;;;;;" + piece;
         load(line, FileForm::Separator, table); // impo_afp is the 27th piece; the rest repeat it
         QCOMPARE(table.asText(field("impo_afp")), stored);
         QCOMPARE(table.asText(field("rut")), QStringLiteral("1"));
+        bool amountNoted = false;
+        for (const RxMem::CellNote& n : table.notesOf(table.bookmarkAt(0))) {
+            QVERIFY(kFields[std::size_t(n.field)].kind == Kind::Number); // text keeps the piece
+            if (n.field == field("impo_afp")) {
+                amountNoted = true;
+                QCOMPARE(n.problem, QStringLiteral("«%1» no es un monto; se leyó como 0.")
+                                        .arg(QString::fromLatin1(piece)));
+            }
+        }
+        QCOMPARE(amountNoted, noted);
     }
 
     void writePositionRules_data() {

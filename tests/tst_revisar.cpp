@@ -111,6 +111,66 @@ private slots:
         QCOMPARE(l->problems()->index(0, 0).data().toInt(), 7);
     }
 
+    // What the loader could not read and filled with 0 is in the panel with
+    // the file's own text, for as long as the cell holds that 0 (the checks
+    // alone said "falta el RUT" of «0», or nothing at all of an amount).
+    void valuesTheLoaderCouldNotRead() {
+        RxMem t;
+        generateDeclaration(t, 12, 5);
+        const QString path = tmp_.filePath(QStringLiteral("ilegibles.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        QList<QByteArray> lines = readAll(path).split('\n');
+        const auto patch = [&](int line, int column, const QByteArray& text) {
+            lines[line - 1].replace(column - 1, text.size(), text);
+        };
+        patch(4, 1, "0001234567A");  // [1] Rut
+        patch(11, 175, "1234,500");  // [27] Impo. afp
+        patch(11, 173, "A1");        // [26] AFP, a code
+        patch(6, 175, "        ");   // blanks: no value, nothing lost
+        writeAll(path, lines.join('\n'));
+        auto l = std::make_unique<TFrmSolvanta>();
+        l->load(path, FileForm::Position);
+        showGrid(*l);
+        ProblemsModel* p = l->problems();
+        QStringList shown;
+        for (int r = 0; r < p->rowCount(); ++r)
+            shown << QStringLiteral("%1 %2: %3 (%4)")
+                         .arg(p->index(r, 0).data().toInt())
+                         .arg(p->index(r, 1).data().toString(), p->index(r, 2).data().toString(),
+                              p->index(r, 3).data().toString());
+        const QString rutNote =
+            QStringLiteral("4 [1] Rut: «0001234567A» no es un RUT; se leyó como 0. (0)");
+        const QString amountNote =
+            QStringLiteral("11 [27] Impo. afp: «1234,500» no es un monto; se leyó como 0. (0)");
+        const QString codeNote =
+            QStringLiteral("11 [26] AFP: «A1» no es un número; se leyó como 0. (0)");
+        QVERIFY2(shown.contains(rutNote), qPrintable(shown.join(u'\n')));
+        QVERIFY2(shown.contains(amountNote), qPrintable(shown.join(u'\n')));
+        QVERIFY2(shown.contains(codeNote), qPrintable(shown.join(u'\n')));
+        for (const QString& line : shown) {
+            QVERIFY2(line == rutNote || !line.startsWith(u"4 [1] Rut"), qPrintable(line));
+            QVERIFY2(!line.startsWith(u"6 "), qPrintable(line));
+        }
+
+        // The amount typed in: the note goes; undone: it comes back.
+        clickCell(*l, 10, field("impo_afp") + 1);
+        typeInGrid(l->grid(), QStringLiteral("1234"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(l->grid(), Qt::Key_Return);
+        QCOMPARE(l->table().textAt(10, field("impo_afp")), QStringLiteral("1234"));
+        const auto hasNote = [&](const char* text) {
+            for (int r = 0; r < p->rowCount(); ++r)
+                if (p->index(r, 2).data().toString().startsWith(QString::fromUtf8(text)))
+                    return true;
+            return false;
+        };
+        QVERIFY(!hasNote("«1234,500»"));
+        QVERIFY(hasNote("«A1»"));
+        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(l->table().textAt(10, field("impo_afp")), QStringLiteral("0"));
+        QVERIFY(hasNote("«1234,500»"));
+    }
+
     void revisarChecksAgainWithCtrlR() {
         auto l = listingWithProblems();
         showGrid(*l);

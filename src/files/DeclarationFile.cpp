@@ -33,6 +33,7 @@ constexpr int kProgressEvery = 1024; // lines between progress reports
 // instead of for every field of every line.
 struct FieldPlan {
     FieldSlot slot;
+    std::uint8_t field; // 0-based
     std::uint16_t from;  // first column in the position form, 0-based
     std::uint16_t width; // its columns
     std::uint16_t size;  // characters a text field keeps
@@ -58,6 +59,7 @@ Plan buildPlan() {
         const FieldDef& d = kFields[std::size_t(f)];
         FieldPlan& fp = p.fields[std::size_t(f)];
         fp.slot = layout.fieldSlots[std::size_t(f)];
+        fp.field = static_cast<std::uint8_t>(f);
         fp.from = static_cast<std::uint16_t>(d.start - 1);
         fp.width = static_cast<std::uint16_t>(d.width);
         fp.size = static_cast<std::uint16_t>(d.size);
@@ -173,14 +175,26 @@ private:
     std::string scratch_;
 };
 
+// A field whose text the loader could not read, and so filled with its
+// fallback: the text as the line had it.
+struct Unread {
+    int field;
+    std::string text;
+};
+using UnreadList = std::vector<Unread>;
+
 // Fills one line's fields into a record of zero bytes, keeping the field
-// whose text could not be stored when the load must stop.
+// whose text could not be stored when the load must stop. Each field that
+// held something it could not read (blanks are no value, not a loss) and so
+// got its fallback is listed in `unread`.
 class LineFiller {
 public:
     explicit LineFiller(char separator) : sep_(separator), fields_(plan().fields) {}
 
     // Returns false when nacion cannot be stored; `bad` is its text.
-    bool position(std::string_view line, std::byte* r, std::string_view& bad) const {
+    bool position(std::string_view line, std::byte* r, std::string_view& bad,
+                  UnreadList& unread) const {
+        unread.clear();
         char rate[256];
         for (const FieldPlan& p : fields_) {
             std::string_view t;
@@ -196,24 +210,32 @@ public:
                 if (const auto v = whole(t))
                     storeWhole(r, p, *v, p.load == LoadRule::Whole2);
                 else
-                    fallback(r, p, p.load == LoadRule::Whole0 ? "0" : "00");
+                    fallback(r, p, p.load == LoadRule::Whole0 ? "0" : "00", t, unread);
                 break;
-            case LoadRule::Rate:
+            case LoadRule::Rate: {
                 // Either "." or "," is taken for the decimal separator. (No
                 // field is as wide as the buffer.)
+                const std::string_view asIs = t;
                 t = t.substr(0, sizeof rate);
                 for (std::size_t i = 0; i < t.size(); ++i)
                     rate[i] = t[i] == '.' || t[i] == ',' ? sep_ : t[i];
-                t = {rate, t.size()};
-                [[fallthrough]];
+                if (const auto v = decimal({rate, t.size()}))
+                    storeDecimal(r, p, *v);
+                else
+                    fallback(r, p, "0", asIs, unread);
+                break;
+            }
             case LoadRule::Decimal:
                 if (const auto v = decimal(t))
                     storeDecimal(r, p, *v);
                 else
-                    fallback(r, p, "0");
+                    fallback(r, p, "0", t, unread);
                 break;
             case LoadRule::Rut:
-                slot::putNumber(r, p.slot, decimal(t).value_or(0));
+                if (const auto v = decimal(t))
+                    slot::putNumber(r, p.slot, *v);
+                else
+                    fallback(r, p, "0", t, unread);
                 break;
             case LoadRule::Integer:
                 if (!integer(r, p, t, bad)) return false;
@@ -223,7 +245,9 @@ public:
         return true;
     }
 
-    bool separator(std::string_view line, std::byte* r, std::string_view& bad) const {
+    bool separator(std::string_view line, std::byte* r, std::string_view& bad,
+                   UnreadList& unread) const {
+        unread.clear();
         const char* const data = line.data();
         const std::size_t size = line.size();
         std::size_t scan = 0; // just past the last ";" found; stays put after the last one
@@ -246,7 +270,10 @@ public:
                 break;
             case SepRule::Number:
             case SepRule::Rut:
-                slot::putNumber(r, p.slot, decimal(piece).value_or(0));
+                if (const auto v = decimal(piece))
+                    slot::putNumber(r, p.slot, *v);
+                else
+                    fallback(r, p, "0", piece, unread);
                 break;
             case SepRule::Integer:
                 if (!integer(r, p, piece, bad)) return false;
@@ -313,11 +340,16 @@ private:
         slot::putText(r, p.slot, p.size, {buf, std::size_t(numtext::format(v, sep_, buf))});
     }
 
-    static void fallback(std::byte* r, const FieldPlan& p, std::string_view text) {
+    // Stores the fallback; the text that did not read is listed unless it
+    // was empty or blank.
+    static void fallback(std::byte* r, const FieldPlan& p, std::string_view value,
+                         std::string_view unreadText, UnreadList& unread) {
         if (p.kind == Kind::Number)
             slot::putNumber(r, p.slot, 0);
         else
-            slot::putText(r, p.slot, p.size, text);
+            slot::putText(r, p.slot, p.size, value);
+        if (unreadText.find_first_not_of(' ') != std::string_view::npos)
+            unread.push_back({p.field, std::string(unreadText)});
     }
 
     static bool integer(std::byte* r, const FieldPlan& p, std::string_view t,
@@ -364,12 +396,13 @@ void readLines(QFile& file, const QString& path, FileForm form, char separator, 
     const LineFiller filler(separator);
     std::string_view line;
     std::string_view bad;
+    UnreadList unread;
     qint64 lineNo = 0;
     while (reader.next(line)) {
         ++lineNo;
         std::byte* r = sink.next();
-        const bool ok = form == FileForm::Position ? filler.position(line, r, bad)
-                                                   : filler.separator(line, r, bad);
+        const bool ok = form == FileForm::Position ? filler.position(line, r, bad, unread)
+                                                   : filler.separator(line, r, bad, unread);
         if (!ok) {
             const int f = findField(u"nacion");
             throw ConversionError(
@@ -380,9 +413,21 @@ void readLines(QFile& file, const QString& path, FileForm form, char separator, 
                     .arg(lineNo)
                     .arg(fieldTitle(f), excerpt(cp1252::decode(bad.substr(0, 100)))));
         }
-        sink.done(lineNo, reader.consumed());
+        sink.done(lineNo, reader.consumed(), unread);
     }
     sink.finish();
+}
+
+// "«1234,500» no es un monto; se leyó como 0.": the current line's field
+// as the loader filled it.
+QString unreadProblem(const RxMem& table, const Unread& u) {
+    const FieldDef& f = kFields[std::size_t(u.field)];
+    const QString what = f.value == Value::Amount ? QStringLiteral("un monto")
+                         : f.value == Value::Rut  ? QStringLiteral("un RUT")
+                                                  : QStringLiteral("un número");
+    return QStringLiteral("«%1» no es %2; se leyó como %3.")
+        .arg(excerpt(cp1252::decode(std::string_view(u.text).substr(0, 100))), what,
+             table.asText(u.field));
 }
 
 // Lines go into the table, each stored as it is filled.
@@ -395,8 +440,12 @@ public:
         table_.append();
         return table_.pending().bytes();
     }
-    void done(qint64 lineNo, qint64 consumed) {
+    void done(qint64 lineNo, qint64 consumed, const UnreadList& unread) {
         table_.post();
+        // What the line held and the table now shows in its place stays in
+        // view with the line: the file's own text is gone from it.
+        for (const Unread& u : unread)
+            table_.noteCell(table_.bookmark(), u.field, unreadProblem(table_, u));
         if (progress_ && lineNo % kProgressEvery == 0 && !progress_->update(consumed, total_))
             throw Cancelled();
     }
@@ -700,7 +749,7 @@ public:
         std::memset(r, 0, size_);
         return r;
     }
-    void done(qint64 lineNo, qint64) {
+    void done(qint64 lineNo, qint64, const UnreadList&) {
         if (batch_->count++ == 0) batch_->firstLine = lineNo;
         if (batch_->count == kBatchLines) {
             queue_.pass(batch_);
@@ -768,7 +817,7 @@ public:
         std::fill(record_.begin(), record_.end(), std::byte{0});
         return record_.data();
     }
-    void done(qint64 lineNo, qint64) { writer_.add(record_.data(), lineNo); }
+    void done(qint64 lineNo, qint64, const UnreadList&) { writer_.add(record_.data(), lineNo); }
     void finish() {}
 
 private:

@@ -414,10 +414,27 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
     }
 }
 
+void LineChecker::checkRow(const RxMem& table, int row, std::vector<LineProblem>& out) const {
+    const std::size_t first = out.size();
+    const RecordView line = table.recordAt(row);
+    check(line, row + 1, out);
+    if (!table.hasNotes()) return;
+    const std::vector<RxMem::CellNote> notes = table.notesOf(table.bookmarkAt(row));
+    if (notes.empty()) return;
+    for (const RxMem::CellNote& n : notes) {
+        out.erase(std::remove_if(out.begin() + std::ptrdiff_t(first), out.end(),
+                                 [&](const LineProblem& p) { return p.field == n.field; }),
+                  out.end());
+        out.push_back({row + 1, n.field, n.problem, excerpt(line.text(n.field)), LineProblem::None});
+    }
+    std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
+                     [](const LineProblem& a, const LineProblem& b) { return a.field < b.field; });
+}
+
 std::vector<LineProblem> LineChecker::checkAll(const RxMem& table) const {
     std::vector<LineProblem> out;
     for (int r = 0; r < table.recordCount(); ++r)
-        check(table.recordAt(r), r + 1, out);
+        checkRow(table, r, out);
     return out;
 }
 

@@ -34,6 +34,10 @@ public:
 
     // The problems of one line, appended to `out`.
     void check(const RecordView& line, int lineNumber, std::vector<LineProblem>& out) const;
+    // The problems of the table's line at `row` (0-based), with the notes
+    // the table keeps on its cells (a value the loader could not read), each
+    // in place of what the checks say of that field: the note tells more.
+    void checkRow(const RxMem& table, int row, std::vector<LineProblem>& out) const;
     // Every line, in table order.
     std::vector<LineProblem> checkAll(const RxMem& table) const;
 

@@ -35,7 +35,7 @@ void ProblemsModel::recheckRows(const LineChecker& checker, int first, int last,
     std::vector<LineProblem> found;
     const int total = last - first + 1;
     for (int r = first; r <= last; ++r) {
-        checker.check(table_.recordAt(r), r + 1, found);
+        checker.checkRow(table_, r, found);
         if (progress && (r - first + 1) % kProgressEvery == 0 &&
             !progress->update(r - first + 1, total))
             throw Cancelled();

@@ -41,6 +41,7 @@ void RxMem::close() {
     modified_ = false;
     history_.clear();
     marks_.clear();
+    notes_.clear();
     if (observer_) observer_->reset();
 }
 
@@ -609,6 +610,31 @@ void RxMem::gotoBookmark(Bookmark b) {
     if (r < 0) throw TableError(QStringLiteral("La línea marcada ya no existe."));
     cur_ = r;
     eof_ = false;
+}
+
+// ---- notes on cells ------------------------------------------------------------
+
+void RxMem::noteCell(Bookmark line, int field, const QString& problem) {
+    char buf[numtext::kMaxNumberText];
+    const RecordView r(slotData(line.slot));
+    notes_[line.slot].push_back(
+        {field, problem, std::string(r.textForm(field, numtext::decimalSeparator(), buf))});
+}
+
+std::vector<RxMem::CellNote> RxMem::notesOf(Bookmark line) const {
+    std::vector<CellNote> out;
+    const auto it = notes_.find(line.slot);
+    if (it == notes_.end()) return out;
+    const int row = rowOf(line);
+    if (row < 0) return out;
+    const RecordView r = recordAt(row);
+    char buf[numtext::kMaxNumberText];
+    for (const StoredNote& n : it->second)
+        if (r.textForm(n.field, numtext::decimalSeparator(), buf) == n.held)
+            out.push_back({n.field, n.problem});
+    std::stable_sort(out.begin(), out.end(),
+                     [](const CellNote& a, const CellNote& b) { return a.field < b.field; });
+    return out;
 }
 
 // ---- undo and redo -------------------------------------------------------------

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace solvanta {
@@ -141,6 +143,20 @@ public:
         RxMem& table_;
     };
 
+    // ---- notes on cells ------------------------------------------------------
+    // A note on one cell of one line that the checks of the line cannot
+    // find again, such as what the loader had to put in place of a value it
+    // could not read. It stands while the cell holds the value it held when
+    // the note was made (an undo back to that value brings it back).
+    struct CellNote {
+        int field;
+        QString problem;
+    };
+    void noteCell(Bookmark line, int field, const QString& problem);
+    // The notes of the line that still stand, in field order.
+    std::vector<CellNote> notesOf(Bookmark line) const;
+    bool hasNotes() const { return !notes_.empty(); }
+
     // Field of that name, letter case ignored; FieldError names an unknown one.
     static int fieldByName(QStringView name);
 
@@ -213,6 +229,12 @@ private:
     ChangeMarks marks_;
     bool recording_ = true;
     Observer* observer_ = nullptr;
+    struct StoredNote {
+        int field;
+        QString problem;
+        std::string held; // the cell's text form when noted
+    };
+    std::unordered_map<std::uint32_t, std::vector<StoredNote>> notes_; // by slot
 };
 
 } // namespace solvanta
