@@ -113,7 +113,7 @@ private slots:
         row("days 30", {s("dias_trab=30")}, "", "");
         row("days 0", {s("dias_trab=0")}, "", "");
         row("days 31", {s("dias_trab=31")}, "dias_trab", "0 a 30");
-        row("days AB", {s("dias_trab=AB")}, "dias_trab", "0 a 30");
+        row("days AB", {s("dias_trab=AB")}, "dias_trab", "se leería como 00");
         row("13 dependants", {s("num_car_sim=13")}, "", "");
         row("14 dependants", {s("num_car_sim=14")}, "num_car_sim", "más de 13");
         row("surname blank", {s("ape_pat=   ")}, "ape_pat", "apellido paterno");
@@ -124,7 +124,16 @@ private slots:
         row("amount of 8 digits", {s("impo_afp=99999999")}, "", "");
         row("amount of 9 digits", {s("impo_afp=123456789")}, "impo_afp",
             "no cabe en sus 8 columnas");
-        row("amount with decimals", {s("cot_obli_afp=1234,5")}, "", "");
+        row("amount with decimals", {s("cot_obli_afp=1234,5")}, "cot_obli_afp",
+            "tiene decimales, y este campo lleva pesos enteros.");
+        row("amount with decimals read back as 0", {s("impo_afp=1234,5")}, "impo_afp",
+            "tiene decimales: en el archivo por posición se leería como 0.");
+        row("rate with decimals", {s("cot_pactada=3,75"), s("tasa_pac_afp=4.5")}, "", "");
+        row("code that is no number", {s("tipo_trab=A")}, "tipo_trab",
+            "no es un número: en el archivo por posición se leería como 0.");
+        row("RUT written with dots", {s("rut_afi_volun=1.234.567"), s("dv_afi_volun=4")},
+            "rut_afi_volun,dv_afi_volun",
+            "no es un número: en el archivo por posición se leería como 0.|dígito verificador");
         row("one-character field empty", {s("sexo=")}, "sexo", "está vacío");
         row("text shorter than its columns", {s("reg_previ=AF")}, "reg_previ",
             "menos de 3 caracteres");
@@ -182,6 +191,8 @@ private slots:
         t.setText(field("ape_mat"), u"A\rB");
         t.setNumber(field("impo_afp"), -1);
         t.setText(field("sexo"), u"");
+        t.setNumber(field("asig_fam"), 12.5);     // read back as 0 by position
+        t.setNumber(field("cot_obli_afp"), 12.5); // read back, but no whole pesos
         t.post();
         std::vector<LineProblem> problems;
         LineChecker(CodeTableFile(cfgPath())).check(t.recordAt(0), 1, problems);
@@ -192,6 +203,9 @@ private slots:
         QCOMPARE(breaks[field("ape_mat")], LineProblem::Position | LineProblem::Separator);
         QCOMPARE(breaks[field("impo_afp")], LineProblem::Position);
         QCOMPARE(breaks[field("sexo")], LineProblem::Position);
+        QCOMPARE(breaks[field("asig_fam")], LineProblem::Position);
+        QVERIFY(breaks.count(field("cot_obli_afp")));
+        QCOMPARE(breaks[field("cot_obli_afp")], LineProblem::None);
     }
 
     // A list without entries checks nothing.

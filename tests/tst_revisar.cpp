@@ -13,6 +13,7 @@
 #include "listing/UnitDespSolvanta.h"
 #include "model/SharedState.h"
 #include "util/Errors.h"
+#include "util/NumberText.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -255,6 +256,43 @@ private slots:
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(QFile::exists(out));
+    }
+
+    // A decimal in a whole-peso amount, loaded from a separator file: the
+    // position form would read it back as 0, so "Revisar" shows it and
+    // writing by position asks first (both said nothing: the line was
+    // written "001234,5" and read back as 0).
+    void decimalsInWholePesos() {
+        numtext::setDecimalSeparator(',');
+        RxMem t;
+        generateDeclaration(t, 5, 3);
+        const QString in = tmp_.filePath(QStringLiteral("decimales.csv"));
+        writeDeclaration(in, FileForm::Separator, t);
+        QList<QByteArray> lines = readAll(in).split('\n');
+        QList<QByteArray> pieces = lines[1].split(';');
+        pieces[field("impo_afp")] = "1234,5";
+        lines[1] = pieces.join(';');
+        writeAll(in, lines.join('\n'));
+        TFrmSolvanta l;
+        l.load(in, FileForm::Separator);
+        showGrid(l);
+        ProblemsModel* p = l.problems();
+        bool shown = false;
+        for (int r = 0; r < p->rowCount(); ++r)
+            shown |= p->index(r, 0).data().toInt() == 2 &&
+                     p->index(r, 1).data().toString() == u"[27] Impo. afp" &&
+                     p->index(r, 2).data().toString() ==
+                         u"tiene decimales: en el archivo por posición se leería como 0." &&
+                     p->index(r, 3).data().toString() == u"1234,5";
+        QVERIFY(shown);
+        shared::loadFormat = 0;
+        d().expectAsk(QStringLiteral("línea 2, [27] Impo. afp: tiene decimales"),
+                      ui::Button::Cancel);
+        whenModal(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        l.SpeedButton1Click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        numtext::useSystemDecimalSeparator();
     }
 };
 

@@ -184,6 +184,35 @@ const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
            u"siguientes.";
 }
 
+// What the position form would read back in place of the field's text when
+// it would not read the text itself (the loader's fallback, "0" or "00");
+// nothing when it reads back. Texts are laid out by the field's write rule
+// (blanks dropped where it drops them) and read by its load rule.
+const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char sep) {
+    if (def.loadRule == LoadRule::Text || def.loadRule == LoadRule::Integer) return nullptr;
+    char piece[64];
+    std::size_t n = 0;
+    const bool dropBlanks = def.writeRule == WriteRule::Z || def.writeRule == WriteRule::B;
+    for (const char c : t) {
+        if (dropBlanks && c == ' ') continue;
+        if (n == sizeof piece) return nullptr; // too wide for its columns, reported as such
+        char x = c;
+        if (def.loadRule == LoadRule::Rate && (c == '.' || c == ',')) x = sep;
+        piece[n++] = x;
+    }
+    const std::string_view read(piece, n);
+    if (read.find_first_not_of(' ') == std::string_view::npos) return nullptr; // no value
+    switch (def.loadRule) {
+    case LoadRule::Whole0:
+        return numtext::parseWhole(read) ? nullptr : "0";
+    case LoadRule::Whole00:
+    case LoadRule::Whole2:
+        return numtext::parseWhole(read) ? nullptr : "00";
+    default:
+        return numtext::parseDecimal(read, sep) ? nullptr : "0";
+    }
+}
+
 // A number field's value that surely fits its zero-filled columns, without
 // writing it as text.
 bool fitsSurely(double v, int width) {
@@ -269,9 +298,34 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                        LineProblem::Position);
                 continue;
             }
+            if (!takesDecimals(def) && v != std::floor(v)) {
+                // Whole pesos: digits only. Read back as a whole number, the
+                // position form would lose the value altogether.
+                if (positionReadsBackAs(def, text(f), sep))
+                    report(f,
+                           QStringLiteral("tiene decimales: en el archivo por posición se "
+                                          "leería como 0."),
+                           LineProblem::Position);
+                else
+                    report(f, def.value == Value::Amount
+                                  ? QStringLiteral("tiene decimales, y este campo lleva pesos "
+                                                   "enteros.")
+                                  : QStringLiteral("tiene decimales, y este campo lleva un "
+                                                   "número entero."));
+                continue;
+            }
             if (fitsSurely(v, def.width)) continue;
         }
         const std::string_view t = text(f);
+        if (def.kind == Kind::Text)
+            if (const char* back = positionReadsBackAs(def, t, sep)) {
+                report(f,
+                       QStringLiteral("no es un número: en el archivo por posición se leería "
+                                      "como %1.")
+                           .arg(QLatin1String(back)),
+                       LineProblem::Position);
+                continue;
+            }
         if (def.kind == Kind::Text) {
             // One pass for the characters that break a form.
             bool lineBreak = false, semicolon = false;
