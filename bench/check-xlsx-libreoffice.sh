@@ -4,7 +4,10 @@
 # CSV and compares that, field by field, with the same lines in separator
 # form. Text fields must come back identical; number fields may only differ
 # in how the same number is written ("1,5" and "1.5"). The title row of each
-# worksheet is skipped. Not part of the tests: it needs LibreOffice.
+# worksheet is skipped. Not part of the tests: it needs LibreOffice. It runs
+# in the users' locale, es_CL.UTF-8 installed as a system locale (generated
+# when missing; SOLVANTA_LOCALE names another), where the C library writes
+# a decimal comma: the generated file, the export and Calc all run in it.
 #
 #   bench/check-xlsx-libreoffice.sh [--lines N] [--dir DIR] [--reference PROGRAM] [BUILD_DIR]
 #
@@ -29,7 +32,7 @@ while [ $# -gt 0 ]; do
     --lines) lines="$2"; shift 2 ;;
     --dir) dir="$2"; shift 2 ;;
     --reference) reference="$2"; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "Opción desconocida: $1" >&2; exit 2 ;;
     *) build="$1"; shift ;;
     esac
@@ -40,6 +43,11 @@ case "$build" in /*) ;; *) build="$here/$build" ;; esac
 source "$here/scripts/install-packages.sh"
 command -v soffice >/dev/null || install_missing libreoffice-calc-nogui
 command -v python3 >/dev/null || install_missing python3
+locale_name="${SOLVANTA_LOCALE:-es_CL.UTF-8}"
+install_missing locales
+ensure_locale "$locale_name"
+export LC_ALL="$locale_name" LANG="$locale_name"
+echo "Configuración regional: $LC_ALL"
 
 bench="$build/bench/solvanta-bench"
 editor="$build/src/solvanta-editor"

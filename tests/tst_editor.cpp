@@ -153,6 +153,13 @@ void fillIdentity(QWidget* e, const QString& surname) {
     change(e, "EdNombres", QStringLiteral("ANA"));
 }
 
+// Brings the tab that holds the control to the front, as a click on it
+// would.
+void showTabOf(TFrmDatosSolvanta& e, QWidget* control) {
+    for (int i = 0; i < e.pages()->count(); ++i)
+        if (e.pages()->widget(i)->isAncestorOf(control)) e.pages()->setCurrentIndex(i);
+}
+
 bool accept(TFrmDatosSolvanta& e) {
     ctl<QPushButton>(&e, "BitBtn1")->click();
     return e.result() == QDialog::Accepted && !e.isVisible();
@@ -858,8 +865,7 @@ private slots:
         const QByteArray before = tableBytes(t_);
         auto e = openEditor(t_, 0);
         auto* box = ctl<QLineEdit>(e.get(), control.toLatin1().constData());
-        e->pages()->setCurrentWidget(
-            e->pages()->widget(e->pages()->indexOf(box->parentWidget()->parentWidget())));
+        showTabOf(*e, box);
         box->setFocus(Qt::TabFocusReason); // everything selected: typing replaces it
         QTRY_VERIFY(box->hasFocus());
         if (typed.isEmpty())
@@ -894,14 +900,30 @@ private slots:
         QTest::addColumn<QString>("rutField");
         QTest::addColumn<QString>("digits");
         QTest::addColumn<QString>("check");
-        QTest::newRow("worker, dots and dash") << "EdRut" << "EdDV" << "12.345.678-5" << "rut"
-                                              << "12345678" << "5";
-        QTest::newRow("worker, dots only: the check digit stays")
-            << "EdRut" << "EdDV" << "12.345.678" << "rut" << "12345678" << "";
-        QTest::newRow("voluntary affiliate, K") << "PFRutAfiVol" << "EdDVAfiVol" << "9876543-k"
-                                               << "rut_afi_volun" << "9876543" << "K";
-        QTest::newRow("subsidy payer") << "EdRutPagSub" << "EdDVPagSub" << "7.654.321-6"
-                                       << "rut_pag_subs" << "7654321" << "6";
+        QTest::newRow("worker, dots and dash") << "EdRut"
+                                               << "EdDV"
+                                               << "12.345.678-5"
+                                               << "rut"
+                                               << "12345678"
+                                               << "5";
+        QTest::newRow("worker, dots only: the check digit stays") << "EdRut"
+                                                                  << "EdDV"
+                                                                  << "12.345.678"
+                                                                  << "rut"
+                                                                  << "12345678"
+                                                                  << "";
+        QTest::newRow("voluntary affiliate, K") << "PFRutAfiVol"
+                                                << "EdDVAfiVol"
+                                                << "9876543-k"
+                                                << "rut_afi_volun"
+                                                << "9876543"
+                                                << "K";
+        QTest::newRow("subsidy payer") << "EdRutPagSub"
+                                       << "EdDVPagSub"
+                                       << "7.654.321-6"
+                                       << "rut_pag_subs"
+                                       << "7654321"
+                                       << "6";
     }
 
     void rutBoxesTakeRutsAsWritten() {
@@ -919,8 +941,7 @@ private slots:
         auto* box = ctl<QLineEdit>(e.get(), rutBox.toLatin1().constData());
         auto* checkEdit = ctl<QLineEdit>(e.get(), checkBox.toLatin1().constData());
         const QString checkBefore = checkEdit->text();
-        e->pages()->setCurrentWidget(
-            e->pages()->widget(e->pages()->indexOf(box->parentWidget()->parentWidget())));
+        showTabOf(*e, box);
         box->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(box->hasFocus());
         box->selectAll();

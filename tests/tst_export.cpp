@@ -156,8 +156,8 @@ private slots:
 
     void everyNumberAsTheLine() {
         QFETCH(bool, withProgress);
-        static constexpr double kValues[] = {8.300000000000001, 21.84, 1234.5, 0.1 + 0.2,
-                                             -2.25,             4,     123456789012345.0};
+        static constexpr double kValues[] = {8.300000000000001, 21.84, 1234.5, 0.1 + 0.2, -2.25, 4,
+                                             123456789012345.0};
         RxMem t;
         t.open();
         fill(t, 12);

@@ -501,7 +501,8 @@ private slots:
         QTest::newRow("locale comma") << ',' << QByteArray("4,5") << QStringLiteral("4,5") << false;
         QTest::newRow("other separator refused")
             << ',' << QByteArray("4.5") << QStringLiteral("0") << true;
-        QTest::newRow("locale period") << '.' << QByteArray("4.5") << QStringLiteral("4.5") << false;
+        QTest::newRow("locale period")
+            << '.' << QByteArray("4.5") << QStringLiteral("4.5") << false;
         QTest::newRow("letters") << ',' << QByteArray("12a") << QStringLiteral("0") << true;
         QTest::newRow("negative") << ',' << QByteArray("-1234") << QStringLiteral("-1234") << false;
         QTest::newRow("empty is no value") << ',' << QByteArray() << QStringLiteral("0") << false;

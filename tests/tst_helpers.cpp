@@ -558,7 +558,8 @@ void TstHelpers::readTyped_data() {
         row("other as decimal in a whole field", t(u"1234~5"_s), false, no,
             t(u"«1234~5» tiene decimales, y este campo lleva un número entero."_s));
         row("letters", u"abc"_s, true, no, u"«abc» no es un número."_s);
-        row("groups the wrong size", t(u"1~23~456"_s), true, no, t(u"«1~23~456» no es un número."_s));
+        row("groups the wrong size", t(u"1~23~456"_s), true, no,
+            t(u"«1~23~456» no es un número."_s));
         row("groups after the decimals", t(u"1#234~567"_s), true, no,
             t(u"«1#234~567» no es un número."_s));
         row("two decimal separators", t(u"1#2#3"_s), true, no, t(u"«1#2#3» no es un número."_s));
@@ -800,8 +801,7 @@ void TstHelpers::codePageCapitals_data() {
     QTest::newRow("y diaeresis and oe") << u"ÿ œ š"_s << u"Ÿ Œ Š"_s << QString();
     QTest::newRow("sharp s and micro stay") << u"ß µ"_s << u"ß µ"_s << QString();
     QTest::newRow("outside the page") << u"łukasz Łódź ł"_s << u"łUKASZ ŁÓDź ł"_s << u"łŁź"_s;
-    QTest::newRow("outside the BMP") << u"a😀b😀"_s << u"A😀B😀"_s
-                                     << u"😀"_s;
+    QTest::newRow("outside the BMP") << u"a😀b😀"_s << u"A😀B😀"_s << u"😀"_s;
     QTest::newRow("a question mark is no loss") << u"¿qué?"_s << u"¿QUÉ?"_s << QString();
 }
 

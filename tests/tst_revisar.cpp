@@ -124,10 +124,10 @@ private slots:
         const auto patch = [&](int line, int column, const QByteArray& text) {
             lines[line - 1].replace(column - 1, text.size(), text);
         };
-        patch(4, 1, "0001234567A");  // [1] Rut
-        patch(11, 175, "1234,500");  // [27] Impo. afp
-        patch(11, 173, "A1");        // [26] AFP, a code
-        patch(6, 175, "        ");   // blanks: no value, nothing lost
+        patch(4, 1, "0001234567A"); // [1] Rut
+        patch(11, 175, "1234,500"); // [27] Impo. afp
+        patch(11, 173, "A1");       // [26] AFP, a code
+        patch(6, 175, "        ");  // blanks: no value, nothing lost
         writeAll(path, lines.join('\n'));
         auto l = std::make_unique<TFrmSolvanta>();
         l->load(path, FileForm::Position);

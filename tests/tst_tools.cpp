@@ -184,8 +184,8 @@ private slots:
     void searchRefusesWhatIsNoRut() {
         auto l = listingWithRuts({5, 7});
         showGrid(*l);
-        d().expectInform(QStringLiteral(
-            "«1.23.4» no es un RUT; escríbalo como 12.345.678-5 o 12345678."));
+        d().expectInform(
+            QStringLiteral("«1.23.4» no es un RUT; escríbalo como 12.345.678-5 o 12345678."));
         withDialog(*l, "Buscar1", [&](QWidget* w) {
             auto* rut = ctl<QLineEdit>(w, "OvcERut");
             QTest::keyClicks(rut, QStringLiteral("1.23.4"));
@@ -418,6 +418,26 @@ private slots:
         QCOMPARE(selectedRows(*l), QList<int>());
         QCOMPARE(l->table().row(), 6); // the last line changed
         QCOMPARE(l->grid()->currentIndex().row(), 6);
+    }
+
+    // A cost centre with a character the file cannot hold is refused with
+    // the reason, and no line changes (it became "?" on every line).
+    void costCentreOutsideTheCodePage() {
+        auto l = listingOf(tmp_, 4);
+        showGrid(*l);
+        clickCell(*l, 1, 2);
+        clickCell(*l, 2, 2, Qt::ControlModifier);
+        const QStringList before = column(*l, "centro_costo");
+        d().expectError(QStringLiteral("Línea 2: [105] Centro costo: «ŁÓDŹ» tiene «Ł» y «Ź», que "
+                                       "el archivo no puede guardar: escriba el texto sin esos "
+                                       "caracteres."));
+        withDialog(*l, "Dos1", [&](QWidget* w) {
+            typeText(ctl<QLineEdit>(w, "Edit1"), QStringLiteral("ŁÓDŹ"));
+            click(w, "BitBtn1");
+            QVERIFY(w->isVisible()); // to correct it, or cancel
+            click(w, "BitBtn2");
+        });
+        QCOMPARE(column(*l, "centro_costo"), before);
     }
 
     void assignmentWithoutSelection_data() {

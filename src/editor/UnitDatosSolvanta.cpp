@@ -677,10 +677,7 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
     case Ctl::Rut: {
         const auto* e = static_cast<const RutEdit*>(w);
         if (!e->readable())
-            throw CheckFailure{QStringLiteral("%1: «%2» no es un RUT; escríbalo como 12.345.678-5 "
-                                              "o 12345678.")
-                                   .arg(label, excerpt(e->text().trimmed())),
-                               index};
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, notARut(e->text())), index};
         return orNone(e->value());
     }
     case Ctl::Check:
@@ -846,9 +843,7 @@ bool TFrmDatosSolvanta::storeLine() {
     QLineEdit* cargas = control("EdCargasSimples");
     const QString rutValue = rut->value();
     if (!rut->readable()) {
-        fail(0, rut,
-             QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
-                 .arg(excerpt(rut->text().trimmed())));
+        fail(0, rut, notARut(rut->text()));
         return false;
     }
     if (rutValue.isEmpty()) {

@@ -33,7 +33,6 @@ constexpr int kProgressEvery = 1024; // lines between progress reports
 // instead of for every field of every line.
 struct FieldPlan {
     FieldSlot slot;
-    std::uint8_t field; // 0-based
     std::uint16_t from;  // first column in the position form, 0-based
     std::uint16_t width; // its columns
     std::uint16_t size;  // characters a text field keeps
@@ -59,7 +58,6 @@ Plan buildPlan() {
         const FieldDef& d = kFields[std::size_t(f)];
         FieldPlan& fp = p.fields[std::size_t(f)];
         fp.slot = layout.fieldSlots[std::size_t(f)];
-        fp.field = static_cast<std::uint8_t>(f);
         fp.from = static_cast<std::uint16_t>(d.start - 1);
         fp.width = static_cast<std::uint16_t>(d.width);
         fp.size = static_cast<std::uint16_t>(d.size);
@@ -269,12 +267,14 @@ public:
                 slot::putText(r, p.slot, p.size, piece.empty() ? std::string_view("0") : piece);
                 break;
             case SepRule::Number:
-            case SepRule::Rut:
-                if (const auto v = decimal(piece))
-                    slot::putNumber(r, p.slot, *v);
-                else
-                    fallback(r, p, "0", piece, unread);
+            case SepRule::Rut: {
+                double v = 0;
+                const bool read = decimal(piece, v);
+                slot::putNumber(r, p.slot, v);
+                if (!read) [[unlikely]]
+                    noteUnread(p, piece, unread);
                 break;
+            }
             case SepRule::Integer:
                 if (!integer(r, p, piece, bad)) return false;
                 break;
@@ -302,6 +302,13 @@ private:
     }
 
     std::optional<double> decimal(std::string_view t) const {
+        double v = 0;
+        if (decimal(t, v)) return v;
+        return std::nullopt;
+    }
+    // As above, into `out` (left alone when the text does not read): the
+    // separator form's loop keeps the number in a register this way.
+    bool decimal(std::string_view t, double& out) const {
         if (!t.empty() && t.size() <= 15) {
             std::uint64_t v = 0;
             std::size_t i = 0;
@@ -310,9 +317,14 @@ private:
                 if (d > 9) break;
                 v = v * 10 + d;
             }
-            if (i == t.size()) return static_cast<double>(v);
+            if (i == t.size()) {
+                out = static_cast<double>(v);
+                return true;
+            }
         }
-        return numtext::parseDecimal(t, sep_);
+        const auto v = numtext::parseDecimal(t, sep_);
+        if (v) out = *v;
+        return v.has_value();
     }
 
     // Stores a whole number by the field's kind: a number field gets the
@@ -341,15 +353,22 @@ private:
     }
 
     // Stores the fallback; the text that did not read is listed unless it
-    // was empty or blank.
-    static void fallback(std::byte* r, const FieldPlan& p, std::string_view value,
-                         std::string_view unreadText, UnreadList& unread) {
+    // was empty or blank. (Off the loops' usual path: every value of a
+    // correct file reads.)
+    [[gnu::cold, gnu::noinline]] void fallback(std::byte* r, const FieldPlan& p,
+                                               std::string_view value, std::string_view unreadText,
+                                               UnreadList& unread) const {
         if (p.kind == Kind::Number)
             slot::putNumber(r, p.slot, 0);
         else
             slot::putText(r, p.slot, p.size, value);
-        if (unreadText.find_first_not_of(' ') != std::string_view::npos)
-            unread.push_back({p.field, std::string(unreadText)});
+        noteUnread(p, unreadText, unread);
+    }
+
+    [[gnu::cold, gnu::noinline]] void noteUnread(const FieldPlan& p, std::string_view text,
+                                                 UnreadList& unread) const {
+        if (text.find_first_not_of(' ') != std::string_view::npos)
+            unread.push_back({int(&p - fields_.data()), std::string(text)});
     }
 
     static bool integer(std::byte* r, const FieldPlan& p, std::string_view t,

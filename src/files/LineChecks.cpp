@@ -190,6 +190,16 @@ const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
 // (blanks dropped where it drops them) and read by its load rule.
 const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char sep) {
     if (def.loadRule == LoadRule::Text || def.loadRule == LoadRule::Integer) return nullptr;
+    // Digits alone, as codes and counts usually are, always read back (a
+    // whole number up to nine digits).
+    const bool whole = def.loadRule != LoadRule::Decimal && def.loadRule != LoadRule::Rate &&
+                       def.loadRule != LoadRule::Rut;
+    if (!whole || t.size() <= 9) {
+        std::size_t i = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        if (i == t.size()) return nullptr;
+    }
     char piece[64];
     std::size_t n = 0;
     const bool dropBlanks = def.writeRule == WriteRule::Z || def.writeRule == WriteRule::B;
@@ -218,7 +228,14 @@ const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char se
 bool fitsSurely(double v, int width) {
     static constexpr double kLimits[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    return width < int(std::size(kLimits)) && v >= 0 && v < kLimits[width] && v == std::floor(v);
+    // (Below 10^15 a whole value survives the integer cast, which is much
+    // cheaper than a call to floor for every number of every line.)
+    return width < int(std::size(kLimits)) && v >= 0 && v < kLimits[width] &&
+           double(std::int64_t(v)) == v;
+}
+
+bool hasFraction(double v) {
+    return std::isfinite(v) && v != std::trunc(v);
 }
 
 // The RUT check on plain digits without making texts; anything else goes
@@ -298,7 +315,8 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                        LineProblem::Position);
                 continue;
             }
-            if (!takesDecimals(def) && v != std::floor(v)) {
+            if (fitsSurely(v, def.width)) continue;
+            if (!takesDecimals(def) && hasFraction(v)) {
                 // Whole pesos: digits only. Read back as a whole number, the
                 // position form would lose the value altogether.
                 if (positionReadsBackAs(def, text(f), sep))
@@ -314,7 +332,6 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                                                    "número entero."));
                 continue;
             }
-            if (fitsSurely(v, def.width)) continue;
         }
         const std::string_view t = text(f);
         if (def.kind == Kind::Text)
@@ -479,7 +496,8 @@ void LineChecker::checkRow(const RxMem& table, int row, std::vector<LineProblem>
         out.erase(std::remove_if(out.begin() + std::ptrdiff_t(first), out.end(),
                                  [&](const LineProblem& p) { return p.field == n.field; }),
                   out.end());
-        out.push_back({row + 1, n.field, n.problem, excerpt(line.text(n.field)), LineProblem::None});
+        out.push_back(
+            {row + 1, n.field, n.problem, excerpt(line.text(n.field)), LineProblem::None});
     }
     std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
                      [](const LineProblem& a, const LineProblem& b) { return a.field < b.field; });

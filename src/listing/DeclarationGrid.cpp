@@ -75,8 +75,8 @@ protected:
             // the editor stays as it is (what opens a window of the program
             // stores it first). A click elsewhere in the window stores it.
             const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
-            if (grid_->isClosing() || grid_->reportingRefusal() || why == Qt::ActiveWindowFocusReason ||
-                why == Qt::PopupFocusReason)
+            if (grid_->isClosing() || grid_->reportingRefusal() ||
+                why == Qt::ActiveWindowFocusReason || why == Qt::PopupFocusReason)
                 return false;
             for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
                 if (w == editor) return false; // inside the editor

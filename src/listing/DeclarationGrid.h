@@ -13,10 +13,11 @@ class FrozenColumnView;
 // (moving to another line or pressing Enter stores it, Escape abandons it),
 // Insert and Down on the last line add lines, typed letters become capitals
 // (those the file can hold: "ñ" gives "Ñ"), a value a field refuses is
-// reported and stays in its cell to be corrected, Ctrl+Delete deletes the selected lines after a question, and
-// lines are selected with click, Ctrl+click and Shift+Up/Down. The row
-// indicator and the line-number column stay in place while the other columns
-// scroll sideways; the cell cursor never goes onto the line numbers.
+// reported and stays in its cell to be corrected, Ctrl+Delete deletes the
+// selected lines after a question, and lines are selected with click,
+// Ctrl+click and Shift+Up/Down. The row indicator and the line-number column
+// stay in place while the other columns scroll sideways; the cell cursor
+// never goes onto the line numbers.
 class DeclarationGrid : public QTableView {
     Q_OBJECT
 public:

@@ -135,9 +135,7 @@ void DeclarationModel::store(int field, const QString& text) {
     if (f.value == Value::Rut) {
         const auto rut = readRut(text);
         if (!rut)
-            throw ConversionError(
-                QStringLiteral("%1: «%2» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
-                    .arg(fieldTitle(field), excerpt(text.trimmed())));
+            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), notARut(text)));
         table_.setText(field, rut->digits);
         if (!rut->check.isNull()) table_.setText(checkFieldOf(field), QString(rut->check));
         return;

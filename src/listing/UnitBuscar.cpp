@@ -1,6 +1,7 @@
 #include "UnitBuscar.h"
 
 #include "util/NumberText.h"
+#include "util/StrUtil.h"
 #include "widgets/Controls.h"
 #include "widgets/Dialogs.h"
 #include "widgets/EntryControls.h"
@@ -42,9 +43,7 @@ TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(
 void TFrmBuscar::BitBtn1Click() {
     ui::guarded(this, [this] {
         if (!OvcERut_->readable()) {
-            ui::dialogs().inform(
-                this, QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
-                          .arg(OvcERut_->text().trimmed()));
+            ui::dialogs().inform(this, notARut(OvcERut_->text()));
             OvcERut_->setFocus();
             return;
         }

@@ -32,7 +32,8 @@ char fromUnicode(char32_t cp) {
 QString decode(std::string_view bytes) {
     QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* d = out.data();
-    for (unsigned char b : bytes) *d++ = toUnicode(b);
+    for (unsigned char b : bytes)
+        *d++ = toUnicode(b);
     return out;
 }
 
@@ -88,9 +89,8 @@ QString unencodableProblem(QStringView text) {
     const QString bad = unencodable(text);
     if (bad.isEmpty()) return {};
     QStringList each;
-    forEachCodePoint(bad, [&](char32_t, QStringView shown) {
-        each << QStringLiteral("«%1»").arg(shown);
-    });
+    forEachCodePoint(
+        bad, [&](char32_t, QStringView shown) { each << QStringLiteral("«%1»").arg(shown); });
     const bool many = each.size() > 1;
     const QString last = each.takeLast();
     const QString named =

@@ -29,8 +29,8 @@ std::optional<RutText> readRut(QStringView text) {
     for (qsizetype i = 0; i < t.size(); ++i) {
         const QChar c = t[i];
         if (c == u'.') {
-            const bool groupStart = i > 0 && i + 3 < t.size() && (t.size() - i) % 4 == 0 &&
-                                    (i != firstDot || i <= 3);
+            const bool groupStart =
+                i > 0 && i + 3 < t.size() && (t.size() - i) % 4 == 0 && (i != firstDot || i <= 3);
             if (!groupStart) return std::nullopt;
             continue;
         }
@@ -42,6 +42,11 @@ std::optional<RutText> readRut(QStringView text) {
         out.digits.remove(0, 1);
     if (out.digits.isEmpty() || out.digits.size() > 12) return std::nullopt;
     return out;
+}
+
+QString notARut(QStringView text) {
+    return QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
+        .arg(excerpt(text.trimmed()));
 }
 
 bool ValidaRut(const QString& rut) {

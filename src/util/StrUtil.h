@@ -23,6 +23,9 @@ struct RutText {
     QChar check;
 };
 std::optional<RutText> readRut(QStringView text);
+// Why the text is no RUT, quoting it: "«1.23.4» no es un RUT; escríbalo
+// como 12.345.678-5 o 12345678."
+QString notARut(QStringView text);
 
 // The text without its blanks, preceded by the fill text as many times as it
 // is shorter than the width. Never cuts.

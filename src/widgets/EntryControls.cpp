@@ -51,20 +51,24 @@ RutEdit::RutEdit(int digits, QWidget* parent) : QLineEdit(parent), digits_(digit
     connect(this, &QLineEdit::editingFinished, this, &RutEdit::settle);
 }
 
+std::optional<RutText> RutEdit::reading() const {
+    auto rut = readRut(text());
+    if (rut && rut->digits.size() > digits_) rut.reset();
+    return rut;
+}
+
 QString RutEdit::value() const {
-    const auto rut = readRut(text());
+    const auto rut = reading();
     return rut ? rut->digits : text().trimmed();
 }
 
 bool RutEdit::readable() const {
-    if (text().trimmed().isEmpty()) return true;
-    const auto rut = readRut(text());
-    return rut && rut->digits.size() <= digits_;
+    return text().trimmed().isEmpty() || reading();
 }
 
 void RutEdit::settle() {
-    const auto rut = readRut(text());
-    if (!rut || rut->digits.size() > digits_) return;
+    const auto rut = reading();
+    if (!rut) return;
     if (text() != rut->digits) setText(rut->digits);
     if (!rut->check.isNull()) emit checkTyped(rut->check);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "util/StrUtil.h"
+
 #include <QComboBox>
 #include <QDate>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWidget>
+#include <optional>
 
 class QCalendarWidget;
 class QToolButton;
@@ -37,6 +40,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // The RUT the text holds, within the box's digits.
+    std::optional<solvanta::RutText> reading() const;
     int digits_;
 };
 
