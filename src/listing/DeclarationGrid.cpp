@@ -46,9 +46,13 @@ bool isEnter(const QKeyEvent* e) {
 class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(DeclarationGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    // The grid is going: an open editor loses the focus as it goes, and
+    // nothing is stored or reported then (closing the window stored it).
+    void forgetGrid() { grid_ = nullptr; }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
+        if (!grid_) return false;
         auto* editor = static_cast<QWidget*>(object);
         if (event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -75,8 +79,8 @@ protected:
             // the editor stays as it is (what opens a window of the program
             // stores it first). A click elsewhere in the window stores it.
             const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
-            if (grid_->isClosing() || grid_->reportingRefusal() ||
-                why == Qt::ActiveWindowFocusReason || why == Qt::PopupFocusReason)
+            if (grid_->reportingRefusal() || why == Qt::ActiveWindowFocusReason ||
+                why == Qt::PopupFocusReason)
                 return false;
             for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
                 if (w == editor) return false; // inside the editor
@@ -259,9 +263,7 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
 }
 
 DeclarationGrid::~DeclarationGrid() {
-    // An open cell editor loses the focus as it goes: nothing is stored or
-    // reported then (closing the window stored it, or kept the window open).
-    closing_ = true;
+    static_cast<GridDelegate*>(itemDelegate())->forgetGrid();
 }
 
 QTableView* DeclarationGrid::frozenView() const {

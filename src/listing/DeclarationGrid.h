@@ -37,7 +37,6 @@ public:
     // the focus with its text selected (false).
     bool storeEditor(QWidget* editor);
     bool reportingRefusal() const { return reporting_; }
-    bool isClosing() const { return closing_; }
     // Abandons the pending line (a new line that is abandoned disappears).
     void cancelPending();
     // Before another window works on the table: the open cell edit and the
@@ -101,5 +100,4 @@ private:
     int column_ = 1;         // column of the cell cursor, kept across resets
     bool syncing_ = false;
     bool reporting_ = false; // a refused cell value is being reported
-    bool closing_ = false;   // the grid is being destroyed
 };

@@ -332,8 +332,8 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
 }
 
 TFrmSolvanta::~TFrmSolvanta() {
-    // The grid and its model go first: an open cell editor stores its text
-    // while it closes, and the table must still be there for it.
+    // The grid and its model go first, while the table they show is there.
+    // (An open cell editor is not stored now: closing the window stored it.)
     delete DBGrid1_;
     delete model_;
     if (g_instance == this) g_instance = nullptr;
