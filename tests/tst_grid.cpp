@@ -305,30 +305,55 @@ private slots:
     // Tab and a click elsewhere report a refused value too, and keep it in
     // its cell; Escape abandons it.
     void refusedValueIsReported_data() {
-        QTest::addColumn<bool>("byClick");
-        QTest::newRow("tab") << false;
-        QTest::newRow("click on another line") << true;
+        QTest::addColumn<QString>("leave");
+        QTest::newRow("tab") << "tab";
+        QTest::newRow("click on another line") << "cell";
+        QTest::newRow("click on another line's number") << "number";
+        QTest::newRow("up arrow") << "up";
     }
 
     void refusedValueIsReported() {
-        QFETCH(bool, byClick);
+        QFETCH(QString, leave);
         auto l = listingOf(tmp_, 2);
         showGrid(*l);
-        clickCell(*l, 0, 28);
+        const QString before = l->table().textAt(1, field("cot_obli_afp"));
+        clickCell(*l, 1, 28);
         typeInGrid(l->grid(), QStringLiteral("abc"));
         d().expectError(QStringLiteral("[28] Cot. AFP: «ABC» no es un número."));
-        if (byClick)
-            clickCell(*l, 1, 5);
-        else
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (leave == u"cell") {
+            clickCell(*l, 0, 5);
+        } else if (leave == u"number") {
+            QAbstractItemView* numbers = l->grid()->frozenView();
+            QTest::mouseClick(numbers->viewport(), Qt::LeftButton, {},
+                              numbers->visualRect(l->model()->index(0, 0)).center());
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), leave == u"up" ? Qt::Key_Up : Qt::Key_Tab);
+        }
         QVERIFY2(d().done(), qPrintable(d().problems()));
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("ABC"));
-        QCOMPARE(l->grid()->currentIndex(), l->model()->index(0, 28));
+        QCOMPARE(l->grid()->currentIndex(), l->model()->index(1, 28));
         QTest::keyClick(editor, Qt::Key_Escape);
-        QCOMPARE(l->table().textAt(0, field("cot_obli_afp")), QStringLiteral("2036"));
+        QCOMPARE(l->table().textAt(1, field("cot_obli_afp")), before);
         QCOMPARE(l->table().state(), RxMem::State::Browse);
+    }
+
+    // An arrow key leaves the cell with what was typed in it, on a line
+    // the click selected too (emptying the selection put the stored value
+    // back into the editor, and the typed one was lost).
+    void arrowKeyStoresWhatWasTyped() {
+        numtext::setDecimalSeparator(',');
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        clickCell(*l, 1, 28);
+        QCOMPARE(selectedRows(*l), QList<int>{1});
+        typeInGrid(l->grid(), QStringLiteral("1.234"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(l->grid()->currentIndex(), l->model()->index(0, 28));
+        QCOMPARE(l->table().textAt(1, field("cot_obli_afp")), QStringLiteral("1234"));
+        QCOMPARE(selectedRows(*l), QList<int>());
+        numtext::useSystemDecimalSeparator();
     }
 
     // What is typed in a cell is read as people write it: thousands with

@@ -84,9 +84,10 @@ protected:
                 return false;
             for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
                 if (w == editor) return false; // inside the editor
-            // A click in the grid stores it from the grid's own handling of
-            // the click, which keeps the cursor on a refused cell.
-            if (why == Qt::MouseFocusReason && QApplication::focusWidget() == grid_) return false;
+            // The grid takes the focus to move its cursor (a click, an arrow
+            // key): it stores the editor as the cursor leaves the cell, and
+            // keeps the cursor there when the value is refused.
+            if (QApplication::focusWidget() == grid_) return false;
             if (grid_->storeEditor(editor)) emit closeEditor(editor, NoHint);
             return false;
         }
@@ -350,6 +351,23 @@ void DeclarationGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
     QTableView::scrollTo(cell, hint);
     const int covered = columnWidth(0) - visualRect(cell).left();
     if (covered > 0) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - covered);
+}
+
+// Only the colours of these cells changed (the selection, the tints): they
+// are repainted, and an open cell editor keeps what the user typed. Qt would
+// otherwise put the stored value back into every editor in the range, and
+// an arrow key, which empties the selection, wiped the text being typed.
+void DeclarationGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles) {
+    const bool coloursOnly =
+        !roles.isEmpty() && std::all_of(roles.begin(), roles.end(), [](int role) {
+            return role == Qt::BackgroundRole || role == Qt::ForegroundRole;
+        });
+    if (coloursOnly && state() == EditingState) {
+        viewport()->update();
+        return;
+    }
+    QTableView::dataChanged(topLeft, bottomRight, roles);
 }
 
 // ---- the table's cursor follows the grid's current row -----------------------
