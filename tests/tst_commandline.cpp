@@ -4,6 +4,7 @@
 #include "TestUtil.h"
 #include "files/DeclarationFile.h"
 #include "model/RxMem.h"
+#include "util/NumberText.h"
 
 #include <QDir>
 #include <QProcess>
@@ -61,6 +62,22 @@ Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8
             QString::fromUtf8(p.readAllStandardError())};
 }
 
+// Five clean generated lines in the form, without their line ends, under
+// the test's own locale (es_CL).
+QList<QByteArray> baseLines(FileForm form) {
+    QTemporaryDir dir;
+    RxMem table;
+    numtext::setDecimalSeparator(',');
+    generateDeclaration(table, 5, 7);
+    const QString path = dir.filePath(QStringLiteral("base"));
+    writeDeclaration(path, form, table);
+    QList<QByteArray> lines = readAll(path).split('\n');
+    lines.removeLast();
+    for (QByteArray& l : lines)
+        l.chop(1);
+    return lines;
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
@@ -73,7 +90,8 @@ private slots:
     void exportWorkbook() {
         const QString out = tmp_.filePath(QStringLiteral("planilla.xlsx"));
         const Run ok = run({QStringLiteral("export"), QStringLiteral("--from"),
-                            QStringLiteral("position"), dataFile("dos-lineas-coma.txt"), out});
+                            QStringLiteral("position"), dataFile("dos-lineas-coma.txt"), out},
+                           QStringLiteral("es_CL.UTF-8"));
         QCOMPARE(ok.status, 0);
         QVERIFY(ok.err.isEmpty());
         QVERIFY(readAll(out).startsWith("PK"));
@@ -144,8 +162,9 @@ private slots:
         QCOMPARE(help.status, 0);
         QVERIFY(help.out.contains(
             QLatin1String("convert --from position|separator --to position|separator")));
-        QVERIFY(help.out.contains(
-            QLatin1String("export --from position|separator ENTRADA SALIDA.xlsx")));
+        QVERIFY(help.out.contains(QLatin1String(
+            "export --from position|separator [--force] [--utf8] ENTRADA SALIDA.xlsx")));
+        QVERIFY(help.out.contains(QLatin1String("Con --force escriben de todos modos")));
         QVERIFY(help.err.isEmpty());
     }
 
@@ -298,14 +317,14 @@ private slots:
         QTest::addColumn<QString>("output"); // empty: the command writes no file
         QTest::newRow("export") << QStringLiteral("export")
                                 << tmp_.filePath(QStringLiteral("sin-memoria.xlsx"));
-        QTest::newRow("check") << QStringLiteral("check") << QString();
     }
 
     // Under a limit the program starts and handles a small file with, a
     // file whose lines need more memory than the limit ends in a message and
     // exit 1, never in an abort. (Lines of seven short fields take about 9
-    // bytes in the file and a full record in memory.) The commands that hold
-    // every line are tried; convert holds only a few hundred at a time.
+    // bytes in the file and a full record in memory.) The command that holds
+    // every line is tried; convert and check hold only a few at a time, and
+    // check gets through the same file under the same limit.
     void outOfMemory() {
 #if !defined(Q_OS_UNIX) || defined(SOLVANTA_ADDRESS_SANITIZER)
         QSKIP("needs a limit on the address space, which AddressSanitizer cannot start under");
@@ -330,7 +349,192 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("No hay memoria suficiente para completar la operación.\n"));
         QCOMPARE(r.status, 1);
         if (!output.isEmpty()) QVERIFY(!QFile::exists(output));
+
+        const Run checked = run({QStringLiteral("check"), QStringLiteral("--from"),
+                                 QStringLiteral("separator"), many},
+                                QStringLiteral("C.UTF-8"), kLimit);
+        QCOMPARE(checked.err, QString());
+        QCOMPARE(checked.status, 1); // every line lacks fields
+        QVERIFY(checked.out.endsWith(QStringLiteral(" en 600000 líneas.\n")));
 #endif
+    }
+
+    void hostileFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("status"); // of convert and check without --force
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("lines"); // written with --force
+        const QString position = QStringLiteral("position"), separator = QStringLiteral("separator");
+        const QList<QByteArray> pos = baseLines(FileForm::Position);
+        const QList<QByteArray> sep = baseLines(FileForm::Separator);
+        const auto file = [](QList<QByteArray> lines) { return lines.join("\r\n") + "\r\n"; };
+        // The separator lines with one field's piece replaced.
+        const auto withPiece = [&](int line, const char* name, const QByteArray& piece) {
+            QList<QByteArray> lines = sep;
+            QList<QByteArray> pieces = lines[line - 1].split(';');
+            pieces[field(name)] = piece;
+            lines[line - 1] = pieces.join(';');
+            return file(lines);
+        };
+
+        QTest::newRow("old Mac line ends")
+            << QByteArray(pos.join("\r") + "\r") << position << separator << 0
+            << QStringLiteral("Aviso: las líneas del archivo terminan solo en CR") << 5;
+        QTest::newRow("Ctrl+Z alone at the end")
+            << QByteArray(file(pos) + "\x1A") << position << separator << 0 << QString() << 5;
+        {
+            QList<QByteArray> lines = pos;
+            lines[2].insert(700, "\x1A");
+            QTest::newRow("Ctrl+Z inside line 3")
+                << file(lines) << position << separator << 1
+                << QStringLiteral("Línea 3: lo que sigue al carácter de fin de archivo (Ctrl+Z) "
+                                  "no se leyó: 3 líneas.")
+                << 3;
+        }
+        QTest::newRow("trailing empty lines")
+            << QByteArray(file(pos) + "\r\n  \r\n") << position << separator << 0
+            << QStringLiteral("Aviso: las 2 líneas vacías del final del archivo no se cargaron.")
+            << 5;
+        {
+            QList<QByteArray> lines = sep;
+            lines[1] += ";SOBRA";
+            QTest::newRow("106 separator fields")
+                << file(lines) << separator << position << 1
+                << QStringLiteral("línea 2, [105] Centro costo: la línea tiene 106 campos y "
+                                  "no 105: lo que sigue al campo 105 no se leyó («SOBRA»).")
+                << 5;
+            lines = sep;
+            lines[3].truncate(lines[3].lastIndexOf(';'));
+            QTest::newRow("104 separator fields")
+                << file(lines) << separator << position << 1
+                << QStringLiteral("la línea tiene 104 campos y no 105: el campo 105 no estaba")
+                << 5;
+        }
+        QTest::newRow("quoted name holding ;")
+            << withPiece(1, "ape_pat", "\"PEREZ; JR\"") << separator << position << 1
+            << QStringLiteral("un texto entre comillas que contiene «;» corre los campos") << -1;
+        {
+            QList<QByteArray> lines = pos;
+            lines[4] += "SOBRA";
+            QTest::newRow("position line too long")
+                << file(lines) << position << separator << 1
+                << QStringLiteral("línea 5, [105] Centro costo: la línea tiene 866 caracteres "
+                                  "y no 861: lo que sigue a la columna 861 no se leyó («SOBRA»).")
+                << 5;
+        }
+        for (const char* amount : {"1.234.567", "1,234,567", "$1234", "1e400"})
+            QTest::addRow("amount %s", amount)
+                << withPiece(2, "impo_afp", amount) << separator << separator << 1
+                << QStringLiteral("línea 2, [27] Impo. afp: «%1» no es un monto; se leyó como 0.")
+                       .arg(QLatin1String(amount))
+                << 5;
+        for (const char* rut : {"12.345.678", "1234567K"})
+            QTest::addRow("RUT %s", rut)
+                << withPiece(3, "rut", rut) << separator << separator << 1
+                << QStringLiteral("línea 3, [1] Rut: «%1» no es un RUT; se leyó como 0.")
+                       .arg(QLatin1String(rut))
+                << 5;
+        QTest::newRow("empty DV to position")
+            << withPiece(1, "dv", "") << separator << position << 1
+            << QStringLiteral("línea 1, [2] DV: está vacío y ocupa 0 columnas y no 1") << 5;
+        QTest::newRow("nine digits in eight columns")
+            << withPiece(1, "impo_afp", "123456789") << separator << position << 1
+            << QStringLiteral("«123456789» ocupa 9 columnas y no 8: correría los campos "
+                              "siguientes.")
+            << 5;
+        QTest::newRow("negative amount to position")
+            << withPiece(1, "impo_afp", "-1234") << separator << position << 1
+            << QStringLiteral("[27] Impo. afp: «000-1234» se leería como 0") << 5;
+        QTest::newRow("UTF-8 names")
+            << cp1252::decode(withPiece(2, "ape_pat", "MU\xD1OZ").toStdString()).toUtf8()
+            << separator << separator << 1
+            << QStringLiteral("El archivo está escrito en UTF-8") << 5;
+    }
+
+    // convert refuses a file whose data would not arrive as it stood,
+    // listing why; --force writes it all the same, saying the same; check
+    // finds the same. Nothing is dropped, replaced or filled in silently.
+    void hostileFiles() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QFETCH(int, lines);
+        const QString in = tmp_.filePath(QStringLiteral("hostil.txt"));
+        const QString out = tmp_.filePath(QStringLiteral("salida-hostil.txt"));
+        QFile::remove(out);
+        QVERIFY(writeAll(in, bytes));
+        const QString es = QStringLiteral("es_CL.UTF-8");
+        const QStringList args{QStringLiteral("convert"), QStringLiteral("--from"), from,
+                               QStringLiteral("--to"), to, in, out};
+
+        const Run refused = run(args, es);
+        QCOMPARE(refused.status, status);
+        QVERIFY2(refused.err.contains(said), qPrintable(refused.err));
+        QCOMPARE(QFile::exists(out), status == 0);
+        if (status != 0 && lines >= 0) QVERIFY(refused.err.contains(QLatin1String("--force")));
+
+        // (-1: a file that does not load at all.)
+        const Run forced = run(QStringList(args) << QStringLiteral("--force"), es);
+        QCOMPARE(forced.status, lines < 0 ? 1 : 0);
+        QVERIFY2(forced.err.contains(said), qPrintable(forced.err));
+        QCOMPARE(readAll(out).count("\r\n"), std::max(lines, 0));
+
+        // The form-breaking values are checked in the checks' own words.
+        if (to == from || !said.contains(QLatin1String("columnas y no"))) {
+            const Run checked = run({QStringLiteral("check"), QStringLiteral("--from"), from, in}, es);
+            QCOMPARE(checked.status, status);
+            if (!said.contains(QStringLiteral("se leería")))
+                QVERIFY2((checked.out + checked.err).contains(said), qPrintable(checked.out));
+        }
+    }
+
+    // Beyond 20 notes a count stands for the rest.
+    void manyNotesCounted() {
+        QList<QByteArray> lines = baseLines(FileForm::Separator);
+        for (int i = 0; i < 30; ++i)
+            lines << lines[0];
+        for (QByteArray& l : lines)
+            l += ";SOBRA";
+        const QString in = tmp_.filePath(QStringLiteral("muchas-sobras.csv"));
+        QVERIFY(writeAll(in, lines.join("\r\n")));
+        const Run r = run({QStringLiteral("convert"), QStringLiteral("--from"),
+                           QStringLiteral("separator"), QStringLiteral("--to"),
+                           QStringLiteral("position"), in, tmp_.filePath(QStringLiteral("x.txt"))},
+                          QStringLiteral("es_CL.UTF-8"));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.count(QLatin1String("106 campos")), 20);
+        QVERIFY2(r.err.contains(QStringLiteral("… y 15 avisos más.")), qPrintable(r.err));
+    }
+
+    // A UTF-8 file read as UTF-8 is written in the code page, its fixed
+    // columns counted in letters.
+    void utf8Input() {
+        QList<QByteArray> lines = baseLines(FileForm::Position);
+        const int at = kFields[std::size_t(field("ape_pat"))].start - 1;
+        QByteArray utf8 = "\xEF\xBB\xBF";
+        for (QByteArray& l : lines) {
+            QString text = cp1252::decode({l.constData(), std::size_t(l.size())});
+            text.replace(at, 30, QStringLiteral("MUÑOZ").leftJustified(30, u' '));
+            utf8 += text.toUtf8() + "\r\n";
+            l = cp(text) + "\r\n";
+        }
+        const QString in = tmp_.filePath(QStringLiteral("utf8.txt"));
+        QVERIFY(writeAll(in, utf8));
+        const QString out = tmp_.filePath(QStringLiteral("cp1252.txt"));
+        QStringList args{QStringLiteral("convert"), QStringLiteral("--from"),
+                         QStringLiteral("position"), QStringLiteral("--to"),
+                         QStringLiteral("position"), in, out};
+        const Run asCodePage = run(args, QStringLiteral("es_CL.UTF-8"));
+        QCOMPARE(asCodePage.status, 1);
+        QVERIFY2(asCodePage.err.contains(QStringLiteral("UTF-8")), qPrintable(asCodePage.err));
+        const Run r = run(args << QStringLiteral("--utf8"), QStringLiteral("es_CL.UTF-8"));
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(out), lines.join());
     }
 
     void failuresExitWithOne() {
@@ -345,11 +549,12 @@ private slots:
         QVERIFY(!QFile::exists(out));
 
         const QString bad = tmp_.filePath(QStringLiteral("mala.txt"));
-        QVERIFY(writeAll(bad, readAll(dataFile("dos-lineas-coma.txt")) + "\r\n"));
+        QVERIFY(writeAll(bad, readAll(dataFile("dos-lineas-coma.txt")) + "\r\n" +
+                                  readAll(dataFile("dos-lineas-coma.txt"))));
         r = run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("position"),
                  QStringLiteral("--to"), QStringLiteral("separator"), bad, out});
         QCOMPARE(r.status, 1);
-        QVERIFY(r.err.contains(QStringLiteral("Línea 3")));
+        QVERIFY2(r.err.contains(QStringLiteral("Línea 3")), qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
     }
 };

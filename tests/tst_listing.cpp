@@ -194,12 +194,12 @@ private slots:
         QTest::addColumn<QString>("message");
         const QByteArray twoLines = readAll(dataFile("dos-lineas-coma.txt"));
         QTest::newRow("missing file") << 0 << QByteArray() << QStringLiteral("no existe");
-        QTest::newRow("bad nacion") << 0 << QByteArray(twoLines + "\r\n")
-                                    << QStringLiteral("Línea 3: el campo [7] Nación tiene «»");
+        QTest::newRow("bad nacion") << 0 << QByteArray(twoLines + "\r\n" + twoLines)
+                                    << QStringLiteral("Línea 3: está vacía");
         QTest::newRow("position file read by separator")
             << 1 << twoLines
-            << QStringLiteral("Línea 1: el campo [7] Nación tiene «%1…»")
-                   .arg(QString::fromLatin1(twoLines.left(80)));
+            << QStringLiteral("Línea 1: no tiene los campos separados por «;», así que no "
+                              "parece un archivo de declaración por separador.");
     }
 
     void failedLoadShowsNoListing() {

@@ -3,11 +3,12 @@
 #include "files/DeclarationFile.h"
 #include "files/LineChecks.h"
 #include "files/SpreadsheetExport.h"
+#include "model/Record.h"
 #include "model/RxMem.h"
 #include "util/Errors.h"
 
+#include <algorithm>
 #include <optional>
-#include <set>
 
 using namespace solvanta;
 
@@ -18,19 +19,29 @@ const char* const kUsage =
     "  solvanta-editor [ARCHIVO]\n"
     "      Abre el editor; con ARCHIVO, lo carga de inmediato en el formato que\n"
     "      muestran sus primeras líneas (si no se reconoce, pregunta cuál es).\n"
-    "  solvanta-editor convert --from position|separator --to position|separator ENTRADA SALIDA\n"
+    "  solvanta-editor convert --from position|separator --to position|separator\n"
+    "                          [--force] [--utf8] ENTRADA SALIDA\n"
     "      Carga ENTRADA en el formato indicado por --from y escribe SALIDA en el\n"
     "      formato indicado por --to, igual que el editor. position = 105 campos por\n"
     "      posición; separator = 105 campos por separador (;).\n"
-    "  solvanta-editor export --from position|separator ENTRADA SALIDA.xlsx\n"
+    "  solvanta-editor export --from position|separator [--force] [--utf8] ENTRADA SALIDA.xlsx\n"
     "      Carga ENTRADA y escribe todas sus líneas en la planilla SALIDA.xlsx, igual\n"
     "      que el botón «Excel» del editor: la fila 1 con los títulos de los 105\n"
     "      campos y una fila por línea (más de 1.048.575 líneas siguen en otra hoja).\n"
-    "  solvanta-editor check --from position|separator ARCHIVO\n"
+    "  solvanta-editor check --from position|separator [--utf8] ARCHIVO\n"
     "      Revisa cada línea de ARCHIVO y muestra lo que Solvanta rechazaría: RUT y\n"
     "      dígito verificador, códigos que no están en las tablas, períodos y fechas\n"
-    "      imposibles, valores que romperían el formato. Estado de salida 0 si no\n"
-    "      hay problemas, 1 si los hay o si el archivo no se pudo leer.\n"
+    "      imposibles, valores que romperían el formato, y lo que no se pudo leer tal\n"
+    "      como está. Estado de salida 0 si no hay problemas, 1 si los hay o si el\n"
+    "      archivo no se pudo leer.\n"
+    "\n"
+    "  convert y export no escriben nada (estado de salida 1) si algún dato no\n"
+    "  llegaría tal como está en ENTRADA: un valor que no se pudo leer y se tomó\n"
+    "  como 0, texto que sobra o campos que faltan en una línea, lo que sigue a un\n"
+    "  Ctrl+Z, o un valor que el formato de SALIDA no puede llevar. Muestran hasta\n"
+    "  20 de ellos. Con --force escriben de todos modos, como el editor después de\n"
+    "  preguntar, y los muestran igual. --utf8 lee ENTRADA como UTF-8 y pasa sus\n"
+    "  letras a Windows-1252, la codificación de los archivos de declaración.\n"
     "  solvanta-editor --help\n"
     "      Muestra esta ayuda.\n"
     "  solvanta-editor --version\n"
@@ -60,29 +71,41 @@ bool parseForm(const QString& text, FileForm& form) {
     return false;
 }
 
-// The options and files of convert and export: --from always, --to when
-// `withTo`, and two files.
+// The options and files of convert, export and check: --from always, --to
+// when `withTo`, --force when `withForce`, --utf8, and the files.
 struct Request {
     FileForm from{}, to{};
+    bool force = false;
+    FileEncoding encoding = FileEncoding::Windows1252;
     QStringList files;
 };
 
 std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Request& r,
-                                     QTextStream& err, qsizetype files = 2) {
+                                     QTextStream& err, qsizetype files = 2,
+                                     bool withForce = true) {
     bool haveFrom = false, haveTo = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--from") || (withTo && a == QLatin1String("--to"))) {
+            const bool from = a == QLatin1String("--from");
+            if (from ? haveFrom : haveTo)
+                return usageError(err, QStringLiteral("%1 se indicó dos veces.").arg(a));
             if (i + 1 >= args.size())
                 return usageError(err, QStringLiteral("falta el formato después de %1.").arg(a));
-            FileForm& target = a == QLatin1String("--from") ? r.from : r.to;
+            FileForm& target = from ? r.from : r.to;
             if (!parseForm(args[++i], target))
                 return usageError(
                     err, QStringLiteral("formato desconocido «%1»: use position o separator.")
                              .arg(excerpt(args[i])));
-            (a == QLatin1String("--from") ? haveFrom : haveTo) = true;
+            (from ? haveFrom : haveTo) = true;
+        } else if (withForce && a == QLatin1String("--force")) {
+            r.force = true;
+        } else if (a == QLatin1String("--utf8")) {
+            r.encoding = FileEncoding::Utf8;
         } else if (a.startsWith(QLatin1String("--"))) {
             return usageError(err, QStringLiteral("opción desconocida «%1».").arg(excerpt(a)));
+        } else if (a.isEmpty()) {
+            return usageError(err, QStringLiteral("un nombre de archivo está vacío."));
         } else {
             r.files << a;
         }
@@ -95,6 +118,18 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
             err, files == 1 ? QStringLiteral("indique un archivo.")
                             : QStringLiteral("indique un archivo de entrada y uno de salida."));
     return std::nullopt;
+}
+
+// The notes of a load that went on (with --force, or notices only), on
+// standard error.
+void printNotes(const LoadReport& report, const QString& path, QTextStream& err) {
+    if (report.noteCount == 0) return;
+    if (report.losesData())
+        err << QStringLiteral("Aviso: «%1» se escribió con --force, aunque sus datos no llegan "
+                              "tal como estaban:\n")
+                   .arg(path);
+    err << describeNotes(report) << '\n';
+    err.flush();
 }
 
 // A warning when the file's first lines show the other form; the command
@@ -129,7 +164,13 @@ ExitCode convert(const QStringList& args, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, true, r, err)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
-    return run(err, [&] { convertDeclaration(r.files[0], r.from, r.files[1], r.to); });
+    return run(err, [&] {
+        ConvertOptions options;
+        options.encoding = r.encoding;
+        options.force = r.force;
+        printNotes(convertDeclaration(r.files[0], r.from, r.files[1], r.to, options), r.files[1],
+                   err);
+    });
 }
 
 ExitCode exportSheet(const QStringList& args, QTextStream& err) {
@@ -138,42 +179,86 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     warnAboutForm(r.files[0], r.from, err);
     return run(err, [&] {
         RxMem table;
-        loadDeclaration(r.files[0], r.from, table);
+        LoadOptions options;
+        options.encoding = r.encoding;
+        options.keptNotes = 20;
+        const LoadReport report = loadDeclaration(r.files[0], r.from, table, nullptr, options);
+        if (report.losesData() && !r.force)
+            throw DataLossError(
+                QStringLiteral("No se creó la planilla «%1»: los datos de «%2» no llegarían tal "
+                               "como están.\n%3\nCorrija el archivo de entrada, o cree la "
+                               "planilla de todos modos con --force.")
+                    .arg(r.files[1], r.files[0], describeNotes(report)));
         const WorkbookSummary s = exportWorkbook(r.files[1], table);
+        printNotes(report, r.files[1], err);
         if (s.sheets > 1)
             err << QStringLiteral("%1 líneas repartidas en %2 hojas.\n").arg(s.lines).arg(s.sheets);
     });
 }
 
-// One line per problem on standard output, then how many; 1 when there is
-// any.
+// One line per problem on standard output, line by line as the file is
+// read, then how many; 1 when there is any. What the loader could not take
+// as it stood is a problem too, in place of what the checks say of that
+// field; notices go to standard error.
 ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     Request r;
-    if (const auto bad = parseRequest(args, false, r, err, 1)) return *bad;
+    if (const auto bad = parseRequest(args, false, r, err, 1, false)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
-    std::vector<LineProblem> problems;
+    qint64 problems = 0, lines = 0;
+    LoadReport report;
     const ExitCode read = run(err, [&] {
-        RxMem table;
-        loadDeclaration(r.files[0], r.from, table);
-        problems = LineChecker().checkAll(table);
+        const LineChecker checker;
+        LoadOptions options;
+        options.encoding = r.encoding;
+        options.keptNotes = 0; // the lines' notes are printed as they come
+        std::vector<LineProblem> found;
+        readDeclaration(
+            r.files[0], r.from, options,
+            [&](qint64 lineNo, const RecordView& record, const std::vector<LoadNote>& notes) {
+                found.clear();
+                checker.check(record, int(lineNo), found);
+                for (const LoadNote& n : notes) {
+                    found.erase(std::remove_if(found.begin(), found.end(),
+                                               [&](const LineProblem& p) {
+                                                   return p.field == n.field;
+                                               }),
+                                found.end());
+                    found.push_back({int(lineNo), n.field, n.text, excerpt(record.text(n.field)),
+                                     LineProblem::None});
+                }
+                if (found.empty()) return;
+                std::stable_sort(found.begin(), found.end(),
+                                 [](const LineProblem& a, const LineProblem& b) {
+                                     return a.field < b.field;
+                                 });
+                for (const LineProblem& p : found)
+                    out << LineChecker::describe(p) << '\n';
+                problems += qint64(found.size());
+                ++lines;
+            },
+            report);
     });
     if (read != ExitCode::Ok) return read;
-    std::set<int> lines;
-    for (const LineProblem& p : problems) {
-        out << LineChecker::describe(p) << '\n';
-        lines.insert(p.line);
+    // What concerns the file as a whole comes last.
+    for (const LoadNote& n : report.notes) {
+        if (n.kind == LoadNote::Notice) {
+            err << LoadReport::describe(n) << '\n';
+            continue;
+        }
+        out << LoadReport::describe(n) << '\n';
+        ++problems;
     }
-    if (problems.empty())
+    if (problems == 0)
         out << "Sin problemas.\n";
     else
         out << QStringLiteral("%1 %2 en %3 %4.\n")
-                   .arg(problems.size())
-                   .arg(problems.size() == 1 ? QStringLiteral("problema")
-                                             : QStringLiteral("problemas"))
-                   .arg(lines.size())
-                   .arg(lines.size() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
+                   .arg(problems)
+                   .arg(problems == 1 ? QStringLiteral("problema") : QStringLiteral("problemas"))
+                   .arg(lines)
+                   .arg(lines == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
     out.flush();
-    return problems.empty() ? ExitCode::Ok : ExitCode::Failed;
+    err.flush();
+    return problems == 0 ? ExitCode::Ok : ExitCode::Failed;
 }
 
 ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {

@@ -84,20 +84,40 @@ const Plan& plan() {
 // on would gather it all into memory.
 constexpr std::size_t kMaxLine = 64 * 1024;
 
+// A character of a UTF-8 line that the code page cannot hold: where it
+// stands in the line as loaded, and what it was.
+struct Replacement {
+    std::size_t at;
+    char32_t codePoint; // 0xFFFD for bytes that are no UTF-8
+};
+
 // Lines of a text file, read in blocks: a line ends at LF or CR LF, a lone
-// CR is dropped, and Ctrl+Z ends the file. A line longer than kMaxLine (not
-// counting its line end) stops the reading; the block always has room for
-// the longest line, so it never grows.
+// CR is dropped, and Ctrl+Z ends the file. A file with no LF in its first
+// block but with CRs (old Mac text) has its lines end at CR. A line longer
+// than kMaxLine (not counting its line end) stops the reading; the block
+// always has room for the longest line, so it never grows. UTF-8's byte-order
+// mark at the start is skipped; UTF-8 lines come out in the code page.
 class LineReader {
 public:
-    LineReader(QFile& file, const QString& path) : file_(file), path_(path), buf_(kChunk) {}
+    LineReader(QFile& file, const QString& path, FileEncoding encoding)
+        : file_(file), path_(path), utf8_(encoding == FileEncoding::Utf8), buf_(kChunk) {}
 
     bool next(std::string_view& line) {
+        if (!started_) start();
         for (;;) {
             const char* b = buf_.data() + begin_;
             const std::size_t pending = end_ - begin_;
-            if (const void* lf = std::memchr(b, '\n', pending)) {
+            if (skipLf_ && pending > 0) {
+                skipLf_ = false;
+                if (*b == '\n') {
+                    ++begin_;
+                    continue;
+                }
+            }
+            const void* lf = crEnds_ ? lineEnd(b, pending) : std::memchr(b, '\n', pending);
+            if (lf) {
                 const std::size_t len = static_cast<const char*>(lf) - b;
+                if (crEnds_ && b[len] == '\r') skipLf_ = true;
                 line = take(b, len);
                 begin_ += len + 1;
                 return true;
@@ -106,6 +126,7 @@ public:
                 if (pending == 0) return false;
                 line = take(b, pending);
                 begin_ = end_;
+                lastCut_ = true; // the last line had no line end
                 return true;
             }
             if (pending > kMaxLine + 1) tooLong(lines_ + 1); // longer than any line and its CR
@@ -114,8 +135,63 @@ public:
     }
 
     qint64 consumed() const { return read_ - static_cast<qint64>(end_ - begin_); }
+    bool crLineEnds() const { return crEnds_; }
+    const std::vector<Replacement>& replacements() const { return replaced_; }
+
+    // After the last line: what stood after a Ctrl+Z, as a note.
+    std::optional<LoadNote> afterEndOfFile() {
+        if (!ctrlZ_) return std::nullopt;
+        // The rest of the file: lines with anything besides line ends.
+        std::vector<char> rest(static_cast<std::size_t>(kChunk));
+        for (;;) {
+            const qint64 n = file_.read(rest.data(), qint64(rest.size()));
+            if (n < 0)
+                throw IoError(QStringLiteral("No se pudo leer el archivo «%1»: %2")
+                                  .arg(shownPath(path_), readFailure(path_)));
+            if (n == 0) break;
+            tail(rest.data(), std::size_t(n));
+        }
+        if (tailLines_ == 0) return std::nullopt;
+        const QString lines = tailLines_ == 1 ? QStringLiteral("1 línea")
+                                              : QStringLiteral("%1 líneas").arg(tailLines_);
+        LoadNote note;
+        note.kind = LoadNote::Dropped;
+        // The Ctrl+Z stood inside the last line read, or at the start of
+        // the line after it.
+        if (lastCut_) {
+            note.text = QStringLiteral("línea %1: lo que sigue al carácter de fin de archivo "
+                                       "(Ctrl+Z) no se leyó: %2.")
+                            .arg(lines_)
+                            .arg(lines);
+        } else {
+            note.text = QStringLiteral("Después de la línea %1 hay un carácter de fin de archivo "
+                                       "(Ctrl+Z); lo que sigue no se leyó: %2.")
+                            .arg(lines_)
+                            .arg(lines);
+        }
+        return note;
+    }
 
 private:
+    // The first block decides the line ends, and loses the byte-order mark.
+    void start() {
+        started_ = true;
+        fill();
+        if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3;
+        // Old Mac text: no LF, and CRs that end lines (more than one, or one
+        // at the very end). A single CR inside the only line is dropped.
+        if (!std::memchr(buf_.data(), '\n', end_)) {
+            const auto crs = std::count(buf_.data() + begin_, buf_.data() + end_, '\r');
+            crEnds_ = crs > 1 || (crs == 1 && (atEnd_ || file_.atEnd()) && buf_[end_ - 1] == '\r');
+        }
+    }
+
+    static const char* lineEnd(const char* b, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (b[i] == '\r' || b[i] == '\n') return b + i;
+        return nullptr;
+    }
+
     void fill() {
         if (begin_ > 0) {
             std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
@@ -129,17 +205,35 @@ private:
         if (n == 0) atEnd_ = true;
         read_ += n;
         if (const void* z = std::memchr(buf_.data() + end_, 0x1A, std::size_t(n))) {
-            end_ = static_cast<const char*>(z) - buf_.data();
+            const std::size_t at = std::size_t(static_cast<const char*>(z) - buf_.data());
+            ctrlZ_ = true;
+            tail(buf_.data() + at + 1, end_ + std::size_t(n) - at - 1);
+            end_ = at;
             atEnd_ = true;
             return;
         }
         end_ += std::size_t(n);
     }
 
+    // Counts the lines after a Ctrl+Z that hold anything but line ends and
+    // more Ctrl+Z; the first is the rest of the Ctrl+Z's own line.
+    void tail(const char* b, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const char c = b[i];
+            if (c == '\n' || c == '\r') {
+                tailHas_ = false;
+            } else if (c != 0x1A && !tailHas_) {
+                tailHas_ = true;
+                ++tailLines_;
+            }
+        }
+    }
+
     std::string_view take(const char* b, std::size_t len) {
         ++lines_;
         if (len - (len > 0 && b[len - 1] == '\r') > kMaxLine) tooLong(lines_);
-        return clean({b, len});
+        const std::string_view line = clean({b, len});
+        return utf8_ ? fromUtf8(line) : line;
     }
 
     [[noreturn]] void tooLong(qint64 lineNo) const {
@@ -163,21 +257,82 @@ private:
         return scratch_;
     }
 
+    // The UTF-8 line in the code page, one byte a letter; what the code page
+    // cannot hold, and bytes that are no UTF-8, become '?' and are listed.
+    std::string_view fromUtf8(std::string_view line) {
+        replaced_.clear();
+        std::size_t i = 0;
+        while (i < line.size() && static_cast<unsigned char>(line[i]) < 0x80)
+            ++i;
+        if (i == line.size()) return line;
+        std::string& out = utf8Out_;
+        out.assign(line.data(), i);
+        while (i < line.size()) {
+            const auto c = static_cast<unsigned char>(line[i]);
+            if (c < 0x80) {
+                out.push_back(char(c));
+                ++i;
+                continue;
+            }
+            char32_t cp = 0xFFFD;
+            std::size_t n = 1;
+            const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            if (len > 0 && i + len <= line.size()) {
+                char32_t v = c & (0x7F >> len);
+                bool ok = true;
+                for (std::size_t k = 1; k < len && ok; ++k) {
+                    const auto cc = static_cast<unsigned char>(line[i + k]);
+                    ok = (cc & 0xC0) == 0x80;
+                    v = (v << 6) | (cc & 0x3F);
+                }
+                if (ok && !(len == 3 && v < 0x800) && !(len == 4 && (v < 0x10000 || v > 0x10FFFF)) &&
+                    !(v >= 0xD800 && v <= 0xDFFF)) {
+                    cp = v;
+                    n = len;
+                }
+            }
+            const char b = cp == 0xFFFD ? '?' : cp1252::fromUnicode(cp);
+            if (b == '?' && cp != U'?') replaced_.push_back({out.size(), cp});
+            out.push_back(b);
+            i += n;
+        }
+        return out;
+    }
+
     QFile& file_;
     const QString& path_;
+    bool utf8_;
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
     qint64 read_ = 0;
     qint64 lines_ = 0; // lines taken so far
+    bool started_ = false;
     bool atEnd_ = false;
+    bool crEnds_ = false;
+    bool skipLf_ = false;  // a CR ended the last line: a LF right after it goes with it
+    bool ctrlZ_ = false;
+    bool lastCut_ = false; // the last line ended at the end of the file (or a Ctrl+Z)
+    bool tailHas_ = false;
+    qint64 tailLines_ = 0;
     std::string scratch_;
+    std::string utf8Out_;
+    std::vector<Replacement> replaced_;
 };
 
-// A field whose text the loader could not read, and so filled with its
-// fallback: the text as the line had it.
+// What a line held that the loader could not take as it stood.
 struct Unread {
+    enum What : unsigned char {
+        Value,   // a text that did not read; the field got its fallback
+        Long,    // a position line of `count` characters: the text after its last column
+        Extra,   // a separator line of `count` pieces: the text after the last field
+        Missing, // a separator line of `count` pieces: fields from `field` on got the last
+        Cut,     // a position line of `count` characters ends inside the field
+    };
     int field;
-    std::string text;
+    std::string text; // the file's own text
+    What what = Value;
+    std::size_t count = 0;
+    bool quoted = false; // the line has a '"'
 };
 using UnreadList = std::vector<Unread>;
 
@@ -240,6 +395,8 @@ public:
                 break;
             }
         }
+        if (line.size() != std::size_t(kPositionLineLength)) [[unlikely]]
+            noteShape(line, unread);
         return true;
     }
 
@@ -249,6 +406,7 @@ public:
         const char* const data = line.data();
         const std::size_t size = line.size();
         std::size_t scan = 0; // just past the last ";" found; stays put after the last one
+        std::size_t found = 0; // ";" found
         for (const FieldPlan& p : fields_) {
             const std::size_t start = scan;
             std::size_t end = size;
@@ -256,6 +414,7 @@ public:
                 if (data[i] == ';') {
                     end = i;
                     scan = i + 1;
+                    ++found;
                     break;
                 }
             const std::string_view piece(data + start, end - start);
@@ -280,10 +439,53 @@ public:
                 break;
             }
         }
+        // 105 pieces, and perhaps a ";" after the last one.
+        if (found != std::size_t(kFieldCount - 1) && (found != std::size_t(kFieldCount) || scan != size))
+            [[unlikely]]
+            noteShape(line, found, scan, unread);
         return true;
     }
 
 private:
+    // A position line longer than the form, or ending inside a number.
+    [[gnu::cold, gnu::noinline]] void noteShape(std::string_view line, UnreadList& unread) const {
+        if (line.size() > std::size_t(kPositionLineLength)) {
+            const std::string_view extra = line.substr(std::size_t(kPositionLineLength));
+            if (extra.find_first_not_of(' ') != std::string_view::npos)
+                unread.push_back({kFieldCount - 1, std::string(extra.substr(0, 100)),
+                                  Unread::Long, line.size()});
+            return;
+        }
+        for (const FieldPlan& p : fields_)
+            if (p.from < line.size() && line.size() < std::size_t(p.from) + p.width) {
+                const std::string_view part = line.substr(p.from);
+                if (p.load != LoadRule::Text &&
+                    part.find_first_not_of(' ') != std::string_view::npos)
+                    unread.push_back({int(&p - fields_.data()), std::string(part), Unread::Cut,
+                                      line.size()});
+                return;
+            }
+    }
+
+    // A separator line of more or fewer than 105 pieces.
+    [[gnu::cold, gnu::noinline]] void noteShape(std::string_view line, std::size_t found,
+                                                std::size_t scan, UnreadList& unread) const {
+        const bool quoted = line.find('"') != std::string_view::npos;
+        if (found >= std::size_t(kFieldCount)) {
+            const std::string_view extra = line.substr(scan);
+            if (extra.find_first_not_of(' ') == std::string_view::npos) return;
+            std::size_t pieces = kFieldCount + 1;
+            for (const char c : extra)
+                pieces += c == ';';
+            unread.push_back({kFieldCount - 1, std::string(extra.substr(0, 100)), Unread::Extra,
+                              pieces, quoted});
+            return;
+        }
+        // Fields from found + 1 on got the last piece again.
+        unread.push_back({int(found) + 1, std::string(line.substr(scan, 100)), Unread::Missing,
+                          found + 1, quoted});
+    }
+
     // Plain digits (the zero-filled numbers of the position form, most
     // pieces of the separator form) are read here at once, giving what the
     // full reading gives; anything else goes through it.
@@ -405,48 +607,216 @@ struct FileStamp {
                       .arg(shownPath(path)));
 }
 
+QString fileText(std::string_view bytes) {
+    return excerpt(cp1252::decode(bytes.substr(0, 100)));
+}
+
+// The note of what the line held and the record got instead.
+LoadNote noteOf(const Unread& u, qint64 lineNo, const RecordView& record) {
+    LoadNote n;
+    n.line = lineNo;
+    n.field = u.field;
+    const QString quotes = u.quoted ? QStringLiteral(" Un texto entre comillas que contiene «;» "
+                                                     "corre los campos siguientes.")
+                                    : QString();
+    switch (u.what) {
+    case Unread::Value: {
+        const FieldDef& f = kFields[std::size_t(u.field)];
+        const QString what = f.value == Value::Amount ? QStringLiteral("un monto")
+                             : f.value == Value::Rut  ? QStringLiteral("un RUT")
+                                                      : QStringLiteral("un número");
+        n.kind = LoadNote::Replaced;
+        n.text = QStringLiteral("«%1» no es %2; se leyó como %3.")
+                     .arg(fileText(u.text), what, record.text(u.field));
+        break;
+    }
+    case Unread::Long:
+        n.kind = LoadNote::Dropped;
+        n.text = QStringLiteral("la línea tiene %1 caracteres y no %2: lo que sigue a la columna "
+                                "%2 no se leyó («%3»).")
+                     .arg(u.count)
+                     .arg(kPositionLineLength)
+                     .arg(fileText(u.text));
+        break;
+    case Unread::Extra:
+        n.kind = LoadNote::Dropped;
+        n.text = QStringLiteral("la línea tiene %1 campos y no %2: lo que sigue al campo %2 no "
+                                "se leyó («%3»).%4")
+                     .arg(u.count)
+                     .arg(kFieldCount)
+                     .arg(fileText(u.text), quotes);
+        break;
+    case Unread::Missing:
+        n.kind = LoadNote::FilledIn;
+        n.text = (u.field == kFieldCount - 1
+                      ? QStringLiteral("la línea tiene %1 campos y no %2: el campo %2 no estaba en "
+                                       "la línea y tomó «%4», el último texto de la línea.%5")
+                      : QStringLiteral("la línea tiene %1 campos y no %2: los campos %3 a %2 no "
+                                       "estaban en la línea y tomaron «%4», el último texto de la "
+                                       "línea.%5"))
+                     .arg(u.count)
+                     .arg(kFieldCount)
+                     .arg(u.field + 1)
+                     .arg(fileText(u.text), quotes);
+        break;
+    case Unread::Cut:
+        n.kind = LoadNote::FilledIn;
+        n.text = QStringLiteral("la línea tiene %1 caracteres y no %2, y termina dentro de este "
+                                "campo: se leyó «%3» y los campos siguientes quedaron vacíos.")
+                     .arg(u.count)
+                     .arg(kPositionLineLength)
+                     .arg(fileText(u.text));
+        break;
+    }
+    return n;
+}
+
+// A character of a UTF-8 file that the code page lacks, on the field it
+// fell in.
+LoadNote noteOf(const Replacement& c, qint64 lineNo, FileForm form, std::string_view line) {
+    int field = kFieldCount - 1;
+    if (form == FileForm::Position) {
+        for (int f = 0; f < kFieldCount; ++f)
+            if (c.at < std::size_t(kFields[std::size_t(f)].start - 1 + kFields[std::size_t(f)].width)) {
+                field = f;
+                break;
+            }
+    } else {
+        std::size_t semicolons = 0;
+        for (std::size_t i = 0; i < c.at && i < line.size(); ++i)
+            semicolons += line[i] == ';';
+        field = int(std::min<std::size_t>(semicolons, kFieldCount - 1));
+    }
+    LoadNote n;
+    n.line = lineNo;
+    n.field = field;
+    n.kind = LoadNote::Replaced;
+    n.text = c.codePoint == 0xFFFD
+                 ? QStringLiteral("la línea tiene bytes que no son UTF-8; se leyeron como «?».")
+                 : QStringLiteral("«%1» no existe en Windows-1252, la codificación del archivo "
+                                  "de declaración; se leyó como «?».")
+                       .arg(QString::fromUcs4(&c.codePoint, 1));
+    return n;
+}
+
+bool blankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// Why a line stopped the load at its nationality: usually, the line is not
+// of the form asked for.
+QString nacionFailure(const QString& path, qint64 lineNo, FileForm form, std::string_view line,
+                      std::string_view bad) {
+    const int f = findField(u"nacion");
+    QString why;
+    if (blankLine(line)) {
+        why = QStringLiteral("Línea %1: está vacía, y entre las líneas de un archivo de "
+                             "declaración no hay líneas vacías.")
+                  .arg(lineNo);
+    } else if (form == FileForm::Separator && std::count(line.begin(), line.end(), ';') < f) {
+        const bool commas = std::count(line.begin(), line.end(), ',') >= f;
+        const bool tabs = std::count(line.begin(), line.end(), '\t') >= f;
+        why = QStringLiteral("Línea %1: no tiene los campos separados por «;»%2, así que no "
+                             "parece un archivo de declaración por separador.")
+                  .arg(lineNo)
+                  .arg(commas ? QStringLiteral(" (están separados por comas)")
+                       : tabs ? QStringLiteral(" (están separados por tabuladores)")
+                              : QString());
+    } else if (form == FileForm::Separator && line.find('"') != std::string_view::npos &&
+               std::count(line.begin(), line.end(), ';') >= kFieldCount) {
+        why = QStringLiteral("Línea %1: tiene más de %2 campos, porque un texto entre comillas "
+                             "que contiene «;» corre los campos siguientes: el campo %3 tiene "
+                             "«%4», que no es un número entero válido.")
+                  .arg(lineNo)
+                  .arg(kFieldCount)
+                  .arg(fieldTitle(f), fileText(bad));
+    } else if (form == FileForm::Position && line.size() != std::size_t(kPositionLineLength) &&
+               std::count(line.begin(), line.end(), ';') >= f) {
+        why = QStringLiteral("Línea %1: tiene %2 caracteres y sus campos están separados por "
+                             "«;»: parece un archivo por separador, no por posición.")
+                  .arg(lineNo)
+                  .arg(line.size());
+    } else if (form == FileForm::Position && line.size() < std::size_t(kFields[std::size_t(f)].start)) {
+        why = QStringLiteral("Línea %1: tiene %2 caracteres y no %3, así que no parece un "
+                             "archivo de declaración por posición.")
+                  .arg(lineNo)
+                  .arg(line.size())
+                  .arg(kPositionLineLength);
+    } else {
+        why = QStringLiteral("Línea %1: el campo %2 tiene «%3», que no es un número entero "
+                             "válido.")
+                  .arg(lineNo)
+                  .arg(fieldTitle(f), fileText(bad));
+    }
+    return QStringLiteral("No se pudo cargar el archivo «%1».\n\n%2 Corrija esa línea del "
+                          "archivo y vuelva a cargarlo.")
+        .arg(shownPath(path), why);
+}
+
 // Reads every line of the file into records that `sink` provides: next()
-// gives a record of zero bytes for the next line, done() takes it filled,
-// finish() is told when every line was read. Throws at the first line that
-// cannot be read.
+// gives a record of zero bytes for the next line, done() takes it filled
+// with the notes of what did not load as it stood, finish() is told when
+// every line was read. Empty lines at the end of the file are left out
+// (with a notice). Throws at the first line that cannot be read.
 template <typename Sink>
-void readLines(QFile& file, const QString& path, FileForm form, char separator, Sink& sink) {
-    LineReader reader(file, path);
+void readLines(QFile& file, const QString& path, FileForm form, char separator,
+               FileEncoding encoding, Sink& sink, LoadReport& report) {
+    LineReader reader(file, path, encoding);
     const LineFiller filler(separator);
     std::string_view line;
     std::string_view bad;
     UnreadList unread;
+    std::vector<LoadNote> notes;
     qint64 lineNo = 0;
-    while (reader.next(line)) {
+    qint64 emptyRun = 0; // empty lines not yet loaded
+    const auto fill = [&](std::string_view text) {
         ++lineNo;
         std::byte* r = sink.next();
-        const bool ok = form == FileForm::Position ? filler.position(line, r, bad, unread)
-                                                   : filler.separator(line, r, bad, unread);
-        if (!ok) {
-            const int f = findField(u"nacion");
-            throw ConversionError(
-                QStringLiteral("No se pudo cargar el archivo «%1».\n\nLínea %2: el campo %3 "
-                               "tiene «%4», que no es un número entero válido. Corrija esa "
-                               "línea del archivo y vuelva a cargarlo.")
-                    .arg(shownPath(path))
-                    .arg(lineNo)
-                    .arg(fieldTitle(f), excerpt(cp1252::decode(bad.substr(0, 100)))));
+        const bool ok = form == FileForm::Position ? filler.position(text, r, bad, unread)
+                                                   : filler.separator(text, r, bad, unread);
+        if (!ok) throw ConversionError(nacionFailure(path, lineNo, form, text, bad));
+        notes.clear();
+        if (!unread.empty() || !reader.replacements().empty()) [[unlikely]] {
+            const RecordView record(r);
+            for (const Unread& u : unread)
+                notes.push_back(noteOf(u, lineNo, record));
+            for (const Replacement& c : reader.replacements())
+                notes.push_back(noteOf(c, lineNo, form, text));
+            std::stable_sort(notes.begin(), notes.end(), [](const LoadNote& a, const LoadNote& b) {
+                return a.field < b.field;
+            });
+            for (const LoadNote& n : notes)
+                report.add(n);
         }
-        sink.done(lineNo, reader.consumed(), unread);
+        sink.done(lineNo, reader.consumed(), notes);
+    };
+    while (reader.next(line)) {
+        if (line.empty() || blankLine(line)) [[unlikely]] {
+            ++emptyRun;
+            continue;
+        }
+        // An empty line with more lines after it is loaded like any other
+        // (and stops the load).
+        if (emptyRun > 0) [[unlikely]]
+            fill({});
+        fill(line);
     }
+    report.lines = lineNo;
+    if (emptyRun > 0)
+        report.add({0, -1, LoadNote::Notice,
+                    emptyRun == 1
+                        ? QStringLiteral("la línea vacía del final del archivo no se cargó.")
+                        : QStringLiteral("las %1 líneas vacías del final del archivo no se "
+                                         "cargaron.")
+                              .arg(emptyRun)});
+    if (reader.crLineEnds())
+        report.add({0, -1, LoadNote::Notice,
+                    QStringLiteral("las líneas del archivo terminan solo en CR (como en los Mac "
+                                   "antiguos); se leyeron %1 líneas, que se escriben terminadas "
+                                   "en CR LF.")
+                        .arg(lineNo)});
+    if (auto z = reader.afterEndOfFile()) report.add(std::move(*z));
     sink.finish();
-}
-
-// "«1234,500» no es un monto; se leyó como 0.": the current line's field
-// as the loader filled it.
-QString unreadProblem(const RxMem& table, const Unread& u) {
-    const FieldDef& f = kFields[std::size_t(u.field)];
-    const QString what = f.value == Value::Amount ? QStringLiteral("un monto")
-                         : f.value == Value::Rut  ? QStringLiteral("un RUT")
-                                                  : QStringLiteral("un número");
-    return QStringLiteral("«%1» no es %2; se leyó como %3.")
-        .arg(excerpt(cp1252::decode(std::string_view(u.text).substr(0, 100))), what,
-             table.asText(u.field));
 }
 
 // Lines go into the table, each stored as it is filled.
@@ -459,12 +829,12 @@ public:
         table_.append();
         return table_.pending().bytes();
     }
-    void done(qint64 lineNo, qint64 consumed, const UnreadList& unread) {
+    void done(qint64 lineNo, qint64 consumed, const std::vector<LoadNote>& notes) {
         table_.post();
         // What the line held and the table now shows in its place stays in
         // view with the line: the file's own text is gone from it.
-        for (const Unread& u : unread)
-            table_.noteCell(table_.bookmark(), u.field, unreadProblem(table_, u));
+        for (const LoadNote& n : notes)
+            table_.noteCell(table_.bookmark(), n.field, n.text);
         if (progress_ && lineNo % kProgressEvery == 0 && !progress_->update(consumed, total_))
             throw Cancelled();
     }
@@ -545,7 +915,10 @@ public:
                            QStringLiteral("el texto contiene un salto de línea."));
             }
             if (form_ == FileForm::Position) {
+                char* const at = out;
                 out = positioned(out, p, t);
+                if (breaks_ && (std::size_t(out - at) != p.width || !plainDigits(t)))
+                    [[unlikely]] noteBreak(lineNo, f, {at, std::size_t(out - at)});
                 continue;
             }
             if (!p.untrimmed && !checked) t = trimmed(t);
@@ -564,6 +937,11 @@ public:
     }
 
     bool full() const { return used_ >= std::size_t(kChunk); }
+
+    // Notes each value the position form cannot hold as it is (it would move
+    // the later fields, or read back as something else) in `report`, instead
+    // of writing it silently.
+    void noteBreaks(LoadReport* report) { breaks_ = report; }
 
     void flushTo(QFileDevice& file) {
         if (file.write(buf_.data(), qint64(used_)) != qint64(used_))
@@ -597,6 +975,35 @@ private:
         }
         lineBreak = breaks != 0;
         semicolon = semicolons != 0;
+    }
+
+    static bool plainDigits(std::string_view t) {
+        for (const char c : t)
+            if (c < '0' || c > '9') return false;
+        return true;
+    }
+
+    // `t`: the field's columns as laid out.
+    [[gnu::cold, gnu::noinline]] void noteBreak(qint64 lineNo, int f, std::string_view t) {
+        const FieldDef& def = kFields[std::size_t(f)];
+        const std::size_t columns = t.size();
+        QString why;
+        if (columns != std::size_t(def.width))
+            why = t.empty() ? QStringLiteral("está vacío y ocupa %1 columnas y no %2: correría "
+                                             "los campos siguientes.")
+                                  .arg(columns)
+                                  .arg(def.width)
+                            : QStringLiteral("«%1» ocupa %2 columnas y no %3: correría los campos "
+                                             "siguientes.")
+                                  .arg(fileText(t))
+                                  .arg(columns)
+                                  .arg(def.width);
+        else if (const char* back = positionReadsBackAs(def, t, sep_))
+            why = QStringLiteral("«%1» se leería como %2 en el archivo por posición.")
+                      .arg(fileText(t), QLatin1String(back));
+        else
+            return;
+        breaks_->add({lineNo, f, LoadNote::Breaks, why});
     }
 
     // The number text numtext::format gives; whole amounts, most of them,
@@ -662,6 +1069,7 @@ private:
     bool plainNumbers_;
     std::vector<char> buf_;
     std::size_t used_ = 0;
+    LoadReport* breaks_ = nullptr;
 };
 
 // ---- converting ----------------------------------------------------------
@@ -768,7 +1176,7 @@ public:
         std::memset(r, 0, size_);
         return r;
     }
-    void done(qint64 lineNo, qint64, const UnreadList&) {
+    void done(qint64 lineNo, qint64, const std::vector<LoadNote>&) {
         if (batch_->count++ == 0) batch_->firstLine = lineNo;
         if (batch_->count == kBatchLines) {
             queue_.pass(batch_);
@@ -791,8 +1199,12 @@ private:
 // as when the file is loaded first and written afterwards.
 class ConvertWriter {
 public:
-    ConvertWriter(QSaveFile& file, FileForm form, const QString& path, char separator)
-        : file_(file), path_(path), lines_(form, path, separator) {}
+    ConvertWriter(QSaveFile& file, FileForm form, const QString& path, char separator,
+                  std::size_t keptNotes)
+        : file_(file), path_(path), lines_(form, path, separator) {
+        breaks_.keep = keptNotes;
+        if (form == FileForm::Position) lines_.noteBreaks(&breaks_);
+    }
 
     void fail(std::exception_ptr failure) { failure_ = std::move(failure); }
     bool failed() const { return bool(failure_); }
@@ -807,10 +1219,26 @@ public:
         }
     }
 
-    // Reports the failure kept, or writes what is left and puts the file in
+    // Reports the failure kept; or adds the values the form cannot hold to
+    // the report and, unless something would arrive otherwise than it stood
+    // and `force` is not given, writes what is left and puts the file in
     // place.
-    void finish() {
+    void finish(LoadReport& report, bool force) {
         if (failure_) std::rethrow_exception(failure_);
+        for (LoadNote& n : breaks_.notes)
+            report.add(std::move(n));
+        // (Only the first were kept; the others count.)
+        const qint64 uncounted = breaks_.noteCount - qint64(breaks_.notes.size());
+        report.noteCount += uncounted;
+        report.lossCount += uncounted;
+        if (report.losesData() && !force) {
+            file_.cancelWriting();
+            throw DataLossError(
+                QStringLiteral("No se escribió el archivo «%1»: sus datos no llegarían tal como "
+                               "están.\n%2\nCorrija el archivo de entrada, o escríbalo de todos "
+                               "modos con --force.")
+                    .arg(shownPath(path_), describeNotes(report)));
+        }
         lines_.flushTo(file_);
         // commit() does not notice when the last buffered bytes fail to reach
         // the disk, so the buffer is flushed and checked first.
@@ -824,6 +1252,7 @@ private:
     const QString& path_;
     LineWriter lines_;
     std::exception_ptr failure_;
+    LoadReport breaks_;
 };
 
 // Without a second thread, each record is written as soon as it is read.
@@ -836,7 +1265,9 @@ public:
         std::fill(record_.begin(), record_.end(), std::byte{0});
         return record_.data();
     }
-    void done(qint64 lineNo, qint64, const UnreadList&) { writer_.add(record_.data(), lineNo); }
+    void done(qint64 lineNo, qint64, const std::vector<LoadNote>&) {
+        writer_.add(record_.data(), lineNo);
+    }
     void finish() {}
 
 private:
@@ -847,7 +1278,7 @@ private:
 // Reads the whole file into the writer, on a thread of its own when the
 // machine has a second core. Returns why the reading stopped, if it did.
 std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path, FileForm form,
-                            char separator) {
+                            char separator, FileEncoding encoding, LoadReport& report) {
     const std::size_t size = plan().recordSize;
     std::exception_ptr failure;
     if (!writer.failed() && QThread::idealThreadCount() > 1) {
@@ -857,7 +1288,7 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
             reading = std::thread([&] {
                 try {
                     BatchSink sink(queue, size);
-                    readLines(file, path, form, separator, sink);
+                    readLines(file, path, form, separator, encoding, sink, report);
                 } catch (...) {
                     failure = std::current_exception();
                 }
@@ -888,16 +1319,98 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
     }
     try {
         DirectSink sink(writer, size);
-        readLines(file, path, form, separator, sink);
+        readLines(file, path, form, separator, encoding, sink, report);
     } catch (...) {
         failure = std::current_exception();
     }
     return failure;
 }
 
+// A notice for a UTF-8 file read in the code page: its letters beyond ASCII
+// come out wrong.
+bool noteUtf8(const QString& path, FileEncoding encoding, LoadReport& report) {
+    if (encoding != FileEncoding::Windows1252 || !looksLikeUtf8(path)) return false;
+    report.add({0, -1, LoadNote::Replaced,
+                QStringLiteral("el archivo está escrito en UTF-8 y se leyó como Windows-1252, "
+                               "la codificación de los archivos de declaración: las letras con "
+                               "tilde y la Ñ se leen mal («MUÃ‘OZ»). Léalo como UTF-8.")});
+    return true;
+}
+
+// Rethrows the failure of a reading in progress: as a change of the file
+// when it changed meanwhile; with a word on UTF-8 when a line did not load
+// from a UTF-8 file read in the code page (its letters take more bytes,
+// which moves the fixed columns).
+[[noreturn]] void readingFailed(const QString& path, const FileStamp& before, bool utf8) {
+    if (FileStamp::of(path) != before) changedWhileRead(path);
+    try {
+        throw;
+    } catch (const ConversionError& e) {
+        if (!utf8) throw;
+        throw ConversionError(e.message() +
+                              QStringLiteral("\n\nEl archivo está escrito en UTF-8 y se leyó "
+                                             "como Windows-1252: léalo como UTF-8."));
+    }
+}
+
 } // namespace
 
-void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
+void LoadReport::add(LoadNote note) {
+    ++noteCount;
+    if (note.kind != LoadNote::Notice) ++lossCount;
+    if (note.line == 0 || notes.size() < keep) notes.push_back(std::move(note));
+}
+
+QString LoadReport::describe(const LoadNote& n) {
+    const QString text = n.kind == LoadNote::Notice ? QStringLiteral("Aviso: ") + n.text : n.text;
+    if (n.line == 0) return text.left(1).toUpper() + text.mid(1);
+    if (n.field < 0) return QStringLiteral("línea %1: %2").arg(n.line).arg(text);
+    return QStringLiteral("línea %1, %2: %3").arg(n.line).arg(fieldTitle(n.field), text);
+}
+
+QString describeNotes(const LoadReport& report, std::size_t max) {
+    QStringList lines;
+    std::size_t shown = 0;
+    for (const LoadNote& n : report.notes) {
+        if (shown == max) break;
+        lines << LoadReport::describe(n);
+        ++shown;
+    }
+    if (const qint64 more = report.noteCount - qint64(shown); more > 0)
+        lines << (more == 1 ? QStringLiteral("… y 1 aviso más.")
+                            : QStringLiteral("… y %1 avisos más.").arg(more));
+    return lines.join(u'\n');
+}
+
+bool looksLikeUtf8(const QString& path) {
+    QFile file(path);
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(kChunk);
+    if (head.startsWith("\xEF\xBB\xBF")) return true;
+    bool beyondAscii = false;
+    const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
+    const std::size_t n = std::size_t(head.size());
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = b[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (len == 0) return false;
+        if (i + len > n) break; // cut by the end of what was read
+        for (std::size_t k = 1; k < len; ++k)
+            if ((b[i + k] & 0xC0) != 0x80) return false;
+        beyondAscii = true;
+        i += len;
+    }
+    return beyondAscii;
+}
+
+LoadReport loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress,
+                           const LoadOptions& options) {
+    LoadReport report;
+    report.keep = options.keptNotes;
     table.open();
     try {
         RxMem::Fill fill(table); // the loaded lines are the saved state, with nothing to undo
@@ -909,20 +1422,66 @@ void loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress*
         // versions, or a last line cut short; that also explains any line the
         // reading stumbled on.
         const FileStamp before = FileStamp::of(path);
+        const bool utf8 = noteUtf8(path, options.encoding, report);
         try {
             TableSink sink(table, progress, file.size());
-            readLines(file, path, form, numtext::decimalSeparator(), sink);
+            readLines(file, path, form, numtext::decimalSeparator(), options.encoding, sink,
+                      report);
         } catch (const Cancelled&) {
             throw;
         } catch (const Error&) {
-            if (FileStamp::of(path) != before) changedWhileRead(path);
-            throw;
+            readingFailed(path, before, utf8);
         }
         if (FileStamp::of(path) != before) changedWhileRead(path);
     } catch (...) {
         table.close();
         throw;
     }
+    return report;
+}
+
+namespace {
+
+// Lines go to a function, one record at a time.
+class CallSink {
+public:
+    using Line = std::function<void(qint64, const RecordView&, const std::vector<LoadNote>&)>;
+    explicit CallSink(const Line& line) : line_(line), record_(plan().recordSize) {}
+
+    std::byte* next() {
+        std::fill(record_.begin(), record_.end(), std::byte{0});
+        return record_.data();
+    }
+    void done(qint64 lineNo, qint64, const std::vector<LoadNote>& notes) {
+        line_(lineNo, RecordView(record_.data()), notes);
+    }
+    void finish() {}
+
+private:
+    const Line& line_;
+    std::vector<std::byte> record_;
+};
+
+} // namespace
+
+void readDeclaration(const QString& path, FileForm form, const LoadOptions& options,
+                     const std::function<void(qint64, const RecordView&,
+                                              const std::vector<LoadNote>&)>& line,
+                     LoadReport& report) {
+    report.keep = options.keptNotes;
+    QFile file(path);
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
+        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                          .arg(shownPath(path), readFailure(path)));
+    const FileStamp before = FileStamp::of(path);
+    const bool utf8 = noteUtf8(path, options.encoding, report);
+    try {
+        CallSink sink(line);
+        readLines(file, path, form, numtext::decimalSeparator(), options.encoding, sink, report);
+    } catch (const Error&) {
+        readingFailed(path, before, utf8);
+    }
+    if (FileStamp::of(path) != before) changedWhileRead(path);
 }
 
 void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
@@ -950,19 +1509,23 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     table.last();
 }
 
-void convertDeclaration(const QString& inPath, FileForm from, const QString& outPath, FileForm to) {
+LoadReport convertDeclaration(const QString& inPath, FileForm from, const QString& outPath,
+                              FileForm to, const ConvertOptions& options) {
     QFile in(inPath);
     if (isSpecialFile(inPath) || !in.open(QIODevice::ReadOnly))
         throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
                           .arg(shownPath(inPath), readFailure(inPath)));
     const FileStamp before = FileStamp::of(inPath);
+    LoadReport report;
+    report.keep = options.keptNotes;
+    const bool utf8 = noteUtf8(inPath, options.encoding, report);
 
     // The new file stays a temporary one until everything was read and
     // written; any failure removes it and leaves a file of that name as it
     // was.
     const char separator = numtext::decimalSeparator();
     QSaveFile out(outPath);
-    ConvertWriter writer(out, to, outPath, separator);
+    ConvertWriter writer(out, to, outPath, separator, options.keptNotes);
     if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
         writer.fail(std::make_exception_ptr(
             IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
@@ -971,16 +1534,17 @@ void convertDeclaration(const QString& inPath, FileForm from, const QString& out
     // Failures come in the order of loading first and writing afterwards:
     // the reading's, then a change of the file while it was read, then the
     // writing's.
-    if (const std::exception_ptr failure = readInto(writer, in, inPath, from, separator)) {
+    if (const std::exception_ptr failure =
+            readInto(writer, in, inPath, from, separator, options.encoding, report)) {
         try {
             std::rethrow_exception(failure);
         } catch (const Error&) {
-            if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
-            throw;
+            readingFailed(inPath, before, utf8);
         }
     }
     if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
-    writer.finish();
+    writer.finish(report, options.force);
+    return report;
 }
 
 std::optional<FileForm> guessForm(const QString& path) {
@@ -1025,6 +1589,45 @@ std::size_t positionLength(const FieldDef& def, std::string_view text) {
         return text.empty() ? std::size_t(def.width) : len;
     }
     return len;
+}
+
+// What the position form would read back in place of the field's text when
+// it would not read the text itself (the loader's fallback, "0" or "00");
+// nothing when it reads back. Texts are laid out by the field's write rule
+// (blanks dropped where it drops them) and read by its load rule.
+const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char sep) {
+    if (def.loadRule == LoadRule::Text || def.loadRule == LoadRule::Integer) return nullptr;
+    // Digits alone, as codes and counts usually are, always read back (a
+    // whole number up to nine digits).
+    const bool whole = def.loadRule != LoadRule::Decimal && def.loadRule != LoadRule::Rate &&
+                       def.loadRule != LoadRule::Rut;
+    if (!whole || t.size() <= 9) {
+        std::size_t i = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        if (i == t.size()) return nullptr;
+    }
+    char piece[64];
+    std::size_t n = 0;
+    const bool dropBlanks = def.writeRule == WriteRule::Z || def.writeRule == WriteRule::B;
+    for (const char c : t) {
+        if (dropBlanks && c == ' ') continue;
+        if (n == sizeof piece) return nullptr; // too wide for its columns, reported as such
+        char x = c;
+        if (def.loadRule == LoadRule::Rate && (c == '.' || c == ',')) x = sep;
+        piece[n++] = x;
+    }
+    const std::string_view read(piece, n);
+    if (read.find_first_not_of(' ') == std::string_view::npos) return nullptr; // no value
+    switch (def.loadRule) {
+    case LoadRule::Whole0:
+        return numtext::parseWhole(read) ? nullptr : "0";
+    case LoadRule::Whole00:
+    case LoadRule::Whole2:
+        return numtext::parseWhole(read) ? nullptr : "00";
+    default:
+        return numtext::parseDecimal(read, sep) ? nullptr : "0";
+    }
 }
 
 std::string_view separatorFormText(int field, std::string_view text) {

@@ -184,45 +184,6 @@ const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
            u"siguientes.";
 }
 
-// What the position form would read back in place of the field's text when
-// it would not read the text itself (the loader's fallback, "0" or "00");
-// nothing when it reads back. Texts are laid out by the field's write rule
-// (blanks dropped where it drops them) and read by its load rule.
-const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char sep) {
-    if (def.loadRule == LoadRule::Text || def.loadRule == LoadRule::Integer) return nullptr;
-    // Digits alone, as codes and counts usually are, always read back (a
-    // whole number up to nine digits).
-    const bool whole = def.loadRule != LoadRule::Decimal && def.loadRule != LoadRule::Rate &&
-                       def.loadRule != LoadRule::Rut;
-    if (!whole || t.size() <= 9) {
-        std::size_t i = 0;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
-            ++i;
-        if (i == t.size()) return nullptr;
-    }
-    char piece[64];
-    std::size_t n = 0;
-    const bool dropBlanks = def.writeRule == WriteRule::Z || def.writeRule == WriteRule::B;
-    for (const char c : t) {
-        if (dropBlanks && c == ' ') continue;
-        if (n == sizeof piece) return nullptr; // too wide for its columns, reported as such
-        char x = c;
-        if (def.loadRule == LoadRule::Rate && (c == '.' || c == ',')) x = sep;
-        piece[n++] = x;
-    }
-    const std::string_view read(piece, n);
-    if (read.find_first_not_of(' ') == std::string_view::npos) return nullptr; // no value
-    switch (def.loadRule) {
-    case LoadRule::Whole0:
-        return numtext::parseWhole(read) ? nullptr : "0";
-    case LoadRule::Whole00:
-    case LoadRule::Whole2:
-        return numtext::parseWhole(read) ? nullptr : "00";
-    default:
-        return numtext::parseDecimal(read, sep) ? nullptr : "0";
-    }
-}
-
 // A number field's value that surely fits its zero-filled columns, without
 // writing it as text.
 bool fitsSurely(double v, int width) {

@@ -60,6 +60,13 @@ public:
     using Error::Error;
 };
 
+// A file was not written because the data would not arrive as it stood;
+// the message lists what.
+class DataLossError : public Error {
+public:
+    using Error::Error;
+};
+
 } // namespace solvanta
 
 namespace solvanta {
