@@ -206,6 +206,9 @@ private slots:
                                                             "garbage\r\n\r\n")
                                               << 1;
         QTest::newRow("Ctrl+Z inside the last line") << QByteArray("\r\n@\x1A\r\n\r\n") << 2;
+        QTest::newRow("old Mac: CR alone") << QByteArray("\r@\r") << 2;
+        QTest::newRow("old Mac, no final line end") << QByteArray("\r@\r@") << 3;
+        QTest::newRow("empty lines at the end") << QByteArray("\r\n@\r\n\r\n  \r\n") << 2;
     }
 
     // "@" stands for a copy of the first line.
@@ -221,6 +224,90 @@ private slots:
         for (int r = 0; r < lines; ++r)
             QCOMPARE(table.textAt(r, field("centro_costo")),
                      QStringLiteral("SUCURSAL ÑUÑOA      "));
+    }
+
+    void reportAccountsForTheFile_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("losses");
+        QTest::addColumn<int>("noteLine"); // of the first note; 0: the file
+        QTest::addColumn<QString>("noteField");
+        QTest::addColumn<QString>("note");
+        const QByteArray good = positionLine({});
+        const QByteArray sep = readAll(dataFile("dos-lineas-coma.csv")).split('\r').first();
+        QTest::newRow("clean") << 0 << QByteArray(good + "\r\n" + good + "\r\n") << 2 << 0 << -1
+                               << QString() << QString();
+        QTest::newRow("CR line ends")
+            << 0 << QByteArray(good + "\r" + good + "\r" + good + "\r") << 3 << 0 << 0
+            << QString() << QStringLiteral("las líneas del archivo terminan solo en CR");
+        QTest::newRow("Ctrl+Z with lines after it")
+            << 0 << QByteArray(good + "\r\n\x1A\r\n" + good + "\r\n" + good) << 1 << 1 << 0
+            << QString()
+            << QStringLiteral("Después de la línea 1 hay un carácter de fin de archivo (Ctrl+Z); "
+                              "lo que sigue no se leyó: 2 líneas.");
+        QTest::newRow("Ctrl+Z and line ends only")
+            << 0 << QByteArray(good + "\r\n\x1A\r\n\x1A\n") << 1 << 0 << -1 << QString()
+            << QString();
+        QTest::newRow("long position line")
+            << 0 << QByteArray(good + "X") << 1 << 1 << 1 << QStringLiteral("centro_costo")
+            << QStringLiteral("la línea tiene 862 caracteres y no 861: lo que sigue a la columna "
+                              "861 no se leyó («X»).");
+        QTest::newRow("blanks after a position line")
+            << 0 << QByteArray(good + "   ") << 1 << 0 << -1 << QString() << QString();
+        QTest::newRow("position line cut inside an amount")
+            << 0 << good.left(178) << 1 << 1 << 1 << QStringLiteral("impo_afp")
+            << QStringLiteral("la línea tiene 178 caracteres y no 861, y termina dentro de este "
+                              "campo: se leyó «0000» y los campos siguientes quedaron vacíos.");
+        QTest::newRow("separator line ending in ;")
+            << 1 << QByteArray(sep + ";") << 1 << 0 << -1 << QString() << QString();
+        QTest::newRow("separator line of 107 fields")
+            << 1 << QByteArray(sep + ";A;B") << 1 << 1 << 1 << QStringLiteral("centro_costo")
+            << QStringLiteral("la línea tiene 107 campos y no 105: lo que sigue al campo 105 no "
+                              "se leyó («A;B»).");
+        QTest::newRow("separator line of 104 fields")
+            << 1 << sep.left(sep.lastIndexOf(';')) << 1 << 1 << 1
+            << QStringLiteral("centro_costo")
+            << QStringLiteral("la línea tiene 104 campos y no 105: el campo 105 no estaba en la "
+                              "línea y tomó «");
+        QTest::newRow("separator line of 7 fields")
+            << 1 << QByteArray("1;2;3;4;5;6;0") << 1 << 1 << 1 << QStringLiteral("tipo_pago")
+            << QStringLiteral("la línea tiene 7 campos y no 105: los campos 8 a 105 no estaban en "
+                              "la línea y tomaron «0», el último texto de la línea.");
+    }
+
+    // What the loader did not take as it stood is in its report, each line's
+    // notes also on the cell; nothing is left out silently.
+    void reportAccountsForTheFile() {
+        QFETCH(int, form);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, lines);
+        QFETCH(int, losses);
+        QFETCH(int, noteLine);
+        QFETCH(QString, noteField);
+        QFETCH(QString, note);
+        const QString p = path("informe.txt");
+        QVERIFY(writeAll(p, bytes));
+        RxMem table;
+        const LoadReport report = loadDeclaration(p, FileForm(form), table);
+        QCOMPARE(table.recordCount(), lines);
+        QCOMPARE(report.lines, qint64(lines));
+        QCOMPARE(report.lossCount, qint64(losses));
+        if (noteLine < 0) {
+            QCOMPARE(report.noteCount, 0);
+            QVERIFY(!table.hasNotes());
+            return;
+        }
+        QVERIFY(!report.notes.empty());
+        const LoadNote& n = report.notes.front();
+        QVERIFY2(n.text.contains(note), qPrintable(n.text));
+        QCOMPARE(n.line, qint64(noteLine));
+        if (noteLine == 0) return;
+        QCOMPARE(n.field, field(noteField.toLatin1().constData()));
+        const auto cell = table.notesOf(table.bookmarkAt(noteLine - 1));
+        QCOMPARE(cell.size(), std::size_t(1));
+        QCOMPARE(cell.front().field, n.field);
+        QCOMPARE(cell.front().problem, n.text);
     }
 
     // A CR on its own is dropped: the columns after it move one to the left.

@@ -115,6 +115,57 @@ private slots:
     // What the loader could not read and filled with 0 is in the panel with
     // the file's own text, for as long as the cell holds that 0 (the checks
     // alone said "falta el RUT" of «0», or nothing at all of an amount).
+    void wholeFileNotes_data() {
+        QTest::addColumn<bool>("asUtf8");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("read as UTF-8")
+            << true
+            << QStringLiteral("• Después de la línea 3 hay un carácter de fin de archivo "
+                              "(Ctrl+Z); lo que sigue no se leyó: 1 línea.");
+        // Two bytes a letter move the fixed columns: the load stops, and says
+        // why.
+        QTest::newRow("read as it is")
+            << false
+            << QStringLiteral("El archivo está escrito en UTF-8 y se leyó como Windows-1252: "
+                              "léalo como UTF-8.");
+    }
+
+    // A file a UTF-8 program left, with a Ctrl+Z before its last line: the
+    // load offers to read it as UTF-8, and says what it left out.
+    void wholeFileNotes() {
+        QFETCH(bool, asUtf8);
+        QFETCH(QString, told);
+        RxMem t;
+        generateDeclaration(t, 3, 4);
+        const QString written = tmp_.filePath(QStringLiteral("cp1252.txt"));
+        writeDeclaration(written, FileForm::Position, t);
+        const QByteArray bytes = readAll(written);
+        const QString text = cp1252::decode({bytes.constData(), std::size_t(bytes.size())});
+        QVERIFY(text.contains(u'Ñ')); // letters that take two bytes in UTF-8
+        const QString path = tmp_.filePath(QStringLiteral("utf8.txt"));
+        QVERIFY(writeAll(path, text.toUtf8() + "\x1AMUÑOZ;ANA\r\n"));
+
+        auto l = std::make_unique<TFrmSolvanta>();
+        d().expectAsk(QStringLiteral("está escrito en UTF-8, no en Windows-1252"),
+                      asUtf8 ? ui::Button::Ok : ui::Button::Cancel);
+        if (asUtf8) {
+            d().expectInform(told);
+            l->load(path, FileForm::Position);
+            RxMem fromCodePage;
+            loadDeclaration(written, FileForm::Position, fromCodePage);
+            QCOMPARE(lineBytes(l->table()), lineBytes(fromCodePage));
+        } else {
+            QString failure;
+            try {
+                l->load(path, FileForm::Position);
+            } catch (const Error& e) {
+                failure = e.message();
+            }
+            QVERIFY2(failure.endsWith(told), qPrintable(failure));
+        }
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+    }
+
     void valuesTheLoaderCouldNotRead() {
         RxMem t;
         generateDeclaration(t, 12, 5);
@@ -130,7 +181,10 @@ private slots:
         patch(6, 175, "        ");  // blanks: no value, nothing lost
         writeAll(path, lines.join('\n'));
         auto l = std::make_unique<TFrmSolvanta>();
+        // The load says so at once, and points to the panel.
+        d().expectInform(QStringLiteral("• 3 valores no se leyeron tal como estaban en el archivo"));
         l->load(path, FileForm::Position);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
         showGrid(*l);
         ProblemsModel* p = l->problems();
         QStringList shown;

@@ -648,16 +648,19 @@ LoadNote noteOf(const Unread& u, qint64 lineNo, const RecordView& record) {
         break;
     case Unread::Missing:
         n.kind = LoadNote::FilledIn;
-        n.text = (u.field == kFieldCount - 1
-                      ? QStringLiteral("la línea tiene %1 campos y no %2: el campo %2 no estaba en "
-                                       "la línea y tomó «%4», el último texto de la línea.%5")
-                      : QStringLiteral("la línea tiene %1 campos y no %2: los campos %3 a %2 no "
-                                       "estaban en la línea y tomaron «%4», el último texto de la "
-                                       "línea.%5"))
-                     .arg(u.count)
-                     .arg(kFieldCount)
-                     .arg(u.field + 1)
-                     .arg(fileText(u.text), quotes);
+        n.text = u.field == kFieldCount - 1
+                     ? QStringLiteral("la línea tiene %1 campos y no %2: el campo %2 no estaba en "
+                                      "la línea y tomó «%3», el último texto de la línea.%4")
+                           .arg(u.count)
+                           .arg(kFieldCount)
+                           .arg(fileText(u.text), quotes)
+                     : QStringLiteral("la línea tiene %1 campos y no %2: los campos %3 a %2 no "
+                                      "estaban en la línea y tomaron «%4», el último texto de la "
+                                      "línea.%5")
+                           .arg(u.count)
+                           .arg(kFieldCount)
+                           .arg(u.field + 1)
+                           .arg(fileText(u.text), quotes);
         break;
     case Unread::Cut:
         n.kind = LoadNote::FilledIn;

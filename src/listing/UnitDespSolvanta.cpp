@@ -397,22 +397,73 @@ void TFrmSolvanta::buildMenus() {
             &QAction::triggered, this, &TFrmSolvanta::Dos1Click);
 }
 
+namespace {
+
+// What the user hears of a load that did not take everything as it stood:
+// what concerns the file as a whole, and how many values the problems panel
+// shows with the file's own text.
+QString loadNotesText(const LoadReport& report) {
+    QStringList lines;
+    qint64 onLines = report.noteCount - qint64(report.notes.size());
+    for (const LoadNote& n : report.notes) {
+        if (n.line == 0)
+            lines << QStringLiteral("• ") + LoadReport::describe(n);
+        else
+            ++onLines;
+    }
+    if (onLines > 0)
+        lines << (onLines == 1
+                      ? QStringLiteral("• 1 valor no se leyó tal como estaba en el archivo (un "
+                                       "número que no se pudo leer, campos que sobran o faltan); "
+                                       "el panel de problemas lo muestra con el texto del archivo.")
+                      : QStringLiteral("• %1 valores no se leyeron tal como estaban en el archivo "
+                                       "(números que no se pudieron leer, campos que sobran o "
+                                       "faltan); el panel de problemas los muestra con el texto "
+                                       "del archivo.")
+                            .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(onLines)));
+    return QStringLiteral("Al cargar el archivo:\n\n") + lines.join(u'\n');
+}
+
+} // namespace
+
 void TFrmSolvanta::load(const QString& path, FileForm form) {
-    ProgressBox progress(isVisible() ? this : parentWidget(),
-                         QStringLiteral("Cargando el archivo..."));
-    const WaitCursor wait;
-    // The box follows the reading of the file and then the checks of its
-    // lines, which take somewhat longer, so that the window keeps answering
-    // until the listing is ready. Cancelling either gives up the load.
-    constexpr int kReading = 400; // of 1000
-    ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
-    model_->refill([&] { loadDeclaration(path, form, RxMem_, &reading); });
-    fileName_ = path;
-    fileForm_ = form;
-    problems_->recheckAll(*checker_, &checking);
-    DBGrid1_->showTableCursor(); // the last line loaded is current
-    summarised_ = UINT64_MAX;
-    refreshStatus();
+    QWidget* const owner = isVisible() ? this : parentWidget();
+    LoadOptions options;
+    // Text a UTF-8 program wrote: its letters are read as such and kept in
+    // the code page, so that the file written is the one the service takes.
+    if (looksLikeUtf8(path)) {
+        ui::Question q;
+        q.caption = QStringLiteral("Codificación del archivo");
+        q.text = QStringLiteral("El archivo «%1» está escrito en UTF-8, no en Windows-1252, la "
+                                "codificación de los archivos de declaración.\n\n"
+                                "Aceptar: leerlo como UTF-8 y pasar sus letras a Windows-1252 "
+                                "(recomendado).\nCancelar: leerlo tal como está; las letras con "
+                                "tilde y la Ñ se verán mal.")
+                     .arg(QFileInfo(path).fileName());
+        q.icon = ui::Icon::Exclamation;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(owner, q) == ui::Button::Ok) options.encoding = FileEncoding::Utf8;
+    }
+    LoadReport report;
+    {
+        ProgressBox progress(owner, QStringLiteral("Cargando el archivo..."));
+        const WaitCursor wait;
+        // The box follows the reading of the file and then the checks of its
+        // lines, which take somewhat longer, so that the window keeps
+        // answering until the listing is ready. Cancelling either gives up
+        // the load.
+        constexpr int kReading = 400; // of 1000
+        ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
+        model_->refill([&] { report = loadDeclaration(path, form, RxMem_, &reading, options); });
+        fileName_ = path;
+        fileForm_ = form;
+        problems_->recheckAll(*checker_, &checking);
+        DBGrid1_->showTableCursor(); // the last line loaded is current
+        summarised_ = UINT64_MAX;
+        refreshStatus();
+    }
+    if (report.noteCount > 0)
+        ui::dialogs().inform(owner, loadNotesText(report), ui::applicationCaption());
 }
 
 bool TFrmSolvanta::hasUnsavedChanges() const {
