@@ -277,6 +277,12 @@ int main(int argc, char* argv[]) {
                         back.toStdString(), backPos.toStdString()},
                        {ref, "--to-position", back.toStdString(), refPos.toStdString()});
         printSideBySide("separator->position", b, mib(posSize));
+        // The check reads and judges every line of the same file; the
+        // reference converting it is the floor of reading it.
+        const SideBySide c =
+            sideBySide(runs, {editor, "check", "--from", "position", pos.toStdString()},
+                       {ref, pos.toStdString(), refSep.toStdString()});
+        printSideBySide("check position     ", c, mib(posSize));
         QFile ea(back), ra(refSep), eb(backPos), rb(refPos);
         sameAsReference = ea.open(QIODevice::ReadOnly) && ra.open(QIODevice::ReadOnly) &&
                           eb.open(QIODevice::ReadOnly) && rb.open(QIODevice::ReadOnly) &&

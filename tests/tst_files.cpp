@@ -310,6 +310,29 @@ private slots:
         QCOMPARE(cell.front().problem, n.text);
     }
 
+    void formGuessed_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("form"); // -1: none
+        const QByteArray pos = positionLine({});
+        const QByteArray sep = readAll(dataFile("dos-lineas-coma.csv"));
+        QTest::newRow("position, CR LF") << QByteArray(pos + "\r\n" + pos + "\r\n") << 0;
+        QTest::newRow("position, old Mac CR") << QByteArray(pos + "\r" + pos + "\r") << 0;
+        QTest::newRow("position after a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF" + pos + "\r\n") << 0;
+        QTest::newRow("separator") << sep << 1;
+        QTest::newRow("separator, old Mac CR") << QByteArray(sep).replace("\r\n", "\r") << 1;
+        QTest::newRow("comma-separated") << QByteArray(sep).replace(';', ',') << -1;
+    }
+
+    void formGuessed() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, form);
+        const QString p = path("forma.txt");
+        QVERIFY(writeAll(p, bytes));
+        const auto seen = guessForm(p);
+        QCOMPARE(seen ? int(*seen) : -1, form);
+    }
+
     // A CR on its own is dropped: the columns after it move one to the left.
     void loneCarriageReturnDropped() {
         QByteArray line = positionLine({});

@@ -1092,6 +1092,8 @@ public:
         std::unique_ptr<std::byte[]> records;
         int count = 0;
         qint64 firstLine = 0; // 1-based
+        // The notes of the few lines that have any, by their place in the batch.
+        std::vector<std::pair<int, std::vector<LoadNote>>> notes;
     };
 
     explicit BatchQueue(std::size_t recordSize) {
@@ -1174,12 +1176,15 @@ public:
             batch_ = queue_.takeEmpty();
             if (!batch_) throw Abandoned();
             batch_->count = 0;
+            batch_->notes.clear();
         }
         std::byte* r = batch_->records.get() + std::size_t(batch_->count) * size_;
         std::memset(r, 0, size_);
         return r;
     }
-    void done(qint64 lineNo, qint64, const std::vector<LoadNote>&) {
+    void done(qint64 lineNo, qint64, const std::vector<LoadNote>& notes) {
+        if (!notes.empty()) [[unlikely]]
+            batch_->notes.emplace_back(batch_->count, notes);
         if (batch_->count++ == 0) batch_->firstLine = lineNo;
         if (batch_->count == kBatchLines) {
             queue_.pass(batch_);
@@ -1212,7 +1217,7 @@ public:
     void fail(std::exception_ptr failure) { failure_ = std::move(failure); }
     bool failed() const { return bool(failure_); }
 
-    void add(const std::byte* record, qint64 lineNo) {
+    void add(const std::byte* record, qint64 lineNo, const std::vector<LoadNote>&) {
         if (failure_) return;
         try {
             lines_.add(record, lineNo);
@@ -1258,29 +1263,30 @@ private:
     LoadReport breaks_;
 };
 
-// Without a second thread, each record is written as soon as it is read.
-class DirectSink {
+// Without a second thread, each record is taken as soon as it is read.
+template <typename Consumer> class DirectSink {
 public:
-    DirectSink(ConvertWriter& writer, std::size_t recordSize)
-        : writer_(writer), record_(recordSize) {}
+    DirectSink(Consumer& consumer, std::size_t recordSize)
+        : consumer_(consumer), record_(recordSize) {}
 
     std::byte* next() {
         std::fill(record_.begin(), record_.end(), std::byte{0});
         return record_.data();
     }
-    void done(qint64 lineNo, qint64, const std::vector<LoadNote>&) {
-        writer_.add(record_.data(), lineNo);
+    void done(qint64 lineNo, qint64, const std::vector<LoadNote>& notes) {
+        consumer_.add(record_.data(), lineNo, notes);
     }
     void finish() {}
 
 private:
-    ConvertWriter& writer_;
+    Consumer& consumer_;
     std::vector<std::byte> record_;
 };
 
 // Reads the whole file into the writer, on a thread of its own when the
 // machine has a second core. Returns why the reading stopped, if it did.
-std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& path, FileForm form,
+template <typename Consumer>
+std::exception_ptr readInto(Consumer& writer, QFile& file, const QString& path, FileForm form,
                             char separator, FileEncoding encoding, LoadReport& report) {
     const std::size_t size = plan().recordSize;
     std::exception_ptr failure;
@@ -1311,9 +1317,15 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
                     thread.join();
                 }
             } join{queue, reading};
+            static const std::vector<LoadNote> none;
             while (BatchQueue::Batch* b = queue.takeFilled()) {
-                for (int i = 0; i < b->count; ++i)
-                    writer.add(b->records.get() + std::size_t(i) * size, b->firstLine + i);
+                auto notes = b->notes.begin();
+                for (int i = 0; i < b->count; ++i) {
+                    const bool noted = notes != b->notes.end() && notes->first == i;
+                    writer.add(b->records.get() + std::size_t(i) * size, b->firstLine + i,
+                               noted ? notes->second : none);
+                    notes += noted;
+                }
                 queue.giveBack(b);
             }
             reading.join();
@@ -1321,7 +1333,7 @@ std::exception_ptr readInto(ConvertWriter& writer, QFile& file, const QString& p
         }
     }
     try {
-        DirectSink sink(writer, size);
+        DirectSink<Consumer> sink(writer, size);
         readLines(file, path, form, separator, encoding, sink, report);
     } catch (...) {
         failure = std::current_exception();
@@ -1445,24 +1457,18 @@ LoadReport loadDeclaration(const QString& path, FileForm form, RxMem& table, Pro
 
 namespace {
 
-// Lines go to a function, one record at a time.
-class CallSink {
+// Lines go to a function, one record at a time, in line order.
+class CallConsumer {
 public:
     using Line = std::function<void(qint64, const RecordView&, const std::vector<LoadNote>&)>;
-    explicit CallSink(const Line& line) : line_(line), record_(plan().recordSize) {}
-
-    std::byte* next() {
-        std::fill(record_.begin(), record_.end(), std::byte{0});
-        return record_.data();
+    explicit CallConsumer(const Line& line) : line_(line) {}
+    bool failed() const { return false; }
+    void add(const std::byte* record, qint64 lineNo, const std::vector<LoadNote>& notes) {
+        line_(lineNo, RecordView(record), notes);
     }
-    void done(qint64 lineNo, qint64, const std::vector<LoadNote>& notes) {
-        line_(lineNo, RecordView(record_.data()), notes);
-    }
-    void finish() {}
 
 private:
     const Line& line_;
-    std::vector<std::byte> record_;
 };
 
 } // namespace
@@ -1478,11 +1484,16 @@ void readDeclaration(const QString& path, FileForm form, const LoadOptions& opti
                           .arg(shownPath(path), readFailure(path)));
     const FileStamp before = FileStamp::of(path);
     const bool utf8 = noteUtf8(path, options.encoding, report);
-    try {
-        CallSink sink(line);
-        readLines(file, path, form, numtext::decimalSeparator(), options.encoding, sink, report);
-    } catch (const Error&) {
-        readingFailed(path, before, utf8);
+    // Reading and judging the lines overlap on two cores, as in a conversion.
+    CallConsumer consumer(line);
+    if (const std::exception_ptr failure = readInto(consumer, file, path, form,
+                                                    numtext::decimalSeparator(), options.encoding,
+                                                    report)) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Error&) {
+            readingFailed(path, before, utf8);
+        }
     }
     if (FileStamp::of(path) != before) changedWhileRead(path);
 }
@@ -1553,11 +1564,14 @@ LoadReport convertDeclaration(const QString& inPath, FileForm from, const QStrin
 std::optional<FileForm> guessForm(const QString& path) {
     QFile file(path);
     if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray head = file.read(64 * 1024);
+    QByteArray head = file.read(64 * 1024);
+    if (head.startsWith("\xEF\xBB\xBF")) head.remove(0, 3);
+    // Old Mac text ends its lines in CR alone.
+    const char lineEnd = !head.contains('\n') && head.count('\r') > 1 ? '\r' : '\n';
     int position = 0, separator = 0, other = 0;
     qsizetype start = 0;
     for (int lines = 0; lines < 5 && start < head.size(); ++lines) {
-        const qsizetype end = head.indexOf('\n', start);
+        const qsizetype end = head.indexOf(lineEnd, start);
         if (end < 0) break; // a line longer than what was read
         QByteArrayView line(head.constData() + start, end - start);
         if (line.endsWith('\r')) line.chop(1);

@@ -19,19 +19,36 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// The lines of a file as declaration files have them: LF ends a line, CR is
-// dropped, Ctrl+Z ends the file.
-std::vector<std::string> linesOf(std::string_view bytes) {
-    if (const std::size_t z = bytes.find('\x1a'); z != npos) bytes = bytes.substr(0, z);
+// The lines of a file as declaration files have them: UTF-8's byte-order
+// mark at the start is skipped, Ctrl+Z ends the file, LF ends a line and CR
+// is dropped; in a file without LF whose CRs end lines (more than one, or one
+// at the end) CR, LF and CR LF end lines. Empty or blank lines at the end are
+// left out. `dropped` tells whether anything but line ends followed a Ctrl+Z,
+// `empties` how many lines were left out at the end.
+std::vector<std::string> linesOf(std::string_view bytes, bool& dropped, int& empties) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    dropped = false;
+    if (const std::size_t z = bytes.find('\x1a'); z != npos) {
+        dropped = bytes.substr(z).find_first_not_of("\r\n\x1a") != npos;
+        bytes = bytes.substr(0, z);
+    }
+    const auto crs = std::count(bytes.begin(), bytes.end(), '\r');
+    const bool crEnds = bytes.find('\n') == npos && (crs > 1 || (crs == 1 && bytes.back() == '\r'));
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < bytes.size()) {
-        const std::size_t lf = bytes.find('\n', start);
-        std::string line(bytes.substr(start, lf == npos ? npos : lf - start));
+        const std::size_t end = bytes.find_first_of(crEnds ? "\r\n" : "\n", start);
+        std::string line(bytes.substr(start, end == npos ? npos : end - start));
         std::erase(line, '\r');
         lines.push_back(std::move(line));
-        if (lf == npos) break;
-        start = lf + 1;
+        if (end == npos) break;
+        start = end + 1;
+        if (crEnds && bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+    }
+    empties = 0;
+    while (!lines.empty() && lines.back().find_first_not_of(" \t") == npos) {
+        lines.pop_back();
+        ++empties;
     }
     return lines;
 }
@@ -285,13 +302,112 @@ void positionRoundTrip(RxMem& t1, char sep) {
     }
 }
 
+// Whether the loader reads the field's text as it stands (blanks are no
+// value, and a text field takes any text); otherwise it puts something else
+// in its place, which it must report.
+bool readsAsItStands(const FieldDef& def, std::string_view text, FileForm form, char sep) {
+    if (text.find_first_not_of(' ') == npos) return true;
+    if (form == FileForm::Separator) {
+        if (def.sepRule != SepRule::Number && def.sepRule != SepRule::Rut) return true;
+        return numtext::parseDecimal(text, sep).has_value();
+    }
+    switch (def.loadRule) {
+    case LoadRule::Text:
+    case LoadRule::Integer:
+        return true;
+    case LoadRule::Whole0:
+    case LoadRule::Whole00:
+    case LoadRule::Whole2:
+        return numtext::parseWhole(text).has_value();
+    case LoadRule::Rate: {
+        std::string t(text);
+        std::replace_if(t.begin(), t.end(), [](char c) { return c == '.' || c == ','; }, sep);
+        return numtext::parseDecimal(t, sep).has_value();
+    }
+    case LoadRule::Decimal:
+    case LoadRule::Rut:
+        return numtext::parseDecimal(text, sep).has_value();
+    }
+    return true;
+}
+
+// Every line of the file is accounted for: loaded, or reported as left out;
+// every value the loader did not read as it stood, every text beyond the
+// last field and every field a line lacks is in the report, and also noted
+// on its cell.
+void checkAccounting(const RxMem& table, const LoadReport& report,
+                     const std::vector<std::string>& lines, bool dropped, int empties,
+                     FileForm form, char sep) {
+    FUZZ_CHECK(report.lines == table.recordCount(),
+               QStringLiteral("%1 lines loaded, the report says %2")
+                   .arg(table.recordCount())
+                   .arg(report.lines));
+    const auto fileNote = [&](const char* words) {
+        return std::any_of(report.notes.begin(), report.notes.end(), [&](const LoadNote& n) {
+            return n.line == 0 && n.text.contains(QLatin1String(words));
+        });
+    };
+    FUZZ_CHECK(!dropped || fileNote("(Ctrl+Z)"),
+               QStringLiteral("what follows a Ctrl+Z was left out silently"));
+    FUZZ_CHECK(empties == 0 || fileNote("vac"), QStringLiteral("empty lines left out silently"));
+    std::vector<std::vector<const LoadNote*>> byLine(lines.size());
+    for (const LoadNote& n : report.notes)
+        if (n.line > 0) {
+            FUZZ_CHECK(n.line <= qint64(lines.size()) && n.field >= 0 && n.field < kFieldCount,
+                       QStringLiteral("a note outside the file: line %1, field %2")
+                           .arg(n.line)
+                           .arg(n.field));
+            byLine[std::size_t(n.line - 1)].push_back(&n);
+        }
+    FUZZ_CHECK(qint64(report.notes.size()) == report.noteCount,
+               QStringLiteral("notes left out of the report"));
+    for (std::size_t row = 0; row < lines.size(); ++row) {
+        const std::string_view line = lines[row];
+        const auto noted = [&](int field) {
+            return std::any_of(byLine[row].begin(), byLine[row].end(),
+                               [&](const LoadNote* n) { return n->field == field; });
+        };
+        const auto cellNotes = table.notesOf(table.bookmarkAt(int(row)));
+        FUZZ_CHECK(cellNotes.size() <= byLine[row].size(),
+                   QStringLiteral("line %1 has cell notes the report lacks").arg(row + 1));
+        if (form == FileForm::Position) {
+            if (line.size() > std::size_t(kPositionLineLength) &&
+                line.substr(std::size_t(kPositionLineLength)).find_first_not_of(' ') != npos)
+                FUZZ_CHECK(noted(kFieldCount - 1),
+                           QStringLiteral("line %1: its end was left out silently").arg(row + 1));
+        } else {
+            const auto semicolons = std::count(line.begin(), line.end(), ';');
+            std::size_t after = 0;
+            for (int i = 0; i < kFieldCount && after != npos; ++i)
+                after = line.find(';', after) == npos ? npos : line.find(';', after) + 1;
+            const bool extra = after != npos && line.substr(after).find_first_not_of(' ') != npos;
+            FUZZ_CHECK((semicolons >= kFieldCount - 1 && !extra) || !byLine[row].empty(),
+                       QStringLiteral("line %1 has %2 fields, silently")
+                           .arg(row + 1)
+                           .arg(semicolons + 1));
+        }
+        for (int f = 0; f < kFieldCount; ++f) {
+            const FieldDef& def = kFields[std::size_t(f)];
+            const std::string_view text =
+                form == FileForm::Position ? columns(line, def) : piece(line, f);
+            if (!readsAsItStands(def, text, form, sep))
+                FUZZ_CHECK(noted(f), QStringLiteral("line %1, field %2: «%3» replaced silently")
+                                         .arg(row + 1)
+                                         .arg(QString::fromUtf8(def.name), shown(text)));
+        }
+    }
+}
+
 void checkWith(std::string_view input, FileForm form, char sep) {
     numtext::setDecimalSeparator(sep);
     const QString in = scratchFile("entrada.txt");
     writeFile(in, input);
     RxMem t1;
+    LoadReport report;
     try {
-        loadDeclaration(in, form, t1);
+        LoadOptions options;
+        options.keptNotes = std::size_t(-1);
+        report = loadDeclaration(in, form, t1, nullptr, options);
     } catch (const Error& e) {
         FUZZ_CHECK(!t1.isActive() && t1.isEmpty(),
                    QStringLiteral("a failed load left %1 lines").arg(t1.recordCount()));
@@ -299,13 +415,16 @@ void checkWith(std::string_view input, FileForm form, char sep) {
         FUZZ_CHECK(!e.message().isEmpty() && e.message().size() <= 400 + in.size(), e.message());
         return;
     }
-    const std::vector<std::string> lines = linesOf(input);
+    bool dropped = false;
+    int empties = 0;
+    const std::vector<std::string> lines = linesOf(input, dropped, empties);
     FUZZ_CHECK(
         t1.isActive() && t1.recordCount() == int(lines.size()),
         QStringLiteral("%1 lines in the file, %2 loaded").arg(lines.size()).arg(t1.recordCount()));
     FUZZ_CHECK(!t1.canUndo() && !t1.hasUnsavedChanges(),
                QStringLiteral("the loaded lines are not the saved state"));
     checkFreeTexts(t1, lines, form);
+    checkAccounting(t1, report, lines, dropped, empties, form, sep);
     separatorRoundTrip(t1, sep);
     positionRoundTrip(t1, sep);
 }

@@ -13,6 +13,9 @@ namespace fuzz {
 //   length and leaves the table closed and empty;
 // - a load that succeeds has one line per line of the file, nothing to undo,
 //   and the free-text fields hold the file's own bytes at their places;
+// - every line is accounted for: the lines loaded and those reported as left
+//   out make the file, and every value, text or field the loader did not
+//   take as it stood is in its report (and on its cell);
 // - the table written by separator is refused exactly when a text holds ";",
 //   leaving no file; otherwise it loads again, every field as the separator
 //   form writes it;
