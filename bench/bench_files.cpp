@@ -303,8 +303,8 @@ int main(int argc, char* argv[]) {
                       std::to_string(problems), "--dir", d})
                 .status != 0)
             return 1;
-        std::printf("position file of %d lines with %d problems each: %.1f MiB\n", lines,
-                    problems, mib(QFileInfo(pos).size()));
+        std::printf("position file of %d lines with %d problems each: %.1f MiB\n", lines, problems,
+                    mib(QFileInfo(pos).size()));
         std::printf("peak memory (VmHWM) of each process, as it rises:\n");
         std::fflush(stdout);
         int status = 0;

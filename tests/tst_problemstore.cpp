@@ -42,12 +42,17 @@ QStringList dump(const ProblemStore& s, const RxMem& t) {
     out << QStringLiteral("%1 problems in %2 lines").arg(s.problemCount()).arg(s.lineCount());
     for (int r = 0; r < t.recordCount(); ++r)
         for (int f = 0; f < kFieldCount; ++f)
-            if (s.hasProblem(t.bookmarkAt(r).slot, f)) out << QStringLiteral("cell %1 %2").arg(r).arg(f);
+            if (s.hasProblem(t.bookmarkAt(r).slot, f))
+                out << QStringLiteral("cell %1 %2").arg(r).arg(f);
     return out;
 }
 
 QString text(const LineProblem& p) {
-    return QStringLiteral("%1|%2|%3|%4").arg(LineChecker::describe(p)).arg(p.breaks).arg(p.field).arg(p.line);
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(LineChecker::describe(p))
+        .arg(p.breaks)
+        .arg(p.field)
+        .arg(p.line);
 }
 
 } // namespace
@@ -221,9 +226,8 @@ private slots:
             gone.push_back(t.bookmarkAt(r));
         t.deleteRecords(gone);
         // Rows 0, 3, 6, ... and 0, 5, 10, ... had problems.
-        QCOMPARE(s.hasDeletedLines(), std::any_of(rows.begin(), rows.end(), [](int r) {
-                     return r % 3 == 0 || r % 5 == 0;
-                 }));
+        QCOMPARE(s.hasDeletedLines(), std::any_of(rows.begin(), rows.end(),
+                                                  [](int r) { return r % 3 == 0 || r % 5 == 0; }));
         s.dropDeletedLines();
         ProblemStore fresh(t);
         fresh.replace(fresh.check(checker, 0, t.recordCount() - 1));
@@ -243,8 +247,7 @@ private slots:
         struct StopHalfWay : Progress {
             bool update(qint64 done, qint64 total) override { return done < total / 2; }
         } stop;
-        QVERIFY_THROWS_EXCEPTION(Cancelled,
-                                 s.check(withoutLists, 0, t.recordCount() - 1, &stop));
+        QVERIFY_THROWS_EXCEPTION(Cancelled, s.check(withoutLists, 0, t.recordCount() - 1, &stop));
         QCOMPARE(dump(s, t), before);
     }
 };

@@ -6,10 +6,10 @@
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
 #include "codes/CodeTableFile.h"
+#include "files/ProblemStore.h"
 #include "files/UnitSelFormato.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
-#include "files/ProblemStore.h"
 #include "listing/ProblemsModel.h"
 #include "listing/UnitDespSolvanta.h"
 #include "model/SharedState.h"
@@ -104,7 +104,8 @@ private slots:
         l->load(path, FileForm::Position);
         showGrid(*l);
         const int kept = ProblemStore::kKeptPerLine, more = kMostProblemsPerLine - kept;
-        QCOMPARE(label(*l), QStringLiteral("%1 problemas en 3 líneas").arg(3 * kMostProblemsPerLine));
+        QCOMPARE(label(*l),
+                 QStringLiteral("%1 problemas en 3 líneas").arg(3 * kMostProblemsPerLine));
         ProblemsModel* p = l->problems();
         QCOMPARE(p->rowCount(), 3 * (kept + 1));
         std::vector<LineProblem> line6;
@@ -113,7 +114,8 @@ private slots:
         const int start = kept + 1; // line 6's first row
         for (int i = 0; i < kept; ++i) {
             QCOMPARE(p->index(start + i, 0).data().toInt(), 6);
-            QCOMPARE(p->index(start + i, 1).data().toString(), fieldTitle(line6[std::size_t(i)].field));
+            QCOMPARE(p->index(start + i, 1).data().toString(),
+                     fieldTitle(line6[std::size_t(i)].field));
             QCOMPARE(p->index(start + i, 2).data().toString(), line6[std::size_t(i)].problem);
             QCOMPARE(p->index(start + i, 3).data().toString(), line6[std::size_t(i)].value);
         }
@@ -126,7 +128,10 @@ private slots:
         QVERIFY(p->index(count, 3).data().toString().isEmpty());
         const int firstNotListed = line6[std::size_t(kept)].field;
         for (int i = kept; i < kMostProblemsPerLine; ++i)
-            QVERIFY(l->model()->index(5, line6[std::size_t(i)].field + 1).data(Qt::BackgroundRole).isValid());
+            QVERIFY(l->model()
+                        ->index(5, line6[std::size_t(i)].field + 1)
+                        .data(Qt::BackgroundRole)
+                        .isValid());
         QTableView* view = l->problemsView();
         view->setFocus();
         view->setCurrentIndex(p->index(count, 2));
@@ -135,7 +140,8 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().column(), firstNotListed + 1);
         // Deleting a line renumbers the rows of those after it.
         l->grid()->deleteLines({l->table().bookmarkAt(0)});
-        QCOMPARE(label(*l), QStringLiteral("%1 problemas en 2 líneas").arg(2 * kMostProblemsPerLine));
+        QCOMPARE(label(*l),
+                 QStringLiteral("%1 problemas en 2 líneas").arg(2 * kMostProblemsPerLine));
         QCOMPARE(p->index(0, 0).data().toInt(), 5);
         QCOMPARE(p->index(0, 2).data().toString(), line6[0].problem);
     }

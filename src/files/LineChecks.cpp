@@ -532,8 +532,8 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
         if (rule >= 0) {
             char rutBuf[numtext::kMaxNumberText];
             const int rutField = ruleFields()[std::size_t(rule)].other;
-            p.problem = p.problem.arg(
-                cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
+            p.problem =
+                p.problem.arg(cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
         }
         break;
     case Finding::BadDate:

@@ -47,8 +47,7 @@ namespace {
 
 // The lines of the store whose rows are first to last, as iterators: the
 // lines stand in row order, so those rows are one run.
-template <typename Lines>
-auto rowRun(const RxMem& table, Lines& lines, int first, int last) {
+template <typename Lines> auto rowRun(const RxMem& table, Lines& lines, int first, int last) {
     const auto before = [&table](int row) {
         return [&table, row](const auto& l) { return table.rowOf({l.slot}) < row; };
     };
@@ -92,12 +91,14 @@ void ProblemStore::replace(Checked&& c) {
     for (Line& l : c.lines_)
         l.first += std::uint32_t(itemFrom);
     const std::ptrdiff_t at = from - lines_.begin();
-    const std::ptrdiff_t delta = std::ptrdiff_t(c.items_.size()) - std::ptrdiff_t(itemTo - itemFrom);
+    const std::ptrdiff_t delta =
+        std::ptrdiff_t(c.items_.size()) - std::ptrdiff_t(itemTo - itemFrom);
     lines_.erase(from, to);
     lines_.insert(lines_.begin() + at, c.lines_.begin(), c.lines_.end());
     for (auto l = lines_.begin() + at + std::ptrdiff_t(c.lines_.size()); l != lines_.end(); ++l)
         l->first = std::uint32_t(std::ptrdiff_t(l->first) + delta);
-    items_.erase(items_.begin() + std::ptrdiff_t(itemFrom), items_.begin() + std::ptrdiff_t(itemTo));
+    items_.erase(items_.begin() + std::ptrdiff_t(itemFrom),
+                 items_.begin() + std::ptrdiff_t(itemTo));
     items_.insert(items_.begin() + std::ptrdiff_t(itemFrom), c.items_.begin(), c.items_.end());
 }
 
