@@ -1,10 +1,12 @@
 #include "Generator.h"
 
+#include "model/FieldTable.h"
 #include "model/RxMem.h"
 #include "util/CodePage.h"
 #include "util/StrUtil.h"
 
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <random>
 #include <string>
@@ -199,6 +201,76 @@ void generateDeclaration(RxMem& table, int lines, std::uint64_t seed) {
     for (int i = 0; i < lines; ++i) {
         table.append();
         filler.line();
+        table.post();
+    }
+}
+
+namespace {
+
+struct Spoil {
+    const char* field;
+    const char* value; // nullptr: a wrong check character for the RUT before it
+};
+
+// clang-format off
+const Spoil kSpoils[] = {
+    {"dv", nullptr},                    {"tipo_pago", "99"},
+    {"sexo", "X"},                      {"reg_previ", "XXX"},
+    {"tipo_trab", "9"},                 {"dias_trab", "45"},
+    {"Fecha_Desde", "99-99-9999"},      {"Fecha_Hasta", "99-99-9999"},
+    {"Tramo_Fam", "Z"},                 {"num_car_sim", "20"},
+    {"nom_AFP", "99"},                  {"cod_inst_salud", "99"},
+    {"cod_CCAF", "99"},                 {"cod_mutual", "99"},
+    {"remu_desde", "132026"},           {"remu_hasta", "132026"},
+    {"rut_afi_volun", "12345678"},      {"rut_pag_subs", "12345678"},
+    {"per_desde_sust", "99-99-9999"},   {"per_hasta_sust", "99-99-9999"},
+    {"inst_apvi", "999"},               {"sub_trab_jov", "X"},
+    {"forma_pago_apvi", "7"},           {"inst_apvc", "999"},
+    {"forma_pago_apvc", "7"},           {"cod_mov_per_volun", "99"},
+    {"fec_desde_volun", "99-99-9999"},  {"fec_hasta_volun", "99-99-9999"},
+    {"cod_afp_volun", "99"},            {"cod_ex_caja", "9999"},
+    {"cod_ex_caja_des", "9999"},        {"moneda_plan", "7"},
+    {"tipo_linea", "99"},               {"cod_mov", "99"},
+    {"nacion", "5"},                    {"otros_desc_ccaf2", "7"},
+    {"ape_pat", ""},                    {"nombres", ""},
+};
+// clang-format on
+static_assert(std::size(kSpoils) == kMostProblemsPerLine);
+
+// A check character that does not fit the RUT.
+QString wrongCheck(const QString& rut) {
+    for (char c : std::string("0123456789K"))
+        if (!ValidaRut(rut + QLatin1Char(c))) return QString(QLatin1Char(c));
+    return QStringLiteral("X");
+}
+
+} // namespace
+
+void addProblems(RxMem& table, int perLine, int every) {
+    const int n = std::min(perLine, int(std::size(kSpoils)));
+    const auto field = [](const char* name) { return RxMem::fieldByName(QString::fromLatin1(name)); };
+    for (int r = 0; r < table.recordCount(); r += std::max(every, 1)) {
+        table.moveTo(r);
+        table.edit();
+        for (int i = 0; i < n; ++i) {
+            const Spoil& s = kSpoils[i];
+            const int f = field(s.field);
+            if (QLatin1String(s.field) == QLatin1String("dv")) {
+                table.setText(f, wrongCheck(table.asText(field("rut"))));
+            } else if (QLatin1String(s.field).startsWith(QLatin1String("rut_"))) {
+                // The RUT and, in the next field, a check character that does not fit it.
+                table.setText(f, QString::fromLatin1(s.value));
+                table.setText(f + 1, wrongCheck(QString::fromLatin1(s.value)));
+            } else {
+                // Texts keep the width of their columns.
+                const int size = kFields[std::size_t(f)].size;
+                QString v = QString::fromLatin1(s.value);
+                if (kFields[std::size_t(f)].kind == Kind::Text && v.size() < size &&
+                    kFields[std::size_t(f)].writeRule == WriteRule::T)
+                    v = v.leftJustified(size);
+                table.setText(f, v);
+            }
+        }
         table.post();
     }
 }

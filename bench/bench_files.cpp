@@ -2,6 +2,7 @@
 //
 //   solvanta-bench [--lines N] [--dir FOLDER] [--runs R] [--reference-xlsx PROGRAM]
 //                  [--reference-convert PROGRAM] [--export no]
+//   solvanta-bench --problems P [--lines N] [--runs R]
 //
 // Generates N lines (100000 by default) in both forms, then measures, best
 // of R runs (3 by default): loading each form into the table and writing
@@ -13,12 +14,18 @@
 // best times is reported. With --reference-convert (a built limit_convert),
 // each conversion and that program doing the same conversion run in turn,
 // R times, and the medians, the best times and their ratios are reported.
-// "--export no" leaves the export out. Figures go to standard output.
+// "--export no" leaves the export out. With --problems, only the memory of
+// the line checks is measured, on lines with P problems each (at most 38):
+// R times in turn, a process loads the position file and checks every line
+// into the listing's compact store, and another keeps every problem with its
+// texts; each prints the rise of its peak memory over the load against the
+// table's own. Figures go to standard output.
 
 #include "Generator.h"
 #include "codes/CodeTableFile.h"
 #include "files/DeclarationFile.h"
 #include "files/LineChecks.h"
+#include "files/ProblemStore.h"
 #include "model/RxMem.h"
 #include "util/NumberText.h"
 
@@ -144,11 +151,12 @@ double mib(qint64 bytes) {
     return bytes / (1024.0 * 1024.0);
 }
 
-int generate(const QString& dir, int lines) {
+int generate(const QString& dir, int lines, int problems) {
     RxMem table;
     QElapsedTimer t;
     t.start();
     generateDeclaration(table, lines, 20261210);
+    if (problems > 0) addProblems(table, problems);
     std::printf("generated %d lines in %.2f s\n", lines, t.nsecsElapsed() / 1e9);
     writeDeclaration(dir + QLatin1String("/posicion.txt"), FileForm::Position, table);
     writeDeclaration(dir + QLatin1String("/separador.csv"), FileForm::Separator, table);
@@ -189,6 +197,56 @@ int engine(const QString& dir, int runs) {
     return 0;
 }
 
+// The process's peak resident memory so far (VmHWM), in KiB.
+long peakKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// The memory of the table alone (the rise of the peak over the load), then
+// what a check of every line adds to it, kept as the listing keeps it
+// (`store`: compact findings) or as every problem with its texts (`texts`,
+// what checkAll gives and the listing kept before).
+int problemsMemory(const QString& dir, const QString& keep) {
+    const QString pos = dir + QLatin1String("/posicion.txt");
+    const LineChecker checker{CodeTableFile(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"))};
+    RxMem table;
+    const long start = peakKiB();
+    loadDeclaration(pos, FileForm::Position, table);
+    const long loaded = peakKiB();
+    QElapsedTimer t;
+    t.start();
+    std::int64_t problems = 0;
+    int lines = 0;
+    std::size_t bytes = 0;
+    ProblemStore store(table);
+    std::vector<LineProblem> texts;
+    if (keep == QLatin1String("texts")) {
+        texts = checker.checkAll(table);
+        problems = std::int64_t(texts.size());
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            lines += i == 0 || texts[i].line != texts[i - 1].line;
+    } else {
+        store.replace(store.check(checker, 0, table.recordCount() - 1));
+        problems = store.problemCount();
+        lines = store.lineCount();
+        bytes = store.bytesUsed();
+    }
+    const double seconds = t.nsecsElapsed() / 1e9;
+    const long checked = peakKiB();
+    const double tableMiB = (loaded - start) / 1024.0, addedMiB = (checked - loaded) / 1024.0;
+    std::printf("  %-6s %d lines: table %.1f MiB; check of every line %.2f s, %lld problems in %d "
+                "lines, adds %.1f MiB = %.2f x the table",
+                qPrintable(keep), table.recordCount(), tableMiB, seconds,
+                static_cast<long long>(problems), lines, addedMiB, addedMiB / tableMiB);
+    if (bytes) std::printf(" (the store itself %.1f MiB)", mib(qint64(bytes)));
+    std::printf("\n");
+    return 0;
+}
+
 } // namespace
 
 // The first process only starts others: a process's peak memory counts the
@@ -198,6 +256,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     int lines = 100000;
     int runs = 3;
+    int problems = 0;
+    QString keep = QStringLiteral("store");
     QString dirArg, phase, referenceXlsx, referenceConvert;
     bool exportToo = true;
     const QStringList args = app.arguments();
@@ -210,6 +270,10 @@ int main(int argc, char* argv[]) {
             dirArg = args[i + 1];
         else if (args[i] == QLatin1String("--phase"))
             phase = args[i + 1];
+        else if (args[i] == QLatin1String("--problems"))
+            problems = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--keep"))
+            keep = args[i + 1];
         else if (args[i] == QLatin1String("--reference-xlsx"))
             referenceXlsx = args[i + 1];
         else if (args[i] == QLatin1String("--reference-convert"))
@@ -219,8 +283,9 @@ int main(int argc, char* argv[]) {
     }
     QTemporaryDir temp;
     const QString dir = dirArg.isEmpty() ? temp.path() : dirArg;
-    if (phase == QLatin1String("generate")) return generate(dir, lines);
+    if (phase == QLatin1String("generate")) return generate(dir, lines, problems);
     if (phase == QLatin1String("engine")) return engine(dir, runs);
+    if (phase == QLatin1String("problems")) return problemsMemory(dir, keep);
 
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     const std::string editor = SOLVANTA_EDITOR_EXE;
@@ -232,6 +297,22 @@ int main(int argc, char* argv[]) {
 
     std::printf("decimal separator: '%c'\n", numtext::decimalSeparator());
     std::fflush(stdout);
+    if (problems > 0) {
+        // Memory of the line checks' problems only, each way in its own process.
+        if (runChild({self, "--phase", "generate", "--lines", std::to_string(lines), "--problems",
+                      std::to_string(problems), "--dir", d})
+                .status != 0)
+            return 1;
+        std::printf("position file of %d lines with %d problems each: %.1f MiB\n", lines, problems,
+                    mib(QFileInfo(pos).size()));
+        std::printf("peak memory (VmHWM) of each process, as it rises:\n");
+        std::fflush(stdout);
+        int status = 0;
+        for (int i = 0; i < runs; ++i)
+            for (const char* way : {"store", "texts"})
+                status |= runChild({self, "--phase", "problems", "--keep", way, "--dir", d}).status;
+        return status;
+    }
     if (runChild({self, "--phase", "generate", "--lines", std::to_string(lines), "--dir", d})
             .status != 0)
         return 1;

@@ -6,6 +6,7 @@
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
 #include "codes/CodeTableFile.h"
+#include "files/ProblemStore.h"
 #include "files/UnitSelFormato.h"
 #include "listing/DeclarationGrid.h"
 #include "listing/DeclarationModel.h"
@@ -88,6 +89,61 @@ private slots:
         QVERIFY(tint(2, "nom_AFP").isValid());
         QVERIFY(!tint(2, "ape_pat").isValid());
         QVERIFY(!tint(3, "sexo").isValid());
+    }
+
+    // A line with more problems than the panel lists: its first 32, then a
+    // row that counts the rest; the summary counts them all, the grid tints
+    // their cells, and Enter on the counting row shows the first of them.
+    void lineWithMoreProblemsThanListed() {
+        RxMem t;
+        generateDeclaration(t, 12, 4);
+        addProblems(t, kMostProblemsPerLine, 5); // lines 1, 6 and 11
+        const QString path = tmp_.filePath(QStringLiteral("muchos.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        auto l = std::make_unique<TFrmSolvanta>();
+        l->load(path, FileForm::Position);
+        showGrid(*l);
+        const int kept = ProblemStore::kKeptPerLine, more = kMostProblemsPerLine - kept;
+        QCOMPARE(label(*l),
+                 QStringLiteral("%1 problemas en 3 líneas").arg(3 * kMostProblemsPerLine));
+        ProblemsModel* p = l->problems();
+        QCOMPARE(p->rowCount(), 3 * (kept + 1));
+        std::vector<LineProblem> line6;
+        LineChecker().checkRow(l->table(), 5, line6);
+        QCOMPARE(int(line6.size()), kMostProblemsPerLine);
+        const int start = kept + 1; // line 6's first row
+        for (int i = 0; i < kept; ++i) {
+            QCOMPARE(p->index(start + i, 0).data().toInt(), 6);
+            QCOMPARE(p->index(start + i, 1).data().toString(),
+                     fieldTitle(line6[std::size_t(i)].field));
+            QCOMPARE(p->index(start + i, 2).data().toString(), line6[std::size_t(i)].problem);
+            QCOMPARE(p->index(start + i, 3).data().toString(), line6[std::size_t(i)].value);
+        }
+        const int count = start + kept;
+        QCOMPARE(p->index(count, 0).data().toInt(), 6);
+        QCOMPARE(p->index(count, 2).data().toString(),
+                 QStringLiteral("… y %1 problemas más en esta línea (sus celdas están marcadas "
+                                "en la grilla).")
+                     .arg(more));
+        QVERIFY(p->index(count, 3).data().toString().isEmpty());
+        const int firstNotListed = line6[std::size_t(kept)].field;
+        for (int i = kept; i < kMostProblemsPerLine; ++i)
+            QVERIFY(l->model()
+                        ->index(5, line6[std::size_t(i)].field + 1)
+                        .data(Qt::BackgroundRole)
+                        .isValid());
+        QTableView* view = l->problemsView();
+        view->setFocus();
+        view->setCurrentIndex(p->index(count, 2));
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(l->grid()->currentIndex().row(), 5);
+        QCOMPARE(l->grid()->currentIndex().column(), firstNotListed + 1);
+        // Deleting a line renumbers the rows of those after it.
+        l->grid()->deleteLines({l->table().bookmarkAt(0)});
+        QCOMPARE(label(*l),
+                 QStringLiteral("%1 problemas en 2 líneas").arg(2 * kMostProblemsPerLine));
+        QCOMPARE(p->index(0, 0).data().toInt(), 5);
+        QCOMPARE(p->index(0, 2).data().toString(), line6[0].problem);
     }
 
     // Correcting a cell and storing the line checks that line again.

@@ -172,16 +172,13 @@ struct DateLayout {
 
 // What the position form would do with the field's text: nothing wrong, or
 // the problem.
-const char16_t* positionProblem(const FieldDef& f, std::string_view t) {
+std::optional<Finding::What> positionProblem(const FieldDef& f, std::string_view t) {
     const std::size_t columns = positionLength(f, t), width = std::size_t(f.width);
-    if (columns == width) return nullptr;
-    if (f.writeRule == WriteRule::D1 || f.writeRule == WriteRule::D2)
-        return u"una fecha debe tener 10 caracteres, como 05-03-2025.";
-    if (columns > width) return u"no cabe en sus %1 columnas del archivo por posición.";
-    if (t.empty())
-        return u"está vacío: en el archivo por posición correría todos los campos siguientes.";
-    return u"tiene menos de %1 caracteres: en el archivo por posición correría todos los campos "
-           u"siguientes.";
+    if (columns == width) return std::nullopt;
+    if (f.writeRule == WriteRule::D1 || f.writeRule == WriteRule::D2) return Finding::DateWidth;
+    if (columns > width) return Finding::TooWide;
+    if (t.empty()) return Finding::EmptyShifts;
+    return Finding::TooShort;
 }
 
 // A number field's value that surely fits its zero-filled columns, without
@@ -214,7 +211,63 @@ bool rutFits(std::string_view rut, std::string_view check) {
     return check[0] == expected;
 }
 
+// The rule of each field (each field has one at most), or -1.
+const std::array<int, kFieldCount>& ruleOfField() {
+    static const std::array<int, kFieldCount> rules = [] {
+        std::array<int, kFieldCount> a;
+        a.fill(-1);
+        for (std::size_t i = 0; i < std::size(kRules); ++i)
+            a[std::size_t(ruleFields()[i].field)] = int(i);
+        return a;
+    }();
+    return rules;
+}
+
+struct WhatDef {
+    unsigned char breaks;
+    const char16_t* text; // %1 as `spell` fills it in, where there is one
+};
+
+// What each finding says, and the forms it breaks.
+constexpr unsigned char kPos = LineProblem::Position, kSep = LineProblem::Separator;
+// clang-format off
+const WhatDef kWhat[] = {
+    {kPos, u"un monto negativo no cabe en el archivo por posición (se leería como 0)."},
+    {kPos, u"tiene decimales: en el archivo por posición se leería como 0."},
+    {0, u"tiene decimales, y este campo lleva pesos enteros."},
+    {0, u"tiene decimales, y este campo lleva un número entero."},
+    {kPos, u"no es un número: en el archivo por posición se leería como 0."},
+    {kPos, u"no es un número: en el archivo por posición se leería como 00."},
+    {kPos | kSep, u"el texto contiene un salto de línea, que partiría la línea."},
+    {kSep, u"el texto contiene «;», que en un archivo por separador partiría el campo en dos."},
+    {kPos, u"una fecha debe tener 10 caracteres, como 05-03-2025."},
+    {kPos, u"no cabe en sus %1 columnas del archivo por posición."},
+    {kPos, u"está vacío: en el archivo por posición correría todos los campos siguientes."},
+    {kPos, u"tiene menos de %1 caracteres: en el archivo por posición correría todos los campos "
+           u"siguientes."},
+    {0, u"falta el RUT del trabajador."},
+    {0, u"falta el dígito verificador del RUT."},
+    {0, u"el dígito verificador no corresponde al RUT %1."},
+    {0, nullptr}, // the rule's own sentence
+    {0, u"el período debe ser el mes (01 a 12) y el año, MMAAAA."},
+    {0, u"el período debe ser el mes (01 a 12) y el año, MMAAAA, o 000000."},
+    {0, u"el período Hasta es anterior al período Desde."},
+    {0, u"no es una fecha válida (%1)."},
+    {0, u"la fecha Hasta es anterior a la fecha Desde."},
+    {0, u"falta el código."},
+    {0, u"el código no está en la lista «%1» de las tablas de códigos."},
+    {0, u"los días trabajados deben ser un número entero de 0 a 30."},
+    {0, u"las cargas simples no pueden ser más de 13."},
+    {0, nullptr}, // the note's own sentence
+};
+// clang-format on
+static_assert(std::size(kWhat) == Finding::WhatCount);
+
 } // namespace
+
+unsigned char Finding::breaks() const {
+    return what < WhatCount ? kWhat[what].breaks : static_cast<unsigned char>(LineProblem::None);
+}
 
 LineChecker::LineChecker(const CodeTableFile& codes) {
     QStringList sections;
@@ -242,26 +295,33 @@ LineChecker::LineChecker(const CodeTableFile& codes) {
 
 void LineChecker::check(const RecordView& line, int lineNumber,
                         std::vector<LineProblem>& out) const {
-    const std::size_t first = out.size();
-    checkFields(line, lineNumber, out);
-    // A line's problems in field order, as the grid shows the fields.
-    std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
-                     [](const LineProblem& a, const LineProblem& b) { return a.field < b.field; });
+    thread_local std::vector<Finding> found;
+    found.clear();
+    find(line, found);
+    for (const Finding f : found)
+        out.push_back(spell(line, lineNumber, f));
 }
 
-void LineChecker::checkFields(const RecordView& line, int lineNumber,
-                              std::vector<LineProblem>& out) const {
+void LineChecker::find(const RecordView& line, std::vector<Finding>& out) const {
+    const std::size_t first = out.size();
+    findFields(line, out);
+    // A line's problems in field order, as the grid shows the fields (one
+    // at most per field, so the order is the same however they were found).
+    if (out.size() - first > 1)
+        std::sort(out.begin() + std::ptrdiff_t(first), out.end(),
+                  [](Finding a, Finding b) { return a.field < b.field; });
+}
+
+void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
     static const DateLayout dates; // the program's date format does not change while it runs
     char buf[numtext::kMaxNumberText];
     const char sep = numtext::decimalSeparator();
     std::bitset<kFieldCount> reported;
     auto text = [&](int f) { return line.textForm(f, sep, buf); };
-    auto report = [&](int f, const QString& problem, unsigned char breaks = LineProblem::None) {
+    auto report = [&](int f, Finding::What what) {
         if (reported[std::size_t(f)]) return;
         reported[std::size_t(f)] = true;
-        char own[numtext::kMaxNumberText];
-        const QString value = excerpt(cp1252::decode(line.textForm(f, sep, own).substr(0, 100)));
-        out.push_back({lineNumber, f, problem, value, breaks});
+        out.push_back({static_cast<unsigned char>(f), what});
     };
 
     // What would break a file form, field by field.
@@ -270,10 +330,7 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
         if (def.kind == Kind::Number && line.hasValue(f)) {
             const double v = line.number(f);
             if (v < 0) {
-                report(f,
-                       QStringLiteral("un monto negativo no cabe en el archivo por posición (se "
-                                      "leería como 0)."),
-                       LineProblem::Position);
+                report(f, Finding::NegativeAmount);
                 continue;
             }
             if (fitsSurely(v, def.width)) continue;
@@ -281,27 +338,17 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                 // Whole pesos: digits only. Read back as a whole number, the
                 // position form would lose the value altogether.
                 if (positionReadsBackAs(def, text(f), sep))
-                    report(f,
-                           QStringLiteral("tiene decimales: en el archivo por posición se "
-                                          "leería como 0."),
-                           LineProblem::Position);
+                    report(f, Finding::DecimalsReadAsZero);
                 else
-                    report(f, def.value == Value::Amount
-                                  ? QStringLiteral("tiene decimales, y este campo lleva pesos "
-                                                   "enteros.")
-                                  : QStringLiteral("tiene decimales, y este campo lleva un "
-                                                   "número entero."));
+                    report(f, def.value == Value::Amount ? Finding::DecimalsInPesos
+                                                         : Finding::DecimalsInWhole);
                 continue;
             }
         }
         const std::string_view t = text(f);
         if (def.kind == Kind::Text)
             if (const char* back = positionReadsBackAs(def, t, sep)) {
-                report(f,
-                       QStringLiteral("no es un número: en el archivo por posición se leería "
-                                      "como %1.")
-                           .arg(QLatin1String(back)),
-                       LineProblem::Position);
+                report(f, back[1] ? Finding::ReadAs00 : Finding::ReadAs0);
                 continue;
             }
         if (def.kind == Kind::Text) {
@@ -312,25 +359,15 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                 semicolon |= c == ';';
             }
             if (lineBreak) {
-                report(
-                    f,
-                    QStringLiteral("el texto contiene un salto de línea, que partiría la línea."),
-                    LineProblem::Position | LineProblem::Separator);
+                report(f, Finding::LineBreak);
                 continue;
             }
             if (semicolon) {
-                report(f,
-                       QStringLiteral("el texto contiene «;», que en un archivo por separador "
-                                      "partiría el campo en dos."),
-                       LineProblem::Separator);
+                report(f, Finding::Semicolon);
                 continue;
             }
         }
-        if (const char16_t* p = positionProblem(def, t)) {
-            QString problem = QString::fromUtf16(p);
-            if (problem.contains(u"%1")) problem = problem.arg(def.width);
-            report(f, problem, LineProblem::Position);
-        }
+        if (const auto p = positionProblem(def, t)) report(f, *p);
     }
 
     // The meaning of the values.
@@ -348,22 +385,19 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
             const std::string_view rut = trimmed(line.textForm(rutField, sep, rutBuf));
             const bool noRut = rut.empty() || rut == "0";
             if (noRut) {
-                if (r.required) report(rutField, QStringLiteral("falta el RUT del trabajador."));
-                if (r.required && trimmed(t).empty())
-                    report(f, QStringLiteral("falta el dígito verificador del RUT."));
+                if (r.required) report(rutField, Finding::RutMissing);
+                if (r.required && trimmed(t).empty()) report(f, Finding::CheckMissing);
                 break;
             }
             if (trimmed(t).empty()) {
-                report(f, QStringLiteral("falta el dígito verificador del RUT."));
+                report(f, Finding::CheckMissing);
                 break;
             }
-            if (!rutFits(rut, trimmed(t)))
-                report(f, QStringLiteral("el dígito verificador no corresponde al RUT %1.")
-                              .arg(cp1252::decode(rut)));
+            if (!rutFits(rut, trimmed(t))) report(f, Finding::CheckWrong);
             break;
         }
         case Rule::NotBlank:
-            if (trimmed(t).empty()) report(f, QString::fromUtf16(r.problem));
+            if (trimmed(t).empty()) report(f, Finding::RuleSays);
             break;
         case Rule::OneOf: {
             const std::string_view v = trimmed(t);
@@ -374,46 +408,41 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                 found = set.substr(at, bar - at) == v;
                 at = bar + 1;
             }
-            if (!found) report(f, QString::fromUtf16(r.problem));
+            if (!found) report(f, Finding::RuleSays);
             break;
         }
         case Rule::Period:
-            if (!period(t))
-                report(f, QStringLiteral("el período debe ser el mes (01 a 12) y el año, MMAAAA."));
+            if (!period(t)) report(f, Finding::BadPeriod);
             break;
         case Rule::PeriodEnd: {
             if (t == "000000") break;
             const auto end = period(t);
             if (!end) {
-                report(f, QStringLiteral("el período debe ser el mes (01 a 12) y el año, MMAAAA, o "
-                                         "000000."));
+                report(f, Finding::BadPeriodEnd);
                 break;
             }
             char startBuf[numtext::kMaxNumberText];
             const auto start = period(line.textForm(other, sep, startBuf));
-            if (start && *end < *start)
-                report(f, QStringLiteral("el período Hasta es anterior al período Desde."));
+            if (start && *end < *start) report(f, Finding::PeriodEndBefore);
             break;
         }
         case Rule::Date: {
             if (trimmed(t).empty() || t == "0") break;
             const auto date = dates.read(t);
             if (!date) {
-                report(f, QStringLiteral("no es una fecha válida (%1).")
-                              .arg(datetext::format().toLower().replace(u'y', u'a')));
+                report(f, Finding::BadDate);
                 break;
             }
             if (other < 0) break;
             char startBuf[numtext::kMaxNumberText];
             const auto start = dates.read(line.textForm(other, sep, startBuf));
-            if (start && *date < *start)
-                report(f, QStringLiteral("la fecha Hasta es anterior a la fecha Desde."));
+            if (start && *date < *start) report(f, Finding::DateEndBefore);
             break;
         }
         case Rule::Code: {
             const std::string_view v = trimmed(t);
             if (v.empty()) {
-                if (r.required) report(f, QStringLiteral("falta el código."));
+                if (r.required) report(f, Finding::CodeMissing);
                 break;
             }
             const CodeList& c = codes_[std::size_t(f)];
@@ -425,43 +454,94 @@ void LineChecker::checkFields(const RecordView& line, int lineNumber,
                 const auto n = whole(v);
                 found = n && std::find(c.numbers.begin(), c.numbers.end(), *n) != c.numbers.end();
             }
-            if (!found)
-                report(f, QStringLiteral(
-                              "el código no está en la lista «%1» de las tablas de códigos.")
-                              .arg(QString::fromLatin1(r.set)));
+            if (!found) report(f, Finding::CodeNotListed);
             break;
         }
         case Rule::Days: {
             const auto n = whole(t);
-            if (!n || *n < 0 || *n > 30)
-                report(f,
-                       QStringLiteral("los días trabajados deben ser un número entero de 0 a 30."));
+            if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
             break;
         }
         case Rule::AtMost13:
-            if (const auto n = whole(t); n && *n > 13)
-                report(f, QStringLiteral("las cargas simples no pueden ser más de 13."));
+            if (const auto n = whole(t); n && *n > 13) report(f, Finding::TooManyDependants);
             break;
         }
     }
 }
 
-void LineChecker::checkRow(const RxMem& table, int row, std::vector<LineProblem>& out) const {
-    const std::size_t first = out.size();
+LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding found) {
+    const int f = found.field;
+    const char sep = numtext::decimalSeparator();
+    char buf[numtext::kMaxNumberText];
+    LineProblem p;
+    p.line = lineNumber;
+    p.field = f;
+    p.breaks = found.breaks();
+    p.value = excerpt(cp1252::decode(line.textForm(f, sep, buf).substr(0, 100)));
+    if (found.what >= Finding::WhatCount) return p;
+    const int rule = ruleOfField()[std::size_t(f)];
+    const char16_t* text = kWhat[found.what].text;
+    if (found.what == Finding::RuleSays && rule >= 0) text = kRules[rule].problem;
+    if (!text) return p;
+    p.problem = QString::fromUtf16(text);
+    switch (found.what) {
+    case Finding::TooWide:
+    case Finding::TooShort:
+        p.problem = p.problem.arg(kFields[std::size_t(f)].width);
+        break;
+    case Finding::CheckWrong:
+        if (rule >= 0) {
+            char rutBuf[numtext::kMaxNumberText];
+            const int rutField = ruleFields()[std::size_t(rule)].other;
+            p.problem =
+                p.problem.arg(cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
+        }
+        break;
+    case Finding::BadDate:
+        p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
+        break;
+    case Finding::CodeNotListed:
+        if (rule >= 0) p.problem = p.problem.arg(QString::fromLatin1(kRules[rule].set));
+        break;
+    default:
+        break;
+    }
+    return p;
+}
+
+LineProblem LineChecker::spellRow(const RxMem& table, int row, Finding found) {
     const RecordView line = table.recordAt(row);
-    check(line, row + 1, out);
+    if (found.what != Finding::Note) return spell(line, row + 1, found);
+    LineProblem p{row + 1, found.field, QString(), excerpt(line.text(found.field)),
+                  LineProblem::None};
+    for (const RxMem::CellNote& n : table.notesOf(table.bookmarkAt(row)))
+        if (n.field == found.field) p.problem = n.problem;
+    return p;
+}
+
+void LineChecker::findRow(const RxMem& table, int row, std::vector<Finding>& out) const {
+    const std::size_t first = out.size();
+    find(table.recordAt(row), out);
     if (!table.hasNotes()) return;
     const std::vector<RxMem::CellNote> notes = table.notesOf(table.bookmarkAt(row));
     if (notes.empty()) return;
+    // A note tells more than what the checks say of its field: it takes its place.
     for (const RxMem::CellNote& n : notes) {
         out.erase(std::remove_if(out.begin() + std::ptrdiff_t(first), out.end(),
-                                 [&](const LineProblem& p) { return p.field == n.field; }),
+                                 [&](Finding p) { return p.field == n.field; }),
                   out.end());
-        out.push_back(
-            {row + 1, n.field, n.problem, excerpt(line.text(n.field)), LineProblem::None});
+        out.push_back({static_cast<unsigned char>(n.field), Finding::Note});
     }
     std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
-                     [](const LineProblem& a, const LineProblem& b) { return a.field < b.field; });
+                     [](Finding a, Finding b) { return a.field < b.field; });
+}
+
+void LineChecker::checkRow(const RxMem& table, int row, std::vector<LineProblem>& out) const {
+    thread_local std::vector<Finding> found;
+    found.clear();
+    findRow(table, row, found);
+    for (const Finding f : found)
+        out.push_back(spellRow(table, row, f));
 }
 
 std::vector<LineProblem> LineChecker::checkAll(const RxMem& table) const {

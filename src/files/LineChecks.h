@@ -27,6 +27,51 @@ struct LineProblem {
     unsigned char breaks = None; // the file forms the value would break
 };
 
+// A problem as the checks find it, in two bytes: the field and what is wrong
+// there. Its texts are made from it and the line when they are wanted
+// (`LineChecker::spell`), so a window can keep the problems of a large file
+// and make the texts of the few it shows. The same line gives the same
+// findings, so a finding kept and its line make the problem found.
+struct Finding {
+    enum What : unsigned char {
+        // What would break a file form.
+        NegativeAmount,
+        DecimalsReadAsZero, // whole pesos: the position form would read 0
+        DecimalsInPesos,
+        DecimalsInWhole,
+        ReadAs0, // not a number: the position form would read 0
+        ReadAs00,
+        LineBreak,
+        Semicolon,
+        DateWidth,
+        TooWide,
+        EmptyShifts,
+        TooShort,
+        // The meaning of the values.
+        RutMissing,
+        CheckMissing,
+        CheckWrong,
+        RuleSays, // the sentence of the field's rule (a required text, a set of values)
+        BadPeriod,
+        BadPeriodEnd,
+        PeriodEndBefore,
+        BadDate,
+        DateEndBefore,
+        CodeMissing,
+        CodeNotListed,
+        BadDays,
+        TooManyDependants,
+        // A note the table keeps on the cell (`RxMem::notesOf`).
+        Note,
+        WhatCount
+    };
+    unsigned char field = 0; // 0-based
+    What what = NegativeAmount;
+    // The file forms the value would break (LineProblem::Breaks).
+    unsigned char breaks() const;
+    bool operator==(const Finding&) const = default;
+};
+
 class LineChecker {
 public:
     // Reads the code lists once (a missing list checks nothing).
@@ -41,11 +86,21 @@ public:
     // Every line, in table order.
     std::vector<LineProblem> checkAll(const RxMem& table) const;
 
+    // The same checks without texts: the findings of one line, appended to
+    // `out` in field order, one at most per field.
+    void find(const RecordView& line, std::vector<Finding>& out) const;
+    // With the table's notes on the cells of the line at `row`, as `checkRow`.
+    void findRow(const RxMem& table, int row, std::vector<Finding>& out) const;
+    // The problem a finding of that line stands for, with its texts, as
+    // `check` and `checkRow` give it.
+    static LineProblem spell(const RecordView& line, int lineNumber, Finding f);
+    static LineProblem spellRow(const RxMem& table, int row, Finding f);
+
     // "línea N, [n] Title: problem (valor «…»)".
     static QString describe(const LineProblem& p);
 
 private:
-    void checkFields(const RecordView& line, int lineNumber, std::vector<LineProblem>& out) const;
+    void findFields(const RecordView& line, std::vector<Finding>& out) const;
 
     struct CodeList {
         bool checked = false; // a list with entries

@@ -1,87 +1,58 @@
 #include "ProblemsModel.h"
 
 #include "model/FieldTable.h"
-#include "util/Errors.h"
-
-#include <algorithm>
 
 using namespace solvanta;
 
-namespace {
-
-constexpr int kProgressEvery = 1024; // lines between progress reports
-
-} // namespace
-
 ProblemsModel::ProblemsModel(RxMem& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {}
+    : QAbstractTableModel(parent), table_(table), store_(table) {}
 
 void ProblemsModel::recheckAll(const LineChecker& checker, Progress* progress) {
-    recheckRows(checker, 0, table_.recordCount() - 1, progress);
-    if (table_.isEmpty() && !entries_.empty()) {
+    if (table_.isEmpty()) {
+        if (store_.entryCount() == 0 && store_.problemCount() == 0) return;
         beginResetModel();
-        entries_.clear();
-        rebuildCells();
+        store_.clear();
+        spelledRow_ = -1;
         endResetModel();
         emit tintsChanged();
+        return;
     }
+    recheckRows(checker, 0, table_.recordCount() - 1, progress);
 }
 
 void ProblemsModel::recheckRows(const LineChecker& checker, int first, int last,
                                 Progress* progress) {
-    first = std::max(first, 0);
-    last = std::min(last, table_.recordCount() - 1);
-    if (first > last) return;
-    std::vector<LineProblem> found;
-    const int total = last - first + 1;
-    for (int r = first; r <= last; ++r) {
-        checker.checkRow(table_, r, found);
-        if (progress && (r - first + 1) % kProgressEvery == 0 &&
-            !progress->update(r - first + 1, total))
-            throw Cancelled();
-    }
-    if (progress) progress->update(total, total);
-    // The entries stand in line order: those of the rows checked are one run.
-    const auto before = [&](int row) {
-        return [this, row](const Entry& e) { return table_.rowOf(e.line) < row; };
-    };
-    const auto from = std::partition_point(entries_.begin(), entries_.end(), before(first));
-    const auto to = std::partition_point(from, entries_.end(), before(last + 1));
-    if (from == to && found.empty()) return; // nothing to show before or after
+    // The lines are checked into compact findings before anything changes,
+    // so a cancelled check leaves the panel as it was.
+    ProblemStore::Checked checked = store_.check(checker, first, last, progress);
+    if (!store_.changes(checked)) return; // nothing to show before or after
+    replace(std::move(checked));
+}
+
+void ProblemsModel::replace(ProblemStore::Checked&& checked) {
     beginResetModel();
-    std::vector<Entry> checked;
-    checked.reserve(found.size());
-    for (LineProblem& p : found)
-        checked.push_back({table_.bookmarkAt(p.line - 1), std::move(p)});
-    entries_.insert(entries_.erase(from, to), std::make_move_iterator(checked.begin()),
-                    std::make_move_iterator(checked.end()));
-    rebuildCells();
+    store_.replace(std::move(checked));
+    spelledRow_ = -1;
     endResetModel();
     emit tintsChanged();
 }
 
 void ProblemsModel::dropDeletedLines() {
-    const auto gone = [&](const Entry& e) { return table_.rowOf(e.line) < 0; };
-    if (std::none_of(entries_.begin(), entries_.end(), gone)) {
-        if (!entries_.empty())
-            emit dataChanged(index(0, 0), index(rowCount() - 1, 0)); // renumbered
+    if (store_.entryCount() == 0) return;
+    if (!store_.hasDeletedLines()) {
+        spelledRow_ = -1;
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0)); // renumbered
         return;
     }
     beginResetModel();
-    entries_.erase(std::remove_if(entries_.begin(), entries_.end(), gone), entries_.end());
-    rebuildCells();
+    store_.dropDeletedLines();
+    spelledRow_ = -1;
     endResetModel();
     emit tintsChanged();
 }
 
-void ProblemsModel::rebuildCells() {
-    cells_.clear();
-    for (const Entry& e : entries_)
-        cells_[e.line.slot].set(std::size_t(e.problem.field));
-}
-
 QString ProblemsModel::summary() const {
-    if (entries_.empty()) return QStringLiteral("Sin problemas");
+    if (problemCount() == 0) return QStringLiteral("Sin problemas");
     return QStringLiteral("%1 %2 en %3 %4")
         .arg(problemCount())
         .arg(problemCount() == 1 ? QStringLiteral("problema") : QStringLiteral("problemas"))
@@ -89,37 +60,48 @@ QString ProblemsModel::summary() const {
         .arg(lineCount() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
 }
 
-bool ProblemsModel::hasProblem(std::uint32_t slot, int field) const {
-    const auto it = cells_.constFind(slot);
-    return it != cells_.constEnd() && it->test(std::size_t(field));
-}
-
 int ProblemsModel::rowOf(int problem) const {
-    return table_.rowOf(entries_[std::size_t(problem)].line);
+    return table_.rowOf(store_.entry(problem).line);
 }
 
 int ProblemsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(entries_.size());
+    return parent.isValid() ? 0 : store_.entryCount();
 }
 
 int ProblemsModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : 4;
 }
 
+const LineProblem& ProblemsModel::spelled(int row) const {
+    if (row != spelledRow_ || spelledAt_ != table_.changeCount()) {
+        spelled_ = store_.spell(row);
+        spelledRow_ = row;
+        spelledAt_ = table_.changeCount();
+    }
+    return spelled_;
+}
+
 QVariant ProblemsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::TextAlignmentRole)) return {};
-    const Entry& e = entries_[std::size_t(index.row())];
     if (role == Qt::TextAlignmentRole)
         return index.column() == 0 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    const ProblemStore::Entry e = store_.entry(index.row());
     switch (index.column()) {
     case 0:
         return table_.rowOf(e.line) + 1;
     case 1:
-        return fieldTitle(e.problem.field);
+        return e.more > 0 ? QVariant() : QVariant(fieldTitle(e.field));
     case 2:
-        return e.problem.problem;
+        if (e.more > 0)
+            return e.more == 1
+                       ? QStringLiteral("… y 1 problema más en esta línea (su celda está marcada "
+                                        "en la grilla).")
+                       : QStringLiteral("… y %1 problemas más en esta línea (sus celdas están "
+                                        "marcadas en la grilla).")
+                             .arg(e.more);
+        return spelled(index.row()).problem;
     case 3:
-        return e.problem.value;
+        return e.more > 0 ? QVariant() : QVariant(spelled(index.row()).value);
     }
     return {};
 }

@@ -1,18 +1,20 @@
 #pragma once
 
 #include "files/LineChecks.h"
+#include "files/ProblemStore.h"
 #include "model/RxMem.h"
 #include "util/Progress.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
-#include <bitset>
 #include <vector>
 
 // The problems the line checks found, for the listing's panel: line, field,
-// problem, value, in line order. Each problem holds its line as a table
-// bookmark, so the line numbers shown follow inserted and deleted lines;
-// the cells with a problem are known by line and field for the grid's tint.
+// problem, value, in line order. The problems are kept compactly
+// (`ProblemStore`: each holds its line as a table bookmark, so the line
+// numbers shown follow inserted and deleted lines); their texts are made
+// from the line when a row is shown. A line lists its first
+// `ProblemStore::kKeptPerLine` problems and then one row that counts the
+// rest; the grid tints every cell with a problem, listed or counted.
 class ProblemsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -29,14 +31,16 @@ public:
     // Forgets the problems of lines that are gone.
     void dropDeletedLines();
 
-    int problemCount() const { return int(entries_.size()); }
-    int lineCount() const { return int(cells_.size()); }
+    // Every problem, those of a line beyond the ones listed included.
+    int problemCount() const { return int(store_.problemCount()); }
+    int lineCount() const { return store_.lineCount(); }
     // "3 problemas en 2 líneas", "Sin problemas".
     QString summary() const;
-    bool hasProblem(std::uint32_t slot, int field) const;
-    // The line (0-based row, -1 when gone) and field of a problem.
+    bool hasProblem(std::uint32_t slot, int field) const { return store_.hasProblem(slot, field); }
+    // The line (0-based row, -1 when gone) and field of a row of the panel
+    // (for the row that counts a line's other problems, the first of them).
     int rowOf(int problem) const;
-    int fieldOf(int problem) const { return entries_[std::size_t(problem)].problem.field; }
+    int fieldOf(int problem) const { return store_.entry(problem).field; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -48,13 +52,13 @@ signals:
     void tintsChanged();
 
 private:
-    struct Entry {
-        solvanta::RxMem::Bookmark line;
-        solvanta::LineProblem problem;
-    };
-    void rebuildCells();
+    void replace(solvanta::ProblemStore::Checked&& checked);
+    // The texts of a row, made once for the columns that show them.
+    const solvanta::LineProblem& spelled(int row) const;
 
     solvanta::RxMem& table_;
-    std::vector<Entry> entries_; // in line order, then field order
-    QHash<std::uint32_t, std::bitset<solvanta::kFieldCount>> cells_;
+    solvanta::ProblemStore store_;
+    mutable int spelledRow_ = -1;
+    mutable std::uint64_t spelledAt_ = 0; // the table's change count then
+    mutable solvanta::LineProblem spelled_;
 };

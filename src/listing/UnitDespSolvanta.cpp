@@ -306,18 +306,27 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
     if (form == FileForm::Separator) return true;
     const unsigned char breaks =
         form == FileForm::Position ? LineProblem::Position : LineProblem::Separator;
-    int lines = 0, lastLine = 0;
-    const LineProblem* first = nullptr;
-    const std::vector<LineProblem> all = checker_->checkAll(RxMem_);
-    for (const LineProblem& p : all) {
-        // What breaks the separator form (";", line breaks) the writer
-        // refuses on its own, naming the line: only the rest is asked about.
-        if (!(p.breaks & breaks) || (p.breaks & LineProblem::Separator)) continue;
-        if (!first) first = &p;
-        if (p.line != lastLine) ++lines;
-        lastLine = p.line;
+    // Line by line into compact findings: only the first problem gets its texts.
+    int lines = 0, firstRow = -1;
+    Finding first;
+    std::vector<Finding> found;
+    for (int r = 0; r < RxMem_.recordCount(); ++r) {
+        found.clear();
+        checker_->findRow(RxMem_, r, found);
+        bool counted = false;
+        for (const Finding f : found) {
+            // What breaks the separator form (";", line breaks) the writer
+            // refuses on its own, naming the line: only the rest is asked about.
+            if (!(f.breaks() & breaks) || (f.breaks() & LineProblem::Separator)) continue;
+            if (firstRow < 0) {
+                firstRow = r;
+                first = f;
+            }
+            if (!counted) ++lines;
+            counted = true;
+        }
     }
-    if (!first) return true;
+    if (firstRow < 0) return true;
     ui::Question q;
     q.caption = QStringLiteral("Atención");
     q.text = QStringLiteral("%1 %2 valores que romperían el archivo %3. La primera:\n\n%4\n\n"
@@ -326,7 +335,7 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
                  .arg(lines == 1 ? QStringLiteral("línea tiene") : QStringLiteral("líneas tienen"))
                  .arg(form == FileForm::Position ? QStringLiteral("por posición")
                                                  : QStringLiteral("por separador"))
-                 .arg(LineChecker::describe(*first));
+                 .arg(LineChecker::describe(LineChecker::spellRow(RxMem_, firstRow, first)));
     q.icon = ui::Icon::Exclamation;
     return ui::dialogs().ask(this, q) == ui::Button::Ok;
 }
