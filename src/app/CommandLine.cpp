@@ -6,6 +6,7 @@
 #include "model/RxMem.h"
 #include "util/Errors.h"
 
+#include <QDir>
 #include <optional>
 #include <set>
 
@@ -145,17 +146,37 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     });
 }
 
+// The code-table file the checks read their lists from: the user's copy is
+// named when it is used; a table that cannot be used is an error, told
+// before any problem. False when the codes could not all be checked.
+bool reportCodeTable(const LineChecker& checker, QTextStream& err) {
+    if (checker.codeTableIsUserCopy())
+        err << QStringLiteral("Tabla de códigos: copia del usuario «%1».\n")
+                   .arg(QDir::toNativeSeparators(checker.codeTablePath()));
+    if (!checker.codeTableProblem().isEmpty())
+        err << QStringLiteral("Error: %1 %2\n")
+                   .arg(checker.codeTableProblem(),
+                        checker.codesUnchecked()
+                            ? QStringLiteral("No se revisaron los códigos.")
+                            : QStringLiteral("No se revisaron los códigos de esas listas."));
+    err.flush();
+    return checker.codeTableProblem().isEmpty();
+}
+
 // One line per problem on standard output, then how many; 1 when there is
-// any.
+// any, or when the code-table file could not be used.
 ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, false, r, err, 1)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
     std::vector<LineProblem> problems;
+    bool codesChecked = true;
     const ExitCode read = run(err, [&] {
         RxMem table;
         loadDeclaration(r.files[0], r.from, table);
-        problems = LineChecker().checkAll(table);
+        const LineChecker checker;
+        codesChecked = reportCodeTable(checker, err);
+        problems = checker.checkAll(table);
     });
     if (read != ExitCode::Ok) return read;
     std::set<int> lines;
@@ -164,7 +185,8 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
         lines.insert(p.line);
     }
     if (problems.empty())
-        out << "Sin problemas.\n";
+        out << (codesChecked ? QStringLiteral("Sin problemas.\n")
+                             : QStringLiteral("Sin otros problemas.\n"));
     else
         out << QStringLiteral("%1 %2 en %3 %4.\n")
                    .arg(problems.size())
@@ -173,7 +195,7 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
                    .arg(lines.size())
                    .arg(lines.size() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
     out.flush();
-    return problems.empty() ? ExitCode::Ok : ExitCode::Failed;
+    return problems.empty() && codesChecked ? ExitCode::Ok : ExitCode::Failed;
 }
 
 ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
