@@ -572,29 +572,30 @@ void TstCodeTable::readChecked_data() {
 
     const QString good = u"[TipoPago]\r\n01 Uno=0\r\n[CCAF]\r\n; nota\r\n00 Sin=0\r\n"_s;
     const QString unusable = u" no se puede usar: "_s;
-    QTest::newRow("every section") << 1 << latin1(good) << QString() << false
-                                   << QStringList{u"01 Uno"_s};
+    QTest::newRow("every section")
+        << 1 << latin1(good) << QString() << false << QStringList{u"01 Uno"_s};
     QTest::newRow("UTF-16LE") << 1 << utf16le(good) << QString() << false
                               << QStringList{u"01 Uno"_s};
-    QTest::newRow("missing") << 0 << QByteArray() << unusable + u"el archivo no existe."_s
-                             << false << QStringList{};
-    QTest::newRow("a folder") << 2 << QByteArray()
-                              << unusable + u"es una carpeta, no un archivo."_s << false
-                              << QStringList{};
+    QTest::newRow("missing") << 0 << QByteArray() << unusable + u"el archivo no existe."_s << false
+                             << QStringList{};
+    QTest::newRow("a folder") << 2 << QByteArray() << unusable + u"es una carpeta, no un archivo."_s
+                              << false << QStringList{};
     QTest::newRow("empty") << 1 << QByteArray() << unusable + u"está vacío."_s << false
                            << QStringList{};
     QTest::newRow("blank lines and comments")
         << 1 << QByteArray("\r\n; nada\r\n   \r\n") << unusable + u"está vacío."_s << false
         << QStringList{};
-    QTest::newRow("binary") << 1 << QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00[TipoPago]\n01 Uno\n", 24)
-                            << unusable + u"no es un archivo de texto."_s << false
-                            << QStringList{};
+    QTest::newRow("binary") << 1
+                            << QByteArray("\x7F"
+                                          "ELF\x02\x01\x01\x00\x00[TipoPago]\n01 Uno\n",
+                                          27)
+                            << unusable + u"no es un archivo de texto."_s << false << QStringList{};
     QTest::newRow("text without sections")
         << 1 << QByteArray("hola\r\n01 Uno=0\r\n")
         << unusable + u"no tiene ninguna de las listas de códigos."_s << false << QStringList{};
     QTest::newRow("one section of two")
-        << 1 << QByteArray("[tipopago]\r\n01 Uno=0\r\n")
-        << u" le falta la lista «CCAF»."_s << true << QStringList{u"01 Uno"_s};
+        << 1 << QByteArray("[tipopago]\r\n01 Uno=0\r\n") << u" le falta la lista «CCAF»."_s << true
+        << QStringList{u"01 Uno"_s};
     QTest::newRow("one section of three")
         << 1 << QByteArray("[CCAF]\r\n00 Sin=0\r\n")
         << u" le faltan las listas «TipoPago» y «Isapres»."_s << true << QStringList{};
@@ -684,8 +685,8 @@ void TstCodeTable::userCopyFollowsProgram_data() {
     QTest::newRow("a list as taken is the program's as it is now")
         << u"B"_s << QStringList{u"01 Nuevo"_s, u"02 Otro"_s};
     QTest::newRow("a list the user erased stays erased") << u"C"_s << QStringList{};
-    QTest::newRow("a list new in the program is read from it") << u"D"_s
-                                                               << QStringList{u"04 Cuatro"_s};
+    QTest::newRow("a list new in the program is read from it")
+        << u"D"_s << QStringList{u"04 Cuatro"_s};
     QTest::newRow("a list only the user has") << u"E"_s << QStringList{u"05 Cinco"_s};
 }
 
@@ -703,8 +704,9 @@ void TstCodeTable::userCopyFollowsProgram() {
     QVERIFY(table.usesUserCopy());
     table.eraseSection(u"C"_s);
     table.writeEntry(u"E"_s, u"05 Cinco"_s, u"0"_s);
-    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n02 Dos=1\r\n\r\n[B]\r\n01 Nuevo=0\r\n"
-                                 "02 Otro=1\r\n\r\n[C]\r\n03 Tres=0\r\n\r\n[D]\r\n04 Cuatro=0\r\n"));
+    QVERIFY(writeAll(at.program,
+                     "[A]\r\n01 Uno=0\r\n02 Dos=1\r\n\r\n[B]\r\n01 Nuevo=0\r\n"
+                     "02 Otro=1\r\n\r\n[C]\r\n03 Tres=0\r\n\r\n[D]\r\n04 Cuatro=0\r\n"));
     QCOMPARE(table.readSection(section), expected);
     QCOMPARE(table.readSections({section}), QList<QStringList>{expected});
 }

@@ -183,7 +183,8 @@ private slots:
         writeDeclaration(clean, FileForm::Position, lines);
 
         const Run r = runProgram(
-            program, {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"), clean},
+            program,
+            {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"), clean},
             QStringLiteral("C.UTF-8"), 0);
         if (problem.isEmpty()) {
             QCOMPARE(r.err, QString());

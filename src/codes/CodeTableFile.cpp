@@ -66,8 +66,9 @@ IniText readIni(const QString& path, bool toRewrite = false, QString* why = null
     if (special || !file.open(QIODevice::ReadOnly)) {
         const bool dir = QFileInfo(path).isDir();
         if (why)
-            *why = special || dir || !file.exists() ? readFailure(path)
-                                                    : QStringLiteral("no tiene permiso para leerlo.");
+            *why = special || dir || !file.exists()
+                       ? readFailure(path)
+                       : QStringLiteral("no tiene permiso para leerlo.");
         if (toRewrite && file.exists())
             throw IoError(
                 QStringLiteral("No se pudo leer el archivo de códigos «%1», así que no se "
@@ -424,8 +425,8 @@ QList<QStringList> CodeTableFile::readSections(const QStringList& sections) cons
 CodeTableFile::Reading CodeTableFile::readChecked(const QStringList& sections) const {
     const QString p = path();
     QString why;
-    const IniText ini = usesUserCopy() ? readCopy(p, programFile(), false, &why)
-                                       : readIni(p, false, &why);
+    const IniText ini =
+        usesUserCopy() ? readCopy(p, programFile(), false, &why) : readIni(p, false, &why);
     Reading r;
     QStringList missing;
     bool anySection = false;
