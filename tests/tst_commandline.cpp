@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 // AddressSanitizer maps its shadow memory when the program starts, which a
@@ -195,6 +196,37 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("Error: ") + problem.arg(table) + u'\n');
         QCOMPARE(r.out, QStringLiteral("Sin otros problemas.\n"));
         QCOMPARE(r.status, 1);
+    }
+
+    // While the program's folder cannot be written, the user's copy of the
+    // table is read, and the command names it before anything else.
+    void userCopyNamed() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs permission bits");
+#else
+        if (geteuid() == 0) QSKIP("permission bits stop nothing for root");
+        QTemporaryDir folder;
+        const QString program = folder.filePath(QStringLiteral("solvanta-editor"));
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_EDITOR_EXE), program));
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"),
+                            folder.filePath(QStringLiteral("Solvanta.cfg"))));
+        const QString copy = folder.filePath(QStringLiteral("config/solvanta-editor/Solvanta.cfg"));
+        QVERIFY(QDir().mkpath(QFileInfo(copy).absolutePath()));
+        QVERIFY(writeAll(copy, "[Nombre AFP]\r\n77 Propia=0\r\n"));
+        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const Run r = runProgram(program,
+                                 {QStringLiteral("check"), QStringLiteral("--from"),
+                                  QStringLiteral("position"), dataFile("dos-lineas-coma.txt")},
+                                 QStringLiteral("C.UTF-8"), 0);
+        QFile::setPermissions(folder.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(r.err, QStringLiteral("Tabla de códigos: copia del usuario «%1».\n").arg(copy));
+        // The copy's own list of AFPs, the program's other lists.
+        QVERIFY2(r.out.contains(QStringLiteral("[26] AFP: el código no está en la lista")),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("[2] DV")), qPrintable(r.out));
+        QCOMPARE(r.status, 1);
+#endif
     }
 
     // The other form's lines: a warning, and the command goes on as told.
