@@ -60,6 +60,14 @@ void select(QWidget* editor, int row) {
     ctl<QListWidget>(editor, "ListBox1")->setCurrentRow(row);
 }
 
+// The user's copy without the lines before its first list, which record the
+// lists as taken from the program's file.
+QByteArray listsOf(const QByteArray& copy) {
+    if (copy.startsWith('[')) return copy;
+    const qsizetype first = copy.indexOf("\n[");
+    return first < 0 ? QByteArray() : copy.mid(first + 1);
+}
+
 // Types into the box that has the focus and leaves it with Tab.
 void typeAndLeave(const QString& text) {
     QWidget* box = QApplication::focusWidget();
@@ -490,7 +498,9 @@ void TstCodeEditor::userCopy_data() {
     QTest::newRow("program folder writable: changed in place") << true << false << true;
     QTest::newRow("not writable: the first change makes the user's copy")
         << false << false << false;
-    QTest::newRow("the user's copy is read and changed once it exists") << true << true << false;
+    QTest::newRow("the user's copy is read and changed while the program's file is not writable")
+        << false << true << false;
+    QTest::newRow("program writable: a user's copy is left alone") << true << true << true;
 }
 
 void TstCodeEditor::userCopy() {
@@ -514,14 +524,14 @@ void TstCodeEditor::userCopy() {
     });
 
     const CodeTableFile codes = CodeTableFile::withUserCopy(program, user);
-    QCOMPARE(codes.path(), copyExists ? user : program);
+    QCOMPARE(codes.path(), changesProgram ? program : copyExists ? user : program);
     shared::codeSection = u"TipoPago"_s;
     shared::codeWidth = 2;
     TFrmModCodSolvanta e(nullptr, codes);
     e.show();
     e.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&e));
-    const QString first = copyExists ? u"01 Propia"_s : u"01 Remuneraciones"_s;
+    const QString first = copyExists && !programWritable ? u"01 Propia"_s : u"01 Remuneraciones"_s;
     QCOMPARE(listed(&e), QStringList{first});
 
     click(&e, "BitBtn3");
@@ -532,12 +542,12 @@ void TstCodeEditor::userCopy() {
         kOther + "\r\n" + section(u"TipoPago"_s, {first, u"02 Gratificaciones"_s});
     if (changesProgram) {
         QCOMPARE(readAll(program), changedProgram);
-        QVERIFY(!QFileInfo::exists(user));
+        QCOMPARE(QFileInfo::exists(user), copyExists);
+        if (copyExists) QCOMPARE(readAll(user), copyBytes);
     } else {
+        // The copy has the program's other lists too, which it lacked.
         QCOMPARE(readAll(program), programBytes);
-        QCOMPARE(readAll(user), copyExists
-                                    ? section(u"TipoPago"_s, {first, u"02 Gratificaciones"_s})
-                                    : changedProgram);
+        QCOMPARE(listsOf(readAll(user)), changedProgram);
     }
     // Every later reader of the program's file sees the change.
     QCOMPARE(CodeTableFile::withUserCopy(program, user).readSection(u"TipoPago"_s),
@@ -602,10 +612,14 @@ void TstCodeEditor::codeMenuOpensEditor() {
     QFETCH(int, width);
     QFETCH(QString, caption);
 
-    // The program's file as the user's copy holds it.
+    // The program's file as the user's copy holds it, the program's folder
+    // being one the user cannot write.
     const QString user = CodeTableFile::userCopyPath();
     QVERIFY(QDir().mkpath(QFileInfo(user).absolutePath()));
     QVERIFY(writeAll(user, section(name, {u"1 Uno"_s, u"2 Dos"_s})));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    CodeTableFile::setWritableCheck(
+        [programFolder](const QString& p) { return QFileInfo(p).absolutePath() != programFolder; });
 
     auto l = listingOf(*tmp_, 1);
     showGrid(*l);

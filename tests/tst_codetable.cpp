@@ -12,6 +12,8 @@
 #endif
 
 using namespace solvanta;
+using testutil::readAll;
+using testutil::writeAll;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -72,6 +74,18 @@ private slots:
     void suppliedFile_data();
     void suppliedFile();
 
+    void readChecked_data();
+    void readChecked();
+
+    void whichFile_data();
+    void whichFile();
+    void userCopyFollowsProgram_data();
+    void userCopyFollowsProgram();
+    void userCopyWrittenWithWhatWasTaken();
+    void oldUserCopyKeepsOnlyItsLists();
+
+    void cleanup();
+
 private:
     QString path() const { return dir_->filePath(u"Solvanta.cfg"_s); }
     void put(const QByteArray& bytes) const;
@@ -85,6 +99,10 @@ private:
 void TstCodeTable::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
+}
+
+void TstCodeTable::cleanup() {
+    CodeTableFile::setWritableCheck({});
 }
 
 void TstCodeTable::put(const QByteArray& bytes) const {
@@ -541,6 +559,195 @@ void TstCodeTable::suppliedFile() {
         codes.insert(key);
         QVERIFY2(!entry.contains(QChar(0xC3)), qPrintable(entry));
     }
+}
+
+// ------------------------------------------------------ what can be trusted
+
+void TstCodeTable::readChecked_data() {
+    QTest::addColumn<int>("kind"); // 0: none, 1: the bytes, 2: a folder
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("problem"); // after the file's name; empty: none
+    QTest::addColumn<bool>("partly");
+    QTest::addColumn<QStringList>("tipoPago");
+
+    const QString good = u"[TipoPago]\r\n01 Uno=0\r\n[CCAF]\r\n; nota\r\n00 Sin=0\r\n"_s;
+    const QString unusable = u" no se puede usar: "_s;
+    QTest::newRow("every section")
+        << 1 << latin1(good) << QString() << false << QStringList{u"01 Uno"_s};
+    QTest::newRow("UTF-16LE") << 1 << utf16le(good) << QString() << false
+                              << QStringList{u"01 Uno"_s};
+    QTest::newRow("missing") << 0 << QByteArray() << unusable + u"el archivo no existe."_s << false
+                             << QStringList{};
+    QTest::newRow("a folder") << 2 << QByteArray() << unusable + u"es una carpeta, no un archivo."_s
+                              << false << QStringList{};
+    QTest::newRow("empty") << 1 << QByteArray() << unusable + u"está vacío."_s << false
+                           << QStringList{};
+    QTest::newRow("blank lines and comments")
+        << 1 << QByteArray("\r\n; nada\r\n   \r\n") << unusable + u"está vacío."_s << false
+        << QStringList{};
+    QTest::newRow("binary") << 1
+                            << QByteArray("\x7F"
+                                          "ELF\x02\x01\x01\x00\x00[TipoPago]\n01 Uno\n",
+                                          27)
+                            << unusable + u"no es un archivo de texto."_s << false << QStringList{};
+    QTest::newRow("text without sections")
+        << 1 << QByteArray("hola\r\n01 Uno=0\r\n")
+        << unusable + u"no tiene ninguna de las listas de códigos."_s << false << QStringList{};
+    QTest::newRow("one section of two")
+        << 1 << QByteArray("[tipopago]\r\n01 Uno=0\r\n") << u" le falta la lista «CCAF»."_s << true
+        << QStringList{u"01 Uno"_s};
+    QTest::newRow("one section of three")
+        << 1 << QByteArray("[CCAF]\r\n00 Sin=0\r\n")
+        << u" le faltan las listas «TipoPago» y «Isapres»."_s << true << QStringList{};
+}
+
+// A file that cannot serve as the code table says why, naming itself; a
+// missing list is named. Nothing of a file that is no table is used.
+void TstCodeTable::readChecked() {
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, problem);
+    QFETCH(bool, partly);
+    QFETCH(QStringList, tipoPago);
+
+    if (kind == 1) put(bytes);
+    if (kind == 2) QVERIFY(QDir().mkpath(path()));
+    QStringList sections{u"TipoPago"_s, u"CCAF"_s};
+    if (QByteArray(QTest::currentDataTag()) == "one section of three") sections << u"Isapres"_s;
+    const CodeTableFile::Reading r = CodeTableFile(path()).readChecked(sections);
+    QCOMPARE(r.lists.size(), sections.size());
+    QCOMPARE(r.lists.first(), tipoPago);
+    const QString shown = u"«"_s + QDir::toNativeSeparators(path()) + u"»"_s;
+    if (problem.isEmpty())
+        QCOMPARE(r.problem, QString());
+    else if (partly)
+        QCOMPARE(r.problem, u"Al archivo de códigos "_s + shown + problem);
+    else
+        QCOMPARE(r.problem, u"El archivo de códigos "_s + shown + problem);
+    QCOMPARE(r.partly, partly);
+}
+
+// ------------------------------------------------------------- user's copy
+
+namespace {
+
+// A program's file and its user copy in a folder of the test, with the
+// program's folder writable or not.
+struct Places {
+    QString program, user;
+    explicit Places(const QTemporaryDir& dir, bool programWritable = false)
+        : program(dir.filePath(u"programa/Solvanta.cfg"_s)),
+          user(dir.filePath(u"config/Solvanta.cfg"_s)) {
+        QDir().mkpath(QFileInfo(program).absolutePath());
+        QDir().mkpath(QFileInfo(user).absolutePath());
+        const QString folder = QFileInfo(program).absolutePath();
+        CodeTableFile::setWritableCheck([folder, programWritable](const QString& p) {
+            return programWritable || QFileInfo(p).absolutePath() != folder;
+        });
+    }
+    CodeTableFile table() const { return CodeTableFile::withUserCopy(program, user); }
+};
+
+} // namespace
+
+void TstCodeTable::whichFile_data() {
+    QTest::addColumn<bool>("programWritable");
+    QTest::addColumn<bool>("copyExists");
+    QTest::addColumn<bool>("usesCopy");
+
+    QTest::newRow("writable, no copy") << true << false << false;
+    QTest::newRow("writable: a copy is left alone") << true << true << false;
+    QTest::newRow("not writable, no copy yet") << false << false << false;
+    QTest::newRow("not writable: the copy") << false << true << true;
+}
+
+// The user's copy is read only while the program's file cannot be written.
+void TstCodeTable::whichFile() {
+    QFETCH(bool, programWritable);
+    QFETCH(bool, copyExists);
+    QFETCH(bool, usesCopy);
+
+    const Places at(*dir_, programWritable);
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Programa=0\r\n"));
+    if (copyExists) QVERIFY(writeAll(at.user, "[A]\r\n01 Usuario=0\r\n"));
+    QCOMPARE(at.table().usesUserCopy(), usesCopy);
+    QCOMPARE(at.table().path(), usesCopy ? at.user : at.program);
+    QCOMPARE(at.table().readSection(u"A"_s),
+             QStringList{usesCopy ? u"01 Usuario"_s : u"01 Programa"_s});
+}
+
+void TstCodeTable::userCopyFollowsProgram_data() {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("a list the user changed stays the user's")
+        << u"A"_s << QStringList{u"01 Uno"_s, u"09 Propio"_s};
+    QTest::newRow("a list as taken is the program's as it is now")
+        << u"B"_s << QStringList{u"01 Nuevo"_s, u"02 Otro"_s};
+    QTest::newRow("a list the user erased stays erased") << u"C"_s << QStringList{};
+    QTest::newRow("a list new in the program is read from it")
+        << u"D"_s << QStringList{u"04 Cuatro"_s};
+    QTest::newRow("a list only the user has") << u"E"_s << QStringList{u"05 Cinco"_s};
+}
+
+// The copy is made at the first change, while the program's file held one
+// set of lists; then the program's file changes (a newer program).
+void TstCodeTable::userCopyFollowsProgram() {
+    QFETCH(QString, section);
+    QFETCH(QStringList, expected);
+
+    const Places at(*dir_);
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n\r\n[B]\r\n01 Viejo=0\r\n\r\n"
+                                 "[C]\r\n03 Tres=0\r\n"));
+    CodeTableFile table = at.table();
+    table.writeEntry(u"A"_s, u"09 Propio"_s, u"1"_s);
+    QVERIFY(table.usesUserCopy());
+    table.eraseSection(u"C"_s);
+    table.writeEntry(u"E"_s, u"05 Cinco"_s, u"0"_s);
+    QVERIFY(writeAll(at.program,
+                     "[A]\r\n01 Uno=0\r\n02 Dos=1\r\n\r\n[B]\r\n01 Nuevo=0\r\n"
+                     "02 Otro=1\r\n\r\n[C]\r\n03 Tres=0\r\n\r\n[D]\r\n04 Cuatro=0\r\n"));
+    QCOMPARE(table.readSection(section), expected);
+    QCOMPARE(table.readSections({section}), QList<QStringList>{expected});
+}
+
+// A change to the copy writes it whole, brought up to date, with the lists as
+// taken now, in lines the reader passes over; a later program still reaches
+// the lists the user did not change.
+void TstCodeTable::userCopyWrittenWithWhatWasTaken() {
+    const Places at(*dir_);
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n\r\n[B]\r\n01 Viejo=0\r\n"));
+    CodeTableFile table = at.table();
+    table.writeEntry(u"A"_s, u"09 Propio"_s, u"1"_s);
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n\r\n[B]\r\n01 Nuevo=0\r\n"));
+    table.writeEntry(u"A"_s, u"08 Otro"_s, u"2"_s);
+
+    const QByteArray copy = readAll(at.user);
+    QVERIFY2(copy.startsWith("; Copia del usuario"), copy.constData());
+    for (const QByteArray& line : copy.split('\n'))
+        QVERIFY2(line.isEmpty() || line.startsWith(';') || !line.contains("original"),
+                 line.constData());
+    const CodeTableFile plain(at.user);
+    QCOMPARE(plain.readSection(u"A"_s), (QStringList{u"01 Uno"_s, u"09 Propio"_s, u"08 Otro"_s}));
+    QCOMPARE(plain.readSection(u"B"_s), QStringList{u"01 Nuevo"_s});
+    QCOMPARE(plain.readSections({u"A"_s, u"B"_s}).size(), 2);
+
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n\r\n[B]\r\n01 Tercero=0\r\n"));
+    QCOMPARE(table.readSection(u"B"_s), QStringList{u"01 Tercero"_s});
+    QCOMPARE(table.readSection(u"A"_s), (QStringList{u"01 Uno"_s, u"09 Propio"_s, u"08 Otro"_s}));
+}
+
+// A copy that records nothing (made by an older program) keeps the lists it
+// has; those it lacks are read from the program's file.
+void TstCodeTable::oldUserCopyKeepsOnlyItsLists() {
+    const Places at(*dir_);
+    QVERIFY(writeAll(at.program, "[A]\r\n01 Uno=0\r\n\r\n[B]\r\n02 Dos=0\r\n"));
+    QVERIFY(writeAll(at.user, "[A]\r\n09 Propio=0\r\n"));
+    const CodeTableFile table = at.table();
+    QCOMPARE(table.readSection(u"A"_s), QStringList{u"09 Propio"_s});
+    QCOMPARE(table.readSection(u"B"_s), QStringList{u"02 Dos"_s});
+    const CodeTableFile::Reading r = table.readChecked({u"A"_s, u"B"_s});
+    QCOMPARE(r.problem, QString());
 }
 
 QTEST_GUILESS_MAIN(TstCodeTable)

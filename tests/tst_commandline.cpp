@@ -15,6 +15,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 // AddressSanitizer maps its shadow memory when the program starts, which a
@@ -39,9 +40,19 @@ struct Run {
     QString err;
 };
 
+Run runProgram(const QString& program, const QStringList& args, const QString& locale,
+               qint64 memoryLimit);
+
 // The address space the editor may take, 0 for no limit.
 Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8"),
         qint64 memoryLimit = 0) {
+    return runProgram(QStringLiteral(SOLVANTA_EDITOR_EXE), args, locale, memoryLimit);
+}
+
+// The program runs from its own folder, beside its own code-table file, and
+// with a configuration folder of its own, where no user's copy is.
+Run runProgram(const QString& program, const QStringList& args, const QString& locale,
+               qint64 memoryLimit) {
     QProcess p;
 #ifdef Q_OS_UNIX
     if (memoryLimit > 0)
@@ -54,8 +65,10 @@ Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8
     env.remove(QStringLiteral("LC_NUMERIC"));
     env.insert(QStringLiteral("LC_ALL"), locale);
     env.insert(QStringLiteral("LANG"), locale);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+               QFileInfo(program).absolutePath() + QStringLiteral("/config"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(SOLVANTA_EDITOR_EXE), args);
+    p.start(program, args);
     if (!p.waitForFinished(60000)) return {-1, {}, {}};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
@@ -138,6 +151,100 @@ private slots:
             run({QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position")})
                 .status,
             2);
+    }
+
+    void codeTableUnusable_data() {
+        QTest::addColumn<int>("kind"); // 0: none, 1: the bytes, 2: a folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem"); // empty: none
+
+        const QString unusable = QStringLiteral("El archivo de códigos «%1» no se puede usar: ");
+        QTest::newRow("the shipped table")
+            << 1 << readAll(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg")) << QString();
+        QTest::newRow("missing") << 0 << QByteArray()
+                                 << unusable + QStringLiteral("el archivo no existe. No se "
+                                                              "revisaron los códigos.");
+        QTest::newRow("empty") << 1 << QByteArray()
+                               << unusable +
+                                      QStringLiteral("está vacío. No se revisaron los códigos.");
+        QTest::newRow("binary") << 1 << QByteArray("PK\x03\x04\x14\x00\x00\x00[TipoPago]", 18)
+                                << unusable + QStringLiteral("no es un archivo de texto. No se "
+                                                             "revisaron los códigos.");
+        QTest::newRow("a folder") << 2 << QByteArray()
+                                  << unusable + QStringLiteral("es una carpeta, no un archivo. "
+                                                               "No se revisaron los códigos.");
+        QTest::newRow("one list")
+            << 1 << QByteArray("[TipoPago]\r\n01 Remuneraciones del mes=0\r\n")
+            << QStringLiteral("Al archivo de códigos «%1» le faltan las listas «Tipo "
+                              "Trabajador», «Movimiento Personal», «Tramo Familiar», «Nombre "
+                              "AFP», «Codigo Caja», «Isapres», «CCAF», «Mutual», «APV», «Tipo "
+                              "Linea» y «Movimiento Voluntario». No se revisaron los códigos de "
+                              "esas listas.");
+    }
+
+    // A file the checks would call clean: with a code table that cannot be
+    // used, the command says so, naming the file, before anything else, and
+    // fails; the other checks still run.
+    void codeTableUnusable() {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+
+        QTemporaryDir folder;
+        const QString program = folder.filePath(QStringLiteral("solvanta-editor"));
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_EDITOR_EXE), program));
+        const QString table = folder.filePath(QStringLiteral("Solvanta.cfg"));
+        if (kind == 1) QVERIFY(writeAll(table, bytes));
+        if (kind == 2) QVERIFY(QDir().mkpath(table));
+        RxMem lines;
+        generateDeclaration(lines, 20, 5);
+        const QString clean = folder.filePath(QStringLiteral("limpio.txt"));
+        writeDeclaration(clean, FileForm::Position, lines);
+
+        const Run r = runProgram(
+            program,
+            {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"), clean},
+            QStringLiteral("C.UTF-8"), 0);
+        if (problem.isEmpty()) {
+            QCOMPARE(r.err, QString());
+            QCOMPARE(r.out, QStringLiteral("Sin problemas.\n"));
+            QCOMPARE(r.status, 0);
+            return;
+        }
+        QCOMPARE(r.err, QStringLiteral("Error: ") + problem.arg(table) + u'\n');
+        QCOMPARE(r.out, QStringLiteral("Sin otros problemas.\n"));
+        QCOMPARE(r.status, 1);
+    }
+
+    // While the program's folder cannot be written, the user's copy of the
+    // table is read, and the command names it before anything else.
+    void userCopyNamed() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs permission bits");
+#else
+        if (geteuid() == 0) QSKIP("permission bits stop nothing for root");
+        QTemporaryDir folder;
+        const QString program = folder.filePath(QStringLiteral("solvanta-editor"));
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_EDITOR_EXE), program));
+        QVERIFY(QFile::copy(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"),
+                            folder.filePath(QStringLiteral("Solvanta.cfg"))));
+        const QString copy = folder.filePath(QStringLiteral("config/solvanta-editor/Solvanta.cfg"));
+        QVERIFY(QDir().mkpath(QFileInfo(copy).absolutePath()));
+        QVERIFY(writeAll(copy, "[Nombre AFP]\r\n77 Propia=0\r\n"));
+        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const Run r = runProgram(program,
+                                 {QStringLiteral("check"), QStringLiteral("--from"),
+                                  QStringLiteral("position"), dataFile("dos-lineas-coma.txt")},
+                                 QStringLiteral("C.UTF-8"), 0);
+        QFile::setPermissions(folder.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(r.err, QStringLiteral("Tabla de códigos: copia del usuario «%1».\n").arg(copy));
+        // The copy's own list of AFPs, the program's other lists.
+        QVERIFY2(r.out.contains(QStringLiteral("[26] AFP: el código no está en la lista")),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("[2] DV")), qPrintable(r.out));
+        QCOMPARE(r.status, 1);
+#endif
     }
 
     // The other form's lines: a warning, and the command goes on as told.

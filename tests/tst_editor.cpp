@@ -1316,12 +1316,7 @@ private slots:
 
 private:
     // The listing's editor reads the code-table file beside the program.
-    void installCodes() {
-        const QString beside =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
-        QFile::remove(beside);
-        QVERIFY(QFile::copy(cfgPath(), beside));
-    }
+    void installCodes() { QVERIFY(placeCodeTableBesideProgram()); }
 };
 
 QTEST_MAIN(TestEditor)

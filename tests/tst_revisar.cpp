@@ -33,7 +33,7 @@ class TestRevisar : public QObject {
 
     // A correct generated file of 20 lines with two problems on line 3 and
     // one on line 8, loaded in a listing.
-    std::unique_ptr<TFrmSolvanta> listingWithProblems() {
+    std::unique_ptr<TFrmSolvanta> listingWithProblems(const CodeTableFile& codes = {}) {
         RxMem t;
         generateDeclaration(t, 20, 11);
         const auto set = [&](int line, const char* f, const QString& v) {
@@ -47,7 +47,7 @@ class TestRevisar : public QObject {
         set(8, "dias_trab", QStringLiteral("45"));
         const QString path = tmp_.filePath(QStringLiteral("revisar.txt"));
         writeDeclaration(path, FileForm::Position, t);
-        auto l = std::make_unique<TFrmSolvanta>();
+        auto l = std::make_unique<TFrmSolvanta>(nullptr, codes);
         l->load(path, FileForm::Position);
         return l;
     }
@@ -56,10 +56,112 @@ class TestRevisar : public QObject {
         return l.findChild<QLabel*>(QStringLiteral("LabelRevision"))->text();
     }
 
+    // What the status bar says of the code-table file; empty when hidden.
+    QString codesLabel(TFrmSolvanta& l) {
+        const auto* c = l.findChild<QLabel*>(QStringLiteral("LabelCodigos"));
+        return c->isVisibleTo(&l) ? c->text() : QString();
+    }
+
+    static QByteArray shippedTable() {
+        return readAll(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"));
+    }
+    // The shipped table's list of AFPs alone, header and entries.
+    static QByteArray afpList() {
+        const QByteArray all = shippedTable();
+        const qsizetype from = all.indexOf("[Nombre AFP]");
+        return all.mid(from, all.indexOf("\n[", from) + 1 - from);
+    }
+
 private slots:
     void initTestCase() { QVERIFY(placeCodeTableBesideProgram()); }
     void init() { d.start(); }
-    void cleanup() { d.finish(); }
+    void cleanup() {
+        CodeTableFile::setWritableCheck({});
+        d.finish();
+    }
+
+    void codeTableUnusable_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("problems"); // the panel's count
+
+        QTest::newRow("missing") << false << QByteArray()
+                                 << QStringLiteral("no se puede usar: el archivo no existe.")
+                                 << QStringLiteral("Códigos sin revisar")
+                                 << QStringLiteral("2 problemas en 2 líneas");
+        QTest::newRow("empty") << true << QByteArray()
+                               << QStringLiteral("no se puede usar: está vacío.")
+                               << QStringLiteral("Códigos sin revisar")
+                               << QStringLiteral("2 problemas en 2 líneas");
+        QTest::newRow("one list") << true << afpList()
+                                  << QStringLiteral(
+                                         "le faltan las listas «TipoPago», «Tipo Trabajador»")
+                                  << QStringLiteral("Algunos códigos sin revisar")
+                                  << QStringLiteral("3 problemas en 2 líneas");
+    }
+
+    // A code-table file that cannot be used: the listing says so once, at the
+    // load, and not at every check; the status bar keeps saying it. Once the
+    // file is good again and then breaks again, it says so again.
+    void codeTableUnusable() {
+        QFETCH(bool, exists);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        QFETCH(QString, status);
+        QFETCH(QString, problems);
+
+        const QString table = tmp_.filePath(QStringLiteral("tabla.cfg"));
+        QFile::remove(table);
+        if (exists) QVERIFY(writeAll(table, bytes));
+        d().expectInform(problem);
+        auto l = listingWithProblems(CodeTableFile(table));
+        QVERIFY(d().done());
+        showGrid(*l);
+        QCOMPARE(label(*l), problems);
+        QCOMPARE(codesLabel(*l), status);
+        QVERIFY(l->findChild<QLabel*>(QStringLiteral("LabelCodigos"))->toolTip().contains(problem));
+
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRevisar"))->click();
+        QCOMPARE(label(*l), problems);
+
+        QVERIFY(writeAll(table, shippedTable()));
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRevisar"))->click();
+        QCOMPARE(label(*l), QStringLiteral("3 problemas en 2 líneas"));
+        QCOMPARE(codesLabel(*l), QString());
+
+        QVERIFY(QFile::remove(table));
+        d().expectInform(QStringLiteral("no se puede usar: el archivo no existe."));
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRevisar"))->click();
+        QVERIFY(d().done());
+        QCOMPARE(codesLabel(*l), QStringLiteral("Códigos sin revisar"));
+    }
+
+    // The user's copy, read while the program's folder cannot be written, is
+    // named in the status bar; its own list is the one checked.
+    void userCopyAnnounced() {
+        const QString program = tmp_.filePath(QStringLiteral("programa/Solvanta.cfg"));
+        const QString user = tmp_.filePath(QStringLiteral("config/Solvanta.cfg"));
+        QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
+        QVERIFY(QDir().mkpath(QFileInfo(user).absolutePath()));
+        QVERIFY(writeAll(program, shippedTable()));
+        QVERIFY(writeAll(user, afpList() + "06 Propia=9\r\n"));
+        const QString folder = QFileInfo(program).absolutePath();
+        CodeTableFile::setWritableCheck(
+            [folder](const QString& p) { return QFileInfo(p).absolutePath() != folder; });
+
+        auto l = listingWithProblems(CodeTableFile::withUserCopy(program, user));
+        showGrid(*l);
+        QCOMPARE(codesLabel(*l), QStringLiteral("Tabla de códigos: copia del usuario «%1»")
+                                     .arg(QDir::toNativeSeparators(user)));
+        QCOMPARE(label(*l), QStringLiteral("2 problemas en 2 líneas")); // AFP 6 is the user's
+
+        CodeTableFile::setWritableCheck({});
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButtonRevisar"))->click();
+        QCOMPARE(codesLabel(*l), QString());
+        QCOMPARE(label(*l), QStringLiteral("3 problemas en 2 líneas"));
+    }
 
     void panelAfterLoadAndJump() {
         auto l = listingWithProblems();

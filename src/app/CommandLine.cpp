@@ -7,6 +7,7 @@
 #include "model/RxMem.h"
 #include "util/Errors.h"
 
+#include <QDir>
 #include <algorithm>
 #include <optional>
 
@@ -196,18 +197,38 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     });
 }
 
+// The code-table file the checks read their lists from: the user's copy is
+// named when it is used; a table that cannot be used is an error, told
+// before any problem. False when the codes could not all be checked.
+bool reportCodeTable(const LineChecker& checker, QTextStream& err) {
+    if (checker.codeTableIsUserCopy())
+        err << QStringLiteral("Tabla de códigos: copia del usuario «%1».\n")
+                   .arg(QDir::toNativeSeparators(checker.codeTablePath()));
+    if (!checker.codeTableProblem().isEmpty())
+        err << QStringLiteral("Error: %1 %2\n")
+                   .arg(checker.codeTableProblem(),
+                        checker.codesUnchecked()
+                            ? QStringLiteral("No se revisaron los códigos.")
+                            : QStringLiteral("No se revisaron los códigos de esas listas."));
+    err.flush();
+    return checker.codeTableProblem().isEmpty();
+}
+
 // One line per problem on standard output, line by line as the file is
 // read, then how many; 1 when there is any. What the loader could not take
 // as it stood is a problem too, in place of what the checks say of that
-// field; notices go to standard error.
+// field; notices go to standard error. 1 also when the code-table file could
+// not be used.
 ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     Request r;
     if (const auto bad = parseRequest(args, false, r, err, 1, false)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
     qint64 problems = 0, lines = 0;
+    bool codesChecked = true;
     LoadReport report;
     const ExitCode read = run(err, [&] {
         const LineChecker checker;
+        codesChecked = reportCodeTable(checker, err);
         LoadOptions options;
         options.encoding = r.encoding;
         options.keptNotes = 0; // the lines' notes are printed as they come
@@ -249,7 +270,8 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
         ++problems;
     }
     if (problems == 0)
-        out << "Sin problemas.\n";
+        out << (codesChecked ? QStringLiteral("Sin problemas.\n")
+                             : QStringLiteral("Sin otros problemas.\n"));
     else
         out << QStringLiteral("%1 %2 en %3 %4.\n")
                    .arg(problems)
@@ -258,7 +280,7 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
                    .arg(lines == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
     out.flush();
     err.flush();
-    return problems == 0 ? ExitCode::Ok : ExitCode::Failed;
+    return problems == 0 && codesChecked ? ExitCode::Ok : ExitCode::Failed;
 }
 
 ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {

@@ -20,11 +20,19 @@ namespace solvanta {
 class CodeTableFile {
 public:
     // The program's file: Solvanta.cfg beside the running executable, or the
-    // user's copy of it once there is one. When the executable's folder (or
-    // the file) cannot be written, as for a program installed in a system
-    // folder, the first change writes the whole file, changed, to the user's
-    // copy instead; from then on every reader and writer of the program's
-    // file uses that copy. Both paths are formed anew on every call.
+    // user's copy of it. When the executable's folder (or the file) cannot be
+    // written, as for a program installed in a system folder, the first
+    // change writes the whole file, changed, to the user's copy instead; the
+    // copy is used, for reading and writing, while the program's file stays
+    // unwritable. A copy beside a writable program's file is left alone.
+    //
+    // The copy remembers, in comment lines before its first section, each
+    // list as it was taken from the program's file. A list of the copy that
+    // still holds what was taken is read from the program's file as it is
+    // now, so a newer program's lists reach the user; a list the user changed
+    // stays the user's, and so does one the user erased. A list the copy
+    // never had is read from the program's file. Both paths are formed anew
+    // on every call.
     CodeTableFile();
     // A file at a fixed path, read and written there and nowhere else.
     explicit CodeTableFile(QString path);
@@ -34,6 +42,8 @@ public:
 
     // The file that reads go to now.
     QString path() const;
+    // Whether reads go to the user's copy now.
+    bool usesUserCopy() const;
 
     // Solvanta.cfg beside the running executable.
     static QString programPath();
@@ -54,6 +64,19 @@ public:
     // Several sections from one reading of the file, in the order asked.
     QList<QStringList> readSections(const QStringList& sections) const;
 
+    // Sections read as readSections does, and whether they can be trusted.
+    struct Reading {
+        QList<QStringList> lists; // in the order asked
+        // Empty when the file was read and has every section asked for;
+        // otherwise a sentence for the user naming the file and what is
+        // wrong: it is missing, a folder, unreadable, empty, not text, or
+        // lacks sections (named).
+        QString problem;
+        // Only some sections are missing: the others can be used.
+        bool partly = false;
+    };
+    Reading readChecked(const QStringList& sections) const;
+
     // The writes below throw IoError naming the file and the reason when the
     // file cannot be written, or when it exists but cannot be read (writing
     // it then would lose every other section).
@@ -72,8 +95,15 @@ public:
     void replaceSection(const QString& section, const QStringList& entries);
 
 private:
-    // Where a change read from `readPath` is written.
-    QString writePath(const QString& readPath) const;
+    QString programFile() const;
+    QString userFile() const;
+    // Where a change goes: the fixed file, the program's file, or the user's
+    // copy (made now from the program's file when `fresh`).
+    enum class Target { Fixed, Program, Copy, FreshCopy };
+    Target target() const;
+    // Reads the lines a change starts from, lets `edit` change them, and
+    // writes them to the target when it says it changed them.
+    void changeLines(const std::function<bool(QStringList&)>& edit);
 
     QString path_;        // a fixed file; empty for the program's file
     QString programPath_; // the program's file and its user copy; empty:

@@ -273,12 +273,16 @@ LineChecker::LineChecker(const CodeTableFile& codes) {
     QStringList sections;
     for (const RuleDef& r : kRules)
         if (r.rule == Rule::Code) sections << QString::fromLatin1(r.set);
-    const QList<QStringList> lists = codes.readSections(sections);
-    int i = 0;
+    sections.removeDuplicates();
+    codeTablePath_ = codes.path();
+    codeTableIsUserCopy_ = codes.usesUserCopy();
+    const CodeTableFile::Reading reading = codes.readChecked(sections);
+    codeTableProblem_ = reading.problem;
+    codeTablePartly_ = reading.partly;
     for (const RuleDef& r : kRules) {
         if (r.rule != Rule::Code) continue;
         CodeList& c = codes_[std::size_t(fieldOf(r.field))];
-        const QStringList& entries = lists[i++];
+        const QStringList& entries = reading.lists[sections.indexOf(QString::fromLatin1(r.set))];
         c.checked = !entries.isEmpty();
         c.letters = r.width == 0;
         for (const QString& e : entries) {

@@ -77,6 +77,15 @@ public:
     // Reads the code lists once (a missing list checks nothing).
     explicit LineChecker(const CodeTableFile& codes = {});
 
+    // What is wrong with the code-table file the lists came from, in a
+    // sentence naming the file; empty when every list was read.
+    const QString& codeTableProblem() const { return codeTableProblem_; }
+    // No list at all could be read: no code is checked.
+    bool codesUnchecked() const { return !codeTableProblem_.isEmpty() && !codeTablePartly_; }
+    // The file the lists were read from, and whether it is the user's copy.
+    const QString& codeTablePath() const { return codeTablePath_; }
+    bool codeTableIsUserCopy() const { return codeTableIsUserCopy_; }
+
     // The problems of one line, appended to `out`.
     void check(const RecordView& line, int lineNumber, std::vector<LineProblem>& out) const;
     // The problems of the table's line at `row` (0-based), with the notes
@@ -109,6 +118,10 @@ private:
         std::string firstLetters;
     };
     std::array<CodeList, kFieldCount> codes_{};
+    QString codeTableProblem_;
+    bool codeTablePartly_ = false;
+    QString codeTablePath_;
+    bool codeTableIsUserCopy_ = false;
 };
 
 } // namespace solvanta

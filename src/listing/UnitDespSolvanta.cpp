@@ -90,7 +90,8 @@ QString TFrmSolvanta::webAddress() {
     return QStringLiteral("https://www.solvanta.cl");
 }
 
-TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
+TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
+    : QDialog(parent), codes_(codes) {
     g_instance = this;
     setObjectName(QStringLiteral("FrmSolvanta"));
     setWindowTitle(QStringLiteral("Listado para Solvanta"));
@@ -180,7 +181,6 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The problems of the line checks, under the grid.
-    checker_ = std::make_unique<LineChecker>();
     problems_ = new ProblemsModel(RxMem_, this);
     model_->setProblems(problems_);
     auto* problemsPanel = new QWidget(this);
@@ -194,6 +194,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent) : QDialog(parent) {
     split->setChildrenCollapsible(false);
 
     buildStatusBar();
+    makeChecker();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -285,8 +286,42 @@ void TFrmSolvanta::showProblem(const QModelIndex& index) {
 }
 
 void TFrmSolvanta::recheckWithFreshLists() {
-    checker_ = std::make_unique<LineChecker>();
+    makeChecker();
     problems_->recheckAll(*checker_);
+    warnAboutCodeTable();
+}
+
+void TFrmSolvanta::makeChecker() {
+    checker_ = std::make_unique<LineChecker>(codes_);
+    QStringList shown;
+    if (checker_->codeTableIsUserCopy())
+        shown << QStringLiteral("Tabla de códigos: copia del usuario «%1»")
+                     .arg(QDir::toNativeSeparators(checker_->codeTablePath()));
+    if (checker_->codesUnchecked())
+        shown << QStringLiteral("Códigos sin revisar");
+    else if (!checker_->codeTableProblem().isEmpty())
+        shown << QStringLiteral("Algunos códigos sin revisar");
+    codesLabel_->setText(shown.join(QStringLiteral(" · ")));
+    codesLabel_->setToolTip(checker_->codeTableProblem());
+    codesLabel_->setVisible(!shown.isEmpty());
+}
+
+// A code-table file that cannot be used leaves the program working, with
+// the codes unchecked; the user is told once, not at every check.
+void TFrmSolvanta::warnAboutCodeTable() {
+    const QString& problem = checker_->codeTableProblem();
+    if (problem == codeTableWarned_) return;
+    codeTableWarned_ = problem;
+    if (problem.isEmpty()) return;
+    ui::dialogs().inform(
+        isVisible() ? this : parentWidget(),
+        problem + QStringLiteral("\n\n") +
+            (checker_->codesUnchecked()
+                 ? QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
+                                  "las líneas.")
+                 : QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
+                                  "esas listas.")),
+        QStringLiteral("Atención"));
 }
 
 // Checks every line again, with the code lists as the file has them now.
@@ -473,6 +508,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
     }
     if (report.noteCount > 0)
         ui::dialogs().inform(owner, loadNotesText(report), ui::applicationCaption());
+    warnAboutCodeTable();
 }
 
 bool TFrmSolvanta::hasUnsavedChanges() const {
@@ -526,7 +562,12 @@ void TFrmSolvanta::buildStatusBar() {
     changesLabel_ = new QLabel(status_);
     changesLabel_->setObjectName(QStringLiteral("LabelCambios"));
     status_->addWidget(positionLabel_);
+    codesLabel_ = new QLabel(status_);
+    codesLabel_->setObjectName(QStringLiteral("LabelCodigos"));
+    codesLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    codesLabel_->hide();
     status_->addWidget(fileLabel_, 1);
+    status_->addPermanentWidget(codesLabel_);
     status_->addPermanentWidget(changesLabel_);
 
     // Follows every change of the lines and of the current line, at most

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codes/CodeTableFile.h"
 #include "files/DeclarationFile.h"
 #include "model/RxMem.h"
 #include "widgets/Images.h"
@@ -28,7 +29,8 @@ class QToolButton;
 class TFrmSolvanta : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmSolvanta(QWidget* parent = nullptr);
+    // The line checks take their code lists from `codes`.
+    explicit TFrmSolvanta(QWidget* parent = nullptr, const solvanta::CodeTableFile& codes = {});
     ~TFrmSolvanta() override;
 
     static TFrmSolvanta* instance();
@@ -103,6 +105,7 @@ private:
     QLabel* positionLabel_;
     QLabel* fileLabel_;
     QLabel* changesLabel_;
+    QLabel* codesLabel_; // the code-table file, when it is not the program's own as it should be
     QString fileName_;
     solvanta::FileForm fileForm_ = solvanta::FileForm::Position;
     std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
@@ -111,7 +114,14 @@ private:
     void scheduleStatus(); // once the present events are handled
     void refreshStatus();
     void undoRedo(bool redo);
+    solvanta::CodeTableFile codes_;
     std::unique_ptr<solvanta::LineChecker> checker_;
+    QString codeTableWarned_; // the code-table problem last told, so it is told once
+    // Reads the code lists anew; the status bar says where they came from.
+    void makeChecker();
+    // Tells the user, once for each new problem, that the code-table file
+    // cannot be used and which codes go unchecked.
+    void warnAboutCodeTable();
     ProblemsModel* problems_;
     QLabel* problemsLabel_;
     QTableView* problemsView_;
