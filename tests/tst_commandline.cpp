@@ -301,12 +301,22 @@ private slots:
             QStringLiteral("x.xlsx")};
         QTest::newRow("export one file") << QStringList{
             QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("position"), in};
+        QTest::newRow("--from twice") << QStringList{
+            QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"),
+            QStringLiteral("--from"), QStringLiteral("separator"), in};
+        QTest::newRow("empty file name") << QStringList{
+            QStringLiteral("convert"), QStringLiteral("--from"),    QStringLiteral("position"),
+            QStringLiteral("--to"),    QStringLiteral("separator"), in, QString()};
+        QTest::newRow("--force for check") << QStringList{
+            QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"),
+            QStringLiteral("--force"), in};
     }
 
     void wrongUsage() {
         QFETCH(QStringList, args);
         const Run r = run(args);
         QCOMPARE(r.status, 2);
+        QVERIFY(r.err.startsWith(QLatin1String("solvanta-editor: ")));
         QVERIFY(r.err.contains(QLatin1String("Uso:")));
     }
 
@@ -554,6 +564,12 @@ private slots:
         QTest::newRow("negative amount to position")
             << withPiece(1, "impo_afp", "-1234") << separator << position << 1
             << QStringLiteral("[27] Impo. afp: «000-1234» se leería como 0") << 5;
+        QTest::newRow("byte-order mark, position")
+            << QByteArray("\xEF\xBB\xBF" + file(pos)) << position << separator << 0
+            << QStringLiteral("Aviso: el archivo empieza con la marca de UTF-8 (BOM)") << 5;
+        QTest::newRow("byte-order mark, separator")
+            << QByteArray("\xEF\xBB\xBF" + file(sep)) << separator << separator << 0
+            << QStringLiteral("Aviso: el archivo empieza con la marca de UTF-8 (BOM)") << 5;
         QTest::newRow("UTF-8 names")
             << cp1252::decode(withPiece(2, "ape_pat", "MU\xD1OZ").toStdString()).toUtf8()
             << separator << separator << 1

@@ -1341,10 +1341,50 @@ std::exception_ptr readInto(Consumer& writer, QFile& file, const QString& path, 
     return failure;
 }
 
-// A notice for a UTF-8 file read in the code page: its letters beyond ASCII
-// come out wrong.
+struct Utf8Signs {
+    bool mark = false;    // the file begins with UTF-8's byte-order mark
+    bool letters = false; // its first megabyte is UTF-8 with letters beyond ASCII
+};
+
+Utf8Signs utf8Signs(const QString& path) {
+    Utf8Signs signs;
+    QFile file(path);
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return signs;
+    const QByteArray head = file.read(kChunk);
+    signs.mark = head.startsWith("\xEF\xBB\xBF");
+    const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
+    const std::size_t n = std::size_t(head.size());
+    bool beyondAscii = false;
+    for (std::size_t i = signs.mark ? 3 : 0; i < n;) {
+        const unsigned c = b[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (len == 0) return signs;
+        if (i + len > n) break; // cut by the end of what was read
+        for (std::size_t k = 1; k < len; ++k)
+            if ((b[i + k] & 0xC0) != 0x80) return signs;
+        beyondAscii = true;
+        i += len;
+    }
+    signs.letters = beyondAscii;
+    return signs;
+}
+
+// A note for a UTF-8 file read in the code page: its letters beyond ASCII
+// come out wrong. (A notice for a byte-order mark alone.)
 bool noteUtf8(const QString& path, FileEncoding encoding, LoadReport& report) {
-    if (encoding != FileEncoding::Windows1252 || !looksLikeUtf8(path)) return false;
+    if (encoding != FileEncoding::Windows1252) return false;
+    const Utf8Signs signs = utf8Signs(path);
+    if (!signs.letters) {
+        if (signs.mark)
+            report.add({0, -1, LoadNote::Notice,
+                        QStringLiteral("el archivo empieza con la marca de UTF-8 (BOM), que no "
+                                       "se leyó como parte de la primera línea.")});
+        return false;
+    }
     report.add({0, -1, LoadNote::Replaced,
                 QStringLiteral("el archivo está escrito en UTF-8 y se leyó como Windows-1252, "
                                "la codificación de los archivos de declaración: las letras con "
@@ -1398,28 +1438,7 @@ QString describeNotes(const LoadReport& report, std::size_t max) {
 }
 
 bool looksLikeUtf8(const QString& path) {
-    QFile file(path);
-    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(kChunk);
-    if (head.startsWith("\xEF\xBB\xBF")) return true;
-    bool beyondAscii = false;
-    const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
-    const std::size_t n = std::size_t(head.size());
-    for (std::size_t i = 0; i < n;) {
-        const unsigned c = b[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-        if (len == 0) return false;
-        if (i + len > n) break; // cut by the end of what was read
-        for (std::size_t k = 1; k < len; ++k)
-            if ((b[i + k] & 0xC0) != 0x80) return false;
-        beyondAscii = true;
-        i += len;
-    }
-    return beyondAscii;
+    return utf8Signs(path).letters;
 }
 
 LoadReport loadDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress,

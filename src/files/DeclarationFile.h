@@ -69,8 +69,8 @@ LoadReport loadDeclaration(const QString& path, FileForm form, RxMem& table,
                            Progress* progress = nullptr, const LoadOptions& options = {});
 
 // Whether the file's first megabyte reads as UTF-8 with letters beyond
-// ASCII, or the file begins with UTF-8's byte-order mark: text the code page
-// would show wrongly ("MUÃ'OZ").
+// ASCII: text the code page would show wrongly ("MUÃ'OZ"). (A byte-order
+// mark alone changes nothing: the loader skips it.)
 bool looksLikeUtf8(const QString& path);
 
 // Reads the file line by line as loadDeclaration does, without a table:
