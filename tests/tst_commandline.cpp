@@ -119,6 +119,25 @@ private slots:
                  QStringList{QStringLiteral("planilla.xlsx")});
     }
 
+    // Decimal commas read where the decimal separator is the period: the
+    // amounts would arrive as 0, so no workbook unless told.
+    void exportRefusesWhatWouldNotArrive() {
+        const QString out = tmp_.filePath(QStringLiteral("perdida.xlsx"));
+        QStringList args{QStringLiteral("export"), QStringLiteral("--from"),
+                         QStringLiteral("position"), dataFile("dos-lineas-coma.txt"), out};
+        const Run refused = run(args, QStringLiteral("C.UTF-8"));
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.startsWith(QStringLiteral("No se creó la planilla")),
+                 qPrintable(refused.err));
+        QVERIFY(refused.err.contains(
+            QStringLiteral("línea 1, [38] % trab. pesado: «012,5» no es un número; se leyó como 0.")));
+        QVERIFY(!QFile::exists(out));
+        const Run forced = run(args << QStringLiteral("--force"), QStringLiteral("C.UTF-8"));
+        QCOMPARE(forced.status, 0);
+        QVERIFY(forced.err.contains(QStringLiteral("[38] % trab. pesado")));
+        QVERIFY(readAll(out).startsWith("PK"));
+    }
+
     // One line per problem and a count, exit 1; a clean file exits 0; a
     // file that cannot be read says so instead.
     void checkFile() {
