@@ -477,8 +477,8 @@ private slots:
             const QString c = QString::fromLatin1(command);
             QTest::addRow("%s, link into a missing folder", command)
                 << c << QStringLiteral("/no-hay-carpeta/destino") << 1
-                << QStringLiteral("es un enlace a «/no-hay-carpeta/destino», que no existe: su "
-                                  "carpeta no existe.");
+                << QStringLiteral(
+                       "es un enlace a «/no-hay-carpeta/destino», cuya carpeta no existe.");
             QTest::addRow("%s, link loop", command)
                 << c << QStringLiteral("salida") << 1
                 << QStringLiteral("es un enlace que no lleva a ningún archivo (forma un ciclo).");

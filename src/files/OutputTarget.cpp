@@ -47,7 +47,7 @@ OutputTarget::OutputTarget(const QString& path, OutputKind kind, const QString& 
         const QString next = info.symLinkTarget();
         if (!QFileInfo(QFileInfo(next).absolutePath()).isDir())
             refuse(path, kind,
-                   QStringLiteral("es un enlace a «%1», que no existe: su carpeta no existe.")
+                   QStringLiteral("es un enlace a «%1», cuya carpeta no existe.")
                        .arg(shownPath(next)));
         file = next;
     }
