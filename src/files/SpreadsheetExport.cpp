@@ -206,7 +206,7 @@ public:
         for (int f = 0; f < kFieldCount; ++f) {
             const std::string bytes = cp1252::encode(kFields[std::size_t(f)].labelText());
             appendUtf8(bytes, utf8);
-            check(worksheet_write_string(sheet, 0, lxw_col_t(f), utf8.c_str(), title_), 1, f);
+            check(worksheet_write_string(sheet, 0, lxw_col_t(f), utf8.c_str(), title_), 0, f);
         }
         return sheet;
     }
