@@ -14,7 +14,9 @@
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -41,25 +43,39 @@ struct Run {
 };
 
 Run runProgram(const QString& program, const QStringList& args, const QString& locale,
-               qint64 memoryLimit);
+               qint64 memoryLimit, qint64 fileSizeLimit = 0);
 
-// The address space the editor may take, 0 for no limit.
+// The address space the editor may take, and the size any file it writes
+// may grow to (as on a disk that fills up), 0 for no limit.
 Run run(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8"),
-        qint64 memoryLimit = 0) {
-    return runProgram(QStringLiteral(SOLVANTA_EDITOR_EXE), args, locale, memoryLimit);
+        qint64 memoryLimit = 0, qint64 fileSizeLimit = 0) {
+    return runProgram(QStringLiteral(SOLVANTA_EDITOR_EXE), args, locale, memoryLimit,
+                      fileSizeLimit);
 }
 
 // The program runs from its own folder, beside its own code-table file, and
 // with a configuration folder of its own, where no user's copy is.
 Run runProgram(const QString& program, const QStringList& args, const QString& locale,
-               qint64 memoryLimit) {
+               qint64 memoryLimit, qint64 fileSizeLimit) {
     QProcess p;
 #ifdef Q_OS_UNIX
-    if (memoryLimit > 0)
-        p.setChildProcessModifier([memoryLimit] {
-            const rlimit limit{rlim_t(memoryLimit), rlim_t(memoryLimit)};
-            setrlimit(RLIMIT_AS, &limit);
+    if (memoryLimit > 0 || fileSizeLimit > 0)
+        p.setChildProcessModifier([memoryLimit, fileSizeLimit] {
+            if (memoryLimit > 0) {
+                const rlimit limit{rlim_t(memoryLimit), rlim_t(memoryLimit)};
+                setrlimit(RLIMIT_AS, &limit);
+            }
+            if (fileSizeLimit > 0) {
+                // A write past the limit then fails with an error instead of
+                // ending the program.
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
         });
+#else
+    Q_UNUSED(memoryLimit);
+    Q_UNUSED(fileSizeLimit);
 #endif
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("LC_NUMERIC"));
@@ -90,6 +106,33 @@ QList<QByteArray> baseLines(FileForm form) {
         l.chop(1);
     return lines;
 }
+
+QStringList convertArgs(const QString& in, const QString& out) {
+    return {QStringLiteral("convert"),
+            QStringLiteral("--from"),
+            QStringLiteral("position"),
+            QStringLiteral("--to"),
+            QStringLiteral("position"),
+            in,
+            out};
+}
+
+QStringList exportArgs(const QString& in, const QString& out) {
+    return {QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("position"), in,
+            out};
+}
+
+QStringList commandArgs(const QString& command, const QString& in, const QString& out) {
+    return command == QLatin1String("convert") ? convertArgs(in, out) : exportArgs(in, out);
+}
+
+#ifdef Q_OS_UNIX
+struct stat statOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+#endif
 
 } // namespace
 
@@ -678,6 +721,177 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(readAll(out), lines.join());
     }
+
+#ifdef Q_OS_UNIX
+    void outputIsTheInput_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("reach"); // how the output names the input
+        for (const char* command : {"convert", "export"})
+            for (const char* reach : {"same name", "symbolic link", "hard link", "other spelling"})
+                QTest::addRow("%s, %s", command, reach)
+                    << QString::fromLatin1(command) << QString::fromLatin1(reach);
+    }
+
+    // Writing over the file being read would destroy it, whatever name
+    // reaches it: refused before anything is written.
+    void outputIsTheInput() {
+        QFETCH(QString, command);
+        QFETCH(QString, reach);
+        QTemporaryDir folder;
+        const QString in = folder.filePath(QStringLiteral("entrada.txt"));
+        const QByteArray original = readAll(dataFile("dos-lineas-coma.txt"));
+        QVERIFY(writeAll(in, original));
+        QString out = in;
+        if (reach == QLatin1String("symbolic link")) {
+            out = folder.filePath(QStringLiteral("enlace.txt"));
+            QVERIFY(QFile::link(in, out));
+        } else if (reach == QLatin1String("hard link")) {
+            out = folder.filePath(QStringLiteral("otro-nombre.txt"));
+            QCOMPARE(::link(QFile::encodeName(in).constData(), QFile::encodeName(out).constData()),
+                     0);
+        } else if (reach == QLatin1String("other spelling")) {
+            out = folder.path() + QStringLiteral("/./sub/../entrada.txt");
+            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+        }
+        const Run r = run(commandArgs(command, in, out));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("es el mismo archivo que se está leyendo")),
+                 qPrintable(r.err));
+        QCOMPARE(readAll(in), original);
+        QVERIFY(QFileInfo(in).isFile() && !QFileInfo(in).isSymLink());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                 out == in || reach == QLatin1String("other spelling") ? 1 : 2);
+    }
+
+    void readOnlyTargetRefused_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("convert") << QStringLiteral("convert");
+        QTest::newRow("export") << QStringLiteral("export");
+    }
+
+    // A read-only file is not replaced, even for root, whom the system lets
+    // write anything: it keeps its bytes and its mode.
+    void readOnlyTargetRefused() {
+        QFETCH(QString, command);
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("protegido.xlsx"));
+        QVERIFY(writeAll(out, "no tocar"));
+        QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const Run r = run(commandArgs(command, dataFile("dos-lineas-coma.txt"), out));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QStringLiteral("No se pudo crear %1 «%2»: el archivo es de solo lectura.\n")
+                            .arg(command == QLatin1String("export") ? QStringLiteral("la planilla")
+                                                                    : QStringLiteral("el archivo"),
+                                 out));
+        QCOMPARE(readAll(out), QByteArray("no tocar"));
+        QCOMPARE(statOf(out).st_mode & 07777, mode_t(0444));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void replacedFileKeepsItsAttributes_data() {
+        readOnlyTargetRefused_data();
+    }
+
+    // The new file takes the place of the old one with the old one's mode,
+    // and, where the user may give files away (root), its owner and group.
+    void replacedFileKeepsItsAttributes() {
+        QFETCH(QString, command);
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("compartido"));
+        QVERIFY(writeAll(out, "anterior"));
+        const QByteArray name = QFile::encodeName(out);
+        QCOMPARE(::chmod(name.constData(), 0660), 0);
+        const bool root = ::geteuid() == 0;
+        if (root) QCOMPARE(::chown(name.constData(), 4321, 8765), 0);
+        const struct stat before = statOf(out);
+        const Run r = run(commandArgs(command, dataFile("dos-lineas-coma.txt"), out),
+                          QStringLiteral("es_CL.UTF-8"));
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
+        const struct stat after = statOf(out);
+        QVERIFY(after.st_ino != before.st_ino || readAll(out) != "anterior");
+        QCOMPARE(after.st_mode & 07777, mode_t(0660));
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        if (!root) qInfo("not root: owner and group stay the user's own, as tested");
+    }
+
+    void outputsThatLeadNowhere_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("link"); // the target of the output link; empty: no name
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        for (const char* command : {"convert", "export"}) {
+            const QString c = QString::fromLatin1(command);
+            QTest::addRow("%s, link into a missing folder", command)
+                << c << QStringLiteral("/no-hay-carpeta/destino") << 1
+                << QStringLiteral(
+                       "es un enlace a «/no-hay-carpeta/destino», cuya carpeta no existe.");
+            QTest::addRow("%s, link loop", command)
+                << c << QStringLiteral("salida") << 1
+                << QStringLiteral("es un enlace que no lleva a ningún archivo (forma un ciclo).");
+            QTest::addRow("%s, empty name", command)
+                << c << QString() << 2 << QStringLiteral("falta el nombre del archivo de salida.");
+        }
+    }
+
+    // An output name that cannot lead to a file says why in words, not as a
+    // vague failure; an empty name is a usage mistake.
+    void outputsThatLeadNowhere() {
+        QFETCH(QString, command);
+        QFETCH(QString, link);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        QString out;
+        if (!link.isEmpty()) {
+            out = folder.filePath(QStringLiteral("salida"));
+            QCOMPARE(
+                ::symlink(QFile::encodeName(link).constData(), QFile::encodeName(out).constData()),
+                0);
+        }
+        const Run r = run(commandArgs(command, dataFile("dos-lineas-coma.txt"), out));
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QLatin1String("QSaveFile")) &&
+                     !r.err.contains(QLatin1String("QFile")),
+                 qPrintable(r.err));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 link.isEmpty() ? 0 : 1);
+    }
+
+    void exportOnAFullDisk_data() {
+        QTest::addColumn<qint64>("limit");
+        // The worksheet's part is cut short while the packed file still fits.
+        QTest::newRow("worksheet cut short") << qint64(256 * 1024);
+        // The packed file itself cannot be written.
+        QTest::newRow("workbook cut short") << qint64(4096);
+    }
+
+    // Files that stop growing (a disk that fills up) never give a workbook
+    // that looks made: the export fails in Spanish, with none of the
+    // library's own messages, and leaves nothing behind.
+    void exportOnAFullDisk() {
+        QFETCH(qint64, limit);
+        QTemporaryDir folder;
+        RxMem table;
+        generateDeclaration(table, 3000, 5);
+        const QString in = folder.filePath(QStringLiteral("muchas.txt"));
+        writeDeclaration(in, FileForm::Position, table);
+        const QString out = folder.filePath(QStringLiteral("llena.xlsx"));
+        const Run r = run(exportArgs(in, out), QStringLiteral("C.UTF-8"), 0, limit);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(
+            r.err.startsWith(QStringLiteral("No se pudo escribir la planilla «%1»: ").arg(out)),
+            qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("disco esté lleno")), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QVERIFY2(!r.err.contains(QLatin1String("ERROR")) && !r.err.contains(QLatin1String("Zip")),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("muchas.txt")});
+    }
+#endif
 
     void failuresExitWithOne() {
         const QString missing = tmp_.filePath(QStringLiteral("no-hay.txt"));

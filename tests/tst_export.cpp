@@ -272,6 +272,48 @@ private slots:
     }
 #endif
 
+#ifdef Q_OS_UNIX
+    // A workbook being written has a name that says which process writes it:
+    // an export killed midway leaves it behind, and the next export in that
+    // folder removes it once its process is gone, or after a day in any
+    // case. Files of other names, and of a live process, stay.
+    void partialWorkbooksOfEarlierRunsRemoved() {
+        RxMem t;
+        t.open();
+        fill(t, 3);
+        QTemporaryDir folder;
+        // No process has the highest number the system could give.
+        bool read = false;
+        const qint64 gone =
+            readAll(QStringLiteral("/proc/sys/kernel/pid_max")).trimmed().toLongLong(&read);
+        const qint64 alive = QCoreApplication::applicationPid();
+        auto partial = [&](qint64 pid, const char* tag) {
+            const QString name =
+                QStringLiteral(".solvanta-%1-%2.tmp").arg(pid).arg(QLatin1String(tag));
+            return name;
+        };
+        const QString ofGoneProcess = partial(read ? gone : 4194304, "a1B2c3");
+        const QString ofLiveProcess = partial(alive, "d4E5f6");
+        const QString dayOld = partial(alive, "g7H8i9");
+        const QStringList others{QStringLiteral(".notas"), QStringLiteral(".solvanta-x-a1B2c3.tmp"),
+                                 QStringLiteral("solvanta-1-a1B2c3.tmp")};
+        for (const QString& name : QStringList{ofGoneProcess, ofLiveProcess, dayOld} + others)
+            QVERIFY(writeAll(folder.filePath(name), "PK"));
+        QFile old(folder.filePath(dayOld));
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-25 * 3600),
+                                QFileDevice::FileModificationTime));
+        old.close();
+
+        exportWorkbook(folder.filePath(QStringLiteral("planilla.xlsx")), t);
+        QStringList expected = others + QStringList{ofLiveProcess, QStringLiteral("planilla.xlsx")};
+        expected.sort();
+        QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        QCOMPARE(left, expected);
+    }
+#endif
+
     // ---- the listing's button -----------------------------------------------------
 
     void excelButtonMakesANewWorkbookEachTime() {
@@ -309,6 +351,49 @@ private slots:
         QCOMPARE(book.sheets[0].cell(5, field("cot_pactada")).number, 3.75);
         QCOMPARE(l->table().row(), 7);
         QCOMPARE(l->grid()->currentIndex().row(), 7);
+    }
+
+    // The folder of "Excel" keeps the newest workbooks only: never more than
+    // a set number, none older than a set age; other files stay.
+    void excelKeepsRecentWorkbooksOnly() {
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        QDir folder(TFrmSolvanta::workbookFolder());
+        folder.removeRecursively();
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QDateTime now = QDateTime::currentDateTime();
+        auto make = [&](const QString& name, const QDateTime& when) {
+            const QString p = folder.filePath(name);
+            QVERIFY(writeAll(p, "PK"));
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+        };
+        // As many recent ones as are kept, one minute apart, the newest first.
+        QStringList recent;
+        for (int i = 0; i < TFrmSolvanta::kKeptWorkbooks; ++i) {
+            recent
+                << QStringLiteral("Solvanta-20240102-1200%1.xlsx").arg(i, 2, 10, QLatin1Char('0'));
+            make(recent.last(), now.addSecs(-60 * (i + 1)));
+        }
+        make(QStringLiteral("Solvanta-20200101-000000-2.xlsx"),
+             now.addDays(-TFrmSolvanta::kKeptDays - 1));
+        make(QStringLiteral("notas.txt"), now.addDays(-400));
+        make(QStringLiteral("Solvanta-mia.xlsx"), now.addDays(-400));
+
+        d().expectUrl(true);
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"))->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        const QString made = QFileInfo(QUrl(d().shown().last().text).toLocalFile()).fileName();
+
+        // The new one and all but the oldest of the recent ones; the stale
+        // one goes too.
+        QStringList expected = recent.mid(0, TFrmSolvanta::kKeptWorkbooks - 1);
+        expected << made << QStringLiteral("notas.txt") << QStringLiteral("Solvanta-mia.xlsx");
+        expected.sort();
+        QStringList left = folder.entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        QCOMPARE(left, expected);
     }
 
     void withoutASpreadsheetProgramTheFileIsNamed() {

@@ -882,6 +882,57 @@ private slots:
 #endif
     }
 
+#ifdef Q_OS_UNIX
+    void writeRespectsTheFileItReplaces_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("read-only") << 0444 << true;
+        QTest::newRow("read-only, owner only") << 0400 << true;
+        QTest::newRow("shared with the group") << 0660 << false;
+        QTest::newRow("private") << 0600 << false;
+    }
+
+    // The listing's "Solvanta" button: a read-only file is refused, even for
+    // root (whom the system lets write anything), and stays as it was; a file
+    // that is replaced passes its mode, owner and group on to the new one.
+    void writeRespectsTheFileItReplaces() {
+        QFETCH(int, mode);
+        QFETCH(bool, refused);
+        RxMem table;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, table);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Solvanta.txt"));
+        QVERIFY(writeAll(out, "contenido anterior"));
+        const QByteArray name = QFile::encodeName(out);
+        QCOMPARE(::chmod(name.constData(), mode_t(mode)), 0);
+        const bool root = ::geteuid() == 0;
+        if (root) QCOMPARE(::chown(name.constData(), 4321, 8765), 0);
+        struct stat before {};
+        QCOMPARE(::stat(name.constData(), &before), 0);
+        QString message;
+        try {
+            writeDeclaration(out, FileForm::Separator, table);
+        } catch (const IoError& e) {
+            message = e.message();
+        }
+        struct stat after {};
+        QCOMPARE(::stat(name.constData(), &after), 0);
+        if (refused) {
+            QCOMPARE(message, QStringLiteral("No se pudo crear el archivo «%1»: el archivo es de "
+                                             "solo lectura.")
+                                  .arg(QDir::toNativeSeparators(out)));
+            QCOMPARE(readAll(out), QByteArray("contenido anterior"));
+        } else {
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+            QCOMPARE(readAll(out), readAll(dataFile("dos-lineas-coma.csv")));
+        }
+        QCOMPARE(after.st_mode & 07777, mode_t(mode));
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(fileNames(dir.path()), QStringList{QStringLiteral("Solvanta.txt")});
+    }
+#endif
+
     // Writing over the file that was loaded replaces it whole.
     void writeOverTheLoadedFile() {
         const QString p = path("propio.txt");

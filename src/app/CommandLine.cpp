@@ -2,6 +2,7 @@
 
 #include "files/DeclarationFile.h"
 #include "files/LineChecks.h"
+#include "files/OutputTarget.h"
 #include "files/SpreadsheetExport.h"
 #include "model/Record.h"
 #include "model/RxMem.h"
@@ -105,8 +106,6 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
             r.encoding = FileEncoding::Utf8;
         } else if (a.startsWith(QLatin1String("--"))) {
             return usageError(err, QStringLiteral("opción desconocida «%1».").arg(excerpt(a)));
-        } else if (a.isEmpty()) {
-            return usageError(err, QStringLiteral("un nombre de archivo está vacío."));
         } else {
             r.files << a;
         }
@@ -118,6 +117,12 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
         return usageError(
             err, files == 1 ? QStringLiteral("indique un archivo.")
                             : QStringLiteral("indique un archivo de entrada y uno de salida."));
+    if (r.files.first().isEmpty())
+        return usageError(err, files == 1
+                                   ? QStringLiteral("falta el nombre del archivo.")
+                                   : QStringLiteral("falta el nombre del archivo de entrada."));
+    if (files == 2 && r.files[1].isEmpty())
+        return usageError(err, QStringLiteral("falta el nombre del archivo de salida."));
     return std::nullopt;
 }
 
@@ -179,6 +184,8 @@ ExitCode exportSheet(const QStringList& args, QTextStream& err) {
     if (const auto bad = parseRequest(args, false, r, err)) return *bad;
     warnAboutForm(r.files[0], r.from, err);
     return run(err, [&] {
+        // Refused before the file is read: the workbook would take its place.
+        const OutputTarget target(r.files[1], OutputKind::Workbook, r.files[0]);
         RxMem table;
         LoadOptions options;
         options.encoding = r.encoding;

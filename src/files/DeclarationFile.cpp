@@ -1,4 +1,5 @@
 #include "DeclarationFile.h"
+#include "OutputTarget.h"
 
 #include "model/RxMem.h"
 #include "util/CodePage.h"
@@ -1519,6 +1520,7 @@ void readDeclaration(const QString& path, FileForm form, const LoadOptions& opti
 
 void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
     table.first();
+    const OutputTarget target(path, OutputKind::File);
     QSaveFile file(path);
     if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly))
         throw IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
@@ -1538,12 +1540,24 @@ void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress
     if (!file.flush() || !file.commit())
         throw IoError(QStringLiteral("No se pudo guardar el archivo «%1»: %2")
                           .arg(shownPath(path), writeFailure(path, file.error())));
+    target.keepAttributes();
     if (progress) progress->update(count, count);
     table.last();
 }
 
 LoadReport convertDeclaration(const QString& inPath, FileForm from, const QString& outPath,
                               FileForm to, const ConvertOptions& options) {
+    // Writing over the file being read would destroy it: refused at once.
+    // The target's other faults count as the writing's.
+    std::optional<OutputTarget> target;
+    std::exception_ptr targetFault;
+    try {
+        target.emplace(outPath, OutputKind::File, inPath);
+    } catch (const OutputIsInput&) {
+        throw;
+    } catch (const IoError&) {
+        targetFault = std::current_exception();
+    }
     QFile in(inPath);
     if (isSpecialFile(inPath) || !in.open(QIODevice::ReadOnly))
         throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
@@ -1559,7 +1573,9 @@ LoadReport convertDeclaration(const QString& inPath, FileForm from, const QStrin
     const char separator = numtext::decimalSeparator();
     QSaveFile out(outPath);
     ConvertWriter writer(out, to, outPath, separator, options.keptNotes);
-    if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
+    if (targetFault)
+        writer.fail(targetFault);
+    else if (isSpecialFile(outPath) || !out.open(QIODevice::WriteOnly))
         writer.fail(std::make_exception_ptr(
             IoError(QStringLiteral("No se pudo crear el archivo «%1»: %2")
                         .arg(shownPath(outPath), writeFailure(outPath, out.error())))));
@@ -1577,6 +1593,7 @@ LoadReport convertDeclaration(const QString& inPath, FileForm from, const QStrin
     }
     if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
     writer.finish(report, options.force);
+    target->keepAttributes();
     return report;
 }
 

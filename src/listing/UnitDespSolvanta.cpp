@@ -30,6 +30,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QShortcutEvent>
@@ -40,6 +41,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using namespace solvanta;
 
@@ -706,8 +708,26 @@ QString TFrmSolvanta::workbookFolder() {
            QStringLiteral("/planillas");
 }
 
+void TFrmSolvanta::removeOldWorkbooks() {
+    static const QRegularExpression name(QStringLiteral("^Solvanta-\\d{8}-\\d{6}(-\\d+)?\\.xlsx$"));
+    QDir folder(workbookFolder());
+    // Newest first; a workbook made within the same second comes later by name.
+    QFileInfoList books;
+    for (const QFileInfo& f :
+         folder.entryInfoList({QStringLiteral("Solvanta-*.xlsx")}, QDir::Files, QDir::Name))
+        if (name.match(f.fileName()).hasMatch()) books << f;
+    std::stable_sort(books.begin(), books.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() > b.lastModified();
+    });
+    const QDateTime oldest = QDateTime::currentDateTime().addDays(-kKeptDays);
+    for (qsizetype i = 0; i < books.size(); ++i)
+        if (i >= kKeptWorkbooks || books[i].lastModified() < oldest)
+            QFile::remove(books[i].absoluteFilePath());
+}
+
 // Every line into a new workbook, which the desktop then opens in the user's
 // spreadsheet program. Each press makes a new file; none is ever replaced.
+// The folder keeps the recent ones only.
 void TFrmSolvanta::SpeedButton5Click() {
     ui::guarded(this, [this] {
         if (!DBGrid1_->settleForWindow()) return;
@@ -727,6 +747,7 @@ void TFrmSolvanta::SpeedButton5Click() {
             const WaitCursor wait;
             summary = exportWorkbook(path, RxMem_, &progress);
         }
+        removeOldWorkbooks();
         DBGrid1_->showTableCursor();
         const QString shown = QDir::toNativeSeparators(path);
         if (summary.sheets > 1)

@@ -37,6 +37,12 @@ public:
     static QString webAddress();
     // The folder where "Excel" leaves its workbooks.
     static QString workbookFolder();
+    // The workbooks "Excel" made are kept while they are among the
+    // kKeptWorkbooks newest and younger than kKeptDays days; older ones are
+    // removed after each export. Other files of the folder stay.
+    static constexpr int kKeptWorkbooks = 20;
+    static constexpr int kKeptDays = 30;
+    static void removeOldWorkbooks();
 
     solvanta::RxMem& table() { return RxMem_; }
     DeclarationGrid* grid() const { return DBGrid1_; }
