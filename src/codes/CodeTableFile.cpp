@@ -47,13 +47,20 @@ IniText decode(const QByteArray& bytes) {
     return ini;
 }
 
-// Why a file's lines are no text: a control character that text files do
-// not hold (a NUL above all), as in a program, an image or a compressed file.
+// Why a file's lines are no text, as in a program, an image or a compressed
+// file: a NUL, which no text holds, or control characters in numbers no text
+// has (one in eight characters). A stray one in a text file (a form feed, a
+// vertical tab typed into an entry) leaves it a code table.
 bool looksBinary(const IniText& ini) {
-    for (const QString& line : ini.lines)
-        for (QChar c : line)
-            if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c.unicode() != 0x1A) return true;
-    return false;
+    qsizetype characters = 0, controls = 0;
+    for (const QString& line : ini.lines) {
+        characters += line.size() + 1;
+        for (QChar c : line) {
+            if (c.unicode() == 0) return true;
+            controls += c.unicode() < 0x20 && c != QLatin1Char('\t') && c.unicode() != 0x1A;
+        }
+    }
+    return controls * 8 > characters;
 }
 
 // A missing file reads as no lines. One that exists but cannot be read reads

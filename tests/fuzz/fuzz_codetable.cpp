@@ -23,6 +23,7 @@
 #include "util/CodePage.h"
 
 #include <QMap>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -70,10 +71,21 @@ bool canHoldSection(const QString& s) {
     return !s.trimmed().isEmpty() && !s.contains(QLatin1Char(']')) && !hasLineBreak(s);
 }
 
+// (Control characters other than a tab have no place in a code; a file
+// full of them reads as no text at all.)
 bool canHoldKey(const QString& k) {
     const QString t = k.trimmed();
     return !t.isEmpty() && !t.startsWith(QLatin1Char(';')) && !t.startsWith(QLatin1Char('[')) &&
-           !k.contains(QLatin1Char('=')) && !hasLineBreak(k);
+           !k.contains(QLatin1Char('=')) && !hasLineBreak(k) &&
+           std::none_of(k.begin(), k.end(), [](QChar c) {
+               return c.unicode() < 0x20 && c != QLatin1Char('\t');
+           });
+}
+
+// A file that reads as no text (a NUL, control characters everywhere) gives
+// no lists at all, before a change and after it.
+bool readsAsText(const CodeTableFile& file, const QString& section) {
+    return !file.readChecked({section}).problem.contains(QLatin1String("no es un archivo de texto"));
 }
 
 QString keyIn(const QStringList& keys, const QString& key) {
@@ -107,6 +119,7 @@ void check(const Operations& ops, CodeTableFile& file, const QString& path) {
                        QStringLiteral("readSections and readSection differ on ") + names[i]);
         }
 
+        const bool textBefore = readsAsText(file, ops.section);
         bool checkTarget = canHoldSection(ops.section);
         if (op == u'w') {
             file.writeEntry(ops.section, ops.key, ops.value);
@@ -120,7 +133,7 @@ void check(const Operations& ops, CodeTableFile& file, const QString& path) {
         }
         // An operation with text the file cannot hold may reshape it in any
         // way; it must only not break.
-        if (!checkTarget) continue;
+        if (!checkTarget || !textBefore || !readsAsText(file, ops.section)) continue;
 
         const QByteArray after = fuzz::readFile(path);
         for (const QString& name : names) {
