@@ -1,9 +1,9 @@
 #include "Generator.h"
 
-#include "model/FieldTable.h"
-#include "model/RxMem.h"
-#include "util/CodePage.h"
-#include "util/StrUtil.h"
+#include "engine/model/FieldTable.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/StrUtil.h"
 
 #include <QString>
 #include <algorithm>

@@ -22,12 +22,12 @@
 // table's own. Figures go to standard output.
 
 #include "Generator.h"
-#include "codes/CodeTableFile.h"
-#include "files/DeclarationFile.h"
-#include "files/LineChecks.h"
-#include "files/ProblemStore.h"
-#include "model/RxMem.h"
-#include "util/NumberText.h"
+#include "engine/codes/CodeTableFile.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/files/LineChecks.h"
+#include "engine/files/ProblemStore.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/NumberText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

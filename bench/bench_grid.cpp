@@ -20,19 +20,19 @@
 // "--only load" stops after the load and the first paint.
 
 #include "Generator.h"
-#include "editor/UnitDatosSolvanta.h"
-#include "files/DeclarationFile.h"
-#include "listing/DeclarationGrid.h"
-#include "listing/DeclarationModel.h"
-#include "listing/ProblemsModel.h"
-#include "listing/UnitAsigCentroCosto.h"
-#include "listing/UnitBuscar.h"
-#include "listing/UnitDespSolvanta.h"
-#include "listing/UnitModMasiva.h"
-#include "model/RxMem.h"
-#include "widgets/Dialogs.h"
-#include "widgets/EntryControls.h"
-#include "widgets/RadioGroup.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "engine/files/DeclarationFile.h"
+#include "ui/listing/DeclarationGrid.h"
+#include "ui/listing/DeclarationModel.h"
+#include "ui/listing/ProblemsModel.h"
+#include "ui/listing/UnitAsigCentroCosto.h"
+#include "ui/listing/UnitBuscar.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "ui/listing/UnitModMasiva.h"
+#include "engine/model/RxMem.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/EntryControls.h"
+#include "ui/widgets/RadioGroup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/FieldTable.h"
-#include "model/RxMem.h"
-#include "util/CodePage.h"
+#include "engine/model/FieldTable.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/CodePage.h"
 
 #include <QByteArray>
 #include <QFile>

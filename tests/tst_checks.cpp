@@ -3,11 +3,11 @@
 
 #include "Generator.h"
 #include "TestUtil.h"
-#include "codes/CodeTableFile.h"
-#include "files/LineChecks.h"
-#include "model/RxMem.h"
-#include "util/DateText.h"
-#include "util/NumberText.h"
+#include "engine/codes/CodeTableFile.h"
+#include "engine/files/LineChecks.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/DateText.h"
+#include "engine/util/NumberText.h"
 
 #include <QtTest>
 #include <set>

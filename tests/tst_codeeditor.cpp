@@ -4,12 +4,12 @@
 // written in place, and the listing's code menu that opens the editor.
 
 #include "ListingFixture.h"
-#include "app/AppMessage.h"
-#include "app/UFrmAyudaParametros.h"
-#include "codes/CodeTableFile.h"
-#include "codes/UnitModCodSolvanta.h"
-#include "model/SharedState.h"
-#include "widgets/EntryControls.h"
+#include "ui/app/AppMessage.h"
+#include "ui/help/UFrmAyudaParametros.h"
+#include "engine/codes/CodeTableFile.h"
+#include "ui/codes/UnitModCodSolvanta.h"
+#include "engine/model/SharedState.h"
+#include "ui/widgets/EntryControls.h"
 
 #include <QListWidget>
 #include <QMenu>

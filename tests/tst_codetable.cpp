@@ -2,8 +2,8 @@
 // writing one entry, replacing a whole code list, both encodings, what a
 // failed write does, and the form of the file that ships with the program.
 
-#include "codes/CodeTableFile.h"
-#include "util/Errors.h"
+#include "engine/codes/CodeTableFile.h"
+#include "engine/util/Errors.h"
 
 #include "TestUtil.h"
 #include <QtTest>

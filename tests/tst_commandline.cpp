@@ -2,9 +2,9 @@
 
 #include "Generator.h"
 #include "TestUtil.h"
-#include "files/DeclarationFile.h"
-#include "model/RxMem.h"
-#include "util/NumberText.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/NumberText.h"
 
 #include <QDir>
 #include <QProcess>

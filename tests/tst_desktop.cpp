@@ -2,8 +2,8 @@
 // file dropped on the main window, and the form read from the first lines.
 
 #include "ListingFixture.h"
-#include "app/UnitPrincipal.h"
-#include "widgets/RadioGroup.h"
+#include "ui/app/UnitPrincipal.h"
+#include "ui/widgets/RadioGroup.h"
 
 #include <QDropEvent>
 #include <QLabel>

@@ -4,11 +4,11 @@
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
 #include "XlsxReader.h"
-#include "files/SpreadsheetExport.h"
-#include "listing/UnitDespSolvanta.h"
-#include "model/FieldTable.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
+#include "engine/files/SpreadsheetExport.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "engine/model/FieldTable.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
 
 #include <QDir>
 #include <QRegularExpression>

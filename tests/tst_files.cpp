@@ -7,10 +7,10 @@
 
 #include "Generator.h"
 #include "TestUtil.h"
-#include "files/DeclarationFile.h"
-#include "model/RxMem.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
 
 #include <QDir>
 #include <QTemporaryDir>

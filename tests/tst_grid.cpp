@@ -4,8 +4,8 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "util/CodePage.h"
-#include "util/NumberText.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/NumberText.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>

@@ -2,10 +2,10 @@
 // link label of the About window.
 
 #include "ScriptedDialogs.h"
-#include "app/UFrmAyudaParametros.h"
-#include "app/UnitAcercade.h"
-#include "app/UnitAyuda.h"
-#include "widgets/UrlLabel.h"
+#include "ui/help/UFrmAyudaParametros.h"
+#include "ui/help/UnitAcercade.h"
+#include "ui/help/UnitAyuda.h"
+#include "ui/widgets/UrlLabel.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,12 +2,12 @@
 // functions, date parts, code-list lookup, number text and the Windows-1252
 // code page.
 
-#include "util/CodePage.h"
-#include "util/DateText.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
-#include "util/RemuTool.h"
-#include "util/StrUtil.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+#include "engine/util/RemuTool.h"
+#include "engine/util/StrUtil.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

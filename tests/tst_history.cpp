@@ -2,10 +2,10 @@
 // bar, driven as a user does: keys, buttons, menus and dialogs.
 
 #include "ListingFixture.h"
-#include "editor/UnitDatosSolvanta.h"
-#include "listing/ProblemsModel.h"
-#include "widgets/EntryControls.h"
-#include "widgets/RadioGroup.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "ui/listing/ProblemsModel.h"
+#include "ui/widgets/EntryControls.h"
+#include "ui/widgets/RadioGroup.h"
 
 #include <QAction>
 #include <QLabel>

@@ -5,14 +5,14 @@
 
 #include "Generator.h"
 #include "TestUtil.h"
-#include "codes/CodeTableFile.h"
-#include "files/DeclarationFile.h"
-#include "files/LineChecks.h"
-#include "files/ProblemStore.h"
-#include "model/RxMem.h"
-#include "util/DateText.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
+#include "engine/codes/CodeTableFile.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/files/LineChecks.h"
+#include "engine/files/ProblemStore.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,10 +2,10 @@
 // controls, presses a focused button, and is left alone everywhere else), of
 // the confirmation box, the error report and the progress box.
 
-#include "app/AppMessage.h"
-#include "util/Errors.h"
-#include "widgets/Pregunta.h"
-#include "widgets/ProgressBox.h"
+#include "ui/app/AppMessage.h"
+#include "engine/util/Errors.h"
+#include "ui/widgets/Pregunta.h"
+#include "ui/widgets/ProgressBox.h"
 
 #include "ScriptedDialogs.h"
 

@@ -3,15 +3,15 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "app/AppMessage.h"
-#include "codes/CodeTableFile.h"
-#include "listing/DeclarationGrid.h"
-#include "listing/DeclarationModel.h"
-#include "listing/UnitBuscar.h"
-#include "listing/UnitDespSolvanta.h"
-#include "listing/UnitModMasiva.h"
-#include "widgets/EntryControls.h"
-#include "widgets/RadioGroup.h"
+#include "ui/app/AppMessage.h"
+#include "engine/codes/CodeTableFile.h"
+#include "ui/listing/DeclarationGrid.h"
+#include "ui/listing/DeclarationModel.h"
+#include "ui/listing/UnitBuscar.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "ui/listing/UnitModMasiva.h"
+#include "ui/widgets/EntryControls.h"
+#include "ui/widgets/RadioGroup.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -13,9 +13,9 @@
 //   S          the present lines are saved (a write)
 
 #include "TestUtil.h"
-#include "files/DeclarationFile.h"
-#include "model/RxMem.h"
-#include "util/NumberText.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/NumberText.h"
 
 #include <QtTest>
 

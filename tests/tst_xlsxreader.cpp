@@ -3,7 +3,7 @@
 // with their values and formats; damaged files must give an error.
 
 #include "XlsxReader.h"
-#include "util/ClassicLocale.h"
+#include "engine/util/ClassicLocale.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "DeclarationRoundTrip.h"
 
 #include "FuzzSupport.h"
-#include "model/FieldTable.h"
-#include "model/RxMem.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
+#include "engine/model/FieldTable.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
 
 #include <QDir>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/DeclarationFile.h"
+#include "engine/files/DeclarationFile.h"
 
 #include <string_view>
 

@@ -19,8 +19,8 @@
 // - the file keeps its encoding.
 
 #include "FuzzSupport.h"
-#include "codes/CodeTableFile.h"
-#include "util/CodePage.h"
+#include "engine/codes/CodeTableFile.h"
+#include "engine/util/CodePage.h"
 
 #include <QMap>
 #include <algorithm>

@@ -7,12 +7,12 @@
 // of the code in a list entry). The raw bytes also go through the code page.
 
 #include "FuzzSupport.h"
-#include "util/CodePage.h"
-#include "util/DateText.h"
-#include "util/Errors.h"
-#include "util/NumberText.h"
-#include "util/RemuTool.h"
-#include "util/StrUtil.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+#include "engine/util/RemuTool.h"
+#include "engine/util/StrUtil.h"
 
 #include <QDate>
 #include <QStringList>

@@ -13,7 +13,7 @@
 // - The QString overloads agree with the byte ones.
 
 #include "FuzzSupport.h"
-#include "util/NumberText.h"
+#include "engine/util/NumberText.h"
 
 #include <array>
 #include <charconv>

@@ -5,11 +5,11 @@
 
 #include "ScriptedDialogs.h"
 #include "TestUtil.h"
-#include "files/DeclarationFile.h"
-#include "listing/DeclarationGrid.h"
-#include "listing/DeclarationModel.h"
-#include "listing/UnitDespSolvanta.h"
-#include "util/NumberText.h"
+#include "engine/files/DeclarationFile.h"
+#include "ui/listing/DeclarationGrid.h"
+#include "ui/listing/DeclarationModel.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "engine/util/NumberText.h"
 
 #include <QAction>
 #include <QApplication>

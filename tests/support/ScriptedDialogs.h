@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/Dialogs.h"
+#include "ui/widgets/Dialogs.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,564 @@
+#include "LineChecks.h"
+
+#include "DeclarationFile.h"
+#include "engine/model/Record.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
+
+#include <QDate>
+#include <algorithm>
+#include <bitset>
+#include <cmath>
+#include <optional>
+
+namespace solvanta {
+namespace {
+
+// ---- the rules -------------------------------------------------------------------
+
+enum class Rule : unsigned char {
+    Rut,       // the check character (this field) fits the RUT in `other`
+    NotBlank,  // something besides blanks
+    OneOf,     // one of `set` ('|' between; an empty member allows the empty value)
+    Period,    // MMYYYY with a month from 01 to 12
+    PeriodEnd, // a period, or 000000; not before the period in `other`
+    Date,      // blank, or a real date; not before the date in `other`
+    Code,      // in the code list of `set`, `width` characters wide
+    Days,      // a whole number from 0 to 30
+    AtMost13,  // a whole number not above 13, when it is one
+};
+
+struct RuleDef {
+    const char* field;
+    Rule rule;
+    const char* set = nullptr;   // OneOf: the values; Code: the section
+    const char* other = nullptr; // the field this one is compared with
+    int width = 0;               // Code: how many characters form a code
+    bool required = false;       // Rut and Code: empty is a problem
+    const char16_t* problem = nullptr;
+};
+
+// clang-format off
+const RuleDef kRules[] = {
+    {"dv", Rule::Rut, nullptr, "rut", 0, true},
+    {"dv_afi_volun", Rule::Rut, nullptr, "rut_afi_volun"},
+    {"dv_pag_subs", Rule::Rut, nullptr, "rut_pag_subs"},
+    {"ape_pat", Rule::NotBlank, nullptr, nullptr, 0, false, u"falta el apellido paterno."},
+    {"nombres", Rule::NotBlank, nullptr, nullptr, 0, false, u"falta el nombre."},
+    {"sexo", Rule::OneOf, "M|F", nullptr, 0, false, u"el sexo debe ser M o F."},
+    {"nacion", Rule::OneOf, "0|1", nullptr, 0, false, u"la nacionalidad debe ser 0 (chilena) o 1 (extranjera)."},
+    {"reg_previ", Rule::OneOf, "AFP|INP|SIP", nullptr, 0, false, u"el régimen previsional debe ser AFP, INP o SIP."},
+    {"sub_trab_jov", Rule::OneOf, "S|N", nullptr, 0, false, u"el subsidio al trabajador joven debe ser S o N."},
+    {"forma_pago_apvi", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la forma de pago del APVI debe estar vacía o ser 0, 1 o 2."},
+    {"forma_pago_apvc", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la forma de pago del APVC debe estar vacía o ser 0, 1 o 2."},
+    {"moneda_plan", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la moneda del plan debe estar vacía o ser 0, 1 o 2."},
+    {"otros_desc_ccaf2", Rule::OneOf, "0|1|2", nullptr, 0, false, u"el tipo de jornada debe ser 0, 1 (completa) o 2 (parcial)."},
+    {"remu_desde", Rule::Period},
+    {"remu_hasta", Rule::PeriodEnd, nullptr, "remu_desde"},
+    {"Fecha_Desde", Rule::Date},
+    {"Fecha_Hasta", Rule::Date, nullptr, "Fecha_Desde"},
+    {"per_desde_sust", Rule::Date},
+    {"per_hasta_sust", Rule::Date, nullptr, "per_desde_sust"},
+    {"fec_desde_volun", Rule::Date},
+    {"fec_hasta_volun", Rule::Date, nullptr, "fec_desde_volun"},
+    {"tipo_pago", Rule::Code, "TipoPago", nullptr, 2, true},
+    {"tipo_trab", Rule::Code, "Tipo Trabajador", nullptr, 1, true},
+    {"cod_mov", Rule::Code, "Movimiento Personal", nullptr, 1, true},
+    {"Tramo_Fam", Rule::Code, "Tramo Familiar", nullptr, 0},
+    {"nom_AFP", Rule::Code, "Nombre AFP", nullptr, 2},
+    {"cod_ex_caja", Rule::Code, "Codigo Caja", nullptr, 4},
+    {"cod_ex_caja_des", Rule::Code, "Codigo Caja", nullptr, 4},
+    {"cod_inst_salud", Rule::Code, "Isapres", nullptr, 2},
+    {"cod_CCAF", Rule::Code, "CCAF", nullptr, 2},
+    {"cod_mutual", Rule::Code, "Mutual", nullptr, 2},
+    {"inst_apvi", Rule::Code, "APV", nullptr, 3},
+    {"inst_apvc", Rule::Code, "APV", nullptr, 3},
+    {"tipo_linea", Rule::Code, "Tipo Linea", nullptr, 2},
+    {"cod_afp_volun", Rule::Code, "Nombre AFP", nullptr, 2},
+    {"cod_mov_per_volun", Rule::Code, "Movimiento Voluntario", nullptr, 2},
+    {"dias_trab", Rule::Days},
+    {"num_car_sim", Rule::AtMost13},
+};
+// clang-format on
+
+// The voluntary affiliate's movement list always holds the code that ends
+// the affiliation, as the record editor offers it.
+constexpr int kEndOfAffiliation = 10;
+
+int fieldOf(const char* name) {
+    return findField(QString::fromLatin1(name));
+}
+
+// The fields of each rule, looked up once.
+struct RuleFields {
+    int field, other;
+};
+const std::vector<RuleFields>& ruleFields() {
+    static const std::vector<RuleFields> fields = [] {
+        std::vector<RuleFields> v;
+        for (const RuleDef& r : kRules)
+            v.push_back({fieldOf(r.field), r.other ? fieldOf(r.other) : -1});
+        return v;
+    }();
+    return fields;
+}
+
+std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    return t;
+}
+
+std::optional<int> whole(std::string_view t) {
+    return numtext::parseWhole(trimmed(t));
+}
+
+// MMYYYY as YYYYMM, or nothing.
+std::optional<int> period(std::string_view t) {
+    if (t.size() != 6) return std::nullopt;
+    for (char c : t)
+        if (c < '0' || c > '9') return std::nullopt;
+    const int month = (t[0] - '0') * 10 + (t[1] - '0');
+    if (month < 1 || month > 12) return std::nullopt;
+    const int year =
+        ((t[2] - '0') * 1000) + ((t[3] - '0') * 100) + ((t[4] - '0') * 10) + (t[5] - '0');
+    return year * 100 + month;
+}
+
+// Where day, month and year stand in the program's date format.
+struct DateLayout {
+    int day = 0, month = 3, year = 6;
+    char sep1 = '-', sep2 = '-';
+    int sepAt1 = 2, sepAt2 = 5;
+    DateLayout() {
+        const QString f = datetext::format();
+        if (f.size() != 10) return;
+        day = int(f.indexOf(QLatin1String("dd")));
+        month = int(f.indexOf(QLatin1String("MM")));
+        year = int(f.indexOf(QLatin1String("yyyy")));
+        int seen = 0;
+        for (int i = 0; i < 10; ++i) {
+            const QChar c = f[i];
+            if (c == u'd' || c == u'M' || c == u'y') continue;
+            (seen == 0 ? sepAt1 : sepAt2) = i;
+            (seen == 0 ? sep1 : sep2) = char(c.toLatin1());
+            ++seen;
+        }
+    }
+    // The date as YYYYMMDD, or nothing.
+    std::optional<int> read(std::string_view t) const {
+        if (t.size() != 10 || t[std::size_t(sepAt1)] != sep1 || t[std::size_t(sepAt2)] != sep2)
+            return std::nullopt;
+        auto digits = [&](int at, int n) -> std::optional<int> {
+            int v = 0;
+            for (int i = 0; i < n; ++i) {
+                const char c = t[std::size_t(at + i)];
+                if (c < '0' || c > '9') return std::nullopt;
+                v = v * 10 + (c - '0');
+            }
+            return v;
+        };
+        const auto d = digits(day, 2), m = digits(month, 2), y = digits(year, 4);
+        if (!d || !m || !y || !QDate::isValid(*y, *m, *d)) return std::nullopt;
+        return *y * 10000 + *m * 100 + *d;
+    }
+};
+
+// What the position form would do with the field's text: nothing wrong, or
+// the problem.
+std::optional<Finding::What> positionProblem(const FieldDef& f, std::string_view t) {
+    const std::size_t columns = positionLength(f, t), width = std::size_t(f.width);
+    if (columns == width) return std::nullopt;
+    if (f.writeRule == WriteRule::D1 || f.writeRule == WriteRule::D2) return Finding::DateWidth;
+    if (columns > width) return Finding::TooWide;
+    if (t.empty()) return Finding::EmptyShifts;
+    return Finding::TooShort;
+}
+
+// A number field's value that surely fits its zero-filled columns, without
+// writing it as text.
+bool fitsSurely(double v, int width) {
+    static constexpr double kLimits[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // (Below 10^15 a whole value survives the integer cast, which is much
+    // cheaper than a call to floor for every number of every line.)
+    return width < int(std::size(kLimits)) && v >= 0 && v < kLimits[width] &&
+           double(std::int64_t(v)) == v;
+}
+
+bool hasFraction(double v) {
+    return std::isfinite(v) && v != std::trunc(v);
+}
+
+// The RUT check on plain digits without making texts; anything else goes
+// through the helper the record editor uses.
+bool rutFits(std::string_view rut, std::string_view check) {
+    if (check.size() != 1 || rut.empty() || rut.size() > 12) return false;
+    int sum = 0, factor = 2;
+    for (auto it = rut.rbegin(); it != rut.rend(); ++it) {
+        if (*it < '0' || *it > '9') return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
+        sum += (*it - '0') * factor;
+        factor = factor == 7 ? 2 : factor + 1;
+    }
+    const int v = 11 - sum % 11;
+    const char expected = v == 10 ? 'K' : v == 11 ? '0' : char('0' + v);
+    return check[0] == expected;
+}
+
+// The rule of each field (each field has one at most), or -1.
+const std::array<int, kFieldCount>& ruleOfField() {
+    static const std::array<int, kFieldCount> rules = [] {
+        std::array<int, kFieldCount> a;
+        a.fill(-1);
+        for (std::size_t i = 0; i < std::size(kRules); ++i)
+            a[std::size_t(ruleFields()[i].field)] = int(i);
+        return a;
+    }();
+    return rules;
+}
+
+struct WhatDef {
+    unsigned char breaks;
+    const char16_t* text; // %1 as `spell` fills it in, where there is one
+};
+
+// What each finding says, and the forms it breaks.
+constexpr unsigned char kPos = LineProblem::Position, kSep = LineProblem::Separator;
+// clang-format off
+const WhatDef kWhat[] = {
+    {kPos, u"un monto negativo no cabe en el archivo por posición (se leería como 0)."},
+    {kPos, u"tiene decimales: en el archivo por posición se leería como 0."},
+    {0, u"tiene decimales, y este campo lleva pesos enteros."},
+    {0, u"tiene decimales, y este campo lleva un número entero."},
+    {kPos, u"no es un número: en el archivo por posición se leería como 0."},
+    {kPos, u"no es un número: en el archivo por posición se leería como 00."},
+    {kPos | kSep, u"el texto contiene un salto de línea, que partiría la línea."},
+    {kSep, u"el texto contiene «;», que en un archivo por separador partiría el campo en dos."},
+    {kPos, u"una fecha debe tener 10 caracteres, como 05-03-2025."},
+    {kPos, u"no cabe en sus %1 columnas del archivo por posición."},
+    {kPos, u"está vacío: en el archivo por posición correría todos los campos siguientes."},
+    {kPos, u"tiene menos de %1 caracteres: en el archivo por posición correría todos los campos "
+           u"siguientes."},
+    {0, u"falta el RUT del trabajador."},
+    {0, u"falta el dígito verificador del RUT."},
+    {0, u"el dígito verificador no corresponde al RUT %1."},
+    {0, nullptr}, // the rule's own sentence
+    {0, u"el período debe ser el mes (01 a 12) y el año, MMAAAA."},
+    {0, u"el período debe ser el mes (01 a 12) y el año, MMAAAA, o 000000."},
+    {0, u"el período Hasta es anterior al período Desde."},
+    {0, u"no es una fecha válida (%1)."},
+    {0, u"la fecha Hasta es anterior a la fecha Desde."},
+    {0, u"falta el código."},
+    {0, u"el código no está en la lista «%1» de las tablas de códigos."},
+    {0, u"los días trabajados deben ser un número entero de 0 a 30."},
+    {0, u"las cargas simples no pueden ser más de 13."},
+    {0, nullptr}, // the note's own sentence
+};
+// clang-format on
+static_assert(std::size(kWhat) == Finding::WhatCount);
+
+} // namespace
+
+unsigned char Finding::breaks() const {
+    return what < WhatCount ? kWhat[what].breaks : static_cast<unsigned char>(LineProblem::None);
+}
+
+LineChecker::LineChecker(const CodeTableFile& codes) {
+    QStringList sections;
+    for (const RuleDef& r : kRules)
+        if (r.rule == Rule::Code) sections << QString::fromLatin1(r.set);
+    sections.removeDuplicates();
+    codeTablePath_ = codes.path();
+    codeTableIsUserCopy_ = codes.usesUserCopy();
+    const CodeTableFile::Reading reading = codes.readChecked(sections);
+    codeTableProblem_ = reading.problem;
+    codeTablePartly_ = reading.partly;
+    for (const RuleDef& r : kRules) {
+        if (r.rule != Rule::Code) continue;
+        CodeList& c = codes_[std::size_t(fieldOf(r.field))];
+        const QStringList& entries = reading.lists[sections.indexOf(QString::fromLatin1(r.set))];
+        c.checked = !entries.isEmpty();
+        c.letters = r.width == 0;
+        for (const QString& e : entries) {
+            if (c.letters) {
+                if (!e.isEmpty()) c.firstLetters.push_back(cp1252::fromUnicode(e[0].unicode()));
+            } else if (const auto v = numtext::parseWhole(QStringView(e).left(r.width))) {
+                c.numbers.push_back(*v);
+            }
+        }
+        if (QLatin1String(r.field) == QLatin1String("cod_mov_per_volun") && c.checked)
+            c.numbers.push_back(kEndOfAffiliation);
+    }
+}
+
+void LineChecker::check(const RecordView& line, int lineNumber,
+                        std::vector<LineProblem>& out) const {
+    thread_local std::vector<Finding> found;
+    found.clear();
+    find(line, found);
+    for (const Finding f : found)
+        out.push_back(spell(line, lineNumber, f));
+}
+
+void LineChecker::find(const RecordView& line, std::vector<Finding>& out) const {
+    const std::size_t first = out.size();
+    findFields(line, out);
+    // A line's problems in field order, as the grid shows the fields (one
+    // at most per field, so the order is the same however they were found).
+    if (out.size() - first > 1)
+        std::sort(out.begin() + std::ptrdiff_t(first), out.end(),
+                  [](Finding a, Finding b) { return a.field < b.field; });
+}
+
+void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
+    static const DateLayout dates; // the program's date format does not change while it runs
+    char buf[numtext::kMaxNumberText];
+    const char sep = numtext::decimalSeparator();
+    std::bitset<kFieldCount> reported;
+    auto text = [&](int f) { return line.textForm(f, sep, buf); };
+    auto report = [&](int f, Finding::What what) {
+        if (reported[std::size_t(f)]) return;
+        reported[std::size_t(f)] = true;
+        out.push_back({static_cast<unsigned char>(f), what});
+    };
+
+    // What would break a file form, field by field.
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldDef& def = kFields[std::size_t(f)];
+        if (def.kind == Kind::Number && line.hasValue(f)) {
+            const double v = line.number(f);
+            if (v < 0) {
+                report(f, Finding::NegativeAmount);
+                continue;
+            }
+            if (fitsSurely(v, def.width)) continue;
+            if (!takesDecimals(def) && hasFraction(v)) {
+                // Whole pesos: digits only. Read back as a whole number, the
+                // position form would lose the value altogether.
+                if (positionReadsBackAs(def, text(f), sep))
+                    report(f, Finding::DecimalsReadAsZero);
+                else
+                    report(f, def.value == Value::Amount ? Finding::DecimalsInPesos
+                                                         : Finding::DecimalsInWhole);
+                continue;
+            }
+        }
+        const std::string_view t = text(f);
+        if (def.kind == Kind::Text)
+            if (const char* back = positionReadsBackAs(def, t, sep)) {
+                report(f, back[1] ? Finding::ReadAs00 : Finding::ReadAs0);
+                continue;
+            }
+        if (def.kind == Kind::Text) {
+            // One pass for the characters that break a form.
+            bool lineBreak = false, semicolon = false;
+            for (const char c : t) {
+                lineBreak |= c == '\r' || c == '\n';
+                semicolon |= c == ';';
+            }
+            if (lineBreak) {
+                report(f, Finding::LineBreak);
+                continue;
+            }
+            if (semicolon) {
+                report(f, Finding::Semicolon);
+                continue;
+            }
+        }
+        if (const auto p = positionProblem(def, t)) report(f, *p);
+    }
+
+    // The meaning of the values.
+    for (std::size_t i = 0; i < std::size(kRules); ++i) {
+        const RuleDef& r = kRules[i];
+        const int f = ruleFields()[i].field;
+        const int other = ruleFields()[i].other;
+        // A check character already reported may still leave its RUT to report.
+        if (reported[std::size_t(f)] && r.rule != Rule::Rut) continue;
+        const std::string_view t = text(f);
+        switch (r.rule) {
+        case Rule::Rut: {
+            const int rutField = other;
+            char rutBuf[numtext::kMaxNumberText];
+            const std::string_view rut = trimmed(line.textForm(rutField, sep, rutBuf));
+            const bool noRut = rut.empty() || rut == "0";
+            if (noRut) {
+                if (r.required) report(rutField, Finding::RutMissing);
+                if (r.required && trimmed(t).empty()) report(f, Finding::CheckMissing);
+                break;
+            }
+            if (trimmed(t).empty()) {
+                report(f, Finding::CheckMissing);
+                break;
+            }
+            if (!rutFits(rut, trimmed(t))) report(f, Finding::CheckWrong);
+            break;
+        }
+        case Rule::NotBlank:
+            if (trimmed(t).empty()) report(f, Finding::RuleSays);
+            break;
+        case Rule::OneOf: {
+            const std::string_view v = trimmed(t);
+            const std::string_view set(r.set);
+            bool found = false;
+            for (std::size_t at = 0; !found && at <= set.size();) {
+                const std::size_t bar = std::min(set.find('|', at), set.size());
+                found = set.substr(at, bar - at) == v;
+                at = bar + 1;
+            }
+            if (!found) report(f, Finding::RuleSays);
+            break;
+        }
+        case Rule::Period:
+            if (!period(t)) report(f, Finding::BadPeriod);
+            break;
+        case Rule::PeriodEnd: {
+            if (t == "000000") break;
+            const auto end = period(t);
+            if (!end) {
+                report(f, Finding::BadPeriodEnd);
+                break;
+            }
+            char startBuf[numtext::kMaxNumberText];
+            const auto start = period(line.textForm(other, sep, startBuf));
+            if (start && *end < *start) report(f, Finding::PeriodEndBefore);
+            break;
+        }
+        case Rule::Date: {
+            if (trimmed(t).empty() || t == "0") break;
+            const auto date = dates.read(t);
+            if (!date) {
+                report(f, Finding::BadDate);
+                break;
+            }
+            if (other < 0) break;
+            char startBuf[numtext::kMaxNumberText];
+            const auto start = dates.read(line.textForm(other, sep, startBuf));
+            if (start && *date < *start) report(f, Finding::DateEndBefore);
+            break;
+        }
+        case Rule::Code: {
+            const std::string_view v = trimmed(t);
+            if (v.empty()) {
+                if (r.required) report(f, Finding::CodeMissing);
+                break;
+            }
+            const CodeList& c = codes_[std::size_t(f)];
+            if (!c.checked) break;
+            bool found;
+            if (c.letters) {
+                found = v.size() == 1 && c.firstLetters.find(v[0]) != std::string::npos;
+            } else {
+                const auto n = whole(v);
+                found = n && std::find(c.numbers.begin(), c.numbers.end(), *n) != c.numbers.end();
+            }
+            if (!found) report(f, Finding::CodeNotListed);
+            break;
+        }
+        case Rule::Days: {
+            const auto n = whole(t);
+            if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
+            break;
+        }
+        case Rule::AtMost13:
+            if (const auto n = whole(t); n && *n > 13) report(f, Finding::TooManyDependants);
+            break;
+        }
+    }
+}
+
+LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding found) {
+    const int f = found.field;
+    const char sep = numtext::decimalSeparator();
+    char buf[numtext::kMaxNumberText];
+    LineProblem p;
+    p.line = lineNumber;
+    p.field = f;
+    p.breaks = found.breaks();
+    p.value = excerpt(cp1252::decode(line.textForm(f, sep, buf).substr(0, 100)));
+    if (found.what >= Finding::WhatCount) return p;
+    const int rule = ruleOfField()[std::size_t(f)];
+    const char16_t* text = kWhat[found.what].text;
+    if (found.what == Finding::RuleSays && rule >= 0) text = kRules[rule].problem;
+    if (!text) return p;
+    p.problem = QString::fromUtf16(text);
+    switch (found.what) {
+    case Finding::TooWide:
+    case Finding::TooShort:
+        p.problem = p.problem.arg(kFields[std::size_t(f)].width);
+        break;
+    case Finding::CheckWrong:
+        if (rule >= 0) {
+            char rutBuf[numtext::kMaxNumberText];
+            const int rutField = ruleFields()[std::size_t(rule)].other;
+            p.problem =
+                p.problem.arg(cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
+        }
+        break;
+    case Finding::BadDate:
+        p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
+        break;
+    case Finding::CodeNotListed:
+        if (rule >= 0) p.problem = p.problem.arg(QString::fromLatin1(kRules[rule].set));
+        break;
+    default:
+        break;
+    }
+    return p;
+}
+
+LineProblem LineChecker::spellRow(const RxMem& table, int row, Finding found) {
+    const RecordView line = table.recordAt(row);
+    if (found.what != Finding::Note) return spell(line, row + 1, found);
+    LineProblem p{row + 1, found.field, QString(), excerpt(line.text(found.field)),
+                  LineProblem::None};
+    for (const RxMem::CellNote& n : table.notesOf(table.bookmarkAt(row)))
+        if (n.field == found.field) p.problem = n.problem;
+    return p;
+}
+
+void LineChecker::findRow(const RxMem& table, int row, std::vector<Finding>& out) const {
+    const std::size_t first = out.size();
+    find(table.recordAt(row), out);
+    if (!table.hasNotes()) return;
+    const std::vector<RxMem::CellNote> notes = table.notesOf(table.bookmarkAt(row));
+    if (notes.empty()) return;
+    // A note tells more than what the checks say of its field: it takes its place.
+    for (const RxMem::CellNote& n : notes) {
+        out.erase(std::remove_if(out.begin() + std::ptrdiff_t(first), out.end(),
+                                 [&](Finding p) { return p.field == n.field; }),
+                  out.end());
+        out.push_back({static_cast<unsigned char>(n.field), Finding::Note});
+    }
+    std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
+                     [](Finding a, Finding b) { return a.field < b.field; });
+}
+
+void LineChecker::checkRow(const RxMem& table, int row, std::vector<LineProblem>& out) const {
+    thread_local std::vector<Finding> found;
+    found.clear();
+    findRow(table, row, found);
+    for (const Finding f : found)
+        out.push_back(spellRow(table, row, f));
+}
+
+std::vector<LineProblem> LineChecker::checkAll(const RxMem& table) const {
+    std::vector<LineProblem> out;
+    for (int r = 0; r < table.recordCount(); ++r)
+        checkRow(table, r, out);
+    return out;
+}
+
+QString LineChecker::describe(const LineProblem& p) {
+    return QStringLiteral("línea %1, %2: %3 (valor «%4»)")
+        .arg(p.line)
+        .arg(fieldTitle(p.field), p.problem, p.value);
+}
+
+} // namespace solvanta

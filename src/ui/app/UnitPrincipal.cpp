@@ -1,0 +1,196 @@
+#include "UnitPrincipal.h"
+
+#include "AppMessage.h"
+#include "engine/files/DeclarationFile.h"
+#include "ui/app/UnitSeleccionar.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    QFont f = l->font();
+    f.setPointSize(11);
+    l->setFont(f);
+    return l;
+}
+
+QPushButton* bigButton(QWidget* parent, const char* name, const QString& text,
+                       images::Glyph glyph) {
+    auto* b = new QPushButton(images::glyph(glyph), text, parent);
+    b->setObjectName(QLatin1String(name));
+    QFont f = b->font();
+    f.setPointSize(10);
+    f.setBold(true);
+    b->setFont(f);
+    b->setIconSize(QSize(24, 24));
+    b->setMinimumSize(150, 57);
+    return b;
+}
+
+} // namespace
+
+QString TFrmPrincipal::caption() {
+    return QStringLiteral("Editor de Archivos de Solvanta Versión: ") +
+           QStringLiteral(SOLVANTA_VERSION);
+}
+
+TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new AppMessage(this)) {
+    // FormCreate: Enter acts as Tab in every window from now on.
+    qApp->installEventFilter(appMessage_);
+    setWindowTitle(caption());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(images::appIcon());
+
+    QFrame* panel = highlightPanel(this, "Panel1");
+
+    QPushButton* edit =
+        bigButton(panel, "BitBtn1", QStringLiteral("&Editar Archivo"), images::Glyph::EditFile);
+    QPushButton* quit = bigButton(panel, "BitBtn3", QStringLiteral("&Salir"), images::Glyph::Exit);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(edit);
+    buttons->addStretch(2);
+    buttons->addWidget(quit);
+    buttons->addStretch(1);
+
+    auto* bevel = new QFrame(panel);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::Box);
+    bevel->setFrameShadow(QFrame::Sunken);
+    auto* text = new QVBoxLayout(bevel);
+    text->setContentsMargins(12, 18, 12, 18);
+    text->setSpacing(12);
+    QLabel* intro =
+        label(bevel, "Label1",
+              QStringLiteral(
+                  "Este programa permite modificar archivos de texto enviados a Solvanta cuando \n"
+                  "estos son rechazados por contener errores."));
+    intro->setWordWrap(true);
+    text->addWidget(intro);
+    text->addWidget(
+        label(bevel, "Label2", QStringLiteral("Para utilizar, siga los siguientes pasos:")));
+    text->addWidget(
+        label(bevel, "Label3", QStringLiteral("1.- Haga clic en el botón \"Editar Archivo\".")));
+    text->addWidget(label(
+        bevel, "Label4",
+        QStringLiteral("2.- Seleccione la ubicación del archivo de texto que desea corregir.")));
+    text->addWidget(label(bevel, "Label5",
+                          QStringLiteral("3.- Indique el formato en que se encuentra el archivo: "
+                                         "por posición o por separador.")));
+    text->addWidget(label(bevel, "Label7",
+                          QStringLiteral("4.- Una vez cargado, el archivo se mostrará en pantalla "
+                                         "y podrá modificar directamente \n"
+                                         "      los datos que presentan errores.")));
+    text->addWidget(label(bevel, "Label8",
+                          QStringLiteral("5.- Luego de realizar las correcciones, genere un nuevo "
+                                         "archivo, el cual debe volver \n"
+                                         "      a enviar a Solvanta.")));
+
+    auto* logo = new QLabel(panel);
+    logo->setObjectName(QStringLiteral("Image1"));
+    logo->setPixmap(images::logo());
+    logo->setAlignment(Qt::AlignCenter);
+
+    auto* inner = new QVBoxLayout(panel);
+    inner->setContentsMargins(40, 16, 40, 14);
+    inner->setSpacing(15);
+    inner->addLayout(buttons);
+    inner->addWidget(bevel, 1);
+    inner->addWidget(logo);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
+    resize(layout->sizeHint().expandedTo(QSize(615, 459)));
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+
+    setAcceptDrops(true);
+    edit->setFocus();
+    connect(edit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn1Click);
+    connect(quit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn3Click);
+}
+
+TFrmPrincipal::~TFrmPrincipal() {
+    qApp->removeEventFilter(appMessage_);
+}
+
+void TFrmPrincipal::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        TFrmSeleccionar dialog(this);
+        dialog.exec();
+    });
+}
+
+void TFrmPrincipal::BitBtn3Click() {
+    close();
+}
+
+QString TFrmPrincipal::fileArgument(const QStringList& args) {
+    if (args.size() != 1) return {};
+    const QString& a = args.first();
+    static const QStringList commands{QStringLiteral("convert"), QStringLiteral("export"),
+                                      QStringLiteral("check")};
+    if (a.isEmpty() || a.startsWith(QLatin1Char('-')) || commands.contains(a)) return {};
+    // A mistyped command ("convertir") stays a usage error: a file is a path
+    // that exists or looks like one.
+    if (!QFileInfo::exists(a) && !a.contains(QLatin1Char('/')) && !a.contains(QLatin1Char('.')))
+        return {};
+    return a;
+}
+
+void TFrmPrincipal::openFile(const QString& path) {
+    ui::guarded(this, [&] {
+        activateWindow();
+        const QFileInfo file(path);
+        // A file that cannot be read goes straight to the load, whose
+        // message says why; asking its form first would be pointless.
+        if (const auto form = solvanta::guessForm(path);
+            form || !file.isFile() || !file.isReadable()) {
+            TFrmSeleccionar::openListing(this, path, form.value_or(solvanta::FileForm::Position));
+            return;
+        }
+        TFrmSeleccionar dialog(this);
+        dialog.setFile(path);
+        dialog.exec();
+    });
+}
+
+namespace {
+
+// The one local file the drag carries, or nothing.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+} // namespace
+
+void TFrmPrincipal::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFrmPrincipal::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The drop finishes first: the program that dragged the file must not
+    // wait while the listing is open.
+    QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}

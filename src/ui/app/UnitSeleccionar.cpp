@@ -1,0 +1,140 @@
+#include "UnitSeleccionar.h"
+
+#include "engine/files/DeclarationFile.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "engine/model/SharedState.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/RadioGroup.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <memory>
+
+using namespace solvanta;
+
+TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Seleccionar Formato"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    QFrame* panel = highlightPanel(this, "Panel1");
+
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
+                                  {QStringLiteral("105 Campos por Posición"),
+                                   QStringLiteral("105 Campos por Separador (csv)")},
+                                  1, panel);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(0);
+
+    QPushButton* ok =
+        glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
+    QPushButton* close =
+        glyphButton(panel, "BitBtn2", QStringLiteral("&Cerrar"), images::Glyph::Close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addSpacing(24);
+    buttons->addWidget(close);
+    buttons->addStretch();
+    fileLabel_ = new QLabel(panel);
+    fileLabel_->setObjectName(QStringLiteral("LabelArchivo"));
+    fileLabel_->setWordWrap(true);
+    fileLabel_->hide();
+
+    auto* inner = new QVBoxLayout(panel);
+    inner->setContentsMargins(12, 8, 12, 14);
+    inner->setSpacing(14);
+    inner->addWidget(fileLabel_);
+    inner->addWidget(RadioGroup1_);
+    inner->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
+    setMinimumSize(321, 151);
+
+    connect(ok, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn1Click);
+    connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn2Click);
+}
+
+int TFrmSeleccionar::itemIndex() const {
+    return RadioGroup1_->itemIndex();
+}
+
+namespace {
+
+QString formName(FileForm form) {
+    return form == FileForm::Position ? QStringLiteral("por posición")
+                                      : QStringLiteral("por separador");
+}
+
+} // namespace
+
+void TFrmSeleccionar::setFile(const QString& path) {
+    file_ = path;
+    fileLabel_->setText(QStringLiteral("No se reconoce el formato de «%1» por sus primeras "
+                                       "líneas. Indique en qué formato está.")
+                            .arg(QFileInfo(path).fileName()));
+    fileLabel_->show();
+}
+
+void TFrmSeleccionar::openListing(QWidget* parent, const QString& path, FileForm form) {
+    shared::loadFormat = form == FileForm::Position ? 0 : 1;
+    auto listing = std::make_unique<TFrmSolvanta>(parent);
+    listing->load(path, form);
+    listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
+    listing->exec();
+}
+
+void TFrmSeleccionar::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        if (!file_.isEmpty()) {
+            const QString path = file_;
+            openListing(this, path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
+            close();
+            return;
+        }
+        ui::Question q;
+        q.caption = QStringLiteral("¡Atención!");
+        q.text = QStringLiteral(
+            "Señor Usuario:\nIndique la ruta donde se encuentra el archivo\nenviado a Solvanta");
+        q.icon = ui::Icon::Exclamation;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Abrir archivo enviado a Solvanta");
+        request.filter =
+            QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)");
+        const QString path = ui::dialogs().openFileName(this, request);
+        if (path.isEmpty()) return;
+
+        FileForm form = itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        // A file that plainly is in the other form: offer to read it so.
+        if (const auto seen = guessForm(path); seen && *seen != form) {
+            ui::Question wrong;
+            wrong.caption = QStringLiteral("Atención");
+            wrong.text = QStringLiteral("El archivo parece estar %1 (%2), no %3.\n¿Cargarlo %1?")
+                             .arg(formName(*seen),
+                                  *seen == FileForm::Position
+                                      ? QStringLiteral("105 campos en 861 columnas")
+                                      : QStringLiteral("105 campos separados por «;»"),
+                                  formName(form));
+            wrong.defaultButton = ui::Button::Ok;
+            if (ui::dialogs().ask(this, wrong) == ui::Button::Ok) {
+                form = *seen;
+                RadioGroup1_->setItemIndex(form == FileForm::Position ? 0 : 1);
+            }
+        }
+        openListing(this, path, form);
+    });
+}
+
+void TFrmSeleccionar::BitBtn2Click() {
+    close();
+}

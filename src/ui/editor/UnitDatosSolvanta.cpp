@@ -1,0 +1,920 @@
+#include "UnitDatosSolvanta.h"
+
+#include "engine/model/FieldTable.h"
+#include "engine/model/SharedState.h"
+#include "engine/util/CodePage.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+#include "engine/util/RemuTool.h"
+#include "engine/util/StrUtil.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/EntryControls.h"
+#include "ui/widgets/RadioGroup.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <optional>
+
+using namespace solvanta;
+
+namespace {
+
+// ---- what the window holds ---------------------------------------------------
+
+enum class Ctl { Rut, Check, Text, Period, Number, Date, List, Radio };
+
+// How a control's content goes back into its field.
+enum class Store {
+    Text,   // as text
+    Number, // read as a number (a list: its first characters), stored as a number
+    Count,  // empty: the number 0; otherwise read as a number
+};
+
+// Checks made while storing, each with its message on the first tab.
+enum class Check { None, TipoPago, TipoTrab, CodMov };
+
+// Add-mode defaults.
+enum class Add { None, First, Fourth, Period, Zero, Item0 };
+
+// The code lists, one per section of the code-table file.
+enum CodeListId {
+    LTipoPago,
+    LTipoTrab,
+    LMovPers,
+    LTramo,
+    LAfp,
+    LCaja,
+    LIsapre,
+    LCcaf,
+    LMutual,
+    LApv,
+    LMovVolun,
+    LTipoLinea,
+};
+const char* const kSections[] = {"TipoPago",
+                                 "Tipo Trabajador",
+                                 "Movimiento Personal",
+                                 "Tramo Familiar",
+                                 "Nombre AFP",
+                                 "Codigo Caja",
+                                 "Isapres",
+                                 "CCAF",
+                                 "Mutual",
+                                 "APV",
+                                 "Movimiento Voluntario",
+                                 "Tipo Linea"};
+static_assert(std::size(kSections) == LTipoLinea + 1, "one section per code list");
+
+struct TabDef {
+    const char16_t* caption;
+};
+const TabDef kTabs[] = {
+    {u"Datos Trabajador"},
+    {u"Datos AFP - APVI - APVC"},
+    {u"Datos Afi. Voluntario - INP - Salud"},
+    {u"Datos CCAF - Mutual - Cesantía - Centro Costo"},
+};
+
+// A framed group of controls on a tab, placed in the tab's grid; inside, its
+// controls stand in `pairs` columns of label and control.
+struct GroupDef {
+    int tab;
+    const char16_t* caption;
+    int row, col, rowSpan;
+    int pairs;
+    bool packed = false; // controls side by side at their own width
+};
+const GroupDef kGroups[] = {
+    {0, u"", 0, 0, 1, 3},                                         // 0 worker
+    {0, u"", 1, 0, 1, 3},                                         // 1 contract
+    {1, u"Datos de la AFP", 0, 0, 2, 2},                          // 2
+    {1, u"Datos APVI", 0, 1, 1, 1},                               // 3
+    {1, u"Datos APVC", 1, 1, 1, 1},                               // 4
+    {2, u"Datos Afiliado Voluntario", 0, 0, 1, 2},                // 5
+    {2, u"Datos IPS - ISL - Fonasa", 0, 1, 2, 1},                 // 6
+    {2, u"Datos Institución de Salud", 1, 0, 1, 2},               // 7
+    {3, u"Datos CCAF", 0, 0, 1, 3},                               // 8
+    {3, u"Datos Mutual de Seguridad", 1, 0, 1, 3},                // 9
+    {3, u"Datos Adm. Fondos de Cesantía", 2, 0, 1, 3},            // 10
+    {3, u"Datos Pagador de Subsidios", 3, 0, 1, 3, true},         // 11
+    {3, u"Datos Centro de Costo, Sucursal o Región", 4, 0, 1, 3}, // 12
+};
+
+// A text standing alone in a group, above the controls it names.
+struct HeadingDef {
+    int group, row, col, span;
+    const char16_t* text;
+};
+const HeadingDef kHeadings[] = {{1, 0, 1, 2, u"Período Remuneraciones"}};
+
+using Fmt = NumberEdit::Format;
+
+// Every control, in keyboard order. `row` and `col` place it in its group
+// (col counts pairs of label and control).
+struct ControlDef {
+    const char* name;
+    Ctl kind;
+    const char* field;
+    const char16_t* label = nullptr;
+    int group = 0, row = 0, col = 0, span = 1;
+    int size = 0; // Text: maximum length; Rut: digits; Number: maximum characters
+    Fmt format = Fmt::Whole;
+    double maximum = 0;
+    bool decimalsWhenFraction = false;
+    int list = -1;  // List: its code list
+    int width = 0;  // List: code width for the lookup; 0 compares the first letter as text
+    int prefix = 0; // List: characters stored; -1 the whole text
+    Store store = Store::Text;
+    Check check = Check::None;
+    const char16_t* items = nullptr; // Radio: captions, '|' between them
+    const char* codes = nullptr;     // Radio: the value of each item
+    int columns = 1;
+    int start = -1;              // Radio: item chosen when the window is created
+    int otherwise = -1;          // Radio: item for a value of no item (-1: none)
+    const char* also0 = nullptr; // Radio: another value that chooses the first item
+    const char* none = nullptr;  // stored for an empty text or no item chosen
+    Add add = Add::None;
+    const char16_t* guard = nullptr; // the field's label in the guarded stretches
+};
+
+// clang-format off
+const ControlDef kControls[] = {
+    // Tab 1, worker
+    {.name = "EdRut", .kind = Ctl::Rut, .field = "rut", .label = u"RUT", .group = 0, .row = 0, .col = 0, .size = 10},
+    {.name = "EdDV", .kind = Ctl::Check, .field = "dv", .label = u"DV", .group = 0, .row = 0, .col = 1, .size = 1},
+    {.name = "RGpSexo", .kind = Ctl::Radio, .field = "sexo", .label = u"Sexo", .group = 0, .row = 0, .col = 2, .items = u"Femenino|Masculino", .codes = "F|M", .columns = 2, .otherwise = 1, .none = "M", .add = Add::Item0},
+    {.name = "EdApepat", .kind = Ctl::Text, .field = "ape_pat", .label = u"Apellido Paterno", .group = 0, .row = 1, .col = 0, .size = 30},
+    {.name = "EdApeMat", .kind = Ctl::Text, .field = "ape_mat", .label = u"Apellido Materno", .group = 0, .row = 1, .col = 1, .size = 30},
+    {.name = "EdNombres", .kind = Ctl::Text, .field = "nombres", .label = u"Nombres", .group = 0, .row = 1, .col = 2, .size = 30},
+    {.name = "RGNacionalidad", .kind = Ctl::Radio, .field = "nacion", .label = u"Nacionalidad", .group = 0, .row = 2, .col = 0, .items = u"Chilena|Extranjera", .codes = "0|1", .columns = 2, .start = 0, .none = "1"},
+    // Tab 1, contract
+    {.name = "CBxTipoPago", .kind = Ctl::List, .field = "tipo_pago", .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .list = LTipoPago, .width = 2, .prefix = 2, .check = Check::TipoPago, .add = Add::First},
+    {.name = "EdPerDesde", .kind = Ctl::Period, .field = "remu_desde", .label = u"Desde", .group = 1, .row = 1, .col = 1, .add = Add::Period},
+    {.name = "EdPerHasta", .kind = Ctl::Period, .field = "remu_hasta", .label = u"Hasta", .group = 1, .row = 1, .col = 2, .none = "000000", .add = Add::Period},
+    {.name = "RGpRegPrevi", .kind = Ctl::Radio, .field = "reg_previ", .label = u"Reg. Previsional", .group = 1, .row = 2, .col = 0, .items = u"AFP|INP|SIP", .codes = "AFP|INP|SIP", .columns = 3, .start = 0, .none = "SIP"},
+    {.name = "CBxTTrabajador", .kind = Ctl::List, .field = "tipo_trab", .label = u"Tipo Trabajador", .group = 1, .row = 2, .col = 1, .list = LTipoTrab, .width = 1, .prefix = 1, .store = Store::Number, .check = Check::TipoTrab, .add = Add::First},
+    {.name = "CuEdDiasTrab", .kind = Ctl::Number, .field = "dias_trab", .label = u"Días Trab.", .group = 1, .row = 2, .col = 2, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number},
+    {.name = "CBxTipoLinea", .kind = Ctl::List, .field = "tipo_linea", .label = u"Tipo de Línea", .group = 1, .row = 3, .col = 0, .list = LTipoLinea, .width = 2, .prefix = -1, .none = "00", .add = Add::First},
+    {.name = "CBxMovPersonal", .kind = Ctl::List, .field = "cod_mov", .label = u"Cod. Mov. Personal", .group = 1, .row = 3, .col = 1, .span = 2, .list = LMovPers, .width = 1, .prefix = 1, .store = Store::Number, .check = Check::CodMov, .add = Add::First},
+    {.name = "DEdMovDesde", .kind = Ctl::Date, .field = "Fecha_Desde", .label = u"Desde", .group = 1, .row = 4, .col = 1},
+    {.name = "DEdMovHasta", .kind = Ctl::Date, .field = "Fecha_Hasta", .label = u"Hasta", .group = 1, .row = 4, .col = 2},
+    {.name = "CBxTramoFam", .kind = Ctl::List, .field = "Tramo_Fam", .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .list = LTramo, .width = 0, .prefix = 1, .add = Add::Fourth},
+    {.name = "EdCargasSimples", .kind = Ctl::Text, .field = "num_car_sim", .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .size = 2, .store = Store::Count, .add = Add::Zero},
+    {.name = "EdCargasMater", .kind = Ctl::Text, .field = "num_car_mat", .label = u"N° Cargas Mater.", .group = 1, .row = 5, .col = 2, .store = Store::Count, .add = Add::Zero},
+    {.name = "EdCargasInva", .kind = Ctl::Text, .field = "num_car_inv", .label = u"N° Cargas Inval.", .group = 1, .row = 6, .col = 0, .store = Store::Count, .add = Add::Zero},
+    {.name = "CuEdAsigFamiliar", .kind = Ctl::Number, .field = "asig_fam", .label = u"Asig. Familiar", .group = 1, .row = 6, .col = 1, .store = Store::Number, .guard = u"Asignación Familiar"},
+    {.name = "CuEdAsigRetro", .kind = Ctl::Number, .field = "asig_fam_ret", .label = u"Asig. Fam. Retroactiva", .group = 1, .row = 6, .col = 2, .store = Store::Number, .guard = u"Asig. Fam Retroactiva"},
+    {.name = "CuEdReintegro", .kind = Ctl::Number, .field = "reint_cargas", .label = u"Reintegro Car. Fam.", .group = 1, .row = 7, .col = 0, .store = Store::Number, .guard = u"Reintegro Cargas"},
+    {.name = "RGSubsiTrabajador", .kind = Ctl::Radio, .field = "sub_trab_jov", .label = u"Subsidio Trabajador Joven", .group = 1, .row = 7, .col = 1, .items = u"Si|No", .codes = "S|N", .columns = 2, .start = 1, .otherwise = 1, .none = "N"},
+    // Tab 2, AFP
+    {.name = "CBxAfp", .kind = Ctl::List, .field = "nom_AFP", .label = u"Nombre AFP", .group = 2, .row = 0, .col = 0, .list = LAfp, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Nombre AFP"},
+    {.name = "CuEdImpoAFP", .kind = Ctl::Number, .field = "impo_afp", .label = u"Imponible AFP", .group = 2, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible AFP"},
+    {.name = "CuEdCotizaAfp", .kind = Ctl::Number, .field = "cot_obli_afp", .label = u"Cot. Obligatoria", .group = 2, .row = 1, .col = 0, .store = Store::Number, .guard = u"Cotiza. Oblig. AFP"},
+    {.name = "CuEdAporteSIS", .kind = Ctl::Number, .field = "aporte_sis", .label = u"Aporte SIS", .group = 2, .row = 1, .col = 1, .store = Store::Number, .guard = u"Aporte SIS"},
+    {.name = "CuEdAhorroAfp", .kind = Ctl::Number, .field = "ahorro_afp", .label = u"Ahorro Vol. (Cta. 2)", .group = 2, .row = 2, .col = 0, .store = Store::Number, .guard = u"Ahorro AFP"},
+    {.name = "CuEdRentaImpSust", .kind = Ctl::Number, .field = "sust_afp", .label = u"Renta Imp. Sust.", .group = 2, .row = 2, .col = 1, .store = Store::Number, .guard = u"Renta Imp. Sustitutiva"},
+    {.name = "CuEdTasaPacSust", .kind = Ctl::Number, .field = "tasa_pac_afp", .label = u"Tasa Pac. Sust.", .group = 2, .row = 3, .col = 0, .store = Store::Number, .guard = u"Tasa Pactada Sustitutiva"},
+    {.name = "CuEdAporteIndemSust", .kind = Ctl::Number, .field = "aporte_indem", .label = u"Aporte Indem. Sust.", .group = 2, .row = 3, .col = 1, .store = Store::Number, .guard = u"Aporte Indem. Sustitutiva"},
+    {.name = "CuEdPeriSust", .kind = Ctl::Number, .field = "num_per_sust", .label = u"N° Períodos Sust.", .group = 2, .row = 4, .col = 0, .store = Store::Number, .guard = u"Nº Per. Sustitutivo"},
+    {.name = "DEdPerDesdeSust", .kind = Ctl::Date, .field = "per_desde_sust", .label = u"Período Desde (Sust.)", .group = 2, .row = 4, .col = 1},
+    {.name = "DEdPerHastaSust", .kind = Ctl::Date, .field = "per_hasta_sust", .label = u"Período Hasta (Sust.)", .group = 2, .row = 5, .col = 0},
+    {.name = "EdTrabPesado", .kind = Ctl::Text, .field = "trab_pesado", .label = u"Puesto de Trabajo Pesado", .group = 2, .row = 5, .col = 1, .size = 40},
+    {.name = "CuEdPorTrabPesado", .kind = Ctl::Number, .field = "porc_trab_pesado", .label = u"% Cot. Trab. Pesado", .group = 2, .row = 6, .col = 0, .format = Fmt::TwoDecimals, .maximum = 99, .store = Store::Number, .guard = u"Porcentaje Trab. Pesado"},
+    {.name = "CuEdCotTrabPesado", .kind = Ctl::Number, .field = "cot_trab_pesado", .label = u"Cot. Trab. Pesado", .group = 2, .row = 6, .col = 1, .store = Store::Number, .guard = u"Cotización Trab. Pesado"},
+    // Tab 2, APVI
+    {.name = "CBxApvi", .kind = Ctl::List, .field = "inst_apvi", .label = u"Institución APVI", .group = 3, .row = 0, .list = LApv, .width = 3, .prefix = 3, .add = Add::First},
+    {.name = "EdContratoApvi", .kind = Ctl::Text, .field = "num_contra_apvi", .label = u"N° Contrato APVI", .group = 3, .row = 1, .size = 20},
+    {.name = "RGFormaPagoAPVI", .kind = Ctl::Radio, .field = "forma_pago_apvi", .label = u"Forma Pago APVI", .group = 3, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
+    {.name = "CuEdCotAPVI", .kind = Ctl::Number, .field = "cotiza_apvi", .label = u"Cotización APVI", .group = 3, .row = 3, .store = Store::Number},
+    {.name = "CuEdDepConveniAPVI", .kind = Ctl::Number, .field = "cot_dep_conv", .label = u"Cot.Dep.Convenidos", .group = 3, .row = 4, .store = Store::Number},
+    // Tab 2, APVC
+    {.name = "CBxAPVC", .kind = Ctl::List, .field = "inst_apvc", .label = u"Institución APVC", .group = 4, .row = 0, .list = LApv, .width = 3, .prefix = 3},
+    {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = "num_contra_apvc", .label = u"N° Contrato APVC", .group = 4, .row = 1, .size = 20},
+    {.name = "RGFormaPAgoAPVC", .kind = Ctl::Radio, .field = "forma_pago_apvc", .label = u"Forma Pago APVC", .group = 4, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
+    {.name = "CuEdCotAPVC", .kind = Ctl::Number, .field = "cotiza_apvc", .label = u"Cotización APVC", .group = 4, .row = 3, .store = Store::Number},
+    {.name = "CuEdCotEmpleador", .kind = Ctl::Number, .field = "cot_emp_apvc", .label = u"Cot. Empleador", .group = 4, .row = 4, .store = Store::Number},
+    // Tab 3, voluntary affiliate
+    {.name = "PFRutAfiVol", .kind = Ctl::Rut, .field = "rut_afi_volun", .label = u"RUT", .group = 5, .row = 0, .col = 0, .size = 10},
+    {.name = "EdDVAfiVol", .kind = Ctl::Check, .field = "dv_afi_volun", .label = u"DV", .group = 5, .row = 0, .col = 1, .size = 1},
+    {.name = "EdApePatVolun", .kind = Ctl::Text, .field = "ape_pat_volun", .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0, .size = 30},
+    {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = "ape_mat_volun", .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1, .size = 30},
+    {.name = "EdNombreVolun", .kind = Ctl::Text, .field = "nombre_volun", .label = u"Nombres", .group = 5, .row = 2, .col = 0, .size = 30},
+    {.name = "CBxMovVolun", .kind = Ctl::List, .field = "cod_mov_per_volun", .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .list = LMovVolun, .width = 2, .prefix = 2, .guard = u"Cod. Mov. Afi. Vol."},
+    {.name = "DEdDesdeVolun", .kind = Ctl::Date, .field = "fec_desde_volun", .label = u"Desde", .group = 5, .row = 3, .col = 0},
+    {.name = "DEdHastaVolun", .kind = Ctl::Date, .field = "fec_hasta_volun", .label = u"Hasta", .group = 5, .row = 3, .col = 1},
+    {.name = "CBxAfpVolun", .kind = Ctl::List, .field = "cod_afp_volun", .label = u"Nombre AFP", .group = 5, .row = 4, .col = 0, .list = LAfp, .width = 2, .prefix = 2},
+    {.name = "CuEdCapiVolun", .kind = Ctl::Number, .field = "monto_cap_volun", .label = u"Mto. Capitalización", .group = 5, .row = 4, .col = 1, .store = Store::Number, .guard = u"Monto Capitalización"},
+    {.name = "CuEdAhoVolun", .kind = Ctl::Number, .field = "monto_aho_vol", .label = u"Mto. Ahorro", .group = 5, .row = 5, .col = 0, .store = Store::Number, .guard = u"Monto Ahorro Afi. Vol."},
+    {.name = "CuEdPerCotizaVolun", .kind = Ctl::Number, .field = "num_per_cotiza", .label = u"N° Per. Cotiza.", .group = 5, .row = 5, .col = 1, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number, .guard = u"Nº Per. Cotiza."},
+    // Tab 3, IPS - ISL - Fonasa
+    {.name = "CBxCodCajaReg", .kind = Ctl::List, .field = "cod_ex_caja", .label = u"Cód. Ex-caja Régimen", .group = 6, .row = 0, .list = LCaja, .width = 4, .prefix = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Regimen"},
+    {.name = "CuEdTasaCaja", .kind = Ctl::Number, .field = "tasa_ex_caja", .label = u"Tasa Ex-caja", .group = 6, .row = 1, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Régimen"},
+    {.name = "CuedImpoFonasa", .kind = Ctl::Number, .field = "renta_imp_fonasa", .label = u"Impon. Fonasa", .group = 6, .row = 2, .store = Store::Number, .guard = u"Renta Imponible Fonasa"},
+    {.name = "CuEdCotizaInp", .kind = Ctl::Number, .field = "cot_INP", .label = u"Cotización IPS", .group = 6, .row = 3, .store = Store::Number, .guard = u"Cotización IPS"},
+    {.name = "CBxCodCajaDesa", .kind = Ctl::List, .field = "cod_ex_caja_des", .label = u"Cód. Ex-caja Régimen Desahucio", .group = 6, .row = 4, .list = LCaja, .width = 4, .prefix = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Desahucio"},
+    {.name = "CuEdTasaDesa", .kind = Ctl::Number, .field = "tasa_ex_caja_des", .label = u"Tasa Desahucio", .group = 6, .row = 5, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Desahucio"},
+    {.name = "CuEdCotizaDesa", .kind = Ctl::Number, .field = "cot_desahucio", .label = u"Cot. Desahucio", .group = 6, .row = 6, .store = Store::Number, .guard = u"Cotización Desahucio"},
+    {.name = "CuEdRentaImpDes", .kind = Ctl::Number, .field = "Renta_imp_des", .label = u"Renta Imp. Desahucio", .group = 6, .row = 7, .store = Store::Number, .guard = u"Renta Impon. Desahucio"},
+    {.name = "CuEdCotFonasa", .kind = Ctl::Number, .field = "cotiza_fonasa", .label = u"Cot. Fonasa", .group = 6, .row = 8, .store = Store::Number, .guard = u"Cotización Fonasa"},
+    {.name = "CuEdAccidentes", .kind = Ctl::Number, .field = "cot_acc_trab_inp", .label = u"Cot. Acc. Trabajo", .group = 6, .row = 9, .store = Store::Number, .guard = u"Cot. Accidente Trab. ISL"},
+    {.name = "CuEdLey", .kind = Ctl::Number, .field = "boni_ley", .label = u"Bonif. Ley 15.386", .group = 6, .row = 10, .store = Store::Number, .guard = u"Bonificación Ley 15.386"},
+    {.name = "CuEdDescCargas", .kind = Ctl::Number, .field = "desc_cargas_fam_inp", .label = u"Desc. Cargas Fam.", .group = 6, .row = 11, .store = Store::Number, .guard = u"Desc. Cargas Familiares IPS"},
+    {.name = "CuEdBonoGob", .kind = Ctl::Number, .field = "bonos_gob", .label = u"M.C.C.", .group = 6, .row = 12, .store = Store::Number, .guard = u"M.C.C."},
+    // Tab 3, health insurer
+    {.name = "CBxIsapre", .kind = Ctl::List, .field = "cod_inst_salud", .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .list = LIsapre, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
+    {.name = "CuEdNumeroFun", .kind = Ctl::Number, .field = "num_FUN", .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .store = Store::Number, .guard = u"Número FUN / Póliza MCC"},
+    {.name = "CuedImpoSalud", .kind = Ctl::Number, .field = "impo_isapre", .label = u"Imponible", .group = 7, .row = 1, .col = 0, .store = Store::Number, .guard = u"Imponible Isapre"},
+    {.name = "RGpMonedaPlan", .kind = Ctl::Radio, .field = "moneda_plan", .label = u"Moneda Plan Pactado", .group = 7, .row = 1, .col = 1, .items = u"Pesos|UF", .codes = "1|2", .columns = 2, .none = "2", .add = Add::Item0},
+    {.name = "CuEdCotPactada", .kind = Ctl::Number, .field = "cot_pactada", .label = u"Cot. Pactada", .group = 7, .row = 2, .col = 0, .decimalsWhenFraction = true, .store = Store::Number, .guard = u"Cotiza. Pacatada Isapre"},
+    {.name = "CuEdCotizaIsap", .kind = Ctl::Number, .field = "cot_obli_isa", .label = u"Cotización Isapre", .group = 7, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotiz. Obligatoria Isapre"},
+    {.name = "CuEdCotAdicio", .kind = Ctl::Number, .field = "cot_ad_vol", .label = u"Cot. Adic. Vol.", .group = 7, .row = 3, .col = 0, .store = Store::Number, .guard = u"Cotiz. Adicional Isapre"},
+    {.name = "CuEdMontoGes", .kind = Ctl::Number, .field = "monto_ges", .label = u"Tipo Poliza MCC", .group = 7, .row = 3, .col = 1, .store = Store::Number, .guard = u"Tipo Póliza MCC"},
+    // Tab 4, CCAF
+    {.name = "CBxCodigoCcaf", .kind = Ctl::List, .field = "cod_CCAF", .label = u"Código CCAF", .group = 8, .row = 0, .col = 0, .list = LCcaf, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código CCAF"},
+    {.name = "CuEdImpoCCAF", .kind = Ctl::Number, .field = "impo_ccaf", .label = u"Imponible", .group = 8, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible CCAF"},
+    {.name = "CuEdCredPerso", .kind = Ctl::Number, .field = "Cred_per_CCAF", .label = u"Créd. Personales", .group = 8, .row = 0, .col = 2, .store = Store::Number, .guard = u"Créditos Personales CCAF"},
+    {.name = "CuEdDescDental", .kind = Ctl::Number, .field = "Desc_Dental", .label = u"Desc. Dental", .group = 8, .row = 1, .col = 0, .store = Store::Number, .guard = u"Descuento Dental CCAF"},
+    {.name = "CuEdDescLeas", .kind = Ctl::Number, .field = "desc_leassing", .label = u"Desc. por Leassing", .group = 8, .row = 1, .col = 1, .store = Store::Number, .guard = u"Descuento Leassing CCAF"},
+    {.name = "CuEdSeguroVida", .kind = Ctl::Number, .field = "desc_seg_vida", .label = u"Seguro de Vida", .group = 8, .row = 1, .col = 2, .store = Store::Number, .guard = u"Descuento Seguro de Vida"},
+    {.name = "CuEdOtrosDesc", .kind = Ctl::Number, .field = "otros_desc_ccaf", .label = u"Otros Desc.", .group = 8, .row = 2, .col = 0, .store = Store::Number, .guard = u"Otros Descuentos CCAF"},
+    {.name = "CuEdCotizaCCAF", .kind = Ctl::Number, .field = "cot_CCAF", .label = u"Cotización a CCAF", .group = 8, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotización CCAF"},
+    {.name = "CuEdCarFamCcaf", .kind = Ctl::Number, .field = "Desc_Car_fam", .label = u"Cargas Fam.", .group = 8, .row = 2, .col = 2, .store = Store::Number, .guard = u"Desc. Cargas Fam. CCAF"},
+    {.name = "CuEdOtrosCCAF1", .kind = Ctl::Number, .field = "otros_desc_ccaf1", .label = u"R.I.M.A.", .group = 8, .row = 3, .col = 0, .store = Store::Number, .guard = u"R.I.M.A."},
+    {.name = "CuEdBonoGobCCAF", .kind = Ctl::Number, .field = "bono_gob_ccaf", .label = u"Cot. Exp. Vida", .group = 8, .row = 3, .col = 1, .store = Store::Number, .guard = u"Cotiza. Expect. Vida"},
+    {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = "cod_sucur_ccaf", .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .size = 20, .guard = u"Cotiza. Renta Protegida"},
+    {.name = "RadioGroup1", .kind = Ctl::Radio, .field = "otros_desc_ccaf2", .label = u"Tipo de Jornada", .group = 8, .row = 4, .col = 0, .items = u"Completa|Parcial", .codes = "1|2", .columns = 2, .start = 0, .also0 = "0", .none = "0"},
+    // Tab 4, mutual
+    {.name = "CBxMutual", .kind = Ctl::List, .field = "cod_mutual", .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .list = LMutual, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
+    {.name = "CuEdImpoMutual", .kind = Ctl::Number, .field = "impo_mutual", .label = u"Imponible", .group = 9, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible Mutual"},
+    {.name = "CuEdCotMutual", .kind = Ctl::Number, .field = "cotiza_mutual", .label = u"Cot. Mutual", .group = 9, .row = 0, .col = 2, .store = Store::Number, .guard = u"Cotización Mutual"},
+    {.name = "CuEdSucursal", .kind = Ctl::Number, .field = "sucur_mutual", .label = u"Sucursal", .group = 9, .row = 1, .col = 0, .size = 3, .store = Store::Number, .guard = u"Sucursal Mutual"},
+    // Tab 4, unemployment fund
+    {.name = "CuEdImpoCesantia", .kind = Ctl::Number, .field = "Renta_impo_SC", .label = u"Imponible Seg. Cesantía", .group = 10, .row = 0, .col = 0, .store = Store::Number},
+    {.name = "CuEdAporteTrab", .kind = Ctl::Number, .field = "Aporte_trab_SC", .label = u"Aporte Trabajador", .group = 10, .row = 0, .col = 1, .store = Store::Number},
+    {.name = "CuEdAporteEmp", .kind = Ctl::Number, .field = "aporte_emp_SC", .label = u"Aporte Empleador", .group = 10, .row = 0, .col = 2, .store = Store::Number},
+    // Tab 4, cost centre (before the subsidy payer in keyboard order)
+    {.name = "EdCentroCosto", .kind = Ctl::Text, .field = "centro_costo", .label = u"Centro Costo", .group = 12, .row = 0, .col = 0, .size = 20},
+    // Tab 4, subsidy payer: RUT, a dash, the check digit
+    {.name = "EdRutPagSub", .kind = Ctl::Rut, .field = "rut_pag_subs", .label = u"RUT", .group = 11, .row = 0, .col = 0, .size = 10, .none = "0"},
+    {.name = "EdDVPagSub", .kind = Ctl::Check, .field = "dv_pag_subs", .label = u"-", .group = 11, .row = 0, .col = 1, .size = 1},
+};
+// clang-format on
+constexpr int kControlCount = int(std::size(kControls));
+static_assert(kControlCount == kFieldCount, "one control per field");
+
+// Guarded stretches of the storing, by field number: a failure there names
+// the field's label in "Error en el campo".
+bool guarded(int field) {
+    const int n = field + 1;
+    return (n >= 22 && n <= 34) || (n >= 38 && n <= 39) || (n >= 50 && n <= 99);
+}
+
+int fieldOf(const ControlDef& d) {
+    return findField(QString::fromLatin1(d.field));
+}
+
+QStringList split(const char16_t* items) {
+    return QString::fromUtf16(items).split(u'|');
+}
+QStringList split(const char* codes) {
+    return QString::fromLatin1(codes).split(u'|');
+}
+
+// ---- what storing gives --------------------------------------------------------
+
+// What one control puts into its field: nothing, a text or a number.
+struct Outcome {
+    enum Kind { Leave, Text, Number } kind = Leave;
+    QString text;
+    double number = 0;
+    static Outcome leave() { return {}; }
+    static Outcome of(QString t) { return {Text, std::move(t), 0}; }
+    static Outcome of(double v) { return {Number, {}, v}; }
+};
+
+// A check that stops the storing with its own message, tab and focus.
+struct CheckFailure {
+    QString message;
+    int control;
+};
+
+double readNumber(const QString& text) {
+    if (const auto v = numtext::parseDecimal(text)) return *v;
+    throw ConversionError(QStringLiteral("«%1» no es un número válido.").arg(excerpt(text)));
+}
+
+// Texts of Z fields are written zero-filled in the position form, so "05",
+// " 5" and "5" are the same code there; blanks alone are zero.
+QString zeroFillForm(QString text) {
+    text.remove(u' ');
+    qsizetype i = 0;
+    while (i + 1 < text.size() && text[i] == u'0')
+        ++i;
+    text = text.mid(i);
+    return text.isEmpty() ? QStringLiteral("0") : text;
+}
+
+// Whether storing the outcome leaves the field as it is (the zero fill of
+// codes that the position form writes back aside).
+bool keepsValue(int field, const Outcome& o, const RecordView& line) {
+    if (o.kind == Outcome::Leave) return true;
+    const FieldDef& f = kFields[std::size_t(field)];
+    switch (f.kind) {
+    case Kind::Text: {
+        const QString now = o.kind == Outcome::Text ? o.text : numtext::format(o.number);
+        const std::string bytes = cp1252::encode(now).substr(0, std::size_t(f.size));
+        const std::string_view old = line.textBytes(field);
+        if (bytes == old) return true;
+        // Codes stored as numbers lose their zero fill, and blanks become
+        // zeros; the position form writes both back as they were.
+        if (f.writeRule != WriteRule::Z) return false;
+        const QString was = line.text(field);
+        const bool blanksToZeros =
+            was.trimmed().isEmpty() && !now.isEmpty() && now.count(u'0') == now.size();
+        return (o.kind == Outcome::Number || blanksToZeros) &&
+               zeroFillForm(now) == zeroFillForm(was);
+    }
+    case Kind::Number: {
+        const std::optional<double> v = o.kind == Outcome::Number ? std::optional<double>(o.number)
+                                                                  : numtext::parseDecimal(o.text);
+        return v && line.hasValue(field) && line.number(field) == *v;
+    }
+    case Kind::Integer: {
+        const auto v = o.kind == Outcome::Number
+                           ? std::optional<std::int32_t>(std::int32_t(o.number))
+                           : numtext::parseWhole(o.text);
+        return v && line.hasValue(field) && line.integer(field) == *v;
+    }
+    }
+    return false;
+}
+
+} // namespace
+
+// ---- creation ------------------------------------------------------------------
+
+TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, QWidget* parent, const CodeTableFile& codes)
+    : QDialog(parent), table_(table), codes_(codes) {
+    setObjectName(QStringLiteral("FrmDatosSolvanta"));
+    setWindowTitle(QStringLiteral("Modificar Datos"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
+    setPalette(pal);
+
+    PageControl1_ = new HighlightTabWidget(this);
+    PageControl1_->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1_->bar()->setExpanding(false);
+    PageControl1_->bar()->setUsesScrollButtons(false);
+    buildControls();
+
+    const OkCancel buttons = okCancelPanel(this, "Panel1");
+    QFrame* bottom = buttons.panel;
+    BitBtn1_ = buttons.ok;
+    BitBtn2_ = buttons.cancel;
+    setTabOrder(controls_.back(), BitBtn1_);
+    setTabOrder(BitBtn1_, BitBtn2_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->setSpacing(4);
+    layout->addWidget(PageControl1_, 1);
+    layout->addWidget(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(BitBtn1_, &QPushButton::clicked, this, &TFrmDatosSolvanta::BitBtn1Click);
+    connect(BitBtn2_, &QPushButton::clicked, this, &TFrmDatosSolvanta::BitBtn2Click);
+    connect(PageControl1_, &QTabWidget::currentChanged, this,
+            &TFrmDatosSolvanta::PageControl1Change);
+    FormCreate();
+}
+
+TFrmDatosSolvanta::~TFrmDatosSolvanta() = default;
+
+void TFrmDatosSolvanta::buildControls() {
+    std::vector<QGridLayout*> tabGrids;
+    for (const TabDef& t : kTabs) {
+        auto* page = new QWidget;
+        auto* grid = new QGridLayout(page);
+        grid->setContentsMargins(8, 8, 8, 8);
+        grid->setSpacing(8);
+        PageControl1_->addTab(page, QString::fromUtf16(t.caption));
+        tabGrids.push_back(grid);
+    }
+    for (int t = 0; t < int(tabGrids.size()); ++t)
+        PageControl1_->widget(t)->setObjectName(QStringLiteral("TabSheet%1").arg(t + 1));
+
+    std::vector<QGridLayout*> groupGrids;
+    for (const GroupDef& g : kGroups) {
+        auto* box = new QGroupBox(QString::fromUtf16(g.caption));
+        auto* grid = new QGridLayout(box);
+        grid->setContentsMargins(8, 6, 8, 6);
+        grid->setHorizontalSpacing(6);
+        grid->setVerticalSpacing(5);
+        if (g.packed)
+            grid->setColumnStretch(2 * g.pairs, 1);
+        else
+            for (int c = 0; c < g.pairs; ++c)
+                grid->setColumnStretch(2 * c + 1, 1);
+        tabGrids[std::size_t(g.tab)]->addWidget(box, g.row, g.col, g.rowSpan, 1, Qt::AlignTop);
+        groupGrids.push_back(grid);
+    }
+    for (QGridLayout* grid : tabGrids)
+        grid->setRowStretch(grid->rowCount(), 1);
+    for (const HeadingDef& h : kHeadings) {
+        auto* label = new QLabel(QString::fromUtf16(h.text));
+        label->setAlignment(Qt::AlignCenter);
+        groupGrids[std::size_t(h.group)]->addWidget(label, h.row, 2 * h.col, 1, 2 * h.span);
+    }
+
+    controlOfField_.fill(-1);
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        const QString label = d.label ? QString::fromUtf16(d.label) : QString();
+        const int field = fieldOf(d);
+        QWidget* w = nullptr;
+        switch (d.kind) {
+        case Ctl::Rut:
+            w = new RutEdit(d.size);
+            w->setMaximumWidth(110);
+            break;
+        case Ctl::Check:
+            w = new UpperEdit(1);
+            w->setFixedWidth(32);
+            break;
+        case Ctl::Text: {
+            auto* e = new UpperEdit(d.size);
+            if (d.store == Store::Count) e->setMaximumWidth(50);
+            w = e;
+            break;
+        }
+        case Ctl::Period:
+            w = new PeriodEdit;
+            w->setMaximumWidth(90);
+            break;
+        case Ctl::Number: {
+            auto* e = new NumberEdit(d.format);
+            e->setMaximum(d.maximum);
+            e->setDecimals(takesDecimals(kFields[std::size_t(field)]));
+            if (d.size > 0) e->setMaxLength(d.size);
+            e->setMaximumWidth(140);
+            w = e;
+            break;
+        }
+        case Ctl::Date:
+            w = new DateEdit;
+            w->setMaximumWidth(140);
+            break;
+        case Ctl::List:
+            w = new CodeList;
+            break;
+        case Ctl::Radio: {
+            auto* r = new RadioGroup(label, split(d.items), d.columns);
+            r->setItemIndex(d.start);
+            w = r;
+            break;
+        }
+        }
+        w->setObjectName(QLatin1String(d.name));
+        fieldOfControl_[std::size_t(i)] = field;
+        controlOfField_[std::size_t(field)] = i;
+        QGridLayout* grid = groupGrids[std::size_t(d.group)];
+        const Qt::Alignment align = (d.kind == Ctl::Text && d.store != Store::Count) ||
+                                            d.kind == Ctl::List || d.kind == Ctl::Radio
+                                        ? Qt::Alignment()
+                                        : Qt::AlignLeft;
+        if (d.kind == Ctl::Radio) {
+            grid->addWidget(w, d.row, 2 * d.col, 1, 2 * d.span);
+        } else {
+            auto* l = new QLabel(label);
+            l->setObjectName(QStringLiteral("Label") + QLatin1String(d.name));
+            l->setBuddy(w);
+            grid->addWidget(l, d.row, 2 * d.col);
+            grid->addWidget(w, d.row, 2 * d.col + 1, 1, 2 * d.span - 1, align);
+            w->setAccessibleName(d.kind == Ctl::Check && label == u"-" ? QStringLiteral("DV")
+                                                                       : label);
+        }
+        controls_.push_back(w);
+    }
+    // A check character written in a RUT box ("12.345.678-5") goes to the
+    // check-digit box beside it, which follows it in the table.
+    for (int i = 0; i + 1 < kControlCount; ++i)
+        if (kControls[i].kind == Ctl::Rut && kControls[i + 1].kind == Ctl::Check) {
+            auto* check = static_cast<UpperEdit*>(controls_[std::size_t(i + 1)]);
+            connect(static_cast<RutEdit*>(controls_[std::size_t(i)]), &RutEdit::checkTyped, check,
+                    [check](QChar c) { check->setValue(QString(c)); });
+        }
+    // Keyboard order: the order of the table above.
+    QWidget* previous = nullptr;
+    for (QWidget* w : controls_) {
+        QList<QWidget*> stops{w};
+        if (auto* r = qobject_cast<RadioGroup*>(w)) {
+            stops.clear();
+            for (int i = 0; i < r->count(); ++i)
+                stops << r->button(i);
+        }
+        for (QWidget* s : stops) {
+            if (previous) setTabOrder(previous, s);
+            previous = s;
+        }
+    }
+}
+
+void TFrmDatosSolvanta::FormCreate() {
+    PageControl1_->setCurrentIndex(0);
+    PageControl1Change(0);
+    QStringList sections;
+    for (const char* s : kSections)
+        sections << QString::fromLatin1(s);
+    lists_ = codes_.readSections(sections);
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        if (d.kind != Ctl::List) continue;
+        QStringList entries = lists_[d.list];
+        // The voluntary affiliate's list opens with the code that ends
+        // the affiliation, whatever the file holds.
+        if (d.list == LMovVolun)
+            entries.prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+        auto* list = static_cast<CodeList*>(controls_[std::size_t(i)]);
+        list->setEntries(entries);
+        list->setText(QString());
+    }
+    // Lookups of the voluntary affiliate's movement include its fixed entry.
+    lists_[LMovVolun].prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+}
+
+void TFrmDatosSolvanta::PageControl1Change(int index) {
+    for (int t = 0; t < PageControl1_->count(); ++t)
+        PageControl1_->setTabHighlighted(t, t != index);
+}
+
+// ---- showing -------------------------------------------------------------------
+
+void TFrmDatosSolvanta::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+    QDialog::showEvent(event);
+    // Never larger than the screen, and centred on it.
+    if (const QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.center() - rect().center());
+    }
+}
+
+void TFrmDatosSolvanta::FormShow() {
+    const QDate today = datetext::today();
+    Periodo_.nMes = MesFecha(today);
+    Periodo_.nAno = AnoFecha(today);
+    Periodo_.cMes = QString::number(Periodo_.nMes).rightJustified(2, u'0');
+    Periodo_.cAno = QString::number(Periodo_.nAno);
+    adding_ = shared::addOrModify != 0;
+    if (adding_)
+        loadDefaults();
+    else
+        loadLine();
+    controls_.front()->setFocus();
+}
+
+void TFrmDatosSolvanta::loadDefaults() {
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        QWidget* w = controls_[std::size_t(i)];
+        switch (d.add) {
+        case Add::None:
+            break;
+        case Add::First:
+            static_cast<CodeList*>(w)->chooseEntry(0);
+            break;
+        case Add::Fourth:
+            static_cast<CodeList*>(w)->chooseEntry(3);
+            break;
+        case Add::Period:
+            static_cast<PeriodEdit*>(w)->setPeriod(Periodo_.cMes + Periodo_.cAno);
+            break;
+        case Add::Zero:
+            static_cast<QLineEdit*>(w)->setText(QStringLiteral("0"));
+            break;
+        case Add::Item0:
+            static_cast<RadioGroup*>(w)->setItemIndex(0);
+            break;
+        }
+    }
+}
+
+namespace {
+
+// The item of a radio group that shows the value; letters match in either
+// case.
+int radioItem(const ControlDef& d, const QString& value) {
+    const QStringList codes = split(d.codes);
+    for (int i = 0; i < codes.size(); ++i)
+        if (value.compare(codes[i], Qt::CaseInsensitive) == 0) return i;
+    if (d.also0 && value == QLatin1String(d.also0)) return 0;
+    return d.otherwise;
+}
+
+// A text that both file forms write without its trailing blanks (the
+// position form fills its columns with blanks again, the separator form
+// trims) shows without them: a name read from the position form would
+// otherwise fill the edit's length with blanks, and what the user typed at
+// the name's end would not be taken.
+QString withoutFill(const ControlDef& d, int field, const QString& value) {
+    const FieldDef& f = kFields[std::size_t(field)];
+    if (d.kind != Ctl::Text || d.store != Store::Text || f.writeRule != WriteRule::T ||
+        f.sepUntrimmed)
+        return value;
+    qsizetype end = value.size();
+    while (end > 0 && value[end - 1] == u' ')
+        --end;
+    return value.left(end);
+}
+
+// The state of a control, to tell whether the user changed it.
+QString stateOf(const ControlDef& d, const QWidget* w) {
+    switch (d.kind) {
+    case Ctl::Rut:
+    case Ctl::Check:
+    case Ctl::Text:
+        return static_cast<const QLineEdit*>(w)->text();
+    case Ctl::Period:
+        return static_cast<const PeriodEdit*>(w)->value();
+    case Ctl::Number: {
+        // Text that does not read is a change of its own.
+        const auto* e = static_cast<const NumberEdit*>(w);
+        return e->problem().isEmpty() ? QString::number(e->value(), 'g', 17) : e->text();
+    }
+    case Ctl::Date:
+        return static_cast<const DateEdit*>(w)->text();
+    case Ctl::List:
+        return static_cast<const CodeList*>(w)->text();
+    case Ctl::Radio:
+        return QString::number(static_cast<const RadioGroup*>(w)->itemIndex());
+    }
+    return {};
+}
+
+// What the control stores into its field. `touched`: the user changed it
+// since it was loaded (an emptied date empties its field then).
+Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched) {
+    auto orNone = [&](const QString& text) {
+        return text.isEmpty() && d.none ? Outcome::of(QString::fromLatin1(d.none))
+                                        : Outcome::of(text);
+    };
+    const QString label = d.label ? QString::fromUtf16(d.label) : QString();
+    switch (d.kind) {
+    case Ctl::Rut: {
+        const auto* e = static_cast<const RutEdit*>(w);
+        if (!e->readable())
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, notARut(e->text())), index};
+        return orNone(e->value());
+    }
+    case Ctl::Check:
+    case Ctl::Text: {
+        const QString text = static_cast<const QLineEdit*>(w)->text();
+        if (const QString problem = cp1252::unencodableProblem(text); !problem.isEmpty())
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, problem), index};
+        if (d.store != Store::Count) return Outcome::of(text);
+        return text.isEmpty() ? Outcome::of(0.0) : Outcome::of(readNumber(text));
+    }
+    case Ctl::Period: {
+        const QString text = static_cast<const PeriodEdit*>(w)->value();
+        if (text == QLatin1String("  /    ") && d.none)
+            return Outcome::of(QString::fromLatin1(d.none));
+        return Outcome::of(QuitaCaracter(text, QStringLiteral("/")));
+    }
+    case Ctl::Number: {
+        const auto* e = static_cast<const NumberEdit*>(w);
+        if (!e->problem().isEmpty())
+            throw CheckFailure{QStringLiteral("%1: %2").arg(label, e->problem()), index};
+        return Outcome::of(e->value());
+    }
+    case Ctl::Date: {
+        const auto* e = static_cast<const DateEdit*>(w);
+        if (e->isBlank()) return touched ? Outcome::of(QString()) : Outcome::leave();
+        if (!e->date().isValid())
+            throw CheckFailure{
+                QStringLiteral("La fecha «%1» no es válida.").arg(e->text().trimmed()), index};
+        return Outcome::of(datetext::write(e->date()));
+    }
+    case Ctl::List: {
+        const QString text = static_cast<const CodeList*>(w)->text();
+        const QString code = d.prefix < 0 ? text : text.left(d.prefix);
+        if (d.check == Check::TipoPago && text.isEmpty())
+            throw CheckFailure{QStringLiteral("El Tipo de Pago está vacio"), index};
+        if (d.store == Store::Text) return orNone(code);
+        const auto v = numtext::parseDecimal(code);
+        if (!v && d.check == Check::TipoTrab)
+            throw CheckFailure{QStringLiteral("El Tipo de Trabajador no debe quedar en blanco"),
+                               index};
+        if (!v && d.check == Check::CodMov)
+            throw CheckFailure{
+                QStringLiteral("El Código Movimiento Personal no debe quedar en blanco"), index};
+        return Outcome::of(readNumber(code));
+    }
+    case Ctl::Radio: {
+        const int item = static_cast<const RadioGroup*>(w)->itemIndex();
+        return Outcome::of(item >= 0 ? split(d.codes)[item] : QString::fromLatin1(d.none));
+    }
+    }
+    return Outcome::leave();
+}
+
+} // namespace
+
+void TFrmDatosSolvanta::loadLine() {
+    const bool hasLine = !table_.isEmpty();
+    const RecordView line = hasLine ? table_.current() : RecordView(nullptr);
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        QWidget* w = controls_[std::size_t(i)];
+        const int field = fieldOfControl_[std::size_t(i)];
+        const QString value = hasLine ? line.text(field) : QString();
+        switch (d.kind) {
+        case Ctl::Rut:
+            static_cast<RutEdit*>(w)->setText(value);
+            break;
+        case Ctl::Check:
+        case Ctl::Text:
+            static_cast<UpperEdit*>(w)->setValue(withoutFill(d, field, value));
+            break;
+        case Ctl::Period:
+            if (value != QLatin1String(" ")) static_cast<PeriodEdit*>(w)->setPeriod(value);
+            break;
+        case Ctl::Number: {
+            auto* e = static_cast<NumberEdit*>(w);
+            const double v = kFields[std::size_t(field)].kind == Kind::Text
+                                 ? numtext::parseDecimal(value).value_or(0.0)
+                                 : (hasLine ? line.number(field) : 0.0);
+            e->setValue(v);
+            if (d.decimalsWhenFraction && v != std::trunc(v)) e->setFormat(Fmt::TwoDecimals);
+            break;
+        }
+        case Ctl::Date:
+            static_cast<DateEdit*>(w)->setDate(datetext::read(value).value_or(QDate()));
+            break;
+        case Ctl::List: {
+            QString entry;
+            const QStringList& list = lists_[d.list];
+            if (d.width == 0) {
+                // A bracket is a letter: its entry is found by text, the
+                // last match winning.
+                for (const QString& e : list)
+                    if (e.left(1) == value) entry = e;
+            } else {
+                try {
+                    entry = BuscaEnLista(list, d.width, value);
+                } catch (const Error&) {
+                    entry.clear(); // not a number, or a list entry without a code
+                }
+            }
+            static_cast<CodeList*>(w)->setText(entry);
+            break;
+        }
+        case Ctl::Radio:
+            static_cast<RadioGroup*>(w)->setItemIndex(radioItem(d, value.trimmed()));
+            break;
+        }
+    }
+    // What the user leaves alone must leave its field alone: note the
+    // controls whose content, stored as it is, would change their field.
+    loadedState_.clear();
+    alters_.assign(std::size_t(kControlCount), false);
+    if (!hasLine) return;
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        QWidget* w = controls_[std::size_t(i)];
+        loadedState_.push_back(stateOf(d, w));
+        const int field = fieldOfControl_[std::size_t(i)];
+        try {
+            alters_[std::size_t(i)] = !keepsValue(field, outcomeOf(d, w, i, false), line);
+        } catch (...) {
+            alters_[std::size_t(i)] = true;
+        }
+    }
+}
+
+// ---- storing -------------------------------------------------------------------
+
+void TFrmDatosSolvanta::fail(int tab, QWidget* focus, const QString& message) {
+    if (tab >= 0) PageControl1_->setCurrentIndex(tab);
+    ui::dialogs().inform(this, message);
+    if (!focus) return;
+    focus->setFocus(Qt::OtherFocusReason);
+    // The value to correct is selected, so that what is typed replaces it
+    // (a full one-character check digit would otherwise take nothing).
+    QLineEdit* edit = qobject_cast<QLineEdit*>(focus);
+    if (auto* date = qobject_cast<DateEdit*>(focus)) edit = date->lineEdit();
+    if (auto* list = qobject_cast<QComboBox*>(focus)) edit = list->lineEdit();
+    if (edit) edit->selectAll();
+}
+
+void TFrmDatosSolvanta::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        if (storeLine()) accept();
+    });
+}
+
+void TFrmDatosSolvanta::BitBtn2Click() {
+    reject();
+}
+
+bool TFrmDatosSolvanta::storeLine() {
+    auto control = [this](const char* name) { return findChild<QLineEdit*>(QLatin1String(name)); };
+    // A RUT written with its check character, when the button was pressed
+    // from the keyboard without leaving the box, hands it on first.
+    for (RutEdit* r : findChildren<RutEdit*>())
+        r->settle();
+    auto* rut = findChild<RutEdit*>(QStringLiteral("EdRut"));
+    QLineEdit* dv = control("EdDV");
+    QLineEdit* apePat = control("EdApepat");
+    QLineEdit* nombres = control("EdNombres");
+    QLineEdit* cargas = control("EdCargasSimples");
+    const QString rutValue = rut->value();
+    if (!rut->readable()) {
+        fail(0, rut, notARut(rut->text()));
+        return false;
+    }
+    if (rutValue.isEmpty()) {
+        fail(0, rut, QStringLiteral("Debe ingresar el rut del empleado"));
+        return false;
+    }
+    if (dv->text().isEmpty()) {
+        fail(0, dv, QStringLiteral("Debe ingresar el digito verificador del Rut"));
+        return false;
+    }
+    if (!ValidaRut(rutValue + dv->text())) {
+        fail(0, dv, QStringLiteral("El Digito verificador no corresponde al Rut"));
+        return false;
+    }
+    if (apePat->text().isEmpty()) {
+        fail(0, apePat, QStringLiteral("Ingrese el apellido paterno"));
+        return false;
+    }
+    if (nombres->text().isEmpty()) {
+        fail(0, nombres, QStringLiteral("Ingrese el nombre del empleado"));
+        return false;
+    }
+    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > 13) {
+        fail(0, cargas, QStringLiteral("El número de cargas simples no puede ser mayor a 13"));
+        return false;
+    }
+
+    // Open the line and store every field in field order. Any failure puts
+    // the table back as it was before the press: the line goes back to its
+    // old values, an added line goes away.
+    const bool keepUntouched = !adding_ && !table_.isEmpty() && !loadedState_.empty();
+    currentLabel_.clear();
+    int field = 0;
+    try {
+        if (adding_ && addAtEnd_)
+            table_.append();
+        else if (adding_)
+            table_.insert();
+        else
+            table_.edit();
+        for (field = 0; field < kFieldCount; ++field) {
+            const int i = controlOfField_[std::size_t(field)];
+            const ControlDef& d = kControls[i];
+            const QWidget* w = controls_[std::size_t(i)];
+            if (d.guard) currentLabel_ = QString::fromUtf16(d.guard);
+            const bool touched = !keepUntouched || stateOf(d, w) != loadedState_[std::size_t(i)];
+            if (keepUntouched && !touched && alters_[std::size_t(i)]) continue;
+            const Outcome o = outcomeOf(d, w, i, touched);
+            if (o.kind == Outcome::Text)
+                table_.setText(field, o.text);
+            else if (o.kind == Outcome::Number)
+                table_.setNumber(field, o.number);
+        }
+        table_.post();
+    } catch (const CheckFailure& f) {
+        table_.cancel();
+        const int tab = kGroups[kControls[f.control].group].tab;
+        fail(tab, controls_[std::size_t(f.control)], f.message);
+        return false;
+    } catch (const Error& e) {
+        table_.cancel();
+        if (guarded(field))
+            ui::dialogs().inform(
+                this,
+                QStringLiteral("Error en el campo \"%1\": %2").arg(currentLabel_, e.message()));
+        else
+            ui::dialogs().error(this, e.message());
+        return false;
+    } catch (...) {
+        table_.cancel();
+        throw;
+    }
+    return true;
+}

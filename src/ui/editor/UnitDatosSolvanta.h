@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/codes/CodeTableFile.h"
+#include "engine/model/FieldTable.h"
+#include "engine/model/RxMem.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+class HighlightTabWidget;
+class QPushButton;
+
+// The current month and year, as the editor proposes them for a new line.
+struct RPeriodo {
+    QString cAno;
+    QString cMes;
+    int nAno = 0;
+    int nMes = 0;
+};
+
+// The record editor: one declaration line over four tabs, to correct it
+// field by field or to fill in a new line. The add-or-modify flag, read when
+// the window is shown, says which: 0 shows the table's current line, 1 starts
+// from defaults and inserts a new line before the current one on "Aceptar".
+//
+// Opening a line and accepting it changes nothing by itself: a control that
+// cannot show its field's value as it is (a code missing from its list, a
+// letter in lower case, a date the program does not read) keeps the old
+// value as long as the user leaves it alone.
+class TFrmDatosSolvanta : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmDatosSolvanta(solvanta::RxMem& table, QWidget* parent = nullptr,
+                               const solvanta::CodeTableFile& codes = {});
+    ~TFrmDatosSolvanta() override;
+
+    // A line added here goes after the last one instead of before the
+    // current one.
+    void setAddAtEnd(bool atEnd) { addAtEnd_ = atEnd; }
+
+    const RPeriodo& periodo() const { return Periodo_; }
+    HighlightTabWidget* pages() const { return PageControl1_; }
+
+public slots:
+    void BitBtn1Click(); // Aceptar: check, store, post, close
+    void BitBtn2Click(); // Cancelar
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void PageControl1Change(int index);
+    void buildControls();
+    void loadDefaults();
+    void loadLine();
+    void fail(int tab, QWidget* focus, const QString& message);
+    bool storeLine();
+
+    solvanta::RxMem& table_;
+    solvanta::CodeTableFile codes_;
+    HighlightTabWidget* PageControl1_;
+    QPushButton* BitBtn1_;
+    QPushButton* BitBtn2_;
+    std::vector<QWidget*> controls_;                          // one per control, in keyboard order
+    std::array<int, solvanta::kFieldCount> controlOfField_{}; // control of each field
+    std::array<int, solvanta::kFieldCount> fieldOfControl_{}; // field of each control
+    QList<QStringList> lists_;                                // the code lists, one per section
+    RPeriodo Periodo_;
+    bool adding_ = false;
+    bool addAtEnd_ = false;
+    bool shown_ = false;
+    // For a line being modified: the state of every control right after
+    // loading, and whether storing it unchanged would alter its field.
+    std::vector<QString> loadedState_;
+    std::vector<bool> alters_;
+    QString currentLabel_;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "engine/model/RxMem.h"
+
+#include <QList>
+#include <QTableView>
+
+class DeclarationModel;
+class FrozenColumnView;
+
+// The listing's grid. It behaves like the data-bound grid of a classic
+// desktop database program: the line, not the cell, is the unit of editing
+// (moving to another line or pressing Enter stores it, Escape abandons it),
+// Insert and Down on the last line add lines, typed letters become capitals
+// (those the file can hold: "ñ" gives "Ñ"), a value a field refuses is
+// reported and stays in its cell to be corrected, Ctrl+Delete deletes the
+// selected lines after a question, and lines are selected with click,
+// Ctrl+click and Shift+Up/Down. The row indicator and the line-number column
+// stay in place while the other columns scroll sideways; the cell cursor
+// never goes onto the line numbers.
+class DeclarationGrid : public QTableView {
+    Q_OBJECT
+public:
+    DeclarationGrid(DeclarationModel* model, QWidget* parent = nullptr);
+    ~DeclarationGrid() override;
+
+    DeclarationModel* declarations() const { return model_; }
+
+    // Stores the pending line; quietly keeps it pending when it cannot be
+    // stored. Returns false then.
+    bool postPending(bool quiet);
+    // Stores the text of an open cell editor into the pending line and
+    // closes it; a value the field refuses is reported, and the editor stays
+    // open with it (false).
+    bool commitEditor();
+    // Stores the editor's text; a refusal is reported, and the editor keeps
+    // the focus with its text selected (false).
+    bool storeEditor(QWidget* editor);
+    bool reportingRefusal() const { return reporting_; }
+    // Abandons the pending line (a new line that is abandoned disappears).
+    void cancelPending();
+    // Before another window works on the table: the open cell edit and the
+    // pending line are stored; false, after the error report, when they
+    // cannot be. A new line left untouched is dropped, and `droppedNewRow`
+    // tells where it stood (-1 when there was none).
+    bool settleForWindow(int* droppedNewRow = nullptr);
+    // Puts the grid's current row on the table's current line and scrolls
+    // so that the line is on the screen.
+    void showTableCursor();
+    // Makes that line the table's current one and that column the grid's
+    // current cell, on the screen.
+    void showCell(int row, int column);
+    void insertLine();
+    void appendLine();
+    void deleteSelected(); // Ctrl+Delete
+    // Deletes exactly these lines, with the wait cursor for many; a new line
+    // left untouched among them is simply dropped.
+    void deleteLines(const QList<solvanta::RxMem::Bookmark>& lines);
+
+    // Takes back (or repeats) the last change to the table, after storing an
+    // open cell edit and the pending line; a new line left untouched just
+    // disappears, which is the undo the user meant. Lines that come back
+    // (more than one) are selected again, as they were when deleted; a move
+    // to another line empties the selection.
+    solvanta::RxMem::Replayed undoRedo(bool redo);
+    void dropSelection(); // empties the selection and forgets its anchor
+
+    QTableView* frozenView() const;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    friend class FrozenColumnView;
+    void clickRow(int row, Qt::KeyboardModifiers modifiers);
+    // A click on the line number or the row indicator: the row becomes
+    // current in its first data cell.
+    void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
+    void extendSelection(int delta);
+    void moveCurrentTo(int row);
+    void updateFrozenGeometry();
+    void fitLineNumbers(); // widens the line-number column for the largest number
+    int lineNumberWidth() const;
+    solvanta::RxMem& table() const;
+
+    DeclarationModel* model_;
+    FrozenColumnView* frozen_;
+    int anchor_ = -1;        // row where the last click or Shift+arrow stretch began
+    bool extending_ = false; // a Shift+Up/Down stretch is going on
+    int column_ = 1;         // column of the cell cursor, kept across resets
+    bool syncing_ = false;
+    bool reporting_ = false; // a refused cell value is being reported
+};

@@ -1,0 +1,261 @@
+#include "DeclarationModel.h"
+
+#include "ProblemsModel.h"
+
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <algorithm>
+#include <climits>
+
+using namespace solvanta;
+
+namespace {
+constexpr int kColumns = kFieldCount + 1;
+}
+
+DeclarationModel::DeclarationModel(RxMem& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {
+    table_.setObserver(this);
+}
+
+DeclarationModel::~DeclarationModel() {
+    table_.setObserver(nullptr);
+}
+
+int DeclarationModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : table_.recordCount();
+}
+
+int DeclarationModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case LineNumberRole:
+        return column == 0 ? QVariant(row + 1) : QVariant();
+    case Qt::AccessibleTextRole:
+        // Painted by the grid, read aloud from here.
+        return column == 0 ? QVariant(QString::number(row + 1)) : QVariant();
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (column == 0) return {};
+        return table_.recordAt(row).text(fieldOfColumn(column));
+    case Qt::TextAlignmentRole: {
+        if (column == 0) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        const FieldDef& f = kFields[std::size_t(fieldOfColumn(column))];
+        const bool right = f.gridAlign == Align::Right || f.kind != Kind::Text;
+        return QVariant((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    }
+    case Qt::BackgroundRole:
+        if (column == 0) return table_.lineChanged(row) ? QVariant(changedTint()) : QVariant();
+        if (!selected_.isEmpty() && isSelected(row))
+            return QApplication::palette().color(QPalette::Highlight);
+        // An orange wash, legible on light and dark themes alike.
+        if (problems_ && problems_->lineCount() > 0 &&
+            problems_->hasProblem(table_.bookmarkAt(row).slot, fieldOfColumn(column)))
+            return QColor(255, 140, 0, 90);
+        if (table_.cellChanged(row, fieldOfColumn(column))) return changedTint();
+        return {};
+    case Qt::ForegroundRole:
+        if (!selected_.isEmpty() && isSelected(row))
+            return QApplication::palette().color(QPalette::HighlightedText);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        if (role != Qt::DisplayRole || section != table_.row()) return {};
+        switch (table_.state()) {
+        case RxMem::State::Edit:
+            return QStringLiteral("I");
+        case RxMem::State::Insert:
+            return QStringLiteral("*");
+        default:
+            return QStringLiteral("▶");
+        }
+    }
+    if (section == 0) {
+        if (role == Qt::DisplayRole) return QStringLiteral("Línea");
+        return {};
+    }
+    const FieldDef& f = kFields[std::size_t(fieldOfColumn(section))];
+    if (role == Qt::DisplayRole) return f.gridTitleText().toString();
+    if (role == Qt::TextAlignmentRole && f.gridTitleCentred) return QVariant(Qt::AlignCenter);
+    return {};
+}
+
+Qt::ItemFlags DeclarationModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() > 0) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    refusal_ = QStringLiteral("La celda no se puede modificar.");
+    if (role != Qt::EditRole || index.column() == 0 || !table_.isActive() ||
+        index.row() >= table_.recordCount())
+        return false;
+    const int field = fieldOfColumn(index.column());
+    try {
+        if (table_.row() != index.row() || table_.state() == RxMem::State::Browse) {
+            table_.gotoBookmark(table_.bookmarkAt(index.row()));
+            table_.edit();
+        }
+        store(field, value.toString());
+    } catch (const Error& e) {
+        refreshIndicator();
+        refusal_ = e.message();
+        return false;
+    }
+    refusal_.clear();
+    const int row = table_.row();
+    emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
+    refreshIndicator();
+    return true;
+}
+
+void DeclarationModel::store(int field, const QString& text) {
+    const FieldDef& f = kFields[std::size_t(field)];
+    const bool number = f.kind != Kind::Text;
+    if (text.isEmpty() || (number && text.trimmed().isEmpty())) {
+        table_.clear(field);
+        return;
+    }
+    if (f.value == Value::Rut) {
+        const auto rut = readRut(text);
+        if (!rut)
+            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), notARut(text)));
+        table_.setText(field, rut->digits);
+        if (!rut->check.isNull()) table_.setText(checkFieldOf(field), QString(rut->check));
+        return;
+    }
+    if (f.kind == Kind::Number) {
+        const numtext::Typed typed = numtext::readTyped(text, takesDecimals(f));
+        if (!typed.value)
+            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), typed.problem));
+        table_.setNumber(field, *typed.value);
+        return;
+    }
+    table_.setText(field, text);
+}
+
+bool DeclarationModel::isSelected(int row) const {
+    return selected_.contains(table_.bookmarkAt(row).slot);
+}
+
+QList<RxMem::Bookmark> DeclarationModel::selectedBookmarks() const {
+    QList<std::pair<int, RxMem::Bookmark>> rows;
+    for (std::uint32_t slot : selected_) {
+        const RxMem::Bookmark b{slot};
+        const int row = table_.rowOf(b);
+        if (row >= 0) rows.append({row, b});
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<RxMem::Bookmark> out;
+    for (const auto& r : rows)
+        out.append(r.second);
+    return out;
+}
+
+void DeclarationModel::repaintRows(int first, int last) {
+    if (first > last || rowCount() == 0) return;
+    emit dataChanged(index(first, 0), index(last, kColumns - 1),
+                     {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+void DeclarationModel::markSaved() {
+    table_.markSaved();
+    repaintRows(0, rowCount() - 1);
+}
+
+void DeclarationModel::clearSelection() {
+    if (selected_.isEmpty()) return;
+    selected_.clear();
+    repaintRows(0, rowCount() - 1);
+}
+
+void DeclarationModel::selectOnly(int row) {
+    clearSelection();
+    toggleSelected(row);
+}
+
+void DeclarationModel::toggleSelected(int row) {
+    if (row < 0 || row >= rowCount()) return;
+    const std::uint32_t slot = table_.bookmarkAt(row).slot;
+    if (!selected_.remove(slot)) selected_.insert(slot);
+    repaintRows(row, row);
+}
+
+void DeclarationModel::setSelected(int row, bool selected) {
+    if (row < 0 || row >= rowCount() || isSelected(row) == selected) return;
+    toggleSelected(row);
+}
+
+void DeclarationModel::selectLines(const std::vector<RxMem::Bookmark>& lines) {
+    int first = INT_MAX, last = -1;
+    for (const RxMem::Bookmark b : lines)
+        if (const int row = table_.rowOf(b); row >= 0) {
+            selected_.insert(b.slot);
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
+    repaintRows(first, last);
+}
+
+void DeclarationModel::selectRange(int from, int to) {
+    clearSelection();
+    const int first = std::max(0, std::min(from, to));
+    const int last = std::min(rowCount() - 1, std::max(from, to));
+    for (int r = first; r <= last; ++r)
+        selected_.insert(table_.bookmarkAt(r).slot);
+    repaintRows(first, last);
+}
+
+void DeclarationModel::refreshIndicator() {
+    if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+}
+
+void DeclarationModel::aboutToInsert(int row) {
+    beginInsertRows({}, row, row);
+}
+void DeclarationModel::inserted(int) {
+    endInsertRows();
+    refreshIndicator();
+}
+void DeclarationModel::aboutToRemove(int row) {
+    beginRemoveRows({}, row, row);
+}
+void DeclarationModel::removed(int) {
+    endRemoveRows();
+    refreshIndicator();
+}
+void DeclarationModel::changed(int row) {
+    changedRows(row, row);
+}
+void DeclarationModel::changedRows(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    // From column 0: the line number shows whether the line changed.
+    if (first <= last) emit dataChanged(index(first, 0), index(last, kColumns - 1));
+    refreshIndicator();
+    if (first <= last) emit linesStored(first, last);
+}
+void DeclarationModel::aboutToReset() {
+    beginResetModel();
+}
+void DeclarationModel::reset() {
+    selected_.clear();
+    endResetModel();
+}

@@ -1,0 +1,64 @@
+#include "UnitBuscar.h"
+
+#include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/EntryControls.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace solvanta;
+
+TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(table) {
+    setUpDialog(this, "FrmBuscar", QStringLiteral("Buscar Rut"));
+
+    QFrame* top = highlightPanel(this, "Panel1");
+    auto* label = new QLabel(QStringLiteral("RUT"), top);
+    label->setObjectName(QStringLiteral("Label1"));
+    OvcERut_ = new RutEdit(9, top);
+    OvcERut_->setObjectName(QStringLiteral("OvcERut"));
+    OvcERut_->setFixedWidth(100);
+    label->setBuddy(OvcERut_);
+    OvcERut_->setAccessibleName(QStringLiteral("RUT"));
+    auto* row = new QHBoxLayout(top);
+    row->setContentsMargins(24, 12, 24, 4);
+    row->addStretch();
+    row->addWidget(label);
+    row->addWidget(OvcERut_);
+    row->addStretch();
+
+    const OkCancel buttons = okCancelPanel(this, "Panel2");
+    stackPanels(this, {top, buttons.panel});
+    setTabOrder(OvcERut_, buttons.ok);
+    setTabOrder(buttons.ok, buttons.cancel);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::BitBtn1Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmBuscar::BitBtn2Click);
+    OvcERut_->setFocus();
+}
+
+void TFrmBuscar::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        if (!OvcERut_->readable()) {
+            ui::dialogs().inform(this, notARut(OvcERut_->text()));
+            OvcERut_->setFocus();
+            return;
+        }
+        // The number alone: a check character written with it is not part
+        // of what is searched.
+        const double rut = numtext::parseDecimal(OvcERut_->value()).value_or(0.0);
+        if (table_.locate(RxMem::fieldByName(u"rut"), rut)) {
+            accept();
+            return;
+        }
+        ui::dialogs().inform(this, QStringLiteral("Rut no encontrado"));
+        OvcERut_->setFocus();
+    });
+}
+
+void TFrmBuscar::BitBtn2Click() {
+    reject();
+}

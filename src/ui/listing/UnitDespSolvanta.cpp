@@ -1,0 +1,894 @@
+#include "UnitDespSolvanta.h"
+
+#include "DeclarationGrid.h"
+#include "DeclarationModel.h"
+#include "ProblemsModel.h"
+#include "UnitAsigCentroCosto.h"
+#include "UnitBuscar.h"
+#include "UnitModMasiva.h"
+#include "UnitSelTipoJornada.h"
+#include "ui/help/UnitAcercade.h"
+#include "ui/help/UnitAyuda.h"
+#include "ui/codes/UnitModCodSolvanta.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "engine/files/LineChecks.h"
+#include "engine/files/SpreadsheetExport.h"
+#include "ui/listing/UnitSelFormato.h"
+#include "engine/model/SharedState.h"
+#include "engine/util/Errors.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/Pregunta.h"
+#include "ui/widgets/ProgressBox.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QShortcut>
+#include <QShortcutEvent>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+using namespace solvanta;
+
+namespace {
+
+TFrmSolvanta* g_instance = nullptr;
+
+// The code menu: which code list each entry edits, how wide its codes are,
+// and the editor's caption.
+struct CodeMenuEntry {
+    const char* name;
+    const char* caption;
+    const char* section;
+    int width;
+    const char* editorCaption;
+};
+const CodeMenuEntry kCodeMenu[] = {
+    {"TipoPago1", "Tipo &Pago", "TipoPago", 2, "Modifica Tipo de Pago"},
+    {"TipoTrabajador1", "&Tipo Trabajador", "Tipo Trabajador", 1, "Modifica Tipo de Trabajador"},
+    {"MovimientoPersonal1", "&Movimiento Personal", "Movimiento Personal", 1,
+     "Modifica Movimiento Personal"},
+    {"TramoAsignacinFamiliar1", "Tramo &Asignación Familiar", "Tramo Familiar", 1,
+     "Modifica Tramo Familiar"},
+    {"CdigosdeAFP1", "&Códigos de AFP", "Nombre AFP", 2, "Modifica AFP"},
+    {"CdigosdeIsapres1", "Códigos de &Isapres", "Isapres", 2, "Modifica Isapres"},
+    {"NombreCCAF1", "&Nombre CCAF", "CCAF", 2, "Modifica CCAF"},
+    {"NombreMutualdeSeguridad1", "Nombre Mutual de &Seguridad", "Mutual", 2,
+     "Modifica Mutual de Seguridad"},
+    {"CdigosdeCajasexRgimen1", "Códigos de Cajas ex &Régimen", "Codigo Caja", 4,
+     "Modifica Cajas Ex Régimen"},
+    {"NombresdeInstAPVAutorizadas1", "Nombres de Inst. AP&V Autorizadas", "APV", 3, "Modifica APV"},
+    {"TipoLnea1", "Tipo &Línea", "Tipo Linea", 2, "Modifica Tipo Linea"},
+};
+
+// The save dialog starts in the user's documents folder.
+QString documentsFolder() {
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(docs).exists() ? docs : QDir::homePath();
+}
+
+} // namespace
+
+TFrmSolvanta* TFrmSolvanta::instance() {
+    return g_instance;
+}
+
+QString TFrmSolvanta::webAddress() {
+    return QStringLiteral("https://www.solvanta.cl");
+}
+
+TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
+    : QDialog(parent), codes_(codes) {
+    g_instance = this;
+    setObjectName(QStringLiteral("FrmSolvanta"));
+    setWindowTitle(QStringLiteral("Listado para Solvanta"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    // The restored size, never larger than the screen: without a window
+    // manager to maximise it, the window would otherwise hide its right edge
+    // and scroll bar on a 1366 x 768 screen.
+    QSize size(1484, 659);
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+    resize(size);
+    RxMem_.open();
+
+    QFrame* panel = highlightPanel(this, "Panel1");
+    panel->setFixedHeight(59);
+    auto* bar = new QHBoxLayout(panel);
+    bar->setContentsMargins(8, 9, 8, 10);
+    bar->setSpacing(10);
+
+    // The toolbar, left to right; a button without a handler belongs to a
+    // window still to come and stays disabled.
+    using images::Glyph;
+    using Handler = void (TFrmSolvanta::*)();
+    struct ToolbarButton {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        Glyph glyph;
+        Handler handler;
+    };
+    const ToolbarButton toolbar[] = {
+        {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
+         Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
+        {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Check,
+         &TFrmSolvanta::RevisarClick},
+        {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
+         &TFrmSolvanta::SpeedButton3Click},
+        {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet,
+         &TFrmSolvanta::SpeedButton5Click},
+        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add,
+         &TFrmSolvanta::Agregar1Click},
+        {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify,
+         &TFrmSolvanta::DBGrid1DblClick},
+        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete,
+         &TFrmSolvanta::Eliminar1Click},
+        {"SpeedButtonDeshacer", "&Deshacer", "Deshacer el último cambio (Ctrl+Z)", Glyph::Undo,
+         &TFrmSolvanta::DeshacerClick},
+        {"SpeedButtonRehacer", "Re&hacer", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo,
+         &TFrmSolvanta::RehacerClick},
+        {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
+         &TFrmSolvanta::SpeedButton2Click},
+        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass,
+         &TFrmSolvanta::SpeedButton9Click},
+        {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::SpeedButton12Click},
+        {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::SpeedButton8Click},
+        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About,
+         &TFrmSolvanta::SpeedButton10Click},
+        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit,
+         &TFrmSolvanta::SpeedButton4Click},
+    };
+    for (const ToolbarButton& t : toolbar) {
+        QToolButton* b =
+            addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
+        // Undo and redo show their curved arrows alone, as everywhere, so
+        // that the toolbar still fits a 1366-pixel screen; the caption stays
+        // for the mnemonic and for screen readers, the hint names the keys.
+        if (t.glyph == Glyph::Undo || t.glyph == Glyph::Redo) {
+            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+            b->setAccessibleName(b->text().remove(QLatin1Char('&')));
+            b->setMinimumWidth(40);
+            b->setMaximumWidth(44);
+        }
+        bar->addWidget(b);
+        toolbar_ << b;
+        b->installEventFilter(this);
+        if (t.handler)
+            connect(b, &QToolButton::clicked, this, t.handler);
+        else
+            b->setEnabled(false);
+    }
+    bar->addStretch();
+
+    model_ = new DeclarationModel(RxMem_, this);
+    DBGrid1_ = new DeclarationGrid(model_, this);
+    DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1_->setAccessibleName(QStringLiteral("Líneas del archivo"));
+    DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The problems of the line checks, under the grid.
+    problems_ = new ProblemsModel(RxMem_, this);
+    model_->setProblems(problems_);
+    auto* problemsPanel = new QWidget(this);
+    buildProblemsPanel(problemsPanel);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("Splitter1"));
+    split->addWidget(DBGrid1_);
+    split->addWidget(problemsPanel);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setChildrenCollapsible(false);
+
+    buildStatusBar();
+    makeChecker();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(panel);
+    layout->addWidget(split, 1);
+    layout->addWidget(status_);
+
+    // Undo and redo: window-wide keys (an open cell editor keeps Ctrl+Z for
+    // its own text), always live, as the change they take back may be only
+    // a moment old; the toolbar and the grid's menu show whether there is
+    // anything to undo or redo.
+    undoAction_ = new QAction(QStringLiteral("Deshacer\tCtrl+Z"), this);
+    undoAction_->setObjectName(QStringLiteral("Deshacer1"));
+    redoAction_ = new QAction(QStringLiteral("Rehacer\tCtrl+Y"), this);
+    redoAction_->setObjectName(QStringLiteral("Rehacer1"));
+    connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::DeshacerClick);
+    connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::RehacerClick);
+    const std::pair<QKeySequence, void (TFrmSolvanta::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &TFrmSolvanta::DeshacerClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &TFrmSolvanta::RehacerClick},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TFrmSolvanta::RehacerClick},
+    };
+    for (const auto& [sequence, handler] : keys)
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
+
+    buildMenus();
+    connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        refreshStatus();
+        PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
+    });
+    connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
+    refreshStatus();
+    DBGrid1_->setFocus();
+}
+
+void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
+    problemsLabel_ = new QLabel(problems_->summary(), panel);
+    problemsLabel_->setObjectName(QStringLiteral("LabelRevision"));
+    problemsView_ = new QTableView(panel);
+    problemsView_->setObjectName(QStringLiteral("GridRevision"));
+    problemsView_->setAccessibleName(QStringLiteral("Problemas de las líneas"));
+    problemsView_->setModel(problems_);
+    problemsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    problemsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    problemsView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    problemsView_->verticalHeader()->hide();
+    problemsView_->verticalHeader()->setDefaultSectionSize(20);
+    problemsView_->horizontalHeader()->setStretchLastSection(true);
+    problemsView_->setColumnWidth(0, 60);
+    problemsView_->setColumnWidth(1, 180);
+    problemsView_->setColumnWidth(2, 560);
+    problemsLabel_->setBuddy(problemsView_);
+    auto* box = new QVBoxLayout(panel);
+    box->setContentsMargins(6, 4, 6, 4);
+    box->setSpacing(2);
+    box->addWidget(problemsLabel_);
+    box->addWidget(problemsView_, 1);
+
+    // A double-click or Enter on a problem shows its cell.
+    connect(problemsView_, &QAbstractItemView::activated, this, &TFrmSolvanta::showProblem);
+    connect(problems_, &QAbstractItemModel::modelReset, this, [this] {
+        problemsLabel_->setText(problems_->summary());
+        // Without problems the panel is just its line of text.
+        const bool any = problems_->problemCount() > 0;
+        problemsView_->setVisible(any);
+        problemsView_->parentWidget()->setMaximumHeight(
+            any ? 220 : problemsLabel_->sizeHint().height() + 8);
+    });
+    connect(problems_, &ProblemsModel::tintsChanged, DBGrid1_->viewport(),
+            qOverload<>(&QWidget::update));
+    // Stored lines are checked again, and only they.
+    connect(model_, &DeclarationModel::linesStored, this,
+            [this](int first, int last) { problems_->recheckRows(*checker_, first, last); });
+    connect(model_, &QAbstractItemModel::rowsRemoved, problems_, &ProblemsModel::dropDeletedLines);
+    connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
+    connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
+    connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::RevisarClick);
+    problemsView_->hide();
+    panel->setMaximumHeight(problemsLabel_->sizeHint().height() + 8);
+}
+
+void TFrmSolvanta::showProblem(const QModelIndex& index) {
+    if (!index.isValid()) return;
+    const int row = problems_->rowOf(index.row());
+    if (row < 0) return;
+    DBGrid1_->showCell(row, DeclarationModel::columnOf(problems_->fieldOf(index.row())));
+    DBGrid1_->setFocus();
+}
+
+void TFrmSolvanta::recheckWithFreshLists() {
+    makeChecker();
+    problems_->recheckAll(*checker_);
+    warnAboutCodeTable();
+}
+
+void TFrmSolvanta::makeChecker() {
+    checker_ = std::make_unique<LineChecker>(codes_);
+    QStringList shown;
+    if (checker_->codeTableIsUserCopy())
+        shown << QStringLiteral("Tabla de códigos: copia del usuario «%1»")
+                     .arg(QDir::toNativeSeparators(checker_->codeTablePath()));
+    if (checker_->codesUnchecked())
+        shown << QStringLiteral("Códigos sin revisar");
+    else if (!checker_->codeTableProblem().isEmpty())
+        shown << QStringLiteral("Algunos códigos sin revisar");
+    codesLabel_->setText(shown.join(QStringLiteral(" · ")));
+    codesLabel_->setToolTip(checker_->codeTableProblem());
+    codesLabel_->setVisible(!shown.isEmpty());
+}
+
+// A code-table file that cannot be used leaves the program working, with
+// the codes unchecked; the user is told once, not at every check.
+void TFrmSolvanta::warnAboutCodeTable() {
+    const QString& problem = checker_->codeTableProblem();
+    if (problem == codeTableWarned_) return;
+    codeTableWarned_ = problem;
+    if (problem.isEmpty()) return;
+    ui::dialogs().inform(
+        isVisible() ? this : parentWidget(),
+        problem + QStringLiteral("\n\n") +
+            (checker_->codesUnchecked()
+                 ? QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
+                                  "las líneas.")
+                 : QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
+                                  "esas listas.")),
+        QStringLiteral("Atención"));
+}
+
+// Checks every line again, with the code lists as the file has them now.
+void TFrmSolvanta::RevisarClick() {
+    ui::guarded(this, [this] {
+        if (!DBGrid1_->settleForWindow()) return;
+        const WaitCursor wait;
+        recheckWithFreshLists();
+        if (problems_->problemCount() > 0) {
+            problemsView_->setFocus();
+            problemsView_->setCurrentIndex(problems_->index(0, 0));
+        }
+    });
+}
+
+bool TFrmSolvanta::confirmBreakers(FileForm form) {
+    if (form == FileForm::Separator) return true;
+    const unsigned char breaks =
+        form == FileForm::Position ? LineProblem::Position : LineProblem::Separator;
+    // Line by line into compact findings: only the first problem gets its texts.
+    int lines = 0, firstRow = -1;
+    Finding first;
+    std::vector<Finding> found;
+    for (int r = 0; r < RxMem_.recordCount(); ++r) {
+        found.clear();
+        checker_->findRow(RxMem_, r, found);
+        bool counted = false;
+        for (const Finding f : found) {
+            // What breaks the separator form (";", line breaks) the writer
+            // refuses on its own, naming the line: only the rest is asked about.
+            if (!(f.breaks() & breaks) || (f.breaks() & LineProblem::Separator)) continue;
+            if (firstRow < 0) {
+                firstRow = r;
+                first = f;
+            }
+            if (!counted) ++lines;
+            counted = true;
+        }
+    }
+    if (firstRow < 0) return true;
+    ui::Question q;
+    q.caption = QStringLiteral("Atención");
+    q.text = QStringLiteral("%1 %2 valores que romperían el archivo %3. La primera:\n\n%4\n\n"
+                            "¿Crear el archivo de todos modos?")
+                 .arg(lines)
+                 .arg(lines == 1 ? QStringLiteral("línea tiene") : QStringLiteral("líneas tienen"))
+                 .arg(form == FileForm::Position ? QStringLiteral("por posición")
+                                                 : QStringLiteral("por separador"))
+                 .arg(LineChecker::describe(LineChecker::spellRow(RxMem_, firstRow, first)));
+    q.icon = ui::Icon::Exclamation;
+    return ui::dialogs().ask(this, q) == ui::Button::Ok;
+}
+
+TFrmSolvanta::~TFrmSolvanta() {
+    // The grid and its model go first, while the table they show is there.
+    // (An open cell editor is not stored now: closing the window stored it.)
+    delete DBGrid1_;
+    delete model_;
+    if (g_instance == this) g_instance = nullptr;
+}
+
+QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint,
+                                     images::Glyph glyph) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setIcon(images::glyph(glyph));
+    b->setIconSize(QSize(20, 20));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
+    b->setMinimumSize(80, 40);
+    b->setMaximumSize(120, 40);
+    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    b->setAutoRaise(false);
+    return b;
+}
+
+// Menu entries whose windows are still to come stay disabled.
+static QAction* addEntry(QMenu* menu, const char* name, const QString& caption, bool enabled) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setEnabled(enabled);
+    return a;
+}
+
+void TFrmSolvanta::buildMenus() {
+    PopupMenu1_ = new QMenu(this);
+    PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* modify = addEntry(PopupMenu1_, "Modificar1", QStringLiteral("Modificar"), true);
+    QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
+    QAction* add = addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), true);
+    PopupMenu1_->addSeparator();
+    PopupMenu1_->addAction(undoAction_);
+    PopupMenu1_->addAction(redoAction_);
+    PopupMenu1_->addSeparator();
+    QAction* find = addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), true);
+    connect(find, &QAction::triggered, this, &TFrmSolvanta::Buscar1Click);
+    connect(modify, &QAction::triggered, this, &TFrmSolvanta::DBGrid1DblClick);
+    connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
+    connect(add, &QAction::triggered, this, &TFrmSolvanta::Agregar1Click);
+
+    PopupMenu2_ = new QMenu(this);
+    PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+    for (const CodeMenuEntry& e : kCodeMenu) {
+        QAction* entry = addEntry(PopupMenu2_, e.name, QString::fromUtf8(e.caption), true);
+        connect(entry, &QAction::triggered, this, [this, &e] {
+            openCodeEditor(e.section, e.width, QString::fromUtf8(e.editorCaption));
+        });
+    }
+
+    PopupMenu3_ = new QMenu(this);
+    PopupMenu3_->setObjectName(QStringLiteral("PopupMenu3"));
+    connect(addEntry(PopupMenu3_, "Uno1", QStringLiteral("Tipo de Jornada"), true),
+            &QAction::triggered, this, &TFrmSolvanta::Uno1Click);
+    connect(addEntry(PopupMenu3_, "Dos1", QStringLiteral("Centro de Costo"), true),
+            &QAction::triggered, this, &TFrmSolvanta::Dos1Click);
+}
+
+namespace {
+
+// What the user hears of a load that did not take everything as it stood:
+// what concerns the file as a whole, and how many values the problems panel
+// shows with the file's own text.
+QString loadNotesText(const LoadReport& report) {
+    QStringList lines;
+    qint64 onLines = report.noteCount - qint64(report.notes.size());
+    for (const LoadNote& n : report.notes) {
+        if (n.line == 0)
+            lines << QStringLiteral("• ") + LoadReport::describe(n);
+        else
+            ++onLines;
+    }
+    if (onLines > 0)
+        lines << (onLines == 1
+                      ? QStringLiteral("• 1 valor no se leyó tal como estaba en el archivo (un "
+                                       "número que no se pudo leer, campos que sobran o faltan); "
+                                       "el panel de problemas lo muestra con el texto del archivo.")
+                      : QStringLiteral("• %1 valores no se leyeron tal como estaban en el archivo "
+                                       "(números que no se pudieron leer, campos que sobran o "
+                                       "faltan); el panel de problemas los muestra con el texto "
+                                       "del archivo.")
+                            .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(onLines)));
+    return QStringLiteral("Al cargar el archivo:\n\n") + lines.join(u'\n');
+}
+
+} // namespace
+
+void TFrmSolvanta::load(const QString& path, FileForm form) {
+    QWidget* const owner = isVisible() ? this : parentWidget();
+    LoadOptions options;
+    // Text a UTF-8 program wrote: its letters are read as such and kept in
+    // the code page, so that the file written is the one the service takes.
+    if (looksLikeUtf8(path)) {
+        ui::Question q;
+        q.caption = QStringLiteral("Codificación del archivo");
+        q.text = QStringLiteral("El archivo «%1» está escrito en UTF-8, no en Windows-1252, la "
+                                "codificación de los archivos de declaración.\n\n"
+                                "Aceptar: leerlo como UTF-8 y pasar sus letras a Windows-1252 "
+                                "(recomendado).\nCancelar: leerlo tal como está; las letras con "
+                                "tilde y la Ñ se verán mal.")
+                     .arg(QFileInfo(path).fileName());
+        q.icon = ui::Icon::Exclamation;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(owner, q) == ui::Button::Ok) options.encoding = FileEncoding::Utf8;
+    }
+    LoadReport report;
+    {
+        ProgressBox progress(owner, QStringLiteral("Cargando el archivo..."));
+        const WaitCursor wait;
+        // The box follows the reading of the file and then the checks of its
+        // lines, which take somewhat longer, so that the window keeps
+        // answering until the listing is ready. Cancelling either gives up
+        // the load.
+        constexpr int kReading = 400; // of 1000
+        ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
+        model_->refill([&] { report = loadDeclaration(path, form, RxMem_, &reading, options); });
+        fileName_ = path;
+        fileForm_ = form;
+        problems_->recheckAll(*checker_, &checking);
+        DBGrid1_->showTableCursor(); // the last line loaded is current
+        summarised_ = UINT64_MAX;
+        refreshStatus();
+    }
+    if (report.noteCount > 0)
+        ui::dialogs().inform(owner, loadNotesText(report), ui::applicationCaption());
+    warnAboutCodeTable();
+}
+
+bool TFrmSolvanta::hasUnsavedChanges() const {
+    return RxMem_.hasUnsavedChanges();
+}
+
+// ---- status bar ------------------------------------------------------------------
+
+namespace {
+
+QString count(int n) {
+    return QLocale(QLocale::Spanish, QLocale::Chile).toString(n);
+}
+
+} // namespace
+
+QString TFrmSolvanta::changesText(const RxMem::ChangeSummary& c) {
+    // "2 líneas modificadas, 1 agregada, 3 eliminadas": the first part names
+    // the lines, the others follow it.
+    struct Part {
+        int n;
+        const char* one;
+        const char* many;
+    };
+    const Part parts[] = {{c.changed, "modificada", "modificadas"},
+                          {c.added, "agregada", "agregadas"},
+                          {c.deleted, "eliminada", "eliminadas"}};
+    QStringList out;
+    for (const Part& p : parts) {
+        if (p.n == 0) continue;
+        const QString word = QLatin1String(p.n == 1 ? p.one : p.many);
+        if (out.isEmpty())
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(count(p.n),
+                            p.n == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"), word);
+        else
+            out << QStringLiteral("%1 %2").arg(count(p.n), word);
+    }
+    return out.isEmpty() ? QStringLiteral("Sin cambios") : out.join(QStringLiteral(", "));
+}
+
+void TFrmSolvanta::buildStatusBar() {
+    status_ = new QStatusBar(this);
+    status_->setObjectName(QStringLiteral("StatusBar1"));
+    status_->setSizeGripEnabled(false);
+    positionLabel_ = new QLabel(status_);
+    positionLabel_->setObjectName(QStringLiteral("LabelPosicion"));
+    fileLabel_ = new QLabel(status_);
+    fileLabel_->setObjectName(QStringLiteral("LabelArchivo"));
+    fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    changesLabel_ = new QLabel(status_);
+    changesLabel_->setObjectName(QStringLiteral("LabelCambios"));
+    status_->addWidget(positionLabel_);
+    codesLabel_ = new QLabel(status_);
+    codesLabel_->setObjectName(QStringLiteral("LabelCodigos"));
+    codesLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    codesLabel_->hide();
+    status_->addWidget(fileLabel_, 1);
+    status_->addPermanentWidget(codesLabel_);
+    status_->addPermanentWidget(changesLabel_);
+
+    // Follows every change of the lines and of the current line, at most
+    // once per turn of the event loop.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model_, signal, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(DBGrid1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFrmSolvanta::scheduleStatus);
+}
+
+void TFrmSolvanta::scheduleStatus() {
+    if (statusPending_) return;
+    statusPending_ = true;
+    QTimer::singleShot(0, this, &TFrmSolvanta::refreshStatus);
+}
+
+void TFrmSolvanta::refreshStatus() {
+    statusPending_ = false;
+    const int lines = RxMem_.isActive() ? RxMem_.recordCount() : 0;
+    if (lines == 0)
+        positionLabel_->setText(QStringLiteral("Sin líneas"));
+    else
+        positionLabel_->setText(QStringLiteral("Línea %1 de %2")
+                                    .arg(count(std::max(RxMem_.row(), 0) + 1), count(lines)));
+    fileLabel_->setText(fileName_.isEmpty()
+                            ? QString()
+                            : QStringLiteral("%1 (%2)").arg(QFileInfo(fileName_).fileName(),
+                                                            fileForm_ == FileForm::Position
+                                                                ? QStringLiteral("por posición")
+                                                                : QStringLiteral("por separador")));
+    fileLabel_->setToolTip(QDir::toNativeSeparators(fileName_));
+    // Counting walks every line: only when the lines changed.
+    if (RxMem_.changeCount() != summarised_ && RxMem_.isActive()) {
+        summarised_ = RxMem_.changeCount();
+        changesLabel_->setText(changesText(RxMem_.changesSinceSaved()));
+    }
+    undoAction_->setEnabled(RxMem_.isActive() && RxMem_.canUndo());
+    redoAction_->setEnabled(RxMem_.isActive() && RxMem_.canRedo());
+    for (QToolButton* b : std::as_const(toolbar_)) {
+        if (b->objectName() == QLatin1String("SpeedButtonDeshacer"))
+            b->setEnabled(undoAction_->isEnabled());
+        if (b->objectName() == QLatin1String("SpeedButtonRehacer"))
+            b->setEnabled(redoAction_->isEnabled());
+    }
+}
+
+void TFrmSolvanta::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    DBGrid1_->showTableCursor();
+    DBGrid1_->setFocus();
+}
+
+// Two captions share a mnemonic (A&gregar and Asi&gnar, &Solvanta and
+// &Salir): the key presses the first enabled one, left to right, instead of
+// doing nothing as an ambiguous shortcut would.
+bool TFrmSolvanta::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        const QKeySequence keys = static_cast<QShortcutEvent*>(event)->key();
+        for (QToolButton* b : std::as_const(toolbar_))
+            if (b->isEnabled() && b->shortcut() == keys) {
+                b->animateClick();
+                return true;
+            }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFrmSolvanta::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Back from a dialog: the grid shows the table's current line again.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) DBGrid1_->showTableCursor();
+}
+
+// Closing by any means asks first when there are changes that were not
+// written to a file; with none it closes at once.
+void TFrmSolvanta::done(int result) {
+    // A cell value the field refuses keeps the window open, on that cell.
+    if (!DBGrid1_->commitEditor()) return;
+    if (hasUnsavedChanges() &&
+        Pregunta(QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
+                                "¿Desea cerrar y descartarlos?"),
+                 QString()) != 1)
+        return;
+    RxMem_.close();
+    QDialog::done(result);
+}
+
+// ---- handlers ----------------------------------------------------------------
+
+void TFrmSolvanta::SpeedButton1Click() {
+    if (!DBGrid1_->commitEditor()) return;
+    ui::guarded(this, [this] {
+        TFrmSelFormato format(this);
+        format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
+        if (format.exec() != QDialog::Accepted) return;
+        const FileForm form = format.itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
+        if (!confirmBreakers(form)) return;
+
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Guardar archivo para Solvanta");
+        request.directory = documentsFolder();
+        request.fileName = QStringLiteral("Solvanta");
+        request.filter = QStringLiteral("Archivo de Texto (*.txt)");
+        request.defaultSuffix = QStringLiteral("txt");
+        request.confirmOverwrite = false;
+        const QString path = ui::dialogs().saveFileName(this, request);
+        if (path.isEmpty()) return;
+
+        ProgressBox progress(this, QStringLiteral("Creando el archivo..."));
+        const WaitCursor wait;
+        try {
+            writeDeclaration(path, form, RxMem_, &progress);
+        } catch (...) {
+            DBGrid1_->showTableCursor();
+            throw;
+        }
+        // The written file is the new reference of what changed.
+        model_->markSaved();
+        fileName_ = path;
+        fileForm_ = form;
+        summarised_ = UINT64_MAX;
+        refreshStatus();
+        DBGrid1_->showTableCursor();
+    });
+}
+
+void TFrmSolvanta::SpeedButton3Click() {
+    ui::dialogs().openUrl(QUrl(webAddress()));
+}
+
+QString TFrmSolvanta::workbookFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/planillas");
+}
+
+void TFrmSolvanta::removeOldWorkbooks() {
+    static const QRegularExpression name(QStringLiteral("^Solvanta-\\d{8}-\\d{6}(-\\d+)?\\.xlsx$"));
+    QDir folder(workbookFolder());
+    // Newest first; a workbook made within the same second comes later by name.
+    QFileInfoList books;
+    for (const QFileInfo& f :
+         folder.entryInfoList({QStringLiteral("Solvanta-*.xlsx")}, QDir::Files, QDir::Name))
+        if (name.match(f.fileName()).hasMatch()) books << f;
+    std::stable_sort(books.begin(), books.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() > b.lastModified();
+    });
+    const QDateTime oldest = QDateTime::currentDateTime().addDays(-kKeptDays);
+    for (qsizetype i = 0; i < books.size(); ++i)
+        if (i >= kKeptWorkbooks || books[i].lastModified() < oldest)
+            QFile::remove(books[i].absoluteFilePath());
+}
+
+// Every line into a new workbook, which the desktop then opens in the user's
+// spreadsheet program. Each press makes a new file; none is ever replaced.
+// The folder keeps the recent ones only.
+void TFrmSolvanta::SpeedButton5Click() {
+    ui::guarded(this, [this] {
+        if (!DBGrid1_->settleForWindow()) return;
+        const QDir folder(workbookFolder());
+        if (!folder.mkpath(QStringLiteral(".")))
+            throw IoError(QStringLiteral("No se pudo crear la carpeta de planillas «%1».")
+                              .arg(QDir::toNativeSeparators(folder.path())));
+        const QString stamp = QStringLiteral("Solvanta-") + QDateTime::currentDateTime().toString(
+                                                                QStringLiteral("yyyyMMdd-HHmmss"));
+        QString path = folder.filePath(stamp + QStringLiteral(".xlsx"));
+        for (int n = 2; QFileInfo::exists(path); ++n)
+            path = folder.filePath(QStringLiteral("%1-%2.xlsx").arg(stamp).arg(n));
+
+        WorkbookSummary summary;
+        {
+            ProgressBox progress(this, QStringLiteral("Creando la planilla..."));
+            const WaitCursor wait;
+            summary = exportWorkbook(path, RxMem_, &progress);
+        }
+        removeOldWorkbooks();
+        DBGrid1_->showTableCursor();
+        const QString shown = QDir::toNativeSeparators(path);
+        if (summary.sheets > 1)
+            ui::dialogs().inform(
+                this, QStringLiteral("Las %1 líneas no caben en una sola hoja: quedaron repartidas "
+                                     "en %2 hojas de la planilla.")
+                          .arg(summary.lines)
+                          .arg(summary.sheets));
+        if (!ui::dialogs().openUrl(QUrl::fromLocalFile(path)))
+            ui::dialogs().inform(this,
+                                 QStringLiteral("La planilla quedó guardada en «%1», pero no se "
+                                                "encontró un programa que la abra. Ábrala "
+                                                "desde su programa de planillas.")
+                                     .arg(shown));
+    });
+}
+
+void TFrmSolvanta::SpeedButton4Click() {
+    close();
+}
+
+void TFrmSolvanta::SpeedButton8Click() {
+    ui::guarded(this, [this] {
+        TFrmAyuda help(this);
+        help.exec();
+    });
+}
+
+void TFrmSolvanta::SpeedButton10Click() {
+    ui::guarded(this, [this] {
+        TFrmAcercade about(this);
+        about.exec();
+    });
+}
+
+void TFrmSolvanta::SpeedButton12Click() {
+    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton12"));
+    PopupMenu3_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TFrmSolvanta::SpeedButton2Click() {
+    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
+    PopupMenu2_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+// The line deleted is the one that was current when the user asked, even if
+// something moved while the question was shown.
+void TFrmSolvanta::Eliminar1Click() {
+    ui::guarded(this, [this] {
+        if (RxMem_.isEmpty()) return;
+        const RxMem::Bookmark line = RxMem_.bookmark();
+        if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
+        DBGrid1_->deleteLines({line});
+    });
+}
+
+void TFrmSolvanta::DeshacerClick() {
+    undoRedo(false);
+}
+
+void TFrmSolvanta::RehacerClick() {
+    undoRedo(true);
+}
+
+void TFrmSolvanta::undoRedo(bool redo) {
+    ui::guarded(this, [&] {
+        const RxMem::Replayed r = DBGrid1_->undoRedo(redo);
+        // Lines that came back are checked again; changed ones already were.
+        if (!r.restored.empty()) problems_->recheckRows(*checker_, r.first, r.last);
+        refreshStatus();
+        DBGrid1_->setFocus();
+    });
+}
+
+template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&&... args) {
+    ui::guarded(this, [&] {
+        if (!DBGrid1_->settleForWindow()) return;
+        Dialog dialog(std::forward<Args>(args)..., this);
+        dialog.exec();
+        DBGrid1_->showTableCursor();
+        DBGrid1_->setFocus();
+    });
+}
+
+void TFrmSolvanta::Buscar1Click() {
+    const int before = RxMem_.row();
+    runOnTable<TFrmBuscar>(RxMem_);
+    // The line found is current alone, as after a move with the keys.
+    if (RxMem_.row() != before) DBGrid1_->dropSelection();
+}
+
+void TFrmSolvanta::SpeedButton9Click() {
+    runOnTable<TFrmModMasiva>(RxMem_);
+}
+
+void TFrmSolvanta::Uno1Click() {
+    runOnTable<TFrmSelTipoJornada>(*model_);
+}
+
+void TFrmSolvanta::Dos1Click() {
+    runOnTable<TFrmAsigCentroCosto>(*model_);
+}
+
+void TFrmSolvanta::DBGrid1DblClick() {
+    openEditor(false);
+}
+
+void TFrmSolvanta::Agregar1Click() {
+    openEditor(true);
+}
+
+// The record editor works on the table alone: the grid's pending line is
+// stored first. A new line the user inserted and left untouched is the line
+// the editor fills in, at the same place.
+void TFrmSolvanta::openEditor(bool adding) {
+    ui::guarded(this, [&] {
+        int droppedNewRow = -1;
+        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        const bool fillNewLine = droppedNewRow >= 0;
+        struct FlagBack {
+            ~FlagBack() { shared::addOrModify = 0; }
+        } flagBack;
+        shared::addOrModify = adding || fillNewLine ? 1 : 0;
+        TFrmDatosSolvanta editor(RxMem_, this);
+        editor.setAddAtEnd(fillNewLine && droppedNewRow >= RxMem_.recordCount());
+        editor.exec();
+        DBGrid1_->showTableCursor();
+        DBGrid1_->setFocus();
+    });
+}
+
+// The code menu: the chosen code list and the width of its codes go to the
+// shared state, where the code-table editor takes them when it is created.
+void TFrmSolvanta::openCodeEditor(const char* section, int width, const QString& caption) {
+    ui::guarded(this, [&] {
+        shared::codeSection = QLatin1String(section);
+        shared::codeWidth = width;
+        TFrmModCodSolvanta editor(this);
+        editor.EdCodigo()->setMaxLength(width);
+        editor.setWindowTitle(caption);
+        editor.exec();
+        recheckWithFreshLists(); // the lists may have changed
+    });
+}

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "engine/codes/CodeTableFile.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+#include "ui/widgets/Images.h"
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+
+class DeclarationGrid;
+class DeclarationModel;
+class ProblemsModel;
+class QAction;
+class QLabel;
+class QStatusBar;
+class QTableView;
+namespace solvanta {
+class LineChecker;
+}
+class QMenu;
+class QToolButton;
+
+// The listing window: every line of the loaded file as a row of the grid,
+// and the toolbar from which the user corrects the file and writes it. It
+// owns the declaration table and releases it when it closes. There is at
+// most one; the dialogs opened from it reach it through instance().
+class TFrmSolvanta : public QDialog {
+    Q_OBJECT
+public:
+    // The line checks take their code lists from `codes`.
+    explicit TFrmSolvanta(QWidget* parent = nullptr, const solvanta::CodeTableFile& codes = {});
+    ~TFrmSolvanta() override;
+
+    static TFrmSolvanta* instance();
+    static QString webAddress();
+    // The folder where "Excel" leaves its workbooks.
+    static QString workbookFolder();
+    // The workbooks "Excel" made are kept while they are among the
+    // kKeptWorkbooks newest and younger than kKeptDays days; older ones are
+    // removed after each export. Other files of the folder stay.
+    static constexpr int kKeptWorkbooks = 20;
+    static constexpr int kKeptDays = 30;
+    static void removeOldWorkbooks();
+
+    solvanta::RxMem& table() { return RxMem_; }
+    DeclarationGrid* grid() const { return DBGrid1_; }
+    DeclarationModel* model() const { return model_; }
+    ProblemsModel* problems() const { return problems_; }
+    QTableView* problemsView() const { return problemsView_; }
+
+    // Reads the file into the table (a progress box shows for long files);
+    // throws the engine's error when it cannot, leaving the table empty.
+    void load(const QString& path, solvanta::FileForm form);
+
+    // True when lines changed since the load or the last write (undoing back
+    // to that state counts as no change).
+    bool hasUnsavedChanges() const;
+    // "N líneas modificadas", "Sin cambios"...: what changed since then.
+    static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
+
+public slots:
+    void SpeedButton1Click();  // Crear Archivo
+    void RevisarClick();       // check every line again
+    void SpeedButton3Click();  // Solvanta web page
+    void SpeedButton5Click();  // Excel: every line into a new workbook
+    void SpeedButton4Click();  // Salir
+    void SpeedButton8Click();  // Ayuda
+    void SpeedButton10Click(); // Acerca de
+    void SpeedButton12Click(); // Asignar: assignment menu
+    void SpeedButton2Click();  // Códigos: code menu
+    void Eliminar1Click();     // delete the current line
+    void DeshacerClick();      // undo the last change
+    void RehacerClick();       // redo the last undone change
+    void DBGrid1DblClick();    // modify the current line in the record editor
+    void Agregar1Click();      // add a line in the record editor
+    void Buscar1Click();       // find a worker by RUT
+    void SpeedButton9Click();  // Masiva: one value on every line
+    void Uno1Click();          // work-day type of the selected lines
+    void Dos1Click();          // cost centre of the selected lines
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QToolButton* addButton(const char* name, const QString& caption, const QString& hint,
+                           images::Glyph glyph);
+    void buildMenus();
+    void openEditor(bool adding);
+    void openCodeEditor(const char* section, int width, const QString& caption);
+    // Runs a dialog over the table: the grid's pending line is stored first,
+    // and the grid shows the table's current line after.
+    template <typename Dialog, typename... Args> void runOnTable(Args&&... args);
+
+    solvanta::RxMem RxMem_;
+    DeclarationModel* model_;
+    DeclarationGrid* DBGrid1_;
+    QList<QToolButton*> toolbar_;
+    QMenu* PopupMenu1_;
+    QMenu* PopupMenu2_;
+    QMenu* PopupMenu3_;
+    QAction* undoAction_;
+    QAction* redoAction_;
+    // The status bar: current line of how many, the file and its form, what
+    // changed since the load or the last write.
+    QStatusBar* status_;
+    QLabel* positionLabel_;
+    QLabel* fileLabel_;
+    QLabel* changesLabel_;
+    QLabel* codesLabel_; // the code-table file, when it is not the program's own as it should be
+    QString fileName_;
+    solvanta::FileForm fileForm_ = solvanta::FileForm::Position;
+    std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
+    bool statusPending_ = false;
+    void buildStatusBar();
+    void scheduleStatus(); // once the present events are handled
+    void refreshStatus();
+    void undoRedo(bool redo);
+    solvanta::CodeTableFile codes_;
+    std::unique_ptr<solvanta::LineChecker> checker_;
+    QString codeTableWarned_; // the code-table problem last told, so it is told once
+    // Reads the code lists anew; the status bar says where they came from.
+    void makeChecker();
+    // Tells the user, once for each new problem, that the code-table file
+    // cannot be used and which codes go unchecked.
+    void warnAboutCodeTable();
+    ProblemsModel* problems_;
+    QLabel* problemsLabel_;
+    QTableView* problemsView_;
+    void buildProblemsPanel(QWidget* panel);
+    void showProblem(const QModelIndex& index);
+    // Reads the code lists again and checks every line with them.
+    void recheckWithFreshLists();
+    // Whether to write a file whose lines would break its form.
+    bool confirmBreakers(solvanta::FileForm form);
+};

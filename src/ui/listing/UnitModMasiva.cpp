@@ -1,0 +1,145 @@
+#include "UnitModMasiva.h"
+
+#include "engine/util/RemuTool.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/EntryControls.h"
+#include "ui/widgets/RadioGroup.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace solvanta;
+
+namespace {
+
+// The five choices: the item, the field it writes, and the code-list
+// section it offers (none for the periods).
+struct Choice {
+    const char16_t* item;
+    const char* field;
+    const char* section;
+};
+const Choice kChoices[] = {
+    {u"Tipo Pago", "tipo_pago", "TipoPago"},    {u"Código CCAF", "cod_CCAF", "CCAF"},
+    {u"Código Mutual", "cod_mutual", "Mutual"}, {u"Periodo Desde", "remu_desde", nullptr},
+    {u"Periodo Hasta", "remu_hasta", nullptr},
+};
+
+// MM/YYYY with every position filled and a month from 01 to 12.
+bool isWholePeriod(const QString& text) {
+    if (text.size() != 7 || text[2] != u'/') return false;
+    for (int i : {0, 1, 3, 4, 5, 6})
+        if (!text[i].isDigit()) return false;
+    const int month = text.left(2).toInt();
+    return month >= 1 && month <= 12;
+}
+
+} // namespace
+
+TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile& codes)
+    : QDialog(parent), table_(table), codes_(codes) {
+    setUpDialog(this, "FrmModMasiva", QStringLiteral("Modificación Masiva"));
+
+    QStringList items;
+    for (const Choice& c : kChoices)
+        items << QString::fromUtf16(c.item);
+    QFrame* top = highlightPanel(this, "PanelRadio");
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Modificar..."), items, 2, top);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(-1);
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(8, 6, 8, 6);
+    topLayout->addWidget(RadioGroup1_);
+
+    QFrame* middle = highlightPanel(this, "Panel1");
+    auto* label1 = new QLabel(QStringLiteral("Ingrese valor"), middle);
+    label1->setObjectName(QStringLiteral("Label1"));
+    Label2_ = new QLabel(QStringLiteral("mm/aaaa"), middle);
+    Label2_->setObjectName(QStringLiteral("Label2"));
+    CBox1_ = new CodeList(middle);
+    CBox1_->setObjectName(QStringLiteral("CBox1"));
+    CBox1_->setAccessibleName(label1->text());
+    OvcPF_ = new PeriodEdit(middle);
+    OvcPF_->setObjectName(QStringLiteral("OvcPF"));
+    OvcPF_->setFixedWidth(90);
+    OvcPF_->setAccessibleName(QStringLiteral("Ingrese valor (mm/aaaa)"));
+    label1->setBuddy(CBox1_);
+    auto* grid = new QGridLayout(middle);
+    grid->setContentsMargins(12, 4, 12, 10);
+    grid->addWidget(Label2_, 0, 1);
+    grid->addWidget(label1, 1, 0);
+    grid->addWidget(CBox1_, 1, 1);
+    grid->addWidget(OvcPF_, 1, 1, Qt::AlignLeft);
+    grid->setColumnStretch(1, 1);
+    CBox1_->hide();
+    OvcPF_->hide();
+    Label2_->hide();
+
+    const OkCancel buttons = okCancelPanel(this, "Panel2");
+    stackPanels(this, {top, middle, buttons.panel});
+    top->setMinimumWidth(330);
+    connect(RadioGroup1_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::RadioGroup1Click);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::BitBtn1Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmModMasiva::BitBtn2Click);
+}
+
+void TFrmModMasiva::RadioGroup1Click(int index) {
+    CBox1_->clear();
+    CBox1_->setEditText(QString());
+    if (index < 0) return;
+    // Read afresh at every choice, so a list just changed in the code editor
+    // is offered.
+    const QList<QStringList> lists = codes_.readSections(
+        {QStringLiteral("TipoPago"), QStringLiteral("CCAF"), QStringLiteral("Mutual")});
+    const bool code = kChoices[index].section != nullptr;
+    if (code) {
+        CBox1_->setEntries(lists[index]);
+        CBox1_->setText(QString());
+    }
+    CBox1_->setVisible(code);
+    OvcPF_->setVisible(!code);
+    Label2_->setVisible(!code);
+    (code ? static_cast<QWidget*>(CBox1_) : OvcPF_)->setFocus();
+}
+
+void TFrmModMasiva::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        const int index = RadioGroup1_->itemIndex();
+        QString value;
+        if (!CBox1_->isHidden()) {
+            if (CBox1_->text().isEmpty()) {
+                ui::dialogs().inform(this, QStringLiteral("Debe ingresar el nuevo código"));
+                return;
+            }
+            value = CBox1_->text().left(2);
+        } else if (!OvcPF_->isHidden()) {
+            const QString period = OvcPF_->value();
+            if (period == QLatin1String("  /    ")) {
+                ui::dialogs().inform(this, QStringLiteral("Debe ingresar la nueva fecha"));
+                return;
+            }
+            // A period written into every line must be whole: "03/    "
+            // would break every line of the file at once.
+            if (!isWholePeriod(period)) {
+                ui::dialogs().inform(this,
+                                     QStringLiteral("El período «%1» no es válido: ingrese "
+                                                    "el mes (01 a 12) y el año, como 03/2024.")
+                                         .arg(QString(period).replace(u' ', u'_')));
+                OvcPF_->setFocus();
+                return;
+            }
+            value = QuitaCaracter(period, QStringLiteral("/"));
+        }
+        if (index >= 0)
+            table_.assignAll(RxMem::fieldByName(QString::fromLatin1(kChoices[index].field)), value);
+        table_.last();
+        accept();
+    });
+}
+
+void TFrmModMasiva::BitBtn2Click() {
+    reject();
+}

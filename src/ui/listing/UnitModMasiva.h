@@ -1,0 +1,33 @@
+#pragma once
+
+#include "engine/codes/CodeTableFile.h"
+#include "engine/model/RxMem.h"
+
+#include <QDialog>
+
+class CodeList;
+class PeriodEdit;
+class QLabel;
+class RadioGroup;
+
+// Gives one field the same new value on every line of the file: the payment
+// type, the CCAF code, the mutual code, or the start or end of the period.
+class TFrmModMasiva : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmModMasiva(solvanta::RxMem& table, QWidget* parent = nullptr,
+                           const solvanta::CodeTableFile& codes = {});
+
+public slots:
+    void RadioGroup1Click(int index);
+    void BitBtn1Click(); // Aceptar
+    void BitBtn2Click(); // Cancelar
+
+private:
+    solvanta::RxMem& table_;
+    solvanta::CodeTableFile codes_;
+    RadioGroup* RadioGroup1_;
+    QLabel* Label2_;
+    CodeList* CBox1_;
+    PeriodEdit* OvcPF_;
+};

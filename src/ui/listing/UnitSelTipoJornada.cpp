@@ -1,0 +1,41 @@
+#include "UnitSelTipoJornada.h"
+
+#include "Assignment.h"
+#include "ui/widgets/Controls.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/RadioGroup.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
+    : QDialog(parent), lines_(lines) {
+    setUpDialog(this, "FrmSelTipoJornada", QStringLiteral("Seleccionar Tipo de Jornada"));
+
+    QFrame* top = highlightPanel(this, "Panel1");
+    RadioGroup1_ = new RadioGroup(QStringLiteral("Tipo de Jornada"),
+                                  {QStringLiteral("Completa"), QStringLiteral("Parcial")}, 2, top);
+    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1_->setItemIndex(0);
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(12, 8, 12, 8);
+    topLayout->addWidget(RadioGroup1_);
+
+    const OkCancel buttons = okCancelPanel(this, "Panel2");
+    stackPanels(this, {top, buttons.panel});
+    top->setMinimumWidth(409);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn1Click);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn2Click);
+}
+
+void TFrmSelTipoJornada::BitBtn1Click() {
+    ui::guarded(this, [this] {
+        assignToSelection(lines_, "otros_desc_ccaf2",
+                          QString::number(RadioGroup1_->itemIndex() + 1));
+        accept();
+    });
+}
+
+void TFrmSelTipoJornada::BitBtn2Click() {
+    reject();
+}

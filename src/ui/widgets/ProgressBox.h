@@ -1,0 +1,22 @@
+#pragma once
+
+#include "engine/util/Progress.h"
+
+#include <QString>
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+// Shows long engine work in a modal progress box with a "Cancelar" button.
+// The box appears only when the work lasts more than a moment; while it runs
+// the window keeps repainting.
+class ProgressBox : public solvanta::Progress {
+public:
+    ProgressBox(QWidget* parent, const QString& text);
+    ~ProgressBox() override;
+    bool update(qint64 done, qint64 total) override;
+
+private:
+    std::unique_ptr<QProgressDialog> dialog_;
+};
