@@ -601,6 +601,12 @@ struct FileStamp {
     bool operator!=(const FileStamp& o) const { return size != o.size || modified != o.modified; }
 };
 
+void openToRead(QFile& file, const QString& path) {
+    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
+        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
+                          .arg(shownPath(path), readFailure(path)));
+}
+
 [[noreturn]] void changedWhileRead(const QString& path) {
     throw IoError(QStringLiteral("No se pudo cargar el archivo «%1»: cambió mientras se leía. "
                                  "Vuelva a cargarlo cuando ningún otro programa lo esté "
@@ -1106,63 +1112,57 @@ public:
 
     // A batch to fill; none when the writing side is gone.
     Batch* takeEmpty() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !free_.empty() || abandoned_; });
-        if (abandoned_) return nullptr;
-        Batch* b = free_.back();
-        free_.pop_back();
-        return b;
+        return take(free_, abandoned_, true);
     }
 
     void pass(Batch* b) {
-        {
-            const std::lock_guard lock(mutex_);
-            filled_.push_back(b);
-        }
-        changed_.notify_all();
+        change([&] { filled_.push_back(b); });
     }
 
     // No more batches will come.
     void end() {
-        {
-            const std::lock_guard lock(mutex_);
-            ended_ = true;
-        }
-        changed_.notify_all();
+        change([&] { ended_ = true; });
     }
 
     // The next filled batch, in line order; none after the last.
     Batch* takeFilled() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !filled_.empty() || ended_; });
-        if (filled_.empty()) return nullptr;
-        Batch* b = filled_.front();
-        filled_.pop_front();
-        return b;
+        return take(filled_, ended_, false);
     }
 
     void giveBack(Batch* b) {
-        {
-            const std::lock_guard lock(mutex_);
-            free_.push_back(b);
-        }
-        changed_.notify_all();
+        change([&] { free_.push_back(b); });
     }
 
     void abandon() {
+        change([&] { abandoned_ = true; });
+    }
+
+private:
+    // The first batch of `from` once it has one; none once `over` holds:
+    // at once when `overWins`, else when `from` is empty too.
+    Batch* take(std::deque<Batch*>& from, const bool& over, bool overWins) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !from.empty() || over; });
+        if ((over && overWins) || from.empty()) return nullptr;
+        Batch* b = from.front();
+        from.pop_front();
+        return b;
+    }
+
+    // Changes the queue's state under its lock, then wakes both sides.
+    template <typename F> void change(F&& f) {
         {
             const std::lock_guard lock(mutex_);
-            abandoned_ = true;
+            f();
         }
         changed_.notify_all();
     }
 
-private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::array<Batch, kBatches> batches_;
     std::deque<Batch*> filled_;
-    std::vector<Batch*> free_;
+    std::deque<Batch*> free_;
     bool ended_ = false;
     bool abandoned_ = false;
 };
@@ -1409,6 +1409,20 @@ bool noteUtf8(const QString& path, FileEncoding encoding, LoadReport& report) {
     }
 }
 
+// What a reading that ran to its end leaves to say: the failure it stopped
+// at (as readingFailed tells it), or a change of the file meanwhile.
+void endOfReading(std::exception_ptr failure, const QString& path, const FileStamp& before,
+                  bool utf8) {
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Error&) {
+            readingFailed(path, before, utf8);
+        }
+    }
+    if (FileStamp::of(path) != before) changedWhileRead(path);
+}
+
 } // namespace
 
 void LoadReport::add(LoadNote note) {
@@ -1450,9 +1464,7 @@ LoadReport loadDeclaration(const QString& path, FileForm form, RxMem& table, Pro
     try {
         RxMem::Fill fill(table); // the loaded lines are the saved state, with nothing to undo
         QFile file(path);
-        if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
-            throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
-                              .arg(shownPath(path), readFailure(path)));
+        openToRead(file, path);
         // Another program writing the file meanwhile would leave lines of two
         // versions, or a last line cut short; that also explains any line the
         // reading stumbled on.
@@ -1499,23 +1511,14 @@ void readDeclaration(const QString& path, FileForm form, const LoadOptions& opti
                      LoadReport& report) {
     report.keep = options.keptNotes;
     QFile file(path);
-    if (isSpecialFile(path) || !file.open(QIODevice::ReadOnly))
-        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
-                          .arg(shownPath(path), readFailure(path)));
+    openToRead(file, path);
     const FileStamp before = FileStamp::of(path);
     const bool utf8 = noteUtf8(path, options.encoding, report);
     // Reading and judging the lines overlap on two cores, as in a conversion.
     CallConsumer consumer(line);
-    if (const std::exception_ptr failure = readInto(consumer, file, path, form,
-                                                    numtext::decimalSeparator(), options.encoding,
-                                                    report)) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const Error&) {
-            readingFailed(path, before, utf8);
-        }
-    }
-    if (FileStamp::of(path) != before) changedWhileRead(path);
+    endOfReading(readInto(consumer, file, path, form, numtext::decimalSeparator(),
+                          options.encoding, report),
+                 path, before, utf8);
 }
 
 void writeDeclaration(const QString& path, FileForm form, RxMem& table, Progress* progress) {
@@ -1559,9 +1562,7 @@ LoadReport convertDeclaration(const QString& inPath, FileForm from, const QStrin
         targetFault = std::current_exception();
     }
     QFile in(inPath);
-    if (isSpecialFile(inPath) || !in.open(QIODevice::ReadOnly))
-        throw IoError(QStringLiteral("No se pudo abrir el archivo «%1»: %2")
-                          .arg(shownPath(inPath), readFailure(inPath)));
+    openToRead(in, inPath);
     const FileStamp before = FileStamp::of(inPath);
     LoadReport report;
     report.keep = options.keptNotes;
@@ -1583,15 +1584,8 @@ LoadReport convertDeclaration(const QString& inPath, FileForm from, const QStrin
     // Failures come in the order of loading first and writing afterwards:
     // the reading's, then a change of the file while it was read, then the
     // writing's.
-    if (const std::exception_ptr failure =
-            readInto(writer, in, inPath, from, separator, options.encoding, report)) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const Error&) {
-            readingFailed(inPath, before, utf8);
-        }
-    }
-    if (FileStamp::of(inPath) != before) changedWhileRead(inPath);
+    endOfReading(readInto(writer, in, inPath, from, separator, options.encoding, report), inPath,
+                 before, utf8);
     writer.finish(report, options.force);
     target->keepAttributes();
     return report;
