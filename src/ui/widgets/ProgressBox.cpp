@@ -46,7 +46,7 @@ private:
 } // namespace
 
 ProgressBox::ProgressBox(QWidget* parent, const QString& text)
-    : dialog_(std::make_unique<StayingProgressDialog>(text, parent)) {
+    : dialog_(new StayingProgressDialog(text, parent)) {
     dialog_->setWindowTitle(ui::applicationCaption());
     dialog_->setMinimumWidth(ui::captionWidth(*dialog_));
     dialog_->setWindowModality(Qt::WindowModal);
@@ -56,10 +56,13 @@ ProgressBox::ProgressBox(QWidget* parent, const QString& text)
     dialog_->setValue(0);
 }
 
-ProgressBox::~ProgressBox() = default;
+ProgressBox::~ProgressBox() {
+    delete dialog_.data();
+}
 
 bool ProgressBox::update(qint64 done, qint64 total) {
     const int value = total > 0 ? int(done * 1000 / total) : 1000;
+    if (!dialog_) return false; // its window is gone: nothing left to work for
     dialog_->setValue(std::min(value, 999)); // at 1000 the box would close itself early
     return !static_cast<const StayingProgressDialog&>(*dialog_).stopAsked();
 }

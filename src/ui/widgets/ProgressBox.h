@@ -2,10 +2,10 @@
 
 #include "engine/util/Progress.h"
 
+#include <QPointer>
+#include <QProgressDialog>
 #include <QString>
-#include <memory>
 
-class QProgressDialog;
 class QWidget;
 
 // Shows long engine work in a modal progress box with a "Cancelar" button.
@@ -18,5 +18,8 @@ public:
     bool update(qint64 done, qint64 total) override;
 
 private:
-    std::unique_ptr<QProgressDialog> dialog_;
+    // The box belongs to its parent window, as every child does; should the
+    // window go first, the pointer is null by then and the box is not
+    // deleted twice.
+    QPointer<QProgressDialog> dialog_;
 };
