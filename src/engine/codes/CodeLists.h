@@ -6,7 +6,9 @@
 
 // The code lists: one row per section of the code-table file that the
 // program uses, with everything the windows and the line checks need to know
-// about it. The line checks loop over this table.
+// about it. The code menu, the code editor's help, the record editor, the
+// mass modification and the line checks loop over this table; adding a code
+// list is adding a row.
 namespace solvanta {
 
 struct CodeListDef {
