@@ -1,6 +1,7 @@
 #include "LineChecks.h"
 
 #include "DeclarationFile.h"
+#include "engine/codes/CodeLists.h"
 #include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/CodePage.h"
@@ -27,7 +28,6 @@ enum class Rule : unsigned char {
     Period,    // MMYYYY with a month from 01 to 12
     PeriodEnd, // a period, or 000000; not before the period in `other`
     Date,      // blank, or a real date; not before the date in `other`
-    Code,      // in the code list of `set`, `width` characters wide
     Days,      // a whole number from 0 to 30
     AtMost13,  // a whole number not above 13, when it is one
 };
@@ -35,28 +35,27 @@ enum class Rule : unsigned char {
 struct RuleDef {
     const char* field;
     Rule rule;
-    const char* set = nullptr;   // OneOf: the values; Code: the section
+    const char* set = nullptr;   // OneOf: the values
     const char* other = nullptr; // the field this one is compared with
-    int width = 0;               // Code: how many characters form a code
-    bool required = false;       // Rut and Code: empty is a problem
+    bool required = false;       // Rut: empty is a problem
     const char16_t* problem = nullptr;
 };
 
 // clang-format off
 const RuleDef kRules[] = {
-    {"dv", Rule::Rut, nullptr, "rut", 0, true},
+    {"dv", Rule::Rut, nullptr, "rut", true},
     {"dv_afi_volun", Rule::Rut, nullptr, "rut_afi_volun"},
     {"dv_pag_subs", Rule::Rut, nullptr, "rut_pag_subs"},
-    {"ape_pat", Rule::NotBlank, nullptr, nullptr, 0, false, u"falta el apellido paterno."},
-    {"nombres", Rule::NotBlank, nullptr, nullptr, 0, false, u"falta el nombre."},
-    {"sexo", Rule::OneOf, "M|F", nullptr, 0, false, u"el sexo debe ser M o F."},
-    {"nacion", Rule::OneOf, "0|1", nullptr, 0, false, u"la nacionalidad debe ser 0 (chilena) o 1 (extranjera)."},
-    {"reg_previ", Rule::OneOf, "AFP|INP|SIP", nullptr, 0, false, u"el régimen previsional debe ser AFP, INP o SIP."},
-    {"sub_trab_jov", Rule::OneOf, "S|N", nullptr, 0, false, u"el subsidio al trabajador joven debe ser S o N."},
-    {"forma_pago_apvi", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la forma de pago del APVI debe estar vacía o ser 0, 1 o 2."},
-    {"forma_pago_apvc", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la forma de pago del APVC debe estar vacía o ser 0, 1 o 2."},
-    {"moneda_plan", Rule::OneOf, "|0|1|2", nullptr, 0, false, u"la moneda del plan debe estar vacía o ser 0, 1 o 2."},
-    {"otros_desc_ccaf2", Rule::OneOf, "0|1|2", nullptr, 0, false, u"el tipo de jornada debe ser 0, 1 (completa) o 2 (parcial)."},
+    {"ape_pat", Rule::NotBlank, nullptr, nullptr, false, u"falta el apellido paterno."},
+    {"nombres", Rule::NotBlank, nullptr, nullptr, false, u"falta el nombre."},
+    {"sexo", Rule::OneOf, "M|F", nullptr, false, u"el sexo debe ser M o F."},
+    {"nacion", Rule::OneOf, "0|1", nullptr, false, u"la nacionalidad debe ser 0 (chilena) o 1 (extranjera)."},
+    {"reg_previ", Rule::OneOf, "AFP|INP|SIP", nullptr, false, u"el régimen previsional debe ser AFP, INP o SIP."},
+    {"sub_trab_jov", Rule::OneOf, "S|N", nullptr, false, u"el subsidio al trabajador joven debe ser S o N."},
+    {"forma_pago_apvi", Rule::OneOf, "|0|1|2", nullptr, false, u"la forma de pago del APVI debe estar vacía o ser 0, 1 o 2."},
+    {"forma_pago_apvc", Rule::OneOf, "|0|1|2", nullptr, false, u"la forma de pago del APVC debe estar vacía o ser 0, 1 o 2."},
+    {"moneda_plan", Rule::OneOf, "|0|1|2", nullptr, false, u"la moneda del plan debe estar vacía o ser 0, 1 o 2."},
+    {"otros_desc_ccaf2", Rule::OneOf, "0|1|2", nullptr, false, u"el tipo de jornada debe ser 0, 1 (completa) o 2 (parcial)."},
     {"remu_desde", Rule::Period},
     {"remu_hasta", Rule::PeriodEnd, nullptr, "remu_desde"},
     {"Fecha_Desde", Rule::Date},
@@ -65,29 +64,10 @@ const RuleDef kRules[] = {
     {"per_hasta_sust", Rule::Date, nullptr, "per_desde_sust"},
     {"fec_desde_volun", Rule::Date},
     {"fec_hasta_volun", Rule::Date, nullptr, "fec_desde_volun"},
-    {"tipo_pago", Rule::Code, "TipoPago", nullptr, 2, true},
-    {"tipo_trab", Rule::Code, "Tipo Trabajador", nullptr, 1, true},
-    {"cod_mov", Rule::Code, "Movimiento Personal", nullptr, 1, true},
-    {"Tramo_Fam", Rule::Code, "Tramo Familiar", nullptr, 0},
-    {"nom_AFP", Rule::Code, "Nombre AFP", nullptr, 2},
-    {"cod_ex_caja", Rule::Code, "Codigo Caja", nullptr, 4},
-    {"cod_ex_caja_des", Rule::Code, "Codigo Caja", nullptr, 4},
-    {"cod_inst_salud", Rule::Code, "Isapres", nullptr, 2},
-    {"cod_CCAF", Rule::Code, "CCAF", nullptr, 2},
-    {"cod_mutual", Rule::Code, "Mutual", nullptr, 2},
-    {"inst_apvi", Rule::Code, "APV", nullptr, 3},
-    {"inst_apvc", Rule::Code, "APV", nullptr, 3},
-    {"tipo_linea", Rule::Code, "Tipo Linea", nullptr, 2},
-    {"cod_afp_volun", Rule::Code, "Nombre AFP", nullptr, 2},
-    {"cod_mov_per_volun", Rule::Code, "Movimiento Voluntario", nullptr, 2},
     {"dias_trab", Rule::Days},
     {"num_car_sim", Rule::AtMost13},
 };
 // clang-format on
-
-// The voluntary affiliate's movement list always holds the code that ends
-// the affiliation, as the record editor offers it.
-constexpr int kEndOfAffiliation = 10;
 
 int fieldOf(const char* name) {
     return findField(QString::fromLatin1(name));
@@ -270,30 +250,32 @@ unsigned char Finding::breaks() const {
 }
 
 LineChecker::LineChecker(const CodeTableFile& codes) {
-    QStringList sections;
-    for (const RuleDef& r : kRules)
-        if (r.rule == Rule::Code) sections << QString::fromLatin1(r.set);
-    sections.removeDuplicates();
     codeTablePath_ = codes.path();
     codeTableIsUserCopy_ = codes.usesUserCopy();
-    const CodeTableFile::Reading reading = codes.readChecked(sections);
+    const CodeTableFile::Reading reading = codes.readChecked(codeListSections());
     codeTableProblem_ = reading.problem;
     codeTablePartly_ = reading.partly;
-    for (const RuleDef& r : kRules) {
-        if (r.rule != Rule::Code) continue;
-        CodeList& c = codes_[std::size_t(fieldOf(r.field))];
-        const QStringList& entries = reading.lists[sections.indexOf(QString::fromLatin1(r.set))];
-        c.checked = !entries.isEmpty();
-        c.letters = r.width == 0;
-        for (const QString& e : entries) {
-            if (c.letters) {
-                if (!e.isEmpty()) c.firstLetters.push_back(cp1252::fromUnicode(e[0].unicode()));
-            } else if (const auto v = numtext::parseWhole(QStringView(e).left(r.width))) {
-                c.numbers.push_back(*v);
+    const std::span<const CodeListDef> lists = codeLists();
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const CodeListDef& l = lists[i];
+        QStringList entries = reading.lists[qsizetype(i)];
+        const bool checked = !entries.isEmpty();
+        // An entry the record editor always offers is a code of the list.
+        if (checked && l.fixedEntry) entries << QString::fromUtf16(l.fixedEntry);
+        for (const char* name : l.fields) {
+            if (!name) continue;
+            CodeList& c = codes_[std::size_t(fieldOf(name))];
+            c.list = int(i);
+            c.checked = checked;
+            c.letters = l.letters;
+            for (const QString& e : entries) {
+                if (c.letters) {
+                    if (!e.isEmpty()) c.firstLetters.push_back(cp1252::fromUnicode(e[0].unicode()));
+                } else if (const auto v = numtext::parseWhole(QStringView(e).left(l.width))) {
+                    c.numbers.push_back(*v);
+                }
             }
         }
-        if (QLatin1String(r.field) == QLatin1String("cod_mov_per_volun") && c.checked)
-            c.numbers.push_back(kEndOfAffiliation);
     }
 }
 
@@ -443,24 +425,6 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             if (start && *date < *start) report(f, Finding::DateEndBefore);
             break;
         }
-        case Rule::Code: {
-            const std::string_view v = trimmed(t);
-            if (v.empty()) {
-                if (r.required) report(f, Finding::CodeMissing);
-                break;
-            }
-            const CodeList& c = codes_[std::size_t(f)];
-            if (!c.checked) break;
-            bool found;
-            if (c.letters) {
-                found = v.size() == 1 && c.firstLetters.find(v[0]) != std::string::npos;
-            } else {
-                const auto n = whole(v);
-                found = n && std::find(c.numbers.begin(), c.numbers.end(), *n) != c.numbers.end();
-            }
-            if (!found) report(f, Finding::CodeNotListed);
-            break;
-        }
         case Rule::Days: {
             const auto n = whole(t);
             if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
@@ -470,6 +434,26 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             if (const auto n = whole(t); n && *n > 13) report(f, Finding::TooManyDependants);
             break;
         }
+    }
+
+    // The codes of the code-table file.
+    for (int f = 0; f < kFieldCount; ++f) {
+        const CodeList& c = codes_[std::size_t(f)];
+        if (c.list < 0 || reported[std::size_t(f)]) continue;
+        const std::string_view v = trimmed(text(f));
+        if (v.empty()) {
+            if (codeLists()[std::size_t(c.list)].required) report(f, Finding::CodeMissing);
+            continue;
+        }
+        if (!c.checked) continue;
+        bool found;
+        if (c.letters) {
+            found = v.size() == 1 && c.firstLetters.find(v[0]) != std::string::npos;
+        } else {
+            const auto n = whole(v);
+            found = n && std::find(c.numbers.begin(), c.numbers.end(), *n) != c.numbers.end();
+        }
+        if (!found) report(f, Finding::CodeNotListed);
     }
 }
 
@@ -505,7 +489,8 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
         p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
         break;
     case Finding::CodeNotListed:
-        if (rule >= 0) p.problem = p.problem.arg(QString::fromLatin1(kRules[rule].set));
+        if (const int list = codeListOfField(f); list >= 0)
+            p.problem = p.problem.arg(QString::fromLatin1(codeLists()[std::size_t(list)].section));
         break;
     default:
         break;

@@ -112,6 +112,7 @@ private:
     void findFields(const RecordView& line, std::vector<Finding>& out) const;
 
     struct CodeList {
+        int list = -1;        // in codeLists(); -1: the field has no code list
         bool checked = false; // a list with entries
         bool letters = false; // codes compared as text (their first letter)
         std::vector<int> numbers;

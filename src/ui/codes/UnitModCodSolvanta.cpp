@@ -1,6 +1,7 @@
 #include "UnitModCodSolvanta.h"
 
 #include "ui/help/UFrmAyudaParametros.h"
+#include "engine/codes/CodeLists.h"
 #include "engine/model/SharedState.h"
 #include "engine/util/StrUtil.h"
 #include "ui/widgets/Controls.h"
@@ -22,58 +23,6 @@
 using namespace solvanta;
 
 namespace {
-
-// What the parameter help window says about each code list. The lines are
-// shown as written, trailing blanks included.
-struct HelpText {
-    const char* section;
-    const char* title;
-    const char* lines[5]; // up to the first null
-};
-const HelpText kHelp[] = {
-    {"TipoPago",
-     "Tipo Pago",
-     {"Estos datos se refieren al tipo de pago que se está",
-      "declarando, es decir, si corresponde a remuneraciones",
-      "del mes (normal) o gratificaciones o bien si son pagos", "retroactivos a empresas publicas.",
-      nullptr}},
-    {"Tipo Trabajador",
-     "Tipo Trabajador",
-     {"Estos datos se refieren a si el trabajador está activo",
-      "(no pensionado) o pensionado aun trabajando o bien",
-      "si es mayor de 60 o 65 años pero nunca ha sido", "pensionado", nullptr}},
-    {"Movimiento Personal",
-     "Movimiento personal",
-     {"Estos datos se refieren a los movimientos del personal",
-      "durante el mes, es decir, faltas, retiros, accidentes del", "trabajo etc.", nullptr}},
-    {"Tramo Familiar",
-     "Tramo Familiar",
-     {"Estos datos se refieren a los tramos correspondientes", "a las asignaciones familiares. ",
-      nullptr}},
-    {"Nombre AFP",
-     "Nombre AFP",
-     {"Estos datos corresponden a los nombres y códigos de ", "las AFP vigentes a la fecha",
-      nullptr}},
-    {"Isapres",
-     "Isapres",
-     {"Estos datos corresponden a los nombres y códigos", "de las Isapres vigentes a la fecha",
-      nullptr}},
-    {"CCAF",
-     "Cajas de Compensación",
-     {"Estos datos corresponden a los nombres y códigos", "de las cajas de compensación vigentes",
-      nullptr}},
-    {"Mutual",
-     "Mutuales",
-     {"Estos datos corresponden a los nombres y códigos", "de las mutuales de seguridad", nullptr}},
-    {"Codigo Caja",
-     "Cajas ex Régimen",
-     {"Estos datos corresponden a los nombres y códigos", "de las cajas del ex régimen previsional",
-      nullptr}},
-    {"APV",
-     "Ahorro Previsional Voluntario",
-     {"Estos datos corresponden a las instituciones autorizadas",
-      "para manejar los fondos correspondientes al ahorro ", "previsional voluntario", nullptr}},
-};
 
 // Keeps what the box may hold: `keep` decides for each character, letters
 // become capitals when `upper`. An entry is stored as an INI key, which ends
@@ -327,13 +276,15 @@ void TFrmModCodSolvanta::BitBtn4Click() {
 
 void TFrmModCodSolvanta::BitBtn5Click() {
     ui::guarded(this, [this] {
-        for (const HelpText& h : kHelp) {
-            if (section_ != QLatin1String(h.section)) continue;
+        for (const CodeListDef& l : codeLists()) {
+            if (!l.helpTitle || section_ != QLatin1String(l.section)) continue;
             QString text = QStringLiteral("  \r");
-            for (const char* const* line = h.lines; *line; ++line)
-                text += QLatin1String("  ") + QString::fromUtf8(*line) + QLatin1Char('\r');
+            for (const char* line : l.helpLines) {
+                if (!line) break;
+                text += QLatin1String("  ") + QString::fromUtf8(line) + QLatin1Char('\r');
+            }
             TFrmAyudaParametros help(this);
-            help.setWindowTitle(QString::fromUtf8(h.title));
+            help.setWindowTitle(QString::fromUtf8(l.helpTitle));
             help.setText(text);
             help.exec();
             return;

@@ -1,5 +1,6 @@
 #include "UnitDatosSolvanta.h"
 
+#include "engine/codes/CodeLists.h"
 #include "engine/model/FieldTable.h"
 #include "engine/model/SharedState.h"
 #include "engine/util/CodePage.h"
@@ -43,35 +44,6 @@ enum class Check { None, TipoPago, TipoTrab, CodMov };
 
 // Add-mode defaults.
 enum class Add { None, First, Fourth, Period, Zero, Item0 };
-
-// The code lists, one per section of the code-table file.
-enum CodeListId {
-    LTipoPago,
-    LTipoTrab,
-    LMovPers,
-    LTramo,
-    LAfp,
-    LCaja,
-    LIsapre,
-    LCcaf,
-    LMutual,
-    LApv,
-    LMovVolun,
-    LTipoLinea,
-};
-const char* const kSections[] = {"TipoPago",
-                                 "Tipo Trabajador",
-                                 "Movimiento Personal",
-                                 "Tramo Familiar",
-                                 "Nombre AFP",
-                                 "Codigo Caja",
-                                 "Isapres",
-                                 "CCAF",
-                                 "Mutual",
-                                 "APV",
-                                 "Movimiento Voluntario",
-                                 "Tipo Linea"};
-static_assert(std::size(kSections) == LTipoLinea + 1, "one section per code list");
 
 struct TabDef {
     const char16_t* caption;
@@ -129,9 +101,6 @@ struct ControlDef {
     Fmt format = Fmt::Whole;
     double maximum = 0;
     bool decimalsWhenFraction = false;
-    int list = -1;  // List: its code list
-    int width = 0;  // List: code width for the lookup; 0 compares the first letter as text
-    int prefix = 0; // List: characters stored; -1 the whole text
     Store store = Store::Text;
     Check check = Check::None;
     const char16_t* items = nullptr; // Radio: captions, '|' between them
@@ -156,17 +125,17 @@ const ControlDef kControls[] = {
     {.name = "EdNombres", .kind = Ctl::Text, .field = "nombres", .label = u"Nombres", .group = 0, .row = 1, .col = 2, .size = 30},
     {.name = "RGNacionalidad", .kind = Ctl::Radio, .field = "nacion", .label = u"Nacionalidad", .group = 0, .row = 2, .col = 0, .items = u"Chilena|Extranjera", .codes = "0|1", .columns = 2, .start = 0, .none = "1"},
     // Tab 1, contract
-    {.name = "CBxTipoPago", .kind = Ctl::List, .field = "tipo_pago", .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .list = LTipoPago, .width = 2, .prefix = 2, .check = Check::TipoPago, .add = Add::First},
+    {.name = "CBxTipoPago", .kind = Ctl::List, .field = "tipo_pago", .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .check = Check::TipoPago, .add = Add::First},
     {.name = "EdPerDesde", .kind = Ctl::Period, .field = "remu_desde", .label = u"Desde", .group = 1, .row = 1, .col = 1, .add = Add::Period},
     {.name = "EdPerHasta", .kind = Ctl::Period, .field = "remu_hasta", .label = u"Hasta", .group = 1, .row = 1, .col = 2, .none = "000000", .add = Add::Period},
     {.name = "RGpRegPrevi", .kind = Ctl::Radio, .field = "reg_previ", .label = u"Reg. Previsional", .group = 1, .row = 2, .col = 0, .items = u"AFP|INP|SIP", .codes = "AFP|INP|SIP", .columns = 3, .start = 0, .none = "SIP"},
-    {.name = "CBxTTrabajador", .kind = Ctl::List, .field = "tipo_trab", .label = u"Tipo Trabajador", .group = 1, .row = 2, .col = 1, .list = LTipoTrab, .width = 1, .prefix = 1, .store = Store::Number, .check = Check::TipoTrab, .add = Add::First},
+    {.name = "CBxTTrabajador", .kind = Ctl::List, .field = "tipo_trab", .label = u"Tipo Trabajador", .group = 1, .row = 2, .col = 1, .store = Store::Number, .check = Check::TipoTrab, .add = Add::First},
     {.name = "CuEdDiasTrab", .kind = Ctl::Number, .field = "dias_trab", .label = u"Días Trab.", .group = 1, .row = 2, .col = 2, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number},
-    {.name = "CBxTipoLinea", .kind = Ctl::List, .field = "tipo_linea", .label = u"Tipo de Línea", .group = 1, .row = 3, .col = 0, .list = LTipoLinea, .width = 2, .prefix = -1, .none = "00", .add = Add::First},
-    {.name = "CBxMovPersonal", .kind = Ctl::List, .field = "cod_mov", .label = u"Cod. Mov. Personal", .group = 1, .row = 3, .col = 1, .span = 2, .list = LMovPers, .width = 1, .prefix = 1, .store = Store::Number, .check = Check::CodMov, .add = Add::First},
+    {.name = "CBxTipoLinea", .kind = Ctl::List, .field = "tipo_linea", .label = u"Tipo de Línea", .group = 1, .row = 3, .col = 0, .none = "00", .add = Add::First},
+    {.name = "CBxMovPersonal", .kind = Ctl::List, .field = "cod_mov", .label = u"Cod. Mov. Personal", .group = 1, .row = 3, .col = 1, .span = 2, .store = Store::Number, .check = Check::CodMov, .add = Add::First},
     {.name = "DEdMovDesde", .kind = Ctl::Date, .field = "Fecha_Desde", .label = u"Desde", .group = 1, .row = 4, .col = 1},
     {.name = "DEdMovHasta", .kind = Ctl::Date, .field = "Fecha_Hasta", .label = u"Hasta", .group = 1, .row = 4, .col = 2},
-    {.name = "CBxTramoFam", .kind = Ctl::List, .field = "Tramo_Fam", .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .list = LTramo, .width = 0, .prefix = 1, .add = Add::Fourth},
+    {.name = "CBxTramoFam", .kind = Ctl::List, .field = "Tramo_Fam", .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .add = Add::Fourth},
     {.name = "EdCargasSimples", .kind = Ctl::Text, .field = "num_car_sim", .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .size = 2, .store = Store::Count, .add = Add::Zero},
     {.name = "EdCargasMater", .kind = Ctl::Text, .field = "num_car_mat", .label = u"N° Cargas Mater.", .group = 1, .row = 5, .col = 2, .store = Store::Count, .add = Add::Zero},
     {.name = "EdCargasInva", .kind = Ctl::Text, .field = "num_car_inv", .label = u"N° Cargas Inval.", .group = 1, .row = 6, .col = 0, .store = Store::Count, .add = Add::Zero},
@@ -175,7 +144,7 @@ const ControlDef kControls[] = {
     {.name = "CuEdReintegro", .kind = Ctl::Number, .field = "reint_cargas", .label = u"Reintegro Car. Fam.", .group = 1, .row = 7, .col = 0, .store = Store::Number, .guard = u"Reintegro Cargas"},
     {.name = "RGSubsiTrabajador", .kind = Ctl::Radio, .field = "sub_trab_jov", .label = u"Subsidio Trabajador Joven", .group = 1, .row = 7, .col = 1, .items = u"Si|No", .codes = "S|N", .columns = 2, .start = 1, .otherwise = 1, .none = "N"},
     // Tab 2, AFP
-    {.name = "CBxAfp", .kind = Ctl::List, .field = "nom_AFP", .label = u"Nombre AFP", .group = 2, .row = 0, .col = 0, .list = LAfp, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Nombre AFP"},
+    {.name = "CBxAfp", .kind = Ctl::List, .field = "nom_AFP", .label = u"Nombre AFP", .group = 2, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Nombre AFP"},
     {.name = "CuEdImpoAFP", .kind = Ctl::Number, .field = "impo_afp", .label = u"Imponible AFP", .group = 2, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible AFP"},
     {.name = "CuEdCotizaAfp", .kind = Ctl::Number, .field = "cot_obli_afp", .label = u"Cot. Obligatoria", .group = 2, .row = 1, .col = 0, .store = Store::Number, .guard = u"Cotiza. Oblig. AFP"},
     {.name = "CuEdAporteSIS", .kind = Ctl::Number, .field = "aporte_sis", .label = u"Aporte SIS", .group = 2, .row = 1, .col = 1, .store = Store::Number, .guard = u"Aporte SIS"},
@@ -190,13 +159,13 @@ const ControlDef kControls[] = {
     {.name = "CuEdPorTrabPesado", .kind = Ctl::Number, .field = "porc_trab_pesado", .label = u"% Cot. Trab. Pesado", .group = 2, .row = 6, .col = 0, .format = Fmt::TwoDecimals, .maximum = 99, .store = Store::Number, .guard = u"Porcentaje Trab. Pesado"},
     {.name = "CuEdCotTrabPesado", .kind = Ctl::Number, .field = "cot_trab_pesado", .label = u"Cot. Trab. Pesado", .group = 2, .row = 6, .col = 1, .store = Store::Number, .guard = u"Cotización Trab. Pesado"},
     // Tab 2, APVI
-    {.name = "CBxApvi", .kind = Ctl::List, .field = "inst_apvi", .label = u"Institución APVI", .group = 3, .row = 0, .list = LApv, .width = 3, .prefix = 3, .add = Add::First},
+    {.name = "CBxApvi", .kind = Ctl::List, .field = "inst_apvi", .label = u"Institución APVI", .group = 3, .row = 0, .add = Add::First},
     {.name = "EdContratoApvi", .kind = Ctl::Text, .field = "num_contra_apvi", .label = u"N° Contrato APVI", .group = 3, .row = 1, .size = 20},
     {.name = "RGFormaPagoAPVI", .kind = Ctl::Radio, .field = "forma_pago_apvi", .label = u"Forma Pago APVI", .group = 3, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
     {.name = "CuEdCotAPVI", .kind = Ctl::Number, .field = "cotiza_apvi", .label = u"Cotización APVI", .group = 3, .row = 3, .store = Store::Number},
     {.name = "CuEdDepConveniAPVI", .kind = Ctl::Number, .field = "cot_dep_conv", .label = u"Cot.Dep.Convenidos", .group = 3, .row = 4, .store = Store::Number},
     // Tab 2, APVC
-    {.name = "CBxAPVC", .kind = Ctl::List, .field = "inst_apvc", .label = u"Institución APVC", .group = 4, .row = 0, .list = LApv, .width = 3, .prefix = 3},
+    {.name = "CBxAPVC", .kind = Ctl::List, .field = "inst_apvc", .label = u"Institución APVC", .group = 4, .row = 0},
     {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = "num_contra_apvc", .label = u"N° Contrato APVC", .group = 4, .row = 1, .size = 20},
     {.name = "RGFormaPAgoAPVC", .kind = Ctl::Radio, .field = "forma_pago_apvc", .label = u"Forma Pago APVC", .group = 4, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
     {.name = "CuEdCotAPVC", .kind = Ctl::Number, .field = "cotiza_apvc", .label = u"Cotización APVC", .group = 4, .row = 3, .store = Store::Number},
@@ -207,19 +176,19 @@ const ControlDef kControls[] = {
     {.name = "EdApePatVolun", .kind = Ctl::Text, .field = "ape_pat_volun", .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0, .size = 30},
     {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = "ape_mat_volun", .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1, .size = 30},
     {.name = "EdNombreVolun", .kind = Ctl::Text, .field = "nombre_volun", .label = u"Nombres", .group = 5, .row = 2, .col = 0, .size = 30},
-    {.name = "CBxMovVolun", .kind = Ctl::List, .field = "cod_mov_per_volun", .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .list = LMovVolun, .width = 2, .prefix = 2, .guard = u"Cod. Mov. Afi. Vol."},
+    {.name = "CBxMovVolun", .kind = Ctl::List, .field = "cod_mov_per_volun", .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .guard = u"Cod. Mov. Afi. Vol."},
     {.name = "DEdDesdeVolun", .kind = Ctl::Date, .field = "fec_desde_volun", .label = u"Desde", .group = 5, .row = 3, .col = 0},
     {.name = "DEdHastaVolun", .kind = Ctl::Date, .field = "fec_hasta_volun", .label = u"Hasta", .group = 5, .row = 3, .col = 1},
-    {.name = "CBxAfpVolun", .kind = Ctl::List, .field = "cod_afp_volun", .label = u"Nombre AFP", .group = 5, .row = 4, .col = 0, .list = LAfp, .width = 2, .prefix = 2},
+    {.name = "CBxAfpVolun", .kind = Ctl::List, .field = "cod_afp_volun", .label = u"Nombre AFP", .group = 5, .row = 4, .col = 0},
     {.name = "CuEdCapiVolun", .kind = Ctl::Number, .field = "monto_cap_volun", .label = u"Mto. Capitalización", .group = 5, .row = 4, .col = 1, .store = Store::Number, .guard = u"Monto Capitalización"},
     {.name = "CuEdAhoVolun", .kind = Ctl::Number, .field = "monto_aho_vol", .label = u"Mto. Ahorro", .group = 5, .row = 5, .col = 0, .store = Store::Number, .guard = u"Monto Ahorro Afi. Vol."},
     {.name = "CuEdPerCotizaVolun", .kind = Ctl::Number, .field = "num_per_cotiza", .label = u"N° Per. Cotiza.", .group = 5, .row = 5, .col = 1, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number, .guard = u"Nº Per. Cotiza."},
     // Tab 3, IPS - ISL - Fonasa
-    {.name = "CBxCodCajaReg", .kind = Ctl::List, .field = "cod_ex_caja", .label = u"Cód. Ex-caja Régimen", .group = 6, .row = 0, .list = LCaja, .width = 4, .prefix = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Regimen"},
+    {.name = "CBxCodCajaReg", .kind = Ctl::List, .field = "cod_ex_caja", .label = u"Cód. Ex-caja Régimen", .group = 6, .row = 0, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Regimen"},
     {.name = "CuEdTasaCaja", .kind = Ctl::Number, .field = "tasa_ex_caja", .label = u"Tasa Ex-caja", .group = 6, .row = 1, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Régimen"},
     {.name = "CuedImpoFonasa", .kind = Ctl::Number, .field = "renta_imp_fonasa", .label = u"Impon. Fonasa", .group = 6, .row = 2, .store = Store::Number, .guard = u"Renta Imponible Fonasa"},
     {.name = "CuEdCotizaInp", .kind = Ctl::Number, .field = "cot_INP", .label = u"Cotización IPS", .group = 6, .row = 3, .store = Store::Number, .guard = u"Cotización IPS"},
-    {.name = "CBxCodCajaDesa", .kind = Ctl::List, .field = "cod_ex_caja_des", .label = u"Cód. Ex-caja Régimen Desahucio", .group = 6, .row = 4, .list = LCaja, .width = 4, .prefix = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Desahucio"},
+    {.name = "CBxCodCajaDesa", .kind = Ctl::List, .field = "cod_ex_caja_des", .label = u"Cód. Ex-caja Régimen Desahucio", .group = 6, .row = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Desahucio"},
     {.name = "CuEdTasaDesa", .kind = Ctl::Number, .field = "tasa_ex_caja_des", .label = u"Tasa Desahucio", .group = 6, .row = 5, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Desahucio"},
     {.name = "CuEdCotizaDesa", .kind = Ctl::Number, .field = "cot_desahucio", .label = u"Cot. Desahucio", .group = 6, .row = 6, .store = Store::Number, .guard = u"Cotización Desahucio"},
     {.name = "CuEdRentaImpDes", .kind = Ctl::Number, .field = "Renta_imp_des", .label = u"Renta Imp. Desahucio", .group = 6, .row = 7, .store = Store::Number, .guard = u"Renta Impon. Desahucio"},
@@ -229,7 +198,7 @@ const ControlDef kControls[] = {
     {.name = "CuEdDescCargas", .kind = Ctl::Number, .field = "desc_cargas_fam_inp", .label = u"Desc. Cargas Fam.", .group = 6, .row = 11, .store = Store::Number, .guard = u"Desc. Cargas Familiares IPS"},
     {.name = "CuEdBonoGob", .kind = Ctl::Number, .field = "bonos_gob", .label = u"M.C.C.", .group = 6, .row = 12, .store = Store::Number, .guard = u"M.C.C."},
     // Tab 3, health insurer
-    {.name = "CBxIsapre", .kind = Ctl::List, .field = "cod_inst_salud", .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .list = LIsapre, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
+    {.name = "CBxIsapre", .kind = Ctl::List, .field = "cod_inst_salud", .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
     {.name = "CuEdNumeroFun", .kind = Ctl::Number, .field = "num_FUN", .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .store = Store::Number, .guard = u"Número FUN / Póliza MCC"},
     {.name = "CuedImpoSalud", .kind = Ctl::Number, .field = "impo_isapre", .label = u"Imponible", .group = 7, .row = 1, .col = 0, .store = Store::Number, .guard = u"Imponible Isapre"},
     {.name = "RGpMonedaPlan", .kind = Ctl::Radio, .field = "moneda_plan", .label = u"Moneda Plan Pactado", .group = 7, .row = 1, .col = 1, .items = u"Pesos|UF", .codes = "1|2", .columns = 2, .none = "2", .add = Add::Item0},
@@ -238,7 +207,7 @@ const ControlDef kControls[] = {
     {.name = "CuEdCotAdicio", .kind = Ctl::Number, .field = "cot_ad_vol", .label = u"Cot. Adic. Vol.", .group = 7, .row = 3, .col = 0, .store = Store::Number, .guard = u"Cotiz. Adicional Isapre"},
     {.name = "CuEdMontoGes", .kind = Ctl::Number, .field = "monto_ges", .label = u"Tipo Poliza MCC", .group = 7, .row = 3, .col = 1, .store = Store::Number, .guard = u"Tipo Póliza MCC"},
     // Tab 4, CCAF
-    {.name = "CBxCodigoCcaf", .kind = Ctl::List, .field = "cod_CCAF", .label = u"Código CCAF", .group = 8, .row = 0, .col = 0, .list = LCcaf, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código CCAF"},
+    {.name = "CBxCodigoCcaf", .kind = Ctl::List, .field = "cod_CCAF", .label = u"Código CCAF", .group = 8, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código CCAF"},
     {.name = "CuEdImpoCCAF", .kind = Ctl::Number, .field = "impo_ccaf", .label = u"Imponible", .group = 8, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible CCAF"},
     {.name = "CuEdCredPerso", .kind = Ctl::Number, .field = "Cred_per_CCAF", .label = u"Créd. Personales", .group = 8, .row = 0, .col = 2, .store = Store::Number, .guard = u"Créditos Personales CCAF"},
     {.name = "CuEdDescDental", .kind = Ctl::Number, .field = "Desc_Dental", .label = u"Desc. Dental", .group = 8, .row = 1, .col = 0, .store = Store::Number, .guard = u"Descuento Dental CCAF"},
@@ -252,7 +221,7 @@ const ControlDef kControls[] = {
     {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = "cod_sucur_ccaf", .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .size = 20, .guard = u"Cotiza. Renta Protegida"},
     {.name = "RadioGroup1", .kind = Ctl::Radio, .field = "otros_desc_ccaf2", .label = u"Tipo de Jornada", .group = 8, .row = 4, .col = 0, .items = u"Completa|Parcial", .codes = "1|2", .columns = 2, .start = 0, .also0 = "0", .none = "0"},
     // Tab 4, mutual
-    {.name = "CBxMutual", .kind = Ctl::List, .field = "cod_mutual", .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .list = LMutual, .width = 2, .prefix = 2, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
+    {.name = "CBxMutual", .kind = Ctl::List, .field = "cod_mutual", .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
     {.name = "CuEdImpoMutual", .kind = Ctl::Number, .field = "impo_mutual", .label = u"Imponible", .group = 9, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible Mutual"},
     {.name = "CuEdCotMutual", .kind = Ctl::Number, .field = "cotiza_mutual", .label = u"Cot. Mutual", .group = 9, .row = 0, .col = 2, .store = Store::Number, .guard = u"Cotización Mutual"},
     {.name = "CuEdSucursal", .kind = Ctl::Number, .field = "sucur_mutual", .label = u"Sucursal", .group = 9, .row = 1, .col = 0, .size = 3, .store = Store::Number, .guard = u"Sucursal Mutual"},
@@ -533,24 +502,22 @@ void TFrmDatosSolvanta::buildControls() {
 void TFrmDatosSolvanta::FormCreate() {
     PageControl1_->setCurrentIndex(0);
     PageControl1Change(0);
-    QStringList sections;
-    for (const char* s : kSections)
-        sections << QString::fromLatin1(s);
-    lists_ = codes_.readSections(sections);
+    lists_ = codes_.readSections(codeListSections());
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
         if (d.kind != Ctl::List) continue;
-        QStringList entries = lists_[d.list];
-        // The voluntary affiliate's list opens with the code that ends
-        // the affiliation, whatever the file holds.
-        if (d.list == LMovVolun)
-            entries.prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+        const int listIndex = codeListOfField(fieldOfControl_[std::size_t(i)]);
+        QStringList entries = lists_[listIndex];
+        if (const char16_t* fixed = codeLists()[std::size_t(listIndex)].fixedEntry)
+            entries.prepend(QString::fromUtf16(fixed));
         auto* list = static_cast<CodeList*>(controls_[std::size_t(i)]);
         list->setEntries(entries);
         list->setText(QString());
     }
-    // Lookups of the voluntary affiliate's movement include its fixed entry.
-    lists_[LMovVolun].prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+    // Lookups include the entries offered whatever the file holds.
+    for (std::size_t l = 0; l < codeLists().size(); ++l)
+        if (const char16_t* fixed = codeLists()[l].fixedEntry)
+            lists_[qsizetype(l)].prepend(QString::fromUtf16(fixed));
 }
 
 void TFrmDatosSolvanta::PageControl1Change(int index) {
@@ -642,6 +609,11 @@ QString withoutFill(const ControlDef& d, int field, const QString& value) {
 }
 
 // The state of a control, to tell whether the user changed it.
+// The code list of a list control.
+const CodeListDef& listOf(const ControlDef& d) {
+    return codeLists()[std::size_t(codeListOfField(findField(QString::fromLatin1(d.field))))];
+}
+
 QString stateOf(const ControlDef& d, const QWidget* w) {
     switch (d.kind) {
     case Ctl::Rut:
@@ -710,7 +682,8 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
     }
     case Ctl::List: {
         const QString text = static_cast<const CodeList*>(w)->text();
-        const QString code = d.prefix < 0 ? text : text.left(d.prefix);
+        const CodeListDef& l = listOf(d);
+        const QString code = l.wholeEntry ? text : text.left(l.width);
         if (d.check == Check::TipoPago && text.isEmpty())
             throw CheckFailure{QStringLiteral("El Tipo de Pago está vacio"), index};
         if (d.store == Store::Text) return orNone(code);
@@ -766,15 +739,17 @@ void TFrmDatosSolvanta::loadLine() {
             break;
         case Ctl::List: {
             QString entry;
-            const QStringList& list = lists_[d.list];
-            if (d.width == 0) {
+            const int listIndex = codeListOfField(field);
+            const QStringList& list = lists_[listIndex];
+            const CodeListDef& l = codeLists()[std::size_t(listIndex)];
+            if (l.letters) {
                 // A bracket is a letter: its entry is found by text, the
                 // last match winning.
                 for (const QString& e : list)
                     if (e.left(1) == value) entry = e;
             } else {
                 try {
-                    entry = BuscaEnLista(list, d.width, value);
+                    entry = BuscaEnLista(list, l.width, value);
                 } catch (const Error&) {
                     entry.clear(); // not a number, or a list entry without a code
                 }

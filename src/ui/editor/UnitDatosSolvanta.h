@@ -69,7 +69,7 @@ private:
     std::vector<QWidget*> controls_;                          // one per control, in keyboard order
     std::array<int, solvanta::kFieldCount> controlOfField_{}; // control of each field
     std::array<int, solvanta::kFieldCount> fieldOfControl_{}; // field of each control
-    QList<QStringList> lists_;                                // the code lists, one per section
+    QList<QStringList> lists_;                                // the code lists, as codeLists()
     RPeriodo Periodo_;
     bool adding_ = false;
     bool addAtEnd_ = false;

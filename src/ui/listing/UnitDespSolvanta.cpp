@@ -11,6 +11,7 @@
 #include "ui/help/UnitAyuda.h"
 #include "ui/codes/UnitModCodSolvanta.h"
 #include "ui/editor/UnitDatosSolvanta.h"
+#include "engine/codes/CodeLists.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/SpreadsheetExport.h"
 #include "ui/listing/UnitSelFormato.h"
@@ -48,33 +49,6 @@ using namespace solvanta;
 namespace {
 
 TFrmSolvanta* g_instance = nullptr;
-
-// The code menu: which code list each entry edits, how wide its codes are,
-// and the editor's caption.
-struct CodeMenuEntry {
-    const char* name;
-    const char* caption;
-    const char* section;
-    int width;
-    const char* editorCaption;
-};
-const CodeMenuEntry kCodeMenu[] = {
-    {"TipoPago1", "Tipo &Pago", "TipoPago", 2, "Modifica Tipo de Pago"},
-    {"TipoTrabajador1", "&Tipo Trabajador", "Tipo Trabajador", 1, "Modifica Tipo de Trabajador"},
-    {"MovimientoPersonal1", "&Movimiento Personal", "Movimiento Personal", 1,
-     "Modifica Movimiento Personal"},
-    {"TramoAsignacinFamiliar1", "Tramo &Asignación Familiar", "Tramo Familiar", 1,
-     "Modifica Tramo Familiar"},
-    {"CdigosdeAFP1", "&Códigos de AFP", "Nombre AFP", 2, "Modifica AFP"},
-    {"CdigosdeIsapres1", "Códigos de &Isapres", "Isapres", 2, "Modifica Isapres"},
-    {"NombreCCAF1", "&Nombre CCAF", "CCAF", 2, "Modifica CCAF"},
-    {"NombreMutualdeSeguridad1", "Nombre Mutual de &Seguridad", "Mutual", 2,
-     "Modifica Mutual de Seguridad"},
-    {"CdigosdeCajasexRgimen1", "Códigos de Cajas ex &Régimen", "Codigo Caja", 4,
-     "Modifica Cajas Ex Régimen"},
-    {"NombresdeInstAPVAutorizadas1", "Nombres de Inst. AP&V Autorizadas", "APV", 3, "Modifica APV"},
-    {"TipoLnea1", "Tipo &Línea", "Tipo Linea", 2, "Modifica Tipo Linea"},
-};
 
 // The save dialog starts in the user's documents folder.
 QString documentsFolder() {
@@ -428,10 +402,18 @@ void TFrmSolvanta::buildMenus() {
 
     PopupMenu2_ = new QMenu(this);
     PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
-    for (const CodeMenuEntry& e : kCodeMenu) {
-        QAction* entry = addEntry(PopupMenu2_, e.name, QString::fromUtf8(e.caption), true);
-        connect(entry, &QAction::triggered, this, [this, &e] {
-            openCodeEditor(e.section, e.width, QString::fromUtf8(e.editorCaption));
+    // The code menu: the code lists it offers, in their places.
+    std::vector<const CodeListDef*> menu;
+    for (const CodeListDef& l : codeLists())
+        if (l.menuPlace >= 0) menu.push_back(&l);
+    std::sort(menu.begin(), menu.end(), [](const CodeListDef* a, const CodeListDef* b) {
+        return a->menuPlace < b->menuPlace;
+    });
+    for (const CodeListDef* l : menu) {
+        QAction* entry =
+            addEntry(PopupMenu2_, l->menuName, QString::fromUtf8(l->menuCaption), true);
+        connect(entry, &QAction::triggered, this, [this, l] {
+            openCodeEditor(l->section, l->width, QString::fromUtf8(l->editorCaption));
         });
     }
 

@@ -1,5 +1,6 @@
 #include "UnitModMasiva.h"
 
+#include "engine/codes/CodeLists.h"
 #include "engine/util/RemuTool.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
@@ -10,23 +11,30 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <vector>
 
 using namespace solvanta;
 
 namespace {
 
-// The five choices: the item, the field it writes, and the code-list
-// section it offers (none for the periods).
+// The choices: the item, the field it writes, and the code list it offers
+// (none for the periods). First the code lists offered here, then the periods.
 struct Choice {
     const char16_t* item;
     const char* field;
-    const char* section;
+    const CodeListDef* list;
 };
-const Choice kChoices[] = {
-    {u"Tipo Pago", "tipo_pago", "TipoPago"},    {u"Código CCAF", "cod_CCAF", "CCAF"},
-    {u"Código Mutual", "cod_mutual", "Mutual"}, {u"Periodo Desde", "remu_desde", nullptr},
-    {u"Periodo Hasta", "remu_hasta", nullptr},
-};
+const std::vector<Choice>& choices() {
+    static const std::vector<Choice> all = [] {
+        std::vector<Choice> v;
+        for (const CodeListDef& l : codeLists())
+            if (l.massItem) v.push_back({l.massItem, l.fields[0], &l});
+        v.push_back({u"Periodo Desde", "remu_desde", nullptr});
+        v.push_back({u"Periodo Hasta", "remu_hasta", nullptr});
+        return v;
+    }();
+    return all;
+}
 
 // MM/YYYY with every position filled and a month from 01 to 12.
 bool isWholePeriod(const QString& text) {
@@ -44,7 +52,7 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     setUpDialog(this, "FrmModMasiva", QStringLiteral("Modificación Masiva"));
 
     QStringList items;
-    for (const Choice& c : kChoices)
+    for (const Choice& c : choices())
         items << QString::fromUtf16(c.item);
     QFrame* top = highlightPanel(this, "PanelRadio");
     RadioGroup1_ = new RadioGroup(QStringLiteral("Modificar..."), items, 2, top);
@@ -92,9 +100,11 @@ void TFrmModMasiva::RadioGroup1Click(int index) {
     if (index < 0) return;
     // Read afresh at every choice, so a list just changed in the code editor
     // is offered.
-    const QList<QStringList> lists = codes_.readSections(
-        {QStringLiteral("TipoPago"), QStringLiteral("CCAF"), QStringLiteral("Mutual")});
-    const bool code = kChoices[index].section != nullptr;
+    QStringList sections;
+    for (const Choice& c : choices())
+        if (c.list) sections << QString::fromLatin1(c.list->section);
+    const QList<QStringList> lists = codes_.readSections(sections);
+    const bool code = choices()[std::size_t(index)].list != nullptr;
     if (code) {
         CBox1_->setEntries(lists[index]);
         CBox1_->setText(QString());
@@ -114,7 +124,10 @@ void TFrmModMasiva::BitBtn1Click() {
                 ui::dialogs().inform(this, QStringLiteral("Debe ingresar el nuevo código"));
                 return;
             }
-            value = CBox1_->text().left(2);
+            // The box shows only for a chosen code list.
+            if (index >= 0)
+                if (const CodeListDef* list = choices()[std::size_t(index)].list)
+                    value = CBox1_->text().left(list->width);
         } else if (!OvcPF_->isHidden()) {
             const QString period = OvcPF_->value();
             if (period == QLatin1String("  /    ")) {
@@ -134,7 +147,9 @@ void TFrmModMasiva::BitBtn1Click() {
             value = QuitaCaracter(period, QStringLiteral("/"));
         }
         if (index >= 0)
-            table_.assignAll(RxMem::fieldByName(QString::fromLatin1(kChoices[index].field)), value);
+            table_.assignAll(
+                RxMem::fieldByName(QString::fromLatin1(choices()[std::size_t(index)].field)),
+                value);
         table_.last();
         accept();
     });
