@@ -116,8 +116,8 @@ inline void clickCell(TFrmSolvanta& l, int row, int column, Qt::KeyboardModifier
 }
 
 // The listing's dialogs read the code-table file beside the program: the
-// shipped one is put there, replaced in one step, since tests running at the
-// same time read it (a listing finding it missing would say so).
+// shipped one is put there (the build puts it in each test's own folder; this
+// puts it back for a test that changed it), replaced in one step.
 inline bool placeCodeTableBesideProgram() {
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
     const QByteArray shipped = readAll(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"));
