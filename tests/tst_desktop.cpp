@@ -22,8 +22,8 @@ struct Seen {
 };
 
 // Notes what the listing shows when it opens, then closes it.
-void whenListing(Seen& seen) {
-    whenModal([&seen](QWidget* w) {
+ModalAction whenListing(Seen& seen) {
+    return whenModal([&seen](QWidget* w) {
         auto* l = qobject_cast<TFrmSolvanta*>(w);
         QVERIFY(l);
         seen.listing = true;
@@ -81,7 +81,7 @@ private slots:
         TFrmPrincipal window;
         window.show();
         Seen seen;
-        whenListing(seen);
+        const ModalAction listing = whenListing(seen);
         window.openFile(dataFile(file.toLatin1().constData()));
         QVERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
@@ -96,12 +96,12 @@ private slots:
         TFrmPrincipal window;
         window.show();
         Seen seen;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* label = w->findChild<QLabel*>(QStringLiteral("LabelArchivo"));
             QVERIFY(label && label->isVisible());
             QVERIFY(label->text().contains(QLatin1String("vacio.txt")));
             w->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(1);
-            whenListing(seen);
+            const ModalAction listing = whenListing(seen);
             w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
             QVERIFY(!w->isVisible());
         });
@@ -135,7 +135,7 @@ private slots:
         QApplication::sendEvent(&window, &drop);
         QVERIFY(drop.isAccepted());
         QVERIFY(!TFrmSolvanta::instance()); // not inside the drop
-        whenListing(seen);
+        const ModalAction listing = whenListing(seen);
         QTRY_VERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
 
