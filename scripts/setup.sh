@@ -9,7 +9,7 @@
 #                               AddressSanitizer and UndefinedBehaviorSanitizer
 #                               in build-sanitize/, run every test there in
 #                               the C locale, then each fuzz harness for 60
-#                               seconds
+#                               seconds (two harnesses at a time)
 #
 # Debian packages are installed with apt-get (through sudo when not root).
 # SOLVANTA_BENCH=OFF in the environment leaves the benchmarks (bench/) out of
