@@ -12,6 +12,10 @@
 # build-sanitize/fuzz/artifacts/<harness>/crash-...; to see it again, run the
 # harness with that file as its only argument. The script fails when any
 # harness did.
+#
+# Harnesses run FUZZ_JOBS at a time (2 unless set; each is one process on one
+# core), each for the whole given time; their reports are shown afterwards,
+# in the order named.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -38,19 +42,43 @@ tmp_parent=/tmp
 scratch="$(mktemp -d "$tmp_parent/solvanta-fuzz.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 
+jobs="${FUZZ_JOBS:-2}"
+if ! [[ "$jobs" =~ ^[1-9][0-9]*$ ]]; then
+    echo "FUZZ_JOBS debe ser un número entero positivo: $jobs" >&2
+    exit 2
+fi
+
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-failed=()
 for h in "${harnesses[@]}"; do
     seeds="$here/tests/fuzz/corpus/$h"
     [ -d "$seeds" ] || { echo "No hay semillas para $h en $seeds" >&2; exit 2; }
-    learned="$build/fuzz/corpus/$h"
-    artifacts="$build/fuzz/artifacts/$h"
+done
+
+# One harness, in the background: its exit status goes to a file of its own.
+fuzz_one() {
+    local h="$1"
+    local learned="$build/fuzz/corpus/$h" artifacts="$build/fuzz/artifacts/$h"
     mkdir -p "$learned" "$artifacts"
-    echo "== $h: $seconds s"
-    if ! TMPDIR="$scratch" "$build/tests/fuzz/$h" -max_total_time="$seconds" -timeout=30 \
+    local status=0
+    TMPDIR="$scratch" "$build/tests/fuzz/$h" -max_total_time="$seconds" -timeout=30 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-        "$learned" "$seeds" >"$build/fuzz/$h.log" 2>&1; then
+        "$learned" "$here/tests/fuzz/corpus/$h" >"$build/fuzz/$h.log" 2>&1 || status=$?
+    echo "$status" >"$scratch/$h.status"
+}
+
+mkdir -p "$build/fuzz"
+for h in "${harnesses[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    echo "== $h: $seconds s"
+    fuzz_one "$h" &
+done
+wait
+
+failed=()
+for h in "${harnesses[@]}"; do
+    echo "== $h"
+    if [ "$(cat "$scratch/$h.status" 2>/dev/null)" != 0 ]; then
         failed+=("$h")
         tail -n 60 "$build/fuzz/$h.log"
     fi

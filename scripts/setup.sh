@@ -9,9 +9,12 @@
 #                               AddressSanitizer and UndefinedBehaviorSanitizer
 #                               in build-sanitize/, run every test there in
 #                               the C locale, then each fuzz harness for 60
-#                               seconds
+#                               seconds (two harnesses at a time)
 #
 # Debian packages are installed with apt-get (through sudo when not root).
+# SOLVANTA_BENCH=OFF in the environment leaves the benchmarks (bench/) out of
+# both builds, as CI does; unset, the build folder keeps its own choice (the
+# benchmarks are built by default).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -21,12 +24,14 @@ packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins 
 # recommended by clang), and llvm-symbolizer (llvm-14) for readable stacks.
 sanitize_packages=(clang libclang-rt-14-dev llvm-14)
 sanitize_build="${SANITIZE_BUILD_DIR:-$here/build-sanitize}"
+bench_option=()
+[ -z "${SOLVANTA_BENCH:-}" ] || bench_option=(-DSOLVANTA_BENCH="$SOLVANTA_BENCH")
 
 # shellcheck source=install-packages.sh
 source "$here/scripts/install-packages.sh"
 
 build_all() {
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${bench_option[@]}"
     cmake --build "$build" --parallel
 }
 
@@ -48,7 +53,7 @@ sanitize)
     install_missing "${packages[@]}" "${sanitize_packages[@]}"
     cmake -S "$here" -B "$sanitize_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++ -DSOLVANTA_SANITIZE=ON -DSOLVANTA_FUZZ=ON \
-        -DSOLVANTA_TEST_LOCALE=C.UTF-8
+        -DSOLVANTA_TEST_LOCALE=C.UTF-8 "${bench_option[@]}"
     cmake --build "$sanitize_build" --parallel 2
     (cd "$sanitize_build" && ctest --output-on-failure --parallel 2)
     SANITIZE_BUILD_DIR="$sanitize_build" "$here/scripts/fuzz.sh" 60

@@ -634,7 +634,7 @@ void TstCodeEditor::codeMenuOpensEditor() {
     QString title;
     int maxLength = -1;
     QStringList entries;
-    whenModal([&](QWidget* w) {
+    const ModalAction modal = whenModal([&](QWidget* w) {
         editor = qobject_cast<TFrmModCodSolvanta*>(w);
         title = w->windowTitle();
         if (editor) {

@@ -5,11 +5,13 @@
 #include "ui/app/UnitPrincipal.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QDeadlineTimer>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using namespace testutil;
 
@@ -22,8 +24,8 @@ struct Seen {
 };
 
 // Notes what the listing shows when it opens, then closes it.
-void whenListing(Seen& seen) {
-    whenModal([&seen](QWidget* w) {
+ModalAction whenListing(Seen& seen) {
+    return whenModal([&seen](QWidget* w) {
         auto* l = qobject_cast<TFrmSolvanta*>(w);
         QVERIFY(l);
         seen.listing = true;
@@ -81,7 +83,7 @@ private slots:
         TFrmPrincipal window;
         window.show();
         Seen seen;
-        whenListing(seen);
+        const ModalAction listing = whenListing(seen);
         window.openFile(dataFile(file.toLatin1().constData()));
         QVERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
@@ -96,12 +98,12 @@ private slots:
         TFrmPrincipal window;
         window.show();
         Seen seen;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* label = w->findChild<QLabel*>(QStringLiteral("LabelArchivo"));
             QVERIFY(label && label->isVisible());
             QVERIFY(label->text().contains(QLatin1String("vacio.txt")));
             w->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(1);
-            whenListing(seen);
+            const ModalAction listing = whenListing(seen);
             w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
             QVERIFY(!w->isVisible());
         });
@@ -135,7 +137,7 @@ private slots:
         QApplication::sendEvent(&window, &drop);
         QVERIFY(drop.isAccepted());
         QVERIFY(!TFrmSolvanta::instance()); // not inside the drop
-        whenListing(seen);
+        const ModalAction listing = whenListing(seen);
         QTRY_VERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
 
@@ -148,18 +150,34 @@ private slots:
     }
 
     // The program itself, given a file, starts the editor instead of
-    // answering as the command line (which would end at once).
+    // answering as the command line (which would end at once): a window that
+    // opening the file shows (its listing, or a message of its load) paints,
+    // and the program is still running then.
     void programStartsWithAFile() {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Qt then says on standard error which window it puts on the screen.
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.widgets.painting=true"));
         p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(QStringLiteral(SOLVANTA_EDITOR_EXE), {dataFile("dos-lineas-coma.txt")});
         QVERIFY(p.waitForStarted());
-        const bool ended = p.waitForFinished(3000);
-        QVERIFY2(!ended, p.readAllStandardError().constData());
+        const QRegularExpression fileWindowShown(
+            QStringLiteral("Flushing [^\n]* of (TFrmSolvanta|QMessageBox)\\("));
+        QString output;
+        QDeadlineTimer deadline(60000);
+        while (!output.contains(fileWindowShown) && p.state() == QProcess::Running &&
+               !deadline.hasExpired()) {
+            p.waitForReadyRead(200);
+            output += QString::fromLocal8Bit(p.readAll());
+        }
+        output += QString::fromLocal8Bit(p.readAll());
+        const bool shown = output.contains(fileWindowShown);
+        const bool running = p.state() == QProcess::Running;
         p.kill();
         p.waitForFinished();
+        QVERIFY2(shown && running, qPrintable(output.right(2000)));
     }
 };
 

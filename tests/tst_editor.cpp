@@ -106,22 +106,6 @@ std::unique_ptr<TFrmDatosSolvanta> openEditor(RxMem& t, int flag, const QString&
     return e;
 }
 
-// Runs `action` on the next modal window once it shows (a button pressed
-// by its mnemonic opens it a moment after the key).
-void whenModalAppears(std::function<void(QWidget*)> action) {
-    QWidget* before = QApplication::activeModalWidget();
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, before, action] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == before || !w->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        action(w);
-    });
-    timer->start();
-}
-
 // After a message about a control, its text is selected, so that what the
 // user types replaces the value to correct.
 bool selectedForCorrection() {
@@ -1111,7 +1095,7 @@ private slots:
         QCOMPARE(l->table().row(), 3);
         int seenFlag = -1;
         QString seenRut;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* e = qobject_cast<TFrmDatosSolvanta*>(w);
             QVERIFY(e);
             seenFlag = shared::addOrModify;
@@ -1152,7 +1136,8 @@ private slots:
         showGrid(*l);
         const QByteArray before = tableBytes(l->table());
         for (const char* door : {"SpeedButton6", "SpeedButton13"}) {
-            whenModal([](QWidget* w) { ctl<QPushButton>(w, "BitBtn2")->click(); });
+            const ModalAction modal =
+                whenModal([](QWidget* w) { ctl<QPushButton>(w, "BitBtn2")->click(); });
             l->findChild<QToolButton*>(QLatin1String(door))->click();
             QCOMPARE(tableBytes(l->table()), before);
             QCOMPARE(shared::addOrModify, quint8(0));
@@ -1167,7 +1152,7 @@ private slots:
         clickCell(*l, 1, 3);
         typeInGrid(l->grid(), QStringLiteral("garcia"));
         QString seen;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             seen = shown(w, "EdApepat");
             ctl<QPushButton>(w, "BitBtn2")->click();
         });
@@ -1210,7 +1195,7 @@ private slots:
         const int newRow = append ? 5 : 2;
         QCOMPARE(l->grid()->currentIndex().row(), newRow);
         bool addMode = false;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             addMode = shared::addOrModify == 1;
             fillIdentity(w, QStringLiteral("NUEVO"));
             ctl<QPushButton>(w, "BitBtn1")->click();
@@ -1252,7 +1237,7 @@ private slots:
             for (QChar c : text)
                 QTest::keyClick(target(), c.toLatin1());
         };
-        whenModalAppears([&](QWidget* w) {
+        ModalAction modal = whenModalAppears([&](QWidget* w) {
             QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdRut"));
             key(Qt::Key_Return); // DV
             key(Qt::Key_Return); // Sexo
@@ -1265,7 +1250,7 @@ private slots:
         QTRY_COMPARE(l->table().textAt(1, field("ape_pat")).trimmed(), QStringLiteral("FUENTES"));
         QTRY_VERIFY(!QApplication::activeModalWidget());
 
-        whenModalAppears([&](QWidget* w) {
+        modal = whenModalAppears([&](QWidget* w) {
             QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdRut"));
             type(QStringLiteral("12345678"));
             key(Qt::Key_Return);
@@ -1294,7 +1279,7 @@ private slots:
         d().expectSave(out);
         l->activateWindow();
         QTRY_VERIFY(l->isActiveWindow());
-        whenModalAppears([&](QWidget*) { key(Qt::Key_A, Qt::AltModifier); });
+        modal = whenModalAppears([&](QWidget*) { key(Qt::Key_A, Qt::AltModifier); });
         key(Qt::Key_A, Qt::AltModifier);
         QTRY_VERIFY(QFile::exists(out));
         QTRY_VERIFY(!QApplication::activeModalWidget());

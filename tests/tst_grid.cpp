@@ -883,7 +883,7 @@ private slots:
         clickCell(*l, 3, 3);
         g->verticalScrollBar()->setValue(0); // the last line far below
         d().expectSave(tmp_.filePath(QStringLiteral("escrito.txt")));
-        whenModal(
+        const ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
         QVERIFY2(d().done(), qPrintable(d().problems()));

@@ -306,7 +306,7 @@ private slots:
         QVERIFY(tinted(*l, 3, 0) && tinted(*l, 3, columnOf("rut")));
 
         const QString written = tmp_.filePath(QStringLiteral("corregido.csv"));
-        whenModal([](QWidget* w) {
+        const ModalAction modal = whenModal([](QWidget* w) {
             ctl<RadioGroup>(w, "RadioGroup1")->setItemIndex(1);
             ctl<QPushButton>(w, "BitBtn1")->click();
         });

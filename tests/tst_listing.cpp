@@ -57,7 +57,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         int choice = -1;
         QString caption;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* dialog = qobject_cast<TFrmSeleccionar*>(w);
             QVERIFY(dialog);
             choice = dialog->itemIndex();
@@ -168,7 +168,7 @@ private slots:
         d().expectOpen(file);
         int rows = -1, current = -1;
         bool maximised = false;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* listing = qobject_cast<TFrmSolvanta*>(w);
             QVERIFY(listing);
             rows = listing->model()->rowCount();
@@ -279,7 +279,7 @@ private slots:
         const QString out = tmp_.filePath(QStringLiteral("Solvanta.txt"));
         d().expectSave(out);
         int proposed = -2;
-        whenModal([&](QWidget* w) {
+        const ModalAction modal = whenModal([&](QWidget* w) {
             auto* format = qobject_cast<TFrmSelFormato*>(w);
             QVERIFY(format);
             proposed = format->itemIndex();
@@ -304,12 +304,12 @@ private slots:
         auto l = listingOf(tmp_, 2);
         showGrid(*l);
         const QString out = tmp_.filePath(QStringLiteral("cancelado.txt"));
-        whenModal(
+        ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
         l->SpeedButton1Click();
         QVERIFY(d().shown().isEmpty()); // no save dialog after cancelling the format
         d().expectSave(QString());
-        whenModal(
+        modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
@@ -327,7 +327,7 @@ private slots:
         const QString out = tmp_.filePath(QStringLiteral("con-punto-y-coma.txt"));
         d().expectSave(out);
         d().expectError(QStringLiteral("Línea 1, campo [3] Apellido Paterno:"));
-        whenModal(
+        const ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));

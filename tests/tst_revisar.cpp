@@ -454,7 +454,7 @@ private slots:
         const QString out = tmp_.filePath(QStringLiteral("roto.txt"));
         d().expectAsk(QStringLiteral("1 línea tiene valores que romperían el archivo por posición"),
                       ui::Button::Cancel);
-        whenModal(
+        ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
@@ -463,7 +463,7 @@ private slots:
         QVERIFY(!QFile::exists(out));
         d().expectAsk(QStringLiteral("romperían"), ui::Button::Ok);
         d().expectSave(out);
-        whenModal(
+        modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l->SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
@@ -500,7 +500,7 @@ private slots:
         shared::loadFormat = 0;
         d().expectAsk(QStringLiteral("línea 2, [27] Impo. afp: tiene decimales"),
                       ui::Button::Cancel);
-        whenModal(
+        const ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         l.SpeedButton1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));

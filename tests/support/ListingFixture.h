@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
@@ -26,13 +27,72 @@ namespace testutil {
 
 using namespace solvanta;
 
+// An action on a modal window that a test expects, scheduled on a timer that
+// this object owns: the timer stops and goes away with the object, so it can
+// never run after the test, on the locals of a finished test function. Keep
+// it in a local of the test until the window has been shown:
+//
+//     const ModalAction modal = whenModal([&](QWidget* w) { ... });
+//     button->click(); // shows the window
+//
+// When the object goes (or is assigned another action) and the action never
+// ran, the test fails, saying that the modal window never appeared.
+class [[nodiscard]] ModalAction {
+public:
+    // `repeatMs` < 0: the action runs on the modal window active at the next
+    // turn of the event loop (the window that the next exec() shows), and
+    // that window must be there. Otherwise the check repeats every `repeatMs`
+    // until a visible modal window other than the one active now shows.
+    ModalAction(std::function<void(QWidget*)> action, int repeatMs)
+        : timer_(std::make_unique<QTimer>()), ran_(std::make_shared<bool>(false)) {
+        QTimer* timer = timer_.get();
+        QWidget* before = QApplication::activeModalWidget();
+        const bool once = repeatMs < 0;
+        timer->setSingleShot(once);
+        timer->setInterval(once ? 0 : repeatMs);
+        QObject::connect(timer, &QTimer::timeout, [timer, before, once, action, ran = ran_] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!once && (!w || w == before || !w->isVisible())) return;
+            timer->stop();
+            *ran = true;
+            QVERIFY2(w, "no modal window was active when the scheduled action ran");
+            action(w);
+        });
+        timer->start();
+    }
+    ModalAction(ModalAction&&) = default;
+    ModalAction& operator=(ModalAction&& other) {
+        finish();
+        timer_ = std::move(other.timer_);
+        ran_ = std::move(other.ran_);
+        return *this;
+    }
+    ~ModalAction() { finish(); }
+
+    bool ran() const { return ran_ && *ran_; }
+
+private:
+    void finish() {
+        if (!timer_) return;
+        timer_.reset();
+        if (!*ran_ && !QTest::currentTestFailed())
+            QTest::qFail("the modal window that the test expected never appeared", __FILE__,
+                         __LINE__);
+    }
+
+    std::unique_ptr<QTimer> timer_;
+    std::shared_ptr<bool> ran_;
+};
+
 // Runs `action` on the modal window that the next exec() shows.
-inline void whenModal(std::function<void(QWidget*)> action) {
-    QTimer::singleShot(0, [action] {
-        QWidget* w = QApplication::activeModalWidget();
-        QVERIFY(w);
-        action(w);
-    });
+inline ModalAction whenModal(std::function<void(QWidget*)> action) {
+    return ModalAction(std::move(action), -1);
+}
+
+// Runs `action` on the next modal window once it shows (a button pressed by
+// its mnemonic opens it a moment after the key).
+inline ModalAction whenModalAppears(std::function<void(QWidget*)> action) {
+    return ModalAction(std::move(action), 5);
 }
 
 // A listing over a file of n generated lines whose rut is 1..n.
@@ -116,8 +176,8 @@ inline void clickCell(TFrmSolvanta& l, int row, int column, Qt::KeyboardModifier
 }
 
 // The listing's dialogs read the code-table file beside the program: the
-// shipped one is put there, replaced in one step, since tests running at the
-// same time read it (a listing finding it missing would say so).
+// shipped one is put there (the build puts it in each test's own folder; this
+// puts it back for a test that changed it), replaced in one step.
 inline bool placeCodeTableBesideProgram() {
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Solvanta.cfg");
     const QByteArray shipped = readAll(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg"));
@@ -132,9 +192,7 @@ inline bool placeCodeTableBesideProgram() {
 // `inDialog` answers; a dialog that a failed check left open is closed.
 inline void withDialog(TFrmSolvanta& l, const char* action,
                        std::function<void(QWidget*)> inDialog) {
-    bool shown = false;
-    whenModal([&](QWidget* w) {
-        shown = true;
+    const ModalAction modal = whenModal([&](QWidget* w) {
         inDialog(w);
         if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
             dialog->reject();
@@ -143,7 +201,7 @@ inline void withDialog(TFrmSolvanta& l, const char* action,
         b->click();
     else
         l.findChild<QAction*>(QLatin1String(action))->trigger();
-    QVERIFY(shown);
+    QVERIFY2(modal.ran(), action);
 }
 
 } // namespace testutil
