@@ -86,6 +86,9 @@ private slots:
     void dateFormatOfTheLocale();
     void dateRead_data();
     void dateRead();
+
+    void trim_data();
+    void trim();
 };
 
 // ---------------------------------------------------------------- ValidaRut
@@ -877,6 +880,49 @@ void TstHelpers::dateRead() {
     datetext::setFormat(format);
     QCOMPARE(datetext::read(text).value_or(QDate()), date);
     datetext::setFormat(QString());
+}
+
+// The two trims of byte text: the line checks drop blanks only; the file
+// forms drop control characters too.
+void TstHelpers::trim_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("blanks");
+    QTest::addColumn<QByteArray>("blanksAndControls");
+
+    QTest::newRow("nothing to trim") << QByteArray("A B") << QByteArray("A B") << QByteArray("A B");
+    QTest::newRow("blanks") << QByteArray("  A B ") << QByteArray("A B") << QByteArray("A B");
+    QTest::newRow("only blanks") << QByteArray("   ") << QByteArray() << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("tab and line ends")
+        << QByteArray(" \tA B\r\n ") << QByteArray("\tA B\r\n") << QByteArray("A B");
+    QTest::newRow("NUL") << QByteArray("\0A\0", 3) << QByteArray("\0A\0", 3) << QByteArray("A");
+    QTest::newRow("unit separator") << QByteArray("\x1f"
+                                                  "A")
+                                    << QByteArray("\x1f"
+                                                  "A")
+                                    << QByteArray("A");
+    QTest::newRow("no-break space stays") << QByteArray("\xa0"
+                                                        "A\xa0")
+                                          << QByteArray("\xa0"
+                                                        "A\xa0")
+                                          << QByteArray("\xa0"
+                                                        "A\xa0");
+    QTest::newRow("DEL stays") << QByteArray("\x7f"
+                                             "A")
+                               << QByteArray("\x7f"
+                                             "A")
+                               << QByteArray("\x7f"
+                                             "A");
+}
+
+void TstHelpers::trim() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, blanks);
+    QFETCH(QByteArray, blanksAndControls);
+    const std::string_view t(text.data(), std::size_t(text.size()));
+    const std::string_view b = trimBlanks(t), c = trimBlanksAndControls(t);
+    QCOMPARE(QByteArray(b.data(), qsizetype(b.size())), blanks);
+    QCOMPARE(QByteArray(c.data(), qsizetype(c.size())), blanksAndControls);
 }
 
 QTEST_GUILESS_MAIN(TstHelpers)

@@ -107,16 +107,8 @@ const std::vector<RuleFields>& ruleFields() {
     return fields;
 }
 
-std::string_view trimmed(std::string_view t) {
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
-    return t;
-}
-
 std::optional<int> whole(std::string_view t) {
-    return numtext::parseWhole(trimmed(t));
+    return numtext::parseWhole(trimBlanks(t));
 }
 
 // MMYYYY as YYYYMM, or nothing.
@@ -386,25 +378,25 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
         case Rule::Rut: {
             const int rutField = other;
             char rutBuf[numtext::kMaxNumberText];
-            const std::string_view rut = trimmed(line.textForm(rutField, sep, rutBuf));
+            const std::string_view rut = trimBlanks(line.textForm(rutField, sep, rutBuf));
             const bool noRut = rut.empty() || rut == "0";
             if (noRut) {
                 if (r.required) report(rutField, Finding::RutMissing);
-                if (r.required && trimmed(t).empty()) report(f, Finding::CheckMissing);
+                if (r.required && trimBlanks(t).empty()) report(f, Finding::CheckMissing);
                 break;
             }
-            if (trimmed(t).empty()) {
+            if (trimBlanks(t).empty()) {
                 report(f, Finding::CheckMissing);
                 break;
             }
-            if (!rutFits(rut, trimmed(t))) report(f, Finding::CheckWrong);
+            if (!rutFits(rut, trimBlanks(t))) report(f, Finding::CheckWrong);
             break;
         }
         case Rule::NotBlank:
-            if (trimmed(t).empty()) report(f, Finding::RuleSays);
+            if (trimBlanks(t).empty()) report(f, Finding::RuleSays);
             break;
         case Rule::OneOf: {
-            const std::string_view v = trimmed(t);
+            const std::string_view v = trimBlanks(t);
             const std::string_view set(r.set);
             bool found = false;
             for (std::size_t at = 0; !found && at <= set.size();) {
@@ -431,7 +423,7 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             break;
         }
         case Rule::Date: {
-            if (trimmed(t).empty() || t == "0") break;
+            if (trimBlanks(t).empty() || t == "0") break;
             const auto date = dates.read(t);
             if (!date) {
                 report(f, Finding::BadDate);
@@ -444,7 +436,7 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             break;
         }
         case Rule::Code: {
-            const std::string_view v = trimmed(t);
+            const std::string_view v = trimBlanks(t);
             if (v.empty()) {
                 if (r.required) report(f, Finding::CodeMissing);
                 break;
@@ -498,7 +490,7 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
             char rutBuf[numtext::kMaxNumberText];
             const int rutField = ruleFields()[std::size_t(rule)].other;
             p.problem =
-                p.problem.arg(cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
+                p.problem.arg(cp1252::decode(trimBlanks(line.textForm(rutField, sep, rutBuf))));
         }
         break;
     case Finding::BadDate:

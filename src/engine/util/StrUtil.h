@@ -2,11 +2,32 @@
 
 #include <QString>
 #include <optional>
+#include <string_view>
 
 // Text helpers shared by the files, the editor and the code tables. Arguments
 // that stand for one character are texts: a character argument that is not
 // exactly one character long never matches anything.
 namespace solvanta {
+
+// Byte text (Windows-1252) without the blanks (' ') at its ends.
+inline std::string_view trimBlanks(std::string_view t) {
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    return t;
+}
+
+// Byte text (Windows-1252) without the blanks and control characters (every
+// byte up to 0x20: tabs, line ends, NUL…) at its ends.
+inline std::string_view trimBlanksAndControls(std::string_view t) {
+    auto blankOrControl = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!t.empty() && blankOrControl(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && blankOrControl(t.back()))
+        t.remove_suffix(1);
+    return t;
+}
 
 // True when the check character (the last one) fits the RUT digits before
 // it; '-' anywhere is ignored. An empty text is accepted; one of more than
