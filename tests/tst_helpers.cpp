@@ -39,6 +39,8 @@ private slots:
 
     void validaRut_data();
     void validaRut();
+    void rutCheckCharacter_data();
+    void rutCheckCharacter();
 
     void rellenaIzquierda_data();
     void rellenaIzquierda();
@@ -133,6 +135,39 @@ void TstHelpers::validaRut() {
     QFETCH(QString, rut);
     QFETCH(bool, valid);
     QCOMPARE(ValidaRut(rut), valid);
+}
+
+// The check character the line checks compute from a RUT's digits, and what
+// ValidaRut says of the RUT with each possible check character after it.
+void TstHelpers::rutCheckCharacter_data() {
+    QTest::addColumn<QByteArray>("digits");
+    QTest::addColumn<char>("check"); // '\0': no RUT written in digits
+
+    QTest::newRow("check 5") << QByteArray("12345678") << '5';
+    QTest::newRow("check K") << QByteArray("10000013") << 'K';
+    QTest::newRow("check 0") << QByteArray("5000006") << '0';
+    QTest::newRow("one digit") << QByteArray("1") << '9';
+    QTest::newRow("zero") << QByteArray("0") << '0';
+    QTest::newRow("leading zeros change nothing") << QByteArray("00012345678") << '5';
+    QTest::newRow("zero-filled K") << QByteArray("00010000013") << 'K';
+    QTest::newRow("weights start again after 7") << QByteArray("1000000") << '9';
+    QTest::newRow("twelve digits") << QByteArray("999999999999") << '9';
+    QTest::newRow("empty") << QByteArray() << '\0';
+    QTest::newRow("letter") << QByteArray("1234567a") << '\0';
+    QTest::newRow("dots") << QByteArray("12.345.678") << '\0';
+    QTest::newRow("blank") << QByteArray("1234 678") << '\0';
+    QTest::newRow("dash") << QByteArray("12345678-") << '\0';
+}
+
+void TstHelpers::rutCheckCharacter() {
+    QFETCH(QByteArray, digits);
+    QFETCH(char, check);
+    QCOMPARE(
+        solvanta::rutCheckCharacter(std::string_view(digits.data(), std::size_t(digits.size()))),
+        check);
+    if (check == '\0') return;
+    for (const char c : QByteArrayLiteral("0123456789K"))
+        QCOMPARE(ValidaRut(QString::fromLatin1(digits) + QLatin1Char(c)), c == check);
 }
 
 // ------------------------------------------------------------ fill helpers

@@ -192,15 +192,8 @@ bool hasFraction(double v) {
 // through the helper the record editor uses.
 bool rutFits(std::string_view rut, std::string_view check) {
     if (check.size() != 1 || rut.empty() || rut.size() > 12) return false;
-    int sum = 0, factor = 2;
-    for (auto it = rut.rbegin(); it != rut.rend(); ++it) {
-        if (*it < '0' || *it > '9') return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
-        sum += (*it - '0') * factor;
-        factor = factor == 7 ? 2 : factor + 1;
-    }
-    const int v = 11 - sum % 11;
-    const char expected = v == 10 ? 'K' : v == 11 ? '0' : char('0' + v);
-    return check[0] == expected;
+    if (const char expected = rutCheckCharacter(rut)) return check[0] == expected;
+    return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
 }
 
 // The rule of each field (each field has one at most), or -1.
