@@ -6,6 +6,7 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/RemuTool.h"
 #include "engine/util/StrUtil.h"
 
@@ -88,6 +89,11 @@ private slots:
     void dateFormatOfTheLocale();
     void dateRead_data();
     void dateRead();
+
+    void period_data();
+    void period();
+    void periodShown_data();
+    void periodShown();
 
     void trim_data();
     void trim();
@@ -915,6 +921,72 @@ void TstHelpers::dateRead() {
     datetext::setFormat(format);
     QCOMPARE(datetext::read(text).value_or(QDate()), date);
     datetext::setFormat(QString());
+}
+
+// Periods as the fields hold them (MMYYYY), read from bytes by the line checks
+// and from text elsewhere: both readings agree.
+void TstHelpers::period_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("period"); // YYYYMM; 0: no whole period
+
+    QTest::newRow("March") << "032024" << 202403;
+    QTest::newRow("January") << "012025" << 202501;
+    QTest::newRow("December") << "122025" << 202512;
+    QTest::newRow("year 0") << "010000" << 1;
+    QTest::newRow("year 9999") << "019999" << 999901;
+    QTest::newRow("month 13") << "132025" << 0;
+    QTest::newRow("month 00") << "002025" << 0;
+    QTest::newRow("the 000000 of an open end") << "000000" << 0;
+    QTest::newRow("seven digits") << "0120250" << 0;
+    QTest::newRow("five digits") << "01202" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("blanks") << "      " << 0;
+    QTest::newRow("blank in the year") << "03 024" << 0;
+    QTest::newRow("blank for the month's first digit") << " 32024" << 0;
+    QTest::newRow("with the box's slash") << "03/2024" << 0;
+    QTest::newRow("letter") << "0a2024" << 0;
+    QTest::newRow("sign") << "-12024" << 0;
+    QTest::newRow("full-width digits") << u"０３２０２４"_s << 0;
+}
+
+void TstHelpers::period() {
+    QFETCH(QString, text);
+    QFETCH(int, period);
+    QCOMPARE(periodtext::read(QStringView(text)).value_or(0), period);
+    const std::string bytes = cp1252::encode(text);
+    QCOMPARE(periodtext::read(std::string_view(bytes)).value_or(0), period);
+    // As a period box shows it, and back.
+    if (text.size() != 6) return;
+    const QString shown = periodtext::shown(text);
+    QCOMPARE(shown, text.left(2) + u'/' + text.mid(2));
+    QCOMPARE(periodtext::readShown(shown).value_or(0), period);
+    QCOMPARE(periodtext::stored(shown), text);
+}
+
+// The period boxes: what they show, read as a whole period, and written to
+// their fields.
+void TstHelpers::periodShown_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("period"); // YYYYMM; 0: no whole period
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("whole") << "03/2024" << 202403 << "032024";
+    QTest::newRow("month 13") << "13/2024" << 0 << "132024";
+    QTest::newRow("month 00") << "00/2024" << 0 << "002024";
+    QTest::newRow("empty box") << "  /    " << 0 << "      ";
+    QTest::newRow("year left unfinished") << "03/20  " << 0 << "0320  ";
+    QTest::newRow("no slash") << "032024" << 0 << "032024";
+    QTest::newRow("slash elsewhere") << "0/32024" << 0 << "032024";
+    QTest::newRow("dash") << "03-2024" << 0 << "03-2024";
+    QTest::newRow("five-digit year") << "03/20245" << 0 << "0320245";
+}
+
+void TstHelpers::periodShown() {
+    QFETCH(QString, shown);
+    QFETCH(int, period);
+    QFETCH(QString, stored);
+    QCOMPARE(periodtext::readShown(shown).value_or(0), period);
+    QCOMPARE(periodtext::stored(shown), stored);
 }
 
 // The two trims of byte text: the line checks drop blanks only; the file

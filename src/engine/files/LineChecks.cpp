@@ -7,6 +7,7 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/StrUtil.h"
 
 #include <QDate>
@@ -109,18 +110,6 @@ const std::vector<RuleFields>& ruleFields() {
 
 std::optional<int> whole(std::string_view t) {
     return numtext::parseWhole(trimBlanks(t));
-}
-
-// MMYYYY as YYYYMM, or nothing.
-std::optional<int> period(std::string_view t) {
-    if (t.size() != 6) return std::nullopt;
-    for (char c : t)
-        if (c < '0' || c > '9') return std::nullopt;
-    const int month = (t[0] - '0') * 10 + (t[1] - '0');
-    if (month < 1 || month > 12) return std::nullopt;
-    const int year =
-        ((t[2] - '0') * 1000) + ((t[3] - '0') * 100) + ((t[4] - '0') * 10) + (t[5] - '0');
-    return year * 100 + month;
 }
 
 // Where day, month and year stand in the program's date format.
@@ -401,17 +390,17 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             break;
         }
         case Rule::Period:
-            if (!period(t)) report(f, Finding::BadPeriod);
+            if (!periodtext::read(t)) report(f, Finding::BadPeriod);
             break;
         case Rule::PeriodEnd: {
             if (t == "000000") break;
-            const auto end = period(t);
+            const auto end = periodtext::read(t);
             if (!end) {
                 report(f, Finding::BadPeriodEnd);
                 break;
             }
             char startBuf[numtext::kMaxNumberText];
-            const auto start = period(line.textForm(other, sep, startBuf));
+            const auto start = periodtext::read(line.textForm(other, sep, startBuf));
             if (start && *end < *start) report(f, Finding::PeriodEndBefore);
             break;
         }

@@ -6,6 +6,7 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/RemuTool.h"
 #include "engine/util/StrUtil.h"
 #include "ui/widgets/Controls.h"
@@ -692,7 +693,7 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
         const QString text = static_cast<const PeriodEdit*>(w)->value();
         if (text == QLatin1String("  /    ") && d.none)
             return Outcome::of(QString::fromLatin1(d.none));
-        return Outcome::of(QuitaCaracter(text, QStringLiteral("/")));
+        return Outcome::of(periodtext::stored(text));
     }
     case Ctl::Number: {
         const auto* e = static_cast<const NumberEdit*>(w);
