@@ -36,7 +36,10 @@ class TstHelpers : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { numtext::useSystemDecimalSeparator(); }
+    void cleanup() {
+        numtext::useSystemDecimalSeparator();
+        datetext::setFormat(QString());
+    }
 
     void validaRut_data();
     void validaRut();
@@ -89,6 +92,8 @@ private slots:
     void dateFormatOfTheLocale();
     void dateRead_data();
     void dateRead();
+    void exactDate_data();
+    void exactDate();
 
     void period_data();
     void period();
@@ -921,6 +926,48 @@ void TstHelpers::dateRead() {
     datetext::setFormat(format);
     QCOMPARE(datetext::read(text).value_or(QDate()), date);
     datetext::setFormat(QString());
+}
+
+// The line checks read dates from the line's bytes, written exactly in the
+// program's format; a date they take is the date the record editor reads.
+void TstHelpers::exactDate_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("date"); // YYYYMMDD; 0: not a date written so
+
+    QTest::newRow("program's format") << "dd-MM-yyyy" << QByteArray("05-03-2025") << 20250305;
+    QTest::newRow("29 February of a leap year")
+        << "dd-MM-yyyy" << QByteArray("29-02-2024") << 20240229;
+    QTest::newRow("29 February otherwise") << "dd-MM-yyyy" << QByteArray("29-02-2025") << 0;
+    QTest::newRow("31 April") << "dd-MM-yyyy" << QByteArray("31-04-2025") << 0;
+    QTest::newRow("day 00") << "dd-MM-yyyy" << QByteArray("00-01-2025") << 0;
+    QTest::newRow("month 13") << "dd-MM-yyyy" << QByteArray("01-13-2025") << 0;
+    QTest::newRow("one-digit day and month") << "dd-MM-yyyy" << QByteArray("5-3-2025") << 0;
+    QTest::newRow("blank before") << "dd-MM-yyyy" << QByteArray(" 05-03-2025") << 0;
+    QTest::newRow("blank after") << "dd-MM-yyyy" << QByteArray("05-03-2025 ") << 0;
+    QTest::newRow("other separator") << "dd-MM-yyyy" << QByteArray("05/03/2025") << 0;
+    QTest::newRow("letter") << "dd-MM-yyyy" << QByteArray("05-03-20x5") << 0;
+    QTest::newRow("blank") << "dd-MM-yyyy" << QByteArray("          ") << 0;
+    QTest::newRow("empty") << "dd-MM-yyyy" << QByteArray() << 0;
+    QTest::newRow("month first") << "MM/dd/yyyy" << QByteArray("03/15/2025") << 20250315;
+    QTest::newRow("month first, day as month") << "MM/dd/yyyy" << QByteArray("15/03/2025") << 0;
+    QTest::newRow("year first") << "yyyy.MM.dd" << QByteArray("2025.03.15") << 20250315;
+    QTest::newRow("year first, Chilean text") << "yyyy.MM.dd" << QByteArray("15-03-2025") << 0;
+    QTest::newRow("not ten characters: dd-MM-yyyy")
+        << "d-M-yy" << QByteArray("05-03-2025") << 20250305;
+}
+
+void TstHelpers::exactDate() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, text);
+    QFETCH(int, date);
+    const datetext::ExactReader reader(format);
+    QCOMPARE(reader.read(std::string_view(text.data(), std::size_t(text.size()))).value_or(0),
+             date);
+    if (date == 0 || format.size() != 10) return;
+    datetext::setFormat(format);
+    QCOMPARE(datetext::read(QString::fromLatin1(text)),
+             QDate(date / 10000, date / 100 % 100, date % 100));
 }
 
 // Periods as the fields hold them (MMYYYY), read from bytes by the line checks

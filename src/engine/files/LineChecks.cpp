@@ -10,7 +10,6 @@
 #include "engine/util/PeriodText.h"
 #include "engine/util/StrUtil.h"
 
-#include <QDate>
 #include <algorithm>
 #include <bitset>
 #include <cmath>
@@ -111,45 +110,6 @@ const std::vector<RuleFields>& ruleFields() {
 std::optional<int> whole(std::string_view t) {
     return numtext::parseWhole(trimBlanks(t));
 }
-
-// Where day, month and year stand in the program's date format.
-struct DateLayout {
-    int day = 0, month = 3, year = 6;
-    char sep1 = '-', sep2 = '-';
-    int sepAt1 = 2, sepAt2 = 5;
-    DateLayout() {
-        const QString f = datetext::format();
-        if (f.size() != 10) return;
-        day = int(f.indexOf(QLatin1String("dd")));
-        month = int(f.indexOf(QLatin1String("MM")));
-        year = int(f.indexOf(QLatin1String("yyyy")));
-        int seen = 0;
-        for (int i = 0; i < 10; ++i) {
-            const QChar c = f[i];
-            if (c == u'd' || c == u'M' || c == u'y') continue;
-            (seen == 0 ? sepAt1 : sepAt2) = i;
-            (seen == 0 ? sep1 : sep2) = char(c.toLatin1());
-            ++seen;
-        }
-    }
-    // The date as YYYYMMDD, or nothing.
-    std::optional<int> read(std::string_view t) const {
-        if (t.size() != 10 || t[std::size_t(sepAt1)] != sep1 || t[std::size_t(sepAt2)] != sep2)
-            return std::nullopt;
-        auto digits = [&](int at, int n) -> std::optional<int> {
-            int v = 0;
-            for (int i = 0; i < n; ++i) {
-                const char c = t[std::size_t(at + i)];
-                if (c < '0' || c > '9') return std::nullopt;
-                v = v * 10 + (c - '0');
-            }
-            return v;
-        };
-        const auto d = digits(day, 2), m = digits(month, 2), y = digits(year, 4);
-        if (!d || !m || !y || !QDate::isValid(*y, *m, *d)) return std::nullopt;
-        return *y * 10000 + *m * 100 + *d;
-    }
-};
 
 // What the position form would do with the field's text: nothing wrong, or
 // the problem.
@@ -291,7 +251,8 @@ void LineChecker::find(const RecordView& line, std::vector<Finding>& out) const 
 }
 
 void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
-    static const DateLayout dates; // the program's date format does not change while it runs
+    // The program's date format does not change while it runs.
+    static const datetext::ExactReader dates;
     char buf[numtext::kMaxNumberText];
     const char sep = numtext::decimalSeparator();
     std::bitset<kFieldCount> reported;
