@@ -21,15 +21,15 @@ namespace {
 // ---- the rules -------------------------------------------------------------------
 
 enum class Rule : unsigned char {
-    Rut,       // the check character (this field) fits the RUT in `other`
-    NotBlank,  // something besides blanks
-    OneOf,     // one of `set` ('|' between; an empty member allows the empty value)
-    Period,    // MMYYYY with a month from 01 to 12
-    PeriodEnd, // a period, or 000000; not before the period in `other`
-    Date,      // blank, or a real date; not before the date in `other`
-    Code,      // in the code list of `set`, `width` characters wide
-    Days,      // a whole number from 0 to 30
-    AtMost13,  // a whole number not above 13, when it is one
+    Rut,        // the check character (this field) fits the RUT in `other`
+    NotBlank,   // something besides blanks
+    OneOf,      // one of `set` ('|' between; an empty member allows the empty value)
+    Period,     // MMYYYY with a month from 01 to 12
+    PeriodEnd,  // a period, or 000000; not before the period in `other`
+    Date,       // blank, or a real date; not before the date in `other`
+    Code,       // in the code list of `set`, `width` characters wide
+    Days,       // a whole number from 0 to 30
+    Dependants, // a whole number not above kMaxSimpleDependants, when it is one
 };
 
 struct RuleDef {
@@ -81,13 +81,9 @@ const RuleDef kRules[] = {
     {"cod_afp_volun", Rule::Code, "Nombre AFP", nullptr, 2},
     {"cod_mov_per_volun", Rule::Code, "Movimiento Voluntario", nullptr, 2},
     {"dias_trab", Rule::Days},
-    {"num_car_sim", Rule::AtMost13},
+    {"num_car_sim", Rule::Dependants},
 };
 // clang-format on
-
-// The voluntary affiliate's movement list always holds the code that ends
-// the affiliation, as the record editor offers it.
-constexpr int kEndOfAffiliation = 10;
 
 int fieldOf(const char* name) {
     return findField(QString::fromLatin1(name));
@@ -191,7 +187,7 @@ const WhatDef kWhat[] = {
     {0, u"falta el código."},
     {0, u"el código no está en la lista «%1» de las tablas de códigos."},
     {0, u"los días trabajados deben ser un número entero de 0 a 30."},
-    {0, u"las cargas simples no pueden ser más de 13."},
+    {0, u"las cargas simples no pueden ser más de %1."},
     {0, nullptr}, // the note's own sentence
 };
 // clang-format on
@@ -226,8 +222,12 @@ LineChecker::LineChecker(const CodeTableFile& codes) {
                 c.numbers.push_back(*v);
             }
         }
+        // The voluntary affiliate's movement list always holds the code that
+        // ends the affiliation, as the record editor offers it.
         if (QLatin1String(r.field) == QLatin1String("cod_mov_per_volun") && c.checked)
-            c.numbers.push_back(kEndOfAffiliation);
+            if (const auto v =
+                    numtext::parseWhole(QStringView(endOfVoluntaryAffiliation()).left(r.width)))
+                c.numbers.push_back(*v);
     }
 }
 
@@ -401,8 +401,9 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
             break;
         }
-        case Rule::AtMost13:
-            if (const auto n = whole(t); n && *n > 13) report(f, Finding::TooManyDependants);
+        case Rule::Dependants:
+            if (const auto n = whole(t); n && *n > kMaxSimpleDependants)
+                report(f, Finding::TooManyDependants);
             break;
         }
     }
@@ -438,6 +439,9 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
         break;
     case Finding::BadDate:
         p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
+        break;
+    case Finding::TooManyDependants:
+        p.problem = p.problem.arg(kMaxSimpleDependants);
         break;
     case Finding::CodeNotListed:
         if (rule >= 0) p.problem = p.problem.arg(QString::fromLatin1(kRules[rule].set));

@@ -94,6 +94,17 @@ inline int checkFieldOf(int rutField) {
     return rutField + 1;
 }
 
+// The most simple dependants (num_car_sim) a line may declare.
+constexpr int kMaxSimpleDependants = 13;
+
+// The voluntary affiliate's movement (cod_mov_per_volun) that ends the
+// affiliation, as its code list shows it (code first): the record editor
+// always offers it and the line checks always accept its code, whatever the
+// code tables hold.
+inline QString endOfVoluntaryAffiliation() {
+    return QStringLiteral("10 Cese Cotiza. Afiliado Voluntario");
+}
+
 // How messages name a field: its title in the listing ("[1] Rut"), which the
 // user can find on the screen.
 QString fieldTitle(int field);

@@ -544,14 +544,13 @@ void TFrmDatosSolvanta::FormCreate() {
         QStringList entries = lists_[d.list];
         // The voluntary affiliate's list opens with the code that ends
         // the affiliation, whatever the file holds.
-        if (d.list == LMovVolun)
-            entries.prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+        if (d.list == LMovVolun) entries.prepend(endOfVoluntaryAffiliation());
         auto* list = static_cast<CodeList*>(controls_[std::size_t(i)]);
         list->setEntries(entries);
         list->setText(QString());
     }
     // Lookups of the voluntary affiliate's movement include its fixed entry.
-    lists_[LMovVolun].prepend(QStringLiteral("10 Cese Cotiza. Afiliado Voluntario"));
+    lists_[LMovVolun].prepend(endOfVoluntaryAffiliation());
 }
 
 void TFrmDatosSolvanta::PageControl1Change(int index) {
@@ -867,8 +866,10 @@ bool TFrmDatosSolvanta::storeLine() {
         fail(0, nombres, QStringLiteral("Ingrese el nombre del empleado"));
         return false;
     }
-    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > 13) {
-        fail(0, cargas, QStringLiteral("El número de cargas simples no puede ser mayor a 13"));
+    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > kMaxSimpleDependants) {
+        fail(0, cargas,
+             QStringLiteral("El número de cargas simples no puede ser mayor a %1")
+                 .arg(kMaxSimpleDependants));
         return false;
     }
 
