@@ -6,6 +6,7 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/RemuTool.h"
 #include "engine/util/StrUtil.h"
 
@@ -35,10 +36,15 @@ class TstHelpers : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { numtext::useSystemDecimalSeparator(); }
+    void cleanup() {
+        numtext::useSystemDecimalSeparator();
+        datetext::setFormat(QString());
+    }
 
     void validaRut_data();
     void validaRut();
+    void rutCheckCharacter_data();
+    void rutCheckCharacter();
 
     void rellenaIzquierda_data();
     void rellenaIzquierda();
@@ -86,6 +92,16 @@ private slots:
     void dateFormatOfTheLocale();
     void dateRead_data();
     void dateRead();
+    void exactDate_data();
+    void exactDate();
+
+    void period_data();
+    void period();
+    void periodShown_data();
+    void periodShown();
+
+    void trim_data();
+    void trim();
 };
 
 // ---------------------------------------------------------------- ValidaRut
@@ -130,6 +146,39 @@ void TstHelpers::validaRut() {
     QFETCH(QString, rut);
     QFETCH(bool, valid);
     QCOMPARE(ValidaRut(rut), valid);
+}
+
+// The check character the line checks compute from a RUT's digits, and what
+// ValidaRut says of the RUT with each possible check character after it.
+void TstHelpers::rutCheckCharacter_data() {
+    QTest::addColumn<QByteArray>("digits");
+    QTest::addColumn<char>("check"); // '\0': no RUT written in digits
+
+    QTest::newRow("check 5") << QByteArray("12345678") << '5';
+    QTest::newRow("check K") << QByteArray("10000013") << 'K';
+    QTest::newRow("check 0") << QByteArray("5000006") << '0';
+    QTest::newRow("one digit") << QByteArray("1") << '9';
+    QTest::newRow("zero") << QByteArray("0") << '0';
+    QTest::newRow("leading zeros change nothing") << QByteArray("00012345678") << '5';
+    QTest::newRow("zero-filled K") << QByteArray("00010000013") << 'K';
+    QTest::newRow("weights start again after 7") << QByteArray("1000000") << '9';
+    QTest::newRow("twelve digits") << QByteArray("999999999999") << '9';
+    QTest::newRow("empty") << QByteArray() << '\0';
+    QTest::newRow("letter") << QByteArray("1234567a") << '\0';
+    QTest::newRow("dots") << QByteArray("12.345.678") << '\0';
+    QTest::newRow("blank") << QByteArray("1234 678") << '\0';
+    QTest::newRow("dash") << QByteArray("12345678-") << '\0';
+}
+
+void TstHelpers::rutCheckCharacter() {
+    QFETCH(QByteArray, digits);
+    QFETCH(char, check);
+    QCOMPARE(
+        solvanta::rutCheckCharacter(std::string_view(digits.data(), std::size_t(digits.size()))),
+        check);
+    if (check == '\0') return;
+    for (const char c : QByteArrayLiteral("0123456789K"))
+        QCOMPARE(ValidaRut(QString::fromLatin1(digits) + QLatin1Char(c)), c == check);
 }
 
 // ------------------------------------------------------------ fill helpers
@@ -877,6 +926,157 @@ void TstHelpers::dateRead() {
     datetext::setFormat(format);
     QCOMPARE(datetext::read(text).value_or(QDate()), date);
     datetext::setFormat(QString());
+}
+
+// The line checks read dates from the line's bytes, written exactly in the
+// program's format; a date they take is the date the record editor reads.
+void TstHelpers::exactDate_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("date"); // YYYYMMDD; 0: not a date written so
+
+    QTest::newRow("program's format") << "dd-MM-yyyy" << QByteArray("05-03-2025") << 20250305;
+    QTest::newRow("29 February of a leap year")
+        << "dd-MM-yyyy" << QByteArray("29-02-2024") << 20240229;
+    QTest::newRow("29 February otherwise") << "dd-MM-yyyy" << QByteArray("29-02-2025") << 0;
+    QTest::newRow("31 April") << "dd-MM-yyyy" << QByteArray("31-04-2025") << 0;
+    QTest::newRow("day 00") << "dd-MM-yyyy" << QByteArray("00-01-2025") << 0;
+    QTest::newRow("month 13") << "dd-MM-yyyy" << QByteArray("01-13-2025") << 0;
+    QTest::newRow("one-digit day and month") << "dd-MM-yyyy" << QByteArray("5-3-2025") << 0;
+    QTest::newRow("blank before") << "dd-MM-yyyy" << QByteArray(" 05-03-2025") << 0;
+    QTest::newRow("blank after") << "dd-MM-yyyy" << QByteArray("05-03-2025 ") << 0;
+    QTest::newRow("other separator") << "dd-MM-yyyy" << QByteArray("05/03/2025") << 0;
+    QTest::newRow("letter") << "dd-MM-yyyy" << QByteArray("05-03-20x5") << 0;
+    QTest::newRow("blank") << "dd-MM-yyyy" << QByteArray("          ") << 0;
+    QTest::newRow("empty") << "dd-MM-yyyy" << QByteArray() << 0;
+    QTest::newRow("month first") << "MM/dd/yyyy" << QByteArray("03/15/2025") << 20250315;
+    QTest::newRow("month first, day as month") << "MM/dd/yyyy" << QByteArray("15/03/2025") << 0;
+    QTest::newRow("year first") << "yyyy.MM.dd" << QByteArray("2025.03.15") << 20250315;
+    QTest::newRow("year first, Chilean text") << "yyyy.MM.dd" << QByteArray("15-03-2025") << 0;
+    QTest::newRow("not ten characters: dd-MM-yyyy")
+        << "d-M-yy" << QByteArray("05-03-2025") << 20250305;
+}
+
+void TstHelpers::exactDate() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, text);
+    QFETCH(int, date);
+    const datetext::ExactReader reader(format);
+    QCOMPARE(reader.read(std::string_view(text.data(), std::size_t(text.size()))).value_or(0),
+             date);
+    if (date == 0 || format.size() != 10) return;
+    datetext::setFormat(format);
+    QCOMPARE(datetext::read(QString::fromLatin1(text)),
+             QDate(date / 10000, date / 100 % 100, date % 100));
+}
+
+// Periods as the fields hold them (MMYYYY), read from bytes by the line checks
+// and from text elsewhere: both readings agree.
+void TstHelpers::period_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("period"); // YYYYMM; 0: no whole period
+
+    QTest::newRow("March") << "032024" << 202403;
+    QTest::newRow("January") << "012025" << 202501;
+    QTest::newRow("December") << "122025" << 202512;
+    QTest::newRow("year 0") << "010000" << 1;
+    QTest::newRow("year 9999") << "019999" << 999901;
+    QTest::newRow("month 13") << "132025" << 0;
+    QTest::newRow("month 00") << "002025" << 0;
+    QTest::newRow("the 000000 of an open end") << "000000" << 0;
+    QTest::newRow("seven digits") << "0120250" << 0;
+    QTest::newRow("five digits") << "01202" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("blanks") << "      " << 0;
+    QTest::newRow("blank in the year") << "03 024" << 0;
+    QTest::newRow("blank for the month's first digit") << " 32024" << 0;
+    QTest::newRow("with the box's slash") << "03/2024" << 0;
+    QTest::newRow("letter") << "0a2024" << 0;
+    QTest::newRow("sign") << "-12024" << 0;
+    QTest::newRow("full-width digits") << u"０３２０２４"_s << 0;
+}
+
+void TstHelpers::period() {
+    QFETCH(QString, text);
+    QFETCH(int, period);
+    QCOMPARE(periodtext::read(QStringView(text)).value_or(0), period);
+    const std::string bytes = cp1252::encode(text);
+    QCOMPARE(periodtext::read(std::string_view(bytes)).value_or(0), period);
+    // As a period box shows it, and back.
+    if (text.size() != 6) return;
+    const QString shown = periodtext::shown(text);
+    QCOMPARE(shown, text.left(2) + u'/' + text.mid(2));
+    QCOMPARE(periodtext::readShown(shown).value_or(0), period);
+    QCOMPARE(periodtext::stored(shown), text);
+}
+
+// The period boxes: what they show, read as a whole period, and written to
+// their fields.
+void TstHelpers::periodShown_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("period"); // YYYYMM; 0: no whole period
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("whole") << "03/2024" << 202403 << "032024";
+    QTest::newRow("month 13") << "13/2024" << 0 << "132024";
+    QTest::newRow("month 00") << "00/2024" << 0 << "002024";
+    QTest::newRow("empty box") << "  /    " << 0 << "      ";
+    QTest::newRow("year left unfinished") << "03/20  " << 0 << "0320  ";
+    QTest::newRow("no slash") << "032024" << 0 << "032024";
+    QTest::newRow("slash elsewhere") << "0/32024" << 0 << "032024";
+    QTest::newRow("dash") << "03-2024" << 0 << "03-2024";
+    QTest::newRow("five-digit year") << "03/20245" << 0 << "0320245";
+}
+
+void TstHelpers::periodShown() {
+    QFETCH(QString, shown);
+    QFETCH(int, period);
+    QFETCH(QString, stored);
+    QCOMPARE(periodtext::readShown(shown).value_or(0), period);
+    QCOMPARE(periodtext::stored(shown), stored);
+}
+
+// The two trims of byte text: the line checks drop blanks only; the file
+// forms drop control characters too.
+void TstHelpers::trim_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("blanks");
+    QTest::addColumn<QByteArray>("blanksAndControls");
+
+    QTest::newRow("nothing to trim") << QByteArray("A B") << QByteArray("A B") << QByteArray("A B");
+    QTest::newRow("blanks") << QByteArray("  A B ") << QByteArray("A B") << QByteArray("A B");
+    QTest::newRow("only blanks") << QByteArray("   ") << QByteArray() << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("tab and line ends")
+        << QByteArray(" \tA B\r\n ") << QByteArray("\tA B\r\n") << QByteArray("A B");
+    QTest::newRow("NUL") << QByteArray("\0A\0", 3) << QByteArray("\0A\0", 3) << QByteArray("A");
+    QTest::newRow("unit separator") << QByteArray("\x1f"
+                                                  "A")
+                                    << QByteArray("\x1f"
+                                                  "A")
+                                    << QByteArray("A");
+    QTest::newRow("no-break space stays") << QByteArray("\xa0"
+                                                        "A\xa0")
+                                          << QByteArray("\xa0"
+                                                        "A\xa0")
+                                          << QByteArray("\xa0"
+                                                        "A\xa0");
+    QTest::newRow("DEL stays") << QByteArray("\x7f"
+                                             "A")
+                               << QByteArray("\x7f"
+                                             "A")
+                               << QByteArray("\x7f"
+                                             "A");
+}
+
+void TstHelpers::trim() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, blanks);
+    QFETCH(QByteArray, blanksAndControls);
+    const std::string_view t(text.data(), std::size_t(text.size()));
+    const std::string_view b = trimBlanks(t), c = trimBlanksAndControls(t);
+    QCOMPARE(QByteArray(b.data(), qsizetype(b.size())), blanks);
+    QCOMPARE(QByteArray(c.data(), qsizetype(c.size())), blanksAndControls);
 }
 
 QTEST_GUILESS_MAIN(TstHelpers)

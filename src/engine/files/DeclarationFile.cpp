@@ -6,6 +6,7 @@
 #include "engine/util/Errors.h"
 #include "engine/util/FileReasons.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -868,18 +869,6 @@ private:
                       .arg(fieldTitle(field), why));
 }
 
-bool isBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view trimmed(std::string_view t) {
-    while (!t.empty() && isBlankOrControl(t.front()))
-        t.remove_prefix(1);
-    while (!t.empty() && isBlankOrControl(t.back()))
-        t.remove_suffix(1);
-    return t;
-}
-
 // Lays records out as lines of one form in a buffer that is written out a
 // block at a time. A text the form cannot hold stops it with a message
 // naming the file, the line and the field.
@@ -931,7 +920,7 @@ public:
                     [[unlikely]] noteBreak(lineNo, f, {at, std::size_t(out - at)});
                 continue;
             }
-            if (!p.untrimmed && !checked) t = trimmed(t);
+            if (!p.untrimmed && !checked) t = trimBlanksAndControls(t);
             if (semicolon)
                 refuse(path_, lineNo, f,
                        QStringLiteral("el texto «%1» contiene «;», que en un archivo por "
@@ -1678,7 +1667,7 @@ const char* positionReadsBackAs(const FieldDef& def, std::string_view t, char se
 }
 
 std::string_view separatorFormText(int field, std::string_view text) {
-    return kFields[std::size_t(field)].sepUntrimmed ? text : trimmed(text);
+    return kFields[std::size_t(field)].sepUntrimmed ? text : trimBlanksAndControls(text);
 }
 
 } // namespace solvanta

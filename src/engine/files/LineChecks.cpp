@@ -8,9 +8,9 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/StrUtil.h"
 
-#include <QDate>
 #include <algorithm>
 #include <bitset>
 #include <cmath>
@@ -22,14 +22,14 @@ namespace {
 // ---- the rules -------------------------------------------------------------------
 
 enum class Rule : unsigned char {
-    Rut,       // the check character (this field) fits the RUT in `other`
-    NotBlank,  // something besides blanks
-    OneOf,     // one of `set` ('|' between; an empty member allows the empty value)
-    Period,    // MMYYYY with a month from 01 to 12
-    PeriodEnd, // a period, or 000000; not before the period in `other`
-    Date,      // blank, or a real date; not before the date in `other`
-    Days,      // a whole number from 0 to 30
-    AtMost13,  // a whole number not above 13, when it is one
+    Rut,        // the check character (this field) fits the RUT in `other`
+    NotBlank,   // something besides blanks
+    OneOf,      // one of `set` ('|' between; an empty member allows the empty value)
+    Period,     // MMYYYY with a month from 01 to 12
+    PeriodEnd,  // a period, or 000000; not before the period in `other`
+    Date,       // blank, or a real date; not before the date in `other`
+    Days,       // a whole number from 0 to 30
+    Dependants, // a whole number not above kMaxSimpleDependants, when it is one
 };
 
 struct RuleDef {
@@ -65,7 +65,7 @@ const RuleDef kRules[] = {
     {"fec_desde_volun", Rule::Date},
     {"fec_hasta_volun", Rule::Date, nullptr, "fec_desde_volun"},
     {"dias_trab", Rule::Days},
-    {"num_car_sim", Rule::AtMost13},
+    {"num_car_sim", Rule::Dependants},
 };
 // clang-format on
 
@@ -87,68 +87,9 @@ const std::vector<RuleFields>& ruleFields() {
     return fields;
 }
 
-std::string_view trimmed(std::string_view t) {
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
-    return t;
-}
-
 std::optional<int> whole(std::string_view t) {
-    return numtext::parseWhole(trimmed(t));
+    return numtext::parseWhole(trimBlanks(t));
 }
-
-// MMYYYY as YYYYMM, or nothing.
-std::optional<int> period(std::string_view t) {
-    if (t.size() != 6) return std::nullopt;
-    for (char c : t)
-        if (c < '0' || c > '9') return std::nullopt;
-    const int month = (t[0] - '0') * 10 + (t[1] - '0');
-    if (month < 1 || month > 12) return std::nullopt;
-    const int year =
-        ((t[2] - '0') * 1000) + ((t[3] - '0') * 100) + ((t[4] - '0') * 10) + (t[5] - '0');
-    return year * 100 + month;
-}
-
-// Where day, month and year stand in the program's date format.
-struct DateLayout {
-    int day = 0, month = 3, year = 6;
-    char sep1 = '-', sep2 = '-';
-    int sepAt1 = 2, sepAt2 = 5;
-    DateLayout() {
-        const QString f = datetext::format();
-        if (f.size() != 10) return;
-        day = int(f.indexOf(QLatin1String("dd")));
-        month = int(f.indexOf(QLatin1String("MM")));
-        year = int(f.indexOf(QLatin1String("yyyy")));
-        int seen = 0;
-        for (int i = 0; i < 10; ++i) {
-            const QChar c = f[i];
-            if (c == u'd' || c == u'M' || c == u'y') continue;
-            (seen == 0 ? sepAt1 : sepAt2) = i;
-            (seen == 0 ? sep1 : sep2) = char(c.toLatin1());
-            ++seen;
-        }
-    }
-    // The date as YYYYMMDD, or nothing.
-    std::optional<int> read(std::string_view t) const {
-        if (t.size() != 10 || t[std::size_t(sepAt1)] != sep1 || t[std::size_t(sepAt2)] != sep2)
-            return std::nullopt;
-        auto digits = [&](int at, int n) -> std::optional<int> {
-            int v = 0;
-            for (int i = 0; i < n; ++i) {
-                const char c = t[std::size_t(at + i)];
-                if (c < '0' || c > '9') return std::nullopt;
-                v = v * 10 + (c - '0');
-            }
-            return v;
-        };
-        const auto d = digits(day, 2), m = digits(month, 2), y = digits(year, 4);
-        if (!d || !m || !y || !QDate::isValid(*y, *m, *d)) return std::nullopt;
-        return *y * 10000 + *m * 100 + *d;
-    }
-};
 
 // What the position form would do with the field's text: nothing wrong, or
 // the problem.
@@ -180,15 +121,8 @@ bool hasFraction(double v) {
 // through the helper the record editor uses.
 bool rutFits(std::string_view rut, std::string_view check) {
     if (check.size() != 1 || rut.empty() || rut.size() > 12) return false;
-    int sum = 0, factor = 2;
-    for (auto it = rut.rbegin(); it != rut.rend(); ++it) {
-        if (*it < '0' || *it > '9') return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
-        sum += (*it - '0') * factor;
-        factor = factor == 7 ? 2 : factor + 1;
-    }
-    const int v = 11 - sum % 11;
-    const char expected = v == 10 ? 'K' : v == 11 ? '0' : char('0' + v);
-    return check[0] == expected;
+    if (const char expected = rutCheckCharacter(rut)) return check[0] == expected;
+    return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
 }
 
 // The rule of each field (each field has one at most), or -1.
@@ -237,7 +171,7 @@ const WhatDef kWhat[] = {
     {0, u"falta el código."},
     {0, u"el código no está en la lista «%1» de las tablas de códigos."},
     {0, u"los días trabajados deben ser un número entero de 0 a 30."},
-    {0, u"las cargas simples no pueden ser más de 13."},
+    {0, u"las cargas simples no pueden ser más de %1."},
     {0, nullptr}, // the note's own sentence
 };
 // clang-format on
@@ -299,7 +233,8 @@ void LineChecker::find(const RecordView& line, std::vector<Finding>& out) const 
 }
 
 void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
-    static const DateLayout dates; // the program's date format does not change while it runs
+    // The program's date format does not change while it runs.
+    static const datetext::ExactReader dates;
     char buf[numtext::kMaxNumberText];
     const char sep = numtext::decimalSeparator();
     std::bitset<kFieldCount> reported;
@@ -368,25 +303,25 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
         case Rule::Rut: {
             const int rutField = other;
             char rutBuf[numtext::kMaxNumberText];
-            const std::string_view rut = trimmed(line.textForm(rutField, sep, rutBuf));
+            const std::string_view rut = trimBlanks(line.textForm(rutField, sep, rutBuf));
             const bool noRut = rut.empty() || rut == "0";
             if (noRut) {
                 if (r.required) report(rutField, Finding::RutMissing);
-                if (r.required && trimmed(t).empty()) report(f, Finding::CheckMissing);
+                if (r.required && trimBlanks(t).empty()) report(f, Finding::CheckMissing);
                 break;
             }
-            if (trimmed(t).empty()) {
+            if (trimBlanks(t).empty()) {
                 report(f, Finding::CheckMissing);
                 break;
             }
-            if (!rutFits(rut, trimmed(t))) report(f, Finding::CheckWrong);
+            if (!rutFits(rut, trimBlanks(t))) report(f, Finding::CheckWrong);
             break;
         }
         case Rule::NotBlank:
-            if (trimmed(t).empty()) report(f, Finding::RuleSays);
+            if (trimBlanks(t).empty()) report(f, Finding::RuleSays);
             break;
         case Rule::OneOf: {
-            const std::string_view v = trimmed(t);
+            const std::string_view v = trimBlanks(t);
             const std::string_view set(r.set);
             bool found = false;
             for (std::size_t at = 0; !found && at <= set.size();) {
@@ -398,22 +333,22 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             break;
         }
         case Rule::Period:
-            if (!period(t)) report(f, Finding::BadPeriod);
+            if (!periodtext::read(t)) report(f, Finding::BadPeriod);
             break;
         case Rule::PeriodEnd: {
             if (t == "000000") break;
-            const auto end = period(t);
+            const auto end = periodtext::read(t);
             if (!end) {
                 report(f, Finding::BadPeriodEnd);
                 break;
             }
             char startBuf[numtext::kMaxNumberText];
-            const auto start = period(line.textForm(other, sep, startBuf));
+            const auto start = periodtext::read(line.textForm(other, sep, startBuf));
             if (start && *end < *start) report(f, Finding::PeriodEndBefore);
             break;
         }
         case Rule::Date: {
-            if (trimmed(t).empty() || t == "0") break;
+            if (trimBlanks(t).empty() || t == "0") break;
             const auto date = dates.read(t);
             if (!date) {
                 report(f, Finding::BadDate);
@@ -430,8 +365,9 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
             break;
         }
-        case Rule::AtMost13:
-            if (const auto n = whole(t); n && *n > 13) report(f, Finding::TooManyDependants);
+        case Rule::Dependants:
+            if (const auto n = whole(t); n && *n > kMaxSimpleDependants)
+                report(f, Finding::TooManyDependants);
             break;
         }
     }
@@ -440,7 +376,7 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
     for (int f = 0; f < kFieldCount; ++f) {
         const CodeList& c = codes_[std::size_t(f)];
         if (c.list < 0 || reported[std::size_t(f)]) continue;
-        const std::string_view v = trimmed(text(f));
+        const std::string_view v = trimBlanks(text(f));
         if (v.empty()) {
             if (codeLists()[std::size_t(c.list)].required) report(f, Finding::CodeMissing);
             continue;
@@ -482,11 +418,14 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
             char rutBuf[numtext::kMaxNumberText];
             const int rutField = ruleFields()[std::size_t(rule)].other;
             p.problem =
-                p.problem.arg(cp1252::decode(trimmed(line.textForm(rutField, sep, rutBuf))));
+                p.problem.arg(cp1252::decode(trimBlanks(line.textForm(rutField, sep, rutBuf))));
         }
         break;
     case Finding::BadDate:
         p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
+        break;
+    case Finding::TooManyDependants:
+        p.problem = p.problem.arg(kMaxSimpleDependants);
         break;
     case Finding::CodeNotListed:
         if (const int list = codeListOfField(f); list >= 0)

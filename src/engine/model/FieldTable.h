@@ -94,6 +94,9 @@ inline int checkFieldOf(int rutField) {
     return rutField + 1;
 }
 
+// The most simple dependants (num_car_sim) a line may declare.
+constexpr int kMaxSimpleDependants = 13;
+
 // How messages name a field: its title in the listing ("[1] Rut"), which the
 // user can find on the screen.
 QString fieldTitle(int field);

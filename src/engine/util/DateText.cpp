@@ -80,6 +80,38 @@ std::optional<QDate> read(QStringView text) {
     return std::nullopt;
 }
 
+ExactReader::ExactReader(const QString& f) {
+    if (f.size() != 10) return;
+    day_ = int(f.indexOf(QLatin1String("dd")));
+    month_ = int(f.indexOf(QLatin1String("MM")));
+    year_ = int(f.indexOf(QLatin1String("yyyy")));
+    int seen = 0;
+    for (int i = 0; i < 10; ++i) {
+        const QChar c = f[i];
+        if (c == u'd' || c == u'M' || c == u'y') continue;
+        (seen == 0 ? sepAt1_ : sepAt2_) = i;
+        (seen == 0 ? sep1_ : sep2_) = char(c.toLatin1());
+        ++seen;
+    }
+}
+
+std::optional<int> ExactReader::read(std::string_view t) const {
+    if (t.size() != 10 || t[std::size_t(sepAt1_)] != sep1_ || t[std::size_t(sepAt2_)] != sep2_)
+        return std::nullopt;
+    auto digits = [&](int at, int n) -> std::optional<int> {
+        int v = 0;
+        for (int i = 0; i < n; ++i) {
+            const char c = t[std::size_t(at + i)];
+            if (c < '0' || c > '9') return std::nullopt;
+            v = v * 10 + (c - '0');
+        }
+        return v;
+    };
+    const auto d = digits(day_, 2), m = digits(month_, 2), y = digits(year_, 4);
+    if (!d || !m || !y || !QDate::isValid(*y, *m, *d)) return std::nullopt;
+    return *y * 10000 + *m * 100 + *d;
+}
+
 QDate today() {
     return g_today.isValid() ? g_today : QDate::currentDate();
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <optional>
+#include <string_view>
 
 // How dates become text and back. Date fields hold ten characters: two-digit
 // day and month and a four-digit year, in the order and with the separator of
@@ -27,6 +28,24 @@ QString write(const QDate& date);
 // day-month-year. Blanks around the date are ignored; nothing when the text
 // is blank or no real date.
 std::optional<QDate> read(QStringView text);
+
+// Reads dates written exactly in a date format of the program (as write
+// gives them: ten characters, two-digit day and month, four-digit year) from
+// bytes, without making texts: the line checks read every date of every line.
+// The format is taken when the reader is made; one that is not ten
+// characters long reads as "dd-MM-yyyy".
+class ExactReader {
+public:
+    explicit ExactReader(const QString& format = datetext::format());
+    // The date as YYYYMMDD (so dates compare as numbers), or nothing when
+    // the text is not a real date written so.
+    std::optional<int> read(std::string_view t) const;
+
+private:
+    int day_ = 0, month_ = 3, year_ = 6;
+    char sep1_ = '-', sep2_ = '-';
+    int sepAt1_ = 2, sepAt2_ = 5;
+};
 
 // Today, from the clock unless a test fixed it (a null date: the clock again).
 QDate today();

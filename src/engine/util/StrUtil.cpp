@@ -65,21 +65,10 @@ bool ValidaRut(const QString& rut) {
     }
     if (count == 0) return true;
     const qsizetype last = count - 1;
-    int sum = 0;
-    int factor = 2;
-    for (qsizetype i = last - 1; i >= 0; --i) {
-        sum += (static_cast<int>(digits[i].unicode()) - 48) * factor;
-        if (++factor == 8) factor = 2;
-    }
-    const int v = 11 - sum % 11;
-    QChar expected;
-    if (v >= 1 && v <= 9)
-        expected = QChar(u'0' + v);
-    else if (v == 10)
-        expected = QLatin1Char('K');
-    else
-        expected = QLatin1Char('0');
-    return digits[last] == expected;
+    RutCheckSum check;
+    for (qsizetype i = last - 1; i >= 0; --i)
+        check.add(static_cast<int>(digits[i].unicode()) - 48);
+    return digits[last] == QLatin1Char(check.character());
 }
 
 QString RellenaIzquierda(const QString& text, const QString& fill, int width) {

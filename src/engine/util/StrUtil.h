@@ -2,11 +2,66 @@
 
 #include <QString>
 #include <optional>
+#include <string_view>
 
 // Text helpers shared by the files, the editor and the code tables. Arguments
 // that stand for one character are texts: a character argument that is not
 // exactly one character long never matches anything.
 namespace solvanta {
+
+// Byte text (Windows-1252) without the blanks (' ') at its ends.
+inline std::string_view trimBlanks(std::string_view t) {
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    return t;
+}
+
+// Byte text (Windows-1252) without the blanks and control characters (every
+// byte up to 0x20: tabs, line ends, NUL…) at its ends.
+inline std::string_view trimBlanksAndControls(std::string_view t) {
+    auto blankOrControl = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!t.empty() && blankOrControl(t.front()))
+        t.remove_prefix(1);
+    while (!t.empty() && blankOrControl(t.back()))
+        t.remove_suffix(1);
+    return t;
+}
+
+// The RUT check rule: the digits of the number, from the last one back, are
+// weighted 2, 3, 4, 5, 6, 7, 2, 3, …; eleven less the sum modulo 11 gives
+// the check character, 10 being 'K' and 11 being '0'. Fed with any values
+// (not only 0 to 9), every result other than 1 to 10 also gives '0'.
+class RutCheckSum {
+public:
+    // The next digit's value, walking from the last digit back.
+    void add(int value) {
+        sum_ += value * factor_;
+        factor_ = factor_ == 7 ? 2 : factor_ + 1;
+    }
+    char character() const {
+        const int v = 11 - sum_ % 11;
+        return v >= 1 && v <= 9 ? char('0' + v) : v == 10 ? 'K' : '0';
+    }
+
+private:
+    int sum_ = 0;
+    int factor_ = 2;
+};
+
+// The check character ('0' to '9' or 'K') of a RUT number written in the
+// digits 0 to 9; '\0' when the text is empty or holds anything else. The
+// caller bounds the length (a long text would overflow the sum).
+inline char rutCheckCharacter(std::string_view digits) {
+    if (digits.empty()) return '\0';
+    RutCheckSum check;
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it < '0' || *it > '9') return '\0';
+        check.add(*it - '0');
+    }
+    return check.character();
+}
 
 // True when the check character (the last one) fits the RUT digits before
 // it; '-' anywhere is ignored. An empty text is accepted; one of more than

@@ -7,6 +7,7 @@
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/RemuTool.h"
 #include "engine/util/StrUtil.h"
 #include "ui/widgets/Controls.h"
@@ -664,7 +665,7 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
         const QString text = static_cast<const PeriodEdit*>(w)->value();
         if (text == QLatin1String("  /    ") && d.none)
             return Outcome::of(QString::fromLatin1(d.none));
-        return Outcome::of(QuitaCaracter(text, QStringLiteral("/")));
+        return Outcome::of(periodtext::stored(text));
     }
     case Ctl::Number: {
         const auto* e = static_cast<const NumberEdit*>(w);
@@ -841,8 +842,10 @@ bool TFrmDatosSolvanta::storeLine() {
         fail(0, nombres, QStringLiteral("Ingrese el nombre del empleado"));
         return false;
     }
-    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > 13) {
-        fail(0, cargas, QStringLiteral("El número de cargas simples no puede ser mayor a 13"));
+    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > kMaxSimpleDependants) {
+        fail(0, cargas,
+             QStringLiteral("El número de cargas simples no puede ser mayor a %1")
+                 .arg(kMaxSimpleDependants));
         return false;
     }
 

@@ -1,7 +1,7 @@
 #include "UnitModMasiva.h"
 
 #include "engine/codes/CodeLists.h"
-#include "engine/util/RemuTool.h"
+#include "engine/util/PeriodText.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/EntryControls.h"
@@ -34,15 +34,6 @@ const std::vector<Choice>& choices() {
         return v;
     }();
     return all;
-}
-
-// MM/YYYY with every position filled and a month from 01 to 12.
-bool isWholePeriod(const QString& text) {
-    if (text.size() != 7 || text[2] != u'/') return false;
-    for (int i : {0, 1, 3, 4, 5, 6})
-        if (!text[i].isDigit()) return false;
-    const int month = text.left(2).toInt();
-    return month >= 1 && month <= 12;
 }
 
 } // namespace
@@ -136,7 +127,7 @@ void TFrmModMasiva::BitBtn1Click() {
             }
             // A period written into every line must be whole: "03/    "
             // would break every line of the file at once.
-            if (!isWholePeriod(period)) {
+            if (!periodtext::readShown(period)) {
                 ui::dialogs().inform(this,
                                      QStringLiteral("El período «%1» no es válido: ingrese "
                                                     "el mes (01 a 12) y el año, como 03/2024.")
@@ -144,7 +135,7 @@ void TFrmModMasiva::BitBtn1Click() {
                 OvcPF_->setFocus();
                 return;
             }
-            value = QuitaCaracter(period, QStringLiteral("/"));
+            value = periodtext::stored(period);
         }
         if (index >= 0)
             table_.assignAll(

@@ -3,6 +3,7 @@
 #include "engine/util/CodePage.h"
 #include "engine/util/DateText.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/PeriodText.h"
 #include "engine/util/StrUtil.h"
 
 #include <QCalendarWidget>
@@ -120,9 +121,7 @@ QString PeriodEdit::value() const {
 }
 
 void PeriodEdit::setPeriod(const QString& mmyyyy) {
-    QString shown = mmyyyy.left(6).leftJustified(6, u' ');
-    shown.insert(2, u'/');
-    setText(shown);
+    setText(periodtext::shown(mmyyyy));
 }
 
 // ---- NumberEdit ----------------------------------------------------------------
