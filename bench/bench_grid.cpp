@@ -290,11 +290,11 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < tools; ++i) {
             QElapsedTimer t;
             t.start();
-            listing.DeshacerClick();
+            listing.undo();
             screen = grid->grab();
             undo.push_back(t.nsecsElapsed() / 1e6);
             t.restart();
-            listing.RehacerClick();
+            listing.redo();
             screen = grid->grab();
             redo.push_back(t.nsecsElapsed() / 1e6);
         }

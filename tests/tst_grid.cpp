@@ -181,10 +181,10 @@ private slots:
             clickCell(*l, r, 3, Qt::ControlModifier);
         QCOMPARE(selectedRows(*l), (QList<int>{1, 2, 3, 4}));
         d().expectAsk(QString(), ui::Button::Cancel);
-        l->Eliminar1Click();
+        l->deleteLines();
         QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5, 6}));
         d().expectAsk(QString(), ui::Button::Ok);
-        l->Eliminar1Click();
+        l->deleteLines();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 6})); // only the current line, the fifth
     }
@@ -192,7 +192,7 @@ private slots:
     void deleteOnEmptyTableAsksNothing() {
         auto l = listingOf(tmp_, 0);
         showGrid(*l);
-        l->Eliminar1Click();
+        l->deleteLines();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(d().shown().isEmpty());
     }

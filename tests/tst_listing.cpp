@@ -306,12 +306,12 @@ private slots:
         const QString out = tmp_.filePath(QStringLiteral("cancelado.txt"));
         ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click(); });
-        l->SpeedButton1Click();
+        l->createFile();
         QVERIFY(d().shown().isEmpty()); // no save dialog after cancelling the format
         d().expectSave(QString());
         modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
-        l->SpeedButton1Click();
+        l->createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(!QFile::exists(out));
     }
@@ -329,7 +329,7 @@ private slots:
         d().expectError(QStringLiteral("Línea 1, campo [3] Apellido Paterno:"));
         const ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
-        l->SpeedButton1Click();
+        l->createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(!QFile::exists(out));
         QVERIFY(l->hasUnsavedChanges());

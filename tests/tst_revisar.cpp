@@ -456,7 +456,7 @@ private slots:
                       ui::Button::Cancel);
         ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
-        l->SpeedButton1Click();
+        l->createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(d().last().defaultButton, ui::Button::Cancel);
         QVERIFY(d().last().text.contains(QStringLiteral("línea 5, [6] Sexo")));
@@ -465,7 +465,7 @@ private slots:
         d().expectSave(out);
         modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
-        l->SpeedButton1Click();
+        l->createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(QFile::exists(out));
     }
@@ -502,7 +502,7 @@ private slots:
                       ui::Button::Cancel);
         const ModalAction modal = whenModal(
             [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
-        l.SpeedButton1Click();
+        l.createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         numtext::useSystemDecimalSeparator();
     }

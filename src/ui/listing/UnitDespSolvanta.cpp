@@ -7,16 +7,16 @@
 #include "UnitBuscar.h"
 #include "UnitModMasiva.h"
 #include "UnitSelTipoJornada.h"
-#include "ui/help/UnitAcercade.h"
-#include "ui/help/UnitAyuda.h"
-#include "ui/codes/UnitModCodSolvanta.h"
-#include "ui/editor/UnitDatosSolvanta.h"
 #include "engine/codes/CodeLists.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/SpreadsheetExport.h"
-#include "ui/listing/UnitSelFormato.h"
 #include "engine/model/SharedState.h"
 #include "engine/util/Errors.h"
+#include "ui/codes/UnitModCodSolvanta.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "ui/help/UnitAcercade.h"
+#include "ui/help/UnitAyuda.h"
+#include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/Pregunta.h"
@@ -100,33 +100,28 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     };
     const ToolbarButton toolbar[] = {
         {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
-         Glyph::CreateFile, &TFrmSolvanta::SpeedButton1Click},
+         Glyph::CreateFile, &TFrmSolvanta::createFile},
         {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Check,
-         &TFrmSolvanta::RevisarClick},
+         &TFrmSolvanta::checkLines},
         {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
-         &TFrmSolvanta::SpeedButton3Click},
+         &TFrmSolvanta::openWebPage},
         {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet,
-         &TFrmSolvanta::SpeedButton5Click},
-        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add,
-         &TFrmSolvanta::Agregar1Click},
+         &TFrmSolvanta::exportToSpreadsheet},
+        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add, &TFrmSolvanta::addLine},
         {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify,
-         &TFrmSolvanta::DBGrid1DblClick},
-        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete,
-         &TFrmSolvanta::Eliminar1Click},
+         &TFrmSolvanta::modifyLine},
+        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::deleteLines},
         {"SpeedButtonDeshacer", "&Deshacer", "Deshacer el último cambio (Ctrl+Z)", Glyph::Undo,
-         &TFrmSolvanta::DeshacerClick},
+         &TFrmSolvanta::undo},
         {"SpeedButtonRehacer", "Re&hacer", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo,
-         &TFrmSolvanta::RehacerClick},
+         &TFrmSolvanta::redo},
         {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
-         &TFrmSolvanta::SpeedButton2Click},
-        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass,
-         &TFrmSolvanta::SpeedButton9Click},
-        {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::SpeedButton12Click},
-        {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::SpeedButton8Click},
-        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About,
-         &TFrmSolvanta::SpeedButton10Click},
-        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit,
-         &TFrmSolvanta::SpeedButton4Click},
+         &TFrmSolvanta::showCodeMenu},
+        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass, &TFrmSolvanta::massModify},
+        {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::showAssignMenu},
+        {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
+        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
+        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
     };
     for (const ToolbarButton& t : toolbar) {
         QToolButton* b =
@@ -135,6 +130,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
         // that the toolbar still fits a 1366-pixel screen; the caption stays
         // for the mnemonic and for screen readers, the hint names the keys.
         if (t.glyph == Glyph::Undo || t.glyph == Glyph::Redo) {
+            (t.glyph == Glyph::Undo ? undoButton_ : redoButton_) = b;
             b->setToolButtonStyle(Qt::ToolButtonIconOnly);
             b->setAccessibleName(b->text().remove(QLatin1Char('&')));
             b->setMinimumWidth(40);
@@ -151,10 +147,10 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     bar->addStretch();
 
     model_ = new DeclarationModel(RxMem_, this);
-    DBGrid1_ = new DeclarationGrid(model_, this);
-    DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1_->setAccessibleName(QStringLiteral("Líneas del archivo"));
-    DBGrid1_->setContextMenuPolicy(Qt::CustomContextMenu);
+    grid_ = new DeclarationGrid(model_, this);
+    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setAccessibleName(QStringLiteral("Líneas del archivo"));
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The problems of the line checks, under the grid.
     problems_ = new ProblemsModel(RxMem_, this);
@@ -163,7 +159,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     buildProblemsPanel(problemsPanel);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("Splitter1"));
-    split->addWidget(DBGrid1_);
+    split->addWidget(grid_);
     split->addWidget(problemsPanel);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 0);
@@ -186,24 +182,24 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     undoAction_->setObjectName(QStringLiteral("Deshacer1"));
     redoAction_ = new QAction(QStringLiteral("Rehacer\tCtrl+Y"), this);
     redoAction_->setObjectName(QStringLiteral("Rehacer1"));
-    connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::DeshacerClick);
-    connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::RehacerClick);
+    connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::undo);
+    connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::redo);
     const std::pair<QKeySequence, void (TFrmSolvanta::*)()> keys[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), &TFrmSolvanta::DeshacerClick},
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), &TFrmSolvanta::RehacerClick},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TFrmSolvanta::RehacerClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &TFrmSolvanta::undo},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &TFrmSolvanta::redo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TFrmSolvanta::redo},
     };
     for (const auto& [sequence, handler] : keys)
         connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
 
     buildMenus();
-    connect(DBGrid1_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         refreshStatus();
-        PopupMenu1_->popup(DBGrid1_->viewport()->mapToGlobal(pos));
+        lineMenu_->popup(grid_->viewport()->mapToGlobal(pos));
     });
-    connect(DBGrid1_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::DBGrid1DblClick);
+    connect(grid_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::modifyLine);
     refreshStatus();
-    DBGrid1_->setFocus();
+    grid_->setFocus();
 }
 
 void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
@@ -239,7 +235,7 @@ void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
         problemsView_->parentWidget()->setMaximumHeight(
             any ? 220 : problemsLabel_->sizeHint().height() + 8);
     });
-    connect(problems_, &ProblemsModel::tintsChanged, DBGrid1_->viewport(),
+    connect(problems_, &ProblemsModel::tintsChanged, grid_->viewport(),
             qOverload<>(&QWidget::update));
     // Stored lines are checked again, and only they.
     connect(model_, &DeclarationModel::linesStored, this,
@@ -248,7 +244,7 @@ void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
     connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
     auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
-    connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::RevisarClick);
+    connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::checkLines);
     problemsView_->hide();
     panel->setMaximumHeight(problemsLabel_->sizeHint().height() + 8);
 }
@@ -257,8 +253,8 @@ void TFrmSolvanta::showProblem(const QModelIndex& index) {
     if (!index.isValid()) return;
     const int row = problems_->rowOf(index.row());
     if (row < 0) return;
-    DBGrid1_->showCell(row, DeclarationModel::columnOf(problems_->fieldOf(index.row())));
-    DBGrid1_->setFocus();
+    grid_->showCell(row, DeclarationModel::columnOf(problems_->fieldOf(index.row())));
+    grid_->setFocus();
 }
 
 void TFrmSolvanta::recheckWithFreshLists() {
@@ -301,9 +297,9 @@ void TFrmSolvanta::warnAboutCodeTable() {
 }
 
 // Checks every line again, with the code lists as the file has them now.
-void TFrmSolvanta::RevisarClick() {
+void TFrmSolvanta::checkLines() {
     ui::guarded(this, [this] {
-        if (!DBGrid1_->settleForWindow()) return;
+        if (!grid_->settleForWindow()) return;
         const WaitCursor wait;
         recheckWithFreshLists();
         if (problems_->problemCount() > 0) {
@@ -354,7 +350,7 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
 TFrmSolvanta::~TFrmSolvanta() {
     // The grid and its model go first, while the table they show is there.
     // (An open cell editor is not stored now: closing the window stored it.)
-    delete DBGrid1_;
+    delete grid_;
     delete model_;
     if (g_instance == this) g_instance = nullptr;
 }
@@ -385,23 +381,23 @@ static QAction* addEntry(QMenu* menu, const char* name, const QString& caption, 
 }
 
 void TFrmSolvanta::buildMenus() {
-    PopupMenu1_ = new QMenu(this);
-    PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* modify = addEntry(PopupMenu1_, "Modificar1", QStringLiteral("Modificar"), true);
-    QAction* remove = addEntry(PopupMenu1_, "Eliminar1", QStringLiteral("Eliminar"), true);
-    QAction* add = addEntry(PopupMenu1_, "Agregar1", QStringLiteral("Agregar"), true);
-    PopupMenu1_->addSeparator();
-    PopupMenu1_->addAction(undoAction_);
-    PopupMenu1_->addAction(redoAction_);
-    PopupMenu1_->addSeparator();
-    QAction* find = addEntry(PopupMenu1_, "Buscar1", QStringLiteral("Buscar"), true);
-    connect(find, &QAction::triggered, this, &TFrmSolvanta::Buscar1Click);
-    connect(modify, &QAction::triggered, this, &TFrmSolvanta::DBGrid1DblClick);
-    connect(remove, &QAction::triggered, this, &TFrmSolvanta::Eliminar1Click);
-    connect(add, &QAction::triggered, this, &TFrmSolvanta::Agregar1Click);
+    lineMenu_ = new QMenu(this);
+    lineMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* modify = addEntry(lineMenu_, "Modificar1", QStringLiteral("Modificar"), true);
+    QAction* remove = addEntry(lineMenu_, "Eliminar1", QStringLiteral("Eliminar"), true);
+    QAction* add = addEntry(lineMenu_, "Agregar1", QStringLiteral("Agregar"), true);
+    lineMenu_->addSeparator();
+    lineMenu_->addAction(undoAction_);
+    lineMenu_->addAction(redoAction_);
+    lineMenu_->addSeparator();
+    QAction* find = addEntry(lineMenu_, "Buscar1", QStringLiteral("Buscar"), true);
+    connect(find, &QAction::triggered, this, &TFrmSolvanta::findByRut);
+    connect(modify, &QAction::triggered, this, &TFrmSolvanta::modifyLine);
+    connect(remove, &QAction::triggered, this, &TFrmSolvanta::deleteLines);
+    connect(add, &QAction::triggered, this, &TFrmSolvanta::addLine);
 
-    PopupMenu2_ = new QMenu(this);
-    PopupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+    codeMenu_ = new QMenu(this);
+    codeMenu_->setObjectName(QStringLiteral("PopupMenu2"));
     // The code menu: the code lists it offers, in their places.
     std::vector<const CodeListDef*> menu;
     for (const CodeListDef& l : codeLists())
@@ -410,19 +406,18 @@ void TFrmSolvanta::buildMenus() {
         return a->menuPlace < b->menuPlace;
     });
     for (const CodeListDef* l : menu) {
-        QAction* entry =
-            addEntry(PopupMenu2_, l->menuName, QString::fromUtf8(l->menuCaption), true);
+        QAction* entry = addEntry(codeMenu_, l->menuName, QString::fromUtf8(l->menuCaption), true);
         connect(entry, &QAction::triggered, this, [this, l] {
             openCodeEditor(l->section, l->width, QString::fromUtf8(l->editorCaption));
         });
     }
 
-    PopupMenu3_ = new QMenu(this);
-    PopupMenu3_->setObjectName(QStringLiteral("PopupMenu3"));
-    connect(addEntry(PopupMenu3_, "Uno1", QStringLiteral("Tipo de Jornada"), true),
-            &QAction::triggered, this, &TFrmSolvanta::Uno1Click);
-    connect(addEntry(PopupMenu3_, "Dos1", QStringLiteral("Centro de Costo"), true),
-            &QAction::triggered, this, &TFrmSolvanta::Dos1Click);
+    assignMenu_ = new QMenu(this);
+    assignMenu_->setObjectName(QStringLiteral("PopupMenu3"));
+    connect(addEntry(assignMenu_, "Uno1", QStringLiteral("Tipo de Jornada"), true),
+            &QAction::triggered, this, &TFrmSolvanta::assignWorkDayType);
+    connect(addEntry(assignMenu_, "Dos1", QStringLiteral("Centro de Costo"), true),
+            &QAction::triggered, this, &TFrmSolvanta::assignCostCentre);
 }
 
 namespace {
@@ -486,7 +481,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
         fileName_ = path;
         fileForm_ = form;
         problems_->recheckAll(*checker_, &checking);
-        DBGrid1_->showTableCursor(); // the last line loaded is current
+        grid_->showTableCursor(); // the last line loaded is current
         summarised_ = UINT64_MAX;
         refreshStatus();
     }
@@ -561,7 +556,7 @@ void TFrmSolvanta::buildStatusBar() {
     connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
     connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
-    connect(DBGrid1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFrmSolvanta::scheduleStatus);
 }
 
@@ -593,18 +588,14 @@ void TFrmSolvanta::refreshStatus() {
     }
     undoAction_->setEnabled(RxMem_.isActive() && RxMem_.canUndo());
     redoAction_->setEnabled(RxMem_.isActive() && RxMem_.canRedo());
-    for (QToolButton* b : std::as_const(toolbar_)) {
-        if (b->objectName() == QLatin1String("SpeedButtonDeshacer"))
-            b->setEnabled(undoAction_->isEnabled());
-        if (b->objectName() == QLatin1String("SpeedButtonRehacer"))
-            b->setEnabled(redoAction_->isEnabled());
-    }
+    undoButton_->setEnabled(undoAction_->isEnabled());
+    redoButton_->setEnabled(redoAction_->isEnabled());
 }
 
 void TFrmSolvanta::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    DBGrid1_->showTableCursor();
-    DBGrid1_->setFocus();
+    grid_->showTableCursor();
+    grid_->setFocus();
 }
 
 // Two captions share a mnemonic (A&gregar and Asi&gnar, &Solvanta and
@@ -625,14 +616,14 @@ bool TFrmSolvanta::eventFilter(QObject* watched, QEvent* event) {
 void TFrmSolvanta::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     // Back from a dialog: the grid shows the table's current line again.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) DBGrid1_->showTableCursor();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) grid_->showTableCursor();
 }
 
 // Closing by any means asks first when there are changes that were not
 // written to a file; with none it closes at once.
 void TFrmSolvanta::done(int result) {
     // A cell value the field refuses keeps the window open, on that cell.
-    if (!DBGrid1_->commitEditor()) return;
+    if (!grid_->commitEditor()) return;
     if (hasUnsavedChanges() &&
         Pregunta(QStringLiteral("Hay cambios que no se han guardado en un archivo.\n"
                                 "¿Desea cerrar y descartarlos?"),
@@ -644,8 +635,8 @@ void TFrmSolvanta::done(int result) {
 
 // ---- handlers ----------------------------------------------------------------
 
-void TFrmSolvanta::SpeedButton1Click() {
-    if (!DBGrid1_->commitEditor()) return;
+void TFrmSolvanta::createFile() {
+    if (!grid_->commitEditor()) return;
     ui::guarded(this, [this] {
         TFrmSelFormato format(this);
         format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
@@ -668,7 +659,7 @@ void TFrmSolvanta::SpeedButton1Click() {
         try {
             writeDeclaration(path, form, RxMem_, &progress);
         } catch (...) {
-            DBGrid1_->showTableCursor();
+            grid_->showTableCursor();
             throw;
         }
         // The written file is the new reference of what changed.
@@ -677,11 +668,11 @@ void TFrmSolvanta::SpeedButton1Click() {
         fileForm_ = form;
         summarised_ = UINT64_MAX;
         refreshStatus();
-        DBGrid1_->showTableCursor();
+        grid_->showTableCursor();
     });
 }
 
-void TFrmSolvanta::SpeedButton3Click() {
+void TFrmSolvanta::openWebPage() {
     ui::dialogs().openUrl(QUrl(webAddress()));
 }
 
@@ -710,9 +701,9 @@ void TFrmSolvanta::removeOldWorkbooks() {
 // Every line into a new workbook, which the desktop then opens in the user's
 // spreadsheet program. Each press makes a new file; none is ever replaced.
 // The folder keeps the recent ones only.
-void TFrmSolvanta::SpeedButton5Click() {
+void TFrmSolvanta::exportToSpreadsheet() {
     ui::guarded(this, [this] {
-        if (!DBGrid1_->settleForWindow()) return;
+        if (!grid_->settleForWindow()) return;
         const QDir folder(workbookFolder());
         if (!folder.mkpath(QStringLiteral(".")))
             throw IoError(QStringLiteral("No se pudo crear la carpeta de planillas «%1».")
@@ -730,7 +721,7 @@ void TFrmSolvanta::SpeedButton5Click() {
             summary = exportWorkbook(path, RxMem_, &progress);
         }
         removeOldWorkbooks();
-        DBGrid1_->showTableCursor();
+        grid_->showTableCursor();
         const QString shown = QDir::toNativeSeparators(path);
         if (summary.sheets > 1)
             ui::dialogs().inform(
@@ -747,97 +738,97 @@ void TFrmSolvanta::SpeedButton5Click() {
     });
 }
 
-void TFrmSolvanta::SpeedButton4Click() {
+void TFrmSolvanta::leave() {
     close();
 }
 
-void TFrmSolvanta::SpeedButton8Click() {
+void TFrmSolvanta::showHelp() {
     ui::guarded(this, [this] {
         TFrmAyuda help(this);
         help.exec();
     });
 }
 
-void TFrmSolvanta::SpeedButton10Click() {
+void TFrmSolvanta::showAbout() {
     ui::guarded(this, [this] {
         TFrmAcercade about(this);
         about.exec();
     });
 }
 
-void TFrmSolvanta::SpeedButton12Click() {
+void TFrmSolvanta::showAssignMenu() {
     auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton12"));
-    PopupMenu3_->popup(button->mapToGlobal(QPoint(0, button->height())));
+    assignMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
 
-void TFrmSolvanta::SpeedButton2Click() {
+void TFrmSolvanta::showCodeMenu() {
     auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
-    PopupMenu2_->popup(button->mapToGlobal(QPoint(0, button->height())));
+    codeMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
 
 // The line deleted is the one that was current when the user asked, even if
 // something moved while the question was shown.
-void TFrmSolvanta::Eliminar1Click() {
+void TFrmSolvanta::deleteLines() {
     ui::guarded(this, [this] {
         if (RxMem_.isEmpty()) return;
         const RxMem::Bookmark line = RxMem_.bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
-        DBGrid1_->deleteLines({line});
+        grid_->deleteLines({line});
     });
 }
 
-void TFrmSolvanta::DeshacerClick() {
+void TFrmSolvanta::undo() {
     undoRedo(false);
 }
 
-void TFrmSolvanta::RehacerClick() {
+void TFrmSolvanta::redo() {
     undoRedo(true);
 }
 
 void TFrmSolvanta::undoRedo(bool redo) {
     ui::guarded(this, [&] {
-        const RxMem::Replayed r = DBGrid1_->undoRedo(redo);
+        const RxMem::Replayed r = grid_->undoRedo(redo);
         // Lines that came back are checked again; changed ones already were.
         if (!r.restored.empty()) problems_->recheckRows(*checker_, r.first, r.last);
         refreshStatus();
-        DBGrid1_->setFocus();
+        grid_->setFocus();
     });
 }
 
 template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&&... args) {
     ui::guarded(this, [&] {
-        if (!DBGrid1_->settleForWindow()) return;
+        if (!grid_->settleForWindow()) return;
         Dialog dialog(std::forward<Args>(args)..., this);
         dialog.exec();
-        DBGrid1_->showTableCursor();
-        DBGrid1_->setFocus();
+        grid_->showTableCursor();
+        grid_->setFocus();
     });
 }
 
-void TFrmSolvanta::Buscar1Click() {
+void TFrmSolvanta::findByRut() {
     const int before = RxMem_.row();
     runOnTable<TFrmBuscar>(RxMem_);
     // The line found is current alone, as after a move with the keys.
-    if (RxMem_.row() != before) DBGrid1_->dropSelection();
+    if (RxMem_.row() != before) grid_->dropSelection();
 }
 
-void TFrmSolvanta::SpeedButton9Click() {
+void TFrmSolvanta::massModify() {
     runOnTable<TFrmModMasiva>(RxMem_);
 }
 
-void TFrmSolvanta::Uno1Click() {
+void TFrmSolvanta::assignWorkDayType() {
     runOnTable<TFrmSelTipoJornada>(*model_);
 }
 
-void TFrmSolvanta::Dos1Click() {
+void TFrmSolvanta::assignCostCentre() {
     runOnTable<TFrmAsigCentroCosto>(*model_);
 }
 
-void TFrmSolvanta::DBGrid1DblClick() {
+void TFrmSolvanta::modifyLine() {
     openEditor(false);
 }
 
-void TFrmSolvanta::Agregar1Click() {
+void TFrmSolvanta::addLine() {
     openEditor(true);
 }
 
@@ -847,7 +838,7 @@ void TFrmSolvanta::Agregar1Click() {
 void TFrmSolvanta::openEditor(bool adding) {
     ui::guarded(this, [&] {
         int droppedNewRow = -1;
-        if (!DBGrid1_->settleForWindow(&droppedNewRow)) return;
+        if (!grid_->settleForWindow(&droppedNewRow)) return;
         const bool fillNewLine = droppedNewRow >= 0;
         struct FlagBack {
             ~FlagBack() { shared::addOrModify = 0; }
@@ -856,8 +847,8 @@ void TFrmSolvanta::openEditor(bool adding) {
         TFrmDatosSolvanta editor(RxMem_, this);
         editor.setAddAtEnd(fillNewLine && droppedNewRow >= RxMem_.recordCount());
         editor.exec();
-        DBGrid1_->showTableCursor();
-        DBGrid1_->setFocus();
+        grid_->showTableCursor();
+        grid_->setFocus();
     });
 }
 

@@ -45,7 +45,7 @@ public:
     static void removeOldWorkbooks();
 
     solvanta::RxMem& table() { return RxMem_; }
-    DeclarationGrid* grid() const { return DBGrid1_; }
+    DeclarationGrid* grid() const { return grid_; }
     DeclarationModel* model() const { return model_; }
     ProblemsModel* problems() const { return problems_; }
     QTableView* problemsView() const { return problemsView_; }
@@ -61,24 +61,24 @@ public:
     static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
 
 public slots:
-    void SpeedButton1Click();  // Crear Archivo
-    void RevisarClick();       // check every line again
-    void SpeedButton3Click();  // Solvanta web page
-    void SpeedButton5Click();  // Excel: every line into a new workbook
-    void SpeedButton4Click();  // Salir
-    void SpeedButton8Click();  // Ayuda
-    void SpeedButton10Click(); // Acerca de
-    void SpeedButton12Click(); // Asignar: assignment menu
-    void SpeedButton2Click();  // Códigos: code menu
-    void Eliminar1Click();     // delete the current line
-    void DeshacerClick();      // undo the last change
-    void RehacerClick();       // redo the last undone change
-    void DBGrid1DblClick();    // modify the current line in the record editor
-    void Agregar1Click();      // add a line in the record editor
-    void Buscar1Click();       // find a worker by RUT
-    void SpeedButton9Click();  // Masiva: one value on every line
-    void Uno1Click();          // work-day type of the selected lines
-    void Dos1Click();          // cost centre of the selected lines
+    void createFile();          // Crear Archivo
+    void checkLines();          // check every line again
+    void openWebPage();         // Solvanta web page
+    void exportToSpreadsheet(); // Excel: every line into a new workbook
+    void leave();               // Salir
+    void showHelp();            // Ayuda
+    void showAbout();           // Acerca de
+    void showAssignMenu();      // Asignar: assignment menu
+    void showCodeMenu();        // Códigos: code menu
+    void deleteLines();         // delete the current line
+    void undo();                // undo the last change
+    void redo();                // redo the last undone change
+    void modifyLine();          // modify the current line in the record editor
+    void addLine();             // add a line in the record editor
+    void findByRut();           // find a worker by RUT
+    void massModify();          // Masiva: one value on every line
+    void assignWorkDayType();   // work-day type of the selected lines
+    void assignCostCentre();    // cost centre of the selected lines
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,11 +98,13 @@ private:
 
     solvanta::RxMem RxMem_;
     DeclarationModel* model_;
-    DeclarationGrid* DBGrid1_;
+    DeclarationGrid* grid_;
     QList<QToolButton*> toolbar_;
-    QMenu* PopupMenu1_;
-    QMenu* PopupMenu2_;
-    QMenu* PopupMenu3_;
+    QToolButton* undoButton_ = nullptr; // they follow the undo and redo actions
+    QToolButton* redoButton_ = nullptr;
+    QMenu* lineMenu_;
+    QMenu* codeMenu_;
+    QMenu* assignMenu_;
     QAction* undoAction_;
     QAction* redoAction_;
     // The status bar: current line of how many, the file and its form, what
