@@ -319,6 +319,13 @@ private slots:
         QTest::newRow("position, old Mac CR") << QByteArray(pos + "\r" + pos + "\r") << 0;
         QTest::newRow("position after a byte-order mark")
             << QByteArray("\xEF\xBB\xBF" + pos + "\r\n") << 0;
+        {
+            // Letters of two bytes in UTF-8: the line still has 861 letters.
+            const QByteArray line = positionLine({});
+            const QString text = cp1252::decode({line.constData(), std::size_t(line.size())});
+            QVERIFY(text.contains(u'Ñ'));
+            QTest::newRow("position in UTF-8") << QByteArray(text.toUtf8() + "\r\n") << 0;
+        }
         QTest::newRow("separator") << sep << 1;
         QTest::newRow("separator, old Mac CR") << QByteArray(sep).replace("\r\n", "\r") << 1;
         QTest::newRow("comma-separated") << QByteArray(sep).replace(';', ',') << -1;
