@@ -1587,13 +1587,14 @@ std::optional<FileForm> guessForm(const QString& path) {
     if (head.startsWith("\xEF\xBB\xBF")) head.remove(0, 3);
     // Old Mac text ends its lines in CR alone.
     const char lineEnd = !head.contains('\n') && head.count('\r') > 1 ? '\r' : '\n';
-    // A UTF-8 file's columns are letters, read as one byte each on loading.
+    // A UTF-8 file's columns are letters, read as one byte each on loading;
+    // the bytes of a code-page file may happen to read as UTF-8 too.
     const bool utf8 = utf8Signs(path).letters;
-    const auto letters = [utf8](QByteArrayView line) {
-        if (!utf8) return line.size();
-        return qsizetype(std::count_if(line.begin(), line.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        }));
+    const auto positional = [utf8](QByteArrayView line) {
+        if (line.size() == kPositionLineLength) return true;
+        return utf8 && std::count_if(line.begin(), line.end(), [](char c) {
+                           return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+                       }) == kPositionLineLength;
     };
     int position = 0, separator = 0, other = 0;
     qsizetype start = 0;
@@ -1606,7 +1607,7 @@ std::optional<FileForm> guessForm(const QString& path) {
         const qsizetype semicolons = line.count(';');
         if (semicolons == kFieldCount - 1)
             ++separator;
-        else if (letters(line) == kPositionLineLength && semicolons < kFieldCount - 1)
+        else if (positional(line) && semicolons < kFieldCount - 1)
             ++position;
         else
             ++other;
