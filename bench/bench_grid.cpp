@@ -147,7 +147,8 @@ int main(int argc, char* argv[]) {
         lastServed = now;
     });
     beat.start();
-    TFrmSolvanta listing;
+    Document document;
+    TFrmSolvanta listing(document);
     listing.load(path, FileForm::Position);
     const double loadMs = open.nsecsElapsed() / 1e6;
     longestWait = std::max(longestWait, open.nsecsElapsed() - lastServed);
@@ -325,7 +326,8 @@ int main(int argc, char* argv[]) {
     // one and saved in the other, repainted in turn so that both meet the
     // same load of the machine.
     {
-        TFrmSolvanta plain;
+        Document plainDocument;
+        TFrmSolvanta plain(plainDocument);
         plain.load(path, FileForm::Position);
         plain.resize(1600, 900);
         plain.show();
@@ -334,7 +336,8 @@ int main(int argc, char* argv[]) {
             for (const char* name : {"dv", "ape_pat", "ape_mat", "nombres", "sexo", "tipo_pago",
                                      "remu_desde", "remu_hasta", "reg_previ", "tipo_trab"})
                 w->table().assignAll(RxMem::fieldByName(QString::fromLatin1(name)), u"9");
-        plain.model()->markSaved(); // the same text, nothing washed
+        plain.table().markSaved(); // the same text, nothing washed
+        plain.model()->showSaved();
         for (TFrmSolvanta* w : {&plain, &listing}) {
             w->table().first();
             w->grid()->showTableCursor();

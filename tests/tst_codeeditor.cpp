@@ -8,7 +8,6 @@
 #include "ui/help/UFrmAyudaParametros.h"
 #include "engine/codes/CodeTableFile.h"
 #include "ui/codes/UnitModCodSolvanta.h"
-#include "engine/model/SharedState.h"
 #include "ui/widgets/EntryControls.h"
 
 #include <QListWidget>
@@ -135,9 +134,7 @@ void TstCodeEditor::cleanup() {
 std::unique_ptr<TFrmModCodSolvanta> TstCodeEditor::open(const QString& name, int width,
                                                         const QByteArray& file) {
     if (!file.isNull() && !writeAll(path(), file)) qWarning("cannot write the code-table file");
-    shared::codeSection = name;
-    shared::codeWidth = width;
-    auto editor = std::make_unique<TFrmModCodSolvanta>(nullptr, CodeTableFile(path()));
+    auto editor = std::make_unique<TFrmModCodSolvanta>(name, width, nullptr, CodeTableFile(path()));
     editor->EdCodigo()->setMaxLength(width);
     editor->show();
     editor->activateWindow();
@@ -525,9 +522,7 @@ void TstCodeEditor::userCopy() {
 
     const CodeTableFile codes = CodeTableFile::withUserCopy(program, user);
     QCOMPARE(codes.path(), changesProgram ? program : copyExists ? user : program);
-    shared::codeSection = u"TipoPago"_s;
-    shared::codeWidth = 2;
-    TFrmModCodSolvanta e(nullptr, codes);
+    TFrmModCodSolvanta e(u"TipoPago"_s, 2, nullptr, codes);
     e.show();
     e.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&e));
@@ -571,9 +566,7 @@ void TstCodeEditor::programFileMovesToUserFolder() {
     const QString programFolder = QFileInfo(program).absolutePath();
     CodeTableFile::setWritableCheck(
         [programFolder](const QString& p) { return QFileInfo(p).absolutePath() != programFolder; });
-    shared::codeSection = u"Tipo Linea"_s;
-    shared::codeWidth = 2;
-    TFrmModCodSolvanta e;
+    TFrmModCodSolvanta e(u"Tipo Linea"_s, 2);
     e.show();
     e.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&e));
@@ -632,13 +625,16 @@ void TstCodeEditor::codeMenuOpensEditor() {
 
     QPointer<TFrmModCodSolvanta> editor;
     QString title;
-    int maxLength = -1;
+    int maxLength = -1, codeWidth = -1;
+    QString section;
     QStringList entries;
     const ModalAction modal = whenModal([&](QWidget* w) {
         editor = qobject_cast<TFrmModCodSolvanta*>(w);
         title = w->windowTitle();
         if (editor) {
             maxLength = editor->EdCodigo()->maxLength();
+            section = editor->section();
+            codeWidth = editor->codeWidth();
             entries = listed(editor);
         }
         w->close();
@@ -647,8 +643,8 @@ void TstCodeEditor::codeMenuOpensEditor() {
     QVERIFY(editor.isNull()); // freed when it closed
     QCOMPARE(title, caption);
     QCOMPARE(maxLength, width);
-    QCOMPARE(shared::codeSection, name);
-    QCOMPARE(shared::codeWidth, width);
+    QCOMPARE(section, name);
+    QCOMPARE(codeWidth, width);
     QCOMPARE(entries, (QStringList{u"1 Uno"_s, u"2 Dos"_s}));
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -118,7 +118,7 @@ private slots:
         window.show();
         d().expectError(QStringLiteral("no-existe.txt"));
         window.openFile(tmp_.filePath(QStringLiteral("no-existe.txt")));
-        QVERIFY(!TFrmSolvanta::instance());
+        QVERIFY(!openListingWindow());
     }
 
     // A file dropped on the main window opens once the drop is over.
@@ -136,7 +136,7 @@ private slots:
         Seen seen;
         QApplication::sendEvent(&window, &drop);
         QVERIFY(drop.isAccepted());
-        QVERIFY(!TFrmSolvanta::instance()); // not inside the drop
+        QVERIFY(!openListingWindow()); // not inside the drop
         const ModalAction listing = whenListing(seen);
         QTRY_VERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);

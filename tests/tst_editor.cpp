@@ -10,7 +10,6 @@
 #include "ui/listing/UnitSelFormato.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/UnitDespSolvanta.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/DateText.h"
 #include "engine/util/NumberText.h"
 #include "ui/widgets/EntryControls.h"
@@ -99,8 +98,7 @@ void change(QWidget* e, const char* name, const QString& value) {
 }
 
 std::unique_ptr<TFrmDatosSolvanta> openEditor(RxMem& t, int flag, const QString& cfg = cfgPath()) {
-    shared::addOrModify = quint8(flag);
-    auto e = std::make_unique<TFrmDatosSolvanta>(t, nullptr, CodeTableFile(cfg));
+    auto e = std::make_unique<TFrmDatosSolvanta>(t, flag != 0, nullptr, CodeTableFile(cfg));
     e->show();
     if (!QTest::qWaitForWindowExposed(e.get())) qWarning("editor not shown");
     return e;
@@ -179,7 +177,6 @@ private slots:
     }
     void init() {
         d.start();
-        shared::addOrModify = 0;
         t_.close();
         t_.open();
     }
@@ -1098,7 +1095,7 @@ private slots:
         const ModalAction modal = whenModal([&](QWidget* w) {
             auto* e = qobject_cast<TFrmDatosSolvanta*>(w);
             QVERIFY(e);
-            seenFlag = shared::addOrModify;
+            seenFlag = e->isAdding() ? 1 : 0;
             seenRut = shown(e, "EdRut");
             fillIdentity(e, QStringLiteral("EDITADO"));
             for (const char* list : {"CBxAfp", "CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre",
@@ -1119,7 +1116,6 @@ private slots:
             a->trigger();
         }
         QCOMPARE(seenFlag, flag);
-        QCOMPARE(shared::addOrModify, quint8(0));
         QCOMPARE(seenRut, flag ? QString() : QStringLiteral("4"));
         QCOMPARE(l->table().recordCount(), flag ? 11 : 10);
         // The stored line is the grid's current row, where it was.
@@ -1140,7 +1136,6 @@ private slots:
                 whenModal([](QWidget* w) { ctl<QPushButton>(w, "BitBtn2")->click(); });
             l->findChild<QToolButton*>(QLatin1String(door))->click();
             QCOMPARE(tableBytes(l->table()), before);
-            QCOMPARE(shared::addOrModify, quint8(0));
         }
     }
 
@@ -1196,7 +1191,7 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), newRow);
         bool addMode = false;
         const ModalAction modal = whenModal([&](QWidget* w) {
-            addMode = shared::addOrModify == 1;
+            addMode = qobject_cast<TFrmDatosSolvanta*>(w)->isAdding();
             fillIdentity(w, QStringLiteral("NUEVO"));
             ctl<QPushButton>(w, "BitBtn1")->click();
         });
@@ -1220,7 +1215,7 @@ private slots:
         const QByteArray base =
             readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength + 2);
         QVERIFY(writeAll(original, base + base + base));
-        auto l = std::make_unique<TFrmSolvanta>();
+        OpenListing l;
         l->load(original, FileForm::Position);
         showGrid(*l);
         clickCell(*l, 1, 1);

@@ -12,7 +12,6 @@
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/UnitDespSolvanta.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/NumberText.h"
 #include "ui/widgets/RadioGroup.h"
 
@@ -148,7 +147,7 @@ private slots:
         QCOMPARE(
             d().last().request.filter,
             QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)"));
-        QVERIFY(!TFrmSolvanta::instance());
+        QVERIFY(!openListingWindow());
     }
 
     void loadShowsTheListing_data() {
@@ -161,29 +160,32 @@ private slots:
     void loadShowsTheListing() {
         QFETCH(int, item);
         QFETCH(QString, file);
-        TFrmSeleccionar dialog;
-        QCOMPARE(dialog.itemIndex(), 0);
-        dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
+        TFrmPrincipal main;
+        const auto dialog = main.loadDialog();
+        QCOMPARE(dialog->itemIndex(), 0);
+        dialog->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(file);
-        int rows = -1, current = -1;
+        int rows = -1, current = -1, form = -1;
         bool maximised = false;
         const ModalAction modal = whenModal([&](QWidget* w) {
             auto* listing = qobject_cast<TFrmSolvanta*>(w);
             QVERIFY(listing);
+            QCOMPARE(listing->parentWidget(), dialog.get()); // over the load dialog
+            form = listing->document().form() == FileForm::Position ? 0 : 1;
             rows = listing->model()->rowCount();
             current = listing->grid()->currentIndex().row();
             maximised = listing->windowState() & Qt::WindowMaximized;
             QCOMPARE(listing->windowTitle(), QStringLiteral("Listado para Solvanta"));
             listing->findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click(); // Salir
         });
-        dialog.BitBtn1Click();
+        dialog->BitBtn1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(rows, 2);
         QCOMPARE(current, 1); // the last line loaded
         QVERIFY(maximised);
-        QCOMPARE(shared::loadFormat, item);
-        QVERIFY(!TFrmSolvanta::instance()); // released when it closed
+        QCOMPARE(form, item);
+        QVERIFY(!openListingWindow()); // released when it closed
     }
 
     // The message names the line and the field, and quotes at most 80
@@ -209,8 +211,9 @@ private slots:
         const QString path = tmp_.filePath(QStringLiteral("fallida.txt"));
         QFile::remove(path);
         if (!bytes.isEmpty()) QVERIFY(writeAll(path, bytes));
-        TFrmSeleccionar dialog;
-        dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
+        TFrmPrincipal main;
+        const auto dialog = main.loadDialog();
+        dialog->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(path);
         // A position file chosen as separated: the offer to read it by
@@ -226,7 +229,7 @@ private slots:
                 w->close();
             }
         });
-        dialog.BitBtn1Click();
+        dialog->BitBtn1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(d().shown().last().text.contains(QDir::toNativeSeparators(path)));
         QVERIFY(!listingShown);
@@ -235,24 +238,27 @@ private slots:
 
     // Accepting the offer reads the file in the form its lines show.
     void wrongFormOfferedTheRightOne() {
-        TFrmSeleccionar dialog;
-        auto* form = dialog.findChild<RadioGroup*>(QStringLiteral("RadioGroup1"));
+        TFrmPrincipal main;
+        const auto dialog = main.loadDialog();
+        auto* form = dialog->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"));
         form->setItemIndex(0);
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(dataFile("dos-lineas-coma.csv"));
         d().expectAsk(QStringLiteral("parece estar por separador"), ui::Button::Ok);
         int lines = -1;
+        FileForm read = FileForm::Position;
         QTimer::singleShot(0, [&] {
             if (auto* w = qobject_cast<TFrmSolvanta*>(QApplication::activeModalWidget())) {
                 lines = w->table().recordCount();
+                read = w->document().form();
                 w->close();
             }
         });
-        dialog.BitBtn1Click();
+        dialog->BitBtn1Click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(lines, 2);
         QCOMPARE(form->itemIndex(), 1);
-        QCOMPARE(shared::loadFormat, 1);
+        QCOMPARE(read, FileForm::Separator);
     }
 
     // ---- writing -----------------------------------------------------------------
@@ -270,9 +276,12 @@ private slots:
         QFETCH(int, loaded);
         QFETCH(int, chosen);
         QFETCH(QString, expected);
-        shared::loadFormat = loaded;
-        TFrmSolvanta l;
-        l.load(dataFile("dos-lineas-coma.txt"), FileForm::Position);
+        Document document;
+        TFrmSolvanta l(document);
+        if (loaded == 0)
+            l.load(dataFile("dos-lineas-coma.txt"), FileForm::Position);
+        else
+            l.load(dataFile("dos-lineas-coma.csv"), FileForm::Separator);
         showGrid(l);
         l.table().first();
         l.grid()->showTableCursor();
@@ -323,12 +332,13 @@ private slots:
         l->table().edit();
         l->table().setText(field("ape_pat"), u"A;B");
         l->table().post();
-        shared::loadFormat = 1;
         const QString out = tmp_.filePath(QStringLiteral("con-punto-y-coma.txt"));
         d().expectSave(out);
         d().expectError(QStringLiteral("Línea 1, campo [3] Apellido Paterno:"));
-        const ModalAction modal = whenModal(
-            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        const ModalAction modal = whenModal([](QWidget* w) {
+            qobject_cast<TFrmSelFormato*>(w)->setItemIndex(1); // by separator
+            w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        });
         l->createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(!QFile::exists(out));

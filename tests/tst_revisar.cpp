@@ -12,7 +12,6 @@
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/ProblemsModel.h"
 #include "ui/listing/UnitDespSolvanta.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
 
@@ -33,7 +32,7 @@ class TestRevisar : public QObject {
 
     // A correct generated file of 20 lines with two problems on line 3 and
     // one on line 8, loaded in a listing.
-    std::unique_ptr<TFrmSolvanta> listingWithProblems(const CodeTableFile& codes = {}) {
+    OpenListing listingWithProblems(const CodeTableFile& codes = {}) {
         RxMem t;
         generateDeclaration(t, 20, 11);
         const auto set = [&](int line, const char* f, const QString& v) {
@@ -47,7 +46,7 @@ class TestRevisar : public QObject {
         set(8, "dias_trab", QStringLiteral("45"));
         const QString path = tmp_.filePath(QStringLiteral("revisar.txt"));
         writeDeclaration(path, FileForm::Position, t);
-        auto l = std::make_unique<TFrmSolvanta>(nullptr, codes);
+        OpenListing l(codes);
         l->load(path, FileForm::Position);
         return l;
     }
@@ -202,7 +201,7 @@ private slots:
         addProblems(t, kMostProblemsPerLine, 5); // lines 1, 6 and 11
         const QString path = tmp_.filePath(QStringLiteral("muchos.txt"));
         writeDeclaration(path, FileForm::Position, t);
-        auto l = std::make_unique<TFrmSolvanta>();
+        OpenListing l;
         l->load(path, FileForm::Position);
         showGrid(*l);
         const int kept = ProblemStore::kKeptPerLine, more = kMostProblemsPerLine - kept;
@@ -303,7 +302,7 @@ private slots:
         const QString path = tmp_.filePath(QStringLiteral("utf8.txt"));
         QVERIFY(writeAll(path, text.toUtf8() + "\x1AMUÑOZ;ANA\r\n"));
 
-        auto l = std::make_unique<TFrmSolvanta>();
+        OpenListing l;
         d().expectAsk(QStringLiteral("está escrito en UTF-8, no en Windows-1252"),
                       asUtf8 ? ui::Button::Ok : ui::Button::Cancel);
         if (asUtf8) {
@@ -338,7 +337,7 @@ private slots:
         patch(11, 173, "A1");       // [26] AFP, a code
         patch(6, 175, "        ");  // blanks: no value, nothing lost
         writeAll(path, lines.join('\n'));
-        auto l = std::make_unique<TFrmSolvanta>();
+        OpenListing l;
         // The load says so at once, and points to the panel.
         d().expectInform(QStringLiteral("• 3 valores no se leyeron tal como estaban en el archivo"));
         l->load(path, FileForm::Position);
@@ -404,7 +403,8 @@ private slots:
         generateDeclaration(t, 5, 2);
         const QString path = tmp_.filePath(QStringLiteral("limpio.txt"));
         writeDeclaration(path, FileForm::Position, t);
-        TFrmSolvanta l;
+        Document document;
+        TFrmSolvanta l(document);
         l.load(path, FileForm::Position);
         QCOMPARE(label(l), QStringLiteral("Sin problemas"));
         QVERIFY(l.problemsView()->isHidden());
@@ -423,7 +423,8 @@ private slots:
         }
         const QString path = tmp_.filePath(QStringLiteral("muchas.txt"));
         writeDeclaration(path, FileForm::Position, t);
-        TFrmSolvanta l;
+        Document document;
+        TFrmSolvanta l(document);
         l.load(path, FileForm::Position);
         QCOMPARE(label(l), QStringLiteral("2 problemas en 2 líneas"));
 
@@ -450,7 +451,6 @@ private slots:
         l->table().edit();
         l->table().setText(field("sexo"), u"");
         l->table().post();
-        shared::loadFormat = 0;
         const QString out = tmp_.filePath(QStringLiteral("roto.txt"));
         d().expectAsk(QStringLiteral("1 línea tiene valores que romperían el archivo por posición"),
                       ui::Button::Cancel);
@@ -485,7 +485,8 @@ private slots:
         pieces[field("impo_afp")] = "1234,5";
         lines[1] = pieces.join(';');
         writeAll(in, lines.join('\n'));
-        TFrmSolvanta l;
+        Document document;
+        TFrmSolvanta l(document);
         l.load(in, FileForm::Separator);
         showGrid(l);
         ProblemsModel* p = l.problems();
@@ -497,11 +498,12 @@ private slots:
                          u"tiene decimales: en el archivo por posición se leería como 0." &&
                      p->index(r, 3).data().toString() == u"1234,5";
         QVERIFY(shown);
-        shared::loadFormat = 0;
         d().expectAsk(QStringLiteral("línea 2, [27] Impo. afp: tiene decimales"),
                       ui::Button::Cancel);
-        const ModalAction modal = whenModal(
-            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        const ModalAction modal = whenModal([](QWidget* w) {
+            qobject_cast<TFrmSelFormato*>(w)->setItemIndex(0); // by position
+            w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        });
         l.createFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         numtext::useSystemDecimalSeparator();

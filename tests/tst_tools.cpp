@@ -54,7 +54,7 @@ class TestTools : public QObject {
     DialogScript d;
 
     // A listing whose lines have these RUTs.
-    std::unique_ptr<TFrmSolvanta> listingWithRuts(const QList<int>& ruts) {
+    OpenListing listingWithRuts(const QList<int>& ruts) {
         auto l = listingOf(tmp_, int(ruts.size()));
         for (int r = 0; r < ruts.size(); ++r) {
             l->table().moveTo(r);

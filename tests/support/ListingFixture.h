@@ -6,6 +6,7 @@
 #include "ScriptedDialogs.h"
 #include "TestUtil.h"
 #include "engine/files/DeclarationFile.h"
+#include "engine/files/Document.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/UnitDespSolvanta.h"
@@ -95,15 +96,47 @@ inline ModalAction whenModalAppears(std::function<void(QWidget*)> action) {
     return ModalAction(std::move(action), 5);
 }
 
+// A listing window and the document it shows, which outlives it; used as a
+// pointer to the window.
+class OpenListing {
+public:
+    explicit OpenListing(const CodeTableFile& codes = {})
+        : document_(std::make_unique<Document>(codes)),
+          window_(std::make_unique<TFrmSolvanta>(*document_)) {}
+    OpenListing(OpenListing&&) = default;
+    // The window goes before the document it shows.
+    OpenListing& operator=(OpenListing&& other) noexcept {
+        window_.reset();
+        document_ = std::move(other.document_);
+        window_ = std::move(other.window_);
+        return *this;
+    }
+    ~OpenListing() { window_.reset(); }
+    TFrmSolvanta* operator->() const { return window_.get(); }
+    TFrmSolvanta& operator*() const { return *window_; }
+    TFrmSolvanta* get() const { return window_.get(); }
+
+private:
+    std::unique_ptr<Document> document_;
+    std::unique_ptr<TFrmSolvanta> window_;
+};
+
+// The listing window that is open, if any.
+inline TFrmSolvanta* openListingWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<TFrmSolvanta*>(w)) return l;
+    return nullptr;
+}
+
 // A listing over a file of n generated lines whose rut is 1..n.
-inline std::unique_ptr<TFrmSolvanta> listingOf(const QTemporaryDir& dir, int lines) {
+inline OpenListing listingOf(const QTemporaryDir& dir, int lines) {
     QByteArray bytes;
     const QByteArray base = readAll(dataFile("dos-lineas-coma.txt")).left(kPositionLineLength);
     for (int i = 1; i <= lines; ++i)
         bytes += QByteArray::number(i).rightJustified(11, '0') + base.mid(11) + "\r\n";
     const QString path = dir.filePath(QStringLiteral("entrada-%1.txt").arg(lines));
     writeAll(path, bytes);
-    auto listing = std::make_unique<TFrmSolvanta>();
+    OpenListing listing;
     listing->load(path, FileForm::Position);
     return listing;
 }

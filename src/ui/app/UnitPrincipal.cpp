@@ -1,8 +1,9 @@
 #include "UnitPrincipal.h"
 
 #include "AppMessage.h"
-#include "engine/files/DeclarationFile.h"
+#include "engine/files/Document.h"
 #include "ui/app/UnitSeleccionar.h"
+#include "ui/listing/UnitDespSolvanta.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 
@@ -131,9 +132,25 @@ TFrmPrincipal::~TFrmPrincipal() {
 }
 
 void TFrmPrincipal::BitBtn1Click() {
-    ui::guarded(this, [this] {
-        TFrmSeleccionar dialog(this);
-        dialog.exec();
+    ui::guarded(this, [this] { loadDialog()->exec(); });
+}
+
+std::unique_ptr<TFrmSeleccionar> TFrmPrincipal::loadDialog() {
+    auto dialog = std::make_unique<TFrmSeleccionar>(this);
+    connect(dialog.get(), &TFrmSeleccionar::fileChosen, this,
+            [this, d = dialog.get()](const QString& path, solvanta::FileForm form) {
+                openListing(d, path, form);
+            });
+    return dialog;
+}
+
+void TFrmPrincipal::openListing(QWidget* over, const QString& path, solvanta::FileForm form) {
+    ui::guarded(over, [&] {
+        solvanta::Document document;
+        TFrmSolvanta listing(document, over);
+        listing.load(path, form);
+        listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
+        listing.exec();
     });
 }
 
@@ -162,12 +179,12 @@ void TFrmPrincipal::openFile(const QString& path) {
         // message says why; asking its form first would be pointless.
         if (const auto form = solvanta::guessForm(path);
             form || !file.isFile() || !file.isReadable()) {
-            TFrmSeleccionar::openListing(this, path, form.value_or(solvanta::FileForm::Position));
+            openListing(this, path, form.value_or(solvanta::FileForm::Position));
             return;
         }
-        TFrmSeleccionar dialog(this);
-        dialog.setFile(path);
-        dialog.exec();
+        const auto dialog = loadDialog();
+        dialog->setFile(path);
+        dialog->exec();
     });
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/files/DeclarationFile.h"
+
 #include <QWidget>
+#include <memory>
 
 class AppMessage;
+class TFrmSeleccionar;
 
 // The main window: the five steps of a correction, "Editar Archivo" (the
 // load dialog, from which every other window is reached) and "Salir".
@@ -23,6 +27,13 @@ public:
     // Loads the file in the form its first lines show, asking the form
     // (in the load dialog) when they do not tell; then the listing opens.
     void openFile(const QString& path);
+
+    // The load dialog, whose chosen file opens in the listing over it.
+    std::unique_ptr<TFrmSeleccionar> loadDialog();
+    // Opens the listing over `over` with every line of the file; a load
+    // failure is reported and no listing is shown. The open document lives
+    // as long as the listing shows it.
+    void openListing(QWidget* over, const QString& path, solvanta::FileForm form);
 
 public slots:
     void BitBtn1Click(); // Editar Archivo

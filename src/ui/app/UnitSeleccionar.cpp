@@ -1,8 +1,6 @@
 #include "UnitSeleccionar.h"
 
 #include "engine/files/DeclarationFile.h"
-#include "ui/listing/UnitDespSolvanta.h"
-#include "engine/model/SharedState.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/RadioGroup.h"
@@ -13,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <memory>
 
 using namespace solvanta;
 
@@ -83,19 +80,11 @@ void TFrmSeleccionar::setFile(const QString& path) {
     fileLabel_->show();
 }
 
-void TFrmSeleccionar::openListing(QWidget* parent, const QString& path, FileForm form) {
-    shared::loadFormat = form == FileForm::Position ? 0 : 1;
-    auto listing = std::make_unique<TFrmSolvanta>(parent);
-    listing->load(path, form);
-    listing->setWindowState(listing->windowState() | Qt::WindowMaximized);
-    listing->exec();
-}
-
 void TFrmSeleccionar::BitBtn1Click() {
     ui::guarded(this, [this] {
         if (!file_.isEmpty()) {
             const QString path = file_;
-            openListing(this, path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
+            emit fileChosen(path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
             close();
             return;
         }
@@ -131,7 +120,7 @@ void TFrmSeleccionar::BitBtn1Click() {
                 RadioGroup1_->setItemIndex(form == FileForm::Position ? 0 : 1);
             }
         }
-        openListing(this, path, form);
+        emit fileChosen(path, form);
     });
 }
 

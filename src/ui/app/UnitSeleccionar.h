@@ -7,9 +7,10 @@
 class QLabel;
 class RadioGroup;
 
-// The load dialog: the user says in which form the file is, picks it, and
-// the listing window opens over this dialog with every line. The dialog
-// stays open underneath; its choice is the form the writer proposes.
+// The load dialog: the user says in which form the file is and picks it;
+// the dialog then gives the file and its form (`fileChosen`) to whoever
+// opens the listing, which shows over it. The dialog stays open underneath
+// until "Cerrar".
 class TFrmSeleccionar : public QDialog {
     Q_OBJECT
 public:
@@ -21,9 +22,9 @@ public:
     // asks its form, and "Aceptar" loads it.
     void setFile(const QString& path);
 
-    // Opens the listing over `parent` with every line of the file, as
-    // "Aceptar" does; a load failure is reported and no listing is shown.
-    static void openListing(QWidget* parent, const QString& path, solvanta::FileForm form);
+signals:
+    // "Aceptar" chose this file, to be read in this form.
+    void fileChosen(const QString& path, solvanta::FileForm form);
 
 public slots:
     void BitBtn1Click(); // Aceptar: load a file

@@ -2,7 +2,6 @@
 
 #include "ui/help/UFrmAyudaParametros.h"
 #include "engine/codes/CodeLists.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/StrUtil.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
@@ -57,8 +56,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
 
 } // namespace
 
-TFrmModCodSolvanta::TFrmModCodSolvanta(QWidget* parent, const CodeTableFile& codes)
-    : QDialog(parent), codes_(codes), section_(shared::codeSection), width_(shared::codeWidth) {
+TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidget* parent,
+                                       const CodeTableFile& codes)
+    : QDialog(parent), codes_(codes), section_(section), width_(width) {
     setObjectName(QStringLiteral("FrmModCodSolvanta"));
     setWindowTitle(QStringLiteral("Codigos de Solvanta"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -11,9 +11,9 @@ class QListWidget;
 class QPushButton;
 
 // The code-table editor: the entries of one section of the code-table file,
-// to add, change and delete. The section and the width of its codes are
-// taken from the shared state when the window is created; the opener sets
-// the caption and the code box's maximum length. Every stored change and
+// to add, change and delete: the section and the width of its codes are
+// given when the window is made; the opener sets the caption and the code
+// box's maximum length. Every stored change and
 // every deletion rewrites the section in the file at once.
 //
 // An entry is the code (exactly as wide as the section's codes), one blank
@@ -23,8 +23,10 @@ class QPushButton;
 class TFrmModCodSolvanta : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmModCodSolvanta(QWidget* parent = nullptr,
-                                const solvanta::CodeTableFile& codes = {});
+    TFrmModCodSolvanta(const QString& section, int width, QWidget* parent = nullptr,
+                       const solvanta::CodeTableFile& codes = {});
+    const QString& section() const { return section_; }
+    int codeWidth() const { return width_; }
 
     UpperEdit* EdCodigo() const { return EdCodigo_; }
 

@@ -2,7 +2,6 @@
 
 #include "engine/codes/CodeLists.h"
 #include "engine/model/FieldTable.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
@@ -331,8 +330,9 @@ bool keepsValue(int field, const Outcome& o, const RecordView& line) {
 
 // ---- creation ------------------------------------------------------------------
 
-TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, QWidget* parent, const CodeTableFile& codes)
-    : QDialog(parent), table_(table), codes_(codes) {
+TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
+                                     const CodeTableFile& codes)
+    : QDialog(parent), table_(table), codes_(codes), adding_(adding) {
     setObjectName(QStringLiteral("FrmDatosSolvanta"));
     setWindowTitle(QStringLiteral("Modificar Datos"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -547,7 +547,6 @@ void TFrmDatosSolvanta::FormShow() {
     Periodo_.nAno = AnoFecha(today);
     Periodo_.cMes = QString::number(Periodo_.nMes).rightJustified(2, u'0');
     Periodo_.cAno = QString::number(Periodo_.nAno);
-    adding_ = shared::addOrModify != 0;
     if (adding_)
         loadDefaults();
     else

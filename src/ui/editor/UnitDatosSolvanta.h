@@ -33,9 +33,12 @@ struct RPeriodo {
 class TFrmDatosSolvanta : public QDialog {
     Q_OBJECT
 public:
-    explicit TFrmDatosSolvanta(solvanta::RxMem& table, QWidget* parent = nullptr,
-                               const solvanta::CodeTableFile& codes = {});
+    // `adding`: the editor fills in a new line instead of showing the
+    // current one.
+    TFrmDatosSolvanta(solvanta::RxMem& table, bool adding, QWidget* parent = nullptr,
+                      const solvanta::CodeTableFile& codes = {});
     ~TFrmDatosSolvanta() override;
+    bool isAdding() const { return adding_; }
 
     // A line added here goes after the last one instead of before the
     // current one.

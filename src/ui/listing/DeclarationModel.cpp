@@ -175,8 +175,7 @@ void DeclarationModel::repaintRows(int first, int last) {
                      {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-void DeclarationModel::markSaved() {
-    table_.markSaved();
+void DeclarationModel::showSaved() {
     repaintRows(0, rowCount() - 1);
 }
 

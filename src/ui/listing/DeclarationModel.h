@@ -79,8 +79,8 @@ public:
     // number of their line) are washed in blue, legible on light and dark
     // themes alike.
     static QColor changedTint() { return QColor(30, 144, 255, 70); }
-    // The present lines are the saved ones (a write): no cell is changed.
-    void markSaved();
+    // The table was saved (a write): no cell shows as changed any more.
+    void showSaved();
 
     // Cells with a problem of the line checks are tinted.
     void setProblems(const ProblemsModel* problems) { problems_ = problems; }

@@ -4,8 +4,8 @@
 
 using namespace solvanta;
 
-ProblemsModel::ProblemsModel(RxMem& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table), store_(table) {}
+ProblemsModel::ProblemsModel(RxMem& table, ProblemStore& store, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), store_(store) {}
 
 void ProblemsModel::recheckAll(const LineChecker& checker, Progress* progress) {
     if (table_.isEmpty()) {

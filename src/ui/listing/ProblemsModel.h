@@ -18,7 +18,8 @@
 class ProblemsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ProblemsModel(solvanta::RxMem& table, QObject* parent = nullptr);
+    // Shows the problems `store` keeps of the lines of `table`.
+    ProblemsModel(solvanta::RxMem& table, solvanta::ProblemStore& store, QObject* parent = nullptr);
 
     // Checks every line again (after a load, or with other code lists).
     // Progress counts lines; when it asks to stop, Cancelled is thrown and
@@ -57,7 +58,7 @@ private:
     const solvanta::LineProblem& spelled(int row) const;
 
     solvanta::RxMem& table_;
-    solvanta::ProblemStore store_;
+    solvanta::ProblemStore& store_;
     mutable int spelledRow_ = -1;
     mutable std::uint64_t spelledAt_ = 0; // the table's change count then
     mutable solvanta::LineProblem spelled_;

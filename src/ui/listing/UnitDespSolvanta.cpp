@@ -10,7 +10,6 @@
 #include "engine/codes/CodeLists.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/SpreadsheetExport.h"
-#include "engine/model/SharedState.h"
 #include "engine/util/Errors.h"
 #include "ui/codes/UnitModCodSolvanta.h"
 #include "ui/editor/UnitDatosSolvanta.h"
@@ -48,8 +47,6 @@ using namespace solvanta;
 
 namespace {
 
-TFrmSolvanta* g_instance = nullptr;
-
 // The save dialog starts in the user's documents folder.
 QString documentsFolder() {
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -58,17 +55,12 @@ QString documentsFolder() {
 
 } // namespace
 
-TFrmSolvanta* TFrmSolvanta::instance() {
-    return g_instance;
-}
-
 QString TFrmSolvanta::webAddress() {
     return QStringLiteral("https://www.solvanta.cl");
 }
 
-TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
-    : QDialog(parent), codes_(codes) {
-    g_instance = this;
+TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
+    : QDialog(parent), document_(document) {
     setObjectName(QStringLiteral("FrmSolvanta"));
     setWindowTitle(QStringLiteral("Listado para Solvanta"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -79,7 +71,6 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     QSize size(1484, 659);
     if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
     resize(size);
-    RxMem_.open();
 
     QFrame* panel = highlightPanel(this, "Panel1");
     panel->setFixedHeight(59);
@@ -146,14 +137,14 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     }
     bar->addStretch();
 
-    model_ = new DeclarationModel(RxMem_, this);
+    model_ = new DeclarationModel(table(), this);
     grid_ = new DeclarationGrid(model_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setAccessibleName(QStringLiteral("Líneas del archivo"));
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The problems of the line checks, under the grid.
-    problems_ = new ProblemsModel(RxMem_, this);
+    problems_ = new ProblemsModel(table(), document_.problems(), this);
     model_->setProblems(problems_);
     auto* problemsPanel = new QWidget(this);
     buildProblemsPanel(problemsPanel);
@@ -166,7 +157,7 @@ TFrmSolvanta::TFrmSolvanta(QWidget* parent, const CodeTableFile& codes)
     split->setChildrenCollapsible(false);
 
     buildStatusBar();
-    makeChecker();
+    showCodeTable();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -239,7 +230,7 @@ void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
             qOverload<>(&QWidget::update));
     // Stored lines are checked again, and only they.
     connect(model_, &DeclarationModel::linesStored, this,
-            [this](int first, int last) { problems_->recheckRows(*checker_, first, last); });
+            [this](int first, int last) { problems_->recheckRows(document_.checker(), first, last); });
     connect(model_, &QAbstractItemModel::rowsRemoved, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
@@ -258,37 +249,39 @@ void TFrmSolvanta::showProblem(const QModelIndex& index) {
 }
 
 void TFrmSolvanta::recheckWithFreshLists() {
-    makeChecker();
-    problems_->recheckAll(*checker_);
+    document_.reloadCodeLists();
+    showCodeTable();
+    problems_->recheckAll(document_.checker());
     warnAboutCodeTable();
 }
 
-void TFrmSolvanta::makeChecker() {
-    checker_ = std::make_unique<LineChecker>(codes_);
+void TFrmSolvanta::showCodeTable() {
+    const LineChecker& checker = document_.checker();
     QStringList shown;
-    if (checker_->codeTableIsUserCopy())
+    if (checker.codeTableIsUserCopy())
         shown << QStringLiteral("Tabla de códigos: copia del usuario «%1»")
-                     .arg(QDir::toNativeSeparators(checker_->codeTablePath()));
-    if (checker_->codesUnchecked())
+                     .arg(QDir::toNativeSeparators(checker.codeTablePath()));
+    if (checker.codesUnchecked())
         shown << QStringLiteral("Códigos sin revisar");
-    else if (!checker_->codeTableProblem().isEmpty())
+    else if (!checker.codeTableProblem().isEmpty())
         shown << QStringLiteral("Algunos códigos sin revisar");
     codesLabel_->setText(shown.join(QStringLiteral(" · ")));
-    codesLabel_->setToolTip(checker_->codeTableProblem());
+    codesLabel_->setToolTip(checker.codeTableProblem());
     codesLabel_->setVisible(!shown.isEmpty());
 }
 
 // A code-table file that cannot be used leaves the program working, with
 // the codes unchecked; the user is told once, not at every check.
 void TFrmSolvanta::warnAboutCodeTable() {
-    const QString& problem = checker_->codeTableProblem();
+    const LineChecker& checker = document_.checker();
+    const QString& problem = checker.codeTableProblem();
     if (problem == codeTableWarned_) return;
     codeTableWarned_ = problem;
     if (problem.isEmpty()) return;
     ui::dialogs().inform(
         isVisible() ? this : parentWidget(),
         problem + QStringLiteral("\n\n") +
-            (checker_->codesUnchecked()
+            (checker.codesUnchecked()
                  ? QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
                                   "las líneas.")
                  : QStringLiteral("El programa sigue funcionando, pero no revisa los códigos de "
@@ -317,9 +310,9 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
     int lines = 0, firstRow = -1;
     Finding first;
     std::vector<Finding> found;
-    for (int r = 0; r < RxMem_.recordCount(); ++r) {
+    for (int r = 0; r < table().recordCount(); ++r) {
         found.clear();
-        checker_->findRow(RxMem_, r, found);
+        document_.checker().findRow(table(), r, found);
         bool counted = false;
         for (const Finding f : found) {
             // What breaks the separator form (";", line breaks) the writer
@@ -342,17 +335,9 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
                  .arg(lines == 1 ? QStringLiteral("línea tiene") : QStringLiteral("líneas tienen"))
                  .arg(form == FileForm::Position ? QStringLiteral("por posición")
                                                  : QStringLiteral("por separador"))
-                 .arg(LineChecker::describe(LineChecker::spellRow(RxMem_, firstRow, first)));
+                 .arg(LineChecker::describe(LineChecker::spellRow(table(), firstRow, first)));
     q.icon = ui::Icon::Exclamation;
     return ui::dialogs().ask(this, q) == ui::Button::Ok;
-}
-
-TFrmSolvanta::~TFrmSolvanta() {
-    // The grid and its model go first, while the table they show is there.
-    // (An open cell editor is not stored now: closing the window stored it.)
-    delete grid_;
-    delete model_;
-    if (g_instance == this) g_instance = nullptr;
 }
 
 QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint,
@@ -407,9 +392,7 @@ void TFrmSolvanta::buildMenus() {
     });
     for (const CodeListDef* l : menu) {
         QAction* entry = addEntry(codeMenu_, l->menuName, QString::fromUtf8(l->menuCaption), true);
-        connect(entry, &QAction::triggered, this, [this, l] {
-            openCodeEditor(l->section, l->width, QString::fromUtf8(l->editorCaption));
-        });
+        connect(entry, &QAction::triggered, this, [this, l] { openCodeEditor(*l); });
     }
 
     assignMenu_ = new QMenu(this);
@@ -477,10 +460,8 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
         // the load.
         constexpr int kReading = 400; // of 1000
         ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
-        model_->refill([&] { report = loadDeclaration(path, form, RxMem_, &reading, options); });
-        fileName_ = path;
-        fileForm_ = form;
-        problems_->recheckAll(*checker_, &checking);
+        model_->refill([&] { report = document_.load(path, form, &reading, options); });
+        problems_->recheckAll(document_.checker(), &checking);
         grid_->showTableCursor(); // the last line loaded is current
         summarised_ = UINT64_MAX;
         refreshStatus();
@@ -491,7 +472,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
 }
 
 bool TFrmSolvanta::hasUnsavedChanges() const {
-    return RxMem_.hasUnsavedChanges();
+    return document_.hasUnsavedChanges();
 }
 
 // ---- status bar ------------------------------------------------------------------
@@ -568,26 +549,27 @@ void TFrmSolvanta::scheduleStatus() {
 
 void TFrmSolvanta::refreshStatus() {
     statusPending_ = false;
-    const int lines = RxMem_.isActive() ? RxMem_.recordCount() : 0;
+    const int lines = table().isActive() ? table().recordCount() : 0;
     if (lines == 0)
         positionLabel_->setText(QStringLiteral("Sin líneas"));
     else
         positionLabel_->setText(QStringLiteral("Línea %1 de %2")
-                                    .arg(count(std::max(RxMem_.row(), 0) + 1), count(lines)));
-    fileLabel_->setText(fileName_.isEmpty()
+                                    .arg(count(std::max(table().row(), 0) + 1), count(lines)));
+    const QString& file = document_.path();
+    fileLabel_->setText(file.isEmpty()
                             ? QString()
-                            : QStringLiteral("%1 (%2)").arg(QFileInfo(fileName_).fileName(),
-                                                            fileForm_ == FileForm::Position
+                            : QStringLiteral("%1 (%2)").arg(QFileInfo(file).fileName(),
+                                                            document_.form() == FileForm::Position
                                                                 ? QStringLiteral("por posición")
                                                                 : QStringLiteral("por separador")));
-    fileLabel_->setToolTip(QDir::toNativeSeparators(fileName_));
+    fileLabel_->setToolTip(QDir::toNativeSeparators(file));
     // Counting walks every line: only when the lines changed.
-    if (RxMem_.changeCount() != summarised_ && RxMem_.isActive()) {
-        summarised_ = RxMem_.changeCount();
-        changesLabel_->setText(changesText(RxMem_.changesSinceSaved()));
+    if (table().changeCount() != summarised_ && table().isActive()) {
+        summarised_ = table().changeCount();
+        changesLabel_->setText(changesText(table().changesSinceSaved()));
     }
-    undoAction_->setEnabled(RxMem_.isActive() && RxMem_.canUndo());
-    redoAction_->setEnabled(RxMem_.isActive() && RxMem_.canRedo());
+    undoAction_->setEnabled(table().isActive() && table().canUndo());
+    redoAction_->setEnabled(table().isActive() && table().canRedo());
     undoButton_->setEnabled(undoAction_->isEnabled());
     redoButton_->setEnabled(redoAction_->isEnabled());
 }
@@ -629,7 +611,7 @@ void TFrmSolvanta::done(int result) {
                                 "¿Desea cerrar y descartarlos?"),
                  QString()) != 1)
         return;
-    RxMem_.close();
+    table().close();
     QDialog::done(result);
 }
 
@@ -639,7 +621,7 @@ void TFrmSolvanta::createFile() {
     if (!grid_->commitEditor()) return;
     ui::guarded(this, [this] {
         TFrmSelFormato format(this);
-        format.setItemIndex(shared::loadFormat == 0 ? 0 : 1);
+        format.setItemIndex(document_.form() == FileForm::Position ? 0 : 1);
         if (format.exec() != QDialog::Accepted) return;
         const FileForm form = format.itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
         if (!confirmBreakers(form)) return;
@@ -657,15 +639,13 @@ void TFrmSolvanta::createFile() {
         ProgressBox progress(this, QStringLiteral("Creando el archivo..."));
         const WaitCursor wait;
         try {
-            writeDeclaration(path, form, RxMem_, &progress);
+            document_.write(path, form, &progress);
         } catch (...) {
             grid_->showTableCursor();
             throw;
         }
         // The written file is the new reference of what changed.
-        model_->markSaved();
-        fileName_ = path;
-        fileForm_ = form;
+        model_->showSaved();
         summarised_ = UINT64_MAX;
         refreshStatus();
         grid_->showTableCursor();
@@ -718,7 +698,7 @@ void TFrmSolvanta::exportToSpreadsheet() {
         {
             ProgressBox progress(this, QStringLiteral("Creando la planilla..."));
             const WaitCursor wait;
-            summary = exportWorkbook(path, RxMem_, &progress);
+            summary = exportWorkbook(path, table(), &progress);
         }
         removeOldWorkbooks();
         grid_->showTableCursor();
@@ -770,8 +750,8 @@ void TFrmSolvanta::showCodeMenu() {
 // something moved while the question was shown.
 void TFrmSolvanta::deleteLines() {
     ui::guarded(this, [this] {
-        if (RxMem_.isEmpty()) return;
-        const RxMem::Bookmark line = RxMem_.bookmark();
+        if (table().isEmpty()) return;
+        const RxMem::Bookmark line = table().bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
         grid_->deleteLines({line});
     });
@@ -789,7 +769,7 @@ void TFrmSolvanta::undoRedo(bool redo) {
     ui::guarded(this, [&] {
         const RxMem::Replayed r = grid_->undoRedo(redo);
         // Lines that came back are checked again; changed ones already were.
-        if (!r.restored.empty()) problems_->recheckRows(*checker_, r.first, r.last);
+        if (!r.restored.empty()) problems_->recheckRows(document_.checker(), r.first, r.last);
         refreshStatus();
         grid_->setFocus();
     });
@@ -806,14 +786,14 @@ template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&
 }
 
 void TFrmSolvanta::findByRut() {
-    const int before = RxMem_.row();
-    runOnTable<TFrmBuscar>(RxMem_);
+    const int before = table().row();
+    runOnTable<TFrmBuscar>(table());
     // The line found is current alone, as after a move with the keys.
-    if (RxMem_.row() != before) grid_->dropSelection();
+    if (table().row() != before) grid_->dropSelection();
 }
 
 void TFrmSolvanta::massModify() {
-    runOnTable<TFrmModMasiva>(RxMem_);
+    runOnTable<TFrmModMasiva>(table());
 }
 
 void TFrmSolvanta::assignWorkDayType() {
@@ -840,27 +820,20 @@ void TFrmSolvanta::openEditor(bool adding) {
         int droppedNewRow = -1;
         if (!grid_->settleForWindow(&droppedNewRow)) return;
         const bool fillNewLine = droppedNewRow >= 0;
-        struct FlagBack {
-            ~FlagBack() { shared::addOrModify = 0; }
-        } flagBack;
-        shared::addOrModify = adding || fillNewLine ? 1 : 0;
-        TFrmDatosSolvanta editor(RxMem_, this);
-        editor.setAddAtEnd(fillNewLine && droppedNewRow >= RxMem_.recordCount());
+        TFrmDatosSolvanta editor(table(), adding || fillNewLine, this);
+        editor.setAddAtEnd(fillNewLine && droppedNewRow >= table().recordCount());
         editor.exec();
         grid_->showTableCursor();
         grid_->setFocus();
     });
 }
 
-// The code menu: the chosen code list and the width of its codes go to the
-// shared state, where the code-table editor takes them when it is created.
-void TFrmSolvanta::openCodeEditor(const char* section, int width, const QString& caption) {
+// The code menu: the code-table editor on the chosen list.
+void TFrmSolvanta::openCodeEditor(const CodeListDef& list) {
     ui::guarded(this, [&] {
-        shared::codeSection = QLatin1String(section);
-        shared::codeWidth = width;
-        TFrmModCodSolvanta editor(this);
-        editor.EdCodigo()->setMaxLength(width);
-        editor.setWindowTitle(caption);
+        TFrmModCodSolvanta editor(QLatin1String(list.section), list.width, this);
+        editor.EdCodigo()->setMaxLength(list.width);
+        editor.setWindowTitle(QString::fromUtf8(list.editorCaption));
         editor.exec();
         recheckWithFreshLists(); // the lists may have changed
     });

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "engine/codes/CodeTableFile.h"
-#include "engine/files/DeclarationFile.h"
-#include "engine/model/RxMem.h"
+#include "engine/files/Document.h"
 #include "ui/widgets/Images.h"
 
 #include <QDialog>
@@ -17,23 +15,18 @@ class QLabel;
 class QStatusBar;
 class QTableView;
 namespace solvanta {
-class LineChecker;
+struct CodeListDef;
 }
 class QMenu;
 class QToolButton;
 
-// The listing window: every line of the loaded file as a row of the grid,
-// and the toolbar from which the user corrects the file and writes it. It
-// owns the declaration table and releases it when it closes. There is at
-// most one; the dialogs opened from it reach it through instance().
+// The listing window: every line of an open document as a row of the grid,
+// and the toolbar from which the user corrects the file and writes it. The
+// document outlives the window.
 class TFrmSolvanta : public QDialog {
     Q_OBJECT
 public:
-    // The line checks take their code lists from `codes`.
-    explicit TFrmSolvanta(QWidget* parent = nullptr, const solvanta::CodeTableFile& codes = {});
-    ~TFrmSolvanta() override;
-
-    static TFrmSolvanta* instance();
+    explicit TFrmSolvanta(solvanta::Document& document, QWidget* parent = nullptr);
     static QString webAddress();
     // The folder where "Excel" leaves its workbooks.
     static QString workbookFolder();
@@ -44,7 +37,8 @@ public:
     static constexpr int kKeptDays = 30;
     static void removeOldWorkbooks();
 
-    solvanta::RxMem& table() { return RxMem_; }
+    solvanta::Document& document() { return document_; }
+    solvanta::RxMem& table() { return document_.table(); }
     DeclarationGrid* grid() const { return grid_; }
     DeclarationModel* model() const { return model_; }
     ProblemsModel* problems() const { return problems_; }
@@ -91,12 +85,12 @@ private:
                            images::Glyph glyph);
     void buildMenus();
     void openEditor(bool adding);
-    void openCodeEditor(const char* section, int width, const QString& caption);
+    void openCodeEditor(const solvanta::CodeListDef& list);
     // Runs a dialog over the table: the grid's pending line is stored first,
     // and the grid shows the table's current line after.
     template <typename Dialog, typename... Args> void runOnTable(Args&&... args);
 
-    solvanta::RxMem RxMem_;
+    solvanta::Document& document_;
     DeclarationModel* model_;
     DeclarationGrid* grid_;
     QList<QToolButton*> toolbar_;
@@ -114,19 +108,15 @@ private:
     QLabel* fileLabel_;
     QLabel* changesLabel_;
     QLabel* codesLabel_; // the code-table file, when it is not the program's own as it should be
-    QString fileName_;
-    solvanta::FileForm fileForm_ = solvanta::FileForm::Position;
     std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
     bool statusPending_ = false;
     void buildStatusBar();
     void scheduleStatus(); // once the present events are handled
     void refreshStatus();
     void undoRedo(bool redo);
-    solvanta::CodeTableFile codes_;
-    std::unique_ptr<solvanta::LineChecker> checker_;
     QString codeTableWarned_; // the code-table problem last told, so it is told once
-    // Reads the code lists anew; the status bar says where they came from.
-    void makeChecker();
+    // The status bar says where the code lists came from.
+    void showCodeTable();
     // Tells the user, once for each new problem, that the code-table file
     // cannot be used and which codes go unchecked.
     void warnAboutCodeTable();

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "engine/codes/CodeTableFile.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/files/LineChecks.h"
+#include "engine/files/ProblemStore.h"
+#include "engine/model/RxMem.h"
+
+#include <QString>
+#include <memory>
+
+namespace solvanta {
+
+class Progress;
+
+// An open declaration file: its lines (with their history of changes), the
+// line checks and the problems they found, and the file's name and form.
+// It outlives the windows that show it; they are handed it when they are
+// made and reach nothing else of it.
+class Document {
+public:
+    // The line checks take their code lists from `codes`.
+    explicit Document(CodeTableFile codes = {});
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    RxMem& table() { return table_; }
+    const RxMem& table() const { return table_; }
+    ProblemStore& problems() { return problems_; }
+    const LineChecker& checker() const { return *checker_; }
+    const CodeTableFile& codes() const { return codes_; }
+
+    // The file the lines came from or were last written to, and its form;
+    // empty before a load.
+    const QString& path() const { return path_; }
+    FileForm form() const { return form_; }
+
+    // Reads the file in place of the lines held, which it becomes. Throws as
+    // loadDeclaration does, leaving the table empty and the name unchanged.
+    // The problems are not checked here: that is a step of its own, which
+    // the user may follow and cancel.
+    LoadReport load(const QString& path, FileForm form, Progress* progress = nullptr,
+                    const LoadOptions& options = {});
+    // Writes every line to the file in that form; the file written becomes
+    // the document's file and the reference of what changed.
+    void write(const QString& path, FileForm form, Progress* progress = nullptr);
+
+    // Reads the code lists again, as the code-table file has them now.
+    void reloadCodeLists();
+
+    bool hasUnsavedChanges() const { return table_.hasUnsavedChanges(); }
+
+private:
+    CodeTableFile codes_;
+    RxMem table_;
+    std::unique_ptr<LineChecker> checker_;
+    ProblemStore problems_{table_};
+    QString path_;
+    FileForm form_ = FileForm::Position;
+};
+
+} // namespace solvanta
