@@ -3,6 +3,7 @@
 
 #include "ListingFixture.h"
 #include "ui/editor/UnitDatosSolvanta.h"
+#include "ui/listing/ListingStatusBar.h"
 #include "ui/listing/ProblemsModel.h"
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
@@ -378,7 +379,7 @@ private slots:
         QFETCH(int, added);
         QFETCH(int, deleted);
         QFETCH(QString, text);
-        QCOMPARE(TFrmSolvanta::changesText({changed, added, deleted}), text);
+        QCOMPARE(ListingStatusBar::changesText({changed, added, deleted}), text);
     }
 };
 

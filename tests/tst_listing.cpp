@@ -423,7 +423,9 @@ private slots:
 
         auto* menu = l->findChild<QMenu*>(QStringLiteral("PopupMenu1"));
         d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?"), ui::Button::Cancel);
-        auto* remove = menu->findChild<QAction*>(QStringLiteral("Eliminar1"));
+        QAction* remove = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->objectName() == u"Eliminar1") remove = a;
         QVERIFY(remove);
         remove->trigger();
         QVERIFY2(d().done(), qPrintable(d().problems()));

@@ -2,7 +2,9 @@
 
 #include "DeclarationGrid.h"
 #include "DeclarationModel.h"
+#include "ListingStatusBar.h"
 #include "ProblemsModel.h"
+#include "ProblemsPanel.h"
 #include "UnitAsigCentroCosto.h"
 #include "UnitBuscar.h"
 #include "UnitModMasiva.h"
@@ -18,17 +20,17 @@
 #include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/Images.h"
 #include "ui/widgets/Pregunta.h"
 #include "ui/widgets/ProgressBox.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
@@ -36,8 +38,6 @@
 #include <QShortcutEvent>
 #include <QSplitter>
 #include <QStandardPaths>
-#include <QStatusBar>
-#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -59,6 +59,50 @@ QString TFrmSolvanta::webAddress() {
     return QStringLiteral("https://www.solvanta.cl");
 }
 
+namespace {
+
+using images::Glyph;
+using Handler = void (TFrmSolvanta::*)();
+
+// Every command of the listing, one action each. The toolbar shows those
+// with a button, left to right in this order; the menus take the others,
+// and some of these, by the action's name.
+struct CommandDef {
+    const char* action;  // the action's object name
+    const char* button;  // the toolbar button's; none when the command has no button
+    const char* caption; // on the button, with its Alt key
+    const char* entry;   // in a menu, when it differs from the caption
+    const char* hint;
+    Glyph glyph; // on the button
+    Handler handler;
+    const char* keys = nullptr; // a window-wide shortcut
+};
+
+// clang-format off
+const CommandDef kCommands[] = {
+    {"CrearArchivo1", "SpeedButton1", "Crear &Archivo", nullptr, "Crear archivo de texto para Solvanta", Glyph::CreateFile, &TFrmSolvanta::createFile},
+    {"Revisar1", "SpeedButtonRevisar", "Rev&isar", nullptr, "Revisar las líneas (Ctrl+R)", Glyph::Check, &TFrmSolvanta::checkLines, "Ctrl+R"},
+    {"Solvanta1", "SpeedButton3", "&Solvanta", nullptr, "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::openWebPage},
+    {"Excel1", "SpeedButton5", "E&xcel", nullptr, "Envia archivo a Excel", Glyph::Spreadsheet, &TFrmSolvanta::exportToSpreadsheet},
+    {"Agregar1", "SpeedButton13", "A&gregar", "Agregar", "Agregar nueva línea", Glyph::Add, &TFrmSolvanta::addLine},
+    {"Modificar1", "SpeedButton6", "&Modificar", "Modificar", "Modificar datos de un empleado", Glyph::Modify, &TFrmSolvanta::modifyLine},
+    {"Eliminar1", "SpeedButton7", "&Eliminar", "Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::deleteLines},
+    {"Deshacer1", "SpeedButtonDeshacer", "&Deshacer", "Deshacer\tCtrl+Z", "Deshacer el último cambio (Ctrl+Z)", Glyph::Undo, &TFrmSolvanta::undo},
+    {"Rehacer1", "SpeedButtonRehacer", "Re&hacer", "Rehacer\tCtrl+Y", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo, &TFrmSolvanta::redo},
+    {"Codigos1", "SpeedButton2", "C&ódigos", nullptr, "Modifica códigos de Solvanta", Glyph::Codes, &TFrmSolvanta::showCodeMenu},
+    {"Masiva1", "SpeedButton9", "Masi&va", nullptr, "Modificación masiva", Glyph::Mass, &TFrmSolvanta::massModify},
+    {"Asignar1", "SpeedButton12", "Asi&gnar", nullptr, "", Glyph::Assign, &TFrmSolvanta::showAssignMenu},
+    {"Ayuda1", "SpeedButton8", "A&yuda", nullptr, "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
+    {"Acercade1", "SpeedButton10", "Ace&rca de", nullptr, "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
+    {"Salir1", "SpeedButton4", "&Salir", nullptr, "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
+    {"Buscar1", nullptr, "Buscar", nullptr, "", {}, &TFrmSolvanta::findByRut},
+    {"Uno1", nullptr, "Tipo de Jornada", nullptr, "", {}, &TFrmSolvanta::assignWorkDayType},
+    {"Dos1", nullptr, "Centro de Costo", nullptr, "", {}, &TFrmSolvanta::assignCostCentre},
+};
+// clang-format on
+
+} // namespace
+
 TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
     : QDialog(parent), document_(document) {
     setObjectName(QStringLiteral("FrmSolvanta"));
@@ -72,70 +116,8 @@ TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
     if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
     resize(size);
 
-    QFrame* panel = highlightPanel(this, "Panel1");
-    panel->setFixedHeight(59);
-    auto* bar = new QHBoxLayout(panel);
-    bar->setContentsMargins(8, 9, 8, 10);
-    bar->setSpacing(10);
-
-    // The toolbar, left to right; a button without a handler belongs to a
-    // window still to come and stays disabled.
-    using images::Glyph;
-    using Handler = void (TFrmSolvanta::*)();
-    struct ToolbarButton {
-        const char* name;
-        const char* caption;
-        const char* hint;
-        Glyph glyph;
-        Handler handler;
-    };
-    const ToolbarButton toolbar[] = {
-        {"SpeedButton1", "Crear &Archivo", "Crear archivo de texto para Solvanta",
-         Glyph::CreateFile, &TFrmSolvanta::createFile},
-        {"SpeedButtonRevisar", "Rev&isar", "Revisar las líneas (Ctrl+R)", Glyph::Check,
-         &TFrmSolvanta::checkLines},
-        {"SpeedButton3", "&Solvanta", "Entra a la Página de Solvanta", Glyph::WebPage,
-         &TFrmSolvanta::openWebPage},
-        {"SpeedButton5", "E&xcel", "Envia archivo a Excel", Glyph::Spreadsheet,
-         &TFrmSolvanta::exportToSpreadsheet},
-        {"SpeedButton13", "A&gregar", "Agregar nueva línea", Glyph::Add, &TFrmSolvanta::addLine},
-        {"SpeedButton6", "&Modificar", "Modificar datos de un empleado", Glyph::Modify,
-         &TFrmSolvanta::modifyLine},
-        {"SpeedButton7", "&Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::deleteLines},
-        {"SpeedButtonDeshacer", "&Deshacer", "Deshacer el último cambio (Ctrl+Z)", Glyph::Undo,
-         &TFrmSolvanta::undo},
-        {"SpeedButtonRehacer", "Re&hacer", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo,
-         &TFrmSolvanta::redo},
-        {"SpeedButton2", "C&ódigos", "Modifica códigos de Solvanta", Glyph::Codes,
-         &TFrmSolvanta::showCodeMenu},
-        {"SpeedButton9", "Masi&va", "Modificación masiva", Glyph::Mass, &TFrmSolvanta::massModify},
-        {"SpeedButton12", "Asi&gnar", "", Glyph::Assign, &TFrmSolvanta::showAssignMenu},
-        {"SpeedButton8", "A&yuda", "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
-        {"SpeedButton10", "Ace&rca de", "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
-        {"SpeedButton4", "&Salir", "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
-    };
-    for (const ToolbarButton& t : toolbar) {
-        QToolButton* b =
-            addButton(t.name, QString::fromUtf8(t.caption), QString::fromUtf8(t.hint), t.glyph);
-        // Undo and redo show their curved arrows alone, as everywhere, so
-        // that the toolbar still fits a 1366-pixel screen; the caption stays
-        // for the mnemonic and for screen readers, the hint names the keys.
-        if (t.glyph == Glyph::Undo || t.glyph == Glyph::Redo) {
-            (t.glyph == Glyph::Undo ? undoButton_ : redoButton_) = b;
-            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-            b->setAccessibleName(b->text().remove(QLatin1Char('&')));
-            b->setMinimumWidth(40);
-            b->setMaximumWidth(44);
-        }
-        bar->addWidget(b);
-        toolbar_ << b;
-        b->installEventFilter(this);
-        if (t.handler)
-            connect(b, &QToolButton::clicked, this, t.handler);
-        else
-            b->setEnabled(false);
-    }
-    bar->addStretch();
+    makeActions();
+    QWidget* toolbar = buildToolbar();
 
     model_ = new DeclarationModel(table(), this);
     grid_ = new DeclarationGrid(model_, this);
@@ -146,35 +128,49 @@ TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
     // The problems of the line checks, under the grid.
     problems_ = new ProblemsModel(table(), document_.problems(), this);
     model_->setProblems(problems_);
-    auto* problemsPanel = new QWidget(this);
-    buildProblemsPanel(problemsPanel);
+    problemsPanel_ = new ProblemsPanel(problems_, this);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("Splitter1"));
     split->addWidget(grid_);
-    split->addWidget(problemsPanel);
+    split->addWidget(problemsPanel_);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 0);
     split->setChildrenCollapsible(false);
 
-    buildStatusBar();
-    showCodeTable();
+    status_ = new ListingStatusBar(this);
+    status_->showCodeTable(document_.checker());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(panel);
+    layout->addWidget(toolbar);
     layout->addWidget(split, 1);
     layout->addWidget(status_);
 
+    buildMenus();
+    connectViews();
+    refreshStatus();
+    grid_->setFocus();
+}
+
+void TFrmSolvanta::makeActions() {
+    for (const CommandDef& c : kCommands) {
+        auto* a = new QAction(QString::fromUtf8(c.entry ? c.entry : c.caption), this);
+        a->setObjectName(QLatin1String(c.action));
+        a->setIconText(QString::fromUtf8(c.caption));
+        a->setToolTip(QString::fromUtf8(c.hint));
+        if (c.button) {
+            a->setIcon(images::glyph(c.glyph));
+            a->setIconVisibleInMenu(false); // the menus show their entries as words alone
+        }
+        if (c.keys) a->setShortcut(QKeySequence(QLatin1String(c.keys)));
+        connect(a, &QAction::triggered, this, c.handler);
+        addAction(a);
+        actions_.insert(QLatin1String(c.action), a);
+    }
     // Undo and redo: window-wide keys (an open cell editor keeps Ctrl+Z for
     // its own text), always live, as the change they take back may be only
-    // a moment old; the toolbar and the grid's menu show whether there is
-    // anything to undo or redo.
-    undoAction_ = new QAction(QStringLiteral("Deshacer\tCtrl+Z"), this);
-    undoAction_->setObjectName(QStringLiteral("Deshacer1"));
-    redoAction_ = new QAction(QStringLiteral("Rehacer\tCtrl+Y"), this);
-    redoAction_->setObjectName(QStringLiteral("Rehacer1"));
-    connect(undoAction_, &QAction::triggered, this, &TFrmSolvanta::undo);
-    connect(redoAction_, &QAction::triggered, this, &TFrmSolvanta::redo);
+    // a moment old; the actions show whether there is anything to undo or
+    // redo.
     const std::pair<QKeySequence, void (TFrmSolvanta::*)()> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_Z), &TFrmSolvanta::undo},
         {QKeySequence(Qt::CTRL | Qt::Key_Y), &TFrmSolvanta::redo},
@@ -182,96 +178,121 @@ TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
     };
     for (const auto& [sequence, handler] : keys)
         connect(new QShortcut(sequence, this), &QShortcut::activated, this, handler);
+}
 
-    buildMenus();
+QAction* TFrmSolvanta::action(const char* name) const {
+    return actions_.value(QLatin1String(name));
+}
+
+QWidget* TFrmSolvanta::buildToolbar() {
+    QFrame* panel = highlightPanel(this, "Panel1");
+    panel->setFixedHeight(59);
+    auto* bar = new QHBoxLayout(panel);
+    bar->setContentsMargins(8, 9, 8, 10);
+    bar->setSpacing(10);
+    for (const CommandDef& c : kCommands) {
+        if (!c.button) continue;
+        auto* b = new QToolButton(panel);
+        b->setObjectName(QLatin1String(c.button));
+        b->setDefaultAction(action(c.action));
+        b->setIconSize(QSize(20, 20));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
+        b->setMinimumSize(80, 40);
+        b->setMaximumSize(120, 40);
+        b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        // Undo and redo show their curved arrows alone, as everywhere, so
+        // that the toolbar still fits a 1366-pixel screen; the caption stays
+        // for the mnemonic and for screen readers, the hint names the keys.
+        if (c.glyph == Glyph::Undo || c.glyph == Glyph::Redo) {
+            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+            b->setAccessibleName(b->text().remove(QLatin1Char('&')));
+            b->setMinimumWidth(40);
+            b->setMaximumWidth(44);
+        }
+        bar->addWidget(b);
+        toolbar_ << b;
+        b->installEventFilter(this);
+    }
+    bar->addStretch();
+    return panel;
+}
+
+void TFrmSolvanta::buildMenus() {
+    lineMenu_ = new QMenu(this);
+    lineMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+    for (const char* name : {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1",
+                             "", "Buscar1"}) {
+        if (*name)
+            lineMenu_->addAction(action(name));
+        else
+            lineMenu_->addSeparator();
+    }
+
+    codeMenu_ = new QMenu(this);
+    codeMenu_->setObjectName(QStringLiteral("PopupMenu2"));
+    // The code menu: the code lists it offers, in their places.
+    std::vector<const CodeListDef*> menu;
+    for (const CodeListDef& l : codeLists())
+        if (l.menuPlace >= 0) menu.push_back(&l);
+    std::sort(menu.begin(), menu.end(), [](const CodeListDef* a, const CodeListDef* b) {
+        return a->menuPlace < b->menuPlace;
+    });
+    for (const CodeListDef* l : menu) {
+        QAction* entry = codeMenu_->addAction(QString::fromUtf8(l->menuCaption));
+        entry->setObjectName(QLatin1String(l->menuName));
+        connect(entry, &QAction::triggered, this, [this, l] { openCodeEditor(*l); });
+    }
+
+    assignMenu_ = new QMenu(this);
+    assignMenu_->setObjectName(QStringLiteral("PopupMenu3"));
+    assignMenu_->addAction(action("Uno1"));
+    assignMenu_->addAction(action("Dos1"));
+}
+
+void TFrmSolvanta::connectViews() {
     connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         refreshStatus();
         lineMenu_->popup(grid_->viewport()->mapToGlobal(pos));
     });
     connect(grid_, &QAbstractItemView::doubleClicked, this, &TFrmSolvanta::modifyLine);
-    refreshStatus();
-    grid_->setFocus();
-}
 
-void TFrmSolvanta::buildProblemsPanel(QWidget* panel) {
-    problemsLabel_ = new QLabel(problems_->summary(), panel);
-    problemsLabel_->setObjectName(QStringLiteral("LabelRevision"));
-    problemsView_ = new QTableView(panel);
-    problemsView_->setObjectName(QStringLiteral("GridRevision"));
-    problemsView_->setAccessibleName(QStringLiteral("Problemas de las líneas"));
-    problemsView_->setModel(problems_);
-    problemsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    problemsView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    problemsView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    problemsView_->verticalHeader()->hide();
-    problemsView_->verticalHeader()->setDefaultSectionSize(20);
-    problemsView_->horizontalHeader()->setStretchLastSection(true);
-    problemsView_->setColumnWidth(0, 60);
-    problemsView_->setColumnWidth(1, 180);
-    problemsView_->setColumnWidth(2, 560);
-    problemsLabel_->setBuddy(problemsView_);
-    auto* box = new QVBoxLayout(panel);
-    box->setContentsMargins(6, 4, 6, 4);
-    box->setSpacing(2);
-    box->addWidget(problemsLabel_);
-    box->addWidget(problemsView_, 1);
-
-    // A double-click or Enter on a problem shows its cell.
-    connect(problemsView_, &QAbstractItemView::activated, this, &TFrmSolvanta::showProblem);
-    connect(problems_, &QAbstractItemModel::modelReset, this, [this] {
-        problemsLabel_->setText(problems_->summary());
-        // Without problems the panel is just its line of text.
-        const bool any = problems_->problemCount() > 0;
-        problemsView_->setVisible(any);
-        problemsView_->parentWidget()->setMaximumHeight(
-            any ? 220 : problemsLabel_->sizeHint().height() + 8);
+    // A problem chosen in the panel shows its cell.
+    connect(problemsPanel_, &ProblemsPanel::problemChosen, this, [this](int row, int field) {
+        grid_->showCell(row, DeclarationModel::columnOf(field));
+        grid_->setFocus();
     });
     connect(problems_, &ProblemsModel::tintsChanged, grid_->viewport(),
             qOverload<>(&QWidget::update));
     // Stored lines are checked again, and only they.
-    connect(model_, &DeclarationModel::linesStored, this,
-            [this](int first, int last) { problems_->recheckRows(document_.checker(), first, last); });
+    connect(model_, &DeclarationModel::linesStored, this, [this](int first, int last) {
+        problems_->recheckRows(document_.checker(), first, last);
+    });
     connect(model_, &QAbstractItemModel::rowsRemoved, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::rowsInserted, problems_, &ProblemsModel::dropDeletedLines);
     connect(model_, &QAbstractItemModel::modelReset, problems_, &ProblemsModel::dropDeletedLines);
-    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
-    connect(shortcut, &QShortcut::activated, this, &TFrmSolvanta::checkLines);
-    problemsView_->hide();
-    panel->setMaximumHeight(problemsLabel_->sizeHint().height() + 8);
+
+    // The status bar follows every change of the lines and of the current
+    // line, at most once per turn of the event loop.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model_, signal, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFrmSolvanta::scheduleStatus);
 }
 
-void TFrmSolvanta::showProblem(const QModelIndex& index) {
-    if (!index.isValid()) return;
-    const int row = problems_->rowOf(index.row());
-    if (row < 0) return;
-    grid_->showCell(row, DeclarationModel::columnOf(problems_->fieldOf(index.row())));
-    grid_->setFocus();
+QTableView* TFrmSolvanta::problemsView() const {
+    return problemsPanel_->view();
 }
 
 void TFrmSolvanta::recheckWithFreshLists() {
     document_.reloadCodeLists();
-    showCodeTable();
+    status_->showCodeTable(document_.checker());
     problems_->recheckAll(document_.checker());
     warnAboutCodeTable();
 }
-
-void TFrmSolvanta::showCodeTable() {
-    const LineChecker& checker = document_.checker();
-    QStringList shown;
-    if (checker.codeTableIsUserCopy())
-        shown << QStringLiteral("Tabla de códigos: copia del usuario «%1»")
-                     .arg(QDir::toNativeSeparators(checker.codeTablePath()));
-    if (checker.codesUnchecked())
-        shown << QStringLiteral("Códigos sin revisar");
-    else if (!checker.codeTableProblem().isEmpty())
-        shown << QStringLiteral("Algunos códigos sin revisar");
-    codesLabel_->setText(shown.join(QStringLiteral(" · ")));
-    codesLabel_->setToolTip(checker.codeTableProblem());
-    codesLabel_->setVisible(!shown.isEmpty());
-}
-
-// A code-table file that cannot be used leaves the program working, with
-// the codes unchecked; the user is told once, not at every check.
 void TFrmSolvanta::warnAboutCodeTable() {
     const LineChecker& checker = document_.checker();
     const QString& problem = checker.codeTableProblem();
@@ -295,10 +316,7 @@ void TFrmSolvanta::checkLines() {
         if (!grid_->settleForWindow()) return;
         const WaitCursor wait;
         recheckWithFreshLists();
-        if (problems_->problemCount() > 0) {
-            problemsView_->setFocus();
-            problemsView_->setCurrentIndex(problems_->index(0, 0));
-        }
+        problemsPanel_->focusFirst();
     });
 }
 
@@ -338,69 +356,6 @@ bool TFrmSolvanta::confirmBreakers(FileForm form) {
                  .arg(LineChecker::describe(LineChecker::spellRow(table(), firstRow, first)));
     q.icon = ui::Icon::Exclamation;
     return ui::dialogs().ask(this, q) == ui::Button::Ok;
-}
-
-QToolButton* TFrmSolvanta::addButton(const char* name, const QString& caption, const QString& hint,
-                                     images::Glyph glyph) {
-    auto* b = new QToolButton(this);
-    b->setObjectName(QLatin1String(name));
-    b->setText(caption);
-    b->setToolTip(hint);
-    b->setIcon(images::glyph(glyph));
-    b->setIconSize(QSize(20, 20));
-    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
-    b->setMinimumSize(80, 40);
-    b->setMaximumSize(120, 40);
-    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    b->setAutoRaise(false);
-    return b;
-}
-
-// Menu entries whose windows are still to come stay disabled.
-static QAction* addEntry(QMenu* menu, const char* name, const QString& caption, bool enabled) {
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    a->setEnabled(enabled);
-    return a;
-}
-
-void TFrmSolvanta::buildMenus() {
-    lineMenu_ = new QMenu(this);
-    lineMenu_->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* modify = addEntry(lineMenu_, "Modificar1", QStringLiteral("Modificar"), true);
-    QAction* remove = addEntry(lineMenu_, "Eliminar1", QStringLiteral("Eliminar"), true);
-    QAction* add = addEntry(lineMenu_, "Agregar1", QStringLiteral("Agregar"), true);
-    lineMenu_->addSeparator();
-    lineMenu_->addAction(undoAction_);
-    lineMenu_->addAction(redoAction_);
-    lineMenu_->addSeparator();
-    QAction* find = addEntry(lineMenu_, "Buscar1", QStringLiteral("Buscar"), true);
-    connect(find, &QAction::triggered, this, &TFrmSolvanta::findByRut);
-    connect(modify, &QAction::triggered, this, &TFrmSolvanta::modifyLine);
-    connect(remove, &QAction::triggered, this, &TFrmSolvanta::deleteLines);
-    connect(add, &QAction::triggered, this, &TFrmSolvanta::addLine);
-
-    codeMenu_ = new QMenu(this);
-    codeMenu_->setObjectName(QStringLiteral("PopupMenu2"));
-    // The code menu: the code lists it offers, in their places.
-    std::vector<const CodeListDef*> menu;
-    for (const CodeListDef& l : codeLists())
-        if (l.menuPlace >= 0) menu.push_back(&l);
-    std::sort(menu.begin(), menu.end(), [](const CodeListDef* a, const CodeListDef* b) {
-        return a->menuPlace < b->menuPlace;
-    });
-    for (const CodeListDef* l : menu) {
-        QAction* entry = addEntry(codeMenu_, l->menuName, QString::fromUtf8(l->menuCaption), true);
-        connect(entry, &QAction::triggered, this, [this, l] { openCodeEditor(*l); });
-    }
-
-    assignMenu_ = new QMenu(this);
-    assignMenu_->setObjectName(QStringLiteral("PopupMenu3"));
-    connect(addEntry(assignMenu_, "Uno1", QStringLiteral("Tipo de Jornada"), true),
-            &QAction::triggered, this, &TFrmSolvanta::assignWorkDayType);
-    connect(addEntry(assignMenu_, "Dos1", QStringLiteral("Centro de Costo"), true),
-            &QAction::triggered, this, &TFrmSolvanta::assignCostCentre);
 }
 
 namespace {
@@ -475,71 +430,8 @@ bool TFrmSolvanta::hasUnsavedChanges() const {
     return document_.hasUnsavedChanges();
 }
 
+
 // ---- status bar ------------------------------------------------------------------
-
-namespace {
-
-QString count(int n) {
-    return QLocale(QLocale::Spanish, QLocale::Chile).toString(n);
-}
-
-} // namespace
-
-QString TFrmSolvanta::changesText(const RxMem::ChangeSummary& c) {
-    // "2 líneas modificadas, 1 agregada, 3 eliminadas": the first part names
-    // the lines, the others follow it.
-    struct Part {
-        int n;
-        const char* one;
-        const char* many;
-    };
-    const Part parts[] = {{c.changed, "modificada", "modificadas"},
-                          {c.added, "agregada", "agregadas"},
-                          {c.deleted, "eliminada", "eliminadas"}};
-    QStringList out;
-    for (const Part& p : parts) {
-        if (p.n == 0) continue;
-        const QString word = QLatin1String(p.n == 1 ? p.one : p.many);
-        if (out.isEmpty())
-            out << QStringLiteral("%1 %2 %3")
-                       .arg(count(p.n),
-                            p.n == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"), word);
-        else
-            out << QStringLiteral("%1 %2").arg(count(p.n), word);
-    }
-    return out.isEmpty() ? QStringLiteral("Sin cambios") : out.join(QStringLiteral(", "));
-}
-
-void TFrmSolvanta::buildStatusBar() {
-    status_ = new QStatusBar(this);
-    status_->setObjectName(QStringLiteral("StatusBar1"));
-    status_->setSizeGripEnabled(false);
-    positionLabel_ = new QLabel(status_);
-    positionLabel_->setObjectName(QStringLiteral("LabelPosicion"));
-    fileLabel_ = new QLabel(status_);
-    fileLabel_->setObjectName(QStringLiteral("LabelArchivo"));
-    fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    changesLabel_ = new QLabel(status_);
-    changesLabel_->setObjectName(QStringLiteral("LabelCambios"));
-    status_->addWidget(positionLabel_);
-    codesLabel_ = new QLabel(status_);
-    codesLabel_->setObjectName(QStringLiteral("LabelCodigos"));
-    codesLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    codesLabel_->hide();
-    status_->addWidget(fileLabel_, 1);
-    status_->addPermanentWidget(codesLabel_);
-    status_->addPermanentWidget(changesLabel_);
-
-    // Follows every change of the lines and of the current line, at most
-    // once per turn of the event loop.
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(model_, signal, this, &TFrmSolvanta::scheduleStatus);
-    connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
-    connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
-    connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
-    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TFrmSolvanta::scheduleStatus);
-}
 
 void TFrmSolvanta::scheduleStatus() {
     if (statusPending_) return;
@@ -549,29 +441,16 @@ void TFrmSolvanta::scheduleStatus() {
 
 void TFrmSolvanta::refreshStatus() {
     statusPending_ = false;
-    const int lines = table().isActive() ? table().recordCount() : 0;
-    if (lines == 0)
-        positionLabel_->setText(QStringLiteral("Sin líneas"));
-    else
-        positionLabel_->setText(QStringLiteral("Línea %1 de %2")
-                                    .arg(count(std::max(table().row(), 0) + 1), count(lines)));
-    const QString& file = document_.path();
-    fileLabel_->setText(file.isEmpty()
-                            ? QString()
-                            : QStringLiteral("%1 (%2)").arg(QFileInfo(file).fileName(),
-                                                            document_.form() == FileForm::Position
-                                                                ? QStringLiteral("por posición")
-                                                                : QStringLiteral("por separador")));
-    fileLabel_->setToolTip(QDir::toNativeSeparators(file));
+    const bool active = table().isActive();
+    status_->showPosition(table().row(), active ? table().recordCount() : 0);
+    status_->showFile(document_.path(), document_.form());
     // Counting walks every line: only when the lines changed.
-    if (table().changeCount() != summarised_ && table().isActive()) {
+    if (table().changeCount() != summarised_ && active) {
         summarised_ = table().changeCount();
-        changesLabel_->setText(changesText(table().changesSinceSaved()));
+        status_->showChanges(table().changesSinceSaved());
     }
-    undoAction_->setEnabled(table().isActive() && table().canUndo());
-    redoAction_->setEnabled(table().isActive() && table().canRedo());
-    undoButton_->setEnabled(undoAction_->isEnabled());
-    redoButton_->setEnabled(redoAction_->isEnabled());
+    action("Deshacer1")->setEnabled(active && table().canUndo());
+    action("Rehacer1")->setEnabled(active && table().canRedo());
 }
 
 void TFrmSolvanta::showEvent(QShowEvent* event) {
@@ -736,14 +615,21 @@ void TFrmSolvanta::showAbout() {
     });
 }
 
+// A menu of the toolbar opens under the button of its command.
+void TFrmSolvanta::popUnder(QMenu* menu, const char* command) {
+    for (QToolButton* b : std::as_const(toolbar_))
+        if (b->defaultAction() == action(command)) {
+            menu->popup(b->mapToGlobal(QPoint(0, b->height())));
+            return;
+        }
+}
+
 void TFrmSolvanta::showAssignMenu() {
-    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton12"));
-    assignMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
+    popUnder(assignMenu_, "Asignar1");
 }
 
 void TFrmSolvanta::showCodeMenu() {
-    auto* button = findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
-    codeMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
+    popUnder(codeMenu_, "Codigos1");
 }
 
 // The line deleted is the one that was current when the user asked, even if

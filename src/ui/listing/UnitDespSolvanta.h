@@ -1,18 +1,18 @@
 #pragma once
 
 #include "engine/files/Document.h"
-#include "ui/widgets/Images.h"
 
 #include <QDialog>
+#include <QHash>
 #include <cstdint>
 #include <memory>
 
 class DeclarationGrid;
 class DeclarationModel;
+class ListingStatusBar;
 class ProblemsModel;
+class ProblemsPanel;
 class QAction;
-class QLabel;
-class QStatusBar;
 class QTableView;
 namespace solvanta {
 struct CodeListDef;
@@ -42,7 +42,7 @@ public:
     DeclarationGrid* grid() const { return grid_; }
     DeclarationModel* model() const { return model_; }
     ProblemsModel* problems() const { return problems_; }
-    QTableView* problemsView() const { return problemsView_; }
+    QTableView* problemsView() const;
 
     // Reads the file into the table (a progress box shows for long files);
     // throws the engine's error when it cannot, leaving the table empty.
@@ -51,8 +51,6 @@ public:
     // True when lines changed since the load or the last write (undoing back
     // to that state counts as no change).
     bool hasUnsavedChanges() const;
-    // "N líneas modificadas", "Sin cambios"...: what changed since then.
-    static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
 
 public slots:
     void createFile();          // Crear Archivo
@@ -81,52 +79,42 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QToolButton* addButton(const char* name, const QString& caption, const QString& hint,
-                           images::Glyph glyph);
+    // One action per command, named as the menu entries and toolbar buttons
+    // find them.
+    void makeActions();
+    QAction* action(const char* name) const;
+    QWidget* buildToolbar();
     void buildMenus();
+    void connectViews();
+    void popUnder(QMenu* menu, const char* command);
     void openEditor(bool adding);
     void openCodeEditor(const solvanta::CodeListDef& list);
     // Runs a dialog over the table: the grid's pending line is stored first,
     // and the grid shows the table's current line after.
     template <typename Dialog, typename... Args> void runOnTable(Args&&... args);
-
-    solvanta::Document& document_;
-    DeclarationModel* model_;
-    DeclarationGrid* grid_;
-    QList<QToolButton*> toolbar_;
-    QToolButton* undoButton_ = nullptr; // they follow the undo and redo actions
-    QToolButton* redoButton_ = nullptr;
-    QMenu* lineMenu_;
-    QMenu* codeMenu_;
-    QMenu* assignMenu_;
-    QAction* undoAction_;
-    QAction* redoAction_;
-    // The status bar: current line of how many, the file and its form, what
-    // changed since the load or the last write.
-    QStatusBar* status_;
-    QLabel* positionLabel_;
-    QLabel* fileLabel_;
-    QLabel* changesLabel_;
-    QLabel* codesLabel_; // the code-table file, when it is not the program's own as it should be
-    std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
-    bool statusPending_ = false;
-    void buildStatusBar();
     void scheduleStatus(); // once the present events are handled
     void refreshStatus();
     void undoRedo(bool redo);
-    QString codeTableWarned_; // the code-table problem last told, so it is told once
-    // The status bar says where the code lists came from.
-    void showCodeTable();
     // Tells the user, once for each new problem, that the code-table file
     // cannot be used and which codes go unchecked.
     void warnAboutCodeTable();
-    ProblemsModel* problems_;
-    QLabel* problemsLabel_;
-    QTableView* problemsView_;
-    void buildProblemsPanel(QWidget* panel);
-    void showProblem(const QModelIndex& index);
     // Reads the code lists again and checks every line with them.
     void recheckWithFreshLists();
     // Whether to write a file whose lines would break its form.
     bool confirmBreakers(solvanta::FileForm form);
+
+    solvanta::Document& document_;
+    QHash<QString, QAction*> actions_;
+    QList<QToolButton*> toolbar_;
+    DeclarationModel* model_;
+    DeclarationGrid* grid_;
+    ProblemsModel* problems_;
+    ProblemsPanel* problemsPanel_;
+    ListingStatusBar* status_;
+    QMenu* lineMenu_;
+    QMenu* codeMenu_;
+    QMenu* assignMenu_;
+    std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
+    bool statusPending_ = false;
+    QString codeTableWarned_; // the code-table problem last told, so it is told once
 };

@@ -1,0 +1,100 @@
+#include "ListingStatusBar.h"
+
+#include "engine/files/LineChecks.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+
+using namespace solvanta;
+
+namespace {
+
+QString count(int n) {
+    return QLocale(QLocale::Spanish, QLocale::Chile).toString(n);
+}
+
+QLabel* statusLabel(QStatusBar* bar, const char* name, bool selectable) {
+    auto* l = new QLabel(bar);
+    l->setObjectName(QLatin1String(name));
+    if (selectable) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+} // namespace
+
+ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("StatusBar1"));
+    setSizeGripEnabled(false);
+    positionLabel_ = statusLabel(this, "LabelPosicion", false);
+    fileLabel_ = statusLabel(this, "LabelArchivo", true);
+    changesLabel_ = statusLabel(this, "LabelCambios", false);
+    codesLabel_ = statusLabel(this, "LabelCodigos", true);
+    codesLabel_->hide();
+    addWidget(positionLabel_);
+    addWidget(fileLabel_, 1);
+    addPermanentWidget(codesLabel_);
+    addPermanentWidget(changesLabel_);
+}
+
+void ListingStatusBar::showPosition(int row, int lines) {
+    if (lines == 0)
+        positionLabel_->setText(QStringLiteral("Sin líneas"));
+    else
+        positionLabel_->setText(
+            QStringLiteral("Línea %1 de %2").arg(count(std::max(row, 0) + 1), count(lines)));
+}
+
+void ListingStatusBar::showFile(const QString& path, FileForm form) {
+    fileLabel_->setText(path.isEmpty()
+                            ? QString()
+                            : QStringLiteral("%1 (%2)").arg(QFileInfo(path).fileName(),
+                                                            form == FileForm::Position
+                                                                ? QStringLiteral("por posición")
+                                                                : QStringLiteral("por separador")));
+    fileLabel_->setToolTip(QDir::toNativeSeparators(path));
+}
+
+void ListingStatusBar::showChanges(const RxMem::ChangeSummary& changes) {
+    changesLabel_->setText(changesText(changes));
+}
+
+void ListingStatusBar::showCodeTable(const LineChecker& checker) {
+    QStringList shown;
+    if (checker.codeTableIsUserCopy())
+        shown << QStringLiteral("Tabla de códigos: copia del usuario «%1»")
+                     .arg(QDir::toNativeSeparators(checker.codeTablePath()));
+    if (checker.codesUnchecked())
+        shown << QStringLiteral("Códigos sin revisar");
+    else if (!checker.codeTableProblem().isEmpty())
+        shown << QStringLiteral("Algunos códigos sin revisar");
+    codesLabel_->setText(shown.join(QStringLiteral(" · ")));
+    codesLabel_->setToolTip(checker.codeTableProblem());
+    codesLabel_->setVisible(!shown.isEmpty());
+}
+
+QString ListingStatusBar::changesText(const RxMem::ChangeSummary& c) {
+    // "2 líneas modificadas, 1 agregada, 3 eliminadas": the first part names
+    // the lines, the others follow it.
+    struct Part {
+        int n;
+        const char* one;
+        const char* many;
+    };
+    const Part parts[] = {{c.changed, "modificada", "modificadas"},
+                          {c.added, "agregada", "agregadas"},
+                          {c.deleted, "eliminada", "eliminadas"}};
+    QStringList out;
+    for (const Part& p : parts) {
+        if (p.n == 0) continue;
+        const QString word = QLatin1String(p.n == 1 ? p.one : p.many);
+        if (out.isEmpty())
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(count(p.n),
+                            p.n == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"), word);
+        else
+            out << QStringLiteral("%1 %2").arg(count(p.n), word);
+    }
+    return out.isEmpty() ? QStringLiteral("Sin cambios") : out.join(QStringLiteral(", "));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+
+#include <QStatusBar>
+
+class QLabel;
+namespace solvanta {
+class LineChecker;
+}
+
+// The listing's status bar: the current line of how many, the file and its
+// form, where the code lists came from when it is not the program's own
+// file, and what changed since the load or the last write.
+class ListingStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit ListingStatusBar(QWidget* parent = nullptr);
+
+    // `row` 0-based; no lines shows "Sin líneas".
+    void showPosition(int row, int lines);
+    void showFile(const QString& path, solvanta::FileForm form);
+    void showChanges(const solvanta::RxMem::ChangeSummary& changes);
+    void showCodeTable(const solvanta::LineChecker& checker);
+
+    // "N líneas modificadas", "Sin cambios"...: what changed since then.
+    static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
+
+private:
+    QLabel* positionLabel_;
+    QLabel* fileLabel_;
+    QLabel* changesLabel_;
+    QLabel* codesLabel_;
+};
