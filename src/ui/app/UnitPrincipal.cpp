@@ -33,8 +33,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
 
 QPushButton* bigButton(QWidget* parent, const char* name, const QString& text,
                        images::Glyph glyph) {
-    auto* b = new QPushButton(images::glyph(glyph), text, parent);
-    b->setObjectName(QLatin1String(name));
+    QPushButton* b = glyphButton(parent, name, text, glyph);
     QFont f = b->font();
     f.setPointSize(10);
     f.setBold(true);

@@ -183,6 +183,12 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     setCornerButtonEnabled(false);
 
     const int rowHeight = fontMetrics().height() + 6;
+    setUpHeaders(rowHeight);
+    setColumnWidths();
+    setUpLineNumbers(rowHeight);
+}
+
+void DeclarationGrid::setUpHeaders(int rowHeight) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(rowHeight);
     verticalHeader()->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("▶")) + 12);
@@ -196,14 +202,16 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setMouseTracking(true); // titles react to the mouse
+}
 
-    // Column widths: the listed ones, or wide enough for the field's usual
-    // content; never narrower than the title, which must not be clipped.
+// Column widths: the listed ones, or wide enough for the field's usual
+// content; never narrower than the title, which must not be clipped.
+void DeclarationGrid::setColumnWidths() {
     const QFontMetrics titles(horizontalHeader()->font());
     const int charWidth = fontMetrics().averageCharWidth();
     const int digitWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     const int padding = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
-    for (int c = 1; c < model->columnCount(); ++c) {
+    for (int c = 1; c < model_->columnCount(); ++c) {
         const FieldDef& f = kFields[std::size_t(DeclarationModel::fieldOfColumn(c))];
         int width = f.gridWidth;
         if (width < 0)
@@ -213,10 +221,14 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
             c, std::max(width, titles.horizontalAdvance(f.gridTitleText().toString()) + padding));
     }
     setColumnWidth(0, lineNumberWidth());
+}
 
+// The line numbers: the first column, in a view of its own over the grid's
+// left edge that stays while the grid scrolls sideways.
+void DeclarationGrid::setUpLineNumbers(int rowHeight) {
     frozen_->setObjectName(QStringLiteral("LineNumbers"));
     frozen_->setAccessibleName(QStringLiteral("Números de línea"));
-    frozen_->setModel(model);
+    frozen_->setModel(model_);
     frozen_->setItemDelegateForColumn(0, new LineNumberDelegate(frozen_));
     frozen_->setSelectionModel(selectionModel());
     frozen_->setSelectionMode(NoSelection);
@@ -234,7 +246,7 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
     frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     frozen_->setVerticalScrollMode(ScrollPerPixel);
     frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
-    for (int c = 1; c < model->columnCount(); ++c)
+    for (int c = 1; c < model_->columnCount(); ++c)
         frozen_->setColumnHidden(c, true);
     frozen_->setColumnWidth(0, columnWidth(0));
     viewport()->stackUnder(frozen_);
@@ -257,8 +269,8 @@ DeclarationGrid::DeclarationGrid(DeclarationModel* model, QWidget* parent)
                 frozen_->setColumnWidth(0, size);
                 updateFrozenGeometry();
             });
-    connect(model, &QAbstractItemModel::rowsInserted, this, &DeclarationGrid::fitLineNumbers);
-    connect(model, &QAbstractItemModel::modelReset, this, &DeclarationGrid::fitLineNumbers);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &DeclarationGrid::fitLineNumbers);
+    connect(model_, &QAbstractItemModel::modelReset, this, &DeclarationGrid::fitLineNumbers);
     frozen_->show();
     updateFrozenGeometry();
 }

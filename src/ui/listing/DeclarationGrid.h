@@ -83,6 +83,9 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    void setUpHeaders(int rowHeight);
+    void setColumnWidths();
+    void setUpLineNumbers(int rowHeight);
     friend class FrozenColumnView;
     void clickRow(int row, Qt::KeyboardModifiers modifiers);
     // A click on the line number or the row indicator: the row becomes
