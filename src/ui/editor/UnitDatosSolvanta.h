@@ -60,6 +60,9 @@ private:
     void loadLine();
     void fail(int tab, QWidget* focus, const QString& message);
     bool storeLine();
+    bool checkIdentity();
+    void storeFields(int& field);
+    QWidget* controlOf(solvanta::Field field) const;
 
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
