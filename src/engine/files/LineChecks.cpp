@@ -78,9 +78,8 @@ const std::array<FieldRule, kFieldCount>& fieldRules() {
     static const std::array<FieldRule, kFieldCount> rules = [] {
         std::array<FieldRule, kFieldCount> a{};
         for (const RuleDef& r : kRules)
-            a[std::size_t(fieldIndex(r.field))] = {
-                r.rule, r.other ? fieldIndex(*r.other) : -1, r.required, r.problem,
-                valuesOf(r.field)};
+            a[std::size_t(fieldIndex(r.field))] = {r.rule, r.other ? fieldIndex(*r.other) : -1,
+                                                   r.required, r.problem, valuesOf(r.field)};
         for (const FieldValues& v : fieldValues()) {
             if (v.allowed().empty()) continue;
             FieldRule& r = a[std::size_t(fieldIndex(v.field))];
@@ -295,8 +294,10 @@ bool checkTextCharacters(LineChecker::Scan& s, int f, const FieldDef& def, std::
         lineBreak |= c == '\r' || c == '\n';
         semicolon |= c == ';';
     }
-    if (lineBreak) s.report(f, Finding::LineBreak);
-    else if (semicolon) s.report(f, Finding::Semicolon);
+    if (lineBreak)
+        s.report(f, Finding::LineBreak);
+    else if (semicolon)
+        s.report(f, Finding::Semicolon);
     return lineBreak || semicolon;
 }
 

@@ -130,7 +130,10 @@ struct FieldId {
     Field field;
     const char* id;
 };
-#define SOLVANTA_FIELD_ID(id) FieldId{Field::id, #id}
+#define SOLVANTA_FIELD_ID(id)                                                                      \
+    FieldId {                                                                                      \
+        Field::id, #id                                                                             \
+    }
 // clang-format off
 constexpr FieldId kFieldIds[] = {
     SOLVANTA_FIELD_ID(Rut), SOLVANTA_FIELD_ID(Dv), SOLVANTA_FIELD_ID(ApePat),

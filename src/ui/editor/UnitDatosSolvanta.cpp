@@ -108,9 +108,9 @@ struct ControlDef {
     Store store = Store::Text;
     Check check = Check::None;
     int columns = 1;
-    int start = -1;              // Radio: item chosen when the window is created
-    int otherwise = -1;          // Radio: item for a value of no item (-1: none)
-    const char* none = nullptr;  // stored for an empty text or no item chosen
+    int start = -1;             // Radio: item chosen when the window is created
+    int otherwise = -1;         // Radio: item for a value of no item (-1: none)
+    const char* none = nullptr; // stored for an empty text or no item chosen
     Add add = Add::None;
     const char16_t* guard = nullptr; // the field's label in the guarded stretches
 };
@@ -385,19 +385,27 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, QWidget* parent, const CodeTa
 
 TFrmDatosSolvanta::~TFrmDatosSolvanta() = default;
 
-void TFrmDatosSolvanta::buildControls() {
+namespace {
+
+// One page a tab, each with its grid.
+std::vector<QGridLayout*> buildTabs(HighlightTabWidget* pages) {
     std::vector<QGridLayout*> tabGrids;
     for (const TabDef& t : kTabs) {
         auto* page = new QWidget;
         auto* grid = new QGridLayout(page);
         grid->setContentsMargins(8, 8, 8, 8);
         grid->setSpacing(8);
-        PageControl1_->addTab(page, QString::fromUtf16(t.caption));
+        pages->addTab(page, QString::fromUtf16(t.caption));
         tabGrids.push_back(grid);
     }
     for (int t = 0; t < int(tabGrids.size()); ++t)
-        PageControl1_->widget(t)->setObjectName(QStringLiteral("TabSheet%1").arg(t + 1));
+        pages->widget(t)->setObjectName(QStringLiteral("TabSheet%1").arg(t + 1));
+    return tabGrids;
+}
 
+// The framed groups on their tabs, with the headings inside them; the grid
+// of each group.
+std::vector<QGridLayout*> buildGroups(const std::vector<QGridLayout*>& tabGrids) {
     std::vector<QGridLayout*> groupGrids;
     for (const GroupDef& g : kGroups) {
         auto* box = new QGroupBox(QString::fromUtf16(g.caption));
@@ -420,76 +428,98 @@ void TFrmDatosSolvanta::buildControls() {
         label->setAlignment(Qt::AlignCenter);
         groupGrids[std::size_t(h.group)]->addWidget(label, h.row, 2 * h.col, 1, 2 * h.span);
     }
+    return groupGrids;
+}
 
+QString labelOf(const ControlDef& d) {
+    return d.label ? QString::fromUtf16(d.label) : QString();
+}
+
+// The control of one row of the table, not yet placed.
+QWidget* createControl(const ControlDef& d) {
+    switch (d.kind) {
+    case Ctl::Rut: {
+        auto* w = new RutEdit(d.size);
+        w->setMaximumWidth(110);
+        return w;
+    }
+    case Ctl::Check: {
+        auto* w = new UpperEdit(1);
+        w->setFixedWidth(32);
+        return w;
+    }
+    case Ctl::Text: {
+        auto* e = new UpperEdit(d.size);
+        if (d.store == Store::Count) e->setMaximumWidth(50);
+        return e;
+    }
+    case Ctl::Period: {
+        auto* w = new PeriodEdit;
+        w->setMaximumWidth(90);
+        return w;
+    }
+    case Ctl::Number: {
+        auto* e = new NumberEdit(d.format);
+        e->setMaximum(maximumOf(d));
+        e->setDecimals(takesDecimals(def(d.field)));
+        if (d.size > 0) e->setMaxLength(d.size);
+        e->setMaximumWidth(140);
+        return e;
+    }
+    case Ctl::Date: {
+        auto* w = new DateEdit;
+        w->setMaximumWidth(140);
+        return w;
+    }
+    case Ctl::List:
+        return new CodeList;
+    case Ctl::Radio: {
+        auto* r = new RadioGroup(labelOf(d), captionsOf(d), d.columns);
+        r->setItemIndex(d.start);
+        return r;
+    }
+    }
+    return nullptr;
+}
+
+// The control in its group's grid, after its label (a radio group carries
+// its own).
+void placeControl(const ControlDef& d, QWidget* w, QGridLayout* grid) {
+    if (d.kind == Ctl::Radio) {
+        grid->addWidget(w, d.row, 2 * d.col, 1, 2 * d.span);
+        return;
+    }
+    const QString label = labelOf(d);
+    const Qt::Alignment align =
+        (d.kind == Ctl::Text && d.store != Store::Count) || d.kind == Ctl::List ? Qt::Alignment()
+                                                                                : Qt::AlignLeft;
+    auto* l = new QLabel(label);
+    l->setObjectName(QStringLiteral("Label") + QLatin1String(d.name));
+    l->setBuddy(w);
+    grid->addWidget(l, d.row, 2 * d.col);
+    grid->addWidget(w, d.row, 2 * d.col + 1, 1, 2 * d.span - 1, align);
+    w->setAccessibleName(d.kind == Ctl::Check && label == u"-" ? QStringLiteral("DV") : label);
+}
+
+} // namespace
+
+void TFrmDatosSolvanta::buildControls() {
+    const std::vector<QGridLayout*> groupGrids = buildGroups(buildTabs(PageControl1_));
     controlOfField_.fill(-1);
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
-        const QString label = d.label ? QString::fromUtf16(d.label) : QString();
-        const int field = fieldOf(d);
-        QWidget* w = nullptr;
-        switch (d.kind) {
-        case Ctl::Rut:
-            w = new RutEdit(d.size);
-            w->setMaximumWidth(110);
-            break;
-        case Ctl::Check:
-            w = new UpperEdit(1);
-            w->setFixedWidth(32);
-            break;
-        case Ctl::Text: {
-            auto* e = new UpperEdit(d.size);
-            if (d.store == Store::Count) e->setMaximumWidth(50);
-            w = e;
-            break;
-        }
-        case Ctl::Period:
-            w = new PeriodEdit;
-            w->setMaximumWidth(90);
-            break;
-        case Ctl::Number: {
-            auto* e = new NumberEdit(d.format);
-            e->setMaximum(maximumOf(d));
-            e->setDecimals(takesDecimals(kFields[std::size_t(field)]));
-            if (d.size > 0) e->setMaxLength(d.size);
-            e->setMaximumWidth(140);
-            w = e;
-            break;
-        }
-        case Ctl::Date:
-            w = new DateEdit;
-            w->setMaximumWidth(140);
-            break;
-        case Ctl::List:
-            w = new CodeList;
-            break;
-        case Ctl::Radio: {
-            auto* r = new RadioGroup(label, captionsOf(d), d.columns);
-            r->setItemIndex(d.start);
-            w = r;
-            break;
-        }
-        }
+        QWidget* w = createControl(d);
         w->setObjectName(QLatin1String(d.name));
-        fieldOfControl_[std::size_t(i)] = field;
-        controlOfField_[std::size_t(field)] = i;
-        QGridLayout* grid = groupGrids[std::size_t(d.group)];
-        const Qt::Alignment align = (d.kind == Ctl::Text && d.store != Store::Count) ||
-                                            d.kind == Ctl::List || d.kind == Ctl::Radio
-                                        ? Qt::Alignment()
-                                        : Qt::AlignLeft;
-        if (d.kind == Ctl::Radio) {
-            grid->addWidget(w, d.row, 2 * d.col, 1, 2 * d.span);
-        } else {
-            auto* l = new QLabel(label);
-            l->setObjectName(QStringLiteral("Label") + QLatin1String(d.name));
-            l->setBuddy(w);
-            grid->addWidget(l, d.row, 2 * d.col);
-            grid->addWidget(w, d.row, 2 * d.col + 1, 1, 2 * d.span - 1, align);
-            w->setAccessibleName(d.kind == Ctl::Check && label == u"-" ? QStringLiteral("DV")
-                                                                       : label);
-        }
+        fieldOfControl_[std::size_t(i)] = fieldOf(d);
+        controlOfField_[std::size_t(fieldOf(d))] = i;
+        placeControl(d, w, groupGrids[std::size_t(d.group)]);
         controls_.push_back(w);
     }
+    connectRutChecks();
+    setKeyboardOrder();
+}
+
+void TFrmDatosSolvanta::connectRutChecks() {
     // A check character written in a RUT box ("12.345.678-5") goes to the
     // check-digit box beside it, which follows it in the table.
     for (int i = 0; i + 1 < kControlCount; ++i)
@@ -498,7 +528,10 @@ void TFrmDatosSolvanta::buildControls() {
             connect(static_cast<RutEdit*>(controls_[std::size_t(i)]), &RutEdit::checkTyped, check,
                     [check](QChar c) { check->setValue(QString(c)); });
         }
-    // Keyboard order: the order of the table above.
+}
+
+void TFrmDatosSolvanta::setKeyboardOrder() {
+    // The order of the control table, each button of a radio group a stop.
     QWidget* previous = nullptr;
     for (QWidget* w : controls_) {
         QList<QWidget*> stops{w};
@@ -717,8 +750,8 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
     }
     case Ctl::Radio: {
         const int item = static_cast<const RadioGroup*>(w)->itemIndex();
-        return Outcome::of(QString::fromLatin1(item >= 0 ? choicesOf(d)[std::size_t(item)].value
-                                                         : d.none));
+        return Outcome::of(
+            QString::fromLatin1(item >= 0 ? choicesOf(d)[std::size_t(item)].value : d.none));
     }
     }
     return Outcome::leave();
@@ -894,7 +927,8 @@ bool TFrmDatosSolvanta::storeLine() {
     // A RUT written with its check character, when the button was pressed
     // from the keyboard without leaving the box, hands it on first.
     for (int i = 0; i < kControlCount; ++i)
-        if (kControls[i].kind == Ctl::Rut) static_cast<RutEdit*>(controls_[std::size_t(i)])->settle();
+        if (kControls[i].kind == Ctl::Rut)
+            static_cast<RutEdit*>(controls_[std::size_t(i)])->settle();
     if (!checkIdentity()) return false;
 
     // Open the line and store every field in field order. Any failure puts

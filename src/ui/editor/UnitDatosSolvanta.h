@@ -56,6 +56,8 @@ private:
     void FormShow();
     void PageControl1Change(int index);
     void buildControls();
+    void connectRutChecks();
+    void setKeyboardOrder();
     void loadDefaults();
     void loadLine();
     void fail(int tab, QWidget* focus, const QString& message);
