@@ -130,11 +130,8 @@ struct FieldId {
     Field field;
     const char* id;
 };
-#define SOLVANTA_FIELD_ID(id)                                                                      \
-    FieldId {                                                                                      \
-        Field::id, #id                                                                             \
-    }
 // clang-format off
+#define SOLVANTA_FIELD_ID(id) FieldId{Field::id, #id}
 constexpr FieldId kFieldIds[] = {
     SOLVANTA_FIELD_ID(Rut), SOLVANTA_FIELD_ID(Dv), SOLVANTA_FIELD_ID(ApePat),
     SOLVANTA_FIELD_ID(ApeMat), SOLVANTA_FIELD_ID(Nombres), SOLVANTA_FIELD_ID(Sexo),
