@@ -1007,6 +1007,13 @@ private slots:
                 "");
             row("dependants AB", "EdCargasSimples", "AB", error, "«AB» no es un número válido", 3,
                 "");
+            // A field the file cannot hold: a control with a guard label
+            // names it; another shows the error, which names its field.
+            row("voluntary movement in letters outside the code page", "CBxMovVolun", "Ł", inform,
+                "Error en el campo \"Cod. Mov. Afi. Vol.\": [55] Cod. mov. per. volun.: «Ł»", 3,
+                "");
+            row("voluntary AFP in letters outside the code page", "CBxAfpVolun", "Ł", error,
+                "[58] Cod. afp volun.: «Ł»", 3, "");
             row("half a date", "DEdMovDesde", "12-0", inform, "no es válida", 0, "DEdMovDesde");
         }
     }

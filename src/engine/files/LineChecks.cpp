@@ -2,6 +2,7 @@
 
 #include "DeclarationFile.h"
 #include "engine/codes/CodeLists.h"
+#include "engine/model/FieldValues.h"
 #include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/CodePage.h"
@@ -22,69 +23,79 @@ namespace {
 // ---- the rules -------------------------------------------------------------------
 
 enum class Rule : unsigned char {
+    None,
     Rut,        // the check character (this field) fits the RUT in `other`
     NotBlank,   // something besides blanks
-    OneOf,      // one of `set` ('|' between; an empty member allows the empty value)
+    OneOf,      // one of the field's allowed values (FieldValues)
     Period,     // MMYYYY with a month from 01 to 12
     PeriodEnd,  // a period, or 000000; not before the period in `other`
     Date,       // blank, or a real date; not before the date in `other`
-    Days,       // a whole number from 0 to 30
-    Dependants, // a whole number not above kMaxSimpleDependants, when it is one
+    Days,       // a whole number in the field's range
+    Dependants, // a whole number not above the field's range, when it is one
 };
 
 struct RuleDef {
-    const char* field;
+    Field field;
     Rule rule;
-    const char* set = nullptr;   // OneOf: the values
-    const char* other = nullptr; // the field this one is compared with
-    bool required = false;       // Rut: empty is a problem
-    const char16_t* problem = nullptr;
+    std::optional<Field> other{};      // the field this one is compared with
+    bool required = false;             // Rut: empty is a problem
+    const char16_t* problem = nullptr; // NotBlank: the rule's sentence
 };
 
+// The rules besides the allowed values, which every field with a set of them
+// follows (FieldValues.cpp).
 // clang-format off
 const RuleDef kRules[] = {
-    {"dv", Rule::Rut, nullptr, "rut", true},
-    {"dv_afi_volun", Rule::Rut, nullptr, "rut_afi_volun"},
-    {"dv_pag_subs", Rule::Rut, nullptr, "rut_pag_subs"},
-    {"ape_pat", Rule::NotBlank, nullptr, nullptr, false, u"falta el apellido paterno."},
-    {"nombres", Rule::NotBlank, nullptr, nullptr, false, u"falta el nombre."},
-    {"sexo", Rule::OneOf, "M|F", nullptr, false, u"el sexo debe ser M o F."},
-    {"nacion", Rule::OneOf, "0|1", nullptr, false, u"la nacionalidad debe ser 0 (chilena) o 1 (extranjera)."},
-    {"reg_previ", Rule::OneOf, "AFP|INP|SIP", nullptr, false, u"el régimen previsional debe ser AFP, INP o SIP."},
-    {"sub_trab_jov", Rule::OneOf, "S|N", nullptr, false, u"el subsidio al trabajador joven debe ser S o N."},
-    {"forma_pago_apvi", Rule::OneOf, "|0|1|2", nullptr, false, u"la forma de pago del APVI debe estar vacía o ser 0, 1 o 2."},
-    {"forma_pago_apvc", Rule::OneOf, "|0|1|2", nullptr, false, u"la forma de pago del APVC debe estar vacía o ser 0, 1 o 2."},
-    {"moneda_plan", Rule::OneOf, "|0|1|2", nullptr, false, u"la moneda del plan debe estar vacía o ser 0, 1 o 2."},
-    {"otros_desc_ccaf2", Rule::OneOf, "0|1|2", nullptr, false, u"el tipo de jornada debe ser 0, 1 (completa) o 2 (parcial)."},
-    {"remu_desde", Rule::Period},
-    {"remu_hasta", Rule::PeriodEnd, nullptr, "remu_desde"},
-    {"Fecha_Desde", Rule::Date},
-    {"Fecha_Hasta", Rule::Date, nullptr, "Fecha_Desde"},
-    {"per_desde_sust", Rule::Date},
-    {"per_hasta_sust", Rule::Date, nullptr, "per_desde_sust"},
-    {"fec_desde_volun", Rule::Date},
-    {"fec_hasta_volun", Rule::Date, nullptr, "fec_desde_volun"},
-    {"dias_trab", Rule::Days},
-    {"num_car_sim", Rule::Dependants},
+    {Field::Dv, Rule::Rut, Field::Rut, true},
+    {Field::DvAfiVolun, Rule::Rut, Field::RutAfiVolun},
+    {Field::DvPagSubs, Rule::Rut, Field::RutPagSubs},
+    {Field::ApePat, Rule::NotBlank, {}, false, u"falta el apellido paterno."},
+    {Field::Nombres, Rule::NotBlank, {}, false, u"falta el nombre."},
+    {Field::RemuDesde, Rule::Period},
+    {Field::RemuHasta, Rule::PeriodEnd, Field::RemuDesde},
+    {Field::FechaDesde, Rule::Date},
+    {Field::FechaHasta, Rule::Date, Field::FechaDesde},
+    {Field::PerDesdeSust, Rule::Date},
+    {Field::PerHastaSust, Rule::Date, Field::PerDesdeSust},
+    {Field::FecDesdeVolun, Rule::Date},
+    {Field::FecHastaVolun, Rule::Date, Field::FecDesdeVolun},
+    {Field::DiasTrab, Rule::Days},
+    {Field::NumCarSim, Rule::Dependants},
 };
 // clang-format on
 
-int fieldOf(const char* name) {
-    return findField(QString::fromLatin1(name));
+// The rule of one field (each field has one at most), with what it needs.
+struct FieldRule {
+    Rule rule = Rule::None;
+    int other = -1;
+    bool required = false;
+    const char16_t* problem = nullptr; // the sentence of Finding::RuleSays
+    const FieldValues* values = nullptr;
+};
+
+// The rule of each field, gathered once from the two tables.
+const std::array<FieldRule, kFieldCount>& fieldRules() {
+    static const std::array<FieldRule, kFieldCount> rules = [] {
+        std::array<FieldRule, kFieldCount> a{};
+        for (const RuleDef& r : kRules)
+            a[std::size_t(fieldIndex(r.field))] = {r.rule, r.other ? fieldIndex(*r.other) : -1,
+                                                   r.required, r.problem, valuesOf(r.field)};
+        for (const FieldValues& v : fieldValues()) {
+            if (v.allowed().empty()) continue;
+            FieldRule& r = a[std::size_t(fieldIndex(v.field))];
+            Q_ASSERT(r.rule == Rule::None);
+            r = {Rule::OneOf, -1, false, v.problem, &v};
+        }
+        return a;
+    }();
+    return rules;
 }
 
-// The fields of each rule, looked up once.
-struct RuleFields {
-    int field, other;
-};
-const std::vector<RuleFields>& ruleFields() {
-    static const std::vector<RuleFields> fields = [] {
-        std::vector<RuleFields> v;
-        for (const RuleDef& r : kRules)
-            v.push_back({fieldOf(r.field), r.other ? fieldOf(r.other) : -1});
-        return v;
-    }();
-    return fields;
+// The range of a field that Days or Dependants holds to it.
+NumberRange rangeOf(int field) {
+    const FieldValues* v = valuesOf(field);
+    Q_ASSERT(v && v->range);
+    return *v->range;
 }
 
 std::optional<int> whole(std::string_view t) {
@@ -125,18 +136,6 @@ bool rutFits(std::string_view rut, std::string_view check) {
     return ValidaRut(cp1252::decode(rut) + cp1252::decode(check));
 }
 
-// The rule of each field (each field has one at most), or -1.
-const std::array<int, kFieldCount>& ruleOfField() {
-    static const std::array<int, kFieldCount> rules = [] {
-        std::array<int, kFieldCount> a;
-        a.fill(-1);
-        for (std::size_t i = 0; i < std::size(kRules); ++i)
-            a[std::size_t(ruleFields()[i].field)] = int(i);
-        return a;
-    }();
-    return rules;
-}
-
 struct WhatDef {
     unsigned char breaks;
     const char16_t* text; // %1 as `spell` fills it in, where there is one
@@ -170,7 +169,7 @@ const WhatDef kWhat[] = {
     {0, u"la fecha Hasta es anterior a la fecha Desde."},
     {0, u"falta el código."},
     {0, u"el código no está en la lista «%1» de las tablas de códigos."},
-    {0, u"los días trabajados deben ser un número entero de 0 a 30."},
+    {0, u"los días trabajados deben ser un número entero de %1 a %2."},
     {0, u"las cargas simples no pueden ser más de %1."},
     {0, nullptr}, // the note's own sentence
 };
@@ -198,7 +197,7 @@ LineChecker::LineChecker(const CodeTableFile& codes) {
         if (checked && l.fixedEntry) entries << QString::fromUtf16(l.fixedEntry);
         for (const char* name : l.fields) {
             if (!name) continue;
-            CodeList& c = codes_[std::size_t(fieldOf(name))];
+            CodeList& c = codes_[std::size_t(findField(QString::fromLatin1(name)))];
             c.list = int(i);
             c.checked = checked;
             c.letters = l.letters;
@@ -232,153 +231,186 @@ void LineChecker::find(const RecordView& line, std::vector<Finding>& out) const 
                   [](Finding a, Finding b) { return a.field < b.field; });
 }
 
-void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
-    // The program's date format does not change while it runs.
-    static const datetext::ExactReader dates;
-    char buf[numtext::kMaxNumberText];
+// One line as the checks go through it: each field's text, and the fields
+// already reported (one finding at most a field).
+struct LineChecker::Scan {
+    Scan(const RecordView& l, std::vector<Finding>& o) : line(l), out(o) {}
+
+    const RecordView& line;
+    std::vector<Finding>& out;
     const char sep = numtext::decimalSeparator();
+    char buf[numtext::kMaxNumberText];
     std::bitset<kFieldCount> reported;
-    auto text = [&](int f) { return line.textForm(f, sep, buf); };
-    auto report = [&](int f, Finding::What what) {
+
+    // The field's text, valid until the next call.
+    std::string_view text(int f) { return line.textForm(f, sep, buf); }
+    // Another field's text, in the caller's buffer.
+    std::string_view text(int f, char (&other)[numtext::kMaxNumberText]) const {
+        return line.textForm(f, sep, other);
+    }
+    void report(int f, Finding::What what) {
         if (reported[std::size_t(f)]) return;
         reported[std::size_t(f)] = true;
         out.push_back({static_cast<unsigned char>(f), what});
-    };
+    }
+};
 
-    // What would break a file form, field by field.
+namespace {
+
+// The value of a number field: it surely fits its columns, or a finding was
+// reported, or its text must still be looked at.
+enum class NumberVerdict { Fits, Reported, LookAtText };
+
+NumberVerdict checkNumber(LineChecker::Scan& s, int f, const FieldDef& def) {
+    const double v = s.line.number(f);
+    if (v < 0) {
+        s.report(f, Finding::NegativeAmount);
+        return NumberVerdict::Reported;
+    }
+    if (fitsSurely(v, def.width)) return NumberVerdict::Fits;
+    if (!takesDecimals(def) && hasFraction(v)) {
+        // Whole pesos: digits only. Read back as a whole number, the
+        // position form would lose the value altogether.
+        if (positionReadsBackAs(def, s.text(f), s.sep))
+            s.report(f, Finding::DecimalsReadAsZero);
+        else
+            s.report(f, def.value == Value::Amount ? Finding::DecimalsInPesos
+                                                   : Finding::DecimalsInWhole);
+        return NumberVerdict::Reported;
+    }
+    return NumberVerdict::LookAtText;
+}
+
+// A text field's characters that break a form, or what the position form
+// would read back instead of it; whether one was reported.
+bool checkTextCharacters(LineChecker::Scan& s, int f, const FieldDef& def, std::string_view t) {
+    if (const char* back = positionReadsBackAs(def, t, s.sep)) {
+        s.report(f, back[1] ? Finding::ReadAs00 : Finding::ReadAs0);
+        return true;
+    }
+    // One pass for the characters that break a form.
+    bool lineBreak = false, semicolon = false;
+    for (const char c : t) {
+        lineBreak |= c == '\r' || c == '\n';
+        semicolon |= c == ';';
+    }
+    if (lineBreak)
+        s.report(f, Finding::LineBreak);
+    else if (semicolon)
+        s.report(f, Finding::Semicolon);
+    return lineBreak || semicolon;
+}
+
+// What would break a file form, field by field.
+void checkForms(LineChecker::Scan& s) {
     for (int f = 0; f < kFieldCount; ++f) {
         const FieldDef& def = kFields[std::size_t(f)];
-        if (def.kind == Kind::Number && line.hasValue(f)) {
-            const double v = line.number(f);
-            if (v < 0) {
-                report(f, Finding::NegativeAmount);
-                continue;
-            }
-            if (fitsSurely(v, def.width)) continue;
-            if (!takesDecimals(def) && hasFraction(v)) {
-                // Whole pesos: digits only. Read back as a whole number, the
-                // position form would lose the value altogether.
-                if (positionReadsBackAs(def, text(f), sep))
-                    report(f, Finding::DecimalsReadAsZero);
-                else
-                    report(f, def.value == Value::Amount ? Finding::DecimalsInPesos
-                                                         : Finding::DecimalsInWhole);
-                continue;
-            }
+        if (def.kind == Kind::Number && s.line.hasValue(f)) {
+            if (checkNumber(s, f, def) != NumberVerdict::LookAtText) continue;
         }
-        const std::string_view t = text(f);
-        if (def.kind == Kind::Text)
-            if (const char* back = positionReadsBackAs(def, t, sep)) {
-                report(f, back[1] ? Finding::ReadAs00 : Finding::ReadAs0);
-                continue;
-            }
-        if (def.kind == Kind::Text) {
-            // One pass for the characters that break a form.
-            bool lineBreak = false, semicolon = false;
-            for (const char c : t) {
-                lineBreak |= c == '\r' || c == '\n';
-                semicolon |= c == ';';
-            }
-            if (lineBreak) {
-                report(f, Finding::LineBreak);
-                continue;
-            }
-            if (semicolon) {
-                report(f, Finding::Semicolon);
-                continue;
-            }
-        }
-        if (const auto p = positionProblem(def, t)) report(f, *p);
+        const std::string_view t = s.text(f);
+        if (def.kind == Kind::Text && checkTextCharacters(s, f, def, t)) continue;
+        if (const auto p = positionProblem(def, t)) s.report(f, *p);
     }
+}
 
-    // The meaning of the values.
-    for (std::size_t i = 0; i < std::size(kRules); ++i) {
-        const RuleDef& r = kRules[i];
-        const int f = ruleFields()[i].field;
-        const int other = ruleFields()[i].other;
+void checkRut(LineChecker::Scan& s, int f, const FieldRule& r, std::string_view t) {
+    const int rutField = r.other;
+    char rutBuf[numtext::kMaxNumberText];
+    const std::string_view rut = trimBlanks(s.text(rutField, rutBuf));
+    const bool noRut = rut.empty() || rut == "0";
+    if (noRut) {
+        if (r.required) s.report(rutField, Finding::RutMissing);
+        if (r.required && trimBlanks(t).empty()) s.report(f, Finding::CheckMissing);
+        return;
+    }
+    if (trimBlanks(t).empty()) {
+        s.report(f, Finding::CheckMissing);
+        return;
+    }
+    if (!rutFits(rut, trimBlanks(t))) s.report(f, Finding::CheckWrong);
+}
+
+void checkPeriodEnd(LineChecker::Scan& s, int f, const FieldRule& r, std::string_view t) {
+    if (t == "000000") return;
+    const auto end = periodtext::read(t);
+    if (!end) {
+        s.report(f, Finding::BadPeriodEnd);
+        return;
+    }
+    char startBuf[numtext::kMaxNumberText];
+    const auto start = periodtext::read(s.text(r.other, startBuf));
+    if (start && *end < *start) s.report(f, Finding::PeriodEndBefore);
+}
+
+void checkDate(LineChecker::Scan& s, int f, const FieldRule& r, std::string_view t) {
+    // The program's date format does not change while it runs.
+    static const datetext::ExactReader dates;
+    if (trimBlanks(t).empty() || t == "0") return;
+    const auto date = dates.read(t);
+    if (!date) {
+        s.report(f, Finding::BadDate);
+        return;
+    }
+    if (r.other < 0) return;
+    char startBuf[numtext::kMaxNumberText];
+    const auto start = dates.read(s.text(r.other, startBuf));
+    if (start && *date < *start) s.report(f, Finding::DateEndBefore);
+}
+
+// The meaning of the values, by the rule of each field.
+void checkRules(LineChecker::Scan& s) {
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldRule& r = fieldRules()[std::size_t(f)];
+        if (r.rule == Rule::None) continue;
         // A check character already reported may still leave its RUT to report.
-        if (reported[std::size_t(f)] && r.rule != Rule::Rut) continue;
-        const std::string_view t = text(f);
+        if (s.reported[std::size_t(f)] && r.rule != Rule::Rut) continue;
+        const std::string_view t = s.text(f);
         switch (r.rule) {
-        case Rule::Rut: {
-            const int rutField = other;
-            char rutBuf[numtext::kMaxNumberText];
-            const std::string_view rut = trimBlanks(line.textForm(rutField, sep, rutBuf));
-            const bool noRut = rut.empty() || rut == "0";
-            if (noRut) {
-                if (r.required) report(rutField, Finding::RutMissing);
-                if (r.required && trimBlanks(t).empty()) report(f, Finding::CheckMissing);
-                break;
-            }
-            if (trimBlanks(t).empty()) {
-                report(f, Finding::CheckMissing);
-                break;
-            }
-            if (!rutFits(rut, trimBlanks(t))) report(f, Finding::CheckWrong);
+        case Rule::None:
             break;
-        }
+        case Rule::Rut:
+            checkRut(s, f, r, t);
+            break;
         case Rule::NotBlank:
-            if (trimBlanks(t).empty()) report(f, Finding::RuleSays);
+            if (trimBlanks(t).empty()) s.report(f, Finding::RuleSays);
             break;
-        case Rule::OneOf: {
-            const std::string_view v = trimBlanks(t);
-            const std::string_view set(r.set);
-            bool found = false;
-            for (std::size_t at = 0; !found && at <= set.size();) {
-                const std::size_t bar = std::min(set.find('|', at), set.size());
-                found = set.substr(at, bar - at) == v;
-                at = bar + 1;
-            }
-            if (!found) report(f, Finding::RuleSays);
+        case Rule::OneOf:
+            if (!r.values->allows(trimBlanks(t))) s.report(f, Finding::RuleSays);
             break;
-        }
         case Rule::Period:
-            if (!periodtext::read(t)) report(f, Finding::BadPeriod);
+            if (!periodtext::read(t)) s.report(f, Finding::BadPeriod);
             break;
-        case Rule::PeriodEnd: {
-            if (t == "000000") break;
-            const auto end = periodtext::read(t);
-            if (!end) {
-                report(f, Finding::BadPeriodEnd);
-                break;
-            }
-            char startBuf[numtext::kMaxNumberText];
-            const auto start = periodtext::read(line.textForm(other, sep, startBuf));
-            if (start && *end < *start) report(f, Finding::PeriodEndBefore);
+        case Rule::PeriodEnd:
+            checkPeriodEnd(s, f, r, t);
             break;
-        }
-        case Rule::Date: {
-            if (trimBlanks(t).empty() || t == "0") break;
-            const auto date = dates.read(t);
-            if (!date) {
-                report(f, Finding::BadDate);
-                break;
-            }
-            if (other < 0) break;
-            char startBuf[numtext::kMaxNumberText];
-            const auto start = dates.read(line.textForm(other, sep, startBuf));
-            if (start && *date < *start) report(f, Finding::DateEndBefore);
+        case Rule::Date:
+            checkDate(s, f, r, t);
             break;
-        }
         case Rule::Days: {
             const auto n = whole(t);
-            if (!n || *n < 0 || *n > 30) report(f, Finding::BadDays);
+            const NumberRange days = rangeOf(f);
+            if (!n || *n < days.minimum || *n > days.maximum) s.report(f, Finding::BadDays);
             break;
         }
         case Rule::Dependants:
-            if (const auto n = whole(t); n && *n > kMaxSimpleDependants)
-                report(f, Finding::TooManyDependants);
+            if (const auto n = whole(t); n && *n > rangeOf(f).maximum)
+                s.report(f, Finding::TooManyDependants);
             break;
         }
     }
+}
 
-    // The codes of the code-table file.
+} // namespace
+
+// The codes of the code-table file.
+void LineChecker::checkCodes(Scan& s) const {
     for (int f = 0; f < kFieldCount; ++f) {
         const CodeList& c = codes_[std::size_t(f)];
-        if (c.list < 0 || reported[std::size_t(f)]) continue;
-        const std::string_view v = trimBlanks(text(f));
+        if (c.list < 0 || s.reported[std::size_t(f)]) continue;
+        const std::string_view v = trimBlanks(s.text(f));
         if (v.empty()) {
-            if (codeLists()[std::size_t(c.list)].required) report(f, Finding::CodeMissing);
+            if (codeLists()[std::size_t(c.list)].required) s.report(f, Finding::CodeMissing);
             continue;
         }
         if (!c.checked) continue;
@@ -389,8 +421,15 @@ void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) 
             const auto n = whole(v);
             found = n && std::find(c.numbers.begin(), c.numbers.end(), *n) != c.numbers.end();
         }
-        if (!found) report(f, Finding::CodeNotListed);
+        if (!found) s.report(f, Finding::CodeNotListed);
     }
+}
+
+void LineChecker::findFields(const RecordView& line, std::vector<Finding>& out) const {
+    Scan s{line, out};
+    checkForms(s);
+    checkRules(s);
+    checkCodes(s);
 }
 
 LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding found) {
@@ -403,9 +442,9 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
     p.breaks = found.breaks();
     p.value = excerpt(cp1252::decode(line.textForm(f, sep, buf).substr(0, 100)));
     if (found.what >= Finding::WhatCount) return p;
-    const int rule = ruleOfField()[std::size_t(f)];
+    const FieldRule& rule = fieldRules()[std::size_t(f)];
     const char16_t* text = kWhat[found.what].text;
-    if (found.what == Finding::RuleSays && rule >= 0) text = kRules[rule].problem;
+    if (found.what == Finding::RuleSays) text = rule.problem;
     if (!text) return p;
     p.problem = QString::fromUtf16(text);
     switch (found.what) {
@@ -414,9 +453,9 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
         p.problem = p.problem.arg(kFields[std::size_t(f)].width);
         break;
     case Finding::CheckWrong:
-        if (rule >= 0) {
+        if (rule.other >= 0) {
             char rutBuf[numtext::kMaxNumberText];
-            const int rutField = ruleFields()[std::size_t(rule)].other;
+            const int rutField = rule.other;
             p.problem =
                 p.problem.arg(cp1252::decode(trimBlanks(line.textForm(rutField, sep, rutBuf))));
         }
@@ -424,8 +463,11 @@ LineProblem LineChecker::spell(const RecordView& line, int lineNumber, Finding f
     case Finding::BadDate:
         p.problem = p.problem.arg(datetext::format().toLower().replace(u'y', u'a'));
         break;
+    case Finding::BadDays:
+        p.problem = p.problem.arg(rangeOf(f).minimum).arg(rangeOf(f).maximum);
+        break;
     case Finding::TooManyDependants:
-        p.problem = p.problem.arg(kMaxSimpleDependants);
+        p.problem = p.problem.arg(rangeOf(f).maximum);
         break;
     case Finding::CodeNotListed:
         if (const int list = codeListOfField(f); list >= 0)

@@ -108,8 +108,12 @@ public:
     // "línea N, [n] Title: problem (valor «…»)".
     static QString describe(const LineProblem& p);
 
+    // One line as the checks go through it (LineChecks.cpp).
+    struct Scan;
+
 private:
     void findFields(const RecordView& line, std::vector<Finding>& out) const;
+    void checkCodes(Scan& s) const;
 
     struct CodeList {
         int list = -1;        // in codeLists(); -1: the field has no code list

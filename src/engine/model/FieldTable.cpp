@@ -124,6 +124,82 @@ constexpr bool checksFollowRuts() {
 }
 static_assert(checksFollowRuts(), "each RUT number is followed by its check character");
 
+// Each enumerator of Field with its spelling, to check it against the
+// field's declared name.
+struct FieldId {
+    Field field;
+    const char* id;
+};
+// clang-format off
+#define SOLVANTA_FIELD_ID(id) FieldId{Field::id, #id}
+constexpr FieldId kFieldIds[] = {
+    SOLVANTA_FIELD_ID(Rut), SOLVANTA_FIELD_ID(Dv), SOLVANTA_FIELD_ID(ApePat),
+    SOLVANTA_FIELD_ID(ApeMat), SOLVANTA_FIELD_ID(Nombres), SOLVANTA_FIELD_ID(Sexo),
+    SOLVANTA_FIELD_ID(Nacion), SOLVANTA_FIELD_ID(TipoPago), SOLVANTA_FIELD_ID(RemuDesde),
+    SOLVANTA_FIELD_ID(RemuHasta), SOLVANTA_FIELD_ID(RegPrevi), SOLVANTA_FIELD_ID(TipoTrab),
+    SOLVANTA_FIELD_ID(DiasTrab), SOLVANTA_FIELD_ID(TipoLinea), SOLVANTA_FIELD_ID(CodMov),
+    SOLVANTA_FIELD_ID(FechaDesde), SOLVANTA_FIELD_ID(FechaHasta), SOLVANTA_FIELD_ID(TramoFam),
+    SOLVANTA_FIELD_ID(NumCarSim), SOLVANTA_FIELD_ID(NumCarMat), SOLVANTA_FIELD_ID(NumCarInv),
+    SOLVANTA_FIELD_ID(AsigFam), SOLVANTA_FIELD_ID(AsigFamRet), SOLVANTA_FIELD_ID(ReintCargas),
+    SOLVANTA_FIELD_ID(SubTrabJov), SOLVANTA_FIELD_ID(NomAfp), SOLVANTA_FIELD_ID(ImpoAfp),
+    SOLVANTA_FIELD_ID(CotObliAfp), SOLVANTA_FIELD_ID(AporteSis), SOLVANTA_FIELD_ID(AhorroAfp),
+    SOLVANTA_FIELD_ID(SustAfp), SOLVANTA_FIELD_ID(TasaPacAfp), SOLVANTA_FIELD_ID(AporteIndem),
+    SOLVANTA_FIELD_ID(NumPerSust), SOLVANTA_FIELD_ID(PerDesdeSust), SOLVANTA_FIELD_ID(PerHastaSust),
+    SOLVANTA_FIELD_ID(TrabPesado), SOLVANTA_FIELD_ID(PorcTrabPesado),
+    SOLVANTA_FIELD_ID(CotTrabPesado), SOLVANTA_FIELD_ID(InstApvi), SOLVANTA_FIELD_ID(NumContraApvi),
+    SOLVANTA_FIELD_ID(FormaPagoApvi), SOLVANTA_FIELD_ID(CotizaApvi), SOLVANTA_FIELD_ID(CotDepConv),
+    SOLVANTA_FIELD_ID(InstApvc), SOLVANTA_FIELD_ID(NumContraApvc), SOLVANTA_FIELD_ID(FormaPagoApvc),
+    SOLVANTA_FIELD_ID(CotizaApvc), SOLVANTA_FIELD_ID(CotEmpApvc), SOLVANTA_FIELD_ID(RutAfiVolun),
+    SOLVANTA_FIELD_ID(DvAfiVolun), SOLVANTA_FIELD_ID(ApePatVolun), SOLVANTA_FIELD_ID(ApeMatVolun),
+    SOLVANTA_FIELD_ID(NombreVolun), SOLVANTA_FIELD_ID(CodMovPerVolun),
+    SOLVANTA_FIELD_ID(FecDesdeVolun), SOLVANTA_FIELD_ID(FecHastaVolun),
+    SOLVANTA_FIELD_ID(CodAfpVolun), SOLVANTA_FIELD_ID(MontoCapVolun),
+    SOLVANTA_FIELD_ID(MontoAhoVol), SOLVANTA_FIELD_ID(NumPerCotiza), SOLVANTA_FIELD_ID(CodExCaja),
+    SOLVANTA_FIELD_ID(TasaExCaja), SOLVANTA_FIELD_ID(RentaImpFonasa), SOLVANTA_FIELD_ID(CotInp),
+    SOLVANTA_FIELD_ID(RentaImpDes), SOLVANTA_FIELD_ID(CodExCajaDes),
+    SOLVANTA_FIELD_ID(TasaExCajaDes), SOLVANTA_FIELD_ID(CotDesahucio),
+    SOLVANTA_FIELD_ID(CotizaFonasa), SOLVANTA_FIELD_ID(CotAccTrabInp), SOLVANTA_FIELD_ID(BoniLey),
+    SOLVANTA_FIELD_ID(DescCargasFamInp), SOLVANTA_FIELD_ID(BonosGob),
+    SOLVANTA_FIELD_ID(CodInstSalud), SOLVANTA_FIELD_ID(NumFun), SOLVANTA_FIELD_ID(ImpoIsapre),
+    SOLVANTA_FIELD_ID(MonedaPlan), SOLVANTA_FIELD_ID(CotPactada), SOLVANTA_FIELD_ID(CotObliIsa),
+    SOLVANTA_FIELD_ID(CotAdVol), SOLVANTA_FIELD_ID(MontoGes), SOLVANTA_FIELD_ID(CodCcaf),
+    SOLVANTA_FIELD_ID(ImpoCcaf), SOLVANTA_FIELD_ID(CredPerCcaf), SOLVANTA_FIELD_ID(DescDental),
+    SOLVANTA_FIELD_ID(DescLeassing), SOLVANTA_FIELD_ID(DescSegVida),
+    SOLVANTA_FIELD_ID(OtrosDescCcaf), SOLVANTA_FIELD_ID(CotCcaf), SOLVANTA_FIELD_ID(DescCarFam),
+    SOLVANTA_FIELD_ID(OtrosDescCcaf1), SOLVANTA_FIELD_ID(OtrosDescCcaf2),
+    SOLVANTA_FIELD_ID(BonoGobCcaf), SOLVANTA_FIELD_ID(CodSucurCcaf), SOLVANTA_FIELD_ID(CodMutual),
+    SOLVANTA_FIELD_ID(ImpoMutual), SOLVANTA_FIELD_ID(CotizaMutual), SOLVANTA_FIELD_ID(SucurMutual),
+    SOLVANTA_FIELD_ID(RentaImpoSc), SOLVANTA_FIELD_ID(AporteTrabSc), SOLVANTA_FIELD_ID(AporteEmpSc),
+    SOLVANTA_FIELD_ID(RutPagSubs), SOLVANTA_FIELD_ID(DvPagSubs), SOLVANTA_FIELD_ID(CentroCosto),
+};
+// clang-format on
+#undef SOLVANTA_FIELD_ID
+
+constexpr char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// "ApePat" names "ape_pat": the same letters, case and underscores aside.
+constexpr bool spells(const char* id, const char* name) {
+    for (;; ++id, ++name) {
+        while (*name == '_')
+            ++name;
+        if (lowerAscii(*id) != lowerAscii(*name)) return false;
+        if (!*id) return true;
+    }
+}
+
+constexpr bool enumeratorsNameTheirFields() {
+    if (std::size(kFieldIds) != std::size_t(kFieldCount)) return false;
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldId& e = kFieldIds[f];
+        if (fieldIndex(e.field) != f || !spells(e.id, kFields[std::size_t(f)].name)) return false;
+    }
+    return true;
+}
+static_assert(enumeratorsNameTheirFields(),
+              "each Field enumerator is, in order, the field of its name in kFields");
+
 QString fieldTitle(int field) {
     return kFields[std::size_t(field)].gridTitleText().toString();
 }

@@ -13,6 +13,35 @@ namespace solvanta {
 constexpr int kFieldCount = 105;
 constexpr int kPositionLineLength = 861;
 
+// The fields by name, in field order: `Field::Sexo` is kFields[5], the field
+// declared "sexo". Each enumerator is its field's declared name written
+// without underscores (FieldTable.cpp checks it when it compiles), so code
+// that means a field names it here and a misspelling does not compile.
+// clang-format off
+enum class Field : unsigned char {
+    Rut, Dv, ApePat, ApeMat, Nombres, Sexo, Nacion, TipoPago, RemuDesde, RemuHasta, RegPrevi,
+    TipoTrab, DiasTrab, TipoLinea, CodMov, FechaDesde, FechaHasta, TramoFam, NumCarSim, NumCarMat,
+    NumCarInv, AsigFam, AsigFamRet, ReintCargas, SubTrabJov, NomAfp, ImpoAfp, CotObliAfp,
+    AporteSis, AhorroAfp, SustAfp, TasaPacAfp, AporteIndem, NumPerSust, PerDesdeSust, PerHastaSust,
+    TrabPesado, PorcTrabPesado, CotTrabPesado, InstApvi, NumContraApvi, FormaPagoApvi, CotizaApvi,
+    CotDepConv, InstApvc, NumContraApvc, FormaPagoApvc, CotizaApvc, CotEmpApvc, RutAfiVolun,
+    DvAfiVolun, ApePatVolun, ApeMatVolun, NombreVolun, CodMovPerVolun, FecDesdeVolun,
+    FecHastaVolun, CodAfpVolun, MontoCapVolun, MontoAhoVol, NumPerCotiza, CodExCaja, TasaExCaja,
+    RentaImpFonasa, CotInp, RentaImpDes, CodExCajaDes, TasaExCajaDes, CotDesahucio, CotizaFonasa,
+    CotAccTrabInp, BoniLey, DescCargasFamInp, BonosGob, CodInstSalud, NumFun, ImpoIsapre,
+    MonedaPlan, CotPactada, CotObliIsa, CotAdVol, MontoGes, CodCcaf, ImpoCcaf, CredPerCcaf,
+    DescDental, DescLeassing, DescSegVida, OtrosDescCcaf, CotCcaf, DescCarFam, OtrosDescCcaf1,
+    OtrosDescCcaf2, BonoGobCcaf, CodSucurCcaf, CodMutual, ImpoMutual, CotizaMutual, SucurMutual,
+    RentaImpoSc, AporteTrabSc, AporteEmpSc, RutPagSubs, DvPagSubs, CentroCosto,
+};
+// clang-format on
+static_assert(int(Field::CentroCosto) + 1 == kFieldCount, "one enumerator per field");
+
+// The field's index (0-based) in kFields and in a line.
+constexpr int fieldIndex(Field f) {
+    return int(f);
+}
+
 enum class Kind : unsigned char { Text, Number, Integer };
 
 // How the writer lays a field's text into its columns of the position form.
@@ -82,6 +111,10 @@ struct FieldDef {
 };
 
 extern const std::array<FieldDef, kFieldCount> kFields;
+
+inline const FieldDef& def(Field f) {
+    return kFields[std::size_t(fieldIndex(f))];
+}
 
 // Whether the field keeps decimals: only rates, percentages and the agreed
 // health contribution; amounts are whole pesos.

@@ -2,6 +2,7 @@
 
 #include "engine/codes/CodeLists.h"
 #include "engine/model/FieldTable.h"
+#include "engine/model/FieldValues.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
@@ -91,25 +92,24 @@ using Fmt = NumberEdit::Format;
 
 // Every control, in keyboard order. `row` and `col` place it in its group
 // (col counts pairs of label and control).
+//
+// A radio group offers its field's allowed values that have captions, and a
+// number edit takes nothing above its field's range (FieldValues).
 struct ControlDef {
     const char* name;
     Ctl kind;
-    const char* field;
+    Field field;
     const char16_t* label = nullptr;
     int group = 0, row = 0, col = 0, span = 1;
     int size = 0; // Text: maximum length; Rut: digits; Number: maximum characters
     Fmt format = Fmt::Whole;
-    double maximum = 0;
     bool decimalsWhenFraction = false;
     Store store = Store::Text;
     Check check = Check::None;
-    const char16_t* items = nullptr; // Radio: captions, '|' between them
-    const char* codes = nullptr;     // Radio: the value of each item
     int columns = 1;
-    int start = -1;              // Radio: item chosen when the window is created
-    int otherwise = -1;          // Radio: item for a value of no item (-1: none)
-    const char* also0 = nullptr; // Radio: another value that chooses the first item
-    const char* none = nullptr;  // stored for an empty text or no item chosen
+    int start = -1;             // Radio: item chosen when the window is created
+    int otherwise = -1;         // Radio: item for a value of no item (-1: none)
+    const char* none = nullptr; // stored for an empty text or no item chosen
     Add add = Add::None;
     const char16_t* guard = nullptr; // the field's label in the guarded stretches
 };
@@ -117,144 +117,158 @@ struct ControlDef {
 // clang-format off
 const ControlDef kControls[] = {
     // Tab 1, worker
-    {.name = "EdRut", .kind = Ctl::Rut, .field = "rut", .label = u"RUT", .group = 0, .row = 0, .col = 0, .size = 10},
-    {.name = "EdDV", .kind = Ctl::Check, .field = "dv", .label = u"DV", .group = 0, .row = 0, .col = 1, .size = 1},
-    {.name = "RGpSexo", .kind = Ctl::Radio, .field = "sexo", .label = u"Sexo", .group = 0, .row = 0, .col = 2, .items = u"Femenino|Masculino", .codes = "F|M", .columns = 2, .otherwise = 1, .none = "M", .add = Add::Item0},
-    {.name = "EdApepat", .kind = Ctl::Text, .field = "ape_pat", .label = u"Apellido Paterno", .group = 0, .row = 1, .col = 0, .size = 30},
-    {.name = "EdApeMat", .kind = Ctl::Text, .field = "ape_mat", .label = u"Apellido Materno", .group = 0, .row = 1, .col = 1, .size = 30},
-    {.name = "EdNombres", .kind = Ctl::Text, .field = "nombres", .label = u"Nombres", .group = 0, .row = 1, .col = 2, .size = 30},
-    {.name = "RGNacionalidad", .kind = Ctl::Radio, .field = "nacion", .label = u"Nacionalidad", .group = 0, .row = 2, .col = 0, .items = u"Chilena|Extranjera", .codes = "0|1", .columns = 2, .start = 0, .none = "1"},
+    {.name = "EdRut", .kind = Ctl::Rut, .field = Field::Rut, .label = u"RUT", .group = 0, .row = 0, .col = 0, .size = 10},
+    {.name = "EdDV", .kind = Ctl::Check, .field = Field::Dv, .label = u"DV", .group = 0, .row = 0, .col = 1, .size = 1},
+    {.name = "RGpSexo", .kind = Ctl::Radio, .field = Field::Sexo, .label = u"Sexo", .group = 0, .row = 0, .col = 2, .columns = 2, .otherwise = 1, .none = "M", .add = Add::Item0},
+    {.name = "EdApepat", .kind = Ctl::Text, .field = Field::ApePat, .label = u"Apellido Paterno", .group = 0, .row = 1, .col = 0, .size = 30},
+    {.name = "EdApeMat", .kind = Ctl::Text, .field = Field::ApeMat, .label = u"Apellido Materno", .group = 0, .row = 1, .col = 1, .size = 30},
+    {.name = "EdNombres", .kind = Ctl::Text, .field = Field::Nombres, .label = u"Nombres", .group = 0, .row = 1, .col = 2, .size = 30},
+    {.name = "RGNacionalidad", .kind = Ctl::Radio, .field = Field::Nacion, .label = u"Nacionalidad", .group = 0, .row = 2, .col = 0, .columns = 2, .start = 0, .none = "1"},
     // Tab 1, contract
-    {.name = "CBxTipoPago", .kind = Ctl::List, .field = "tipo_pago", .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .check = Check::TipoPago, .add = Add::First},
-    {.name = "EdPerDesde", .kind = Ctl::Period, .field = "remu_desde", .label = u"Desde", .group = 1, .row = 1, .col = 1, .add = Add::Period},
-    {.name = "EdPerHasta", .kind = Ctl::Period, .field = "remu_hasta", .label = u"Hasta", .group = 1, .row = 1, .col = 2, .none = "000000", .add = Add::Period},
-    {.name = "RGpRegPrevi", .kind = Ctl::Radio, .field = "reg_previ", .label = u"Reg. Previsional", .group = 1, .row = 2, .col = 0, .items = u"AFP|INP|SIP", .codes = "AFP|INP|SIP", .columns = 3, .start = 0, .none = "SIP"},
-    {.name = "CBxTTrabajador", .kind = Ctl::List, .field = "tipo_trab", .label = u"Tipo Trabajador", .group = 1, .row = 2, .col = 1, .store = Store::Number, .check = Check::TipoTrab, .add = Add::First},
-    {.name = "CuEdDiasTrab", .kind = Ctl::Number, .field = "dias_trab", .label = u"Días Trab.", .group = 1, .row = 2, .col = 2, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number},
-    {.name = "CBxTipoLinea", .kind = Ctl::List, .field = "tipo_linea", .label = u"Tipo de Línea", .group = 1, .row = 3, .col = 0, .none = "00", .add = Add::First},
-    {.name = "CBxMovPersonal", .kind = Ctl::List, .field = "cod_mov", .label = u"Cod. Mov. Personal", .group = 1, .row = 3, .col = 1, .span = 2, .store = Store::Number, .check = Check::CodMov, .add = Add::First},
-    {.name = "DEdMovDesde", .kind = Ctl::Date, .field = "Fecha_Desde", .label = u"Desde", .group = 1, .row = 4, .col = 1},
-    {.name = "DEdMovHasta", .kind = Ctl::Date, .field = "Fecha_Hasta", .label = u"Hasta", .group = 1, .row = 4, .col = 2},
-    {.name = "CBxTramoFam", .kind = Ctl::List, .field = "Tramo_Fam", .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .add = Add::Fourth},
-    {.name = "EdCargasSimples", .kind = Ctl::Text, .field = "num_car_sim", .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .size = 2, .store = Store::Count, .add = Add::Zero},
-    {.name = "EdCargasMater", .kind = Ctl::Text, .field = "num_car_mat", .label = u"N° Cargas Mater.", .group = 1, .row = 5, .col = 2, .store = Store::Count, .add = Add::Zero},
-    {.name = "EdCargasInva", .kind = Ctl::Text, .field = "num_car_inv", .label = u"N° Cargas Inval.", .group = 1, .row = 6, .col = 0, .store = Store::Count, .add = Add::Zero},
-    {.name = "CuEdAsigFamiliar", .kind = Ctl::Number, .field = "asig_fam", .label = u"Asig. Familiar", .group = 1, .row = 6, .col = 1, .store = Store::Number, .guard = u"Asignación Familiar"},
-    {.name = "CuEdAsigRetro", .kind = Ctl::Number, .field = "asig_fam_ret", .label = u"Asig. Fam. Retroactiva", .group = 1, .row = 6, .col = 2, .store = Store::Number, .guard = u"Asig. Fam Retroactiva"},
-    {.name = "CuEdReintegro", .kind = Ctl::Number, .field = "reint_cargas", .label = u"Reintegro Car. Fam.", .group = 1, .row = 7, .col = 0, .store = Store::Number, .guard = u"Reintegro Cargas"},
-    {.name = "RGSubsiTrabajador", .kind = Ctl::Radio, .field = "sub_trab_jov", .label = u"Subsidio Trabajador Joven", .group = 1, .row = 7, .col = 1, .items = u"Si|No", .codes = "S|N", .columns = 2, .start = 1, .otherwise = 1, .none = "N"},
+    {.name = "CBxTipoPago", .kind = Ctl::List, .field = Field::TipoPago, .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .check = Check::TipoPago, .add = Add::First},
+    {.name = "EdPerDesde", .kind = Ctl::Period, .field = Field::RemuDesde, .label = u"Desde", .group = 1, .row = 1, .col = 1, .add = Add::Period},
+    {.name = "EdPerHasta", .kind = Ctl::Period, .field = Field::RemuHasta, .label = u"Hasta", .group = 1, .row = 1, .col = 2, .none = "000000", .add = Add::Period},
+    {.name = "RGpRegPrevi", .kind = Ctl::Radio, .field = Field::RegPrevi, .label = u"Reg. Previsional", .group = 1, .row = 2, .col = 0, .columns = 3, .start = 0, .none = "SIP"},
+    {.name = "CBxTTrabajador", .kind = Ctl::List, .field = Field::TipoTrab, .label = u"Tipo Trabajador", .group = 1, .row = 2, .col = 1, .store = Store::Number, .check = Check::TipoTrab, .add = Add::First},
+    {.name = "CuEdDiasTrab", .kind = Ctl::Number, .field = Field::DiasTrab, .label = u"Días Trab.", .group = 1, .row = 2, .col = 2, .format = Fmt::WholeDollar, .store = Store::Number},
+    {.name = "CBxTipoLinea", .kind = Ctl::List, .field = Field::TipoLinea, .label = u"Tipo de Línea", .group = 1, .row = 3, .col = 0, .none = "00", .add = Add::First},
+    {.name = "CBxMovPersonal", .kind = Ctl::List, .field = Field::CodMov, .label = u"Cod. Mov. Personal", .group = 1, .row = 3, .col = 1, .span = 2, .store = Store::Number, .check = Check::CodMov, .add = Add::First},
+    {.name = "DEdMovDesde", .kind = Ctl::Date, .field = Field::FechaDesde, .label = u"Desde", .group = 1, .row = 4, .col = 1},
+    {.name = "DEdMovHasta", .kind = Ctl::Date, .field = Field::FechaHasta, .label = u"Hasta", .group = 1, .row = 4, .col = 2},
+    {.name = "CBxTramoFam", .kind = Ctl::List, .field = Field::TramoFam, .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .add = Add::Fourth},
+    {.name = "EdCargasSimples", .kind = Ctl::Text, .field = Field::NumCarSim, .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .size = 2, .store = Store::Count, .add = Add::Zero},
+    {.name = "EdCargasMater", .kind = Ctl::Text, .field = Field::NumCarMat, .label = u"N° Cargas Mater.", .group = 1, .row = 5, .col = 2, .store = Store::Count, .add = Add::Zero},
+    {.name = "EdCargasInva", .kind = Ctl::Text, .field = Field::NumCarInv, .label = u"N° Cargas Inval.", .group = 1, .row = 6, .col = 0, .store = Store::Count, .add = Add::Zero},
+    {.name = "CuEdAsigFamiliar", .kind = Ctl::Number, .field = Field::AsigFam, .label = u"Asig. Familiar", .group = 1, .row = 6, .col = 1, .store = Store::Number, .guard = u"Asignación Familiar"},
+    {.name = "CuEdAsigRetro", .kind = Ctl::Number, .field = Field::AsigFamRet, .label = u"Asig. Fam. Retroactiva", .group = 1, .row = 6, .col = 2, .store = Store::Number, .guard = u"Asig. Fam Retroactiva"},
+    {.name = "CuEdReintegro", .kind = Ctl::Number, .field = Field::ReintCargas, .label = u"Reintegro Car. Fam.", .group = 1, .row = 7, .col = 0, .store = Store::Number, .guard = u"Reintegro Cargas"},
+    {.name = "RGSubsiTrabajador", .kind = Ctl::Radio, .field = Field::SubTrabJov, .label = u"Subsidio Trabajador Joven", .group = 1, .row = 7, .col = 1, .columns = 2, .start = 1, .otherwise = 1, .none = "N"},
     // Tab 2, AFP
-    {.name = "CBxAfp", .kind = Ctl::List, .field = "nom_AFP", .label = u"Nombre AFP", .group = 2, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Nombre AFP"},
-    {.name = "CuEdImpoAFP", .kind = Ctl::Number, .field = "impo_afp", .label = u"Imponible AFP", .group = 2, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible AFP"},
-    {.name = "CuEdCotizaAfp", .kind = Ctl::Number, .field = "cot_obli_afp", .label = u"Cot. Obligatoria", .group = 2, .row = 1, .col = 0, .store = Store::Number, .guard = u"Cotiza. Oblig. AFP"},
-    {.name = "CuEdAporteSIS", .kind = Ctl::Number, .field = "aporte_sis", .label = u"Aporte SIS", .group = 2, .row = 1, .col = 1, .store = Store::Number, .guard = u"Aporte SIS"},
-    {.name = "CuEdAhorroAfp", .kind = Ctl::Number, .field = "ahorro_afp", .label = u"Ahorro Vol. (Cta. 2)", .group = 2, .row = 2, .col = 0, .store = Store::Number, .guard = u"Ahorro AFP"},
-    {.name = "CuEdRentaImpSust", .kind = Ctl::Number, .field = "sust_afp", .label = u"Renta Imp. Sust.", .group = 2, .row = 2, .col = 1, .store = Store::Number, .guard = u"Renta Imp. Sustitutiva"},
-    {.name = "CuEdTasaPacSust", .kind = Ctl::Number, .field = "tasa_pac_afp", .label = u"Tasa Pac. Sust.", .group = 2, .row = 3, .col = 0, .store = Store::Number, .guard = u"Tasa Pactada Sustitutiva"},
-    {.name = "CuEdAporteIndemSust", .kind = Ctl::Number, .field = "aporte_indem", .label = u"Aporte Indem. Sust.", .group = 2, .row = 3, .col = 1, .store = Store::Number, .guard = u"Aporte Indem. Sustitutiva"},
-    {.name = "CuEdPeriSust", .kind = Ctl::Number, .field = "num_per_sust", .label = u"N° Períodos Sust.", .group = 2, .row = 4, .col = 0, .store = Store::Number, .guard = u"Nº Per. Sustitutivo"},
-    {.name = "DEdPerDesdeSust", .kind = Ctl::Date, .field = "per_desde_sust", .label = u"Período Desde (Sust.)", .group = 2, .row = 4, .col = 1},
-    {.name = "DEdPerHastaSust", .kind = Ctl::Date, .field = "per_hasta_sust", .label = u"Período Hasta (Sust.)", .group = 2, .row = 5, .col = 0},
-    {.name = "EdTrabPesado", .kind = Ctl::Text, .field = "trab_pesado", .label = u"Puesto de Trabajo Pesado", .group = 2, .row = 5, .col = 1, .size = 40},
-    {.name = "CuEdPorTrabPesado", .kind = Ctl::Number, .field = "porc_trab_pesado", .label = u"% Cot. Trab. Pesado", .group = 2, .row = 6, .col = 0, .format = Fmt::TwoDecimals, .maximum = 99, .store = Store::Number, .guard = u"Porcentaje Trab. Pesado"},
-    {.name = "CuEdCotTrabPesado", .kind = Ctl::Number, .field = "cot_trab_pesado", .label = u"Cot. Trab. Pesado", .group = 2, .row = 6, .col = 1, .store = Store::Number, .guard = u"Cotización Trab. Pesado"},
+    {.name = "CBxAfp", .kind = Ctl::List, .field = Field::NomAfp, .label = u"Nombre AFP", .group = 2, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Nombre AFP"},
+    {.name = "CuEdImpoAFP", .kind = Ctl::Number, .field = Field::ImpoAfp, .label = u"Imponible AFP", .group = 2, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible AFP"},
+    {.name = "CuEdCotizaAfp", .kind = Ctl::Number, .field = Field::CotObliAfp, .label = u"Cot. Obligatoria", .group = 2, .row = 1, .col = 0, .store = Store::Number, .guard = u"Cotiza. Oblig. AFP"},
+    {.name = "CuEdAporteSIS", .kind = Ctl::Number, .field = Field::AporteSis, .label = u"Aporte SIS", .group = 2, .row = 1, .col = 1, .store = Store::Number, .guard = u"Aporte SIS"},
+    {.name = "CuEdAhorroAfp", .kind = Ctl::Number, .field = Field::AhorroAfp, .label = u"Ahorro Vol. (Cta. 2)", .group = 2, .row = 2, .col = 0, .store = Store::Number, .guard = u"Ahorro AFP"},
+    {.name = "CuEdRentaImpSust", .kind = Ctl::Number, .field = Field::SustAfp, .label = u"Renta Imp. Sust.", .group = 2, .row = 2, .col = 1, .store = Store::Number, .guard = u"Renta Imp. Sustitutiva"},
+    {.name = "CuEdTasaPacSust", .kind = Ctl::Number, .field = Field::TasaPacAfp, .label = u"Tasa Pac. Sust.", .group = 2, .row = 3, .col = 0, .store = Store::Number, .guard = u"Tasa Pactada Sustitutiva"},
+    {.name = "CuEdAporteIndemSust", .kind = Ctl::Number, .field = Field::AporteIndem, .label = u"Aporte Indem. Sust.", .group = 2, .row = 3, .col = 1, .store = Store::Number, .guard = u"Aporte Indem. Sustitutiva"},
+    {.name = "CuEdPeriSust", .kind = Ctl::Number, .field = Field::NumPerSust, .label = u"N° Períodos Sust.", .group = 2, .row = 4, .col = 0, .store = Store::Number, .guard = u"Nº Per. Sustitutivo"},
+    {.name = "DEdPerDesdeSust", .kind = Ctl::Date, .field = Field::PerDesdeSust, .label = u"Período Desde (Sust.)", .group = 2, .row = 4, .col = 1},
+    {.name = "DEdPerHastaSust", .kind = Ctl::Date, .field = Field::PerHastaSust, .label = u"Período Hasta (Sust.)", .group = 2, .row = 5, .col = 0},
+    {.name = "EdTrabPesado", .kind = Ctl::Text, .field = Field::TrabPesado, .label = u"Puesto de Trabajo Pesado", .group = 2, .row = 5, .col = 1, .size = 40},
+    {.name = "CuEdPorTrabPesado", .kind = Ctl::Number, .field = Field::PorcTrabPesado, .label = u"% Cot. Trab. Pesado", .group = 2, .row = 6, .col = 0, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Porcentaje Trab. Pesado"},
+    {.name = "CuEdCotTrabPesado", .kind = Ctl::Number, .field = Field::CotTrabPesado, .label = u"Cot. Trab. Pesado", .group = 2, .row = 6, .col = 1, .store = Store::Number, .guard = u"Cotización Trab. Pesado"},
     // Tab 2, APVI
-    {.name = "CBxApvi", .kind = Ctl::List, .field = "inst_apvi", .label = u"Institución APVI", .group = 3, .row = 0, .add = Add::First},
-    {.name = "EdContratoApvi", .kind = Ctl::Text, .field = "num_contra_apvi", .label = u"N° Contrato APVI", .group = 3, .row = 1, .size = 20},
-    {.name = "RGFormaPagoAPVI", .kind = Ctl::Radio, .field = "forma_pago_apvi", .label = u"Forma Pago APVI", .group = 3, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
-    {.name = "CuEdCotAPVI", .kind = Ctl::Number, .field = "cotiza_apvi", .label = u"Cotización APVI", .group = 3, .row = 3, .store = Store::Number},
-    {.name = "CuEdDepConveniAPVI", .kind = Ctl::Number, .field = "cot_dep_conv", .label = u"Cot.Dep.Convenidos", .group = 3, .row = 4, .store = Store::Number},
+    {.name = "CBxApvi", .kind = Ctl::List, .field = Field::InstApvi, .label = u"Institución APVI", .group = 3, .row = 0, .add = Add::First},
+    {.name = "EdContratoApvi", .kind = Ctl::Text, .field = Field::NumContraApvi, .label = u"N° Contrato APVI", .group = 3, .row = 1, .size = 20},
+    {.name = "RGFormaPagoAPVI", .kind = Ctl::Radio, .field = Field::FormaPagoApvi, .label = u"Forma Pago APVI", .group = 3, .row = 2, .columns = 2, .none = "2"},
+    {.name = "CuEdCotAPVI", .kind = Ctl::Number, .field = Field::CotizaApvi, .label = u"Cotización APVI", .group = 3, .row = 3, .store = Store::Number},
+    {.name = "CuEdDepConveniAPVI", .kind = Ctl::Number, .field = Field::CotDepConv, .label = u"Cot.Dep.Convenidos", .group = 3, .row = 4, .store = Store::Number},
     // Tab 2, APVC
-    {.name = "CBxAPVC", .kind = Ctl::List, .field = "inst_apvc", .label = u"Institución APVC", .group = 4, .row = 0},
-    {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = "num_contra_apvc", .label = u"N° Contrato APVC", .group = 4, .row = 1, .size = 20},
-    {.name = "RGFormaPAgoAPVC", .kind = Ctl::Radio, .field = "forma_pago_apvc", .label = u"Forma Pago APVC", .group = 4, .row = 2, .items = u"Directa|Indirecta", .codes = "1|2", .columns = 2, .none = "2"},
-    {.name = "CuEdCotAPVC", .kind = Ctl::Number, .field = "cotiza_apvc", .label = u"Cotización APVC", .group = 4, .row = 3, .store = Store::Number},
-    {.name = "CuEdCotEmpleador", .kind = Ctl::Number, .field = "cot_emp_apvc", .label = u"Cot. Empleador", .group = 4, .row = 4, .store = Store::Number},
+    {.name = "CBxAPVC", .kind = Ctl::List, .field = Field::InstApvc, .label = u"Institución APVC", .group = 4, .row = 0},
+    {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = Field::NumContraApvc, .label = u"N° Contrato APVC", .group = 4, .row = 1, .size = 20},
+    {.name = "RGFormaPAgoAPVC", .kind = Ctl::Radio, .field = Field::FormaPagoApvc, .label = u"Forma Pago APVC", .group = 4, .row = 2, .columns = 2, .none = "2"},
+    {.name = "CuEdCotAPVC", .kind = Ctl::Number, .field = Field::CotizaApvc, .label = u"Cotización APVC", .group = 4, .row = 3, .store = Store::Number},
+    {.name = "CuEdCotEmpleador", .kind = Ctl::Number, .field = Field::CotEmpApvc, .label = u"Cot. Empleador", .group = 4, .row = 4, .store = Store::Number},
     // Tab 3, voluntary affiliate
-    {.name = "PFRutAfiVol", .kind = Ctl::Rut, .field = "rut_afi_volun", .label = u"RUT", .group = 5, .row = 0, .col = 0, .size = 10},
-    {.name = "EdDVAfiVol", .kind = Ctl::Check, .field = "dv_afi_volun", .label = u"DV", .group = 5, .row = 0, .col = 1, .size = 1},
-    {.name = "EdApePatVolun", .kind = Ctl::Text, .field = "ape_pat_volun", .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0, .size = 30},
-    {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = "ape_mat_volun", .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1, .size = 30},
-    {.name = "EdNombreVolun", .kind = Ctl::Text, .field = "nombre_volun", .label = u"Nombres", .group = 5, .row = 2, .col = 0, .size = 30},
-    {.name = "CBxMovVolun", .kind = Ctl::List, .field = "cod_mov_per_volun", .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .guard = u"Cod. Mov. Afi. Vol."},
-    {.name = "DEdDesdeVolun", .kind = Ctl::Date, .field = "fec_desde_volun", .label = u"Desde", .group = 5, .row = 3, .col = 0},
-    {.name = "DEdHastaVolun", .kind = Ctl::Date, .field = "fec_hasta_volun", .label = u"Hasta", .group = 5, .row = 3, .col = 1},
-    {.name = "CBxAfpVolun", .kind = Ctl::List, .field = "cod_afp_volun", .label = u"Nombre AFP", .group = 5, .row = 4, .col = 0},
-    {.name = "CuEdCapiVolun", .kind = Ctl::Number, .field = "monto_cap_volun", .label = u"Mto. Capitalización", .group = 5, .row = 4, .col = 1, .store = Store::Number, .guard = u"Monto Capitalización"},
-    {.name = "CuEdAhoVolun", .kind = Ctl::Number, .field = "monto_aho_vol", .label = u"Mto. Ahorro", .group = 5, .row = 5, .col = 0, .store = Store::Number, .guard = u"Monto Ahorro Afi. Vol."},
-    {.name = "CuEdPerCotizaVolun", .kind = Ctl::Number, .field = "num_per_cotiza", .label = u"N° Per. Cotiza.", .group = 5, .row = 5, .col = 1, .format = Fmt::WholeDollar, .maximum = 30, .store = Store::Number, .guard = u"Nº Per. Cotiza."},
+    {.name = "PFRutAfiVol", .kind = Ctl::Rut, .field = Field::RutAfiVolun, .label = u"RUT", .group = 5, .row = 0, .col = 0, .size = 10},
+    {.name = "EdDVAfiVol", .kind = Ctl::Check, .field = Field::DvAfiVolun, .label = u"DV", .group = 5, .row = 0, .col = 1, .size = 1},
+    {.name = "EdApePatVolun", .kind = Ctl::Text, .field = Field::ApePatVolun, .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0, .size = 30},
+    {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = Field::ApeMatVolun, .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1, .size = 30},
+    {.name = "EdNombreVolun", .kind = Ctl::Text, .field = Field::NombreVolun, .label = u"Nombres", .group = 5, .row = 2, .col = 0, .size = 30},
+    {.name = "CBxMovVolun", .kind = Ctl::List, .field = Field::CodMovPerVolun, .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .guard = u"Cod. Mov. Afi. Vol."},
+    {.name = "DEdDesdeVolun", .kind = Ctl::Date, .field = Field::FecDesdeVolun, .label = u"Desde", .group = 5, .row = 3, .col = 0},
+    {.name = "DEdHastaVolun", .kind = Ctl::Date, .field = Field::FecHastaVolun, .label = u"Hasta", .group = 5, .row = 3, .col = 1},
+    {.name = "CBxAfpVolun", .kind = Ctl::List, .field = Field::CodAfpVolun, .label = u"Nombre AFP", .group = 5, .row = 4, .col = 0},
+    {.name = "CuEdCapiVolun", .kind = Ctl::Number, .field = Field::MontoCapVolun, .label = u"Mto. Capitalización", .group = 5, .row = 4, .col = 1, .store = Store::Number, .guard = u"Monto Capitalización"},
+    {.name = "CuEdAhoVolun", .kind = Ctl::Number, .field = Field::MontoAhoVol, .label = u"Mto. Ahorro", .group = 5, .row = 5, .col = 0, .store = Store::Number, .guard = u"Monto Ahorro Afi. Vol."},
+    {.name = "CuEdPerCotizaVolun", .kind = Ctl::Number, .field = Field::NumPerCotiza, .label = u"N° Per. Cotiza.", .group = 5, .row = 5, .col = 1, .format = Fmt::WholeDollar, .store = Store::Number, .guard = u"Nº Per. Cotiza."},
     // Tab 3, IPS - ISL - Fonasa
-    {.name = "CBxCodCajaReg", .kind = Ctl::List, .field = "cod_ex_caja", .label = u"Cód. Ex-caja Régimen", .group = 6, .row = 0, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Regimen"},
-    {.name = "CuEdTasaCaja", .kind = Ctl::Number, .field = "tasa_ex_caja", .label = u"Tasa Ex-caja", .group = 6, .row = 1, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Régimen"},
-    {.name = "CuedImpoFonasa", .kind = Ctl::Number, .field = "renta_imp_fonasa", .label = u"Impon. Fonasa", .group = 6, .row = 2, .store = Store::Number, .guard = u"Renta Imponible Fonasa"},
-    {.name = "CuEdCotizaInp", .kind = Ctl::Number, .field = "cot_INP", .label = u"Cotización IPS", .group = 6, .row = 3, .store = Store::Number, .guard = u"Cotización IPS"},
-    {.name = "CBxCodCajaDesa", .kind = Ctl::List, .field = "cod_ex_caja_des", .label = u"Cód. Ex-caja Régimen Desahucio", .group = 6, .row = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Desahucio"},
-    {.name = "CuEdTasaDesa", .kind = Ctl::Number, .field = "tasa_ex_caja_des", .label = u"Tasa Desahucio", .group = 6, .row = 5, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Desahucio"},
-    {.name = "CuEdCotizaDesa", .kind = Ctl::Number, .field = "cot_desahucio", .label = u"Cot. Desahucio", .group = 6, .row = 6, .store = Store::Number, .guard = u"Cotización Desahucio"},
-    {.name = "CuEdRentaImpDes", .kind = Ctl::Number, .field = "Renta_imp_des", .label = u"Renta Imp. Desahucio", .group = 6, .row = 7, .store = Store::Number, .guard = u"Renta Impon. Desahucio"},
-    {.name = "CuEdCotFonasa", .kind = Ctl::Number, .field = "cotiza_fonasa", .label = u"Cot. Fonasa", .group = 6, .row = 8, .store = Store::Number, .guard = u"Cotización Fonasa"},
-    {.name = "CuEdAccidentes", .kind = Ctl::Number, .field = "cot_acc_trab_inp", .label = u"Cot. Acc. Trabajo", .group = 6, .row = 9, .store = Store::Number, .guard = u"Cot. Accidente Trab. ISL"},
-    {.name = "CuEdLey", .kind = Ctl::Number, .field = "boni_ley", .label = u"Bonif. Ley 15.386", .group = 6, .row = 10, .store = Store::Number, .guard = u"Bonificación Ley 15.386"},
-    {.name = "CuEdDescCargas", .kind = Ctl::Number, .field = "desc_cargas_fam_inp", .label = u"Desc. Cargas Fam.", .group = 6, .row = 11, .store = Store::Number, .guard = u"Desc. Cargas Familiares IPS"},
-    {.name = "CuEdBonoGob", .kind = Ctl::Number, .field = "bonos_gob", .label = u"M.C.C.", .group = 6, .row = 12, .store = Store::Number, .guard = u"M.C.C."},
+    {.name = "CBxCodCajaReg", .kind = Ctl::List, .field = Field::CodExCaja, .label = u"Cód. Ex-caja Régimen", .group = 6, .row = 0, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Regimen"},
+    {.name = "CuEdTasaCaja", .kind = Ctl::Number, .field = Field::TasaExCaja, .label = u"Tasa Ex-caja", .group = 6, .row = 1, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Régimen"},
+    {.name = "CuedImpoFonasa", .kind = Ctl::Number, .field = Field::RentaImpFonasa, .label = u"Impon. Fonasa", .group = 6, .row = 2, .store = Store::Number, .guard = u"Renta Imponible Fonasa"},
+    {.name = "CuEdCotizaInp", .kind = Ctl::Number, .field = Field::CotInp, .label = u"Cotización IPS", .group = 6, .row = 3, .store = Store::Number, .guard = u"Cotización IPS"},
+    {.name = "CBxCodCajaDesa", .kind = Ctl::List, .field = Field::CodExCajaDes, .label = u"Cód. Ex-caja Régimen Desahucio", .group = 6, .row = 4, .store = Store::Number, .add = Add::First, .guard = u"Código ex Caja Desahucio"},
+    {.name = "CuEdTasaDesa", .kind = Ctl::Number, .field = Field::TasaExCajaDes, .label = u"Tasa Desahucio", .group = 6, .row = 5, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Tasa ex Caja Desahucio"},
+    {.name = "CuEdCotizaDesa", .kind = Ctl::Number, .field = Field::CotDesahucio, .label = u"Cot. Desahucio", .group = 6, .row = 6, .store = Store::Number, .guard = u"Cotización Desahucio"},
+    {.name = "CuEdRentaImpDes", .kind = Ctl::Number, .field = Field::RentaImpDes, .label = u"Renta Imp. Desahucio", .group = 6, .row = 7, .store = Store::Number, .guard = u"Renta Impon. Desahucio"},
+    {.name = "CuEdCotFonasa", .kind = Ctl::Number, .field = Field::CotizaFonasa, .label = u"Cot. Fonasa", .group = 6, .row = 8, .store = Store::Number, .guard = u"Cotización Fonasa"},
+    {.name = "CuEdAccidentes", .kind = Ctl::Number, .field = Field::CotAccTrabInp, .label = u"Cot. Acc. Trabajo", .group = 6, .row = 9, .store = Store::Number, .guard = u"Cot. Accidente Trab. ISL"},
+    {.name = "CuEdLey", .kind = Ctl::Number, .field = Field::BoniLey, .label = u"Bonif. Ley 15.386", .group = 6, .row = 10, .store = Store::Number, .guard = u"Bonificación Ley 15.386"},
+    {.name = "CuEdDescCargas", .kind = Ctl::Number, .field = Field::DescCargasFamInp, .label = u"Desc. Cargas Fam.", .group = 6, .row = 11, .store = Store::Number, .guard = u"Desc. Cargas Familiares IPS"},
+    {.name = "CuEdBonoGob", .kind = Ctl::Number, .field = Field::BonosGob, .label = u"M.C.C.", .group = 6, .row = 12, .store = Store::Number, .guard = u"M.C.C."},
     // Tab 3, health insurer
-    {.name = "CBxIsapre", .kind = Ctl::List, .field = "cod_inst_salud", .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
-    {.name = "CuEdNumeroFun", .kind = Ctl::Number, .field = "num_FUN", .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .store = Store::Number, .guard = u"Número FUN / Póliza MCC"},
-    {.name = "CuedImpoSalud", .kind = Ctl::Number, .field = "impo_isapre", .label = u"Imponible", .group = 7, .row = 1, .col = 0, .store = Store::Number, .guard = u"Imponible Isapre"},
-    {.name = "RGpMonedaPlan", .kind = Ctl::Radio, .field = "moneda_plan", .label = u"Moneda Plan Pactado", .group = 7, .row = 1, .col = 1, .items = u"Pesos|UF", .codes = "1|2", .columns = 2, .none = "2", .add = Add::Item0},
-    {.name = "CuEdCotPactada", .kind = Ctl::Number, .field = "cot_pactada", .label = u"Cot. Pactada", .group = 7, .row = 2, .col = 0, .decimalsWhenFraction = true, .store = Store::Number, .guard = u"Cotiza. Pacatada Isapre"},
-    {.name = "CuEdCotizaIsap", .kind = Ctl::Number, .field = "cot_obli_isa", .label = u"Cotización Isapre", .group = 7, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotiz. Obligatoria Isapre"},
-    {.name = "CuEdCotAdicio", .kind = Ctl::Number, .field = "cot_ad_vol", .label = u"Cot. Adic. Vol.", .group = 7, .row = 3, .col = 0, .store = Store::Number, .guard = u"Cotiz. Adicional Isapre"},
-    {.name = "CuEdMontoGes", .kind = Ctl::Number, .field = "monto_ges", .label = u"Tipo Poliza MCC", .group = 7, .row = 3, .col = 1, .store = Store::Number, .guard = u"Tipo Póliza MCC"},
+    {.name = "CBxIsapre", .kind = Ctl::List, .field = Field::CodInstSalud, .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
+    {.name = "CuEdNumeroFun", .kind = Ctl::Number, .field = Field::NumFun, .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .store = Store::Number, .guard = u"Número FUN / Póliza MCC"},
+    {.name = "CuedImpoSalud", .kind = Ctl::Number, .field = Field::ImpoIsapre, .label = u"Imponible", .group = 7, .row = 1, .col = 0, .store = Store::Number, .guard = u"Imponible Isapre"},
+    {.name = "RGpMonedaPlan", .kind = Ctl::Radio, .field = Field::MonedaPlan, .label = u"Moneda Plan Pactado", .group = 7, .row = 1, .col = 1, .columns = 2, .none = "2", .add = Add::Item0},
+    {.name = "CuEdCotPactada", .kind = Ctl::Number, .field = Field::CotPactada, .label = u"Cot. Pactada", .group = 7, .row = 2, .col = 0, .decimalsWhenFraction = true, .store = Store::Number, .guard = u"Cotiza. Pacatada Isapre"},
+    {.name = "CuEdCotizaIsap", .kind = Ctl::Number, .field = Field::CotObliIsa, .label = u"Cotización Isapre", .group = 7, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotiz. Obligatoria Isapre"},
+    {.name = "CuEdCotAdicio", .kind = Ctl::Number, .field = Field::CotAdVol, .label = u"Cot. Adic. Vol.", .group = 7, .row = 3, .col = 0, .store = Store::Number, .guard = u"Cotiz. Adicional Isapre"},
+    {.name = "CuEdMontoGes", .kind = Ctl::Number, .field = Field::MontoGes, .label = u"Tipo Poliza MCC", .group = 7, .row = 3, .col = 1, .store = Store::Number, .guard = u"Tipo Póliza MCC"},
     // Tab 4, CCAF
-    {.name = "CBxCodigoCcaf", .kind = Ctl::List, .field = "cod_CCAF", .label = u"Código CCAF", .group = 8, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código CCAF"},
-    {.name = "CuEdImpoCCAF", .kind = Ctl::Number, .field = "impo_ccaf", .label = u"Imponible", .group = 8, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible CCAF"},
-    {.name = "CuEdCredPerso", .kind = Ctl::Number, .field = "Cred_per_CCAF", .label = u"Créd. Personales", .group = 8, .row = 0, .col = 2, .store = Store::Number, .guard = u"Créditos Personales CCAF"},
-    {.name = "CuEdDescDental", .kind = Ctl::Number, .field = "Desc_Dental", .label = u"Desc. Dental", .group = 8, .row = 1, .col = 0, .store = Store::Number, .guard = u"Descuento Dental CCAF"},
-    {.name = "CuEdDescLeas", .kind = Ctl::Number, .field = "desc_leassing", .label = u"Desc. por Leassing", .group = 8, .row = 1, .col = 1, .store = Store::Number, .guard = u"Descuento Leassing CCAF"},
-    {.name = "CuEdSeguroVida", .kind = Ctl::Number, .field = "desc_seg_vida", .label = u"Seguro de Vida", .group = 8, .row = 1, .col = 2, .store = Store::Number, .guard = u"Descuento Seguro de Vida"},
-    {.name = "CuEdOtrosDesc", .kind = Ctl::Number, .field = "otros_desc_ccaf", .label = u"Otros Desc.", .group = 8, .row = 2, .col = 0, .store = Store::Number, .guard = u"Otros Descuentos CCAF"},
-    {.name = "CuEdCotizaCCAF", .kind = Ctl::Number, .field = "cot_CCAF", .label = u"Cotización a CCAF", .group = 8, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotización CCAF"},
-    {.name = "CuEdCarFamCcaf", .kind = Ctl::Number, .field = "Desc_Car_fam", .label = u"Cargas Fam.", .group = 8, .row = 2, .col = 2, .store = Store::Number, .guard = u"Desc. Cargas Fam. CCAF"},
-    {.name = "CuEdOtrosCCAF1", .kind = Ctl::Number, .field = "otros_desc_ccaf1", .label = u"R.I.M.A.", .group = 8, .row = 3, .col = 0, .store = Store::Number, .guard = u"R.I.M.A."},
-    {.name = "CuEdBonoGobCCAF", .kind = Ctl::Number, .field = "bono_gob_ccaf", .label = u"Cot. Exp. Vida", .group = 8, .row = 3, .col = 1, .store = Store::Number, .guard = u"Cotiza. Expect. Vida"},
-    {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = "cod_sucur_ccaf", .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .size = 20, .guard = u"Cotiza. Renta Protegida"},
-    {.name = "RadioGroup1", .kind = Ctl::Radio, .field = "otros_desc_ccaf2", .label = u"Tipo de Jornada", .group = 8, .row = 4, .col = 0, .items = u"Completa|Parcial", .codes = "1|2", .columns = 2, .start = 0, .also0 = "0", .none = "0"},
+    {.name = "CBxCodigoCcaf", .kind = Ctl::List, .field = Field::CodCcaf, .label = u"Código CCAF", .group = 8, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código CCAF"},
+    {.name = "CuEdImpoCCAF", .kind = Ctl::Number, .field = Field::ImpoCcaf, .label = u"Imponible", .group = 8, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible CCAF"},
+    {.name = "CuEdCredPerso", .kind = Ctl::Number, .field = Field::CredPerCcaf, .label = u"Créd. Personales", .group = 8, .row = 0, .col = 2, .store = Store::Number, .guard = u"Créditos Personales CCAF"},
+    {.name = "CuEdDescDental", .kind = Ctl::Number, .field = Field::DescDental, .label = u"Desc. Dental", .group = 8, .row = 1, .col = 0, .store = Store::Number, .guard = u"Descuento Dental CCAF"},
+    {.name = "CuEdDescLeas", .kind = Ctl::Number, .field = Field::DescLeassing, .label = u"Desc. por Leassing", .group = 8, .row = 1, .col = 1, .store = Store::Number, .guard = u"Descuento Leassing CCAF"},
+    {.name = "CuEdSeguroVida", .kind = Ctl::Number, .field = Field::DescSegVida, .label = u"Seguro de Vida", .group = 8, .row = 1, .col = 2, .store = Store::Number, .guard = u"Descuento Seguro de Vida"},
+    {.name = "CuEdOtrosDesc", .kind = Ctl::Number, .field = Field::OtrosDescCcaf, .label = u"Otros Desc.", .group = 8, .row = 2, .col = 0, .store = Store::Number, .guard = u"Otros Descuentos CCAF"},
+    {.name = "CuEdCotizaCCAF", .kind = Ctl::Number, .field = Field::CotCcaf, .label = u"Cotización a CCAF", .group = 8, .row = 2, .col = 1, .store = Store::Number, .guard = u"Cotización CCAF"},
+    {.name = "CuEdCarFamCcaf", .kind = Ctl::Number, .field = Field::DescCarFam, .label = u"Cargas Fam.", .group = 8, .row = 2, .col = 2, .store = Store::Number, .guard = u"Desc. Cargas Fam. CCAF"},
+    {.name = "CuEdOtrosCCAF1", .kind = Ctl::Number, .field = Field::OtrosDescCcaf1, .label = u"R.I.M.A.", .group = 8, .row = 3, .col = 0, .store = Store::Number, .guard = u"R.I.M.A."},
+    {.name = "CuEdBonoGobCCAF", .kind = Ctl::Number, .field = Field::BonoGobCcaf, .label = u"Cot. Exp. Vida", .group = 8, .row = 3, .col = 1, .store = Store::Number, .guard = u"Cotiza. Expect. Vida"},
+    {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = Field::CodSucurCcaf, .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .size = 20, .guard = u"Cotiza. Renta Protegida"},
+    {.name = "RadioGroup1", .kind = Ctl::Radio, .field = Field::OtrosDescCcaf2, .label = u"Tipo de Jornada", .group = 8, .row = 4, .col = 0, .columns = 2, .start = 0, .none = "0"},
     // Tab 4, mutual
-    {.name = "CBxMutual", .kind = Ctl::List, .field = "cod_mutual", .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
-    {.name = "CuEdImpoMutual", .kind = Ctl::Number, .field = "impo_mutual", .label = u"Imponible", .group = 9, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible Mutual"},
-    {.name = "CuEdCotMutual", .kind = Ctl::Number, .field = "cotiza_mutual", .label = u"Cot. Mutual", .group = 9, .row = 0, .col = 2, .store = Store::Number, .guard = u"Cotización Mutual"},
-    {.name = "CuEdSucursal", .kind = Ctl::Number, .field = "sucur_mutual", .label = u"Sucursal", .group = 9, .row = 1, .col = 0, .size = 3, .store = Store::Number, .guard = u"Sucursal Mutual"},
+    {.name = "CBxMutual", .kind = Ctl::List, .field = Field::CodMutual, .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
+    {.name = "CuEdImpoMutual", .kind = Ctl::Number, .field = Field::ImpoMutual, .label = u"Imponible", .group = 9, .row = 0, .col = 1, .store = Store::Number, .guard = u"Imponible Mutual"},
+    {.name = "CuEdCotMutual", .kind = Ctl::Number, .field = Field::CotizaMutual, .label = u"Cot. Mutual", .group = 9, .row = 0, .col = 2, .store = Store::Number, .guard = u"Cotización Mutual"},
+    {.name = "CuEdSucursal", .kind = Ctl::Number, .field = Field::SucurMutual, .label = u"Sucursal", .group = 9, .row = 1, .col = 0, .size = 3, .store = Store::Number, .guard = u"Sucursal Mutual"},
     // Tab 4, unemployment fund
-    {.name = "CuEdImpoCesantia", .kind = Ctl::Number, .field = "Renta_impo_SC", .label = u"Imponible Seg. Cesantía", .group = 10, .row = 0, .col = 0, .store = Store::Number},
-    {.name = "CuEdAporteTrab", .kind = Ctl::Number, .field = "Aporte_trab_SC", .label = u"Aporte Trabajador", .group = 10, .row = 0, .col = 1, .store = Store::Number},
-    {.name = "CuEdAporteEmp", .kind = Ctl::Number, .field = "aporte_emp_SC", .label = u"Aporte Empleador", .group = 10, .row = 0, .col = 2, .store = Store::Number},
+    {.name = "CuEdImpoCesantia", .kind = Ctl::Number, .field = Field::RentaImpoSc, .label = u"Imponible Seg. Cesantía", .group = 10, .row = 0, .col = 0, .store = Store::Number},
+    {.name = "CuEdAporteTrab", .kind = Ctl::Number, .field = Field::AporteTrabSc, .label = u"Aporte Trabajador", .group = 10, .row = 0, .col = 1, .store = Store::Number},
+    {.name = "CuEdAporteEmp", .kind = Ctl::Number, .field = Field::AporteEmpSc, .label = u"Aporte Empleador", .group = 10, .row = 0, .col = 2, .store = Store::Number},
     // Tab 4, cost centre (before the subsidy payer in keyboard order)
-    {.name = "EdCentroCosto", .kind = Ctl::Text, .field = "centro_costo", .label = u"Centro Costo", .group = 12, .row = 0, .col = 0, .size = 20},
+    {.name = "EdCentroCosto", .kind = Ctl::Text, .field = Field::CentroCosto, .label = u"Centro Costo", .group = 12, .row = 0, .col = 0, .size = 20},
     // Tab 4, subsidy payer: RUT, a dash, the check digit
-    {.name = "EdRutPagSub", .kind = Ctl::Rut, .field = "rut_pag_subs", .label = u"RUT", .group = 11, .row = 0, .col = 0, .size = 10, .none = "0"},
-    {.name = "EdDVPagSub", .kind = Ctl::Check, .field = "dv_pag_subs", .label = u"-", .group = 11, .row = 0, .col = 1, .size = 1},
+    {.name = "EdRutPagSub", .kind = Ctl::Rut, .field = Field::RutPagSubs, .label = u"RUT", .group = 11, .row = 0, .col = 0, .size = 10, .none = "0"},
+    {.name = "EdDVPagSub", .kind = Ctl::Check, .field = Field::DvPagSubs, .label = u"-", .group = 11, .row = 0, .col = 1, .size = 1},
 };
 // clang-format on
 constexpr int kControlCount = int(std::size(kControls));
 static_assert(kControlCount == kFieldCount, "one control per field");
 
-// Guarded stretches of the storing, by field number: a failure there names
-// the field's label in "Error en el campo".
-bool guarded(int field) {
-    const int n = field + 1;
-    return (n >= 22 && n <= 34) || (n >= 38 && n <= 39) || (n >= 50 && n <= 99);
+// A failure while storing a field of a control with a guard label names
+// that label in "Error en el campo"; any other shows the error as it is.
+bool guarded(const ControlDef& d) {
+    return d.guard != nullptr;
 }
 
 int fieldOf(const ControlDef& d) {
-    return findField(QString::fromLatin1(d.field));
+    return fieldIndex(d.field);
 }
 
-QStringList split(const char16_t* items) {
-    return QString::fromUtf16(items).split(u'|');
+// The values a radio group offers, in the order of its items.
+std::vector<AllowedValue> choicesOf(const ControlDef& d) {
+    std::vector<AllowedValue> choices;
+    if (const FieldValues* v = valuesOf(d.field))
+        for (const AllowedValue& a : v->allowed())
+            if (a.caption) choices.push_back(a);
+    return choices;
 }
-QStringList split(const char* codes) {
-    return QString::fromLatin1(codes).split(u'|');
+
+QStringList captionsOf(const ControlDef& d) {
+    QStringList captions;
+    for (const AllowedValue& a : choicesOf(d))
+        captions << QString::fromUtf16(a.caption);
+    return captions;
+}
+
+// The most a number edit takes; 0: no maximum.
+double maximumOf(const ControlDef& d) {
+    const FieldValues* v = valuesOf(d.field);
+    return v && v->range ? v->range->maximum : 0;
 }
 
 // ---- what storing gives --------------------------------------------------------
@@ -371,19 +385,27 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
 
 TFrmDatosSolvanta::~TFrmDatosSolvanta() = default;
 
-void TFrmDatosSolvanta::buildControls() {
+namespace {
+
+// One page a tab, each with its grid.
+std::vector<QGridLayout*> buildTabs(HighlightTabWidget* pages) {
     std::vector<QGridLayout*> tabGrids;
     for (const TabDef& t : kTabs) {
         auto* page = new QWidget;
         auto* grid = new QGridLayout(page);
         grid->setContentsMargins(8, 8, 8, 8);
         grid->setSpacing(8);
-        PageControl1_->addTab(page, QString::fromUtf16(t.caption));
+        pages->addTab(page, QString::fromUtf16(t.caption));
         tabGrids.push_back(grid);
     }
     for (int t = 0; t < int(tabGrids.size()); ++t)
-        PageControl1_->widget(t)->setObjectName(QStringLiteral("TabSheet%1").arg(t + 1));
+        pages->widget(t)->setObjectName(QStringLiteral("TabSheet%1").arg(t + 1));
+    return tabGrids;
+}
 
+// The framed groups on their tabs, with the headings inside them; the grid
+// of each group.
+std::vector<QGridLayout*> buildGroups(const std::vector<QGridLayout*>& tabGrids) {
     std::vector<QGridLayout*> groupGrids;
     for (const GroupDef& g : kGroups) {
         auto* box = new QGroupBox(QString::fromUtf16(g.caption));
@@ -406,76 +428,98 @@ void TFrmDatosSolvanta::buildControls() {
         label->setAlignment(Qt::AlignCenter);
         groupGrids[std::size_t(h.group)]->addWidget(label, h.row, 2 * h.col, 1, 2 * h.span);
     }
+    return groupGrids;
+}
 
+QString labelOf(const ControlDef& d) {
+    return d.label ? QString::fromUtf16(d.label) : QString();
+}
+
+// The control of one row of the table, not yet placed.
+QWidget* createControl(const ControlDef& d) {
+    switch (d.kind) {
+    case Ctl::Rut: {
+        auto* w = new RutEdit(d.size);
+        w->setMaximumWidth(110);
+        return w;
+    }
+    case Ctl::Check: {
+        auto* w = new UpperEdit(1);
+        w->setFixedWidth(32);
+        return w;
+    }
+    case Ctl::Text: {
+        auto* e = new UpperEdit(d.size);
+        if (d.store == Store::Count) e->setMaximumWidth(50);
+        return e;
+    }
+    case Ctl::Period: {
+        auto* w = new PeriodEdit;
+        w->setMaximumWidth(90);
+        return w;
+    }
+    case Ctl::Number: {
+        auto* e = new NumberEdit(d.format);
+        e->setMaximum(maximumOf(d));
+        e->setDecimals(takesDecimals(def(d.field)));
+        if (d.size > 0) e->setMaxLength(d.size);
+        e->setMaximumWidth(140);
+        return e;
+    }
+    case Ctl::Date: {
+        auto* w = new DateEdit;
+        w->setMaximumWidth(140);
+        return w;
+    }
+    case Ctl::List:
+        return new CodeList;
+    case Ctl::Radio: {
+        auto* r = new RadioGroup(labelOf(d), captionsOf(d), d.columns);
+        r->setItemIndex(d.start);
+        return r;
+    }
+    }
+    return nullptr;
+}
+
+// The control in its group's grid, after its label (a radio group carries
+// its own).
+void placeControl(const ControlDef& d, QWidget* w, QGridLayout* grid) {
+    if (d.kind == Ctl::Radio) {
+        grid->addWidget(w, d.row, 2 * d.col, 1, 2 * d.span);
+        return;
+    }
+    const QString label = labelOf(d);
+    const Qt::Alignment align =
+        (d.kind == Ctl::Text && d.store != Store::Count) || d.kind == Ctl::List ? Qt::Alignment()
+                                                                                : Qt::AlignLeft;
+    auto* l = new QLabel(label);
+    l->setObjectName(QStringLiteral("Label") + QLatin1String(d.name));
+    l->setBuddy(w);
+    grid->addWidget(l, d.row, 2 * d.col);
+    grid->addWidget(w, d.row, 2 * d.col + 1, 1, 2 * d.span - 1, align);
+    w->setAccessibleName(d.kind == Ctl::Check && label == u"-" ? QStringLiteral("DV") : label);
+}
+
+} // namespace
+
+void TFrmDatosSolvanta::buildControls() {
+    const std::vector<QGridLayout*> groupGrids = buildGroups(buildTabs(PageControl1_));
     controlOfField_.fill(-1);
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
-        const QString label = d.label ? QString::fromUtf16(d.label) : QString();
-        const int field = fieldOf(d);
-        QWidget* w = nullptr;
-        switch (d.kind) {
-        case Ctl::Rut:
-            w = new RutEdit(d.size);
-            w->setMaximumWidth(110);
-            break;
-        case Ctl::Check:
-            w = new UpperEdit(1);
-            w->setFixedWidth(32);
-            break;
-        case Ctl::Text: {
-            auto* e = new UpperEdit(d.size);
-            if (d.store == Store::Count) e->setMaximumWidth(50);
-            w = e;
-            break;
-        }
-        case Ctl::Period:
-            w = new PeriodEdit;
-            w->setMaximumWidth(90);
-            break;
-        case Ctl::Number: {
-            auto* e = new NumberEdit(d.format);
-            e->setMaximum(d.maximum);
-            e->setDecimals(takesDecimals(kFields[std::size_t(field)]));
-            if (d.size > 0) e->setMaxLength(d.size);
-            e->setMaximumWidth(140);
-            w = e;
-            break;
-        }
-        case Ctl::Date:
-            w = new DateEdit;
-            w->setMaximumWidth(140);
-            break;
-        case Ctl::List:
-            w = new CodeList;
-            break;
-        case Ctl::Radio: {
-            auto* r = new RadioGroup(label, split(d.items), d.columns);
-            r->setItemIndex(d.start);
-            w = r;
-            break;
-        }
-        }
+        QWidget* w = createControl(d);
         w->setObjectName(QLatin1String(d.name));
-        fieldOfControl_[std::size_t(i)] = field;
-        controlOfField_[std::size_t(field)] = i;
-        QGridLayout* grid = groupGrids[std::size_t(d.group)];
-        const Qt::Alignment align = (d.kind == Ctl::Text && d.store != Store::Count) ||
-                                            d.kind == Ctl::List || d.kind == Ctl::Radio
-                                        ? Qt::Alignment()
-                                        : Qt::AlignLeft;
-        if (d.kind == Ctl::Radio) {
-            grid->addWidget(w, d.row, 2 * d.col, 1, 2 * d.span);
-        } else {
-            auto* l = new QLabel(label);
-            l->setObjectName(QStringLiteral("Label") + QLatin1String(d.name));
-            l->setBuddy(w);
-            grid->addWidget(l, d.row, 2 * d.col);
-            grid->addWidget(w, d.row, 2 * d.col + 1, 1, 2 * d.span - 1, align);
-            w->setAccessibleName(d.kind == Ctl::Check && label == u"-" ? QStringLiteral("DV")
-                                                                       : label);
-        }
+        fieldOfControl_[std::size_t(i)] = fieldOf(d);
+        controlOfField_[std::size_t(fieldOf(d))] = i;
+        placeControl(d, w, groupGrids[std::size_t(d.group)]);
         controls_.push_back(w);
     }
+    connectRutChecks();
+    setKeyboardOrder();
+}
+
+void TFrmDatosSolvanta::connectRutChecks() {
     // A check character written in a RUT box ("12.345.678-5") goes to the
     // check-digit box beside it, which follows it in the table.
     for (int i = 0; i + 1 < kControlCount; ++i)
@@ -484,7 +528,10 @@ void TFrmDatosSolvanta::buildControls() {
             connect(static_cast<RutEdit*>(controls_[std::size_t(i)]), &RutEdit::checkTyped, check,
                     [check](QChar c) { check->setValue(QString(c)); });
         }
-    // Keyboard order: the order of the table above.
+}
+
+void TFrmDatosSolvanta::setKeyboardOrder() {
+    // The order of the control table, each button of a radio group a stop.
     QWidget* previous = nullptr;
     for (QWidget* w : controls_) {
         QList<QWidget*> stops{w};
@@ -585,10 +632,14 @@ namespace {
 // The item of a radio group that shows the value; letters match in either
 // case.
 int radioItem(const ControlDef& d, const QString& value) {
-    const QStringList codes = split(d.codes);
-    for (int i = 0; i < codes.size(); ++i)
-        if (value.compare(codes[i], Qt::CaseInsensitive) == 0) return i;
-    if (d.also0 && value == QLatin1String(d.also0)) return 0;
+    const std::vector<AllowedValue> choices = choicesOf(d);
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        if (value.compare(QLatin1String(choices[i].value), Qt::CaseInsensitive) == 0) return int(i);
+    // A value offered by no item of its own shows as the item of another.
+    if (const FieldValues* v = valuesOf(d.field))
+        for (const AllowedValue& a : v->allowed())
+            if (a.shownAs && value == QLatin1String(a.value))
+                return radioItem(d, QLatin1String(a.shownAs));
     return d.otherwise;
 }
 
@@ -611,7 +662,7 @@ QString withoutFill(const ControlDef& d, int field, const QString& value) {
 // The state of a control, to tell whether the user changed it.
 // The code list of a list control.
 const CodeListDef& listOf(const ControlDef& d) {
-    return codeLists()[std::size_t(codeListOfField(findField(QString::fromLatin1(d.field))))];
+    return codeLists()[std::size_t(codeListOfField(fieldOf(d)))];
 }
 
 QString stateOf(const ControlDef& d, const QWidget* w) {
@@ -698,7 +749,8 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
     }
     case Ctl::Radio: {
         const int item = static_cast<const RadioGroup*>(w)->itemIndex();
-        return Outcome::of(item >= 0 ? split(d.codes)[item] : QString::fromLatin1(d.none));
+        return Outcome::of(
+            QString::fromLatin1(item >= 0 ? choicesOf(d)[std::size_t(item)].value : d.none));
     }
     }
     return Outcome::leave();
@@ -805,17 +857,17 @@ void TFrmDatosSolvanta::BitBtn2Click() {
     reject();
 }
 
-bool TFrmDatosSolvanta::storeLine() {
-    auto control = [this](const char* name) { return findChild<QLineEdit*>(QLatin1String(name)); };
-    // A RUT written with its check character, when the button was pressed
-    // from the keyboard without leaving the box, hands it on first.
-    for (RutEdit* r : findChildren<RutEdit*>())
-        r->settle();
-    auto* rut = findChild<RutEdit*>(QStringLiteral("EdRut"));
-    QLineEdit* dv = control("EdDV");
-    QLineEdit* apePat = control("EdApepat");
-    QLineEdit* nombres = control("EdNombres");
-    QLineEdit* cargas = control("EdCargasSimples");
+QWidget* TFrmDatosSolvanta::controlOf(Field field) const {
+    return controls_[std::size_t(controlOfField_[std::size_t(fieldIndex(field))])];
+}
+
+// The checks of the worker's identity, before anything is stored.
+bool TFrmDatosSolvanta::checkIdentity() {
+    auto* rut = static_cast<RutEdit*>(controlOf(Field::Rut));
+    auto* dv = static_cast<QLineEdit*>(controlOf(Field::Dv));
+    auto* apePat = static_cast<QLineEdit*>(controlOf(Field::ApePat));
+    auto* nombres = static_cast<QLineEdit*>(controlOf(Field::Nombres));
+    auto* cargas = static_cast<QLineEdit*>(controlOf(Field::NumCarSim));
     const QString rutValue = rut->value();
     if (!rut->readable()) {
         fail(0, rut, notARut(rut->text()));
@@ -841,17 +893,46 @@ bool TFrmDatosSolvanta::storeLine() {
         fail(0, nombres, QStringLiteral("Ingrese el nombre del empleado"));
         return false;
     }
-    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > kMaxSimpleDependants) {
+    const int maxDependants = valuesOf(Field::NumCarSim)->range->maximum;
+    if (const auto n = numtext::parseWhole(cargas->text()); n && *n > maxDependants) {
         fail(0, cargas,
              QStringLiteral("El número de cargas simples no puede ser mayor a %1")
-                 .arg(kMaxSimpleDependants));
+                 .arg(maxDependants));
         return false;
     }
+    return true;
+}
+
+// Every field from its control, in field order, into the line opened for it.
+// `field` follows the field being stored, for the message of a failure.
+void TFrmDatosSolvanta::storeFields(int& field) {
+    const bool keepUntouched = !adding_ && !table_.isEmpty() && !loadedState_.empty();
+    for (field = 0; field < kFieldCount; ++field) {
+        const int i = controlOfField_[std::size_t(field)];
+        const ControlDef& d = kControls[i];
+        const QWidget* w = controls_[std::size_t(i)];
+        if (d.guard) currentLabel_ = QString::fromUtf16(d.guard);
+        const bool touched = !keepUntouched || stateOf(d, w) != loadedState_[std::size_t(i)];
+        if (keepUntouched && !touched && alters_[std::size_t(i)]) continue;
+        const Outcome o = outcomeOf(d, w, i, touched);
+        if (o.kind == Outcome::Text)
+            table_.setText(field, o.text);
+        else if (o.kind == Outcome::Number)
+            table_.setNumber(field, o.number);
+    }
+}
+
+bool TFrmDatosSolvanta::storeLine() {
+    // A RUT written with its check character, when the button was pressed
+    // from the keyboard without leaving the box, hands it on first.
+    for (int i = 0; i < kControlCount; ++i)
+        if (kControls[i].kind == Ctl::Rut)
+            static_cast<RutEdit*>(controls_[std::size_t(i)])->settle();
+    if (!checkIdentity()) return false;
 
     // Open the line and store every field in field order. Any failure puts
     // the table back as it was before the press: the line goes back to its
     // old values, an added line goes away.
-    const bool keepUntouched = !adding_ && !table_.isEmpty() && !loadedState_.empty();
     currentLabel_.clear();
     int field = 0;
     try {
@@ -861,19 +942,7 @@ bool TFrmDatosSolvanta::storeLine() {
             table_.insert();
         else
             table_.edit();
-        for (field = 0; field < kFieldCount; ++field) {
-            const int i = controlOfField_[std::size_t(field)];
-            const ControlDef& d = kControls[i];
-            const QWidget* w = controls_[std::size_t(i)];
-            if (d.guard) currentLabel_ = QString::fromUtf16(d.guard);
-            const bool touched = !keepUntouched || stateOf(d, w) != loadedState_[std::size_t(i)];
-            if (keepUntouched && !touched && alters_[std::size_t(i)]) continue;
-            const Outcome o = outcomeOf(d, w, i, touched);
-            if (o.kind == Outcome::Text)
-                table_.setText(field, o.text);
-            else if (o.kind == Outcome::Number)
-                table_.setNumber(field, o.number);
-        }
+        storeFields(field);
         table_.post();
     } catch (const CheckFailure& f) {
         table_.cancel();
@@ -882,7 +951,7 @@ bool TFrmDatosSolvanta::storeLine() {
         return false;
     } catch (const Error& e) {
         table_.cancel();
-        if (guarded(field))
+        if (field < kFieldCount && guarded(kControls[controlOfField_[std::size_t(field)]]))
             ui::dialogs().inform(
                 this,
                 QStringLiteral("Error en el campo \"%1\": %2").arg(currentLabel_, e.message()));

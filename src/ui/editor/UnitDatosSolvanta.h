@@ -59,10 +59,15 @@ private:
     void FormShow();
     void PageControl1Change(int index);
     void buildControls();
+    void connectRutChecks();
+    void setKeyboardOrder();
     void loadDefaults();
     void loadLine();
     void fail(int tab, QWidget* focus, const QString& message);
     bool storeLine();
+    bool checkIdentity();
+    void storeFields(int& field);
+    QWidget* controlOf(solvanta::Field field) const;
 
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
