@@ -83,9 +83,10 @@ private slots:
         QTest::addColumn<QString>("field");
         const auto lists = codeLists();
         for (std::size_t i = 0; i < lists.size(); ++i)
-            for (const char* f : lists[i].fields)
+            for (const std::optional<Field> f : lists[i].fields)
                 if (f)
-                    QTest::addRow("%s %s", lists[i].section, f) << int(i) << QString::fromLatin1(f);
+                    QTest::addRow("%s %s", lists[i].section, def(*f).name)
+                        << int(i) << QString::fromLatin1(def(*f).name);
     }
     void codesFitTheirFields() {
         QFETCH(int, list);
@@ -102,9 +103,8 @@ private slots:
     void aFieldHasOneList() {
         std::vector<int> count(kFieldCount, 0);
         for (const CodeListDef& l : codeLists())
-            for (const char* f : l.fields)
-                if (const int field = f ? findField(QString::fromLatin1(f)) : -1; field >= 0)
-                    ++count[std::size_t(field)];
+            for (const std::optional<Field> f : l.fields)
+                if (f) ++count[std::size_t(fieldIndex(*f))];
         for (int f = 0; f < kFieldCount; ++f)
             QVERIFY2(count[std::size_t(f)] <= 1, qPrintable(fieldTitle(f)));
     }

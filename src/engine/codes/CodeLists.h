@@ -1,7 +1,10 @@
 #pragma once
 
+#include "engine/model/FieldTable.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <span>
 
 // The code lists: one row per section of the code-table file that the
@@ -20,9 +23,8 @@ struct CodeListDef {
     // A code is the entry's first letter, compared as text; otherwise the
     // code is a number and compared as one ("1" finds "01 …").
     bool letters = false;
-    // The fields whose values come from the list (up to two; nullptr after
-    // the last).
-    const char* fields[2] = {};
+    // The fields whose values come from the list (up to two).
+    std::optional<Field> fields[2] = {};
     // The line checks call an empty field a problem.
     bool required = false;
     // The record editor stores the chosen entry whole (the field keeps what

@@ -718,7 +718,7 @@ bool blankLine(std::string_view line) {
 // of the form asked for.
 QString nacionFailure(const QString& path, qint64 lineNo, FileForm form, std::string_view line,
                       std::string_view bad) {
-    const int f = findField(u"nacion");
+    const int f = fieldIndex(Field::Nacion);
     QString why;
     if (blankLine(line)) {
         why = QStringLiteral("Línea %1: está vacía, y entre las líneas de un archivo de "

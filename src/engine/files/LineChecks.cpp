@@ -195,9 +195,9 @@ LineChecker::LineChecker(const CodeTableFile& codes) {
         const bool checked = !entries.isEmpty();
         // An entry the record editor always offers is a code of the list.
         if (checked && l.fixedEntry) entries << QString::fromUtf16(l.fixedEntry);
-        for (const char* name : l.fields) {
-            if (!name) continue;
-            CodeList& c = codes_[std::size_t(findField(QString::fromLatin1(name)))];
+        for (const std::optional<Field> field : l.fields) {
+            if (!field) continue;
+            CodeList& c = codes_[std::size_t(fieldIndex(*field))];
             c.list = int(i);
             c.checked = checked;
             c.letters = l.letters;

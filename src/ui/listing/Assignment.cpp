@@ -4,13 +4,13 @@
 
 using namespace solvanta;
 
-void assignToSelection(DeclarationModel& lines, const char* field, const QString& text) {
+void assignToSelection(DeclarationModel& lines, Field field, const QString& text) {
     RxMem& table = lines.table();
     table.first();
     const QList<RxMem::Bookmark> selected = lines.selectedBookmarks();
     if (!selected.isEmpty()) {
         table.assign(std::vector<RxMem::Bookmark>(selected.begin(), selected.end()),
-                     RxMem::fieldByName(QString::fromLatin1(field)), text);
+                     fieldIndex(field), text);
         table.gotoBookmark(selected.last());
     }
     lines.clearSelection();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/model/FieldTable.h"
+
 #include <QString>
 
 class DeclarationModel;
@@ -8,4 +10,4 @@ class DeclarationModel;
 // step (all lines or none), then empties the selection. The table's cursor
 // goes to the last line changed, or to the first line when none was
 // selected.
-void assignToSelection(DeclarationModel& lines, const char* field, const QString& text);
+void assignToSelection(DeclarationModel& lines, solvanta::Field field, const QString& text);

@@ -38,7 +38,7 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
 
 void TFrmAsigCentroCosto::BitBtn1Click() {
     ui::guarded(this, [this] {
-        assignToSelection(lines_, "centro_costo", Edit1_->text());
+        assignToSelection(lines_, solvanta::Field::CentroCosto, Edit1_->text());
         accept();
     });
 }

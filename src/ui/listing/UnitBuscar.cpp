@@ -50,7 +50,7 @@ void TFrmBuscar::BitBtn1Click() {
         // The number alone: a check character written with it is not part
         // of what is searched.
         const double rut = numtext::parseDecimal(OvcERut_->value()).value_or(0.0);
-        if (table_.locate(RxMem::fieldByName(u"rut"), rut)) {
+        if (table_.locate(fieldIndex(Field::Rut), rut)) {
             accept();
             return;
         }

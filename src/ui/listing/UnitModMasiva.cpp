@@ -21,16 +21,16 @@ namespace {
 // (none for the periods). First the code lists offered here, then the periods.
 struct Choice {
     const char16_t* item;
-    const char* field;
+    Field field;
     const CodeListDef* list;
 };
 const std::vector<Choice>& choices() {
     static const std::vector<Choice> all = [] {
         std::vector<Choice> v;
         for (const CodeListDef& l : codeLists())
-            if (l.massItem) v.push_back({l.massItem, l.fields[0], &l});
-        v.push_back({u"Periodo Desde", "remu_desde", nullptr});
-        v.push_back({u"Periodo Hasta", "remu_hasta", nullptr});
+            if (l.massItem) v.push_back({l.massItem, *l.fields[0], &l});
+        v.push_back({u"Periodo Desde", Field::RemuDesde, nullptr});
+        v.push_back({u"Periodo Hasta", Field::RemuHasta, nullptr});
         return v;
     }();
     return all;
@@ -138,9 +138,7 @@ void TFrmModMasiva::BitBtn1Click() {
             value = periodtext::stored(period);
         }
         if (index >= 0)
-            table_.assignAll(
-                RxMem::fieldByName(QString::fromLatin1(choices()[std::size_t(index)].field)),
-                value);
+            table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
         table_.last();
         accept();
     });

@@ -30,7 +30,7 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
 
 void TFrmSelTipoJornada::BitBtn1Click() {
     ui::guarded(this, [this] {
-        assignToSelection(lines_, "otros_desc_ccaf2",
+        assignToSelection(lines_, solvanta::Field::OtrosDescCcaf2,
                           QString::number(RadioGroup1_->itemIndex() + 1));
         accept();
     });
