@@ -3,16 +3,16 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "engine/util/NumberText.h"
+#include "ui/app/UnitPrincipal.h"
+#include "ui/app/UnitSeleccionar.h"
 #include "ui/help/UFrmAyudaParametros.h"
 #include "ui/help/UnitAcercade.h"
 #include "ui/help/UnitAyuda.h"
-#include "ui/app/UnitPrincipal.h"
-#include "ui/listing/UnitSelFormato.h"
-#include "ui/app/UnitSeleccionar.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/UnitDespSolvanta.h"
-#include "engine/util/NumberText.h"
+#include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/RadioGroup.h"
 
 #include <QAbstractItemModelTester>
@@ -131,7 +131,7 @@ private slots:
         TFrmSeleccionar dialog;
         d().expectAsk(QStringLiteral("Indique la ruta donde se encuentra el archivo"),
                       ui::Button::Cancel);
-        dialog.BitBtn1Click();
+        dialog.chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         const auto q = d().shown().first();
         QCOMPARE(q.caption, QStringLiteral("¡Atención!"));
@@ -142,7 +142,7 @@ private slots:
 
         d().expectAsk(QString(), ui::Button::Ok);
         d().expectOpen(QString()); // the user cancels the open dialog
-        dialog.BitBtn1Click();
+        dialog.chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(
             d().last().request.filter,
@@ -179,7 +179,7 @@ private slots:
             QCOMPARE(listing->windowTitle(), QStringLiteral("Listado para Solvanta"));
             listing->findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click(); // Salir
         });
-        dialog->BitBtn1Click();
+        dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(rows, 2);
         QCOMPARE(current, 1); // the last line loaded
@@ -229,7 +229,7 @@ private slots:
                 w->close();
             }
         });
-        dialog->BitBtn1Click();
+        dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(d().shown().last().text.contains(QDir::toNativeSeparators(path)));
         QVERIFY(!listingShown);
@@ -254,7 +254,7 @@ private slots:
                 w->close();
             }
         });
-        dialog->BitBtn1Click();
+        dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(lines, 2);
         QCOMPARE(form->itemIndex(), 1);
@@ -432,11 +432,11 @@ private slots:
         QStringList entries;
         for (QAction* a : menu->actions())
             entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(entries, (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
-                                       QStringLiteral("Agregar"), QStringLiteral("-"),
-                                       QStringLiteral("Deshacer\tCtrl+Z"),
-                                       QStringLiteral("Rehacer\tCtrl+Y"), QStringLiteral("-"),
-                                       QStringLiteral("Buscar")}));
+        QCOMPARE(entries,
+                 (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
+                              QStringLiteral("Agregar"), QStringLiteral("-"),
+                              QStringLiteral("Deshacer\tCtrl+Z"), QStringLiteral("Rehacer\tCtrl+Y"),
+                              QStringLiteral("-"), QStringLiteral("Buscar")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }

@@ -122,15 +122,15 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
 
     setAcceptDrops(true);
     edit->setFocus();
-    connect(edit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn1Click);
-    connect(quit, &QPushButton::clicked, this, &TFrmPrincipal::BitBtn3Click);
+    connect(edit, &QPushButton::clicked, this, &TFrmPrincipal::editFile);
+    connect(quit, &QPushButton::clicked, this, &TFrmPrincipal::quit);
 }
 
 TFrmPrincipal::~TFrmPrincipal() {
     qApp->removeEventFilter(appMessage_);
 }
 
-void TFrmPrincipal::BitBtn1Click() {
+void TFrmPrincipal::editFile() {
     ui::guarded(this, [this] { loadDialog()->exec(); });
 }
 
@@ -153,7 +153,7 @@ void TFrmPrincipal::openListing(QWidget* over, const QString& path, solvanta::Fi
     });
 }
 
-void TFrmPrincipal::BitBtn3Click() {
+void TFrmPrincipal::quit() {
     close();
 }
 

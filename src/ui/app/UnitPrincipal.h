@@ -36,8 +36,8 @@ public:
     void openListing(QWidget* over, const QString& path, solvanta::FileForm form);
 
 public slots:
-    void BitBtn1Click(); // Editar Archivo
-    void BitBtn3Click(); // Salir
+    void editFile(); // Editar Archivo
+    void quit();     // Salir
 
 protected:
     // A file dropped on the window opens as from the desktop.

@@ -21,12 +21,12 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
 
     QFrame* panel = highlightPanel(this, "Panel1");
 
-    RadioGroup1_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
-                                  {QStringLiteral("105 Campos por Posición"),
-                                   QStringLiteral("105 Campos por Separador (csv)")},
-                                  1, panel);
-    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1_->setItemIndex(0);
+    formChoice_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
+                                 {QStringLiteral("105 Campos por Posición"),
+                                  QStringLiteral("105 Campos por Separador (csv)")},
+                                 1, panel);
+    formChoice_->setObjectName(QStringLiteral("RadioGroup1"));
+    formChoice_->setItemIndex(0);
 
     QPushButton* ok =
         glyphButton(panel, "BitBtn1", QStringLiteral("&Aceptar"), images::Glyph::Accept);
@@ -48,19 +48,19 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     inner->setContentsMargins(12, 8, 12, 14);
     inner->setSpacing(14);
     inner->addWidget(fileLabel_);
-    inner->addWidget(RadioGroup1_);
+    inner->addWidget(formChoice_);
     inner->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(panel);
     setMinimumSize(321, 151);
 
-    connect(ok, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn1Click);
-    connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::BitBtn2Click);
+    connect(ok, &QPushButton::clicked, this, &TFrmSeleccionar::chooseFile);
+    connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::closeDialog);
 }
 
 int TFrmSeleccionar::itemIndex() const {
-    return RadioGroup1_->itemIndex();
+    return formChoice_->itemIndex();
 }
 
 namespace {
@@ -80,7 +80,7 @@ void TFrmSeleccionar::setFile(const QString& path) {
     fileLabel_->show();
 }
 
-void TFrmSeleccionar::BitBtn1Click() {
+void TFrmSeleccionar::chooseFile() {
     ui::guarded(this, [this] {
         if (!file_.isEmpty()) {
             const QString path = file_;
@@ -117,13 +117,13 @@ void TFrmSeleccionar::BitBtn1Click() {
             wrong.defaultButton = ui::Button::Ok;
             if (ui::dialogs().ask(this, wrong) == ui::Button::Ok) {
                 form = *seen;
-                RadioGroup1_->setItemIndex(form == FileForm::Position ? 0 : 1);
+                formChoice_->setItemIndex(form == FileForm::Position ? 0 : 1);
             }
         }
         emit fileChosen(path, form);
     });
 }
 
-void TFrmSeleccionar::BitBtn2Click() {
+void TFrmSeleccionar::closeDialog() {
     close();
 }

@@ -27,11 +27,11 @@ signals:
     void fileChosen(const QString& path, solvanta::FileForm form);
 
 public slots:
-    void BitBtn1Click(); // Aceptar: load a file
-    void BitBtn2Click(); // Cerrar
+    void chooseFile();  // Aceptar: load a file
+    void closeDialog(); // Cerrar
 
 private:
-    RadioGroup* RadioGroup1_;
+    RadioGroup* formChoice_;
     QLabel* fileLabel_;
     QString file_;
 };

@@ -1,8 +1,8 @@
 #include "UnitModCodSolvanta.h"
 
-#include "ui/help/UFrmAyudaParametros.h"
 #include "engine/codes/CodeLists.h"
 #include "engine/util/StrUtil.h"
+#include "ui/help/UFrmAyudaParametros.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/EntryControls.h"
@@ -83,13 +83,13 @@ TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidge
     topLayout->setColumnStretch(1, 1);
 
     QFrame* middle = highlightPanel(this, "Panel2");
-    ListBox1_ = new QListWidget(middle);
-    ListBox1_->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1_->setMinimumHeight(220);
+    entries_ = new QListWidget(middle);
+    entries_->setObjectName(QStringLiteral("ListBox1"));
+    entries_->setSelectionMode(QAbstractItemView::SingleSelection);
+    entries_->setMinimumHeight(220);
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->setContentsMargins(0, 0, 0, 0);
-    middleLayout->addWidget(ListBox1_);
+    middleLayout->addWidget(entries_);
 
     QFrame* bottom = highlightPanel(this, "Panel3");
     QPushButton* add =
@@ -103,11 +103,11 @@ TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidge
         glyphButton(bottom, "BitBtn5", QStringLiteral("A&yuda"), images::Glyph::Help);
     QPushButton* close =
         glyphButton(bottom, "BitBtn2", QStringLiteral("&Cerrar"), images::Glyph::Close);
-    BtBnGrabar_ =
+    saveButton_ =
         glyphButton(bottom, "BtBnGrabar", QStringLiteral("&Grabar"), images::Glyph::Accept);
-    BtBnGrabar_->setToolTip(QStringLiteral("Grabar cambios y Salir"));
-    BtBnGrabar_->setEnabled(false);
-    BtBnGrabar_->hide();
+    saveButton_->setToolTip(QStringLiteral("Grabar cambios y Salir"));
+    saveButton_->setEnabled(false);
+    saveButton_->hide();
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(12, 10, 12, 10);
     for (QPushButton* b : {add, modify, remove, help, close})
@@ -121,8 +121,8 @@ TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidge
     layout->addWidget(bottom);
 
     setTabOrder(EdCodigo_, EdGlosa_);
-    setTabOrder(EdGlosa_, ListBox1_);
-    setTabOrder(ListBox1_, add);
+    setTabOrder(EdGlosa_, entries_);
+    setTabOrder(entries_, add);
     setTabOrder(add, modify);
     setTabOrder(modify, remove);
     setTabOrder(remove, close);
@@ -130,20 +130,19 @@ TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidge
 
     EdCodigo_->installEventFilter(this);
     EdGlosa_->installEventFilter(this);
-    connect(ListBox1_, &QListWidget::itemDoubleClicked, this,
-            &TFrmModCodSolvanta::ListBox1DblClick);
-    connect(modify, &QPushButton::clicked, this, &TFrmModCodSolvanta::ListBox1DblClick);
-    connect(add, &QPushButton::clicked, this, &TFrmModCodSolvanta::BitBtn3Click);
-    connect(remove, &QPushButton::clicked, this, &TFrmModCodSolvanta::BitBtn4Click);
-    connect(help, &QPushButton::clicked, this, &TFrmModCodSolvanta::BitBtn5Click);
-    connect(close, &QPushButton::clicked, this, &TFrmModCodSolvanta::BitBtn2Click);
-    connect(BtBnGrabar_, &QPushButton::clicked, this, &TFrmModCodSolvanta::BtBnGrabarClick);
+    connect(entries_, &QListWidget::itemDoubleClicked, this, &TFrmModCodSolvanta::modifyEntry);
+    connect(modify, &QPushButton::clicked, this, &TFrmModCodSolvanta::modifyEntry);
+    connect(add, &QPushButton::clicked, this, &TFrmModCodSolvanta::addEntry);
+    connect(remove, &QPushButton::clicked, this, &TFrmModCodSolvanta::deleteEntry);
+    connect(help, &QPushButton::clicked, this, &TFrmModCodSolvanta::showHelp);
+    connect(close, &QPushButton::clicked, this, &TFrmModCodSolvanta::closeEditor);
+    connect(saveButton_, &QPushButton::clicked, this, &TFrmModCodSolvanta::saveList);
 
-    FormCreate();
+    fillList();
 }
 
-void TFrmModCodSolvanta::FormCreate() {
-    ListBox1_->addItems(codes_.readSection(section_));
+void TFrmModCodSolvanta::fillList() {
+    entries_->addItems(codes_.readSection(section_));
     closeBoxes();
 }
 
@@ -155,17 +154,17 @@ bool TFrmModCodSolvanta::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             if (watched == EdCodigo_)
-                ui::guarded(this, [this] { EdCodigoExit(); });
+                ui::guarded(this, [this] { codeLeft(); });
             else
-                ui::guarded(this, [this] { EdGlosaExit(); });
+                ui::guarded(this, [this] { descriptionLeft(); });
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
 int TFrmModCodSolvanta::selectedRow() const {
-    const QList<QListWidgetItem*> items = ListBox1_->selectedItems();
-    return items.isEmpty() ? -1 : ListBox1_->row(items.first());
+    const QList<QListWidgetItem*> items = entries_->selectedItems();
+    return items.isEmpty() ? -1 : entries_->row(items.first());
 }
 
 void TFrmModCodSolvanta::openBoxes(const QString& code, const QString& glosa) {
@@ -188,14 +187,14 @@ void TFrmModCodSolvanta::closeBoxes() {
 // hand with a shorter code ("1 Uno" among codes of two) splits at its blank,
 // so that storing it unchanged loses nothing of the description; the code
 // box zero-fills the code when it is left.
-void TFrmModCodSolvanta::ListBox1DblClick() {
+void TFrmModCodSolvanta::modifyEntry() {
     ui::guarded(this, [this] {
         const int row = selectedRow();
         if (row < 0) {
             ui::dialogs().inform(this, QStringLiteral("Debe seleccionar un dato"));
             return;
         }
-        const QString entry = ListBox1_->item(row)->text();
+        const QString entry = entries_->item(row)->text();
         const qsizetype blank = entry.indexOf(u' ');
         const qsizetype codeEnd = blank >= 0 && blank < width_ ? blank : width_;
         cont = row;
@@ -204,7 +203,7 @@ void TFrmModCodSolvanta::ListBox1DblClick() {
     });
 }
 
-void TFrmModCodSolvanta::EdCodigoExit() {
+void TFrmModCodSolvanta::codeLeft() {
     const QString code = EdCodigo_->text();
     if (!code.isEmpty() && code.size() < width_)
         EdCodigo_->setText(RellenaIzquierda(code, QStringLiteral("0"), width_));
@@ -214,7 +213,7 @@ void TFrmModCodSolvanta::EdCodigoExit() {
 // stay open for the next one, which goes after it; after a changed entry
 // they close, so that nothing typed later can overwrite the entry just
 // stored: the next change starts with Agregar or Modificar.
-void TFrmModCodSolvanta::EdGlosaExit() {
+void TFrmModCodSolvanta::descriptionLeft() {
     QString code = EdCodigo_->text();
     // The file keeps no blanks at the ends of an entry: the list shows what
     // the file will hold.
@@ -223,34 +222,34 @@ void TFrmModCodSolvanta::EdGlosaExit() {
     if (code.size() < width_) code = RellenaIzquierda(code, QStringLiteral("0"), width_);
 
     texto = code + QLatin1Char(' ') + glosa;
-    if (cont >= 0 && cont < ListBox1_->count()) {
-        ListBox1_->item(cont)->setText(texto);
+    if (cont >= 0 && cont < entries_->count()) {
+        entries_->item(cont)->setText(texto);
     } else {
-        ListBox1_->addItem(texto);
-        cont = ListBox1_->count() - 1;
+        entries_->addItem(texto);
+        cont = entries_->count() - 1;
     }
     EdCodigo_->clear();
     EdGlosa_->clear();
     if (adding_)
-        cont = ListBox1_->count();
+        cont = entries_->count();
     else
         closeBoxes();
-    BtBnGrabarClick();
+    saveList();
 }
 
 // Replaces the section in the file by the on-screen list. When the file
 // cannot be written the list keeps every change, and the next save that
 // succeeds writes them all.
-void TFrmModCodSolvanta::BtBnGrabarClick() {
+void TFrmModCodSolvanta::saveList() {
     QStringList entries;
-    entries.reserve(ListBox1_->count());
-    for (int i = 0; i < ListBox1_->count(); ++i)
-        entries << ListBox1_->item(i)->text();
+    entries.reserve(entries_->count());
+    for (int i = 0; i < entries_->count(); ++i)
+        entries << entries_->item(i)->text();
     codes_.replaceSection(section_, entries);
 }
 
-void TFrmModCodSolvanta::BitBtn3Click() {
-    cont = ListBox1_->count();
+void TFrmModCodSolvanta::addEntry() {
+    cont = entries_->count();
     adding_ = true;
     openBoxes(QString(), QString());
 }
@@ -258,7 +257,7 @@ void TFrmModCodSolvanta::BitBtn3Click() {
 // After a deletion the boxes close: the entries behind the deleted one have
 // moved up, and an entry half typed in the boxes would otherwise overwrite
 // the one that took its place.
-void TFrmModCodSolvanta::BitBtn4Click() {
+void TFrmModCodSolvanta::deleteEntry() {
     ui::guarded(this, [this] {
         const int row = selectedRow();
         if (row < 0) {
@@ -267,14 +266,14 @@ void TFrmModCodSolvanta::BitBtn4Click() {
         }
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar este Registro?"), QString()) != 1) return;
         cont = row;
-        delete ListBox1_->takeItem(row);
-        ListBox1_->clearSelection();
+        delete entries_->takeItem(row);
+        entries_->clearSelection();
         closeBoxes();
-        BtBnGrabarClick();
+        saveList();
     });
 }
 
-void TFrmModCodSolvanta::BitBtn5Click() {
+void TFrmModCodSolvanta::showHelp() {
     ui::guarded(this, [this] {
         for (const CodeListDef& l : codeLists()) {
             if (!l.helpTitle || section_ != QLatin1String(l.section)) continue;
@@ -292,6 +291,6 @@ void TFrmModCodSolvanta::BitBtn5Click() {
     });
 }
 
-void TFrmModCodSolvanta::BitBtn2Click() {
+void TFrmModCodSolvanta::closeEditor() {
     reject();
 }

@@ -31,20 +31,20 @@ public:
     UpperEdit* EdCodigo() const { return EdCodigo_; }
 
 public slots:
-    void ListBox1DblClick(); // Modificar
-    void BtBnGrabarClick();  // writes the on-screen list to the file
-    void BitBtn3Click();     // Agregar
-    void BitBtn4Click();     // Eliminar
-    void BitBtn5Click();     // Ayuda
-    void BitBtn2Click();     // Cerrar
+    void modifyEntry(); // Modificar
+    void saveList();    // writes the on-screen list to the file
+    void addEntry();    // Agregar
+    void deleteEntry(); // Eliminar
+    void showHelp();    // Ayuda
+    void closeEditor(); // Cerrar
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
-    void EdCodigoExit();
-    void EdGlosaExit();
+    void fillList();
+    void codeLeft();
+    void descriptionLeft();
     int selectedRow() const;
     void openBoxes(const QString& code, const QString& glosa);
     void closeBoxes();
@@ -58,6 +58,6 @@ private:
 
     UpperEdit* EdCodigo_;
     QLineEdit* EdGlosa_;
-    QListWidget* ListBox1_;
-    QPushButton* BtBnGrabar_;
+    QListWidget* entries_;
+    QPushButton* saveButton_;
 };

@@ -356,31 +356,30 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
     pal.setColor(QPalette::Window, pal.color(QPalette::Midlight));
     setPalette(pal);
 
-    PageControl1_ = new HighlightTabWidget(this);
-    PageControl1_->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1_->bar()->setExpanding(false);
-    PageControl1_->bar()->setUsesScrollButtons(false);
+    tabs_ = new HighlightTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("PageControl1"));
+    tabs_->bar()->setExpanding(false);
+    tabs_->bar()->setUsesScrollButtons(false);
     buildControls();
 
     const OkCancel buttons = okCancelPanel(this, "Panel1");
     QFrame* bottom = buttons.panel;
-    BitBtn1_ = buttons.ok;
-    BitBtn2_ = buttons.cancel;
-    setTabOrder(controls_.back(), BitBtn1_);
-    setTabOrder(BitBtn1_, BitBtn2_);
+    acceptButton_ = buttons.ok;
+    cancelButton_ = buttons.cancel;
+    setTabOrder(controls_.back(), acceptButton_);
+    setTabOrder(acceptButton_, cancelButton_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(4);
-    layout->addWidget(PageControl1_, 1);
+    layout->addWidget(tabs_, 1);
     layout->addWidget(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(BitBtn1_, &QPushButton::clicked, this, &TFrmDatosSolvanta::BitBtn1Click);
-    connect(BitBtn2_, &QPushButton::clicked, this, &TFrmDatosSolvanta::BitBtn2Click);
-    connect(PageControl1_, &QTabWidget::currentChanged, this,
-            &TFrmDatosSolvanta::PageControl1Change);
-    FormCreate();
+    connect(acceptButton_, &QPushButton::clicked, this, &TFrmDatosSolvanta::acceptLine);
+    connect(cancelButton_, &QPushButton::clicked, this, &TFrmDatosSolvanta::cancelEditing);
+    connect(tabs_, &QTabWidget::currentChanged, this, &TFrmDatosSolvanta::highlightOtherTabs);
+    readCodeLists();
 }
 
 TFrmDatosSolvanta::~TFrmDatosSolvanta() = default;
@@ -504,7 +503,7 @@ void placeControl(const ControlDef& d, QWidget* w, QGridLayout* grid) {
 } // namespace
 
 void TFrmDatosSolvanta::buildControls() {
-    const std::vector<QGridLayout*> groupGrids = buildGroups(buildTabs(PageControl1_));
+    const std::vector<QGridLayout*> groupGrids = buildGroups(buildTabs(tabs_));
     controlOfField_.fill(-1);
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
@@ -547,9 +546,9 @@ void TFrmDatosSolvanta::setKeyboardOrder() {
     }
 }
 
-void TFrmDatosSolvanta::FormCreate() {
-    PageControl1_->setCurrentIndex(0);
-    PageControl1Change(0);
+void TFrmDatosSolvanta::readCodeLists() {
+    tabs_->setCurrentIndex(0);
+    highlightOtherTabs(0);
     lists_ = codes_.readSections(codeListSections());
     for (int i = 0; i < kControlCount; ++i) {
         const ControlDef& d = kControls[i];
@@ -568,9 +567,9 @@ void TFrmDatosSolvanta::FormCreate() {
             lists_[qsizetype(l)].prepend(QString::fromUtf16(fixed));
 }
 
-void TFrmDatosSolvanta::PageControl1Change(int index) {
-    for (int t = 0; t < PageControl1_->count(); ++t)
-        PageControl1_->setTabHighlighted(t, t != index);
+void TFrmDatosSolvanta::highlightOtherTabs(int index) {
+    for (int t = 0; t < tabs_->count(); ++t)
+        tabs_->setTabHighlighted(t, t != index);
 }
 
 // ---- showing -------------------------------------------------------------------
@@ -578,7 +577,7 @@ void TFrmDatosSolvanta::PageControl1Change(int index) {
 void TFrmDatosSolvanta::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        FormShow();
+        showLine();
     }
     QDialog::showEvent(event);
     // Never larger than the screen, and centred on it.
@@ -588,7 +587,7 @@ void TFrmDatosSolvanta::showEvent(QShowEvent* event) {
     }
 }
 
-void TFrmDatosSolvanta::FormShow() {
+void TFrmDatosSolvanta::showLine() {
     const QDate today = datetext::today();
     Periodo_.nMes = MesFecha(today);
     Periodo_.nAno = AnoFecha(today);
@@ -835,7 +834,7 @@ void TFrmDatosSolvanta::loadLine() {
 // ---- storing -------------------------------------------------------------------
 
 void TFrmDatosSolvanta::fail(int tab, QWidget* focus, const QString& message) {
-    if (tab >= 0) PageControl1_->setCurrentIndex(tab);
+    if (tab >= 0) tabs_->setCurrentIndex(tab);
     ui::dialogs().inform(this, message);
     if (!focus) return;
     focus->setFocus(Qt::OtherFocusReason);
@@ -847,13 +846,13 @@ void TFrmDatosSolvanta::fail(int tab, QWidget* focus, const QString& message) {
     if (edit) edit->selectAll();
 }
 
-void TFrmDatosSolvanta::BitBtn1Click() {
+void TFrmDatosSolvanta::acceptLine() {
     ui::guarded(this, [this] {
         if (storeLine()) accept();
     });
 }
 
-void TFrmDatosSolvanta::BitBtn2Click() {
+void TFrmDatosSolvanta::cancelEditing() {
     reject();
 }
 

@@ -45,19 +45,19 @@ public:
     void setAddAtEnd(bool atEnd) { addAtEnd_ = atEnd; }
 
     const RPeriodo& periodo() const { return Periodo_; }
-    HighlightTabWidget* pages() const { return PageControl1_; }
+    HighlightTabWidget* pages() const { return tabs_; }
 
 public slots:
-    void BitBtn1Click(); // Aceptar: check, store, post, close
-    void BitBtn2Click(); // Cancelar
+    void acceptLine();    // Aceptar: check, store, post, close
+    void cancelEditing(); // Cancelar
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void PageControl1Change(int index);
+    void readCodeLists();
+    void showLine();
+    void highlightOtherTabs(int index);
     void buildControls();
     void connectRutChecks();
     void setKeyboardOrder();
@@ -71,9 +71,9 @@ private:
 
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
-    HighlightTabWidget* PageControl1_;
-    QPushButton* BitBtn1_;
-    QPushButton* BitBtn2_;
+    HighlightTabWidget* tabs_;
+    QPushButton* acceptButton_;
+    QPushButton* cancelButton_;
     std::vector<QWidget*> controls_;                          // one per control, in keyboard order
     std::array<int, solvanta::kFieldCount> controlOfField_{}; // control of each field
     std::array<int, solvanta::kFieldCount> fieldOfControl_{}; // field of each control

@@ -80,7 +80,7 @@ TFrmAcercade::TFrmAcercade(QWidget* parent) : QDialog(parent) {
         new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), Panel1);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, &TFrmAcercade::BitBtn1Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TFrmAcercade::closeAbout);
 
     auto* maker = new QHBoxLayout;
     maker->setSpacing(8);
@@ -112,11 +112,11 @@ TFrmAcercade::TFrmAcercade(QWidget* parent) : QDialog(parent) {
         child->installEventFilter(this);
 }
 
-void TFrmAcercade::BitBtn1Click() {
+void TFrmAcercade::closeAbout() {
     accept();
 }
 
-bool TFrmAcercade::FormKeyDown(int key) {
+bool TFrmAcercade::handleKey(int key) {
     if (key != Qt::Key_F12) return false;
     ui::dialogs().inform(this, authorCredit());
     return true;
@@ -127,7 +127,7 @@ bool TFrmAcercade::eventFilter(QObject* watched, QEvent* event) {
     // window of its own and keeps its keys.
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this)
-        return FormKeyDown(static_cast<QKeyEvent*>(event)->key());
+        return handleKey(static_cast<QKeyEvent*>(event)->key());
     return QDialog::eventFilter(watched, event);
 }
 

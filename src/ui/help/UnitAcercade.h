@@ -26,8 +26,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void BitBtn1Click();
-    bool FormKeyDown(int key);
+    void closeAbout();
+    bool handleKey(int key);
 
     QFrame* Panel1;
     QLabel* Label1;

@@ -46,12 +46,12 @@ void TFrmAyuda::showEvent(QShowEvent* event) {
         }
         // The page is loaded once the window is up, so that a message about
         // a missing page appears over it.
-        QMetaObject::invokeMethod(this, &TFrmAyuda::FormShow, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TFrmAyuda::showPage, Qt::QueuedConnection);
     }
     QDialog::showEvent(event);
 }
 
-void TFrmAyuda::FormShow() {
+void TFrmAyuda::showPage() {
     const QString path = helpPath(folder_);
     // exists() and isFile() follow links; a folder named like the page is no page.
     const QFileInfo page(path);

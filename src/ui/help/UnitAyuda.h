@@ -30,7 +30,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
+    void showPage();
 
     QString folder_;
     QTextBrowser* WebBrowser1;

@@ -17,32 +17,32 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
     QFrame* top = highlightPanel(this, "Panel1");
     auto* label = new QLabel(QStringLiteral("Centro de Costo"), top);
     label->setObjectName(QStringLiteral("Label1"));
-    Edit1_ = new QLineEdit(top);
-    Edit1_->setObjectName(QStringLiteral("Edit1"));
-    Edit1_->setMaxLength(20);
-    Edit1_->setMinimumWidth(181);
-    Edit1_->setAccessibleName(label->text());
-    label->setBuddy(Edit1_);
+    centre_ = new QLineEdit(top);
+    centre_->setObjectName(QStringLiteral("Edit1"));
+    centre_->setMaxLength(20);
+    centre_->setMinimumWidth(181);
+    centre_->setAccessibleName(label->text());
+    label->setBuddy(centre_);
     auto* row = new QHBoxLayout(top);
     row->setContentsMargins(24, 20, 24, 20);
     row->addWidget(label);
-    row->addWidget(Edit1_, 1);
+    row->addWidget(centre_, 1);
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
     stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(362);
-    connect(buttons.ok, &QPushButton::clicked, this, &TFrmAsigCentroCosto::BitBtn1Click);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmAsigCentroCosto::BitBtn2Click);
-    Edit1_->setFocus();
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmAsigCentroCosto::assign);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmAsigCentroCosto::cancelAssignment);
+    centre_->setFocus();
 }
 
-void TFrmAsigCentroCosto::BitBtn1Click() {
+void TFrmAsigCentroCosto::assign() {
     ui::guarded(this, [this] {
-        assignToSelection(lines_, solvanta::Field::CentroCosto, Edit1_->text());
+        assignToSelection(lines_, solvanta::Field::CentroCosto, centre_->text());
         accept();
     });
 }
 
-void TFrmAsigCentroCosto::BitBtn2Click() {
+void TFrmAsigCentroCosto::cancelAssignment() {
     reject();
 }

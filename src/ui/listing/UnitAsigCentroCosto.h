@@ -12,10 +12,10 @@ public:
     explicit TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* parent = nullptr);
 
 public slots:
-    void BitBtn1Click(); // Aceptar
-    void BitBtn2Click(); // Cancelar
+    void assign();           // Aceptar
+    void cancelAssignment(); // Cancelar
 
 private:
     DeclarationModel& lines_;
-    QLineEdit* Edit1_;
+    QLineEdit* centre_;
 };

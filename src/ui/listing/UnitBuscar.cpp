@@ -19,46 +19,46 @@ TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(
     QFrame* top = highlightPanel(this, "Panel1");
     auto* label = new QLabel(QStringLiteral("RUT"), top);
     label->setObjectName(QStringLiteral("Label1"));
-    OvcERut_ = new RutEdit(9, top);
-    OvcERut_->setObjectName(QStringLiteral("OvcERut"));
-    OvcERut_->setFixedWidth(100);
-    label->setBuddy(OvcERut_);
-    OvcERut_->setAccessibleName(QStringLiteral("RUT"));
+    rut_ = new RutEdit(9, top);
+    rut_->setObjectName(QStringLiteral("OvcERut"));
+    rut_->setFixedWidth(100);
+    label->setBuddy(rut_);
+    rut_->setAccessibleName(QStringLiteral("RUT"));
     auto* row = new QHBoxLayout(top);
     row->setContentsMargins(24, 12, 24, 4);
     row->addStretch();
     row->addWidget(label);
-    row->addWidget(OvcERut_);
+    row->addWidget(rut_);
     row->addStretch();
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
     stackPanels(this, {top, buttons.panel});
-    setTabOrder(OvcERut_, buttons.ok);
+    setTabOrder(rut_, buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
-    connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::BitBtn1Click);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmBuscar::BitBtn2Click);
-    OvcERut_->setFocus();
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::search);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmBuscar::cancelSearch);
+    rut_->setFocus();
 }
 
-void TFrmBuscar::BitBtn1Click() {
+void TFrmBuscar::search() {
     ui::guarded(this, [this] {
-        if (!OvcERut_->readable()) {
-            ui::dialogs().inform(this, notARut(OvcERut_->text()));
-            OvcERut_->setFocus();
+        if (!rut_->readable()) {
+            ui::dialogs().inform(this, notARut(rut_->text()));
+            rut_->setFocus();
             return;
         }
         // The number alone: a check character written with it is not part
         // of what is searched.
-        const double rut = numtext::parseDecimal(OvcERut_->value()).value_or(0.0);
+        const double rut = numtext::parseDecimal(rut_->value()).value_or(0.0);
         if (table_.locate(fieldIndex(Field::Rut), rut)) {
             accept();
             return;
         }
         ui::dialogs().inform(this, QStringLiteral("Rut no encontrado"));
-        OvcERut_->setFocus();
+        rut_->setFocus();
     });
 }
 
-void TFrmBuscar::BitBtn2Click() {
+void TFrmBuscar::cancelSearch() {
     reject();
 }

@@ -14,10 +14,10 @@ public:
     explicit TFrmBuscar(solvanta::RxMem& table, QWidget* parent = nullptr);
 
 public slots:
-    void BitBtn1Click(); // Aceptar: search
-    void BitBtn2Click(); // Cancelar
+    void search();       // Aceptar: search
+    void cancelSearch(); // Cancelar
 
 private:
     solvanta::RxMem& table_;
-    RutEdit* OvcERut_;
+    RutEdit* rut_;
 };

@@ -46,48 +46,48 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     for (const Choice& c : choices())
         items << QString::fromUtf16(c.item);
     QFrame* top = highlightPanel(this, "PanelRadio");
-    RadioGroup1_ = new RadioGroup(QStringLiteral("Modificar..."), items, 2, top);
-    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1_->setItemIndex(-1);
+    choices_ = new RadioGroup(QStringLiteral("Modificar..."), items, 2, top);
+    choices_->setObjectName(QStringLiteral("RadioGroup1"));
+    choices_->setItemIndex(-1);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(8, 6, 8, 6);
-    topLayout->addWidget(RadioGroup1_);
+    topLayout->addWidget(choices_);
 
     QFrame* middle = highlightPanel(this, "Panel1");
     auto* label1 = new QLabel(QStringLiteral("Ingrese valor"), middle);
     label1->setObjectName(QStringLiteral("Label1"));
-    Label2_ = new QLabel(QStringLiteral("mm/aaaa"), middle);
-    Label2_->setObjectName(QStringLiteral("Label2"));
-    CBox1_ = new CodeList(middle);
-    CBox1_->setObjectName(QStringLiteral("CBox1"));
-    CBox1_->setAccessibleName(label1->text());
+    valueLabel_ = new QLabel(QStringLiteral("mm/aaaa"), middle);
+    valueLabel_->setObjectName(QStringLiteral("Label2"));
+    values_ = new CodeList(middle);
+    values_->setObjectName(QStringLiteral("CBox1"));
+    values_->setAccessibleName(label1->text());
     OvcPF_ = new PeriodEdit(middle);
     OvcPF_->setObjectName(QStringLiteral("OvcPF"));
     OvcPF_->setFixedWidth(90);
     OvcPF_->setAccessibleName(QStringLiteral("Ingrese valor (mm/aaaa)"));
-    label1->setBuddy(CBox1_);
+    label1->setBuddy(values_);
     auto* grid = new QGridLayout(middle);
     grid->setContentsMargins(12, 4, 12, 10);
-    grid->addWidget(Label2_, 0, 1);
+    grid->addWidget(valueLabel_, 0, 1);
     grid->addWidget(label1, 1, 0);
-    grid->addWidget(CBox1_, 1, 1);
+    grid->addWidget(values_, 1, 1);
     grid->addWidget(OvcPF_, 1, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
-    CBox1_->hide();
+    values_->hide();
     OvcPF_->hide();
-    Label2_->hide();
+    valueLabel_->hide();
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
     stackPanels(this, {top, middle, buttons.panel});
     top->setMinimumWidth(330);
-    connect(RadioGroup1_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::RadioGroup1Click);
-    connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::BitBtn1Click);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmModMasiva::BitBtn2Click);
+    connect(choices_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::choiceChanged);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::applyToAll);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmModMasiva::cancelChange);
 }
 
-void TFrmModMasiva::RadioGroup1Click(int index) {
-    CBox1_->clear();
-    CBox1_->setEditText(QString());
+void TFrmModMasiva::choiceChanged(int index) {
+    values_->clear();
+    values_->setEditText(QString());
     if (index < 0) return;
     // Read afresh at every choice, so a list just changed in the code editor
     // is offered.
@@ -97,28 +97,28 @@ void TFrmModMasiva::RadioGroup1Click(int index) {
     const QList<QStringList> lists = codes_.readSections(sections);
     const bool code = choices()[std::size_t(index)].list != nullptr;
     if (code) {
-        CBox1_->setEntries(lists[index]);
-        CBox1_->setText(QString());
+        values_->setEntries(lists[index]);
+        values_->setText(QString());
     }
-    CBox1_->setVisible(code);
+    values_->setVisible(code);
     OvcPF_->setVisible(!code);
-    Label2_->setVisible(!code);
-    (code ? static_cast<QWidget*>(CBox1_) : OvcPF_)->setFocus();
+    valueLabel_->setVisible(!code);
+    (code ? static_cast<QWidget*>(values_) : OvcPF_)->setFocus();
 }
 
-void TFrmModMasiva::BitBtn1Click() {
+void TFrmModMasiva::applyToAll() {
     ui::guarded(this, [this] {
-        const int index = RadioGroup1_->itemIndex();
+        const int index = choices_->itemIndex();
         QString value;
-        if (!CBox1_->isHidden()) {
-            if (CBox1_->text().isEmpty()) {
+        if (!values_->isHidden()) {
+            if (values_->text().isEmpty()) {
                 ui::dialogs().inform(this, QStringLiteral("Debe ingresar el nuevo código"));
                 return;
             }
             // The box shows only for a chosen code list.
             if (index >= 0)
                 if (const CodeListDef* list = choices()[std::size_t(index)].list)
-                    value = CBox1_->text().left(list->width);
+                    value = values_->text().left(list->width);
         } else if (!OvcPF_->isHidden()) {
             const QString period = OvcPF_->value();
             if (period == QLatin1String("  /    ")) {
@@ -137,13 +137,12 @@ void TFrmModMasiva::BitBtn1Click() {
             }
             value = periodtext::stored(period);
         }
-        if (index >= 0)
-            table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
+        if (index >= 0) table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
         table_.last();
         accept();
     });
 }
 
-void TFrmModMasiva::BitBtn2Click() {
+void TFrmModMasiva::cancelChange() {
     reject();
 }

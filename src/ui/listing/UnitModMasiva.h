@@ -19,15 +19,15 @@ public:
                            const solvanta::CodeTableFile& codes = {});
 
 public slots:
-    void RadioGroup1Click(int index);
-    void BitBtn1Click(); // Aceptar
-    void BitBtn2Click(); // Cancelar
+    void choiceChanged(int index);
+    void applyToAll();   // Aceptar
+    void cancelChange(); // Cancelar
 
 private:
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
-    RadioGroup* RadioGroup1_;
-    QLabel* Label2_;
-    CodeList* CBox1_;
+    RadioGroup* choices_;
+    QLabel* valueLabel_;
+    CodeList* values_;
     PeriodEdit* OvcPF_;
 };

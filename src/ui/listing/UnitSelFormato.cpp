@@ -35,14 +35,14 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     topLayout->addWidget(label);
 
     QFrame* middle = panel(this, "Panel2");
-    RadioGroup1_ = new RadioGroup(
+    formChoice_ = new RadioGroup(
         QStringLiteral("Seleccione el formato"),
         {QStringLiteral("Por Posición"), QStringLiteral("Por Separador (csv)")}, 2, middle);
-    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1_->setItemIndex(-1); // the writer chooses before showing
+    formChoice_->setObjectName(QStringLiteral("RadioGroup1"));
+    formChoice_->setItemIndex(-1); // the writer chooses before showing
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->setContentsMargins(24, 7, 24, 7);
-    middleLayout->addWidget(RadioGroup1_);
+    middleLayout->addWidget(formChoice_);
 
     const OkCancel buttons = okCancelPanel(this, "Panel3");
     QFrame* bottom = buttons.panel;
@@ -60,17 +60,17 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(331);
 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &TFrmSelFormato::BitBtn2Click);
+    connect(cancel, &QPushButton::clicked, this, &TFrmSelFormato::cancelChoice);
 }
 
 int TFrmSelFormato::itemIndex() const {
-    return RadioGroup1_->itemIndex();
+    return formChoice_->itemIndex();
 }
 
 void TFrmSelFormato::setItemIndex(int index) {
-    RadioGroup1_->setItemIndex(index);
+    formChoice_->setItemIndex(index);
 }
 
-void TFrmSelFormato::BitBtn2Click() {
+void TFrmSelFormato::cancelChoice() {
     reject();
 }

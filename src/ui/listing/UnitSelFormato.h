@@ -15,8 +15,8 @@ public:
     void setItemIndex(int index);
 
 public slots:
-    void BitBtn2Click(); // Cancelar
+    void cancelChoice(); // Cancelar
 
 private:
-    RadioGroup* RadioGroup1_;
+    RadioGroup* formChoice_;
 };

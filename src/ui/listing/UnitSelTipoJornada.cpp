@@ -13,29 +13,29 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
     setUpDialog(this, "FrmSelTipoJornada", QStringLiteral("Seleccionar Tipo de Jornada"));
 
     QFrame* top = highlightPanel(this, "Panel1");
-    RadioGroup1_ = new RadioGroup(QStringLiteral("Tipo de Jornada"),
-                                  {QStringLiteral("Completa"), QStringLiteral("Parcial")}, 2, top);
-    RadioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1_->setItemIndex(0);
+    workDay_ = new RadioGroup(QStringLiteral("Tipo de Jornada"),
+                              {QStringLiteral("Completa"), QStringLiteral("Parcial")}, 2, top);
+    workDay_->setObjectName(QStringLiteral("RadioGroup1"));
+    workDay_->setItemIndex(0);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(12, 8, 12, 8);
-    topLayout->addWidget(RadioGroup1_);
+    topLayout->addWidget(workDay_);
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
     stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(409);
-    connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn1Click);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::BitBtn2Click);
+    connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::assign);
+    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::cancelAssignment);
 }
 
-void TFrmSelTipoJornada::BitBtn1Click() {
+void TFrmSelTipoJornada::assign() {
     ui::guarded(this, [this] {
         assignToSelection(lines_, solvanta::Field::OtrosDescCcaf2,
-                          QString::number(RadioGroup1_->itemIndex() + 1));
+                          QString::number(workDay_->itemIndex() + 1));
         accept();
     });
 }
 
-void TFrmSelTipoJornada::BitBtn2Click() {
+void TFrmSelTipoJornada::cancelAssignment() {
     reject();
 }

@@ -13,10 +13,10 @@ public:
     explicit TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent = nullptr);
 
 public slots:
-    void BitBtn1Click(); // Aceptar
-    void BitBtn2Click(); // Cancelar
+    void assign();           // Aceptar
+    void cancelAssignment(); // Cancelar
 
 private:
     DeclarationModel& lines_;
-    RadioGroup* RadioGroup1_;
+    RadioGroup* workDay_;
 };
