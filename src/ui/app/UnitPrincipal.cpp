@@ -123,7 +123,7 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
     setAcceptDrops(true);
     edit->setFocus();
     connect(edit, &QPushButton::clicked, this, &TFrmPrincipal::editFile);
-    connect(quit, &QPushButton::clicked, this, &TFrmPrincipal::quit);
+    connect(quit, &QPushButton::clicked, this, &QWidget::close);
 }
 
 TFrmPrincipal::~TFrmPrincipal() {
@@ -151,10 +151,6 @@ void TFrmPrincipal::openListing(QWidget* over, const QString& path, solvanta::Fi
         listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
         listing.exec();
     });
-}
-
-void TFrmPrincipal::quit() {
-    close();
 }
 
 QString TFrmPrincipal::fileArgument(const QStringList& args) {

@@ -37,7 +37,6 @@ public:
 
 public slots:
     void editFile(); // Editar Archivo
-    void quit();     // Salir
 
 protected:
     // A file dropped on the window opens as from the desktop.

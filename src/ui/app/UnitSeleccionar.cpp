@@ -56,7 +56,7 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
     setMinimumSize(321, 151);
 
     connect(ok, &QPushButton::clicked, this, &TFrmSeleccionar::chooseFile);
-    connect(close, &QPushButton::clicked, this, &TFrmSeleccionar::closeDialog);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
 int TFrmSeleccionar::itemIndex() const {
@@ -122,8 +122,4 @@ void TFrmSeleccionar::chooseFile() {
         }
         emit fileChosen(path, form);
     });
-}
-
-void TFrmSeleccionar::closeDialog() {
-    close();
 }

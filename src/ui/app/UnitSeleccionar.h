@@ -27,8 +27,7 @@ signals:
     void fileChosen(const QString& path, solvanta::FileForm form);
 
 public slots:
-    void chooseFile();  // Aceptar: load a file
-    void closeDialog(); // Cerrar
+    void chooseFile(); // Aceptar: load a file
 
 private:
     RadioGroup* formChoice_;

@@ -135,7 +135,7 @@ TFrmModCodSolvanta::TFrmModCodSolvanta(const QString& section, int width, QWidge
     connect(add, &QPushButton::clicked, this, &TFrmModCodSolvanta::addEntry);
     connect(remove, &QPushButton::clicked, this, &TFrmModCodSolvanta::deleteEntry);
     connect(help, &QPushButton::clicked, this, &TFrmModCodSolvanta::showHelp);
-    connect(close, &QPushButton::clicked, this, &TFrmModCodSolvanta::closeEditor);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(saveButton_, &QPushButton::clicked, this, &TFrmModCodSolvanta::saveList);
 
     fillList();
@@ -289,8 +289,4 @@ void TFrmModCodSolvanta::showHelp() {
             return;
         }
     });
-}
-
-void TFrmModCodSolvanta::closeEditor() {
-    reject();
 }

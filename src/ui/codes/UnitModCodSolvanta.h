@@ -36,7 +36,6 @@ public slots:
     void addEntry();    // Agregar
     void deleteEntry(); // Eliminar
     void showHelp();    // Ayuda
-    void closeEditor(); // Cerrar
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -377,7 +377,7 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(acceptButton_, &QPushButton::clicked, this, &TFrmDatosSolvanta::acceptLine);
-    connect(cancelButton_, &QPushButton::clicked, this, &TFrmDatosSolvanta::cancelEditing);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(tabs_, &QTabWidget::currentChanged, this, &TFrmDatosSolvanta::highlightOtherTabs);
     readCodeLists();
 }
@@ -850,10 +850,6 @@ void TFrmDatosSolvanta::acceptLine() {
     ui::guarded(this, [this] {
         if (storeLine()) accept();
     });
-}
-
-void TFrmDatosSolvanta::cancelEditing() {
-    reject();
 }
 
 QWidget* TFrmDatosSolvanta::controlOf(Field field) const {

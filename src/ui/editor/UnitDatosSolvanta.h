@@ -48,8 +48,7 @@ public:
     HighlightTabWidget* pages() const { return tabs_; }
 
 public slots:
-    void acceptLine();    // Aceptar: check, store, post, close
-    void cancelEditing(); // Cancelar
+    void acceptLine(); // Aceptar: check, store, post, close
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -80,7 +80,7 @@ TFrmAcercade::TFrmAcercade(QWidget* parent) : QDialog(parent) {
         new QPushButton(images::glyph(images::Glyph::Accept), QStringLiteral("&Aceptar"), Panel1);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, &TFrmAcercade::closeAbout);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* maker = new QHBoxLayout;
     maker->setSpacing(8);
@@ -110,10 +110,6 @@ TFrmAcercade::TFrmAcercade(QWidget* parent) : QDialog(parent) {
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
-}
-
-void TFrmAcercade::closeAbout() {
-    accept();
 }
 
 bool TFrmAcercade::handleKey(int key) {

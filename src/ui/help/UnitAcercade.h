@@ -26,7 +26,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void closeAbout();
     bool handleKey(int key);
 
     QFrame* Panel1;

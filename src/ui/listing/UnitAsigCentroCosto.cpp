@@ -32,7 +32,7 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
     stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(362);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmAsigCentroCosto::assign);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmAsigCentroCosto::cancelAssignment);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
     centre_->setFocus();
 }
 
@@ -41,8 +41,4 @@ void TFrmAsigCentroCosto::assign() {
         assignToSelection(lines_, solvanta::Field::CentroCosto, centre_->text());
         accept();
     });
-}
-
-void TFrmAsigCentroCosto::cancelAssignment() {
-    reject();
 }

@@ -12,8 +12,7 @@ public:
     explicit TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* parent = nullptr);
 
 public slots:
-    void assign();           // Aceptar
-    void cancelAssignment(); // Cancelar
+    void assign(); // Aceptar
 
 private:
     DeclarationModel& lines_;

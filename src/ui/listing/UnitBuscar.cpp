@@ -36,7 +36,7 @@ TFrmBuscar::TFrmBuscar(RxMem& table, QWidget* parent) : QDialog(parent), table_(
     setTabOrder(rut_, buttons.ok);
     setTabOrder(buttons.ok, buttons.cancel);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmBuscar::search);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmBuscar::cancelSearch);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
     rut_->setFocus();
 }
 
@@ -57,8 +57,4 @@ void TFrmBuscar::search() {
         ui::dialogs().inform(this, QStringLiteral("Rut no encontrado"));
         rut_->setFocus();
     });
-}
-
-void TFrmBuscar::cancelSearch() {
-    reject();
 }

@@ -14,8 +14,7 @@ public:
     explicit TFrmBuscar(solvanta::RxMem& table, QWidget* parent = nullptr);
 
 public slots:
-    void search();       // Aceptar: search
-    void cancelSearch(); // Cancelar
+    void search(); // Aceptar: search
 
 private:
     solvanta::RxMem& table_;

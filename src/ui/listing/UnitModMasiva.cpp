@@ -82,7 +82,7 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     top->setMinimumWidth(330);
     connect(choices_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::choiceChanged);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::applyToAll);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmModMasiva::cancelChange);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TFrmModMasiva::choiceChanged(int index) {
@@ -141,8 +141,4 @@ void TFrmModMasiva::applyToAll() {
         table_.last();
         accept();
     });
-}
-
-void TFrmModMasiva::cancelChange() {
-    reject();
 }

@@ -20,8 +20,7 @@ public:
 
 public slots:
     void choiceChanged(int index);
-    void applyToAll();   // Aceptar
-    void cancelChange(); // Cancelar
+    void applyToAll(); // Aceptar
 
 private:
     solvanta::RxMem& table_;

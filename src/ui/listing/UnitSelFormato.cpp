@@ -60,7 +60,7 @@ TFrmSelFormato::TFrmSelFormato(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(331);
 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &TFrmSelFormato::cancelChoice);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 int TFrmSelFormato::itemIndex() const {
@@ -69,8 +69,4 @@ int TFrmSelFormato::itemIndex() const {
 
 void TFrmSelFormato::setItemIndex(int index) {
     formChoice_->setItemIndex(index);
-}
-
-void TFrmSelFormato::cancelChoice() {
-    reject();
 }

@@ -14,9 +14,6 @@ public:
     int itemIndex() const; // 0 by position, 1 by separator
     void setItemIndex(int index);
 
-public slots:
-    void cancelChoice(); // Cancelar
-
 private:
     RadioGroup* formChoice_;
 };

@@ -25,7 +25,7 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
     stackPanels(this, {top, buttons.panel});
     top->setMinimumWidth(409);
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmSelTipoJornada::assign);
-    connect(buttons.cancel, &QPushButton::clicked, this, &TFrmSelTipoJornada::cancelAssignment);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TFrmSelTipoJornada::assign() {
@@ -34,8 +34,4 @@ void TFrmSelTipoJornada::assign() {
                           QString::number(workDay_->itemIndex() + 1));
         accept();
     });
-}
-
-void TFrmSelTipoJornada::cancelAssignment() {
-    reject();
 }

@@ -13,8 +13,7 @@ public:
     explicit TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent = nullptr);
 
 public slots:
-    void assign();           // Aceptar
-    void cancelAssignment(); // Cancelar
+    void assign(); // Aceptar
 
 private:
     DeclarationModel& lines_;
