@@ -5,7 +5,7 @@
 class RadioGroup;
 
 // Asks in which form to write the file; the writer proposes the form the
-// file was loaded in.
+// file was read in or last written in.
 class TFrmSelFormato : public QDialog {
     Q_OBJECT
 public:
