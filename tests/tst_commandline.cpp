@@ -85,7 +85,9 @@ Run runProgram(const QString& program, const QStringList& args, const QString& l
                QFileInfo(program).absolutePath() + QStringLiteral("/config"));
     p.setProcessEnvironment(env);
     p.start(program, args);
-    if (!p.waitForFinished(60000)) return {-1, {}, {}};
+    // A bound for a program that hangs, far above what a run takes even on
+    // a busy machine or under the sanitizers.
+    if (!p.waitForFinished(600000)) return {-1, {}, {}};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
