@@ -3,15 +3,15 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "ui/app/AppMessage.h"
 #include "engine/codes/CodeTableFile.h"
-#include "ui/editor/UnitDatosSolvanta.h"
 #include "engine/files/DeclarationFile.h"
-#include "ui/listing/UnitSelFormato.h"
-#include "ui/listing/DeclarationGrid.h"
-#include "ui/listing/UnitDespSolvanta.h"
 #include "engine/util/DateText.h"
 #include "engine/util/NumberText.h"
+#include "ui/app/AppMessage.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "ui/listing/DeclarationGrid.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
@@ -156,7 +156,8 @@ QWidget* reach(TFrmDatosSolvanta& e, const char* name) {
     if (auto* d = qobject_cast<DateEdit*>(w)) target = d->lineEdit();
     if (auto* c = qobject_cast<QComboBox*>(w)) target = c->lineEdit();
     target->setFocus(Qt::TabFocusReason);
-    if (!QTest::qWaitFor([&] { return target->hasFocus(); }, 2000)) qWarning("no focus in %s", name);
+    if (!QTest::qWaitFor([&] { return target->hasFocus(); }, 2000))
+        qWarning("no focus in %s", name);
     if (auto* l = qobject_cast<QLineEdit*>(target)) l->selectAll();
     return target;
 }
@@ -1501,10 +1502,10 @@ private slots:
         // clang-format on
         static_assert(std::size(rows) == std::size_t(kFieldCount), "one row a field");
         for (const Row& r : rows)
-            QTest::newRow(r.field) << QString::fromLatin1(r.control) << r.choose
-                                   << QString::fromUtf8(r.input) << QString::fromLatin1(r.field)
-                                   << QString::fromUtf8(r.position)
-                                   << QString::fromUtf8(r.separator);
+            QTest::newRow(r.field)
+                << QString::fromLatin1(r.control) << r.choose << QString::fromUtf8(r.input)
+                << QString::fromLatin1(r.field) << QString::fromUtf8(r.position)
+                << QString::fromUtf8(r.separator);
     }
 
     void everyFieldAsWritten() {
@@ -1558,21 +1559,22 @@ private slots:
             for (int row = 0; row < t_.recordCount(); ++row) {
                 t_.moveTo(row);
                 auto e = openEditor(t_, 0);
-                QVERIFY2(accept(*e), qPrintable(QStringLiteral("line %1: %2")
-                                                    .arg(row + 1)
-                                                    .arg(d().last().text)));
+                QVERIFY2(
+                    accept(*e),
+                    qPrintable(QStringLiteral("line %1: %2").arg(row + 1).arg(d().last().text)));
             }
             const QString out = tmp_.filePath(QStringLiteral("aceptado.txt"));
             writeDeclaration(out, form, t_);
             const QByteArray was = readAll(reference), now = readAll(out);
             for (int row = 0; row < t_.recordCount(); ++row)
                 for (int f = 0; f < kFieldCount; ++f)
-                    QVERIFY2(fieldBytes(now, form, row, f) == fieldBytes(was, form, row, f),
-                             qPrintable(QStringLiteral("line %1, %2: «%3» written «%4»")
-                                            .arg(row + 1)
-                                            .arg(fieldTitle(f),
-                                                 QString::fromLatin1(fieldBytes(was, form, row, f)),
-                                                 QString::fromLatin1(fieldBytes(now, form, row, f)))));
+                    QVERIFY2(
+                        fieldBytes(now, form, row, f) == fieldBytes(was, form, row, f),
+                        qPrintable(QStringLiteral("line %1, %2: «%3» written «%4»")
+                                       .arg(row + 1)
+                                       .arg(fieldTitle(f),
+                                            QString::fromLatin1(fieldBytes(was, form, row, f)),
+                                            QString::fromLatin1(fieldBytes(now, form, row, f)))));
             QVERIFY(now == was);
         }
     }
@@ -1619,17 +1621,16 @@ private slots:
                                << QString::fromUtf8(box) << QString::fromLatin1(f)
                                << QString::fromUtf8(stored) << QString::fromUtf8(message);
         };
-        row("fun of 16 digits", "CuEdNumeroFun", "1234567890123456", "1234567890123456",
-            "num_FUN", "1234567890123456");
-        row("fun with zeros in front", "CuEdNumeroFun", "0001234", "0001234", "num_FUN",
-            "0001234");
-        row("fun of 17 digits", "CuEdNumeroFun", "12345678901234567", "1234567890123456",
-            "num_FUN", "1234567890123456");
+        row("fun of 16 digits", "CuEdNumeroFun", "1234567890123456", "1234567890123456", "num_FUN",
+            "1234567890123456");
+        row("fun with zeros in front", "CuEdNumeroFun", "0001234", "0001234", "num_FUN", "0001234");
+        row("fun of 17 digits", "CuEdNumeroFun", "12345678901234567", "1234567890123456", "num_FUN",
+            "1234567890123456");
         row("maternity dependants", "EdCargasMater", "12", "1", "num_car_mat", "1");
         row("disability dependants", "EdCargasInva", "34", "3", "num_car_inv", "3");
         row("simple dependants", "EdCargasSimples", "123", "12", "num_car_sim", "12");
-        row("amount of its eight columns", "CuEdImpoCCAF", "12.345.678", "12.345.678",
-            "impo_ccaf", "12345678");
+        row("amount of its eight columns", "CuEdImpoCCAF", "12.345.678", "12.345.678", "impo_ccaf",
+            "12345678");
         row("amount beyond its columns", "CuEdImpoCCAF", "123.456.789.012", "123.456.789.012",
             "impo_ccaf", "",
             "Imponible: «123.456.789.012» no cabe en las 8 columnas del campo [84] Impo. CCAF "
@@ -1743,8 +1744,7 @@ private slots:
                                << QString::fromLatin1(rut) << QString::fromLatin1(check)
                                << QString::fromUtf8(message) << QString::fromLatin1(focus);
         };
-        row("worker zero", "EdRut", "EdDV", "0", "0", "Debe ingresar el rut del empleado",
-            "EdRut");
+        row("worker zero", "EdRut", "EdDV", "0", "0", "Debe ingresar el rut del empleado", "EdRut");
         row("voluntary wrong", "PFRutAfiVol", "EdDVAfiVol", "11111111", "2",
             "El Digito verificador no corresponde al Rut del afiliado voluntario", "EdDVAfiVol");
         row("voluntary without check", "PFRutAfiVol", "EdDVAfiVol", "11111111", "",

@@ -658,8 +658,7 @@ int radioItem(const ControlDef& d, const QString& value) {
 QString withoutFill(const ControlDef& d, int field, const QString& value) {
     const FieldDef& f = kFields[std::size_t(field)];
     if ((d.kind != Ctl::Text && d.kind != Ctl::Digits) || d.store != Store::Text ||
-        f.writeRule != WriteRule::T ||
-        f.sepUntrimmed)
+        f.writeRule != WriteRule::T || f.sepUntrimmed)
         return value;
     qsizetype end = value.size();
     while (end > 0 && value[end - 1] == u' ')
@@ -739,8 +738,7 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
         // The position form never cuts a value: one wider than the field's
         // columns would move every later field of the line.
         const FieldDef& f = def(d.field);
-        if (positionLength(f, cp1252::encode(numtext::format(e->value()))) >
-            std::size_t(f.width))
+        if (positionLength(f, cp1252::encode(numtext::format(e->value()))) > std::size_t(f.width))
             throw CheckFailure{QStringLiteral("%1: «%2» no cabe en las %3 columnas del campo %4 "
                                               "en el archivo por posición.")
                                    .arg(label, e->text().trimmed())
@@ -945,7 +943,8 @@ bool TFrmDatosSolvanta::checkOtherRuts() {
         }
         if (isNoRut(rut->value())) continue;
         if (dv->text().trimmed().isEmpty()) {
-            fail(tab, dv, QStringLiteral("Debe ingresar el digito verificador del Rut %1").arg(owner));
+            fail(tab, dv,
+                 QStringLiteral("Debe ingresar el digito verificador del Rut %1").arg(owner));
             return false;
         }
         if (!ValidaRut(rut->value() + dv->text().trimmed())) {
@@ -979,7 +978,8 @@ bool TFrmDatosSolvanta::checkPeriods() {
     }
     if (changed && start && end && *end < *start) {
         auto* hasta = controlOf(Field::RemuHasta);
-        fail(kGroups[kControls[controlOfField_[std::size_t(fieldIndex(Field::RemuHasta))]].group].tab,
+        fail(kGroups[kControls[controlOfField_[std::size_t(fieldIndex(Field::RemuHasta))]].group]
+                 .tab,
              hasta, QStringLiteral("El período Hasta es anterior al período Desde."));
         return false;
     }

@@ -110,7 +110,8 @@ void UpperEdit::setValue(const QString& text) {
 // ---- DigitEdit -----------------------------------------------------------------
 
 DigitEdit::DigitEdit(int maxLength, QWidget* parent) : QLineEdit(parent) {
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     setMaxLength(maxLength);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
