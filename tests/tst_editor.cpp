@@ -3,15 +3,15 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "ui/app/AppMessage.h"
 #include "engine/codes/CodeTableFile.h"
-#include "ui/editor/UnitDatosSolvanta.h"
 #include "engine/files/DeclarationFile.h"
-#include "ui/listing/UnitSelFormato.h"
-#include "ui/listing/DeclarationGrid.h"
-#include "ui/listing/UnitDespSolvanta.h"
 #include "engine/util/DateText.h"
 #include "engine/util/NumberText.h"
+#include "ui/app/AppMessage.h"
+#include "ui/editor/UnitDatosSolvanta.h"
+#include "ui/listing/DeclarationGrid.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
@@ -145,6 +145,77 @@ void showTabOf(TFrmDatosSolvanta& e, QWidget* control) {
 bool accept(TFrmDatosSolvanta& e) {
     ctl<QPushButton>(&e, "BitBtn1")->click();
     return e.result() == QDialog::Accepted && !e.isVisible();
+}
+
+// Gives a control the keyboard focus as the user would reach it: its tab
+// in front, the focus in it (the text inside selected).
+QWidget* reach(TFrmDatosSolvanta& e, const char* name) {
+    QWidget* w = ctl(&e, name);
+    showTabOf(e, w);
+    QWidget* target = w;
+    if (auto* d = qobject_cast<DateEdit*>(w)) target = d->lineEdit();
+    if (auto* c = qobject_cast<QComboBox*>(w)) target = c->lineEdit();
+    target->setFocus(Qt::TabFocusReason);
+    if (!QTest::qWaitFor([&] { return target->hasFocus(); }, 2000))
+        qWarning("no focus in %s", name);
+    if (auto* l = qobject_cast<QLineEdit*>(target)) l->selectAll();
+    return target;
+}
+
+// Replaces what a box holds by typing: the text's keys, or Delete to empty
+// it.
+void typeInto(TFrmDatosSolvanta& e, const char* name, const QString& text) {
+    QWidget* target = reach(e, name);
+    if (text.isEmpty())
+        QTest::keyClick(target, Qt::Key_Delete);
+    else
+        typeText(target, text);
+}
+
+// Chooses an item as the user does: a radio button by its caption, with a
+// key; a list's entry whose text starts with `start`, with the arrow keys
+// (an entry already shown is left and chosen again).
+void chooseItem(TFrmDatosSolvanta& e, const char* name, const QString& start) {
+    QWidget* w = ctl(&e, name);
+    showTabOf(e, w);
+    if (auto* r = qobject_cast<RadioGroup*>(w)) {
+        for (int i = 0; i < r->count(); ++i)
+            if (r->button(i)->text() == start) {
+                r->button(i)->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(r->button(i), Qt::Key_Space);
+            }
+        return;
+    }
+    auto* list = qobject_cast<CodeList*>(w);
+    int target = -1;
+    for (int i = 0; i < list->count() && target < 0; ++i)
+        if (list->itemText(i).startsWith(start)) target = i;
+    if (target < 0) {
+        qWarning("no entry %s in %s", qPrintable(start), name);
+        return;
+    }
+    QWidget* edit = reach(e, name);
+    if (list->currentIndex() == target)
+        QTest::keyClick(edit, target > 0 ? Qt::Key_Up : Qt::Key_Down);
+    while (list->currentIndex() < target)
+        QTest::keyClick(edit, Qt::Key_Down);
+    while (list->currentIndex() > target)
+        QTest::keyClick(edit, Qt::Key_Up);
+}
+
+// The field of a RUT box of the editor.
+int fieldOfControl(const QString& rutBox) {
+    if (rutBox == u"PFRutAfiVol") return field("rut_afi_volun");
+    if (rutBox == u"EdRutPagSub") return field("rut_pag_subs");
+    return field("rut");
+}
+
+// The bytes of one field of line `line` (0-based) in a written file.
+QByteArray fieldBytes(const QByteArray& file, FileForm form, int line, int f) {
+    const QByteArray text = file.split('\n').value(line).chopped(1); // without CR
+    if (form == FileForm::Position)
+        return text.mid(kFields[std::size_t(f)].start - 1, kFields[std::size_t(f)].width);
+    return text.split(';').value(f);
 }
 
 } // namespace
@@ -415,6 +486,7 @@ private slots:
         change(e.get(), "CBxTipoPago", QStringLiteral("01 Remuneraciones del mes"));
         change(e.get(), "CBxTTrabajador", QStringLiteral("0 Activo (no pensionado)"));
         change(e.get(), "CBxMovPersonal", QStringLiteral("0 Sin movimiento en el mes"));
+        change(e.get(), "EdPerDesde", QStringLiteral("03/2025"));
         d().expectInform(QStringLiteral("Error en el campo \"Nombre AFP\""));
         QVERIFY(!accept(*e));
         QCOMPARE(t_.recordCount(), 0);
@@ -548,7 +620,6 @@ private slots:
             "cod_mov_per_volun", s("10"));
         row("voluntary afp empty", "CBxAfpVolun", s(""), "cod_afp_volun", s(""));
         row("hasta empty", "EdPerHasta", s(""), "remu_hasta", s("000000"));
-        row("desde empty", "EdPerDesde", s(""), "remu_desde", s("      "));
         row("desde", "EdPerDesde", s("03/2025"), "remu_desde", s("032025"));
         row("date", "DEdMovDesde", s("01-04-2025"), "Fecha_Desde", s("01-04-2025"));
         row("date emptied", "DEdMovDesde", s(""), "Fecha_Desde", s(""));
@@ -679,13 +750,11 @@ private slots:
             auto e = openEditor(t_, 0);
             QVERIFY2(accept(*e),
                      qPrintable(QStringLiteral("line %1: %2").arg(row + 1).arg(d().last().text)));
-            // Zero-filled fields may lose or gain their zero fill in the
-            // table (the position form writes it back, as compared below);
-            // every other field keeps its exact text.
+            // Every field keeps its exact text, zero fill included.
             const RecordView was(reinterpret_cast<const std::byte*>(before.constData()));
             QStringList changed;
             for (int f = 0; f < kFieldCount; ++f)
-                if (kFields[f].writeRule != WriteRule::Z && t_.textAt(row, f) != was.text(f))
+                if (t_.textAt(row, f) != was.text(f))
                     changed << QStringLiteral("%1 «%2» → «%3»")
                                    .arg(fieldTitle(f), was.text(f), t_.textAt(row, f));
             QVERIFY2(
@@ -698,14 +767,16 @@ private slots:
         QCOMPARE(t_.recordCount(), lines);
     }
 
-    void normalisationsStay() {
+    // Left alone, a zero-filled code and a blank period keep their bytes:
+    // the separator form writes them as the table holds them.
+    void untouchedFieldsKeepTheirBytes() {
         loadSample();
         setField(t_, "nom_AFP", QStringLiteral("05"));
         setField(t_, "remu_hasta", QStringLiteral(" "));
         auto e = openEditor(t_, 0);
         QVERIFY(accept(*e));
-        QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("5"));
-        QCOMPARE(t_.textAt(0, field("remu_hasta")), QStringLiteral("000000"));
+        QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("05"));
+        QCOMPARE(t_.textAt(0, field("remu_hasta")), QStringLiteral(" "));
     }
 
     // A control the user changed stores what it shows, even where the line
@@ -895,9 +966,9 @@ private slots:
                                                                   << "";
         QTest::newRow("voluntary affiliate, K") << "PFRutAfiVol"
                                                 << "EdDVAfiVol"
-                                                << "9876543-k"
+                                                << "10.000.013-k"
                                                 << "rut_afi_volun"
-                                                << "9876543"
+                                                << "10000013"
                                                 << "K";
         QTest::newRow("subsidy payer") << "EdRutPagSub"
                                        << "EdDVPagSub"
@@ -1299,6 +1370,419 @@ private slots:
         QCOMPARE(now[3], was[2]);
         qApp->removeEventFilter(filter);
         delete filter;
+    }
+
+    // ---- what the user types, as the file forms write it ---------------------------
+
+    // Every field through its control, with the keys or a click: the value
+    // typed or chosen, and the field's bytes in each written form.
+    void everyFieldAsWritten_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("choose"); // an item chosen; otherwise typed
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("position"); // the field's columns
+        QTest::addColumn<QString>("separator");
+        struct Row {
+            const char* field;
+            const char* control;
+            bool choose;
+            const char* input;
+            const char* position;
+            const char* separator;
+        };
+        // clang-format off
+        const Row rows[] = {
+            {"rut", "EdRut", false, "10.000.013-k", "00010000013", "10000013"},
+            {"dv", "EdDV", false, "5", "5", "5"},
+            {"ape_pat", "EdApepat", false, "rojas", "ROJAS                         ", "ROJAS"},
+            {"ape_mat", "EdApeMat", false, "díaz", "DÍAZ                          ", "DÍAZ"},
+            {"nombres", "EdNombres", false, "luis", "LUIS                          ", "LUIS"},
+            {"sexo", "RGpSexo", true, "Femenino", "F", "F"},
+            {"nacion", "RGNacionalidad", true, "Chilena", "0", "0"},
+            {"tipo_pago", "CBxTipoPago", true, "03 ", "03", "03"},
+            {"remu_desde", "EdPerDesde", false, "022024", "022024", "022024"},
+            {"remu_hasta", "EdPerHasta", false, "062024", "062024", "062024"},
+            {"reg_previ", "RGpRegPrevi", true, "INP", "INP", "INP"},
+            {"tipo_trab", "CBxTTrabajador", true, "2 ", "2", "2"},
+            {"dias_trab", "CuEdDiasTrab", false, "25", "25", "25"},
+            {"tipo_linea", "CBxTipoLinea", true, "02 ", "02", "02"},
+            {"cod_mov", "CBxMovPersonal", true, "1 ", "01", "1"},
+            {"Fecha_Desde", "DEdMovDesde", false, "01042025", "01-04-2025", "01-04-2025"},
+            {"Fecha_Hasta", "DEdMovHasta", false, "30042025", "30-04-2025", "30-04-2025"},
+            {"Tramo_Fam", "CBxTramoFam", true, "B ", "B", "B"},
+            {"num_car_sim", "EdCargasSimples", false, "12", "12", "12"},
+            {"num_car_mat", "EdCargasMater", false, "3", "3", "3"},
+            {"num_car_inv", "EdCargasInva", false, "2", "2", "2"},
+            {"asig_fam", "CuEdAsigFamiliar", false, "123456", "123456", "123456"},
+            {"asig_fam_ret", "CuEdAsigRetro", false, "1.234", "001234", "1234"},
+            {"reint_cargas", "CuEdReintegro", false, "99", "000099", "99"},
+            {"sub_trab_jov", "RGSubsiTrabajador", true, "Si", "S", "S"},
+            {"nom_AFP", "CBxAfp", true, "05 ", "05", "5"},
+            {"impo_afp", "CuEdImpoAFP", false, "12.345.678", "12345678", "12345678"},
+            {"cot_obli_afp", "CuEdCotizaAfp", false, "1000", "00001000", "1000"},
+            {"aporte_sis", "CuEdAporteSIS", false, "2001", "00002001", "2001"},
+            {"ahorro_afp", "CuEdAhorroAfp", false, "3002", "00003002", "3002"},
+            {"sust_afp", "CuEdRentaImpSust", false, "4003", "00004003", "4003"},
+            {"tasa_pac_afp", "CuEdTasaPacSust", false, "4,25", "04,25", "4,25"},
+            {"aporte_indem", "CuEdAporteIndemSust", false, "123456789", "123456789", "123456789"},
+            {"num_per_sust", "CuEdPeriSust", false, "7", "07", "7"},
+            {"per_desde_sust", "DEdPerDesdeSust", false, "01032024", "01-03-2024", "01-03-2024"},
+            {"per_hasta_sust", "DEdPerHastaSust", false, "31032024", "31-03-2024", "31-03-2024"},
+            {"trab_pesado", "EdTrabPesado", false, "minero", "MINERO                                  ", "MINERO"},
+            {"porc_trab_pesado", "CuEdPorTrabPesado", false, "12,5", "012,5", "12,5"},
+            {"cot_trab_pesado", "CuEdCotTrabPesado", false, "4321", "004321", "4321"},
+            {"inst_apvi", "CBxApvi", true, "003 ", "003", "003"},
+            {"num_contra_apvi", "EdContratoApvi", false, "abc-123", "ABC-123             ", "ABC-123"},
+            {"forma_pago_apvi", "RGFormaPagoAPVI", true, "Indirecta", "2", "2"},
+            {"cotiza_apvi", "CuEdCotAPVI", false, "5004", "00005004", "5004"},
+            {"cot_dep_conv", "CuEdDepConveniAPVI", false, "6005", "00006005", "6005"},
+            {"inst_apvc", "CBxAPVC", true, "005 ", "005", "005"},
+            {"num_contra_apvc", "EdContratoAPVC", false, "x9", "X9                  ", "X9"},
+            {"forma_pago_apvc", "RGFormaPAgoAPVC", true, "Indirecta", "2", "2"},
+            {"cotiza_apvc", "CuEdCotAPVC", false, "7006", "00007006", "7006"},
+            {"cot_emp_apvc", "CuEdCotEmpleador", false, "8007", "00008007", "8007"},
+            {"rut_afi_volun", "PFRutAfiVol", false, "23.456.789-6", "00023456789", "23456789"},
+            {"dv_afi_volun", "EdDVAfiVol", false, "1", "1", "1"},
+            {"ape_pat_volun", "EdApePatVolun", false, "vera", "VERA                          ", "VERA"},
+            {"ape_mat_volun", "EdApeMatVolun", false, "ruiz", "RUIZ                          ", "RUIZ"},
+            {"nombre_volun", "EdNombreVolun", false, "eva", "EVA                           ", "EVA"},
+            {"cod_mov_per_volun", "CBxMovVolun", true, "01 ", "01", "01"},
+            {"fec_desde_volun", "DEdDesdeVolun", false, "01022024", "01-02-2024", "01-02-2024"},
+            {"fec_hasta_volun", "DEdHastaVolun", false, "29022024", "29-02-2024", "29-02-2024"},
+            {"cod_afp_volun", "CBxAfpVolun", true, "05 ", "05", "05"},
+            {"monto_cap_volun", "CuEdCapiVolun", false, "9008", "00009008", "9008"},
+            {"monto_aho_vol", "CuEdAhoVolun", false, "10009", "00010009", "10009"},
+            {"num_per_cotiza", "CuEdPerCotizaVolun", false, "12", "12", "12"},
+            {"cod_ex_caja", "CBxCodCajaReg", true, "1001 ", "1001", "1001"},
+            {"tasa_ex_caja", "CuEdTasaCaja", false, "3,5", "003,5", "3,5"},
+            {"renta_imp_fonasa", "CuedImpoFonasa", false, "11010", "00011010", "11010"},
+            {"cot_INP", "CuEdCotizaInp", false, "12011", "00012011", "12011"},
+            {"Renta_imp_des", "CuEdRentaImpDes", false, "13012", "00013012", "13012"},
+            {"cod_ex_caja_des", "CBxCodCajaDesa", true, "1002 ", "1002", "1002"},
+            {"tasa_ex_caja_des", "CuEdTasaDesa", false, "1,25", "01,25", "1,25"},
+            {"cot_desahucio", "CuEdCotizaDesa", false, "14013", "00014013", "14013"},
+            {"cotiza_fonasa", "CuEdCotFonasa", false, "15014", "00015014", "15014"},
+            {"cot_acc_trab_inp", "CuEdAccidentes", false, "16015", "00016015", "16015"},
+            {"boni_ley", "CuEdLey", false, "17016", "00017016", "17016"},
+            {"desc_cargas_fam_inp", "CuEdDescCargas", false, "18017", "00018017", "18017"},
+            {"bonos_gob", "CuEdBonoGob", false, "19018", "00019018", "19018"},
+            {"cod_inst_salud", "CBxIsapre", true, "02 ", "02", "2"},
+            {"num_FUN", "CuEdNumeroFun", false, "1234567890123456", "1234567890123456", "1234567890123456"},
+            {"impo_isapre", "CuedImpoSalud", false, "20019", "00020019", "20019"},
+            {"moneda_plan", "RGpMonedaPlan", true, "UF", "2", "2"},
+            {"cot_pactada", "CuEdCotPactada", false, "3,75", "00003,75", "3,75"},
+            {"cot_obli_isa", "CuEdCotizaIsap", false, "21020", "00021020", "21020"},
+            {"cot_ad_vol", "CuEdCotAdicio", false, "22021", "00022021", "22021"},
+            {"monto_ges", "CuEdMontoGes", false, "23022", "00023022", "23022"},
+            {"cod_CCAF", "CBxCodigoCcaf", true, "01 ", "01", "1"},
+            {"impo_ccaf", "CuEdImpoCCAF", false, "24023", "00024023", "24023"},
+            {"Cred_per_CCAF", "CuEdCredPerso", false, "25024", "00025024", "25024"},
+            {"Desc_Dental", "CuEdDescDental", false, "26025", "00026025", "26025"},
+            {"desc_leassing", "CuEdDescLeas", false, "27026", "00027026", "27026"},
+            {"desc_seg_vida", "CuEdSeguroVida", false, "28027", "00028027", "28027"},
+            {"otros_desc_ccaf", "CuEdOtrosDesc", false, "29028", "00029028", "29028"},
+            {"cot_CCAF", "CuEdCotizaCCAF", false, "30029", "00030029", "30029"},
+            {"Desc_Car_fam", "CuEdCarFamCcaf", false, "31030", "00031030", "31030"},
+            {"otros_desc_ccaf1", "CuEdOtrosCCAF1", false, "32031", "00032031", "32031"},
+            {"otros_desc_ccaf2", "RadioGroup1", true, "Parcial", "00000002", "2"},
+            {"bono_gob_ccaf", "CuEdBonoGobCCAF", false, "33032", "00033032", "33032"},
+            {"cod_sucur_ccaf", "EdSucurCCAF", false, "15000", "15000               ", "15000"},
+            {"cod_mutual", "CBxMutual", true, "01 ", "01", "1"},
+            {"impo_mutual", "CuEdImpoMutual", false, "34033", "00034033", "34033"},
+            {"cotiza_mutual", "CuEdCotMutual", false, "35034", "00035034", "35034"},
+            {"sucur_mutual", "CuEdSucursal", false, "91", "091", "91"},
+            {"Renta_impo_SC", "CuEdImpoCesantia", false, "36035", "00036035", "36035"},
+            {"Aporte_trab_SC", "CuEdAporteTrab", false, "37036", "00037036", "37036"},
+            {"aporte_emp_SC", "CuEdAporteEmp", false, "38037", "00038037", "38037"},
+            {"rut_pag_subs", "EdRutPagSub", false, "7.654.321-6", "00007654321", "7654321"},
+            {"dv_pag_subs", "EdDVPagSub", false, "3", "3", "3"},
+            {"centro_costo", "EdCentroCosto", false, "norte", "NORTE               ", "NORTE"},
+        };
+        // clang-format on
+        static_assert(std::size(rows) == std::size_t(kFieldCount), "one row a field");
+        for (const Row& r : rows)
+            QTest::newRow(r.field)
+                << QString::fromLatin1(r.control) << r.choose << QString::fromUtf8(r.input)
+                << QString::fromLatin1(r.field) << QString::fromUtf8(r.position)
+                << QString::fromUtf8(r.separator);
+    }
+
+    void everyFieldAsWritten() {
+        QFETCH(QString, control);
+        QFETCH(bool, choose);
+        QFETCH(QString, input);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, position);
+        QFETCH(QString, separator);
+        numtext::setDecimalSeparator(',');
+        const int f = field(fieldName.toLatin1().constData());
+        for (const FileForm form : {FileForm::Position, FileForm::Separator}) {
+            t_.close();
+            t_.open();
+            loadDeclaration(dataFile(form == FileForm::Position ? "dos-lineas-coma.txt"
+                                                                : "dos-lineas-coma.csv"),
+                            form, t_);
+            t_.first();
+            auto e = openEditor(t_, 0);
+            if (choose)
+                chooseItem(*e, control.toLatin1().constData(), input);
+            else
+                typeInto(*e, control.toLatin1().constData(), input);
+            QVERIFY2(accept(*e), qPrintable(d().last().text));
+            const QString out = tmp_.filePath(QStringLiteral("escrito.txt"));
+            writeDeclaration(out, form, t_);
+            QCOMPARE(fieldBytes(readAll(out), form, 0, f),
+                     cp(form == FileForm::Position ? position : separator));
+        }
+        numtext::useSystemDecimalSeparator();
+    }
+
+    // A file with odd values (letters in lower case, codes outside their
+    // lists or zero-filled, empty amounts and fields, the largest value each
+    // field holds), each line opened and accepted untouched: the file is
+    // written byte for byte as the same load writes it without the editor,
+    // in either form. (The loader itself reads an empty amount of the
+    // separator form as 0; every other value is written as it was read.)
+    void untouchedLinesWriteTheSameFile() {
+        const QString separatorFile = dataFile("valores-raros.csv");
+        const QString positionFile = tmp_.filePath(QStringLiteral("valores-raros.txt"));
+        convertDeclaration(separatorFile, FileForm::Separator, positionFile, FileForm::Position,
+                           {.force = true});
+        for (const auto& [path, form] : {std::pair{separatorFile, FileForm::Separator},
+                                         std::pair{positionFile, FileForm::Position}}) {
+            t_.close();
+            t_.open();
+            loadDeclaration(path, form, t_);
+            const QString reference = tmp_.filePath(QStringLiteral("referencia.txt"));
+            writeDeclaration(reference, form, t_);
+            for (int row = 0; row < t_.recordCount(); ++row) {
+                t_.moveTo(row);
+                auto e = openEditor(t_, 0);
+                QVERIFY2(
+                    accept(*e),
+                    qPrintable(QStringLiteral("line %1: %2").arg(row + 1).arg(d().last().text)));
+            }
+            const QString out = tmp_.filePath(QStringLiteral("aceptado.txt"));
+            writeDeclaration(out, form, t_);
+            const QByteArray was = readAll(reference), now = readAll(out);
+            for (int row = 0; row < t_.recordCount(); ++row)
+                for (int f = 0; f < kFieldCount; ++f)
+                    QVERIFY2(
+                        fieldBytes(now, form, row, f) == fieldBytes(was, form, row, f),
+                        qPrintable(QStringLiteral("line %1, %2: «%3» written «%4»")
+                                       .arg(row + 1)
+                                       .arg(fieldTitle(f),
+                                            QString::fromLatin1(fieldBytes(was, form, row, f)),
+                                            QString::fromLatin1(fieldBytes(now, form, row, f)))));
+            QVERIFY(now == was);
+        }
+    }
+
+    // Letters in lower case show in capitals; typed again, or their item
+    // chosen again (even the item shown), they are stored as the editor
+    // writes them.
+    void lowerCaseValuesCanBeCorrected() {
+        loadSample();
+        setField(t_, "rut", QStringLiteral("10000013"));
+        setField(t_, "dv", QStringLiteral("k"));
+        setField(t_, "sexo", QStringLiteral("f"));
+        setField(t_, "reg_previ", QStringLiteral("afp"));
+        setField(t_, "sub_trab_jov", QStringLiteral("s"));
+        auto e = openEditor(t_, 0);
+        QCOMPARE(shown(e.get(), "EdDV"), QStringLiteral("K"));
+        QCOMPARE(shown(e.get(), "RGpSexo"), QStringLiteral("Femenino"));
+        QCOMPARE(shown(e.get(), "RGpRegPrevi"), QStringLiteral("AFP"));
+        QCOMPARE(shown(e.get(), "RGSubsiTrabajador"), QStringLiteral("Si"));
+        typeInto(*e, "EdDV", QStringLiteral("K"));
+        chooseItem(*e, "RGpSexo", QStringLiteral("Femenino"));
+        chooseItem(*e, "RGpRegPrevi", QStringLiteral("AFP"));
+        chooseItem(*e, "RGSubsiTrabajador", QStringLiteral("Si"));
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("dv")), QStringLiteral("K"));
+        QCOMPARE(t_.textAt(0, field("sexo")), QStringLiteral("F"));
+        QCOMPARE(t_.textAt(0, field("reg_previ")), QStringLiteral("AFP"));
+        QCOMPARE(t_.textAt(0, field("sub_trab_jov")), QStringLiteral("S"));
+    }
+
+    // A box takes no more than its field holds: a text box no more
+    // characters than the field and its columns; what does not fit in a
+    // number's columns stops "Aceptar" with a message naming the field.
+    void valuesBeyondTheirField_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shownText"); // what the box holds after the keys
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("stored");  // when accepted
+        QTest::addColumn<QString>("message"); // when refused
+        auto row = [](const char* tag, const char* c, const char* typed, const char* box,
+                      const char* f, const char* stored, const char* message = "") {
+            QTest::newRow(tag) << QString::fromLatin1(c) << QString::fromUtf8(typed)
+                               << QString::fromUtf8(box) << QString::fromLatin1(f)
+                               << QString::fromUtf8(stored) << QString::fromUtf8(message);
+        };
+        row("fun of 16 digits", "CuEdNumeroFun", "1234567890123456", "1234567890123456", "num_FUN",
+            "1234567890123456");
+        row("fun with zeros in front", "CuEdNumeroFun", "0001234", "0001234", "num_FUN", "0001234");
+        row("fun of 17 digits", "CuEdNumeroFun", "12345678901234567", "1234567890123456", "num_FUN",
+            "1234567890123456");
+        row("maternity dependants", "EdCargasMater", "12", "1", "num_car_mat", "1");
+        row("disability dependants", "EdCargasInva", "34", "3", "num_car_inv", "3");
+        row("simple dependants", "EdCargasSimples", "123", "12", "num_car_sim", "12");
+        row("amount of its eight columns", "CuEdImpoCCAF", "12.345.678", "12.345.678", "impo_ccaf",
+            "12345678");
+        row("amount beyond its columns", "CuEdImpoCCAF", "123.456.789.012", "123.456.789.012",
+            "impo_ccaf", "",
+            "Imponible: «123.456.789.012» no cabe en las 8 columnas del campo [84] Impo. CCAF "
+            "en el archivo por posición.");
+        row("amount of six columns", "CuEdAsigFamiliar", "1234567", "1234567", "asig_fam", "",
+            "Asig. Familiar: «1.234.567» no cabe en las 6 columnas del campo [22] Asig. Familiar "
+            "en el archivo por posición.");
+        row("rate beyond its columns", "CuEdTasaCaja", "12,345", "12,345", "tasa_ex_caja", "",
+            "Tasa Ex-caja: «12,345» no cabe en las 5 columnas del campo [63] Tasa ex caja en el "
+            "archivo por posición.");
+    }
+
+    void valuesBeyondTheirField() {
+        QFETCH(QString, control);
+        QFETCH(QString, typed);
+        QFETCH(QString, shownText);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, stored);
+        QFETCH(QString, message);
+        numtext::setDecimalSeparator(',');
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        typeInto(*e, control.toLatin1().constData(), typed);
+        auto* box = ctl<QLineEdit>(e.get(), control.toLatin1().constData());
+        QCOMPARE(box->text(), shownText);
+        const int tab = e->pages()->currentIndex();
+        e->pages()->setCurrentIndex(tab == 0 ? 1 : 0);
+        if (!message.isEmpty()) d().expectInform(message);
+        const bool accepted = accept(*e);
+        QCOMPARE(accepted, message.isEmpty());
+        if (accepted) {
+            QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
+        } else {
+            QCOMPARE(tableBytes(t_), before);
+            QCOMPARE(e->pages()->currentIndex(), tab);
+            QTRY_COMPARE(focusedControl(), control);
+        }
+        numtext::useSystemDecimalSeparator();
+    }
+
+    // A period box takes a whole period (or, "Hasta", nothing); anything
+    // else stops "Aceptar" on the box, its tab in front.
+    void periods_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("stored");  // when accepted
+        QTest::addColumn<QString>("message"); // when refused
+        auto row = [](const char* tag, const char* c, const char* typed, const char* f,
+                      const char* stored, const char* message = "") {
+            QTest::newRow(tag) << QString::fromLatin1(c) << QString::fromUtf8(typed)
+                               << QString::fromLatin1(f) << QString::fromUtf8(stored)
+                               << QString::fromUtf8(message);
+        };
+        const char* invalid =
+            "El período «%1» no es válido: ingrese el mes (01 a 12) y el año, como 03/2024.";
+        const auto bad = [&](const char* shownPeriod) {
+            static QByteArray keep;
+            keep = QString::fromUtf8(invalid).arg(QString::fromUtf8(shownPeriod)).toUtf8();
+            return keep.constData();
+        };
+        row("desde", "EdPerDesde", "022024", "remu_desde", "022024");
+        row("desde partial", "EdPerDesde", "0420", "remu_desde", "", bad("04/20__"));
+        row("desde month 13", "EdPerDesde", "132025", "remu_desde", "", bad("13/2025"));
+        row("desde emptied", "EdPerDesde", "", "remu_desde", "", bad("__/____"));
+        row("hasta emptied", "EdPerHasta", "", "remu_hasta", "000000");
+        row("hasta", "EdPerHasta", "122024", "remu_hasta", "122024");
+        row("hasta partial", "EdPerHasta", "1", "remu_hasta", "", bad("1_/____"));
+        row("hasta before desde", "EdPerHasta", "022024", "remu_hasta", "",
+            "El período Hasta es anterior al período Desde.");
+    }
+
+    void periods() {
+        QFETCH(QString, control);
+        QFETCH(QString, typed);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, stored);
+        QFETCH(QString, message);
+        loadSample(); // desde 03/2024, hasta 00/0000
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        typeInto(*e, control.toLatin1().constData(), typed);
+        e->pages()->setCurrentIndex(3);
+        if (!message.isEmpty()) d().expectInform(message);
+        const bool accepted = accept(*e);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(accepted, message.isEmpty());
+        if (accepted) {
+            QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
+        } else {
+            QCOMPARE(tableBytes(t_), before);
+            QCOMPARE(e->pages()->currentIndex(), 0);
+            QTRY_COMPARE(focusedControl(), control);
+        }
+    }
+
+    // The RUTs of the voluntary affiliate and the subsidy payer are held to
+    // their check characters as the worker's is (an empty one stays
+    // allowed), and a RUT of zeros is no worker's RUT.
+    void rutChecks_data() {
+        QTest::addColumn<QString>("rutBox");
+        QTest::addColumn<QString>("checkBox");
+        QTest::addColumn<QString>("rut");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        QTest::addColumn<QString>("focus");
+        auto row = [](const char* tag, const char* r, const char* c, const char* rut,
+                      const char* check, const char* message, const char* focus) {
+            QTest::newRow(tag) << QString::fromLatin1(r) << QString::fromLatin1(c)
+                               << QString::fromLatin1(rut) << QString::fromLatin1(check)
+                               << QString::fromUtf8(message) << QString::fromLatin1(focus);
+        };
+        row("worker zero", "EdRut", "EdDV", "0", "0", "Debe ingresar el rut del empleado", "EdRut");
+        row("voluntary wrong", "PFRutAfiVol", "EdDVAfiVol", "11111111", "2",
+            "El Digito verificador no corresponde al Rut del afiliado voluntario", "EdDVAfiVol");
+        row("voluntary without check", "PFRutAfiVol", "EdDVAfiVol", "11111111", "",
+            "Debe ingresar el digito verificador del Rut del afiliado voluntario", "EdDVAfiVol");
+        row("voluntary right", "PFRutAfiVol", "EdDVAfiVol", "11111111", "1", "", "");
+        row("voluntary empty", "PFRutAfiVol", "EdDVAfiVol", "", "", "", "");
+        row("payer wrong", "EdRutPagSub", "EdDVPagSub", "12345678", "9",
+            "El Digito verificador no corresponde al Rut del pagador de subsidios", "EdDVPagSub");
+        row("payer right", "EdRutPagSub", "EdDVPagSub", "12345678", "5", "", "");
+        row("payer empty", "EdRutPagSub", "EdDVPagSub", "", "", "", "");
+    }
+
+    void rutChecks() {
+        QFETCH(QString, rutBox);
+        QFETCH(QString, checkBox);
+        QFETCH(QString, rut);
+        QFETCH(QString, check);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        loadSample();
+        const QByteArray before = tableBytes(t_);
+        auto e = openEditor(t_, 0);
+        typeInto(*e, rutBox.toLatin1().constData(), rut);
+        typeInto(*e, checkBox.toLatin1().constData(), check);
+        const int tab = e->pages()->currentIndex();
+        e->pages()->setCurrentIndex(tab == 0 ? 1 : 0);
+        if (!message.isEmpty()) d().expectInform(message);
+        const bool accepted = accept(*e);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(accepted, message.isEmpty());
+        if (accepted) {
+            const RecordView line = t_.recordAt(0);
+            QCOMPARE(line.text(fieldOfControl(rutBox) + 1), check);
+        } else {
+            QCOMPARE(tableBytes(t_), before);
+            QCOMPARE(e->pages()->currentIndex(), tab);
+            QTRY_COMPARE(focusedControl(), focus);
+        }
     }
 
 private:

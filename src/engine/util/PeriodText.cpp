@@ -41,6 +41,13 @@ QString shown(QStringView mmyyyy) {
     return out;
 }
 
+QString shownProblem(QStringView shown) {
+    if (readShown(shown)) return {};
+    return QStringLiteral("El período «%1» no es válido: ingrese el mes (01 a 12) y el año, "
+                          "como 03/2024.")
+        .arg(shown.toString().replace(u' ', u'_'));
+}
+
 QString stored(QStringView shown) {
     QString out = shown.toString();
     out.remove(u'/');

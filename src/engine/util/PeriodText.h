@@ -21,6 +21,11 @@ std::optional<int> readShown(QStringView shown);
 // there are fewer, and "/" after the month.
 QString shown(QStringView mmyyyy);
 
+// Why what a period box shows is no period, in a sentence for the user
+// ("El período «04/20__» no es válido: …", unfilled positions as "_");
+// empty when it is a whole period.
+QString shownProblem(QStringView shown);
+
 // What a period box shows, as its field holds it: without the "/".
 QString stored(QStringView shown);
 

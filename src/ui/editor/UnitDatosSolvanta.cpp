@@ -1,6 +1,7 @@
 #include "UnitDatosSolvanta.h"
 
 #include "engine/codes/CodeLists.h"
+#include "engine/files/DeclarationFile.h"
 #include "engine/model/FieldTable.h"
 #include "engine/model/FieldValues.h"
 #include "engine/util/CodePage.h"
@@ -31,7 +32,7 @@ namespace {
 
 // ---- what the window holds ---------------------------------------------------
 
-enum class Ctl { Rut, Check, Text, Period, Number, Date, List, Radio };
+enum class Ctl { Rut, Check, Text, Digits, Period, Number, Date, List, Radio };
 
 // How a control's content goes back into its field.
 enum class Store {
@@ -101,7 +102,7 @@ struct ControlDef {
     Field field;
     const char16_t* label = nullptr;
     int group = 0, row = 0, col = 0, span = 1;
-    int size = 0; // Text: maximum length; Rut: digits; Number: maximum characters
+    int size = 0; // Rut: digits; Number: maximum characters (a text takes what its field holds)
     Fmt format = Fmt::Whole;
     bool decimalsWhenFraction = false;
     Store store = Store::Text;
@@ -112,17 +113,18 @@ struct ControlDef {
     const char* none = nullptr; // stored for an empty text or no item chosen
     Add add = Add::None;
     const char16_t* guard = nullptr; // the field's label in the guarded stretches
+    const char16_t* owner = nullptr; // Rut: whose RUT, in the messages ("del afiliado voluntario")
 };
 
 // clang-format off
 const ControlDef kControls[] = {
     // Tab 1, worker
     {.name = "EdRut", .kind = Ctl::Rut, .field = Field::Rut, .label = u"RUT", .group = 0, .row = 0, .col = 0, .size = 10},
-    {.name = "EdDV", .kind = Ctl::Check, .field = Field::Dv, .label = u"DV", .group = 0, .row = 0, .col = 1, .size = 1},
+    {.name = "EdDV", .kind = Ctl::Check, .field = Field::Dv, .label = u"DV", .group = 0, .row = 0, .col = 1},
     {.name = "RGpSexo", .kind = Ctl::Radio, .field = Field::Sexo, .label = u"Sexo", .group = 0, .row = 0, .col = 2, .columns = 2, .otherwise = 1, .none = "M", .add = Add::Item0},
-    {.name = "EdApepat", .kind = Ctl::Text, .field = Field::ApePat, .label = u"Apellido Paterno", .group = 0, .row = 1, .col = 0, .size = 30},
-    {.name = "EdApeMat", .kind = Ctl::Text, .field = Field::ApeMat, .label = u"Apellido Materno", .group = 0, .row = 1, .col = 1, .size = 30},
-    {.name = "EdNombres", .kind = Ctl::Text, .field = Field::Nombres, .label = u"Nombres", .group = 0, .row = 1, .col = 2, .size = 30},
+    {.name = "EdApepat", .kind = Ctl::Text, .field = Field::ApePat, .label = u"Apellido Paterno", .group = 0, .row = 1, .col = 0},
+    {.name = "EdApeMat", .kind = Ctl::Text, .field = Field::ApeMat, .label = u"Apellido Materno", .group = 0, .row = 1, .col = 1},
+    {.name = "EdNombres", .kind = Ctl::Text, .field = Field::Nombres, .label = u"Nombres", .group = 0, .row = 1, .col = 2},
     {.name = "RGNacionalidad", .kind = Ctl::Radio, .field = Field::Nacion, .label = u"Nacionalidad", .group = 0, .row = 2, .col = 0, .columns = 2, .start = 0, .none = "1"},
     // Tab 1, contract
     {.name = "CBxTipoPago", .kind = Ctl::List, .field = Field::TipoPago, .label = u"Tipo de Pago", .group = 1, .row = 1, .col = 0, .check = Check::TipoPago, .add = Add::First},
@@ -136,7 +138,7 @@ const ControlDef kControls[] = {
     {.name = "DEdMovDesde", .kind = Ctl::Date, .field = Field::FechaDesde, .label = u"Desde", .group = 1, .row = 4, .col = 1},
     {.name = "DEdMovHasta", .kind = Ctl::Date, .field = Field::FechaHasta, .label = u"Hasta", .group = 1, .row = 4, .col = 2},
     {.name = "CBxTramoFam", .kind = Ctl::List, .field = Field::TramoFam, .label = u"Tramo Asig. Familiar", .group = 1, .row = 5, .col = 0, .add = Add::Fourth},
-    {.name = "EdCargasSimples", .kind = Ctl::Text, .field = Field::NumCarSim, .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .size = 2, .store = Store::Count, .add = Add::Zero},
+    {.name = "EdCargasSimples", .kind = Ctl::Text, .field = Field::NumCarSim, .label = u"N° Cargas Simples", .group = 1, .row = 5, .col = 1, .store = Store::Count, .add = Add::Zero},
     {.name = "EdCargasMater", .kind = Ctl::Text, .field = Field::NumCarMat, .label = u"N° Cargas Mater.", .group = 1, .row = 5, .col = 2, .store = Store::Count, .add = Add::Zero},
     {.name = "EdCargasInva", .kind = Ctl::Text, .field = Field::NumCarInv, .label = u"N° Cargas Inval.", .group = 1, .row = 6, .col = 0, .store = Store::Count, .add = Add::Zero},
     {.name = "CuEdAsigFamiliar", .kind = Ctl::Number, .field = Field::AsigFam, .label = u"Asig. Familiar", .group = 1, .row = 6, .col = 1, .store = Store::Number, .guard = u"Asignación Familiar"},
@@ -155,27 +157,27 @@ const ControlDef kControls[] = {
     {.name = "CuEdPeriSust", .kind = Ctl::Number, .field = Field::NumPerSust, .label = u"N° Períodos Sust.", .group = 2, .row = 4, .col = 0, .store = Store::Number, .guard = u"Nº Per. Sustitutivo"},
     {.name = "DEdPerDesdeSust", .kind = Ctl::Date, .field = Field::PerDesdeSust, .label = u"Período Desde (Sust.)", .group = 2, .row = 4, .col = 1},
     {.name = "DEdPerHastaSust", .kind = Ctl::Date, .field = Field::PerHastaSust, .label = u"Período Hasta (Sust.)", .group = 2, .row = 5, .col = 0},
-    {.name = "EdTrabPesado", .kind = Ctl::Text, .field = Field::TrabPesado, .label = u"Puesto de Trabajo Pesado", .group = 2, .row = 5, .col = 1, .size = 40},
+    {.name = "EdTrabPesado", .kind = Ctl::Text, .field = Field::TrabPesado, .label = u"Puesto de Trabajo Pesado", .group = 2, .row = 5, .col = 1},
     {.name = "CuEdPorTrabPesado", .kind = Ctl::Number, .field = Field::PorcTrabPesado, .label = u"% Cot. Trab. Pesado", .group = 2, .row = 6, .col = 0, .format = Fmt::TwoDecimals, .store = Store::Number, .guard = u"Porcentaje Trab. Pesado"},
     {.name = "CuEdCotTrabPesado", .kind = Ctl::Number, .field = Field::CotTrabPesado, .label = u"Cot. Trab. Pesado", .group = 2, .row = 6, .col = 1, .store = Store::Number, .guard = u"Cotización Trab. Pesado"},
     // Tab 2, APVI
     {.name = "CBxApvi", .kind = Ctl::List, .field = Field::InstApvi, .label = u"Institución APVI", .group = 3, .row = 0, .add = Add::First},
-    {.name = "EdContratoApvi", .kind = Ctl::Text, .field = Field::NumContraApvi, .label = u"N° Contrato APVI", .group = 3, .row = 1, .size = 20},
+    {.name = "EdContratoApvi", .kind = Ctl::Text, .field = Field::NumContraApvi, .label = u"N° Contrato APVI", .group = 3, .row = 1},
     {.name = "RGFormaPagoAPVI", .kind = Ctl::Radio, .field = Field::FormaPagoApvi, .label = u"Forma Pago APVI", .group = 3, .row = 2, .columns = 2, .none = "2"},
     {.name = "CuEdCotAPVI", .kind = Ctl::Number, .field = Field::CotizaApvi, .label = u"Cotización APVI", .group = 3, .row = 3, .store = Store::Number},
     {.name = "CuEdDepConveniAPVI", .kind = Ctl::Number, .field = Field::CotDepConv, .label = u"Cot.Dep.Convenidos", .group = 3, .row = 4, .store = Store::Number},
     // Tab 2, APVC
     {.name = "CBxAPVC", .kind = Ctl::List, .field = Field::InstApvc, .label = u"Institución APVC", .group = 4, .row = 0},
-    {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = Field::NumContraApvc, .label = u"N° Contrato APVC", .group = 4, .row = 1, .size = 20},
+    {.name = "EdContratoAPVC", .kind = Ctl::Text, .field = Field::NumContraApvc, .label = u"N° Contrato APVC", .group = 4, .row = 1},
     {.name = "RGFormaPAgoAPVC", .kind = Ctl::Radio, .field = Field::FormaPagoApvc, .label = u"Forma Pago APVC", .group = 4, .row = 2, .columns = 2, .none = "2"},
     {.name = "CuEdCotAPVC", .kind = Ctl::Number, .field = Field::CotizaApvc, .label = u"Cotización APVC", .group = 4, .row = 3, .store = Store::Number},
     {.name = "CuEdCotEmpleador", .kind = Ctl::Number, .field = Field::CotEmpApvc, .label = u"Cot. Empleador", .group = 4, .row = 4, .store = Store::Number},
     // Tab 3, voluntary affiliate
-    {.name = "PFRutAfiVol", .kind = Ctl::Rut, .field = Field::RutAfiVolun, .label = u"RUT", .group = 5, .row = 0, .col = 0, .size = 10},
-    {.name = "EdDVAfiVol", .kind = Ctl::Check, .field = Field::DvAfiVolun, .label = u"DV", .group = 5, .row = 0, .col = 1, .size = 1},
-    {.name = "EdApePatVolun", .kind = Ctl::Text, .field = Field::ApePatVolun, .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0, .size = 30},
-    {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = Field::ApeMatVolun, .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1, .size = 30},
-    {.name = "EdNombreVolun", .kind = Ctl::Text, .field = Field::NombreVolun, .label = u"Nombres", .group = 5, .row = 2, .col = 0, .size = 30},
+    {.name = "PFRutAfiVol", .kind = Ctl::Rut, .field = Field::RutAfiVolun, .label = u"RUT", .group = 5, .row = 0, .col = 0, .size = 10, .owner = u"del afiliado voluntario"},
+    {.name = "EdDVAfiVol", .kind = Ctl::Check, .field = Field::DvAfiVolun, .label = u"DV", .group = 5, .row = 0, .col = 1},
+    {.name = "EdApePatVolun", .kind = Ctl::Text, .field = Field::ApePatVolun, .label = u"Apellido Paterno", .group = 5, .row = 1, .col = 0},
+    {.name = "EdApeMatVolun", .kind = Ctl::Text, .field = Field::ApeMatVolun, .label = u"Apellido Materno", .group = 5, .row = 1, .col = 1},
+    {.name = "EdNombreVolun", .kind = Ctl::Text, .field = Field::NombreVolun, .label = u"Nombres", .group = 5, .row = 2, .col = 0},
     {.name = "CBxMovVolun", .kind = Ctl::List, .field = Field::CodMovPerVolun, .label = u"Cod. Mov. Personal", .group = 5, .row = 2, .col = 1, .guard = u"Cod. Mov. Afi. Vol."},
     {.name = "DEdDesdeVolun", .kind = Ctl::Date, .field = Field::FecDesdeVolun, .label = u"Desde", .group = 5, .row = 3, .col = 0},
     {.name = "DEdHastaVolun", .kind = Ctl::Date, .field = Field::FecHastaVolun, .label = u"Hasta", .group = 5, .row = 3, .col = 1},
@@ -199,7 +201,7 @@ const ControlDef kControls[] = {
     {.name = "CuEdBonoGob", .kind = Ctl::Number, .field = Field::BonosGob, .label = u"M.C.C.", .group = 6, .row = 12, .store = Store::Number, .guard = u"M.C.C."},
     // Tab 3, health insurer
     {.name = "CBxIsapre", .kind = Ctl::List, .field = Field::CodInstSalud, .label = u"Cód. Institución de Salud", .group = 7, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Instit. Salud"},
-    {.name = "CuEdNumeroFun", .kind = Ctl::Number, .field = Field::NumFun, .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .store = Store::Number, .guard = u"Número FUN / Póliza MCC"},
+    {.name = "CuEdNumeroFun", .kind = Ctl::Digits, .field = Field::NumFun, .label = u"Nº FUN / Poliza MCC", .group = 7, .row = 0, .col = 1, .guard = u"Número FUN / Póliza MCC"},
     {.name = "CuedImpoSalud", .kind = Ctl::Number, .field = Field::ImpoIsapre, .label = u"Imponible", .group = 7, .row = 1, .col = 0, .store = Store::Number, .guard = u"Imponible Isapre"},
     {.name = "RGpMonedaPlan", .kind = Ctl::Radio, .field = Field::MonedaPlan, .label = u"Moneda Plan Pactado", .group = 7, .row = 1, .col = 1, .columns = 2, .none = "2", .add = Add::Item0},
     {.name = "CuEdCotPactada", .kind = Ctl::Number, .field = Field::CotPactada, .label = u"Cot. Pactada", .group = 7, .row = 2, .col = 0, .decimalsWhenFraction = true, .store = Store::Number, .guard = u"Cotiza. Pacatada Isapre"},
@@ -218,7 +220,7 @@ const ControlDef kControls[] = {
     {.name = "CuEdCarFamCcaf", .kind = Ctl::Number, .field = Field::DescCarFam, .label = u"Cargas Fam.", .group = 8, .row = 2, .col = 2, .store = Store::Number, .guard = u"Desc. Cargas Fam. CCAF"},
     {.name = "CuEdOtrosCCAF1", .kind = Ctl::Number, .field = Field::OtrosDescCcaf1, .label = u"R.I.M.A.", .group = 8, .row = 3, .col = 0, .store = Store::Number, .guard = u"R.I.M.A."},
     {.name = "CuEdBonoGobCCAF", .kind = Ctl::Number, .field = Field::BonoGobCcaf, .label = u"Cot. Exp. Vida", .group = 8, .row = 3, .col = 1, .store = Store::Number, .guard = u"Cotiza. Expect. Vida"},
-    {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = Field::CodSucurCcaf, .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .size = 20, .guard = u"Cotiza. Renta Protegida"},
+    {.name = "EdSucurCCAF", .kind = Ctl::Text, .field = Field::CodSucurCcaf, .label = u"Cot. Renta. Protegida", .group = 8, .row = 3, .col = 2, .guard = u"Cotiza. Renta Protegida"},
     {.name = "RadioGroup1", .kind = Ctl::Radio, .field = Field::OtrosDescCcaf2, .label = u"Tipo de Jornada", .group = 8, .row = 4, .col = 0, .columns = 2, .start = 0, .none = "0"},
     // Tab 4, mutual
     {.name = "CBxMutual", .kind = Ctl::List, .field = Field::CodMutual, .label = u"Código Mutual", .group = 9, .row = 0, .col = 0, .store = Store::Number, .add = Add::First, .guard = u"Código Mutual"},
@@ -230,10 +232,10 @@ const ControlDef kControls[] = {
     {.name = "CuEdAporteTrab", .kind = Ctl::Number, .field = Field::AporteTrabSc, .label = u"Aporte Trabajador", .group = 10, .row = 0, .col = 1, .store = Store::Number},
     {.name = "CuEdAporteEmp", .kind = Ctl::Number, .field = Field::AporteEmpSc, .label = u"Aporte Empleador", .group = 10, .row = 0, .col = 2, .store = Store::Number},
     // Tab 4, cost centre (before the subsidy payer in keyboard order)
-    {.name = "EdCentroCosto", .kind = Ctl::Text, .field = Field::CentroCosto, .label = u"Centro Costo", .group = 12, .row = 0, .col = 0, .size = 20},
+    {.name = "EdCentroCosto", .kind = Ctl::Text, .field = Field::CentroCosto, .label = u"Centro Costo", .group = 12, .row = 0, .col = 0},
     // Tab 4, subsidy payer: RUT, a dash, the check digit
-    {.name = "EdRutPagSub", .kind = Ctl::Rut, .field = Field::RutPagSubs, .label = u"RUT", .group = 11, .row = 0, .col = 0, .size = 10, .none = "0"},
-    {.name = "EdDVPagSub", .kind = Ctl::Check, .field = Field::DvPagSubs, .label = u"-", .group = 11, .row = 0, .col = 1, .size = 1},
+    {.name = "EdRutPagSub", .kind = Ctl::Rut, .field = Field::RutPagSubs, .label = u"RUT", .group = 11, .row = 0, .col = 0, .size = 10, .none = "0", .owner = u"del pagador de subsidios"},
+    {.name = "EdDVPagSub", .kind = Ctl::Check, .field = Field::DvPagSubs, .label = u"-", .group = 11, .row = 0, .col = 1},
 };
 // clang-format on
 constexpr int kControlCount = int(std::size(kControls));
@@ -294,50 +296,18 @@ double readNumber(const QString& text) {
     throw ConversionError(QStringLiteral("«%1» no es un número válido.").arg(excerpt(text)));
 }
 
-// Texts of Z fields are written zero-filled in the position form, so "05",
-// " 5" and "5" are the same code there; blanks alone are zero.
-QString zeroFillForm(QString text) {
-    text.remove(u' ');
-    qsizetype i = 0;
-    while (i + 1 < text.size() && text[i] == u'0')
-        ++i;
-    text = text.mid(i);
-    return text.isEmpty() ? QStringLiteral("0") : text;
+// A RUT of nothing or zeros is no RUT, as the line checks read it.
+bool isNoRut(const QString& digits) {
+    for (QChar c : digits)
+        if (c != u'0') return false;
+    return true;
 }
 
-// Whether storing the outcome leaves the field as it is (the zero fill of
-// codes that the position form writes back aside).
-bool keepsValue(int field, const Outcome& o, const RecordView& line) {
-    if (o.kind == Outcome::Leave) return true;
-    const FieldDef& f = kFields[std::size_t(field)];
-    switch (f.kind) {
-    case Kind::Text: {
-        const QString now = o.kind == Outcome::Text ? o.text : numtext::format(o.number);
-        const std::string bytes = cp1252::encode(now).substr(0, std::size_t(f.size));
-        const std::string_view old = line.textBytes(field);
-        if (bytes == old) return true;
-        // Codes stored as numbers lose their zero fill, and blanks become
-        // zeros; the position form writes both back as they were.
-        if (f.writeRule != WriteRule::Z) return false;
-        const QString was = line.text(field);
-        const bool blanksToZeros =
-            was.trimmed().isEmpty() && !now.isEmpty() && now.count(u'0') == now.size();
-        return (o.kind == Outcome::Number || blanksToZeros) &&
-               zeroFillForm(now) == zeroFillForm(was);
-    }
-    case Kind::Number: {
-        const std::optional<double> v = o.kind == Outcome::Number ? std::optional<double>(o.number)
-                                                                  : numtext::parseDecimal(o.text);
-        return v && line.hasValue(field) && line.number(field) == *v;
-    }
-    case Kind::Integer: {
-        const auto v = o.kind == Outcome::Number
-                           ? std::optional<std::int32_t>(std::int32_t(o.number))
-                           : numtext::parseWhole(o.text);
-        return v && line.hasValue(field) && line.integer(field) == *v;
-    }
-    }
-    return false;
+// The characters a text box takes: what its field holds, and no more than
+// the field's columns in the position form.
+int textLength(const ControlDef& d) {
+    const FieldDef& f = def(d.field);
+    return f.kind == Kind::Text ? std::min(f.size, f.width) : f.width;
 }
 
 } // namespace
@@ -382,7 +352,12 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
     readCodeLists();
 }
 
-TFrmDatosSolvanta::~TFrmDatosSolvanta() = default;
+TFrmDatosSolvanta::~TFrmDatosSolvanta() {
+    // Closing moves the focus, and a list reports that as a choice: not to
+    // this window any more, whose members go first.
+    for (const QMetaObject::Connection& c : inputConnections_)
+        disconnect(c);
+}
 
 namespace {
 
@@ -443,13 +418,18 @@ QWidget* createControl(const ControlDef& d) {
         return w;
     }
     case Ctl::Check: {
-        auto* w = new UpperEdit(1);
+        auto* w = new UpperEdit(textLength(d));
         w->setFixedWidth(32);
         return w;
     }
     case Ctl::Text: {
-        auto* e = new UpperEdit(d.size);
+        auto* e = new UpperEdit(textLength(d));
         if (d.store == Store::Count) e->setMaximumWidth(50);
+        return e;
+    }
+    case Ctl::Digits: {
+        auto* e = new DigitEdit(textLength(d));
+        e->setMaximumWidth(160);
         return e;
     }
     case Ctl::Period: {
@@ -515,7 +495,31 @@ void TFrmDatosSolvanta::buildControls() {
         controls_.push_back(w);
     }
     connectRutChecks();
+    connectInput();
     setKeyboardOrder();
+}
+
+void TFrmDatosSolvanta::connectInput() {
+    // What the user does to a control (a key typed, an item chosen, a
+    // click), never what loading a line does to it.
+    touched_.assign(std::size_t(kControlCount), false);
+    for (int i = 0; i < kControlCount; ++i) {
+        QWidget* w = controls_[std::size_t(i)];
+        const auto touch = [this, i] { touched_[std::size_t(i)] = true; };
+        if (auto* r = qobject_cast<RadioGroup*>(w)) {
+            for (int b = 0; b < r->count(); ++b)
+                inputConnections_.push_back(
+                    connect(r->button(b), &QAbstractButton::clicked, this, touch));
+        } else if (auto* list = qobject_cast<CodeList*>(w)) {
+            inputConnections_.push_back(connect(list, &QComboBox::activated, this, touch));
+            inputConnections_.push_back(
+                connect(list->lineEdit(), &QLineEdit::textEdited, this, touch));
+        } else if (auto* date = qobject_cast<DateEdit*>(w)) {
+            inputConnections_.push_back(connect(date, &DateEdit::edited, this, touch));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            inputConnections_.push_back(connect(edit, &QLineEdit::textEdited, this, touch));
+        }
+    }
 }
 
 void TFrmDatosSolvanta::connectRutChecks() {
@@ -524,8 +528,12 @@ void TFrmDatosSolvanta::connectRutChecks() {
     for (int i = 0; i + 1 < kControlCount; ++i)
         if (kControls[i].kind == Ctl::Rut && kControls[i + 1].kind == Ctl::Check) {
             auto* check = static_cast<UpperEdit*>(controls_[std::size_t(i + 1)]);
+            // The user wrote it: the check-digit box counts as changed.
             connect(static_cast<RutEdit*>(controls_[std::size_t(i)]), &RutEdit::checkTyped, check,
-                    [check](QChar c) { check->setValue(QString(c)); });
+                    [this, check, i](QChar c) {
+                        check->setValue(QString(c));
+                        touched_[std::size_t(i + 1)] = true;
+                    });
         }
 }
 
@@ -649,8 +657,8 @@ int radioItem(const ControlDef& d, const QString& value) {
 // the name's end would not be taken.
 QString withoutFill(const ControlDef& d, int field, const QString& value) {
     const FieldDef& f = kFields[std::size_t(field)];
-    if (d.kind != Ctl::Text || d.store != Store::Text || f.writeRule != WriteRule::T ||
-        f.sepUntrimmed)
+    if ((d.kind != Ctl::Text && d.kind != Ctl::Digits) || d.store != Store::Text ||
+        f.writeRule != WriteRule::T || f.sepUntrimmed)
         return value;
     qsizetype end = value.size();
     while (end > 0 && value[end - 1] == u' ')
@@ -669,6 +677,7 @@ QString stateOf(const ControlDef& d, const QWidget* w) {
     case Ctl::Rut:
     case Ctl::Check:
     case Ctl::Text:
+    case Ctl::Digits:
         return static_cast<const QLineEdit*>(w)->text();
     case Ctl::Period:
         return static_cast<const PeriodEdit*>(w)->value();
@@ -710,16 +719,32 @@ Outcome outcomeOf(const ControlDef& d, const QWidget* w, int index, bool touched
         if (d.store != Store::Count) return Outcome::of(text);
         return text.isEmpty() ? Outcome::of(0.0) : Outcome::of(readNumber(text));
     }
+    case Ctl::Digits:
+        return Outcome::of(static_cast<const QLineEdit*>(w)->text());
     case Ctl::Period: {
+        // Whole, or (where the field has an empty form) empty: checkPeriods
+        // refused anything else.
         const QString text = static_cast<const PeriodEdit*>(w)->value();
         if (text == QLatin1String("  /    ") && d.none)
             return Outcome::of(QString::fromLatin1(d.none));
+        if (const QString problem = periodtext::shownProblem(text); !problem.isEmpty())
+            throw CheckFailure{problem, index};
         return Outcome::of(periodtext::stored(text));
     }
     case Ctl::Number: {
         const auto* e = static_cast<const NumberEdit*>(w);
         if (!e->problem().isEmpty())
             throw CheckFailure{QStringLiteral("%1: %2").arg(label, e->problem()), index};
+        // The position form never cuts a value: one wider than the field's
+        // columns would move every later field of the line.
+        const FieldDef& f = def(d.field);
+        if (positionLength(f, cp1252::encode(numtext::format(e->value()))) > std::size_t(f.width))
+            throw CheckFailure{QStringLiteral("%1: «%2» no cabe en las %3 columnas del campo %4 "
+                                              "en el archivo por posición.")
+                                   .arg(label, e->text().trimmed())
+                                   .arg(f.width)
+                                   .arg(fieldTitle(fieldOf(d))),
+                               index};
         return Outcome::of(e->value());
     }
     case Ctl::Date: {
@@ -773,6 +798,9 @@ void TFrmDatosSolvanta::loadLine() {
         case Ctl::Text:
             static_cast<UpperEdit*>(w)->setValue(withoutFill(d, field, value));
             break;
+        case Ctl::Digits:
+            static_cast<QLineEdit*>(w)->setText(withoutFill(d, field, value));
+            break;
         case Ctl::Period:
             if (value != QLatin1String(" ")) static_cast<PeriodEdit*>(w)->setPeriod(value);
             break;
@@ -813,22 +841,19 @@ void TFrmDatosSolvanta::loadLine() {
             break;
         }
     }
-    // What the user leaves alone must leave its field alone: note the
-    // controls whose content, stored as it is, would change their field.
+    // What the user leaves alone leaves its field alone: the state of every
+    // control as loaded, and no input yet.
     loadedState_.clear();
-    alters_.assign(std::size_t(kControlCount), false);
+    touched_.assign(std::size_t(kControlCount), false);
     if (!hasLine) return;
-    for (int i = 0; i < kControlCount; ++i) {
-        const ControlDef& d = kControls[i];
-        QWidget* w = controls_[std::size_t(i)];
-        loadedState_.push_back(stateOf(d, w));
-        const int field = fieldOfControl_[std::size_t(i)];
-        try {
-            alters_[std::size_t(i)] = !keepsValue(field, outcomeOf(d, w, i, false), line);
-        } catch (...) {
-            alters_[std::size_t(i)] = true;
-        }
-    }
+    for (int i = 0; i < kControlCount; ++i)
+        loadedState_.push_back(stateOf(kControls[i], controls_[std::size_t(i)]));
+}
+
+bool TFrmDatosSolvanta::keepsField(int control) const {
+    if (adding_ || table_.isEmpty() || loadedState_.empty()) return false;
+    const std::size_t i = std::size_t(control);
+    return !touched_[i] && stateOf(kControls[control], controls_[i]) == loadedState_[i];
 }
 
 // ---- storing -------------------------------------------------------------------
@@ -868,7 +893,7 @@ bool TFrmDatosSolvanta::checkIdentity() {
         fail(0, rut, notARut(rut->text()));
         return false;
     }
-    if (rutValue.isEmpty()) {
+    if (isNoRut(rutValue)) {
         fail(0, rut, QStringLiteral("Debe ingresar el rut del empleado"));
         return false;
     }
@@ -888,6 +913,7 @@ bool TFrmDatosSolvanta::checkIdentity() {
         fail(0, nombres, QStringLiteral("Ingrese el nombre del empleado"));
         return false;
     }
+    if (!checkOtherRuts()) return false;
     const int maxDependants = valuesOf(Field::NumCarSim)->range->maximum;
     if (const auto n = numtext::parseWhole(cargas->text()); n && *n > maxDependants) {
         fail(0, cargas,
@@ -898,18 +924,81 @@ bool TFrmDatosSolvanta::checkIdentity() {
     return true;
 }
 
+// The RUTs besides the worker's, as the line checks hold them: no RUT (empty
+// or zeros) is allowed, a RUT needs its check character and the right one.
+// Only where the user changed the RUT or its check character: a line left
+// alone keeps what it holds, and "Revisar" names it.
+bool TFrmDatosSolvanta::checkOtherRuts() {
+    for (int i = 0; i + 1 < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        if (d.kind != Ctl::Rut || !d.owner || kControls[i + 1].kind != Ctl::Check) continue;
+        if (keepsField(i) && keepsField(i + 1)) continue;
+        auto* rut = static_cast<RutEdit*>(controls_[std::size_t(i)]);
+        auto* dv = static_cast<QLineEdit*>(controls_[std::size_t(i + 1)]);
+        const int tab = kGroups[d.group].tab;
+        const QString owner = QString::fromUtf16(d.owner);
+        if (!rut->readable()) {
+            fail(tab, rut, notARut(rut->text()));
+            return false;
+        }
+        if (isNoRut(rut->value())) continue;
+        if (dv->text().trimmed().isEmpty()) {
+            fail(tab, dv,
+                 QStringLiteral("Debe ingresar el digito verificador del Rut %1").arg(owner));
+            return false;
+        }
+        if (!ValidaRut(rut->value() + dv->text().trimmed())) {
+            fail(tab, dv,
+                 QStringLiteral("El Digito verificador no corresponde al Rut %1").arg(owner));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The periods the user changed: whole ("Hasta" may be empty, its field's
+// empty form), and "Hasta" not before "Desde", as the line checks hold them.
+bool TFrmDatosSolvanta::checkPeriods() {
+    std::optional<int> start, end;
+    bool changed = false;
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlDef& d = kControls[i];
+        if (d.kind != Ctl::Period) continue;
+        auto* box = static_cast<PeriodEdit*>(controls_[std::size_t(i)]);
+        const QString shown = box->value();
+        const std::optional<int> period = periodtext::readShown(shown);
+        (d.field == Field::RemuHasta ? end : start) = period;
+        if (keepsField(i)) continue;
+        changed = true;
+        if (shown == QLatin1String("  /    ") && d.none) continue;
+        if (!period) {
+            fail(kGroups[d.group].tab, box, periodtext::shownProblem(shown));
+            return false;
+        }
+    }
+    if (changed && start && end && *end < *start) {
+        auto* hasta = controlOf(Field::RemuHasta);
+        fail(kGroups[kControls[controlOfField_[std::size_t(fieldIndex(Field::RemuHasta))]].group]
+                 .tab,
+             hasta, QStringLiteral("El período Hasta es anterior al período Desde."));
+        return false;
+    }
+    return true;
+}
+
 // Every field from its control, in field order, into the line opened for it.
 // `field` follows the field being stored, for the message of a failure.
 void TFrmDatosSolvanta::storeFields(int& field) {
-    const bool keepUntouched = !adding_ && !table_.isEmpty() && !loadedState_.empty();
     for (field = 0; field < kFieldCount; ++field) {
         const int i = controlOfField_[std::size_t(field)];
         const ControlDef& d = kControls[i];
         const QWidget* w = controls_[std::size_t(i)];
         if (d.guard) currentLabel_ = QString::fromUtf16(d.guard);
-        const bool touched = !keepUntouched || stateOf(d, w) != loadedState_[std::size_t(i)];
-        if (keepUntouched && !touched && alters_[std::size_t(i)]) continue;
-        const Outcome o = outcomeOf(d, w, i, touched);
+        // A control the user left alone keeps its field's bytes, whatever
+        // the editor would make of what it shows (a code's zero fill, a
+        // letter in lower case, an empty field).
+        if (keepsField(i)) continue;
+        const Outcome o = outcomeOf(d, w, i, true);
         if (o.kind == Outcome::Text)
             table_.setText(field, o.text);
         else if (o.kind == Outcome::Number)
@@ -919,11 +1008,12 @@ void TFrmDatosSolvanta::storeFields(int& field) {
 
 bool TFrmDatosSolvanta::storeLine() {
     // A RUT written with its check character, when the button was pressed
-    // from the keyboard without leaving the box, hands it on first.
+    // from the keyboard without leaving the box, hands it on first (a RUT
+    // box the user left alone keeps the line's text: zeros in front).
     for (int i = 0; i < kControlCount; ++i)
-        if (kControls[i].kind == Ctl::Rut)
+        if (kControls[i].kind == Ctl::Rut && touched_[std::size_t(i)])
             static_cast<RutEdit*>(controls_[std::size_t(i)])->settle();
-    if (!checkIdentity()) return false;
+    if (!checkIdentity() || !checkPeriods()) return false;
 
     // Open the line and store every field in field order. Any failure puts
     // the table back as it was before the press: the line goes back to its

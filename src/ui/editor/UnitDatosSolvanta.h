@@ -26,10 +26,12 @@ struct RPeriodo {
 // the window is shown, says which: 0 shows the table's current line, 1 starts
 // from defaults and inserts a new line before the current one on "Aceptar".
 //
-// Opening a line and accepting it changes nothing by itself: a control that
-// cannot show its field's value as it is (a code missing from its list, a
-// letter in lower case, a date the program does not read) keeps the old
-// value as long as the user leaves it alone.
+// Opening a line and accepting it changes nothing by itself: a control the
+// user leaves alone keeps its field's bytes exactly, in either file form,
+// even where it cannot show them as they are (a code missing from its list
+// or zero-filled, a letter in lower case, a date the program does not read,
+// an empty field). A control the user typed in, chose or clicked stores
+// what it shows, as the editor writes it.
 class TFrmDatosSolvanta : public QDialog {
     Q_OBJECT
 public:
@@ -59,12 +61,18 @@ private:
     void highlightOtherTabs(int index);
     void buildControls();
     void connectRutChecks();
+    void connectInput();
     void setKeyboardOrder();
     void loadDefaults();
     void loadLine();
     void fail(int tab, QWidget* focus, const QString& message);
     bool storeLine();
     bool checkIdentity();
+    bool checkOtherRuts();
+    bool checkPeriods();
+    // Whether the control is left as loaded (a line being modified, no
+    // input of the user): its field keeps its bytes.
+    bool keepsField(int control) const;
     void storeFields(int& field);
     QWidget* controlOf(solvanta::Field field) const;
 
@@ -82,8 +90,9 @@ private:
     bool addAtEnd_ = false;
     bool shown_ = false;
     // For a line being modified: the state of every control right after
-    // loading, and whether storing it unchanged would alter its field.
+    // loading, and the controls the user typed in, chose or clicked since.
     std::vector<QString> loadedState_;
-    std::vector<bool> alters_;
+    std::vector<bool> touched_;
+    std::vector<QMetaObject::Connection> inputConnections_;
     QString currentLabel_;
 };

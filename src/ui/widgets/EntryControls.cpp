@@ -107,6 +107,15 @@ void UpperEdit::setValue(const QString& text) {
     setText(cp1252::upper(text));
 }
 
+// ---- DigitEdit -----------------------------------------------------------------
+
+DigitEdit::DigitEdit(int maxLength, QWidget* parent) : QLineEdit(parent) {
+    setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    setMaxLength(maxLength);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
 // ---- PeriodEdit ----------------------------------------------------------------
 
 PeriodEdit::PeriodEdit(QWidget* parent) : QLineEdit(parent) {

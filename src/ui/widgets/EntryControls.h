@@ -54,6 +54,14 @@ public:
     void setValue(const QString& text); // shown in capitals
 };
 
+// A text of digits only, kept exactly as typed (zeros in front included):
+// a number that is a name (a form's number), not an amount.
+class DigitEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit DigitEdit(int maxLength, QWidget* parent = nullptr);
+};
+
 // A month and year as MM/YYYY. value() keeps blanks for the positions not
 // filled, so an empty field reads "  /    ".
 class PeriodEdit : public QLineEdit {
