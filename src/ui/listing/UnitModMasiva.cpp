@@ -61,20 +61,20 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     values_ = new CodeList(middle);
     values_->setObjectName(QStringLiteral("CBox1"));
     values_->setAccessibleName(label1->text());
-    OvcPF_ = new PeriodEdit(middle);
-    OvcPF_->setObjectName(QStringLiteral("OvcPF"));
-    OvcPF_->setFixedWidth(90);
-    OvcPF_->setAccessibleName(QStringLiteral("Ingrese valor (mm/aaaa)"));
+    period_ = new PeriodEdit(middle);
+    period_->setObjectName(QStringLiteral("OvcPF"));
+    period_->setFixedWidth(90);
+    period_->setAccessibleName(QStringLiteral("Ingrese valor (mm/aaaa)"));
     label1->setBuddy(values_);
     auto* grid = new QGridLayout(middle);
     grid->setContentsMargins(12, 4, 12, 10);
     grid->addWidget(valueLabel_, 0, 1);
     grid->addWidget(label1, 1, 0);
     grid->addWidget(values_, 1, 1);
-    grid->addWidget(OvcPF_, 1, 1, Qt::AlignLeft);
+    grid->addWidget(period_, 1, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     values_->hide();
-    OvcPF_->hide();
+    period_->hide();
     valueLabel_->hide();
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
@@ -101,9 +101,9 @@ void TFrmModMasiva::choiceChanged(int index) {
         values_->setText(QString());
     }
     values_->setVisible(code);
-    OvcPF_->setVisible(!code);
+    period_->setVisible(!code);
     valueLabel_->setVisible(!code);
-    (code ? static_cast<QWidget*>(values_) : OvcPF_)->setFocus();
+    (code ? static_cast<QWidget*>(values_) : period_)->setFocus();
 }
 
 void TFrmModMasiva::applyToAll() {
@@ -119,20 +119,17 @@ void TFrmModMasiva::applyToAll() {
             if (index >= 0)
                 if (const CodeListDef* list = choices()[std::size_t(index)].list)
                     value = values_->text().left(list->width);
-        } else if (!OvcPF_->isHidden()) {
-            const QString period = OvcPF_->value();
+        } else if (!period_->isHidden()) {
+            const QString period = period_->value();
             if (period == QLatin1String("  /    ")) {
                 ui::dialogs().inform(this, QStringLiteral("Debe ingresar la nueva fecha"));
                 return;
             }
             // A period written into every line must be whole: "03/    "
             // would break every line of the file at once.
-            if (!periodtext::readShown(period)) {
-                ui::dialogs().inform(this,
-                                     QStringLiteral("El período «%1» no es válido: ingrese "
-                                                    "el mes (01 a 12) y el año, como 03/2024.")
-                                         .arg(QString(period).replace(u' ', u'_')));
-                OvcPF_->setFocus();
+            if (const QString problem = periodtext::shownProblem(period); !problem.isEmpty()) {
+                ui::dialogs().inform(this, problem);
+                period_->setFocus();
                 return;
             }
             value = periodtext::stored(period);

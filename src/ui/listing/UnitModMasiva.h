@@ -28,5 +28,5 @@ private:
     RadioGroup* choices_;
     QLabel* valueLabel_;
     CodeList* values_;
-    PeriodEdit* OvcPF_;
+    PeriodEdit* period_;
 };
