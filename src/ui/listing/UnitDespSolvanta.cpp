@@ -727,13 +727,14 @@ void TFrmSolvanta::addLine() {
 
 // The record editor works on the table alone: the grid's pending line is
 // stored first. A new line the user inserted and left untouched is the line
-// the editor fills in, at the same place.
+// the editor fills in, at the same place. With no line to modify, the editor
+// fills in a new one, from the same defaults as "Agregar".
 void TFrmSolvanta::openEditor(bool adding) {
     ui::guarded(this, [&] {
         int droppedNewRow = -1;
         if (!grid_->settleForWindow(&droppedNewRow)) return;
         const bool fillNewLine = droppedNewRow >= 0;
-        TFrmDatosSolvanta editor(table(), adding || fillNewLine, this);
+        TFrmDatosSolvanta editor(table(), adding || fillNewLine || table().isEmpty(), this);
         editor.setAddAtEnd(fillNewLine && droppedNewRow >= table().recordCount());
         editor.exec();
         grid_->showTableCursor();
