@@ -15,7 +15,9 @@
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QCalendarWidget>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -498,6 +500,120 @@ private slots:
         QCOMPARE(t_.recordCount(), 1);
         QCOMPARE(t_.textAt(0, field("rut")), QStringLiteral("12345678"));
         QCOMPARE(t_.textAt(0, field("nom_AFP")), QStringLiteral("5"));
+    }
+
+    // ---- keyboard and lists -------------------------------------------------------
+
+    // F4 and Alt+Down open the calendar of the focused date control; in the
+    // calendar, Enter takes the day chosen with the arrows and Escape leaves
+    // the date as it was. Either closes it and gives the date its focus back.
+    void dateCalendarFromTheKeyboard_data() {
+        QTest::addColumn<int>("openKey");
+        QTest::addColumn<int>("openModifiers");
+        QTest::addColumn<int>("closeKey");
+        QTest::addColumn<QString>("date");
+        const int alt = int(Qt::AltModifier);
+        QTest::newRow("F4, Enter") << int(Qt::Key_F4) << 0 << int(Qt::Key_Return)
+                                   << QStringLiteral("06-03-2025");
+        QTest::newRow("Alt+Down, Enter") << int(Qt::Key_Down) << alt << int(Qt::Key_Enter)
+                                         << QStringLiteral("06-03-2025");
+        QTest::newRow("F4, Escape") << int(Qt::Key_F4) << 0 << int(Qt::Key_Escape) << QString();
+        QTest::newRow("Alt+Down, Escape")
+            << int(Qt::Key_Down) << alt << int(Qt::Key_Escape) << QString();
+    }
+
+    void dateCalendarFromTheKeyboard() {
+        QFETCH(int, openKey);
+        QFETCH(int, openModifiers);
+        QFETCH(int, closeKey);
+        QFETCH(QString, date);
+        AppMessage enterAsTab; // as in the program
+        qApp->installEventFilter(&enterAsTab);
+        auto e = openEditor(t_, 1);
+        QTRY_COMPARE(QApplication::focusWidget(), ctl(e.get(), "EdRut"));
+        auto* movement = ctl<DateEdit>(e.get(), "DEdMovDesde");
+        QTest::mouseClick(movement->lineEdit(), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), movement->lineEdit());
+        // Keys go to the window that has them, a popup first.
+        auto key = [](int k, Qt::KeyboardModifiers m = {}) {
+            QWidget* w = QApplication::activePopupWidget();
+            if (!w) w = QApplication::focusWidget()->window();
+            QTest::keyClick(w->windowHandle(), Qt::Key(k), m);
+        };
+        key(openKey, Qt::KeyboardModifiers(openModifiers));
+        QCalendarWidget* calendar = nullptr;
+        QTRY_VERIFY((calendar = e->findChild<QCalendarWidget*>()) && calendar->isVisible());
+        QCOMPARE(calendar->selectedDate(), QDate(2025, 3, 5)); // today, as the edit is empty
+        QVERIFY(calendar->isAncestorOf(QApplication::focusWidget()));
+        key(Qt::Key_Right); // the next day
+        key(closeKey);
+        QTRY_VERIFY(!e->findChild<QCalendarWidget*>() ||
+                    !e->findChild<QCalendarWidget*>()->isVisible());
+        QCOMPARE(shown(e.get(), "DEdMovDesde"), date);
+        QTRY_COMPARE(QApplication::focusWidget(), movement->lineEdit());
+        QVERIFY(e->isVisible()); // neither key reached the window
+        qApp->removeEventFilter(&enterAsTab);
+    }
+
+    // An open code list shows every entry whole, however long; the closed
+    // list keeps its width in the form.
+    void openCodeListsShowWholeEntries() {
+        auto e = openEditor(t_, 1);
+        int lists = 0;
+        for (CodeList* list : e->findChildren<CodeList*>()) {
+            if (list->count() == 0) continue;
+            ++lists;
+            showTabOf(*e, list);
+            list->setFocus();
+            QTRY_VERIFY(list->hasFocus());
+            const int closed = list->width();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+            QAbstractItemView* view = list->view();
+            QTRY_VERIFY(view->isVisible());
+            for (int i = 0; i < list->count(); ++i) {
+                const int needed = view->sizeHintForIndex(list->model()->index(i, 0)).width();
+                QVERIFY2(needed <= view->viewport()->width(),
+                         qPrintable(QStringLiteral("%1: «%2» needs %3, the list shows %4")
+                                        .arg(list->objectName(), list->itemText(i))
+                                        .arg(needed)
+                                        .arg(view->viewport()->width())));
+            }
+            list->hidePopup();
+            QTRY_VERIFY(!view->isVisible());
+            QCOMPARE(list->width(), closed);
+        }
+        QVERIFY(lists > 10);
+    }
+
+    // The one caption for both ways in; a line in the window says whether it
+    // adds a line or which line it modifies. The title bar has only the
+    // close box.
+    void windowSaysWhatItDoes_data() {
+        QTest::addColumn<bool>("sample");
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("modifying the second line") << true << 0 << QStringLiteral("Línea 2 de 2");
+        QTest::newRow("adding") << true << 1 << QStringLiteral("Nueva línea");
+        QTest::newRow("modifying on an empty table") << false << 0 << QStringLiteral("Nueva línea");
+    }
+
+    void windowSaysWhatItDoes() {
+        QFETCH(bool, sample);
+        QFETCH(int, flag);
+        QFETCH(QString, mode);
+        if (sample) {
+            loadSample();
+            t_.moveTo(1);
+        }
+        auto e = openEditor(t_, flag);
+        QCOMPARE(e->windowTitle(), QStringLiteral("Modificar Datos"));
+        auto* label = e->findChild<QLabel*>(QStringLiteral("LblModo"));
+        QVERIFY(label);
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), mode);
+        const Qt::WindowFlags flags = e->windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
     // ---- add mode ---------------------------------------------------------------
@@ -1169,12 +1285,13 @@ private slots:
         clickCell(*l, 3, 3);
         QCOMPARE(l->table().row(), 3);
         int seenFlag = -1;
-        QString seenRut;
+        QString seenRut, seenMode;
         const ModalAction modal = whenModal([&](QWidget* w) {
             auto* e = qobject_cast<TFrmDatosSolvanta*>(w);
             QVERIFY(e);
             seenFlag = e->isAdding() ? 1 : 0;
             seenRut = shown(e, "EdRut");
+            seenMode = ctl<QLabel>(e, "LblModo") ? ctl<QLabel>(e, "LblModo")->text() : QString();
             fillIdentity(e, QStringLiteral("EDITADO"));
             for (const char* list : {"CBxAfp", "CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre",
                                      "CBxCodigoCcaf", "CBxMutual"})
@@ -1195,6 +1312,7 @@ private slots:
         }
         QCOMPARE(seenFlag, flag);
         QCOMPARE(seenRut, flag ? QString() : QStringLiteral("4"));
+        QCOMPARE(seenMode, flag ? QStringLiteral("Nueva línea") : QStringLiteral("Línea 4 de 10"));
         QCOMPARE(l->table().recordCount(), flag ? 11 : 10);
         // The stored line is the grid's current row, where it was.
         QCOMPARE(l->table().row(), 3);
@@ -1215,6 +1333,32 @@ private slots:
             l->findChild<QToolButton*>(QLatin1String(door))->click();
             QCOMPARE(tableBytes(l->table()), before);
         }
+    }
+
+    // "Modificar" on an empty table fills in a new line as "Agregar" does,
+    // from the same defaults, so "Aceptar" takes it as soon as the worker is
+    // named.
+    void modifyOnAnEmptyTableAdds() {
+        installCodes();
+        auto l = listingOf(tmp_, 0);
+        showGrid(*l);
+        bool adding = false;
+        QStringList seen;
+        const ModalAction modal = whenModal([&](QWidget* w) {
+            adding = qobject_cast<TFrmDatosSolvanta*>(w)->isAdding();
+            for (const char* name : {"CBxTipoPago", "CBxCodCajaReg", "RGpSexo", "RGpMonedaPlan"})
+                seen << shown(w, name);
+            fillIdentity(w, QStringLiteral("PRIMERO"));
+            ctl<QPushButton>(w, "BitBtn1")->click();
+            if (w->isVisible()) qobject_cast<QDialog*>(w)->reject(); // refused: no hang
+        });
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
+        QVERIFY(adding);
+        QCOMPARE(seen, (QStringList{QStringLiteral("01 Remuneraciones del mes"),
+                                    QStringLiteral("0000 Sin ex caja de previsión"),
+                                    QStringLiteral("Femenino"), QStringLiteral("Pesos")}));
+        QCOMPARE(l->table().recordCount(), 1);
+        QCOMPARE(l->table().textAt(0, field("ape_pat")).trimmed(), QStringLiteral("PRIMERO"));
     }
 
     // The cell being typed in is stored before the editor shows the line.

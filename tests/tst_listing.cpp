@@ -30,9 +30,11 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
+#include <optional>
 
 using namespace solvanta;
 using namespace testutil;
+using namespace Qt::StringLiterals;
 
 class TestListing : public QObject {
     Q_OBJECT
@@ -439,6 +441,86 @@ private slots:
                               QStringLiteral("-"), QStringLiteral("Buscar")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
+    }
+
+    // ---- the line menu ------------------------------------------------------------
+
+    // A right-click makes the clicked line the current one and the only one
+    // highlighted before the line menu shows, whatever was current or
+    // highlighted before, so the menu's commands act on the line the user
+    // sees; the deletion question names it.
+    void lineMenuActsOnTheClickedLine_data() {
+        QTest::addColumn<QString>("before");  // how line 7 came to be highlighted
+        QTest::addColumn<QString>("command"); // chosen in the menu
+        QTest::newRow("back from the editor, Eliminar") << u"editor"_s << u"Eliminar1"_s;
+        QTest::newRow("several lines highlighted, Eliminar") << u"ctrl"_s << u"Eliminar1"_s;
+        QTest::newRow("back from the editor, Modificar") << u"editor"_s << u"Modificar1"_s;
+    }
+
+    void lineMenuActsOnTheClickedLine() {
+        QFETCH(QString, before);
+        QFETCH(QString, command);
+        QVERIFY(placeCodeTableBesideProgram());
+        auto l = listingOf(tmp_, 12);
+        l->table().moveTo(8); // line 9: a RUT with every part
+        l->table().edit();
+        l->table().setText(field("rut"), u"12345678"_s);
+        l->table().setText(field("dv"), u"5"_s);
+        l->table().post();
+        l->table().moveTo(0);
+        showGrid(*l);
+        DeclarationGrid* g = l->grid();
+        auto cellAt = [&](int row) {
+            g->scrollTo(g->model()->index(row, 3));
+            return g->viewport()->mapTo(l.get(), g->visualRect(g->model()->index(row, 3)).center());
+        };
+        if (before == u"editor") {
+            // Line 7 opened in the editor, which Escape closes.
+            QTest::mouseClick(l->windowHandle(), Qt::LeftButton, {}, cellAt(6));
+            const ModalAction modal =
+                whenModalAppears([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+            QTest::mouseDClick(l->windowHandle(), Qt::LeftButton, {}, cellAt(6));
+            QTRY_VERIFY(modal.ran());
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+            QCOMPARE(selectedRows(*l), QList<int>{6});
+        } else {
+            clickCell(*l, 2, 3);
+            clickCell(*l, 4, 3, Qt::ControlModifier);
+            clickCell(*l, 6, 3, Qt::ControlModifier);
+            QCOMPARE(selectedRows(*l), (QList<int>{2, 4, 6}));
+        }
+        QCOMPARE(l->table().row(), 6);
+
+        auto* menu = l->findChild<QMenu*>(u"PopupMenu1"_s);
+        QTest::mouseClick(l->windowHandle(), Qt::RightButton, {}, cellAt(8));
+        QTRY_VERIFY(menu->isVisible());
+        // What the menu acts on is what the grid shows.
+        QCOMPARE(selectedRows(*l), QList<int>{8});
+        QCOMPARE(g->currentIndex().row(), 8);
+        QCOMPARE(l->table().row(), 8);
+
+        QAction* chosen = l->findChild<QAction*>(command);
+        QString editorRut;
+        std::optional<ModalAction> modal;
+        if (command == u"Eliminar1") {
+            d().expectAsk(u"¿Seguro de Eliminar esta línea?"_s, ui::Button::Ok);
+        } else {
+            modal.emplace(whenModal([&](QWidget* w) {
+                editorRut = w->findChild<QLineEdit*>(u"EdRut"_s)->text();
+                QTest::keyClick(w, Qt::Key_Escape);
+            }));
+        }
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
+        if (command == u"Eliminar1") {
+            QVERIFY2(d().done(), qPrintable(d().problems()));
+            QCOMPARE(d().last().text,
+                     u"¿Seguro de Eliminar esta línea?\n\nLínea 9, RUT 12.345.678-5"_s);
+            QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12}));
+        } else {
+            QTRY_VERIFY(modal->ran());
+            QCOMPARE(editorRut, u"12345678"_s);
+            QCOMPARE(l->table().recordCount(), 12);
+        }
     }
 };
 

@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -144,6 +145,8 @@ private slots:
 
     void realBoxesShowTheirWholeCaption_data();
     void realBoxesShowTheirWholeCaption();
+    void realBoxesAnswerAltKeys_data();
+    void realBoxesAnswerAltKeys();
 
     void progressBoxStaysUntilTheWorkStops_data();
     void progressBoxStaysUntilTheWorkStops();
@@ -510,6 +513,58 @@ void TstShell::realBoxesShowTheirWholeCaption() {
         ui::dialogs().error(nullptr, text);
     QVERIFY(needed > 100);
     QVERIFY2(width >= needed, qPrintable(u"%1 < %2"_s.arg(width).arg(needed)));
+}
+
+void TstShell::realBoxesAnswerAltKeys_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<int>("key"); // pressed with Alt
+    QTest::addColumn<int>("answer");
+    const QStringList okCancel{u"&Aceptar"_s, u"&Cancelar"_s};
+    QTest::newRow("question, Alt+A") << 0 << okCancel << int(Qt::Key_A) << int(ui::Button::Ok);
+    QTest::newRow("question, Alt+C") << 0 << okCancel << int(Qt::Key_C) << int(ui::Button::Cancel);
+    QTest::newRow("message, Alt+A") << 1 << QStringList{u"&Aceptar"_s} << int(Qt::Key_A) << 0;
+    QTest::newRow("error, Alt+A") << 2 << QStringList{u"&Aceptar"_s} << int(Qt::Key_A) << 0;
+}
+
+// The buttons of the real boxes have Alt keys (their captions still read
+// "Aceptar" and "Cancelar"), and Alt with the key answers the box, whichever
+// button is the default.
+void TstShell::realBoxesAnswerAltKeys() {
+    QFETCH(int, kind);
+    QFETCH(QStringList, buttons);
+    QFETCH(int, key);
+    QFETCH(int, answer);
+    ui::setDialogs(nullptr); // the real boxes
+    QStringList seen;
+    bool closedByKey = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        if (!QTest::qWaitForWindowActive(box)) {
+            box->close();
+            QFAIL("the box never became active");
+        }
+        for (QAbstractButton* b : box->buttons())
+            seen << b->text();
+        QTest::keyClick(box->windowHandle(), Qt::Key(key), Qt::AltModifier);
+        // A mnemonic presses its button a moment after the key.
+        closedByKey = QTest::qWaitFor([box] { return !box->isVisible(); }, 2000);
+        if (!closedByKey) box->close();
+    });
+    const QString text = u"Rut no encontrado"_s;
+    ui::Button result = ui::Button::Cancel;
+    if (kind == 0)
+        result = ui::dialogs().ask(nullptr, {u"Atención"_s, text, ui::Icon::Question,
+                                             key == Qt::Key_C ? ui::Button::Ok
+                                                              : ui::Button::Cancel});
+    else if (kind == 1)
+        ui::dialogs().inform(nullptr, text);
+    else
+        ui::dialogs().error(nullptr, text);
+    QCOMPARE(seen, buttons);
+    QVERIFY2(closedByKey, "the Alt key did not answer the box");
+    if (kind == 0) QCOMPARE(int(result), answer);
 }
 
 // ---------------------------------------------------------------- progress box

@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -339,9 +340,23 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
     setTabOrder(controls_.back(), acceptButton_);
     setTabOrder(acceptButton_, cancelButton_);
 
+    // One caption for both ways in; this line says which it is.
+    auto* mode = new QLabel(this);
+    mode->setObjectName(QStringLiteral("LblModo"));
+    const QLocale spanish(QLocale::Spanish, QLocale::Chile);
+    mode->setText(adding_ || table_.isEmpty()
+                      ? QStringLiteral("Nueva línea")
+                      : QStringLiteral("Línea %1 de %2")
+                            .arg(spanish.toString(table_.row() + 1),
+                                 spanish.toString(table_.recordCount())));
+    QFont bold = mode->font();
+    bold.setBold(true);
+    mode->setFont(bold);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(4);
+    layout->addWidget(mode);
     layout->addWidget(tabs_, 1);
     layout->addWidget(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);

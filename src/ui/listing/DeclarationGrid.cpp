@@ -646,6 +646,11 @@ void DeclarationGrid::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid() && event->button() == Qt::LeftButton)
         clickRow(index.row(), event->modifiers());
+    // A right-click picks its line alone, as a plain click does, before the
+    // line menu shows: the menu's commands act on the current line, and the
+    // highlighted line must be that one.
+    if (index.isValid() && event->button() == Qt::RightButton)
+        clickRow(index.row(), Qt::NoModifier);
     QTableView::mousePressEvent(event);
 }
 

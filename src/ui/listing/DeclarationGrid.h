@@ -15,7 +15,8 @@ class FrozenColumnView;
 // (those the file can hold: "ñ" gives "Ñ"), a value a field refuses is
 // reported and stays in its cell to be corrected, Ctrl+Delete deletes the
 // selected lines after a question, and lines are selected with click,
-// Ctrl+click and Shift+Up/Down. The row indicator and the line-number column
+// Ctrl+click and Shift+Up/Down; a right-click selects its line alone and
+// makes it current, before any menu shows. The row indicator and the line-number column
 // stay in place while the other columns scroll sideways; the cell cursor
 // never goes onto the line numbers.
 class DeclarationGrid : public QTableView {

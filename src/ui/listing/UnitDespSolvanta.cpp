@@ -12,6 +12,7 @@
 #include "engine/codes/CodeLists.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/SpreadsheetExport.h"
+#include "engine/model/FieldTable.h"
 #include "engine/util/Errors.h"
 #include "ui/codes/UnitModCodSolvanta.h"
 #include "ui/editor/UnitDatosSolvanta.h"
@@ -31,6 +32,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
@@ -632,13 +634,38 @@ void TFrmSolvanta::showCodeMenu() {
     popUnder(codeMenu_, "Codigos1");
 }
 
+namespace {
+
+// A line as the user finds it in the grid: its number and the worker's RUT,
+// grouped as people write it ("Línea 9, RUT 12.345.678-5").
+QString lineAndRut(const RxMem& table, int row) {
+    QString digits = table.textAt(row, fieldIndex(Field::Rut)).trimmed();
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits.remove(0, 1);
+    const QString check = table.textAt(row, fieldIndex(Field::Dv)).trimmed();
+    QString rut;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) rut += u'.';
+        rut += digits[i];
+    }
+    if (!check.isEmpty()) rut += u'-' + check;
+    const QString number = QLocale(QLocale::Spanish, QLocale::Chile).toString(row + 1);
+    return rut.isEmpty() ? QStringLiteral("Línea %1, sin RUT").arg(number)
+                         : QStringLiteral("Línea %1, RUT %2").arg(number, rut);
+}
+
+} // namespace
+
 // The line deleted is the one that was current when the user asked, even if
-// something moved while the question was shown.
+// something moved while the question was shown; the question names it.
 void TFrmSolvanta::deleteLines() {
     ui::guarded(this, [this] {
         if (table().isEmpty()) return;
         const RxMem::Bookmark line = table().bookmark();
-        if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?"), QString()) != 1) return;
+        if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?\n\n") +
+                         lineAndRut(table(), table().row()),
+                     QString()) != 1)
+            return;
         grid_->deleteLines({line});
     });
 }
@@ -700,13 +727,14 @@ void TFrmSolvanta::addLine() {
 
 // The record editor works on the table alone: the grid's pending line is
 // stored first. A new line the user inserted and left untouched is the line
-// the editor fills in, at the same place.
+// the editor fills in, at the same place. With no line to modify, the editor
+// fills in a new one, from the same defaults as "Agregar".
 void TFrmSolvanta::openEditor(bool adding) {
     ui::guarded(this, [&] {
         int droppedNewRow = -1;
         if (!grid_->settleForWindow(&droppedNewRow)) return;
         const bool fillNewLine = droppedNewRow >= 0;
-        TFrmDatosSolvanta editor(table(), adding || fillNewLine, this);
+        TFrmDatosSolvanta editor(table(), adding || fillNewLine || table().isEmpty(), this);
         editor.setAddAtEnd(fillNewLine && droppedNewRow >= table().recordCount());
         editor.exec();
         grid_->showTableCursor();

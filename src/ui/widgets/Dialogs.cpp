@@ -39,12 +39,17 @@ void fitCaption(QMessageBox& box) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// The buttons' captions carry their Alt keys: Alt+A accepts and Alt+C
+// cancels in every box, as on the program's own windows.
+const QString kAccept = QStringLiteral("&Aceptar");
+const QString kCancel = QStringLiteral("&Cancelar");
+
 class RealDialogs : public Dialogs {
 public:
     Button ask(QWidget* parent, const Question& q) override {
         QMessageBox box(boxIcon(q.icon), q.caption, q.text, QMessageBox::NoButton, parent);
-        QPushButton* ok = box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
-        QPushButton* cancel = box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+        QPushButton* ok = box.addButton(kAccept, QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(kCancel, QMessageBox::RejectRole);
         box.setDefaultButton(q.defaultButton == Button::Ok ? ok : cancel);
         box.setEscapeButton(cancel);
         fitCaption(box);
@@ -55,7 +60,7 @@ public:
     void inform(QWidget* parent, const QString& text, const QString& caption) override {
         QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? applicationCaption() : caption,
                         text, QMessageBox::NoButton, parent);
-        box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+        box.addButton(kAccept, QMessageBox::AcceptRole);
         fitCaption(box);
         box.exec();
     }
@@ -63,7 +68,7 @@ public:
     void error(QWidget* parent, const QString& text) override {
         QMessageBox box(QMessageBox::Critical, applicationCaption(), text, QMessageBox::NoButton,
                         parent);
-        box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+        box.addButton(kAccept, QMessageBox::AcceptRole);
         fitCaption(box);
         box.exec();
     }

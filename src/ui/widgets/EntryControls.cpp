@@ -8,7 +8,9 @@
 
 #include <QCalendarWidget>
 #include <QFocusEvent>
+#include <QAbstractItemView>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
@@ -16,6 +18,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 using namespace solvanta;
@@ -256,6 +259,21 @@ DateEdit::DateEdit(QWidget* parent)
     setFocusProxy(edit_);
     connect(button_, &QToolButton::clicked, this, &DateEdit::showCalendar);
     connect(edit_, &QLineEdit::textEdited, this, &DateEdit::edited);
+    edit_->installEventFilter(this);
+}
+
+// F4 and Alt+Down open the calendar from the keyboard, as they open a list.
+bool DateEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_F4 && mods == Qt::NoModifier) ||
+            (key->key() == Qt::Key_Down && mods == Qt::AltModifier)) {
+            showCalendar();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString DateEdit::text() const {
@@ -336,6 +354,19 @@ void CodeList::setText(const QString& text) {
 
 void CodeList::chooseEntry(int index) {
     setText(index < count() ? itemText(index) : QString());
+}
+
+// The open list is as wide as its longest entry, so that no description is
+// cut; the closed box keeps its width in the form.
+void CodeList::showPopup() {
+    QAbstractItemView* list = view();
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, list->sizeHintForIndex(model()->index(i, modelColumn())).width());
+    const int scrollBar =
+        count() > maxVisibleItems() ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    list->setMinimumWidth(widest + scrollBar + 2 * list->frameWidth());
+    QComboBox::showPopup();
 }
 
 // ---- HighlightTabBar -----------------------------------------------------------

@@ -119,7 +119,9 @@ private:
 };
 
 // A date with a calendar button, or nothing: an empty edit is a real state,
-// not a date. The text is the program's date format (ten characters).
+// not a date. The text is the program's date format (ten characters). The
+// button stays out of the keyboard order: F4 or Alt+Down in the edit opens
+// the calendar, where Enter takes the day chosen and Escape closes it.
 class DateEdit : public QWidget {
     Q_OBJECT
 public:
@@ -136,6 +138,9 @@ public:
 
 signals:
     void edited();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* edit_;
@@ -154,6 +159,7 @@ public:
     // entry chosen.
     void setText(const QString& text);
     void chooseEntry(int index); // beyond the end: nothing chosen, empty text
+    void showPopup() override;
 
 private:
     void showStart();
