@@ -1,6 +1,7 @@
 // The record editor: loading a line into its controls, storing them back with
 // the identity checks, add versus modify, and its doors in the listing.
 
+#include "Generator.h"
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
 #include "engine/codes/CodeTableFile.h"
@@ -20,6 +21,7 @@
 #include <QCalendarWidget>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -496,6 +498,8 @@ private slots:
         for (const char* list :
              {"CBxCodCajaReg", "CBxCodCajaDesa", "CBxIsapre", "CBxCodigoCcaf", "CBxMutual"})
             ctl<CodeList>(e.get(), list)->chooseEntry(0);
+        // No family bracket chosen: the line checks' warning, answered to store.
+        d().expectAsk(QStringLiteral("[18] Tramo Fam.: está vacío"), ui::Button::Ok);
         QVERIFY(accept(*e));
         QCOMPARE(t_.recordCount(), 1);
         QCOMPARE(t_.textAt(0, field("rut")), QStringLiteral("12345678"));
@@ -616,6 +620,120 @@ private slots:
         QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
+    // ---- the line's problems ------------------------------------------------------
+
+    // Five generated lines, which the line checks find correct; lines 2 and
+    // 4 then with a problem each.
+    void loadLinesWithProblems() {
+        generateDeclaration(t_, 5, 7);
+        t_.moveTo(1);
+        setField(t_, "sexo", QStringLiteral("X"));
+        t_.moveTo(3);
+        setField(t_, "dias_trab", QStringLiteral("45"));
+        t_.first();
+    }
+
+    // The window lists the problems of its line, marks their tabs, and a
+    // problem chosen with the keys shows its control.
+    void problemsOfTheLineAreListed() {
+        loadLinesWithProblems();
+        auto e = openEditor(t_, 0);
+        QVERIFY(e->shownProblems().isEmpty());
+        QVERIFY(e->findChild<QListWidget*>(QStringLiteral("ListaProblemas"))->isHidden());
+        e->close();
+
+        t_.moveTo(1);
+        e = openEditor(t_, 0);
+        QCOMPARE(e->shownProblems(), QStringList{QStringLiteral("[6] Sexo: el sexo debe ser M o F.")});
+        HighlightTabWidget* tabs = e->pages();
+        QVERIFY(!tabs->tabIcon(0).isNull());
+        for (int t = 1; t < tabs->count(); ++t)
+            QVERIFY(tabs->tabIcon(t).isNull());
+        tabs->setCurrentIndex(3);
+        auto* list = e->findChild<QListWidget*>(QStringLiteral("ListaProblemas"));
+        QVERIFY(list->isVisible());
+        list->setFocus();
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTRY_VERIFY(ctl(e.get(), "RGpSexo")->isAncestorOf(QApplication::focusWidget()) ||
+                    QApplication::focusWidget() == ctl(e.get(), "RGpSexo"));
+    }
+
+    // A problem in a value the user changed is asked about before the line
+    // is stored; Cancel keeps the window on it with nothing stored. A
+    // problem the line already had in a field left alone does not stop
+    // "Aceptar".
+    void acceptAsksAboutNewProblems() {
+        loadLinesWithProblems();
+        t_.moveTo(1); // sexo X, left alone
+        auto e = openEditor(t_, 0);
+        const QByteArray before = lineBytes(t_, 1);
+        QVERIFY(accept(*e));
+        QCOMPARE(lineBytes(t_, 1), before);
+
+        t_.moveTo(0);
+        setField(t_, "Fecha_Desde", QStringLiteral("15-03-2025"));
+        e = openEditor(t_, 0);
+        typeInto(*e, "DEdMovHasta", QStringLiteral("01032025"));
+        d().expectAsk(QStringLiteral("La línea tiene un problema que Solvanta rechazaría:\n\n"
+                                     "• [17] Fecha Hasta: la fecha Hasta es anterior a la fecha "
+                                     "Desde."),
+                      ui::Button::Cancel);
+        const QByteArray first = lineBytes(t_, 0);
+        QVERIFY(!accept(*e));
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(d().last().defaultButton, ui::Button::Cancel);
+        QCOMPARE(lineBytes(t_, 0), first);
+        QVERIFY(e->isVisible());
+        QCOMPARE(e->shownProblems(),
+                 QStringList{QStringLiteral(
+                     "[17] Fecha Hasta: la fecha Hasta es anterior a la fecha Desde.")});
+        QVERIFY(ctl(e.get(), "DEdMovHasta")->isAncestorOf(QApplication::focusWidget()) ||
+                QApplication::focusWidget() == ctl(e.get(), "DEdMovHasta"));
+
+        d().expectAsk(QStringLiteral("[17] Fecha Hasta"), ui::Button::Ok);
+        QVERIFY(accept(*e));
+        QCOMPARE(t_.textAt(0, field("Fecha_Hasta")), QStringLiteral("01-03-2025"));
+    }
+
+    // F8 and Shift+F8 store the line and show the next or previous line
+    // with problems, in the same window.
+    void movesThroughLinesWithProblems() {
+        loadLinesWithProblems();
+        auto e = openEditor(t_, 0);
+        auto* mode = e->findChild<QLabel*>(QStringLiteral("LblModo"));
+        typeInto(*e, "EdApepat", QStringLiteral("PRIMERA"));
+        QTest::keyClick(e.get(), Qt::Key_F8);
+        QCOMPARE(t_.textAt(0, field("ape_pat")).trimmed(), QStringLiteral("PRIMERA"));
+        QCOMPARE(t_.row(), 1);
+        QCOMPARE(mode->text(), QStringLiteral("Línea 2 de 5"));
+        QCOMPARE(e->shownProblems(), QStringList{QStringLiteral("[6] Sexo: el sexo debe ser M o F.")});
+        QVERIFY(e->isVisible());
+
+        // The problem corrected on the way.
+        e->pages()->setCurrentIndex(0);
+        QTest::mouseClick(ctl<RadioGroup>(e.get(), "RGpSexo")->findChildren<QRadioButton*>().at(0),
+                          Qt::LeftButton);
+        QTest::keyClick(e.get(), Qt::Key_F8);
+        QCOMPARE(t_.textAt(1, field("sexo")), QStringLiteral("F"));
+        QCOMPARE(t_.row(), 3);
+        QCOMPARE(mode->text(), QStringLiteral("Línea 4 de 5"));
+        QVERIFY(e->shownProblems().first().startsWith(QStringLiteral("[13] Días Trabajados")));
+
+        d().expectInform(QStringLiteral("No hay líneas con problemas después de esta."));
+        QTest::keyClick(e.get(), Qt::Key_F8);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(t_.row(), 3);
+
+        // Line 2 has none left: back from line 4 there is no earlier one.
+        d().expectInform(QStringLiteral("No hay líneas con problemas antes de esta."));
+        QTest::keyClick(e.get(), Qt::Key_F8, Qt::ShiftModifier);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(t_.row(), 3);
+        QCOMPARE(t_.recordCount(), 5);
+    }
+
     // ---- add mode ---------------------------------------------------------------
 
     void addModeDefaults_data() {
@@ -715,9 +833,13 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("fieldName");
         QTest::addColumn<QString>("expected");
+        // The problem the line checks find in the stored value, which the
+        // editor asks about before storing it (answered: store it).
+        QTest::addColumn<QString>("warning");
         auto row = [](const char* tag, const char* c, const QString& v, const char* f,
-                      const QString& x) {
-            QTest::newRow(tag) << QString::fromLatin1(c) << v << QString::fromLatin1(f) << x;
+                      const QString& x, const char* warning = "") {
+            QTest::newRow(tag) << QString::fromLatin1(c) << v << QString::fromLatin1(f) << x
+                               << QString::fromUtf8(warning);
         };
         const auto s = [](const char* text) { return QString::fromUtf8(text); };
         row("afp code 05", "CBxAfp", s("05 Habitat"), "nom_AFP", s("5"));
@@ -743,7 +865,8 @@ private slots:
         row("count empty", "EdCargasSimples", s(""), "num_car_sim", s("0"));
         row("count", "EdCargasMater", s("2"), "num_car_mat", s("2"));
         row("days", "CuEdDiasTrab", s("25"), "dias_trab", s("25"));
-        row("amount", "CuEdImpoAFP", s("1234,5"), "impo_afp", s("1234,5"));
+        row("amount", "CuEdImpoAFP", s("1234,5"), "impo_afp", s("1234,5"),
+            "[27] Impo. afp: tiene decimales");
         row("female", "RGpSexo", s("Femenino"), "sexo", s("F"));
         row("foreign", "RGNacionalidad", s("Extranjera"), "nacion", s("1"));
         row("no regime", "RGpRegPrevi", s("-"), "reg_previ", s("SIP"));
@@ -772,7 +895,10 @@ private slots:
         const QByteArray before = lineBytes(t_, 0);
         auto e = openEditor(t_, 0);
         change(e.get(), control.toLatin1().constData(), value);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty()) d().expectAsk(warning, ui::Button::Ok);
         QVERIFY(accept(*e));
+        QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(t_.recordCount(), 2);
         QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), expected);
         // Nothing else of the line changed.
@@ -1593,7 +1719,7 @@ private slots:
             {"nombre_volun", "EdNombreVolun", false, "eva", "EVA                           ", "EVA"},
             {"cod_mov_per_volun", "CBxMovVolun", true, "01 ", "01", "01"},
             {"fec_desde_volun", "DEdDesdeVolun", false, "01022024", "01-02-2024", "01-02-2024"},
-            {"fec_hasta_volun", "DEdHastaVolun", false, "29022024", "29-02-2024", "29-02-2024"},
+            {"fec_hasta_volun", "DEdHastaVolun", false, "29022028", "29-02-2028", "29-02-2028"},
             {"cod_afp_volun", "CBxAfpVolun", true, "05 ", "05", "05"},
             {"monto_cap_volun", "CuEdCapiVolun", false, "9008", "00009008", "9008"},
             {"monto_aho_vol", "CuEdAhoVolun", false, "10009", "00010009", "10009"},

@@ -20,10 +20,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -317,7 +320,8 @@ int textLength(const ControlDef& d) {
 
 TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
                                      const CodeTableFile& codes)
-    : QDialog(parent), table_(table), codes_(codes), adding_(adding) {
+    : QDialog(parent), table_(table), codes_(codes),
+      checker_(std::make_unique<LineChecker>(codes_)), adding_(adding) {
     setObjectName(QStringLiteral("FrmDatosSolvanta"));
     setWindowTitle(QStringLiteral("Modificar Datos"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -341,23 +345,20 @@ TFrmDatosSolvanta::TFrmDatosSolvanta(RxMem& table, bool adding, QWidget* parent,
     setTabOrder(acceptButton_, cancelButton_);
 
     // One caption for both ways in; this line says which it is.
-    auto* mode = new QLabel(this);
-    mode->setObjectName(QStringLiteral("LblModo"));
-    const QLocale spanish(QLocale::Spanish, QLocale::Chile);
-    mode->setText(adding_ || table_.isEmpty()
-                      ? QStringLiteral("Nueva línea")
-                      : QStringLiteral("Línea %1 de %2")
-                            .arg(spanish.toString(table_.row() + 1),
-                                 spanish.toString(table_.recordCount())));
-    QFont bold = mode->font();
+    modeLabel_ = new QLabel(this);
+    modeLabel_->setObjectName(QStringLiteral("LblModo"));
+    QFont bold = modeLabel_->font();
     bold.setBold(true);
-    mode->setFont(bold);
+    modeLabel_->setFont(bold);
+    showMode();
+    QWidget* strip = buildProblemsStrip();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(4);
-    layout->addWidget(mode);
+    layout->addWidget(modeLabel_);
     layout->addWidget(tabs_, 1);
+    layout->addWidget(strip);
     layout->addWidget(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -620,6 +621,7 @@ void TFrmDatosSolvanta::showLine() {
         loadDefaults();
     else
         loadLine();
+    listProblems();
     controls_.front()->setFocus();
 }
 
@@ -892,6 +894,163 @@ void TFrmDatosSolvanta::acceptLine() {
     });
 }
 
+// ---- the line's problems -----------------------------------------------------
+
+QWidget* TFrmDatosSolvanta::buildProblemsStrip() {
+    auto* strip = new QWidget(this);
+    problemsList_ = new QListWidget(strip);
+    problemsList_->setObjectName(QStringLiteral("ListaProblemas"));
+    problemsList_->setAccessibleName(QStringLiteral("Problemas de esta línea"));
+    problemsList_->setMaximumHeight(4 * problemsList_->fontMetrics().height() + 8);
+    problemsList_->hide();
+    auto* previous = new QPushButton(QStringLiteral("A&nterior con problemas"), strip);
+    previous->setObjectName(QStringLiteral("BtnAnterior"));
+    previous->setToolTip(QStringLiteral("Graba esta línea y muestra la anterior con problemas "
+                                        "(Mayús+F8)"));
+    previous->setAutoDefault(false);
+    auto* next = new QPushButton(QStringLiteral("Si&guiente con problemas"), strip);
+    next->setObjectName(QStringLiteral("BtnSiguiente"));
+    next->setToolTip(QStringLiteral("Graba esta línea y muestra la siguiente con problemas (F8)"));
+    next->setAutoDefault(false);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(previous);
+    buttons->addWidget(next);
+    buttons->addStretch();
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(problemsList_, 1);
+    row->addStretch();
+    row->addLayout(buttons);
+
+    connect(problemsList_, &QListWidget::itemActivated, this,
+            &TFrmDatosSolvanta::showProblemControl);
+    connect(problemsList_, &QListWidget::itemClicked, this, &TFrmDatosSolvanta::showProblemControl);
+    connect(previous, &QPushButton::clicked, this, &TFrmDatosSolvanta::previousWithProblems);
+    connect(next, &QPushButton::clicked, this, &TFrmDatosSolvanta::nextWithProblems);
+    connect(new QShortcut(QKeySequence(Qt::Key_F8), this), &QShortcut::activated, this,
+            &TFrmDatosSolvanta::nextWithProblems);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this,
+            &TFrmDatosSolvanta::previousWithProblems);
+    return strip;
+}
+
+void TFrmDatosSolvanta::showMode() {
+    const QLocale spanish(QLocale::Spanish, QLocale::Chile);
+    modeLabel_->setText(
+        adding_ || table_.isEmpty()
+            ? QStringLiteral("Nueva línea")
+            : QStringLiteral("Línea %1 de %2")
+                  .arg(spanish.toString(table_.row() + 1), spanish.toString(table_.recordCount())));
+}
+
+void TFrmDatosSolvanta::listProblems() {
+    std::vector<Finding> found;
+    if (!adding_ && !table_.isEmpty()) checker_->findRow(table_, table_.row(), found);
+    listProblems(found);
+}
+
+void TFrmDatosSolvanta::listProblems(const std::vector<Finding>& found) {
+    problemsList_->clear();
+    std::vector<bool> tabWithProblem(std::size_t(tabs_->count()), false);
+    for (const Finding f : found) {
+        const LineProblem p = LineChecker::spellRow(table_, table_.row(), f);
+        auto* item = new QListWidgetItem(
+            QStringLiteral("%1: %2").arg(fieldTitle(p.field), p.problem), problemsList_);
+        item->setData(Qt::UserRole, p.field);
+        const int control = controlOfField_[std::size_t(p.field)];
+        tabWithProblem[std::size_t(kGroups[kControls[control].group].tab)] = true;
+    }
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    for (int t = 0; t < tabs_->count(); ++t)
+        tabs_->setTabIcon(t, tabWithProblem[std::size_t(t)] ? warning : QIcon());
+    problemsList_->setVisible(!found.empty());
+}
+
+QStringList TFrmDatosSolvanta::shownProblems() const {
+    QStringList out;
+    for (int i = 0; i < problemsList_->count(); ++i)
+        out << problemsList_->item(i)->text();
+    return out;
+}
+
+// A problem chosen in the list shows its control, on its tab.
+void TFrmDatosSolvanta::showProblemControl(QListWidgetItem* item) {
+    if (!item) return;
+    const int control = controlOfField_[std::size_t(item->data(Qt::UserRole).toInt())];
+    tabs_->setCurrentIndex(kGroups[kControls[control].group].tab);
+    controls_[std::size_t(control)]->setFocus(Qt::OtherFocusReason);
+}
+
+// The line is stored (in edit, not yet posted): its problems are listed, and
+// those in fields the user filled in or changed are asked about first, as
+// the line would be rejected for them. Problems the line already had in
+// fields left alone are listed only.
+bool TFrmDatosSolvanta::confirmProblems() {
+    std::vector<Finding> found;
+    checker_->findRow(table_, table_.row(), found);
+    listProblems(found);
+    QStringList asked;
+    for (const Finding f : found) {
+        const int control = controlOfField_[std::size_t(f.field)];
+        if (keepsField(control)) continue;
+        const LineProblem p = LineChecker::spellRow(table_, table_.row(), f);
+        asked << QStringLiteral("• %1: %2").arg(fieldTitle(p.field), p.problem);
+    }
+    if (asked.isEmpty()) return true;
+    ui::Question q;
+    q.caption = QStringLiteral("Atención");
+    q.text = QStringLiteral("%1 que Solvanta rechazaría:\n\n%2\n\n¿Grabar la línea de todos "
+                            "modos?")
+                 .arg(asked.size() == 1
+                          ? QStringLiteral("La línea tiene un problema")
+                          : QStringLiteral("La línea tiene %1 problemas").arg(asked.size()),
+                      asked.join(u'\n'));
+    q.icon = ui::Icon::Exclamation;
+    q.defaultButton = ui::Button::Cancel;
+    if (ui::dialogs().ask(this, q) == ui::Button::Ok) return true;
+    showProblemControl(problemsList_->item(0));
+    return false;
+}
+
+void TFrmDatosSolvanta::nextWithProblems() {
+    goToLineWithProblems(1);
+}
+
+void TFrmDatosSolvanta::previousWithProblems() {
+    goToLineWithProblems(-1);
+}
+
+// The line is stored as "Aceptar" stores it; then the window shows the
+// nearest line in that direction with problems, to be corrected in turn.
+void TFrmDatosSolvanta::goToLineWithProblems(int step) {
+    ui::guarded(this, [&] {
+        if (!storeLine()) return;
+        adding_ = false;
+        addAtEnd_ = false;
+        std::vector<Finding> found;
+        int row = table_.row() + step;
+        for (; row >= 0 && row < table_.recordCount(); row += step) {
+            found.clear();
+            checker_->findRow(table_, row, found);
+            if (!found.empty()) break;
+        }
+        const bool none = row < 0 || row >= table_.recordCount();
+        if (!none) table_.moveTo(row);
+        // The stored line, or the one found, as a line being modified.
+        loadLine();
+        listProblems();
+        showMode();
+        if (none) {
+            ui::dialogs().inform(this, step > 0 ? QStringLiteral("No hay líneas con problemas "
+                                                                 "después de esta.")
+                                                : QStringLiteral("No hay líneas con problemas "
+                                                                 "antes de esta."));
+            return;
+        }
+        showProblemControl(problemsList_->item(0));
+    });
+}
+
 QWidget* TFrmDatosSolvanta::controlOf(Field field) const {
     return controls_[std::size_t(controlOfField_[std::size_t(fieldIndex(field))])];
 }
@@ -1043,6 +1202,10 @@ bool TFrmDatosSolvanta::storeLine() {
         else
             table_.edit();
         storeFields(field);
+        if (!confirmProblems()) {
+            table_.cancel();
+            return false;
+        }
         table_.post();
     } catch (const CheckFailure& f) {
         table_.cancel();

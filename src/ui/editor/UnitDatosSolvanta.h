@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/codes/CodeTableFile.h"
+#include "engine/files/LineChecks.h"
 #include "engine/model/FieldTable.h"
 #include "engine/model/RxMem.h"
 
@@ -8,9 +9,13 @@
 #include <QList>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <vector>
 
 class HighlightTabWidget;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The current month and year, as the editor proposes them for a new line.
@@ -49,8 +54,16 @@ public:
     const RPeriodo& periodo() const { return Periodo_; }
     HighlightTabWidget* pages() const { return tabs_; }
 
+    // The problems the line checks find in the line shown, as listed in the
+    // window ("[6] Sexo: el sexo debe ser M o F.").
+    QStringList shownProblems() const;
+
 public slots:
     void acceptLine(); // Aceptar: check, store, post, close
+    // Store the line as "Aceptar" does, then show the next (or previous)
+    // line that has problems, without leaving the window.
+    void nextWithProblems();
+    void previousWithProblems();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -74,11 +87,25 @@ private:
     // input of the user): its field keeps its bytes.
     bool keepsField(int control) const;
     void storeFields(int& field);
+    // Whether to store a line whose fields the user changed have problems
+    // the line checks find; they are listed in the window either way.
+    bool confirmProblems();
     QWidget* controlOf(solvanta::Field field) const;
+    QWidget* buildProblemsStrip();
+    void showMode();
+    // Lists the problems of the line as the table holds it at the current
+    // row (none for a line still to be added) and marks their tabs.
+    void listProblems();
+    void listProblems(const std::vector<solvanta::Finding>& found);
+    void showProblemControl(QListWidgetItem* item);
+    void goToLineWithProblems(int step);
 
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
+    std::unique_ptr<solvanta::LineChecker> checker_;
     HighlightTabWidget* tabs_;
+    QLabel* modeLabel_;
+    QListWidget* problemsList_;
     QPushButton* acceptButton_;
     QPushButton* cancelButton_;
     std::vector<QWidget*> controls_;                          // one per control, in keyboard order
