@@ -231,6 +231,29 @@ class TestEditor : public QObject {
     RxMem t_;
 
     // The two sample lines, the first (RUT 12345678-5) current.
+    // Presses "Aceptar" from another tab than the control's. With a message,
+    // nothing is stored and the window comes back to the control, on its
+    // tab; without, the field holds `stored`. Whether the line was stored.
+    bool acceptFromAnotherTab(TFrmDatosSolvanta& e, const QString& control,
+                              const QString& fieldName, const QString& stored,
+                              const QString& message, const QByteArray& before) {
+        const int tab = e.pages()->currentIndex();
+        e.pages()->setCurrentIndex(tab == 0 ? 1 : 0); // the button is pressed from elsewhere
+        if (!message.isEmpty()) d().expectInform(message);
+        const bool accepted = accept(e);
+        [&] {
+            QCOMPARE(accepted, message.isEmpty());
+            if (accepted) {
+                QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
+            } else {
+                QCOMPARE(tableBytes(t_), before);
+                QCOMPARE(e.pages()->currentIndex(), tab);
+                QTRY_COMPARE(focusedControl(), control);
+            }
+        }();
+        return accepted;
+    }
+
     void loadSample() {
         loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, t_);
         t_.first();
@@ -1167,17 +1190,8 @@ private slots:
         else
             QTest::keyClicks(box, typed);
         QCOMPARE(box->text(), typed);
-        const int tab = e->pages()->currentIndex();
-        e->pages()->setCurrentIndex(tab == 0 ? 1 : 0); // the button is pressed from elsewhere
-        if (!message.isEmpty()) d().expectInform(message);
-        const bool accepted = accept(*e);
-        QCOMPARE(accepted, message.isEmpty());
-        if (accepted) {
-            QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
-        } else {
-            QCOMPARE(tableBytes(t_), before);
-            QCOMPARE(e->pages()->currentIndex(), tab);
-            QTRY_COMPARE(focusedControl(), control);
+        const bool accepted = acceptFromAnotherTab(*e, control, fieldName, stored, message, before);
+        if (!accepted && !QTest::currentTestFailed()) {
             QCOMPARE(box->text(), typed); // as typed, to be corrected
             QVERIFY(selectedForCorrection());
         }
@@ -1927,18 +1941,7 @@ private slots:
         typeInto(*e, control.toLatin1().constData(), typed);
         auto* box = ctl<QLineEdit>(e.get(), control.toLatin1().constData());
         QCOMPARE(box->text(), shownText);
-        const int tab = e->pages()->currentIndex();
-        e->pages()->setCurrentIndex(tab == 0 ? 1 : 0);
-        if (!message.isEmpty()) d().expectInform(message);
-        const bool accepted = accept(*e);
-        QCOMPARE(accepted, message.isEmpty());
-        if (accepted) {
-            QCOMPARE(t_.textAt(0, field(fieldName.toLatin1().constData())), stored);
-        } else {
-            QCOMPARE(tableBytes(t_), before);
-            QCOMPARE(e->pages()->currentIndex(), tab);
-            QTRY_COMPARE(focusedControl(), control);
-        }
+        acceptFromAnotherTab(*e, control, fieldName, stored, message, before);
         numtext::useSystemDecimalSeparator();
     }
 
