@@ -502,12 +502,17 @@ private slots:
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<QString>("question");
         QTest::addColumn<QList<int>>("left");
+        // In Spanish, naming what goes: the line and its RUT, or how many.
         QTest::newRow("none selected")
-            << QList<int>{} << QStringLiteral("Delete record?") << QList<int>{1, 2, 3, 5};
+            << QList<int>{} << QStringLiteral("¿Seguro de Eliminar esta línea?\n\nLínea 4, RUT 4")
+            << QList<int>{1, 2, 3, 5};
         QTest::newRow("one selected")
-            << QList<int>{1} << QStringLiteral("Delete record?") << QList<int>{1, 3, 4, 5};
+            << QList<int>{1} << QStringLiteral("¿Seguro de Eliminar esta línea?\n\nLínea 2, RUT 2")
+            << QList<int>{1, 3, 4, 5};
         QTest::newRow("three selected")
-            << QList<int>{0, 2, 4} << QStringLiteral("Delete all selected records?")
+            << QList<int>{0, 2, 4}
+            << QStringLiteral("¿Seguro de Eliminar las líneas seleccionadas?\n\nSe eliminarán 3 "
+                              "líneas.")
             << QList<int>{2, 4};
     }
 
@@ -589,8 +594,7 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), newRow);
 
         // Cancel: everything stays as it was, the new line included.
-        const QString question = button ? QStringLiteral("¿Seguro de Eliminar esta línea?")
-                                        : QStringLiteral("Delete record?");
+        const QString question = QStringLiteral("¿Seguro de Eliminar esta línea?");
         auto ask = [&] {
             if (button)
                 l->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->click();
@@ -618,7 +622,9 @@ private slots:
         showGrid(*l);
         clickCell(*l, 1, 3);
         clickCell(*l, 3, 3, Qt::ControlModifier);
-        d().expectAsk(QStringLiteral("Delete all selected records?"), ui::Button::Ok);
+        d().expectAsk(QStringLiteral("¿Seguro de Eliminar las líneas seleccionadas?\n\nSe "
+                                     "eliminarán 2 líneas."),
+                      ui::Button::Ok);
         QTest::keyClick(l->grid(), Qt::Key_Delete, Qt::ControlModifier);
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(ruts(*l), (QList<int>{1, 3, 5, 6}));
@@ -864,7 +870,7 @@ private slots:
         showGrid(*l);
         DeclarationGrid* g = l->grid();
         settle();
-        QCOMPARE(g->currentIndex().row(), 79);
+        QCOMPARE(g->currentIndex().row(), 0); // a file opens at its first line
         QVERIFY2(currentCellHidden(g).isEmpty(), qPrintable(currentCellHidden(g)));
 
         clickCell(*l, 70, 3);
@@ -888,7 +894,8 @@ private slots:
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         settle();
-        QCOMPARE(g->currentIndex().row(), 79); // the writer leaves the last line current
+        QCOMPARE(g->currentIndex().row(), 3); // the line that was current stays current
+        QCOMPARE(l->table().row(), 3);
         QVERIFY2(currentCellHidden(g).isEmpty(), qPrintable(currentCellHidden(g)));
     }
 

@@ -85,7 +85,7 @@ class TestHistory : public QObject {
             clickCell(l, 1, columnOf("rut"));
             clickCell(l, 3, columnOf("rut"), Qt::ControlModifier);
             clickCell(l, 4, columnOf("rut"), Qt::ControlModifier);
-            d().expectAsk(QStringLiteral("Delete all selected records?"), ui::Button::Ok);
+            d().expectAsk(QStringLiteral("Se eliminarán 3 líneas."), ui::Button::Ok);
             press(g, Qt::Key_Delete, Qt::ControlModifier);
         } else if (kind == u"mass") {
             clickCell(l, 1, columnOf("rut"));

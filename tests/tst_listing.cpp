@@ -184,7 +184,7 @@ private slots:
         dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(rows, 2);
-        QCOMPARE(current, 1); // the last line loaded
+        QCOMPARE(current, 0); // a file opens at its first line
         QVERIFY(maximised);
         QCOMPARE(form, item);
         QVERIFY(!openListingWindow()); // released when it closed
@@ -305,10 +305,67 @@ private slots:
         QCOMPARE(r.filter, QStringLiteral("Archivo de Texto (*.txt)"));
         QVERIFY(!r.confirmOverwrite);
         QCOMPARE(readAll(out), readAll(expected));
-        QCOMPARE(l.grid()->currentIndex().row(), 1); // the last line
+        QCOMPARE(l.grid()->currentIndex().row(), 0); // the line current before writing
         QVERIFY(!l.hasUnsavedChanges());
         l.close();
         QVERIFY(!l.isVisible());
+    }
+
+    // After a write in the other form, the next write proposes that form:
+    // the form of the file as last written.
+    void writeProposesTheFormLastWritten() {
+        auto l = listingOf(tmp_, 2);
+        showGrid(*l);
+        l->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(l.get()));
+        int proposed = -1;
+        const auto write = [&](int choose) {
+            proposed = -1;
+            // Without a window manager nothing gives the listing its
+            // activation back after a dialog: the test does.
+            l->activateWindow();
+            QTRY_VERIFY(l->isActiveWindow());
+            const ModalAction modal = whenModalAppears([&, choose](QWidget* w) {
+                auto* format = qobject_cast<TFrmSelFormato*>(w);
+                proposed = format->itemIndex();
+                if (choose >= 0) format->setItemIndex(choose);
+                format->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+            });
+            // Crear Archivo by its key, which presses the button a moment later.
+            QTest::keyClick(l->grid(), Qt::Key_A, Qt::AltModifier);
+            QTRY_VERIFY(proposed >= 0);
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+        };
+        d().expectSave(tmp_.filePath(QStringLiteral("separado.csv")));
+        write(1);
+        QCOMPARE(proposed, 0); // read by position, written by separator
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        d().expectSave(QString()); // the second time, cancelled at the file name
+        write(-1);
+        QCOMPARE(proposed, 1);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+    }
+
+    // A new line inserted and left untouched is no part of the file: writing
+    // neither asks about its empty fields nor writes it.
+    void untouchedNewLineIsNotWritten() {
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        l->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(l.get()));
+        QTest::keyClick(l->grid(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(l->grid(), Qt::Key_Insert);
+        QCOMPARE(l->table().recordCount(), 4);
+        const QString out = tmp_.filePath(QStringLiteral("sin-linea-nueva.txt"));
+        d().expectSave(out);
+        const ModalAction modal = whenModalAppears(
+            [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        QTest::keyClick(l->grid(), Qt::Key_A, Qt::AltModifier); // Crear Archivo
+        QTRY_VERIFY(QFile::exists(out));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY2(d().done(), qPrintable(d().problems())); // no question about the new line
+        QCOMPARE(readAll(out).count("\r\n"), 3);
+        QCOMPARE(l->table().recordCount(), 3);
     }
 
     void cancelledWriteWritesNothing() {

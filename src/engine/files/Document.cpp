@@ -1,5 +1,9 @@
 #include "Document.h"
 
+#include "engine/util/Errors.h"
+
+#include <optional>
+
 namespace solvanta {
 
 Document::Document(CodeTableFile codes)
@@ -16,6 +20,19 @@ LoadReport Document::load(const QString& path, FileForm form, Progress* progress
 }
 
 void Document::write(const QString& path, FileForm form, Progress* progress) {
+    // Writing walks every line; the line that was current stays current.
+    struct KeepCurrent {
+        RxMem& table;
+        std::optional<RxMem::Bookmark> line =
+            table.isEmpty() ? std::nullopt : std::optional(table.bookmark());
+        ~KeepCurrent() {
+            try {
+                if (line) table.gotoBookmark(*line);
+            } catch (const Error&) {
+                // the line is gone: the cursor stays where the writer left it
+            }
+        }
+    } keep{table_};
     writeDeclaration(path, form, table_, progress);
     table_.markSaved();
     path_ = path;

@@ -42,7 +42,8 @@ public:
     LoadReport load(const QString& path, FileForm form, Progress* progress = nullptr,
                     const LoadOptions& options = {});
     // Writes every line to the file in that form; the file written becomes
-    // the document's file and the reference of what changed.
+    // the document's file and the reference of what changed. The current
+    // line stays current.
     void write(const QString& path, FileForm form, Progress* progress = nullptr);
 
     // Reads the code lists again, as the code-table file has them now.

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -540,13 +541,18 @@ void DeclarationGrid::deleteSelected() {
     RxMem& t = table();
     if (t.isEmpty()) return;
     QList<RxMem::Bookmark> marks = model_->selectedBookmarks();
+    if (marks.isEmpty()) marks.append(t.bookmark());
     ui::Question q;
     q.caption = QStringLiteral("Confirmar");
-    q.text = marks.size() < 2 ? QStringLiteral("Delete record?")
-                              : QStringLiteral("Delete all selected records?");
+    // The sentence of the toolbar's Eliminar, and beneath it what goes.
+    q.text = marks.size() == 1
+                 ? QStringLiteral("¿Seguro de Eliminar esta línea?\n\n") +
+                       model_->describeLine(t.rowOf(marks.front()))
+                 : QStringLiteral("¿Seguro de Eliminar las líneas seleccionadas?\n\nSe "
+                                  "eliminarán %1 líneas.")
+                       .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(marks.size()));
     q.icon = ui::Icon::Question;
     q.defaultButton = ui::Button::Cancel;
-    if (marks.isEmpty()) marks.append(t.bookmark());
     if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
     deleteLines(marks);
 }

@@ -81,6 +81,9 @@ public:
     static QColor changedTint() { return QColor(30, 144, 255, 70); }
     // The table was saved (a write): no cell shows as changed any more.
     void showSaved();
+    // A line as the user finds it in the grid: its number and the worker's
+    // RUT, grouped as people write it ("Línea 9, RUT 12.345.678-5").
+    QString describeLine(int row) const;
 
     // Cells with a problem of the line checks are tinted.
     void setProblems(const ProblemsModel* problems) { problems_ = problems; }

@@ -223,8 +223,8 @@ QWidget* TFrmSolvanta::buildToolbar() {
 void TFrmSolvanta::buildMenus() {
     lineMenu_ = new QMenu(this);
     lineMenu_->setObjectName(QStringLiteral("PopupMenu1"));
-    for (const char* name : {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1",
-                             "", "Buscar1"}) {
+    for (const char* name :
+         {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1", "", "Buscar1"}) {
         if (*name)
             lineMenu_->addAction(action(name));
         else
@@ -419,7 +419,8 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
         ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
         model_->refill([&] { report = document_.load(path, form, &reading, options); });
         problems_->recheckAll(document_.checker(), &checking);
-        grid_->showTableCursor(); // the last line loaded is current
+        if (!table().isEmpty()) table().first(); // the file opens at its first line
+        grid_->showTableCursor();
         summarised_ = UINT64_MAX;
         refreshStatus();
     }
@@ -431,7 +432,6 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
 bool TFrmSolvanta::hasUnsavedChanges() const {
     return document_.hasUnsavedChanges();
 }
-
 
 // ---- status bar ------------------------------------------------------------------
 
@@ -499,7 +499,9 @@ void TFrmSolvanta::done(int result) {
 // ---- handlers ----------------------------------------------------------------
 
 void TFrmSolvanta::createFile() {
-    if (!grid_->commitEditor()) return;
+    // A new line left untouched is not part of the file: it goes before the
+    // checks, which would otherwise warn about its empty fields.
+    if (!grid_->settleForWindow()) return;
     ui::guarded(this, [this] {
         TFrmSelFormato format(this);
         format.setItemIndex(document_.form() == FileForm::Position ? 0 : 1);
@@ -634,28 +636,6 @@ void TFrmSolvanta::showCodeMenu() {
     popUnder(codeMenu_, "Codigos1");
 }
 
-namespace {
-
-// A line as the user finds it in the grid: its number and the worker's RUT,
-// grouped as people write it ("Línea 9, RUT 12.345.678-5").
-QString lineAndRut(const RxMem& table, int row) {
-    QString digits = table.textAt(row, fieldIndex(Field::Rut)).trimmed();
-    while (digits.size() > 1 && digits.front() == u'0')
-        digits.remove(0, 1);
-    const QString check = table.textAt(row, fieldIndex(Field::Dv)).trimmed();
-    QString rut;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) rut += u'.';
-        rut += digits[i];
-    }
-    if (!check.isEmpty()) rut += u'-' + check;
-    const QString number = QLocale(QLocale::Spanish, QLocale::Chile).toString(row + 1);
-    return rut.isEmpty() ? QStringLiteral("Línea %1, sin RUT").arg(number)
-                         : QStringLiteral("Línea %1, RUT %2").arg(number, rut);
-}
-
-} // namespace
-
 // The line deleted is the one that was current when the user asked, even if
 // something moved while the question was shown; the question names it.
 void TFrmSolvanta::deleteLines() {
@@ -663,7 +643,7 @@ void TFrmSolvanta::deleteLines() {
         if (table().isEmpty()) return;
         const RxMem::Bookmark line = table().bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?\n\n") +
-                         lineAndRut(table(), table().row()),
+                         model_->describeLine(table().row()),
                      QString()) != 1)
             return;
         grid_->deleteLines({line});
