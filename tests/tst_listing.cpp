@@ -454,6 +454,12 @@ private slots:
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(d().last().text, TFrmSolvanta::webAddress());
+        // Without a browser to open it, the user is told where to go.
+        d().expectUrl(false);
+        d().expectInform(QStringLiteral("No se pudo abrir el navegador. Abra "
+                                        "https://www.solvanta.cl en su navegador de Internet."));
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
 
         const QStringList captions{QStringLiteral("Crear &Archivo"), QStringLiteral("&Solvanta"),
                                    QStringLiteral("E&xcel"),         QStringLiteral("A&gregar"),

@@ -411,6 +411,18 @@ private slots:
         QVERIFY(l.problemsView()->isHidden());
     }
 
+    // The counts are grouped as the status bar groups them.
+    void largeCountsAreGrouped() {
+        RxMem t;
+        generateDeclaration(t, 1200, 3);
+        t.assignAll(field("sexo"), u"X");
+        const QString path = tmp_.filePath(QStringLiteral("muchos.txt"));
+        writeDeclaration(path, FileForm::Position, t);
+        OpenListing l;
+        l->load(path, FileForm::Position);
+        QCOMPARE(label(*l), QStringLiteral("1.200 problemas en 1.200 líneas"));
+    }
+
     // The load's progress box follows the checks too, and cancelling it
     // stops them: stopped half-way, the panel keeps the problems it had.
     void stoppedCheckKeepsTheProblems() {

@@ -466,6 +466,19 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), 0); // the first line
     }
 
+    // Ctrl+F, from the grid, opens the search by RUT.
+    void searchByKey() {
+        auto l = listingOf(tmp_, 3);
+        showGrid(*l);
+        QString title;
+        const ModalAction modal = whenModal([&](QWidget* w) {
+            title = w->windowTitle();
+            click(w, "BitBtn2");
+        });
+        QTest::keyClick(l->grid(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(title, QStringLiteral("Buscar Rut"));
+    }
+
     void cancelKeepsTheSelection() {
         auto l = listingOf(tmp_, 6);
         showGrid(*l);

@@ -1,5 +1,7 @@
 #include "ProblemsModel.h"
 
+#include <QLocale>
+
 #include "engine/model/FieldTable.h"
 
 using namespace solvanta;
@@ -53,11 +55,13 @@ void ProblemsModel::dropDeletedLines() {
 
 QString ProblemsModel::summary() const {
     if (problemCount() == 0) return QStringLiteral("Sin problemas");
+    // Counts grouped as the status bar writes them ("15.224").
+    const QLocale spanish(QLocale::Spanish, QLocale::Chile);
     return QStringLiteral("%1 %2 en %3 %4")
-        .arg(problemCount())
-        .arg(problemCount() == 1 ? QStringLiteral("problema") : QStringLiteral("problemas"))
-        .arg(lineCount())
-        .arg(lineCount() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
+        .arg(spanish.toString(problemCount()),
+             problemCount() == 1 ? QStringLiteral("problema") : QStringLiteral("problemas"),
+             spanish.toString(lineCount()),
+             lineCount() == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
 }
 
 int ProblemsModel::rowOf(int problem) const {
