@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QLabel>
 #include <QtTest>
 
 using namespace solvanta;
@@ -464,6 +465,21 @@ private slots:
         QCOMPARE(column(*l, "otros_desc_ccaf2"), jornada);
         QCOMPARE(column(*l, "centro_costo"), centro);
         QCOMPARE(l->grid()->currentIndex().row(), 0); // the first line
+    }
+
+    // The status bar counts the selected lines when there is more than one.
+    void statusBarCountsTheSelection() {
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        auto* label = l->findChild<QLabel*>(QStringLiteral("LabelSeleccion"));
+        clickCell(*l, 1, 3);
+        QTRY_VERIFY(label->isHidden());
+        clickCell(*l, 3, 3, Qt::ControlModifier);
+        clickCell(*l, 4, 3, Qt::ControlModifier);
+        QTRY_COMPARE(label->text(), QStringLiteral("3 líneas seleccionadas"));
+        QVERIFY(label->isVisible());
+        clickCell(*l, 5, 3); // a plain click: that line alone
+        QTRY_VERIFY(label->isHidden());
     }
 
     // Ctrl+F, from the grid, opens the search by RUT.

@@ -47,6 +47,7 @@ public:
 
     // Selection of whole lines.
     bool isSelected(int row) const;
+    int selectedCount() const { return int(selected_.size()); }
     QList<solvanta::RxMem::Bookmark> selectedBookmarks() const; // in line order
     void clearSelection();
     void selectOnly(int row);

@@ -28,11 +28,14 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("StatusBar1"));
     setSizeGripEnabled(false);
     positionLabel_ = statusLabel(this, "LabelPosicion", false);
+    selectedLabel_ = statusLabel(this, "LabelSeleccion", false);
+    selectedLabel_->hide();
     fileLabel_ = statusLabel(this, "LabelArchivo", true);
     changesLabel_ = statusLabel(this, "LabelCambios", false);
     codesLabel_ = statusLabel(this, "LabelCodigos", true);
     codesLabel_->hide();
     addWidget(positionLabel_);
+    addWidget(selectedLabel_);
     addWidget(fileLabel_, 1);
     addPermanentWidget(codesLabel_);
     addPermanentWidget(changesLabel_);
@@ -44,6 +47,11 @@ void ListingStatusBar::showPosition(int row, int lines) {
     else
         positionLabel_->setText(
             QStringLiteral("Línea %1 de %2").arg(count(std::max(row, 0) + 1), count(lines)));
+}
+
+void ListingStatusBar::showSelected(int lines) {
+    selectedLabel_->setText(QStringLiteral("%1 líneas seleccionadas").arg(count(lines)));
+    selectedLabel_->setVisible(lines > 1);
 }
 
 void ListingStatusBar::showFile(const QString& path, FileForm form) {

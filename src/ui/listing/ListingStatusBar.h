@@ -23,12 +23,15 @@ public:
     void showFile(const QString& path, solvanta::FileForm form);
     void showChanges(const solvanta::RxMem::ChangeSummary& changes);
     void showCodeTable(const solvanta::LineChecker& checker);
+    // "3 líneas seleccionadas" when more than one is; nothing otherwise.
+    void showSelected(int lines);
 
     // "N líneas modificadas", "Sin cambios"...: what changed since then.
     static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
 
 private:
     QLabel* positionLabel_;
+    QLabel* selectedLabel_;
     QLabel* fileLabel_;
     QLabel* changesLabel_;
     QLabel* codesLabel_;

@@ -445,6 +445,7 @@ void TFrmSolvanta::refreshStatus() {
     statusPending_ = false;
     const bool active = table().isActive();
     status_->showPosition(table().row(), active ? table().recordCount() : 0);
+    status_->showSelected(model_->selectedCount());
     status_->showFile(document_.path(), document_.form());
     // Counting walks every line: only when the lines changed.
     if (table().changeCount() != summarised_ && active) {
