@@ -447,6 +447,27 @@ private slots:
         QCOMPARE(l->table().state(), RxMem::State::Edit);
     }
 
+    // Every toolbar button has an Alt key of its own, so each is reached
+    // from the keyboard; Alt+L opens the web page.
+    void everyButtonHasItsOwnKey() {
+        auto l = listingOf(tmp_, 1);
+        showGrid(*l);
+        QSet<QString> keys;
+        const QList<QToolButton*> buttons = l->findChildren<QToolButton*>();
+        QVERIFY(buttons.size() >= 15);
+        for (QToolButton* b : buttons) {
+            const QString key = QKeySequence::mnemonic(b->text()).toString();
+            QVERIFY2(!key.isEmpty(), qPrintable(b->objectName()));
+            QVERIFY2(!keys.contains(key), qPrintable(key + u' ' + b->objectName()));
+            keys.insert(key);
+        }
+        l->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(l.get()));
+        d().expectUrl(true);
+        QTest::keyClick(l->grid(), Qt::Key_L, Qt::AltModifier);
+        QTRY_VERIFY(d().done());
+    }
+
     void webPageAndMenus() {
         auto l = listingOf(tmp_, 1);
         showGrid(*l);
@@ -461,11 +482,11 @@ private slots:
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
 
-        const QStringList captions{QStringLiteral("Crear &Archivo"), QStringLiteral("&Solvanta"),
+        const QStringList captions{QStringLiteral("Crear &Archivo"), QStringLiteral("So&lvanta"),
                                    QStringLiteral("E&xcel"),         QStringLiteral("A&gregar"),
                                    QStringLiteral("&Modificar"),     QStringLiteral("&Eliminar"),
                                    QStringLiteral("C&ódigos"),       QStringLiteral("Masi&va"),
-                                   QStringLiteral("Asi&gnar"),       QStringLiteral("A&yuda"),
+                                   QStringLiteral("Asig&nar"),       QStringLiteral("A&yuda"),
                                    QStringLiteral("Ace&rca de"),     QStringLiteral("&Salir")};
         const QStringList names{QStringLiteral("SpeedButton1"),  QStringLiteral("SpeedButton3"),
                                 QStringLiteral("SpeedButton5"),  QStringLiteral("SpeedButton13"),

@@ -37,7 +37,6 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
-#include <QShortcutEvent>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTimer>
@@ -84,7 +83,7 @@ struct CommandDef {
 const CommandDef kCommands[] = {
     {"CrearArchivo1", "SpeedButton1", "Crear &Archivo", nullptr, "Crear archivo de texto para Solvanta", Glyph::CreateFile, &TFrmSolvanta::createFile},
     {"Revisar1", "SpeedButtonRevisar", "Rev&isar", nullptr, "Revisar las líneas (Ctrl+R)", Glyph::Check, &TFrmSolvanta::checkLines, "Ctrl+R"},
-    {"Solvanta1", "SpeedButton3", "&Solvanta", nullptr, "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::openWebPage},
+    {"Solvanta1", "SpeedButton3", "So&lvanta", nullptr, "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::openWebPage},
     {"Excel1", "SpeedButton5", "E&xcel", nullptr, "Envia archivo a Excel", Glyph::Spreadsheet, &TFrmSolvanta::exportToSpreadsheet},
     {"Agregar1", "SpeedButton13", "A&gregar", "Agregar", "Agregar nueva línea", Glyph::Add, &TFrmSolvanta::addLine},
     {"Modificar1", "SpeedButton6", "&Modificar", "Modificar", "Modificar datos de un empleado", Glyph::Modify, &TFrmSolvanta::modifyLine},
@@ -93,7 +92,7 @@ const CommandDef kCommands[] = {
     {"Rehacer1", "SpeedButtonRehacer", "Re&hacer", "Rehacer\tCtrl+Y", "Rehacer lo deshecho (Ctrl+Y)", Glyph::Redo, &TFrmSolvanta::redo},
     {"Codigos1", "SpeedButton2", "C&ódigos", nullptr, "Modifica códigos de Solvanta", Glyph::Codes, &TFrmSolvanta::showCodeMenu},
     {"Masiva1", "SpeedButton9", "Masi&va", nullptr, "Modificación masiva", Glyph::Mass, &TFrmSolvanta::massModify},
-    {"Asignar1", "SpeedButton12", "Asi&gnar", nullptr, "", Glyph::Assign, &TFrmSolvanta::showAssignMenu},
+    {"Asignar1", "SpeedButton12", "Asig&nar", nullptr, "", Glyph::Assign, &TFrmSolvanta::showAssignMenu},
     {"Ayuda1", "SpeedButton8", "A&yuda", nullptr, "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
     {"Acercade1", "SpeedButton10", "Ace&rca de", nullptr, "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
     {"Salir1", "SpeedButton4", "&Salir", nullptr, "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
@@ -214,7 +213,6 @@ QWidget* TFrmSolvanta::buildToolbar() {
         }
         bar->addWidget(b);
         toolbar_ << b;
-        b->installEventFilter(this);
     }
     bar->addStretch();
     return panel;
@@ -460,21 +458,6 @@ void TFrmSolvanta::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     grid_->showTableCursor();
     grid_->setFocus();
-}
-
-// Two captions share a mnemonic (A&gregar and Asi&gnar, &Solvanta and
-// &Salir): the key presses the first enabled one, left to right, instead of
-// doing nothing as an ambiguous shortcut would.
-bool TFrmSolvanta::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
-        const QKeySequence keys = static_cast<QShortcutEvent*>(event)->key();
-        for (QToolButton* b : std::as_const(toolbar_))
-            if (b->isEnabled() && b->shortcut() == keys) {
-                b->animateClick();
-                return true;
-            }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void TFrmSolvanta::changeEvent(QEvent* event) {

@@ -73,7 +73,6 @@ public slots:
     void assignCostCentre();    // cost centre of the selected lines
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
