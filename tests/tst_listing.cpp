@@ -301,7 +301,9 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(proposed, loaded);
         const ui::FileRequest r = d().last().request;
-        QCOMPARE(r.fileName, QStringLiteral("Solvanta"));
+        // Beside the file read, named after it.
+        QCOMPARE(r.fileName, QStringLiteral("dos-lineas-coma-corregido"));
+        QCOMPARE(QDir(r.directory), QFileInfo(dataFile("dos-lineas-coma.txt")).absoluteDir());
         QCOMPARE(r.filter, QStringLiteral("Archivo de Texto (*.txt)"));
         QVERIFY(!r.confirmOverwrite);
         QCOMPARE(readAll(out), readAll(expected));
@@ -366,6 +368,32 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems())); // no question about the new line
         QCOMPARE(readAll(out).count("\r\n"), 3);
         QCOMPARE(l->table().recordCount(), 3);
+    }
+
+    // Writing over the very file that is open asks first; Cancel writes nothing.
+    void writingOverTheOpenFileAsks() {
+        const QString path = tmp_.filePath(QStringLiteral("abierto.txt"));
+        QVERIFY(writeAll(path, readAll(dataFile("dos-lineas-coma.txt"))));
+        OpenListing l;
+        l->load(path, FileForm::Position);
+        showGrid(*l);
+        l->table().first();
+        l->table().edit();
+        l->table().setText(field("ape_pat"), u"CAMBIADO");
+        l->table().post();
+        const QByteArray before = readAll(path);
+        for (const ui::Button answer : {ui::Button::Cancel, ui::Button::Ok}) {
+            d().expectSave(path);
+            d().expectAsk(QStringLiteral("«abierto.txt» es el archivo abierto. ¿Reemplazarlo con "
+                                         "las líneas corregidas?"),
+                          answer);
+            const ModalAction modal = whenModal(
+                [](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+            l->createFile();
+            QVERIFY2(d().done(), qPrintable(d().problems()));
+            QCOMPARE(d().last().defaultButton, ui::Button::Cancel);
+            QCOMPARE(readAll(path) == before, answer == ui::Button::Cancel);
+        }
     }
 
     void cancelledWriteWritesNothing() {

@@ -493,15 +493,33 @@ void TFrmSolvanta::createFile() {
         const FileForm form = format.itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
         if (!confirmBreakers(form)) return;
 
+        // The corrected file goes beside the one read, named after it.
+        const QFileInfo loaded(document_.path());
         ui::FileRequest request;
         request.caption = QStringLiteral("Guardar archivo para Solvanta");
-        request.directory = documentsFolder();
-        request.fileName = QStringLiteral("Solvanta");
+        request.directory = document_.path().isEmpty() || !loaded.dir().exists()
+                                ? documentsFolder()
+                                : loaded.absolutePath();
+        request.fileName = document_.path().isEmpty()
+                               ? QStringLiteral("Solvanta")
+                               : loaded.completeBaseName() + QStringLiteral("-corregido");
         request.filter = QStringLiteral("Archivo de Texto (*.txt)");
         request.defaultSuffix = QStringLiteral("txt");
         request.confirmOverwrite = false;
         const QString path = ui::dialogs().saveFileName(this, request);
         if (path.isEmpty()) return;
+        // Writing over the file that is open replaces what was read: asked first.
+        if (!document_.path().isEmpty() && QFileInfo(path).exists() &&
+            QFileInfo(path).canonicalFilePath() == loaded.canonicalFilePath()) {
+            ui::Question q;
+            q.caption = QStringLiteral("Atención");
+            q.text = QStringLiteral("«%1» es el archivo abierto. ¿Reemplazarlo con las líneas "
+                                    "corregidas?")
+                         .arg(loaded.fileName());
+            q.icon = ui::Icon::Exclamation;
+            q.defaultButton = ui::Button::Cancel;
+            if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+        }
 
         ProgressBox progress(this, QStringLiteral("Creando el archivo..."));
         const WaitCursor wait;
