@@ -13,6 +13,7 @@
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -203,30 +204,35 @@ private slots:
         QTest::addColumn<QString>("value"); // an entry or typed text, or the period
         QTest::addColumn<QString>("fieldName");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("listed"); // false: asked about, and applied anyway
         QTest::newRow("payment type entry") << "Tipo Pago"
                                             << "01 Remuneraciones del mes"
                                             << "tipo_pago"
-                                            << "01";
+                                            << "01" << true;
         QTest::newRow("payment type typed") << "Tipo Pago"
                                             << "5"
                                             << "tipo_pago"
-                                            << "5";
+                                            << "5" << false;
+        QTest::newRow("payment type typed, listed") << "Tipo Pago"
+                                                    << "2"
+                                                    << "tipo_pago"
+                                                    << "2" << true;
         QTest::newRow("ccaf") << "Código CCAF"
                               << "02 La Araucana"
                               << "cod_CCAF"
-                              << "02";
+                              << "02" << true;
         QTest::newRow("mutual") << "Código Mutual"
                                 << "03 Instituto de Seguridad del Trabajo"
                                 << "cod_mutual"
-                                << "03";
+                                << "03" << true;
         QTest::newRow("period from") << "Periodo Desde"
                                      << "032024"
                                      << "remu_desde"
-                                     << "032024";
+                                     << "032024" << true;
         QTest::newRow("period to") << "Periodo Hasta"
                                    << "122025"
                                    << "remu_hasta"
-                                   << "122025";
+                                   << "122025" << true;
     }
 
     void massModification() {
@@ -234,10 +240,15 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, fieldName);
         QFETCH(QString, expected);
+        QFETCH(bool, listed);
         auto l = listingOf(tmp_, 200);
         showGrid(*l);
         clickCell(*l, 3, 2); // a selection gets no special treatment
         QSignalSpy changes(l->model(), &QAbstractItemModel::dataChanged);
+        if (!listed)
+            d().expectAsk(QStringLiteral("\"%1\" no está en la lista %2. ¿Aplicar de todos modos?")
+                              .arg(value, item),
+                          ui::Button::Ok);
         withDialog(*l, "SpeedButton9", [&](QWidget* w) {
             QCOMPARE(w->windowTitle(), QStringLiteral("Modificación Masiva"));
             auto* group = ctl<RadioGroup>(w, "RadioGroup1");
@@ -320,6 +331,93 @@ private slots:
         QVERIFY(!l->hasUnsavedChanges());
     }
 
+    // A code its list does not hold is written only when the user says so;
+    // the question's default is not to.
+    void massModificationOutsideTheList_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("listName");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<bool>("apply");
+        QTest::newRow("letters, cancelled") << "Código Mutual"
+                                            << "zz"
+                                            << "Mutual"
+                                            << "cod_mutual" << false;
+        QTest::newRow("letters, applied") << "Código Mutual"
+                                          << "zz"
+                                          << "Mutual"
+                                          << "cod_mutual" << true;
+        QTest::newRow("number not listed") << "Código CCAF"
+                                           << "77"
+                                           << "CCAF"
+                                           << "cod_CCAF" << false;
+    }
+
+    void massModificationOutsideTheList() {
+        QFETCH(QString, item);
+        QFETCH(QString, typed);
+        QFETCH(QString, listName);
+        QFETCH(QString, fieldName);
+        QFETCH(bool, apply);
+        const QByteArray f = fieldName.toLatin1();
+        auto l = listingOf(tmp_, 5);
+        showGrid(*l);
+        const QStringList before = column(*l, f.constData());
+        d().expectAsk(QStringLiteral("\"%1\" no está en la lista %2. ¿Aplicar de todos modos?")
+                          .arg(typed, listName),
+                      apply ? ui::Button::Ok : ui::Button::Cancel);
+        withDialog(*l, "SpeedButton9", [&](QWidget* w) {
+            auto* group = ctl<RadioGroup>(w, "RadioGroup1");
+            for (int i = 0; i < group->count(); ++i)
+                if (group->button(i)->text() == item) group->button(i)->click();
+            QTest::keyClicks(ctl(w, "CBox1"), typed);
+            QTest::keyClick(ctl(w, "BitBtn1"), Qt::Key_Space);
+            QCOMPARE(w->isVisible(), !apply); // open for a correction
+            if (!apply) QCOMPARE(ctl<CodeList>(w, "CBox1")->text(), typed);
+        });
+        QCOMPARE(d().last().kind, ScriptedDialogs::Kind::Ask);
+        QCOMPARE(d().last().defaultButton, ui::Button::Cancel);
+        const QStringList after = column(*l, f.constData());
+        if (apply)
+            QCOMPARE(after, QStringList(after.size(), typed));
+        else
+            QCOMPARE(after, before);
+        QCOMPARE(l->hasUnsavedChanges(), apply);
+    }
+
+    // The radio group works as any other: the arrow keys go from item to
+    // item, Tab goes on to the value. A click on an item takes the caret to
+    // its value.
+    void massModificationByKeyboard() {
+        auto l = listingOf(tmp_, 4);
+        showGrid(*l);
+        withDialog(*l, "SpeedButton9", [&](QWidget* w) {
+            auto* group = ctl<RadioGroup>(w, "RadioGroup1");
+            auto* list = ctl<CodeList>(w, "CBox1");
+            QTest::mouseClick(group->button(4), Qt::LeftButton);
+            QCOMPARE(group->itemIndex(), 4);
+            QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "OvcPF"));
+            group->button(0)->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), group->button(0));
+            QTest::keyClick(group->button(0), Qt::Key_Space);
+            QCOMPARE(group->itemIndex(), 0);
+            QCOMPARE(QApplication::focusWidget(), group->button(0));
+            // Tipo Pago, Código CCAF, Código Mutual down the first column.
+            for (int next : {1, 2}) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+                QCOMPARE(group->itemIndex(), next);
+                QCOMPARE(QApplication::focusWidget(), group->button(next));
+                QCOMPARE(list->text(), QString());
+            }
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus == list || list->isAncestorOf(focus));
+            QTest::keyClicks(focus, QStringLiteral("03"));
+            QTest::keyClick(ctl(w, "BitBtn1"), Qt::Key_Space);
+        });
+        QCOMPARE(column(*l, "cod_mutual"), QStringList(4, QStringLiteral("03")));
+    }
+
     void massModificationChoices() {
         const QString cfg = tmp_.filePath(QStringLiteral("codigos.cfg"));
         QFile::remove(cfg);
@@ -347,11 +445,13 @@ private slots:
         // Back to a period: the text typed before is still there.
         group->button(4)->click();
         QCOMPARE(period->value(), QStringLiteral("05/20  "));
-        // No choice at all, on an empty table: closes and changes nothing.
+        // No choice at all: says so, and stays open for one.
         TFrmModMasiva none(t, nullptr, CodeTableFile(cfg));
         none.show();
+        d().expectInform(QStringLiteral("No eligió qué campo cambiar."));
         click(&none, "BitBtn1");
-        QCOMPARE(none.result(), int(QDialog::Accepted));
+        QVERIFY(none.isVisible());
+        QCOMPARE(none.result(), int(QDialog::Rejected));
     }
 
     void massModificationWithoutChoiceChangesNothing() {
@@ -359,9 +459,14 @@ private slots:
         showGrid(*l);
         clickCell(*l, 1, 2);
         const QStringList before = column(*l, "tipo_pago");
-        withDialog(*l, "SpeedButton9", [](QWidget* w) { click(w, "BitBtn1"); });
+        d().expectInform(QStringLiteral("No eligió qué campo cambiar."));
+        withDialog(*l, "SpeedButton9", [](QWidget* w) {
+            click(w, "BitBtn1");
+            QVERIFY(w->isVisible());
+            click(w, "BitBtn2");
+        });
         QCOMPARE(column(*l, "tipo_pago"), before);
-        QCOMPARE(l->grid()->currentIndex().row(), 4);
+        QCOMPARE(l->grid()->currentIndex().row(), 1);
         QVERIFY(!l->hasUnsavedChanges());
     }
 
@@ -404,6 +509,10 @@ private slots:
         clickCell(*l, 6, 2, Qt::ControlModifier);
         const QStringList before = column(*l, f);
         withDialog(*l, action.toLatin1().constData(), [&](QWidget* w) {
+            auto* reach = ctl<QLabel>(w, "LabelAlcance");
+            QVERIFY(reach);
+            QCOMPARE(reach->text(), QStringLiteral("Se asignará a 3 líneas."));
+            QVERIFY(reach->isVisible());
             if (auto* group = ctl<RadioGroup>(w, "RadioGroup1")) {
                 QCOMPARE(group->itemIndex(), 0); // Completa when it opens
                 for (int i = 0; i < group->count(); ++i)
@@ -441,6 +550,38 @@ private slots:
         QCOMPARE(column(*l, "centro_costo"), before);
     }
 
+    // How many lines an assignment reaches, said in the dialog.
+    void assignmentReach_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("work day, one line") << "Uno1" << QList<int>{2} << "Se asignará a 1 línea.";
+        QTest::newRow("work day, two lines")
+            << "Uno1" << QList<int>{0, 4} << "Se asignará a 2 líneas.";
+        QTest::newRow("cost centre, one line")
+            << "Dos1" << QList<int>{5} << "Se asignará a 1 línea.";
+    }
+
+    void assignmentReach() {
+        QFETCH(QString, action);
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, said);
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        for (int r : rows)
+            clickCell(*l, r, 2, r == rows.first() ? Qt::NoModifier : Qt::ControlModifier);
+        QCOMPARE(selectedRows(*l), rows);
+        withDialog(*l, action.toLatin1().constData(), [&](QWidget* w) {
+            auto* reach = ctl<QLabel>(w, "LabelAlcance");
+            QVERIFY(reach);
+            QCOMPARE(reach->text(), said);
+            click(w, "BitBtn2");
+        });
+        QCOMPARE(selectedRows(*l), rows);
+    }
+
+    // With no line selected the dialog says how to select them, and
+    // "Aceptar" says it again and changes nothing: no line, not the cursor.
     void assignmentWithoutSelection_data() {
         QTest::addColumn<QString>("action");
         QTest::newRow("work day") << "Uno1";
@@ -449,22 +590,40 @@ private slots:
 
     void assignmentWithoutSelection() {
         QFETCH(QString, action);
+        const QString noLines = QStringLiteral("No hay líneas seleccionadas: seleccione las líneas "
+                                               "con Ctrl+clic o Mayús+flechas.");
         auto l = listingOf(tmp_, 6);
         showGrid(*l);
         clickCell(*l, 2, 2);
         // An arrow key moves without selecting.
         QTest::keyClick(l->grid(), Qt::Key_Down);
         QCOMPARE(selectedRows(*l), QList<int>());
+        QCOMPARE(l->table().row(), 3);
         const QStringList jornada = column(*l, "otros_desc_ccaf2"),
                           centro = column(*l, "centro_costo");
-        withDialog(*l, action.toLatin1().constData(), [](QWidget* w) {
-            if (auto* edit = ctl<QLineEdit>(w, "Edit1"))
+        d().expectInform(noLines);
+        withDialog(*l, action.toLatin1().constData(), [&](QWidget* w) {
+            auto* reach = ctl<QLabel>(w, "LabelAlcance");
+            QVERIFY(reach);
+            QCOMPARE(reach->text(), noLines);
+            if (auto* edit = ctl<QLineEdit>(w, "Edit1")) {
+                QTRY_COMPARE(QApplication::focusWidget(), edit);
                 QTest::keyClicks(edit, QStringLiteral("X"));
-            click(w, "BitBtn1");
+            } else {
+                auto* group = ctl<RadioGroup>(w, "RadioGroup1");
+                group->button(0)->setFocus();
+                QTRY_COMPARE(QApplication::focusWidget(), group->button(0));
+                QTest::keyClick(group->button(0), Qt::Key_Right); // Parcial
+                QCOMPARE(group->itemIndex(), 1);
+            }
+            QTest::keyClick(ctl(w, "BitBtn1"), Qt::Key_Space);
+            QVERIFY(!w->isVisible());
         });
         QCOMPARE(column(*l, "otros_desc_ccaf2"), jornada);
         QCOMPARE(column(*l, "centro_costo"), centro);
-        QCOMPARE(l->grid()->currentIndex().row(), 0); // the first line
+        QCOMPARE(l->table().row(), 3);
+        QCOMPARE(l->grid()->currentIndex().row(), 3);
+        QVERIFY(!l->hasUnsavedChanges());
     }
 
     // The status bar counts the selected lines when there is more than one.

@@ -2,16 +2,36 @@
 
 #include "DeclarationModel.h"
 
+#include <QLabel>
+
 using namespace solvanta;
 
-void assignToSelection(DeclarationModel& lines, Field field, const QString& text) {
+bool assignToSelection(DeclarationModel& lines, Field field, const QString& text) {
+    const QList<RxMem::Bookmark> selected = lines.selectedBookmarks();
+    if (selected.isEmpty()) return false;
     RxMem& table = lines.table();
     table.first();
-    const QList<RxMem::Bookmark> selected = lines.selectedBookmarks();
-    if (!selected.isEmpty()) {
-        table.assign(std::vector<RxMem::Bookmark>(selected.begin(), selected.end()),
-                     fieldIndex(field), text);
-        table.gotoBookmark(selected.last());
-    }
+    table.assign(std::vector<RxMem::Bookmark>(selected.begin(), selected.end()), fieldIndex(field),
+                 text);
+    table.gotoBookmark(selected.last());
     lines.clearSelection();
+    return true;
+}
+
+QString noLinesSelected() {
+    return QStringLiteral("No hay líneas seleccionadas: seleccione las líneas con Ctrl+clic o "
+                          "Mayús+flechas.");
+}
+
+QString assignmentReach(int selectedLines) {
+    if (selectedLines <= 0) return noLinesSelected();
+    if (selectedLines == 1) return QStringLiteral("Se asignará a 1 línea.");
+    return QStringLiteral("Se asignará a %1 líneas.").arg(selectedLines);
+}
+
+QLabel* reachLabel(const DeclarationModel& lines, QWidget* parent) {
+    auto* label = new QLabel(assignmentReach(int(lines.selectedBookmarks().size())), parent);
+    label->setObjectName(QStringLiteral("LabelAlcance"));
+    label->setWordWrap(true);
+    return label;
 }

@@ -23,8 +23,11 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
     centre_->setMinimumWidth(181);
     centre_->setAccessibleName(label->text());
     label->setBuddy(centre_);
-    auto* row = new QHBoxLayout(top);
-    row->setContentsMargins(24, 20, 24, 20);
+    auto* column = new QVBoxLayout(top);
+    column->setContentsMargins(24, 12, 24, 20);
+    column->addWidget(reachLabel(lines_, top));
+    auto* row = new QHBoxLayout;
+    column->addLayout(row);
     row->addWidget(label);
     row->addWidget(centre_, 1);
 
@@ -38,7 +41,11 @@ TFrmAsigCentroCosto::TFrmAsigCentroCosto(DeclarationModel& lines, QWidget* paren
 
 void TFrmAsigCentroCosto::assign() {
     ui::guarded(this, [this] {
-        assignToSelection(lines_, solvanta::Field::CentroCosto, centre_->text());
+        if (!assignToSelection(lines_, solvanta::Field::CentroCosto, centre_->text())) {
+            ui::dialogs().inform(this, noLinesSelected());
+            reject();
+            return;
+        }
         accept();
     });
 }

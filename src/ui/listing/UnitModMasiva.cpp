@@ -1,15 +1,18 @@
 #include "UnitModMasiva.h"
 
 #include "engine/codes/CodeLists.h"
+#include "engine/util/NumberText.h"
 #include "engine/util/PeriodText.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 #include <vector>
 
@@ -34,6 +37,35 @@ const std::vector<Choice>& choices() {
         return v;
     }();
     return all;
+}
+
+// Whether the list holds the code: by its first letter for a list of
+// letters, by its number otherwise ("2" is "02 …"). A list with no entries
+// holds any code.
+bool listHolds(const CodeListDef& list, const QStringList& entries, const QString& code) {
+    QStringList all = entries;
+    if (list.fixedEntry) all << QString::fromUtf16(list.fixedEntry);
+    if (all.isEmpty()) return true;
+    const QString wanted = code.trimmed();
+    if (list.letters) {
+        if (wanted.size() != 1) return false;
+        for (const QString& e : all)
+            if (e.startsWith(wanted)) return true;
+        return false;
+    }
+    const auto number = numtext::parseWhole(QStringView(wanted));
+    if (!number) return false;
+    for (const QString& e : all)
+        if (numtext::parseWhole(QStringView(e).left(list.width)) == number) return true;
+    return false;
+}
+
+// The list's name in a sentence: the item without its "Código".
+QString listName(const Choice& c) {
+    QString name = QString::fromUtf16(c.item);
+    const QString prefix = QStringLiteral("Código ");
+    if (name.startsWith(prefix)) name.remove(0, prefix.size());
+    return name;
 }
 
 } // namespace
@@ -81,6 +113,19 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     stackPanels(this, {top, middle, buttons.panel});
     top->setMinimumWidth(330);
     connect(choices_, &RadioGroup::itemIndexChanged, this, &TFrmModMasiva::choiceChanged);
+    // Choosing an item with the keys leaves the focus on the item, so the
+    // arrows go on to the next one and Tab to the value; a click on an item
+    // takes the caret to its value.
+    for (int i = 0; i < choices_->count(); ++i) {
+        QAbstractButton* item = choices_->button(i);
+        item->installEventFilter(this);
+        connect(item, &QAbstractButton::clicked, this, [this, item] {
+            const bool byMouse = releasedOn_ == item;
+            releasedOn_ = nullptr;
+            if (byMouse && item->isChecked())
+                if (QWidget* box = valueBox()) box->setFocus(Qt::MouseFocusReason);
+        });
+    }
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::applyToAll);
     connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -103,12 +148,43 @@ void TFrmModMasiva::choiceChanged(int index) {
     values_->setVisible(code);
     period_->setVisible(!code);
     valueLabel_->setVisible(!code);
-    (code ? static_cast<QWidget*>(values_) : period_)->setFocus();
+}
+
+QWidget* TFrmModMasiva::valueBox() const {
+    if (!values_->isHidden()) return values_;
+    if (!period_->isHidden()) return period_;
+    return nullptr;
+}
+
+bool TFrmModMasiva::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease)
+        releasedOn_ = watched;
+    else if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)
+        releasedOn_ = nullptr;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TFrmModMasiva::confirmCode(const QString& code, int index) {
+    const Choice& c = choices()[std::size_t(index)];
+    QStringList entries;
+    for (int i = 0; i < values_->count(); ++i)
+        entries << values_->itemText(i);
+    if (listHolds(*c.list, entries, code)) return true;
+    ui::Question q;
+    q.caption = QStringLiteral("Confirmar");
+    q.text = QStringLiteral("\"%1\" no está en la lista %2. ¿Aplicar de todos modos?")
+                 .arg(code, listName(c));
+    q.defaultButton = ui::Button::Cancel;
+    return ui::dialogs().ask(this, q) == ui::Button::Ok;
 }
 
 void TFrmModMasiva::applyToAll() {
     ui::guarded(this, [this] {
         const int index = choices_->itemIndex();
+        if (index < 0) {
+            ui::dialogs().inform(this, QStringLiteral("No eligió qué campo cambiar."));
+            return;
+        }
         QString value;
         if (!values_->isHidden()) {
             if (values_->text().isEmpty()) {
@@ -116,9 +192,12 @@ void TFrmModMasiva::applyToAll() {
                 return;
             }
             // The box shows only for a chosen code list.
-            if (index >= 0)
-                if (const CodeListDef* list = choices()[std::size_t(index)].list)
-                    value = values_->text().left(list->width);
+            if (const CodeListDef* list = choices()[std::size_t(index)].list)
+                value = values_->text().left(list->width);
+            if (!confirmCode(value, index)) {
+                values_->setFocus();
+                return;
+            }
         } else if (!period_->isHidden()) {
             const QString period = period_->value();
             if (period == QLatin1String("  /    ")) {
@@ -134,7 +213,7 @@ void TFrmModMasiva::applyToAll() {
             }
             value = periodtext::stored(period);
         }
-        if (index >= 0) table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
+        table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
         table_.last();
         accept();
     });

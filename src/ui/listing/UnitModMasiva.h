@@ -22,11 +22,21 @@ public slots:
     void choiceChanged(int index);
     void applyToAll(); // Aceptar
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    QWidget* valueBox() const;
+    // A code its list does not hold is written only when the user says so.
+    bool confirmCode(const QString& code, int index);
+
     solvanta::RxMem& table_;
     solvanta::CodeTableFile codes_;
     RadioGroup* choices_;
     QLabel* valueLabel_;
     CodeList* values_;
     PeriodEdit* period_;
+    // The item a mouse button was just released on: its click takes the
+    // caret to the value.
+    QObject* releasedOn_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -19,6 +20,7 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
     workDay_->setItemIndex(0);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(12, 8, 12, 8);
+    topLayout->addWidget(reachLabel(lines_, top));
     topLayout->addWidget(workDay_);
 
     const OkCancel buttons = okCancelPanel(this, "Panel2");
@@ -30,8 +32,12 @@ TFrmSelTipoJornada::TFrmSelTipoJornada(DeclarationModel& lines, QWidget* parent)
 
 void TFrmSelTipoJornada::assign() {
     ui::guarded(this, [this] {
-        assignToSelection(lines_, solvanta::Field::OtrosDescCcaf2,
-                          QString::number(workDay_->itemIndex() + 1));
+        if (!assignToSelection(lines_, solvanta::Field::OtrosDescCcaf2,
+                               QString::number(workDay_->itemIndex() + 1))) {
+            ui::dialogs().inform(this, noLinesSelected());
+            reject();
+            return;
+        }
         accept();
     });
 }
