@@ -318,6 +318,27 @@ void TstCodeTable::replaceSection_data() {
         << QStringList{} << QByteArray("[A]\r\na=0\r\n[B]\r\nb=0\r\n") << QStringList{};
     QTest::newRow("empty list, only section") << true << QByteArray("[TipoPago]\r\n01 X=0\r\n")
                                               << QStringList{} << QByteArray() << QStringList{};
+    // Comment lines stay where they were: before the entry they preceded,
+    // or at that entry's place when it is gone or changed, or at the end.
+    QTest::newRow("comments kept before the entries they preceded")
+        << true
+        << QByteArray("[TipoPago]\r\n; pagos\r\n01 Uno=0\r\n; los bonos\r\n02 Dos=1\r\n"
+                      "03 Tres=2\r\n; fin\r\n[CCAF]\r\n03 X=0\r\n")
+        << QStringList{u"01 Uno"_s, u"02 Dos"_s, u"03 Tres"_s, u"04 Cuatro"_s}
+        << QByteArray("[CCAF]\r\n03 X=0\r\n\r\n[TipoPago]\r\n; pagos\r\n01 Uno=0\r\n"
+                      "; los bonos\r\n02 Dos=1\r\n03 Tres=2\r\n04 Cuatro=3\r\n; fin\r\n")
+        << QStringList{u"01 Uno"_s, u"02 Dos"_s, u"03 Tres"_s, u"04 Cuatro"_s};
+    QTest::newRow("comment of a deleted or changed entry keeps its place")
+        << true
+        << QByteArray("[TipoPago]\r\n01 Uno=0\r\n;dos\r\n02 Dos=1\r\n; tres\r\n03 Tres=2\r\n")
+        << QStringList{u"01 Uno"_s, u"03 Otro"_s}
+        << QByteArray("[TipoPago]\r\n01 Uno=0\r\n;dos\r\n; tres\r\n03 Otro=1\r\n")
+        << QStringList{u"01 Uno"_s, u"03 Otro"_s};
+    QTest::newRow("entries moved: comment follows its entry")
+        << true << QByteArray("[TipoPago]\r\n01 Uno=0\r\n; el dos\r\n02 Dos=1\r\n")
+        << QStringList{u"02 Dos"_s, u"01 Uno"_s}
+        << QByteArray("[TipoPago]\r\n; el dos\r\n02 Dos=0\r\n01 Uno=1\r\n")
+        << QStringList{u"02 Dos"_s, u"01 Uno"_s};
     QTest::newRow("missing file created")
         << false << QByteArray() << QStringList{u"01 A"_s} << QByteArray("[TipoPago]\r\n01 A=0\r\n")
         << QStringList{u"01 A"_s};

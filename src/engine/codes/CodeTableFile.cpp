@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -484,13 +485,92 @@ void CodeTableFile::writeEntry(const QString& section, const QString& key, const
     });
 }
 
+namespace {
+
+// The code of an entry: its key up to the first blank.
+QString entryCode(const QString& key) {
+    return key.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+}
+
+// The comment lines of a section, each run with what places it: the code of
+// the entry it came before (null for comments after the last entry) and how
+// many entries came before it.
+struct CommentRun {
+    QStringList lines;
+    QString code;
+    qsizetype place = 0;
+};
+
+QList<CommentRun> sectionComments(const QStringList& lines, const QString& section) {
+    QList<CommentRun> runs;
+    CommentRun run;
+    qsizetype entries = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isSection(lines[i], section)) continue;
+        for (++i; i < lines.size() && !isHeader(lines[i]); ++i) {
+            const QString t = lines[i].trimmed();
+            if (t.startsWith(QLatin1Char(';'))) {
+                if (run.lines.isEmpty()) run.place = entries;
+                run.lines << lines[i];
+                continue;
+            }
+            const QString key = entryKey(lines[i]);
+            if (key.isNull()) continue;
+            if (!run.lines.isEmpty()) {
+                run.code = entryCode(key);
+                runs << run;
+                run = {};
+            }
+            ++entries;
+        }
+        --i;
+    }
+    if (!run.lines.isEmpty()) runs << run;
+    return runs;
+}
+
+// Puts the comment runs back into the rewritten section: before the entry
+// with the code they preceded, or, when no entry has that code any more, at
+// the place they had among the entries; comments after the last entry stay
+// at the end.
+void restoreComments(QStringList& lines, const QString& section, const QList<CommentRun>& runs) {
+    if (runs.isEmpty()) return;
+    const auto [head, end] = findSection(lines, section);
+    if (head < 0) return;
+    const QStringList body = lines.mid(head + 1, end - head - 1);
+    QList<QStringList> before(body.size() + 1);
+    for (const CommentRun& run : runs) {
+        qsizetype at = run.code.isNull() ? body.size() : -1;
+        if (!run.code.isNull())
+            for (qsizetype j = 0; j < body.size() && at < 0; ++j)
+                if (entryCode(entryKey(body[j])).compare(run.code, Qt::CaseInsensitive) == 0)
+                    at = j;
+        if (at < 0) at = std::min(run.place, body.size());
+        before[at] << run.lines;
+    }
+    QStringList rebuilt;
+    for (qsizetype j = 0; j <= body.size(); ++j) {
+        rebuilt << before[j];
+        if (j < body.size()) rebuilt << body[j];
+    }
+    lines.erase(lines.begin() + head + 1, lines.begin() + end);
+    for (qsizetype j = 0; j < rebuilt.size(); ++j)
+        lines.insert(head + 1 + j, rebuilt[j]);
+}
+
+} // namespace
+
+// The section's comment lines survive the rewrite (see restoreComments); an
+// empty list still leaves no section, comments included.
 void CodeTableFile::replaceSection(const QString& section, const QStringList& entries) {
     changeLines([&](QStringList& lines) {
+        const QList<CommentRun> comments = sectionComments(lines, section);
         const bool erased = erase(lines, section);
         while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
             lines.removeLast();
         for (qsizetype i = 0; i < entries.size(); ++i)
             setEntry(lines, section, entries[i], QString::number(i));
+        restoreComments(lines, section, comments);
         return erased || !entries.isEmpty();
     });
 }
