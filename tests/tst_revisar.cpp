@@ -411,6 +411,25 @@ private slots:
         QVERIFY(l.problemsView()->isHidden());
     }
 
+    // Moving among the problems in the panel makes each one's line the
+    // grid's current line: "Eliminar" then deletes the line the panel shows.
+    void panelLineIsTheCurrentLine() {
+        auto l = listingWithProblems();
+        showGrid(*l);
+        QTableView* view = l->problemsView();
+        view->setFocus();
+        view->setCurrentIndex(l->problems()->index(0, 0));
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(l->problems()->index(view->currentIndex().row(), 0).data().toInt(), 8);
+        QCOMPARE(l->table().row(), 7);
+        d().expectAsk(QStringLiteral("¿Seguro de Eliminar esta línea?\n\nLínea 8"), ui::Button::Ok);
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton7"))->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(l->table().recordCount(), 19);
+        QCOMPARE(label(*l), QStringLiteral("2 problemas en 1 línea"));
+    }
+
     // The counts are grouped as the status bar groups them.
     void largeCountsAreGrouped() {
         RxMem t;

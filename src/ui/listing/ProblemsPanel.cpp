@@ -36,6 +36,14 @@ ProblemsPanel::ProblemsPanel(ProblemsModel* problems, QWidget* parent)
         const int row = problems_->rowOf(index.row());
         if (row >= 0) emit problemChosen(row, problems_->fieldOf(index.row()));
     });
+    // Only what the user does in the panel moves the grid: a check that
+    // refills the panel moves its current row too.
+    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& index) {
+                if (!index.isValid() || !view_->hasFocus()) return;
+                const int row = problems_->rowOf(index.row());
+                if (row >= 0) emit problemSelected(row, problems_->fieldOf(index.row()));
+            });
     connect(problems_, &QAbstractItemModel::modelReset, this, &ProblemsPanel::refresh);
     view_->hide();
     setMaximumHeight(label_->sizeHint().height() + 8);

@@ -22,6 +22,9 @@ signals:
     // The user chose a problem (double-click or Enter): its line (0-based
     // row) and field.
     void problemChosen(int row, int field);
+    // The user moved to a problem in the panel (keys or a click): its line
+    // and field, for the grid to make that line the current one.
+    void problemSelected(int row, int field);
 
 private:
     void refresh();

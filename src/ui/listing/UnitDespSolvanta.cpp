@@ -262,6 +262,11 @@ void TFrmSolvanta::connectViews() {
         grid_->showCell(row, DeclarationModel::columnOf(field));
         grid_->setFocus();
     });
+    // The line of the problem the user is on is the grid's current line, so
+    // that the commands act on the line the panel shows.
+    connect(problemsPanel_, &ProblemsPanel::problemSelected, this, [this](int row, int field) {
+        grid_->showCell(row, DeclarationModel::columnOf(field));
+    });
     connect(problems_, &ProblemsModel::tintsChanged, grid_->viewport(),
             qOverload<>(&QWidget::update));
     // Stored lines are checked again, and only they.
