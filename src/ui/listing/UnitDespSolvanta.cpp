@@ -19,6 +19,7 @@
 #include "ui/help/UnitAcercade.h"
 #include "ui/help/UnitAyuda.h"
 #include "ui/listing/UnitSelFormato.h"
+#include "ui/widgets/CommandBar.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/Images.h"
@@ -187,34 +188,20 @@ QAction* TFrmSolvanta::action(const char* name) const {
 
 QWidget* TFrmSolvanta::buildToolbar() {
     QFrame* panel = highlightPanel(this, "Panel1");
-    panel->setFixedHeight(59);
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* bar = new QHBoxLayout(panel);
-    bar->setContentsMargins(8, 9, 8, 10);
-    bar->setSpacing(10);
+    bar->setContentsMargins(6, 8, 6, 8);
+    commands_ = new CommandBar(panel);
+    commands_->setObjectName(QStringLiteral("BarraComandos"));
     for (const CommandDef& c : kCommands) {
         if (!c.button) continue;
-        auto* b = new QToolButton(panel);
-        b->setObjectName(QLatin1String(c.button));
-        b->setDefaultAction(action(c.action));
-        b->setIconSize(QSize(20, 20));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setFocusPolicy(Qt::NoFocus); // the grid keeps the focus
-        b->setMinimumSize(80, 40);
-        b->setMaximumSize(120, 40);
-        b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        // Undo and redo show their curved arrows alone, as everywhere, so
-        // that the toolbar still fits a 1366-pixel screen; the caption stays
-        // for the mnemonic and for screen readers, the hint names the keys.
-        if (c.glyph == Glyph::Undo || c.glyph == Glyph::Redo) {
-            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-            b->setAccessibleName(b->text().remove(QLatin1Char('&')));
-            b->setMinimumWidth(40);
-            b->setMaximumWidth(44);
-        }
-        bar->addWidget(b);
-        toolbar_ << b;
+        // Undo and redo show their curved arrows alone, as everywhere; the
+        // caption stays for the mnemonic and for screen readers, the hint
+        // names the keys.
+        const bool arrowOnly = c.glyph == Glyph::Undo || c.glyph == Glyph::Redo;
+        commands_->addCommand(action(c.action), QLatin1String(c.button), arrowOnly);
     }
-    bar->addStretch();
+    bar->addWidget(commands_);
     return panel;
 }
 
@@ -631,11 +618,8 @@ void TFrmSolvanta::showAbout() {
 
 // A menu of the toolbar opens under the button of its command.
 void TFrmSolvanta::popUnder(QMenu* menu, const char* command) {
-    for (QToolButton* b : std::as_const(toolbar_))
-        if (b->defaultAction() == action(command)) {
-            menu->popup(b->mapToGlobal(QPoint(0, b->height())));
-            return;
-        }
+    if (QToolButton* b = commands_->anchorFor(action(command)))
+        menu->popup(b->mapToGlobal(QPoint(0, b->height())));
 }
 
 void TFrmSolvanta::showAssignMenu() {

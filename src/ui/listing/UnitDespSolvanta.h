@@ -18,6 +18,7 @@ namespace solvanta {
 struct CodeListDef;
 }
 class QMenu;
+class CommandBar;
 class QToolButton;
 
 // The listing window: every line of an open document as a row of the grid,
@@ -104,7 +105,7 @@ private:
 
     solvanta::Document& document_;
     QHash<QString, QAction*> actions_;
-    QList<QToolButton*> toolbar_;
+    CommandBar* commands_ = nullptr;
     DeclarationModel* model_;
     DeclarationGrid* grid_;
     ProblemsModel* problems_;
