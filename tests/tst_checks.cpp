@@ -4,6 +4,7 @@
 #include "Generator.h"
 #include "TestUtil.h"
 #include "engine/codes/CodeTableFile.h"
+#include "engine/files/DeclarationFile.h"
 #include "engine/files/LineChecks.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/DateText.h"
@@ -250,6 +251,42 @@ private slots:
             expected.insert({line, field(name)});
         }
         QCOMPARE(where(checker.checkAll(t)), expected);
+    }
+
+    // The example file shipped for newcomers, which the help page walks
+    // through, loads without a note and shows exactly its few planted faults
+    // in the checks' own words, one a line: a change to the code table or to
+    // a check that turns its correct lines into false alarms, or that stops
+    // finding one of the faults, shows here.
+    void shippedSample() {
+        const QString path = QStringLiteral(SOLVANTA_RESOURCES "/ejemplo-posicion.txt");
+        QCOMPARE(guessForm(path), std::optional<FileForm>(FileForm::Position));
+        RxMem t;
+        const LoadReport report = loadDeclaration(path, FileForm::Position, t);
+        QCOMPARE(describeNotes(report), QString());
+        QCOMPARE(report.noteCount, qint64(0));
+        QVERIFY2(t.recordCount() >= 20, "a file of a realistic size");
+        QStringList found;
+        for (const LineProblem& p : LineChecker(CodeTableFile(cfgPath())).checkAll(t))
+            found << LineChecker::describe(p);
+        const QStringList planted = {
+            QStringLiteral("línea 3, [2] DV: el dígito verificador no corresponde al RUT 20137169. "
+                           "(valor «5»)"),
+            QStringLiteral(
+                "línea 7, [26] AFP: el código no está en la lista «Nombre AFP» de las tablas de "
+                "códigos. (valor «13»)"),
+            QStringLiteral("línea 11, [13] Días Trabajados: los días trabajados deben ser un "
+                           "número entero de 0 a 30. (valor «31»)"),
+            QStringLiteral(
+                "línea 15, [17] Fecha Hasta: no es una fecha válida (dd-mm-aaaa). (valor "
+                "«31-11-2026»)"),
+            QStringLiteral(
+                "línea 19, [75] Cod.Inst.Salud: el código no está en la lista «Isapres» de las "
+                "tablas de códigos. (valor «6»)"),
+            QStringLiteral("línea 22, [9] Periodo Desde: el período debe ser el mes (01 a 12) y el "
+                           "año, MMAAAA. (valor «202611»)"),
+        };
+        QCOMPARE(found, planted);
     }
 };
 
