@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <optional>
 
 using namespace testutil;
 
@@ -23,17 +24,33 @@ struct Seen {
     QString file;
 };
 
-// Notes what the listing shows when it opens, then closes it.
-ModalAction whenListing(Seen& seen) {
-    return whenModal([&seen](QWidget* w) {
-        auto* l = qobject_cast<TFrmSolvanta*>(w);
-        QVERIFY(l);
-        seen.listing = true;
-        seen.lines = l->table().recordCount();
-        QCoreApplication::processEvents();
-        seen.file = l->findChild<QLabel*>(QStringLiteral("LabelArchivo"))->text();
-        l->close();
-    });
+// Notes what the listing shows when it opens, then closes it. `later`: the
+// listing shows after the modal window active now has gone.
+ModalAction whenListing(Seen& seen, bool later = false) {
+    return ModalAction(
+        [&seen](QWidget* w) {
+            auto* l = qobject_cast<TFrmSolvanta*>(w);
+            QVERIFY(l);
+            seen.listing = true;
+            seen.lines = l->table().recordCount();
+            QCoreApplication::processEvents();
+            seen.file = l->findChild<QLabel*>(QStringLiteral("LabelArchivo"))->text();
+            l->close();
+        },
+        later ? 5 : -1);
+}
+
+// Drags the file at `path` onto `target` and drops it there.
+void dropFile(QWidget* target, const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
 }
 
 } // namespace
@@ -126,27 +143,66 @@ private slots:
         TFrmPrincipal window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(dataFile("dos-lineas-coma.csv"))});
-        const QPoint at = window.rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&window, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         Seen seen;
-        QApplication::sendEvent(&window, &drop);
-        QVERIFY(drop.isAccepted());
+        dropFile(&window, dataFile("dos-lineas-coma.csv"));
         QVERIFY(!openListingWindow()); // not inside the drop
         const ModalAction listing = whenListing(seen);
         QTRY_VERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
 
+        const QPoint at = window.rect().center();
         QMimeData text;
         text.setText(QStringLiteral("no es un archivo"));
         QDragEnterEvent other(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
         other.setAccepted(false);
         QApplication::sendEvent(&window, &other);
         QVERIFY(!other.isAccepted());
+    }
+
+    // A file dropped on the listing opens in its place, once the user has
+    // agreed to lose the changes not written; refused, the listing stays as
+    // it was.
+    void dropOnTheListing_data() {
+        QTest::addColumn<bool>("discard");
+        QTest::newRow("changes discarded") << true;
+        QTest::newRow("changes kept") << false;
+    }
+
+    void dropOnTheListing() {
+        QFETCH(bool, discard);
+        TFrmPrincipal window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString question = QStringLiteral("¿Desea cerrar y descartarlos?");
+        Seen next;
+        std::optional<ModalAction> nextListing;
+        const ModalAction first = whenModal([&](QWidget* w) {
+            auto* l = qobject_cast<TFrmSolvanta*>(w);
+            QVERIFY(l);
+            l->table().edit();
+            l->table().setText(field("nombres"), QStringLiteral("OTRO"));
+            l->table().post();
+            QVERIFY(l->hasUnsavedChanges());
+            d().expectAsk(question, discard ? ui::Button::Ok : ui::Button::Cancel);
+            dropFile(l, dataFile("dos-lineas-coma.csv"));
+            QVERIFY(!d().done()); // not inside the drop
+            if (discard) {
+                nextListing.emplace(whenListing(next, true));
+                return;
+            }
+            QTRY_VERIFY(d().done());
+            QVERIFY(l->isVisible());
+            QVERIFY(l->droppedFile().isEmpty());
+            QCOMPARE(l->table().textAt(0, field("nombres")), QStringLiteral("OTRO"));
+            d().expectAsk(question, ui::Button::Ok);
+            l->close();
+        });
+        window.openFile(dataFile("dos-lineas-coma.txt"));
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(next.listing, discard);
+        if (!discard) return;
+        QCOMPARE(next.lines, 2);
+        QCOMPARE(next.file, QStringLiteral("dos-lineas-coma.csv (por separador)"));
     }
 
     // The program itself, given a file, starts the editor instead of

@@ -143,14 +143,19 @@ std::unique_ptr<TFrmSeleccionar> TFrmPrincipal::loadDialog() {
     return dialog;
 }
 
+// A file dropped on the listing opens when that listing has closed, in a
+// new listing over the same window.
 void TFrmPrincipal::openListing(QWidget* over, const QString& path, solvanta::FileForm form) {
+    QString dropped;
     ui::guarded(over, [&] {
         solvanta::Document document;
         TFrmSolvanta listing(document, over);
         listing.load(path, form);
         listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
         listing.exec();
+        dropped = listing.droppedFile();
     });
+    if (!dropped.isEmpty()) openFile(over, dropped);
 }
 
 QString TFrmPrincipal::fileArgument(const QStringList& args) {
@@ -167,14 +172,18 @@ QString TFrmPrincipal::fileArgument(const QStringList& args) {
 }
 
 void TFrmPrincipal::openFile(const QString& path) {
-    ui::guarded(this, [&] {
-        activateWindow();
+    activateWindow();
+    openFile(this, path);
+}
+
+void TFrmPrincipal::openFile(QWidget* over, const QString& path) {
+    ui::guarded(over, [&] {
         const QFileInfo file(path);
         // A file that cannot be read goes straight to the load, whose
         // message says why; asking its form first would be pointless.
         if (const auto form = solvanta::guessForm(path);
             form || !file.isFile() || !file.isReadable()) {
-            openListing(this, path, form.value_or(solvanta::FileForm::Position));
+            openListing(over, path, form.value_or(solvanta::FileForm::Position));
             return;
         }
         const auto dialog = loadDialog();
@@ -182,17 +191,6 @@ void TFrmPrincipal::openFile(const QString& path) {
         dialog->exec();
     });
 }
-
-namespace {
-
-// The one local file the drag carries, or nothing.
-QString droppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
-    const QUrl url = data->urls().first();
-    return url.isLocalFile() ? url.toLocalFile() : QString();
-}
-
-} // namespace
 
 void TFrmPrincipal::dragEnterEvent(QDragEnterEvent* event) {
     if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();

@@ -34,6 +34,9 @@ public:
     // failure is reported and no listing is shown. The open document lives
     // as long as the listing shows it.
     void openListing(QWidget* over, const QString& path, solvanta::FileForm form);
+    // Opens `path` over `over`: its form guessed from its lines, or asked
+    // in the load dialog when they do not tell.
+    void openFile(QWidget* over, const QString& path);
 
 public slots:
     void editFile(); // Editar Archivo

@@ -30,11 +30,14 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
@@ -109,6 +112,7 @@ TFrmSolvanta::TFrmSolvanta(Document& document, QWidget* parent)
     : QDialog(parent), document_(document) {
     setObjectName(QStringLiteral("FrmSolvanta"));
     setWindowTitle(QStringLiteral("Listado para Solvanta"));
+    setAcceptDrops(true);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     // The restored size, never larger than the screen: without a window
@@ -456,6 +460,22 @@ void TFrmSolvanta::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     // Back from a dialog: the grid shows the table's current line again.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) grid_->showTableCursor();
+}
+
+void TFrmSolvanta::dragEnterEvent(QDragEnterEvent* event) {
+    if (!::droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFrmSolvanta::dropEvent(QDropEvent* event) {
+    const QString path = ::droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The drop finishes first: the program that dragged the file must not
+    // wait on the question.
+    QTimer::singleShot(0, this, [this, path] {
+        dropped_ = path;
+        if (!close()) dropped_.clear();
+    });
 }
 
 // Closing by any means asks first when there are changes that were not

@@ -53,6 +53,10 @@ public:
     // to that state counts as no change).
     bool hasUnsavedChanges() const;
 
+    // The file dropped on the window that closed it to be opened in its
+    // place; empty when the window closed otherwise.
+    const QString& droppedFile() const { return dropped_; }
+
 public slots:
     void createFile();          // Crear Archivo
     void checkLines();          // check every line again
@@ -77,6 +81,10 @@ protected:
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A file dropped on the window closes it, after the unsaved-changes
+    // question, for the file to open in its place.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // One action per command, named as the menu entries and toolbar buttons
@@ -116,5 +124,6 @@ private:
     QMenu* assignMenu_;
     std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
     bool statusPending_ = false;
+    QString dropped_;
     QString codeTableWarned_; // the code-table problem last told, so it is told once
 };

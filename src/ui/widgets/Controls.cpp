@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 WaitCursor::WaitCursor() {
@@ -64,4 +66,10 @@ void stackPanels(QDialog* dialog, std::initializer_list<QWidget*> panels) {
     for (QWidget* panel : panels)
         layout->addWidget(panel);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }

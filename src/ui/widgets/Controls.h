@@ -1,6 +1,10 @@
 #pragma once
 
+class QMimeData;
+
 #include "Images.h"
+
+#include <QString>
 
 #include <initializer_list>
 
@@ -43,3 +47,6 @@ OkCancel okCancelPanel(QWidget* parent, const char* panelName);
 // A dialog button with its glyph ("&Aceptar", "&Cancelar", "&Cerrar").
 QPushButton* glyphButton(QWidget* parent, const char* objectName, const QString& text,
                          images::Glyph glyph);
+
+// The one local file a drag carries, or nothing: a drop opens one file.
+QString droppedFile(const QMimeData* data);
