@@ -5,12 +5,13 @@
 #include "ScriptedDialogs.h"
 #include "XlsxReader.h"
 #include "engine/files/SpreadsheetExport.h"
-#include "ui/listing/UnitDespSolvanta.h"
 #include "engine/model/FieldTable.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
+#include "ui/listing/UnitDespSolvanta.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -68,6 +69,7 @@ public:
 class TestExport : public QObject {
     Q_OBJECT
     QTemporaryDir tmp_;
+    QTemporaryDir home_; // the user's home, where "Excel" leaves its workbooks
     DialogScript d;
 
     QString out(const char* name) { return tmp_.filePath(QLatin1String(name)); }
@@ -75,6 +77,7 @@ class TestExport : public QObject {
 private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
+        qputenv("HOME", QFile::encodeName(home_.path()));
         numtext::setDecimalSeparator(',');
     }
     void init() { d.start(); }
@@ -353,47 +356,48 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), 7);
     }
 
-    // The folder of "Excel" keeps the newest workbooks only: never more than
-    // a set number, none older than a set age; other files stay.
-    void excelKeepsRecentWorkbooksOnly() {
+    // "Excel" leaves its workbooks where the user finds them again, in
+    // "Solvanta" among the user's documents, and the status bar says where;
+    // the folder is the user's: nothing in it is removed, however many or
+    // old the workbooks are.
+    void excelWorkbooksGoToTheUsersDocuments() {
         auto l = listingOf(tmp_, 3);
         showGrid(*l);
         QDir folder(TFrmSolvanta::workbookFolder());
+        QCOMPARE(QFileInfo(folder.path()).fileName(), QStringLiteral("Solvanta"));
+        QVERIFY(folder.path().startsWith(home_.path() + u'/'));
+        QVERIFY2(!folder.path().mid(home_.path().size()).contains(u"/."), // not hidden
+                 qPrintable(folder.path()));
         folder.removeRecursively();
         QVERIFY(folder.mkpath(QStringLiteral(".")));
-        const QDateTime now = QDateTime::currentDateTime();
-        auto make = [&](const QString& name, const QDateTime& when) {
-            const QString p = folder.filePath(name);
+        QStringList before;
+        for (int i = 0; i < 25; ++i) {
+            before
+                << QStringLiteral("Solvanta-20240102-1200%1.xlsx").arg(i, 2, 10, QLatin1Char('0'));
+            const QString p = folder.filePath(before.last());
             QVERIFY(writeAll(p, "PK"));
             QFile f(p);
             QVERIFY(f.open(QIODevice::ReadWrite));
-            QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
-        };
-        // As many recent ones as are kept, one minute apart, the newest first.
-        QStringList recent;
-        for (int i = 0; i < TFrmSolvanta::kKeptWorkbooks; ++i) {
-            recent
-                << QStringLiteral("Solvanta-20240102-1200%1.xlsx").arg(i, 2, 10, QLatin1Char('0'));
-            make(recent.last(), now.addSecs(-60 * (i + 1)));
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-400),
+                                  QFileDevice::FileModificationTime));
         }
-        make(QStringLiteral("Solvanta-20200101-000000-2.xlsx"),
-             now.addDays(-TFrmSolvanta::kKeptDays - 1));
-        make(QStringLiteral("notas.txt"), now.addDays(-400));
-        make(QStringLiteral("Solvanta-mia.xlsx"), now.addDays(-400));
+        before << QStringLiteral("notas.txt");
+        QVERIFY(writeAll(folder.filePath(before.last()), "notas"));
 
         d().expectUrl(true);
         l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"))->click();
         QVERIFY2(d().done(), qPrintable(d().problems()));
-        const QString made = QFileInfo(QUrl(d().shown().last().text).toLocalFile()).fileName();
-
-        // The new one and all but the oldest of the recent ones; the stale
-        // one goes too.
-        QStringList expected = recent.mid(0, TFrmSolvanta::kKeptWorkbooks - 1);
-        expected << made << QStringLiteral("notas.txt") << QStringLiteral("Solvanta-mia.xlsx");
+        const QString made = QUrl(d().shown().last().text).toLocalFile();
+        QCOMPARE(QFileInfo(made).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+        QStringList expected = before + QStringList{QFileInfo(made).fileName()};
         expected.sort();
         QStringList left = folder.entryList(QDir::Files | QDir::Hidden);
         left.sort();
         QCOMPARE(left, expected);
+        auto* notice = l->findChild<QLabel*>(QStringLiteral("LabelAviso"));
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->text(),
+                 QStringLiteral("Planilla guardada en «%1»").arg(QDir::toNativeSeparators(made)));
     }
 
     void withoutASpreadsheetProgramTheFileIsNamed() {

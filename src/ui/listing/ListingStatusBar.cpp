@@ -31,12 +31,16 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     selectedLabel_ = statusLabel(this, "LabelSeleccion", false);
     selectedLabel_->hide();
     fileLabel_ = statusLabel(this, "LabelArchivo", true);
+    noticeLabel_ = statusLabel(this, "LabelAviso", true);
+    noticeLabel_->setMinimumWidth(1); // a long path is cut, not the window widened
+    noticeLabel_->hide();
     changesLabel_ = statusLabel(this, "LabelCambios", false);
     codesLabel_ = statusLabel(this, "LabelCodigos", true);
     codesLabel_->hide();
     addWidget(positionLabel_);
     addWidget(selectedLabel_);
     addWidget(fileLabel_, 1);
+    addWidget(noticeLabel_, 2);
     addPermanentWidget(codesLabel_);
     addPermanentWidget(changesLabel_);
 }
@@ -52,6 +56,12 @@ void ListingStatusBar::showPosition(int row, int lines) {
 void ListingStatusBar::showSelected(int lines) {
     selectedLabel_->setText(QStringLiteral("%1 líneas seleccionadas").arg(count(lines)));
     selectedLabel_->setVisible(lines > 1);
+}
+
+void ListingStatusBar::showNotice(const QString& text) {
+    noticeLabel_->setText(text);
+    noticeLabel_->setToolTip(text);
+    noticeLabel_->setVisible(!text.isEmpty());
 }
 
 void ListingStatusBar::showFile(const QString& path, FileForm form) {

@@ -25,6 +25,9 @@ public:
     void showCodeTable(const solvanta::LineChecker& checker);
     // "3 líneas seleccionadas" when more than one is; nothing otherwise.
     void showSelected(int lines);
+    // A note of something done that the user may need later ("Planilla
+    // guardada en «…»"); it stays until the next one.
+    void showNotice(const QString& text);
 
     // "N líneas modificadas", "Sin cambios"...: what changed since then.
     static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
@@ -33,6 +36,7 @@ private:
     QLabel* positionLabel_;
     QLabel* selectedLabel_;
     QLabel* fileLabel_;
+    QLabel* noticeLabel_;
     QLabel* changesLabel_;
     QLabel* codesLabel_;
 };

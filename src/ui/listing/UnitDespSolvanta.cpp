@@ -556,31 +556,17 @@ void TFrmSolvanta::openWebPage() {
                                        .arg(webAddress()));
 }
 
+// The user's documents, where the workbooks can be found again: the
+// folder is the user's, so nothing in it is ever removed by the program.
 QString TFrmSolvanta::workbookFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-           QStringLiteral("/planillas");
-}
-
-void TFrmSolvanta::removeOldWorkbooks() {
-    static const QRegularExpression name(QStringLiteral("^Solvanta-\\d{8}-\\d{6}(-\\d+)?\\.xlsx$"));
-    QDir folder(workbookFolder());
-    // Newest first; a workbook made within the same second comes later by name.
-    QFileInfoList books;
-    for (const QFileInfo& f :
-         folder.entryInfoList({QStringLiteral("Solvanta-*.xlsx")}, QDir::Files, QDir::Name))
-        if (name.match(f.fileName()).hasMatch()) books << f;
-    std::stable_sort(books.begin(), books.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        return a.lastModified() > b.lastModified();
-    });
-    const QDateTime oldest = QDateTime::currentDateTime().addDays(-kKeptDays);
-    for (qsizetype i = 0; i < books.size(); ++i)
-        if (i >= kKeptWorkbooks || books[i].lastModified() < oldest)
-            QFile::remove(books[i].absoluteFilePath());
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) documents = QDir::homePath();
+    return documents + QStringLiteral("/Solvanta");
 }
 
 // Every line into a new workbook, which the desktop then opens in the user's
 // spreadsheet program. Each press makes a new file; none is ever replaced.
-// The folder keeps the recent ones only.
+// The status bar says where it went.
 void TFrmSolvanta::exportToSpreadsheet() {
     ui::guarded(this, [this] {
         if (!grid_->settleForWindow()) return;
@@ -600,9 +586,9 @@ void TFrmSolvanta::exportToSpreadsheet() {
             const WaitCursor wait;
             summary = exportWorkbook(path, table(), &progress);
         }
-        removeOldWorkbooks();
         grid_->showTableCursor();
         const QString shown = QDir::toNativeSeparators(path);
+        status_->showNotice(QStringLiteral("Planilla guardada en «%1»").arg(shown));
         if (summary.sheets > 1)
             ui::dialogs().inform(
                 this, QStringLiteral("Las %1 líneas no caben en una sola hoja: quedaron repartidas "

@@ -29,14 +29,9 @@ class TFrmSolvanta : public QDialog {
 public:
     explicit TFrmSolvanta(solvanta::Document& document, QWidget* parent = nullptr);
     static QString webAddress();
-    // The folder where "Excel" leaves its workbooks.
+    // The folder where "Excel" leaves its workbooks: "Solvanta" in the
+    // user's documents.
     static QString workbookFolder();
-    // The workbooks "Excel" made are kept while they are among the
-    // kKeptWorkbooks newest and younger than kKeptDays days; older ones are
-    // removed after each export. Other files of the folder stay.
-    static constexpr int kKeptWorkbooks = 20;
-    static constexpr int kKeptDays = 30;
-    static void removeOldWorkbooks();
 
     solvanta::Document& document() { return document_; }
     solvanta::RxMem& table() { return document_.table(); }
