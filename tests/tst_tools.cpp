@@ -3,8 +3,8 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
-#include "ui/app/AppMessage.h"
 #include "engine/codes/CodeTableFile.h"
+#include "ui/app/AppMessage.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/UnitBuscar.h"
@@ -21,11 +21,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <QLabel>
 #include <QtTest>
 
 using namespace solvanta;
 using namespace testutil;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -115,6 +115,58 @@ private slots:
             QCOMPARE(rut->text(), typed);
             QCOMPARE(l->table().row(), current);
             QTRY_COMPARE(QApplication::focusWidget(), rut);
+            click(w, "BitBtn2");
+        });
+        QCOMPARE(l->table().row(), found >= 0 ? found : current);
+        QCOMPARE(l->grid()->currentIndex().row(), found >= 0 ? found : current);
+    }
+
+    // By surname, typed in the second box with the keys: accents and case do
+    // not matter, both surnames or the maternal one alone are found, and the
+    // search goes on from the line after the current one, round to the first.
+    void searchBySurname_data() {
+        QTest::addColumn<QStringList>("surnames"); // "PATERNO MATERNO" per line
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("found"); // -1: not found
+        const QStringList three{u"ROJAS SOTO"_s, u"NÚÑEZ ESPINOZA"_s, u"PÉREZ LÓPEZ"_s};
+        const QStringList twice{u"ROJAS ARAYA"_s, u"PÉREZ SOTO"_s, u"ROJAS TORRES"_s};
+        QTest::newRow("no accents, small letters") << three << 0 << u"nunez"_s << 1;
+        QTest::newRow("both surnames") << three << 0 << u"Núñez esp"_s << 1;
+        QTest::newRow("maternal alone") << three << 0 << u"LOPEZ"_s << 2;
+        QTest::newRow("the next one after the current") << twice << 0 << u"rojas"_s << 2;
+        QTest::newRow("round to the first") << twice << 2 << u"rojas"_s << 0;
+        QTest::newRow("part of a word is no match") << three << 0 << u"spinoza"_s << -1;
+    }
+
+    void searchBySurname() {
+        QFETCH(QStringList, surnames);
+        QFETCH(int, current);
+        QFETCH(QString, typed);
+        QFETCH(int, found);
+        auto l = listingOf(tmp_, int(surnames.size()));
+        for (int r = 0; r < surnames.size(); ++r) {
+            l->table().moveTo(r);
+            l->table().edit();
+            l->table().setText(field("ape_pat"), surnames[r].section(u' ', 0, 0));
+            l->table().setText(field("ape_mat"), surnames[r].section(u' ', 1));
+            l->table().post();
+        }
+        showGrid(*l);
+        clickCell(*l, current, 2);
+        if (found < 0)
+            d().expectInform(u"No hay ningún trabajador con apellido «%1»."_s.arg(typed));
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            QTRY_COMPARE(QApplication::focusWidget(), ctl<QLineEdit>(w, "OvcERut"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            auto* surname = ctl<QLineEdit>(w, "EdApellido");
+            QCOMPARE(QApplication::focusWidget(), surname);
+            typeText(surname, typed);
+            QTest::keyClick(surname, Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Aceptar
+            if (found >= 0) return;
+            QVERIFY(w->isVisible());
+            QTRY_COMPARE(QApplication::focusWidget(), surname);
             click(w, "BitBtn2");
         });
         QCOMPARE(l->table().row(), found >= 0 ? found : current);

@@ -111,3 +111,12 @@ QString ReemplazaCaracter(const QString& text, const QString& from, const QStrin
 }
 
 } // namespace solvanta
+
+QString searchKey(const QString& text) {
+    const QString decomposed = text.trimmed().normalized(QString::NormalizationForm_D);
+    QString key;
+    key.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) key += c;
+    return key.toCaseFolded();
+}

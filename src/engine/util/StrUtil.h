@@ -99,3 +99,7 @@ QString QuitaCaracterLargo(const QString& text, const QString& character);
 QString ReemplazaCaracter(const QString& text, const QString& from, const QString& to);
 
 } // namespace solvanta
+
+// The text as a search compares it: without accents or case, blanks at the
+// ends gone ("Núñez " and "NUNEZ" compare equal).
+QString searchKey(const QString& text);

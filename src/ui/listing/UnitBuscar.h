@@ -4,10 +4,14 @@
 
 #include <QDialog>
 
+class QLineEdit;
 class RutEdit;
 
-// Finds a worker by the digits of the RUT: the first line of the table whose
-// rut is that number becomes the current line.
+// Finds a worker by the digits of the RUT, the first line of the table whose
+// rut is that number, or by surname: the next line after the current one
+// (round to the first) whose surnames begin with what was typed, without
+// regard to accents or case ("nunez e" finds NÚÑEZ ESPINOZA). The line found
+// becomes the current line; searching again by surname goes on to the next.
 class TFrmBuscar : public QDialog {
     Q_OBJECT
 public:
@@ -18,5 +22,8 @@ public slots:
 
 private:
     solvanta::RxMem& table_;
+    bool searchSurname(const QString& typed);
+
     RutEdit* rut_;
+    QLineEdit* surname_;
 };
