@@ -4,12 +4,14 @@
 // written in place, and the listing's code menu that opens the editor.
 
 #include "ListingFixture.h"
-#include "ui/app/AppMessage.h"
-#include "ui/help/UFrmAyudaParametros.h"
 #include "engine/codes/CodeTableFile.h"
+#include "ui/app/AppMessage.h"
 #include "ui/codes/UnitModCodSolvanta.h"
+#include "ui/help/UFrmAyudaParametros.h"
 #include "ui/widgets/EntryControls.h"
 
+#include <QClipboard>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
@@ -67,6 +69,19 @@ QByteArray listsOf(const QByteArray& copy) {
     return first < 0 ? QByteArray() : copy.mid(first + 1);
 }
 
+// What the window says under the boxes about keys it refused; empty when it
+// says nothing.
+QString notice(QWidget* editor) {
+    auto* l = ctl<QLabel>(editor, "LbAviso");
+    return l && l->isVisible() ? l->text() : QString();
+}
+
+const QString kNumbersOnly =
+    u"Los códigos de esta lista son números: «%1» no puede ir en un código."_s;
+const QString kLettersAndDigits =
+    u"Un código lleva solo letras y dígitos: «%1» no puede ir en él."_s;
+const QString kNoEquals = u"El signo = no puede ir en una glosa."_s;
+
 // Types into the box that has the focus and leaves it with Tab.
 void typeAndLeave(const QString& text) {
     QWidget* box = QApplication::focusWidget();
@@ -87,6 +102,10 @@ private slots:
 
     void typedEntry_data();
     void typedEntry();
+    void pasteRefusedOnce_data();
+    void pasteRefusedOnce();
+    void refusedCode_data();
+    void refusedCode();
     void modify_data();
     void modify();
     void addTwiceAndAfterDelete();
@@ -95,11 +114,12 @@ private slots:
     void remove();
     void needsSelection_data();
     void needsSelection();
-    void closingStoresNothing_data();
-    void closingStoresNothing();
+    void closingWithTypedEntry_data();
+    void closingWithTypedEntry();
     void help_data();
     void help();
     void failedSaveKeepsList();
+    void failedSaveOnClosingKeepsWindow();
     void userCopy_data();
     void userCopy();
     void programFileMovesToUserFolder();
@@ -151,22 +171,37 @@ void TstCodeEditor::typedEntry_data() {
     QTest::addColumn<QString>("shownCode"); // after leaving the code box
     QTest::addColumn<QString>("glosa");
     QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("beeps");      // one per refused key
+    QTest::addColumn<QString>("notice"); // about the last refused key
 
     QTest::newRow("width 2, one digit zero-filled")
-        << u"TipoPago"_s << 2 << u"1"_s << u"01"_s << u"Remuneraciones"_s << u"01 Remuneraciones"_s;
+        << u"TipoPago"_s << 2 << u"1"_s << u"01"_s << u"Remuneraciones"_s << u"01 Remuneraciones"_s
+        << 0 << QString();
     QTest::newRow("width 4, two digits zero-filled")
-        << u"Codigo Caja"_s << 4 << u"12"_s << u"0012"_s << u"Empart"_s << u"0012 Empart"_s;
+        << u"Codigo Caja"_s << 4 << u"12"_s << u"0012"_s << u"Empart"_s << u"0012 Empart"_s << 0
+        << QString();
     QTest::newRow("width 1") << u"Tipo Trabajador"_s << 1 << u"5"_s << u"5"_s << u"Activo"_s
-                             << u"5 Activo"_s;
-    QTest::newRow("lower-case letter shown and stored in capitals")
-        << u"Tipo Linea"_s << 2 << u"a"_s << u"0A"_s << u"Normal"_s << u"0A Normal"_s;
-    QTest::newRow("full width kept as typed")
-        << u"APV"_s << 3 << u"b07"_s << u"B07"_s << u"Cuprum"_s << u"B07 Cuprum"_s;
-    QTest::newRow("blank and = never enter a code")
-        << u"CCAF"_s << 2 << u" 1="_s << u"01"_s << u"Los Andes"_s << u"01 Los Andes"_s;
-    QTest::newRow("description: = refused, end blanks dropped, accents kept")
+                             << u"5 Activo"_s << 0 << QString();
+    QTest::newRow("full width kept as typed") << u"APV"_s << 3 << u"107"_s << u"107"_s
+                                              << u"Cuprum"_s << u"107 Cuprum"_s << 0 << QString();
+    QTest::newRow("letters list: lower-case letter shown and stored in capitals")
+        << u"Tramo Familiar"_s << 1 << u"a"_s << u"A"_s << u"Sin derecho"_s << u"A Sin derecho"_s
+        << 0 << QString();
+    QTest::newRow("letters list: a blank is refused aloud")
+        << u"Tramo Familiar"_s << 1 << u" b"_s << u"B"_s << u"Tramo B"_s << u"B Tramo B"_s << 1
+        << kLettersAndDigits.arg(u" "_s);
+    QTest::newRow("numeric list: a letter is refused aloud")
+        << u"Tipo Linea"_s << 2 << u"a1"_s << u"01"_s << u"Normal"_s << u"01 Normal"_s << 1
+        << kNumbersOnly.arg(u"a"_s);
+    QTest::newRow("numeric list of width 3: the letter refused, the digits kept")
+        << u"APV"_s << 3 << u"b07"_s << u"007"_s << u"Cuprum"_s << u"007 Cuprum"_s << 1
+        << kNumbersOnly.arg(u"b"_s);
+    QTest::newRow("blank and = never enter a code, each refused aloud")
+        << u"CCAF"_s << 2 << u" 1="_s << u"01"_s << u"Los Andes"_s << u"01 Los Andes"_s << 2
+        << kNumbersOnly.arg(u"="_s);
+    QTest::newRow("description: = refused aloud, end blanks dropped, accents kept")
         << u"Isapres"_s << 2 << u"7"_s << u"07"_s << u"  Más=Vida Ñuñoa  "_s
-        << u"07 MásVida Ñuñoa"_s;
+        << u"07 MásVida Ñuñoa"_s << 1 << kNoEquals;
 }
 
 void TstCodeEditor::typedEntry() {
@@ -176,20 +211,149 @@ void TstCodeEditor::typedEntry() {
     QFETCH(QString, shownCode);
     QFETCH(QString, glosa);
     QFETCH(QString, entry);
+    QFETCH(int, beeps);
+    QFETCH(QString, notice);
 
     auto e = open(name, width, kOther);
     QVERIFY(!e->EdCodigo()->isEnabled());
     click(e.get(), "BitBtn3"); // Agregar
     QCOMPARE(QApplication::focusWidget(), e->EdCodigo());
+    for (int i = 0; i < beeps; ++i)
+        d().expectBeep();
     typeAndLeave(code);
     QCOMPARE(e->EdCodigo()->text(), shownCode);
     QCOMPARE(QApplication::focusWidget(), ctl(e.get(), "EdGlosa"));
-    typeAndLeave(glosa);
+    typeText(QApplication::focusWidget(), glosa);
+    QVERIFY2(d().done(), qPrintable(d().problems()));
+    QCOMPARE(::notice(e.get()), notice);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
 
     QCOMPARE(listed(e.get()), QStringList{entry});
     QCOMPARE(contents(), kOther + "\r\n" + section(name, {entry}));
     QCOMPARE(e->EdCodigo()->text(), QString());
     QCOMPARE(ctl<QLineEdit>(e.get(), "EdGlosa")->text(), QString());
+    QCOMPARE(::notice(e.get()), QString()); // said of the entry now stored
+}
+
+// A paste is one input: whatever it holds that the box refuses, one beep and
+// one notice.
+void TstCodeEditor::pasteRefusedOnce_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("intoCode");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("notice");
+
+    QTest::newRow("description with two =")
+        << u"Isapres"_s << false << u"Más=Vida=Tres"_s << u"MásVidaTres"_s << kNoEquals;
+    QTest::newRow("numeric code with letters")
+        << u"APV"_s << true << u"a1b"_s << u"1"_s << kNumbersOnly.arg(u"b"_s);
+}
+
+void TstCodeEditor::pasteRefusedOnce() {
+    QFETCH(QString, name);
+    QFETCH(bool, intoCode);
+    QFETCH(QString, pasted);
+    QFETCH(QString, kept);
+    QFETCH(QString, notice);
+
+    auto e = open(name, 3, QByteArray());
+    click(e.get(), "BitBtn3");
+    auto* box =
+        intoCode ? static_cast<QLineEdit*>(e->EdCodigo()) : ctl<QLineEdit>(e.get(), "EdGlosa");
+    box->setFocus();
+    QGuiApplication::clipboard()->setText(pasted);
+    d().expectBeep();
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY2(d().done(), qPrintable(d().problems()));
+    QCOMPARE(box->text(), kept);
+    QCOMPARE(::notice(e.get()), notice);
+}
+
+// A code the list already has, or one the list's look-ups cannot read, is
+// refused when the entry would be stored: the message says why, nothing is
+// stored, and the boxes stay open with the focus on the code to correct it.
+void TstCodeEditor::refusedCode_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("row");         // changed by Modificar; -1: Agregar
+    QTest::addColumn<QString>("code");    // typed over the code; empty: left as it is
+    QTest::addColumn<QString>("glosa");   // typed over the description; empty: left
+    QTest::addColumn<QString>("message"); // empty: stored
+    QTest::addColumn<QString>("fix");     // typed over the code after the refusal
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray afp = "[Nombre AFP]\r\n03 Capital=0\r\n05 Habitat=1\r\n";
+    const QString taken = u"El código 05 ya está en la lista: «05 Habitat»."_s;
+    QTest::newRow("new entry with a listed code")
+        << u"Nombre AFP"_s << 2 << afp << -1 << u"5"_s << u"Duplicado"_s << taken << u"6"_s
+        << QStringList{u"03 Capital"_s, u"05 Habitat"_s, u"06 Duplicado"_s};
+    QTest::newRow("listed code written by hand without its zero")
+        << u"Nombre AFP"_s << 2 << QByteArray("[Nombre AFP]\r\n5 Habitat=0\r\n") << -1 << u"05"_s
+        << u"Duplicado"_s << u"El código 05 ya está en la lista: «5 Habitat»."_s << u"6"_s
+        << QStringList{u"5 Habitat"_s, u"06 Duplicado"_s};
+    QTest::newRow("changed entry given another's code")
+        << u"Nombre AFP"_s << 2 << afp << 0 << u"5"_s << QString() << taken << u"4"_s
+        << QStringList{u"04 Capital"_s, u"05 Habitat"_s};
+    QTest::newRow("changed entry keeping its own code")
+        << u"Nombre AFP"_s << 2 << afp << 1 << QString() << u"Hábitat"_s << QString() << QString()
+        << QStringList{u"03 Capital"_s, u"05 Hábitat"_s};
+    QTest::newRow("letters list: listed letter")
+        << u"Tramo Familiar"_s << 1 << QByteArray("[Tramo Familiar]\r\nA Tramo A=0\r\n") << -1
+        << u"a"_s << u"Otro"_s << u"El código A ya está en la lista: «A Tramo A»."_s << u"b"_s
+        << QStringList{u"A Tramo A"_s, u"B Otro"_s};
+    QTest::newRow("letters list: another letter")
+        << u"Tramo Familiar"_s << 1 << QByteArray("[Tramo Familiar]\r\nA Tramo A=0\r\n") << -1
+        << u"b"_s << u"Tramo B"_s << QString() << QString()
+        << QStringList{u"A Tramo A"_s, u"B Tramo B"_s};
+    QTest::newRow("numeric list: letter code written by hand")
+        << u"TipoPago"_s << 2 << QByteArray("[TipoPago]\r\n0A Letra=0\r\n") << 0 << QString()
+        << QString() << u"El código 0A no es válido: los códigos de esta lista son números."_s
+        << u"1"_s << QStringList{u"01 Letra"_s};
+}
+
+void TstCodeEditor::refusedCode() {
+    QFETCH(QString, name);
+    QFETCH(int, width);
+    QFETCH(QByteArray, file);
+    QFETCH(int, row);
+    QFETCH(QString, code);
+    QFETCH(QString, glosa);
+    QFETCH(QString, message);
+    QFETCH(QString, fix);
+    QFETCH(QStringList, expected);
+
+    auto e = open(name, width, file);
+    const QStringList before = listed(e.get());
+    auto* edGlosa = ctl<QLineEdit>(e.get(), "EdGlosa");
+    if (row < 0) {
+        click(e.get(), "BitBtn3");
+    } else {
+        select(e.get(), row);
+        click(e.get(), "BitBtn1");
+    }
+    if (!code.isEmpty()) e->EdCodigo()->selectAll();
+    typeAndLeave(code);
+    if (!glosa.isEmpty()) edGlosa->clear();
+    const QString shownCode = e->EdCodigo()->text();
+    if (!message.isEmpty()) d().expectInform(message);
+    typeAndLeave(glosa);
+    QVERIFY2(d().done(), qPrintable(d().problems()));
+
+    if (!message.isEmpty()) {
+        QCOMPARE(contents(), file);
+        QCOMPARE(listed(e.get()), before);
+        QCOMPARE(QApplication::focusWidget(), e->EdCodigo());
+        QCOMPARE(e->EdCodigo()->text(), shownCode);
+        QVERIFY(!edGlosa->text().isEmpty());
+        // Corrected, the entry goes in.
+        e->EdCodigo()->selectAll();
+        typeAndLeave(fix);
+        typeAndLeave(QString());
+    }
+    QCOMPARE(listed(e.get()), expected);
+    QCOMPARE(CodeTableFile(path()).readSection(name), expected);
 }
 
 // --------------------------------------------------------------- changing
@@ -379,27 +543,107 @@ void TstCodeEditor::needsSelection() {
     QVERIFY(!e->EdCodigo()->isEnabled());
 }
 
-// Both boxes filled but not left: closing the window stores nothing.
-void TstCodeEditor::closingStoresNothing_data() {
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("Cerrar") << false;
-    QTest::newRow("close box") << true;
+// However the window is closed (Cerrar by mouse or by its Alt+C, Escape,
+// the title bar's close box), an entry in the boxes meets the same end: a
+// complete one is stored, anything else is discarded only when the user says
+// so, and a window with nothing typed just closes.
+void TstCodeEditor::closingWithTypedEntry_data() {
+    QTest::addColumn<int>("way");
+    QTest::addColumn<int>("modifyRow"); // -1: Agregar
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("glosa");
+    QTest::addColumn<QString>("refusal");  // shown when the focus leaves the box by mouse
+    QTest::addColumn<QString>("question"); // empty: none
+    QTest::addColumn<bool>("discard");
+    QTest::addColumn<QStringList>("expected"); // the list in the file
+    QTest::addColumn<bool>("closes");
+
+    const QStringList none{u"01 ACHS"_s};
+    const QString listed = u"El código 01 ya está en la lista: «01 ACHS»."_s;
+    auto ask = [](const QString& entry) {
+        return u"¿Descartar la entrada «"_s + entry + u"» que está escribiendo?"_s;
+    };
+    const char* ways[] = {"Alt+C", "Escape", "close box", "mouse on Cerrar"};
+    for (int way = 0; way < 4; ++way) {
+        auto row = [&](const char* what) -> QTestData& {
+            return QTest::addRow("%s, %s", ways[way], what) << way;
+        };
+        row("complete entry stored") << -1 << u"2"_s << u"IST"_s << QString() << QString() << false
+                                     << QStringList{u"01 ACHS"_s, u"02 IST"_s} << true;
+        row("code only, discarded")
+            << -1 << u"2"_s << QString() << QString() << ask(u"02"_s) << true << none << true;
+        row("description only, kept")
+            << -1 << QString() << u"IST"_s << QString() << ask(u"IST"_s) << false << none << false;
+        row("listed code, discarded")
+            << -1 << u"1"_s << u"Otra"_s << (way == 3 ? listed : QString()) << ask(u"01 Otra"_s)
+            << true << none << true;
+        row("listed code, kept") << -1 << u"1"_s << u"Otra"_s << (way == 3 ? listed : QString())
+                                 << ask(u"01 Otra"_s) << false << none << false;
+        row("nothing typed") << -1 << QString() << QString() << QString() << QString() << false
+                             << none << true;
+        row("Modificar, left as it was")
+            << 0 << QString() << QString() << QString() << QString() << false << none << true;
+    }
 }
 
-void TstCodeEditor::closingStoresNothing() {
-    QFETCH(bool, closeBox);
+void TstCodeEditor::closingWithTypedEntry() {
+    QFETCH(int, way);
+    QFETCH(int, modifyRow);
+    QFETCH(QString, code);
+    QFETCH(QString, glosa);
+    QFETCH(QString, refusal);
+    QFETCH(QString, question);
+    QFETCH(bool, discard);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, closes);
+
     const QByteArray file = "[Mutual]\r\n01 ACHS=0\r\n";
     auto e = open(u"Mutual"_s, 2, file);
-    click(e.get(), "BitBtn3");
-    typeAndLeave(u"02"_s);
-    typeText(QApplication::focusWidget(), u"IST"_s);
-    if (closeBox)
+    if (modifyRow < 0) {
+        click(e.get(), "BitBtn3");
+    } else {
+        select(e.get(), modifyRow);
+        click(e.get(), "BitBtn1");
+    }
+    if (!code.isEmpty() || !glosa.isEmpty()) {
+        typeAndLeave(code);
+        typeText(QApplication::focusWidget(), glosa);
+    }
+    const QString shownCode = e->EdCodigo()->text();
+    auto* edGlosa = ctl<QLineEdit>(e.get(), "EdGlosa");
+    const QString shownGlosa = edGlosa->text();
+
+    if (!refusal.isEmpty()) d().expectInform(refusal);
+    if (!question.isEmpty()) d().expectAsk(question, discard ? ui::Button::Ok : ui::Button::Cancel);
+    auto* cerrar = ctl<QPushButton>(e.get(), "BitBtn2");
+    switch (way) {
+    case 0:
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        // The mnemonic presses the button a moment later.
+        QTRY_VERIFY(!e->isVisible() || !d().shown().isEmpty());
+        break;
+    case 1:
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        break;
+    case 2:
         e->close();
-    else
-        click(e.get(), "BitBtn2");
-    QVERIFY(!e->isVisible());
-    QCOMPARE(e->result(), int(QDialog::Rejected));
-    QCOMPARE(contents(), file);
+        break;
+    case 3:
+        QTest::mouseClick(cerrar, Qt::LeftButton);
+        break;
+    }
+    QVERIFY2(d().done(), qPrintable(d().problems()));
+
+    QCOMPARE(CodeTableFile(path()).readSection(u"Mutual"_s), expected);
+    QCOMPARE(e->isVisible(), !closes);
+    if (closes) {
+        QCOMPARE(e->result(), int(QDialog::Rejected));
+    } else {
+        // Still typing: the entry as it was, the focus on what it lacks.
+        QCOMPARE(e->EdCodigo()->text(), shownCode);
+        QCOMPARE(edGlosa->text(), shownGlosa);
+        QCOMPARE(QApplication::focusWidget(), e->EdCodigo());
+    }
 }
 
 // -------------------------------------------------------------------- help
@@ -482,6 +726,38 @@ void TstCodeEditor::failedSaveKeepsList() {
     typeAndLeave(u"3"_s);
     typeAndLeave(u"Bono"_s);
     QCOMPARE(contents(), section(u"TipoPago"_s, both + QStringList{u"03 Bono"_s}));
+#endif
+}
+
+// Closing stores the entry still in the boxes; when that store cannot be
+// written the window stays, its list holding the entry, so that the error is
+// not the last thing the user sees of it.
+void TstCodeEditor::failedSaveOnClosingKeepsWindow() {
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file-size limit to make writes fail");
+#else
+    const QByteArray file = "[TipoPago]\r\n01 Remuneraciones=0\r\n";
+    auto e = open(u"TipoPago"_s, 2, file);
+    click(e.get(), "BitBtn3");
+    typeAndLeave(u"2"_s);
+    typeText(QApplication::focusWidget(), u"Gratificaciones"_s);
+    d().expectError(QDir::toNativeSeparators(path()));
+    bool limited = false;
+    {
+        NoFileGrowth guard;
+        limited = guard.ok();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    }
+    if (!limited) QSKIP("cannot limit the size of written files here");
+    QVERIFY2(d().done(), qPrintable(d().problems()));
+    QVERIFY(e->isVisible());
+    QCOMPARE(contents(), file);
+    QCOMPARE(listed(e.get()), (QStringList{u"01 Remuneraciones"_s, u"02 Gratificaciones"_s}));
+
+    // The entry is in the list, nothing is left in the boxes: closing again
+    // just closes.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!e->isVisible());
 #endif
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -19,7 +20,10 @@ class QPushButton;
 // An entry is the code (exactly as wide as the section's codes), one blank
 // and the description (glosa). Agregar or Modificar opens the two boxes; the
 // entry is stored when the focus leaves the description box with both boxes
-// filled.
+// filled, unless its code is one the list already has or one the list's
+// look-ups cannot read (letters in a list of numbers). Closing the window,
+// however it is done, stores a complete entry still in the boxes, and asks
+// before dropping any other.
 class TFrmModCodSolvanta : public QDialog {
     Q_OBJECT
 public:
@@ -37,6 +41,9 @@ public slots:
     void deleteEntry(); // Eliminar
     void showHelp();    // Ayuda
 
+    // Every way of closing ends here (Cerrar, Escape, the close box).
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -47,16 +54,31 @@ private:
     int selectedRow() const;
     void openBoxes(const QString& code, const QString& glosa);
     void closeBoxes();
+    bool numericCodes() const;
+    QString zeroFilled(const QString& code) const;
+    QString refusalOf(const QString& code) const;
+    void store(const QString& code, const QString& glosa);
+    bool mayClose();
+    void refuseInput(const QString& why);
 
     solvanta::CodeTableFile codes_;
     QString section_;
     int width_;
-    int cont = 0;         // where the next stored entry goes
-    bool adding_ = false; // the boxes hold a new entry (Agregar), not a changed one
-    QString texto;        // the entry composed at the last store
+    int cont = 0;               // where the next stored entry goes
+    bool adding_ = false;       // the boxes hold a new entry (Agregar), not a changed one
+    bool loadingBoxes_ = false; // the boxes are being given an entry, not typed into
+    QString givenCode_;         // what the program last put in each box
+    QString givenGlosa_;
+    bool closing_ = false; // the question before closing is being asked
+    QString texto;         // the entry composed at the last store
+    // What the boxes showed when they opened: nothing typed since, nothing
+    // to store or lose on closing.
+    QString openedCode_;
+    QString openedGlosa_;
 
     UpperEdit* EdCodigo_;
     QLineEdit* EdGlosa_;
+    QLabel* notice_; // why the last key typed was refused
     QListWidget* entries_;
     QPushButton* saveButton_;
 };
