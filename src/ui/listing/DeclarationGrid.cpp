@@ -684,6 +684,20 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
     const int rows = model_->rowCount();
     const int row = currentIndex().isValid() ? currentIndex().row() : -1;
     switch (event->key()) {
+    case Qt::Key_Menu:
+    case Qt::Key_F10:
+        // The context menu key, or Shift+F10: the line menu, for the
+        // current line, beside its current cell.
+        if (event->key() == Qt::Key_Menu || mods == Qt::ShiftModifier) {
+            if (!commitEditor()) return;
+            QRect cell = visualRect(currentIndex());
+            if (!cell.isValid() || !viewport()->rect().intersects(cell))
+                cell = QRect(viewport()->rect().center(), QSize(1, 1));
+            emit customContextMenuRequested(cell.bottomLeft());
+            event->accept();
+            return;
+        }
+        break;
     case Qt::Key_Delete:
         if (mods == Qt::ControlModifier) {
             deleteSelected();
