@@ -100,7 +100,7 @@ const CommandDef kCommands[] = {
     {"Ayuda1", "SpeedButton8", "A&yuda", nullptr, "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
     {"Acercade1", "SpeedButton10", "Ace&rca de", nullptr, "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
     {"Salir1", "SpeedButton4", "&Salir", nullptr, "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
-    {"Buscar1", nullptr, "Buscar", nullptr, "", {}, &TFrmSolvanta::findByRut, "Ctrl+F"},
+    {"Buscar1", nullptr, "Buscar", "Buscar\tCtrl+F", "", {}, &TFrmSolvanta::findByRut, "Ctrl+F"},
     {"Uno1", nullptr, "Tipo de Jornada", nullptr, "", {}, &TFrmSolvanta::assignWorkDayType},
     {"Dos1", nullptr, "Centro de Costo", nullptr, "", {}, &TFrmSolvanta::assignCostCentre},
 };
