@@ -15,6 +15,7 @@
 #include "TestUtil.h"
 #include "engine/files/DeclarationFile.h"
 #include "engine/model/RxMem.h"
+#include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
 
 #include <QtTest>
@@ -85,6 +86,18 @@ void run(RxMem& t, const QString& script) {
             t.assign(linesOf(t, w[1]), field(w[2].toLatin1().constData()),
                      w.mid(3).join(QLatin1Char(' ')));
             break;
+        case 'c': { // cells: row:field=value|row:field=value...
+            std::vector<RxMem::CellValue> cells;
+            for (const QString& c : w.mid(1).join(QLatin1Char(' ')).split(QLatin1Char('|'))) {
+                const qsizetype colon = c.indexOf(QLatin1Char(':')),
+                                eq = c.indexOf(QLatin1Char('='));
+                cells.push_back({t.bookmarkAt(c.left(colon).toInt()),
+                                 field(c.mid(colon + 1, eq - colon - 1).toLatin1().constData()),
+                                 c.mid(eq + 1)});
+            }
+            t.setCells(cells);
+            break;
+        }
         case 'u':
             t.undo();
             break;
@@ -127,6 +140,10 @@ private slots:
         QTest::newRow("mass modification") << "m remu_desde 122025";
         QTest::newRow("assignment to lines") << "s 1,4 nombres ASIGNADO";
         QTest::newRow("a value cleared") << "m impo_afp 0; e 1 nombres X";
+        QTest::newRow("cells of several fields and lines")
+            << "c 1:nombres=UNO|3:impo_afp=7,5|0:remu_desde=052026|3:nombres=TRES";
+        QTest::newRow("cells, then the lines deleted and edited")
+            << "c 2:rut=88|5:impo_afp=1; d 2,5; e 0 nombres Z";
         QTest::newRow("edit, delete selected, insert, assign")
             << "e 1 nombres A; d 0,2,3; i 1 rut 9; m remu_desde 012020; a rut 10; e 0 rut 44";
         QTest::newRow("delete everything, then add") << "d 0,1,2,3,4,5; a rut 8; i 0 rut 9";
@@ -162,6 +179,39 @@ private slots:
         }
         QVERIFY(!t.canRedo());
         QVERIFY(t.hasUnsavedChanges());
+    }
+
+    // Cells given their own values: all or none, the refused value named
+    // with its line; cells that keep their value are no change; one step.
+    void cellsAllOrNone() {
+        RxMem t;
+        fill(t);
+        const QList<QByteArray> loaded = lineBytes(t);
+        try {
+            t.setCells({{t.bookmarkAt(0), field("nombres"), QStringLiteral("BIEN")},
+                        {t.bookmarkAt(4), field("impo_afp"), QStringLiteral("doce")}});
+            QFAIL("a value the field refuses was taken");
+        } catch (const ConversionError& e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Línea 5: ")), qPrintable(e.message()));
+        }
+        QCOMPARE(lineBytes(t), loaded);
+        QVERIFY(!t.canUndo());
+        QVERIFY(!t.hasUnsavedChanges());
+
+        QCOMPARE(t.setCells({{t.bookmarkAt(1), field("nombres"), QStringLiteral("NOMBRE 2")},
+                             {t.bookmarkAt(2), field("impo_afp"), QStringLiteral("3000")}}),
+                 0);
+        QVERIFY(!t.canUndo());
+        QCOMPARE(t.setCells({{t.bookmarkAt(1), field("nombres"), QStringLiteral("NOMBRE 2")},
+                             {t.bookmarkAt(2), field("impo_afp"), QStringLiteral("3500")},
+                             {t.bookmarkAt(5), field("nombres"), QStringLiteral("OTRO")}}),
+                 2);
+        QCOMPARE(t.textAt(2, field("impo_afp")), QStringLiteral("3500"));
+        QVERIFY(!t.cellChanged(1, field("nombres")));
+        QVERIFY(t.cellChanged(5, field("nombres")));
+        QVERIFY(t.undo().done);
+        QCOMPARE(lineBytes(t), loaded);
+        QVERIFY(!t.canUndo());
     }
 
     void currentLineAfterUndoAndRedo_data() {

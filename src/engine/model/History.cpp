@@ -7,7 +7,8 @@ namespace solvanta {
 
 std::size_t HistoryStep::bytes() const {
     return sizeof(HistoryStep) + lineSlots.capacity() * sizeof(std::uint32_t) +
-           rows.capacity() * sizeof(std::int32_t) + before.capacity() + after.capacity();
+           rows.capacity() * sizeof(std::int32_t) + fields.capacity() * sizeof(std::int16_t) +
+           before.capacity() + after.capacity();
 }
 
 void History::clear() {

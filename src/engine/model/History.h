@@ -18,13 +18,15 @@ struct HistoryStep {
         Insert, // one new line stored: its slot and row
         Delete, // lines deleted: their lineSlots and rows, ascending
         Field,  // one field given one value on many lines: the old values
+        Cells,  // cells given each its own value: per cell its slot, field and images
     };
     Kind kind = Kind::Line;
     int field = -1;                       // Field
+    std::vector<std::int16_t> fields;     // Cells: the field of each cell
     std::vector<std::uint32_t> lineSlots; // in line order
     std::vector<std::int32_t> rows;       // Insert, Delete: rows the lines had (ascending)
-    std::vector<std::byte> before;        // Line: whole line; Field: one image per slot
-    std::vector<std::byte> after;         // Line: whole line; Field: the one new image
+    std::vector<std::byte> before; // Line: whole line; Field: one image per slot; Cells: per cell
+    std::vector<std::byte> after;  // Line: whole line; Field: the one new image; Cells: per cell
 
     std::size_t bytes() const;
 };

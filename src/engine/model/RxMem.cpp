@@ -368,32 +368,14 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
     if (rows.empty()) return 0;
     // The value is the same for every line: convert it once, so that a value
     // the field refuses stops the work before the first line is touched.
-    const FieldDef& f = kFields[std::size_t(field)];
-    std::string bytes;
-    double number = 0;
-    std::int32_t whole = 0;
-    try {
-        switch (f.kind) {
-        case Kind::Text:
-            bytes = textBytes(field, text);
-            break;
-        case Kind::Number:
-            if (const auto v = numtext::parseDecimal(text))
-                number = *v;
-            else
-                conversionError(field, text, false);
-            break;
-        case Kind::Integer:
-            if (const auto v = numtext::parseWhole(text))
-                whole = *v;
-            else
-                conversionError(field, text, true);
-            break;
+    const FieldValue value = [&] {
+        try {
+            return convert(field, text);
+        } catch (const ConversionError& e) {
+            throw ConversionError(
+                QStringLiteral("Línea %1: %2").arg(rows.front() + 1).arg(e.message()));
         }
-    } catch (const ConversionError& e) {
-        throw ConversionError(
-            QStringLiteral("Línea %1: %2").arg(rows.front() + 1).arg(e.message()));
-    }
+    }();
     HistoryStep step;
     step.kind = HistoryStep::Kind::Field;
     step.field = field;
@@ -412,17 +394,7 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
             copyFieldImage(data, field, step.before.data() + i++ * imageSize);
         }
         RecordRef line(data);
-        switch (f.kind) {
-        case Kind::Text:
-            line.setTextBytes(field, bytes);
-            break;
-        case Kind::Number:
-            line.setNumber(field, number);
-            break;
-        case Kind::Integer:
-            line.setInteger(field, whole);
-            break;
-        }
+        put(line, field, value);
     }
     step.after.resize(imageSize);
     copyFieldImage(slotData(order_[std::size_t(rows.front())]), field, step.after.data());
@@ -430,6 +402,109 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
     ++changes_;
     if (observer_) observer_->changedRows(rows.front(), rows.back());
     return int(rows.size());
+}
+
+RxMem::FieldValue RxMem::convert(int field, QStringView text) {
+    FieldValue v;
+    const Kind kind = kFields[std::size_t(field)].kind;
+    if (kind != Kind::Text && text.trimmed().isEmpty()) {
+        v.empty = true; // an emptied number cell holds no value
+        return v;
+    }
+    switch (kind) {
+    case Kind::Text:
+        v.bytes = textBytes(field, text);
+        break;
+    case Kind::Number:
+        if (const auto n = numtext::parseDecimal(text))
+            v.number = *n;
+        else
+            conversionError(field, text, false);
+        break;
+    case Kind::Integer:
+        if (const auto n = numtext::parseWhole(text))
+            v.whole = *n;
+        else
+            conversionError(field, text, true);
+        break;
+    }
+    return v;
+}
+
+void RxMem::put(RecordRef& line, int field, const FieldValue& value) {
+    if (value.empty) {
+        line.clear(field);
+        return;
+    }
+    switch (kFields[std::size_t(field)].kind) {
+    case Kind::Text:
+        line.setTextBytes(field, value.bytes);
+        break;
+    case Kind::Number:
+        line.setNumber(field, value.number);
+        break;
+    case Kind::Integer:
+        line.setInteger(field, value.whole);
+        break;
+    }
+}
+
+int RxMem::setCells(const std::vector<CellValue>& cells) {
+    checkActive();
+    settle();
+    // Every value converted, and every line found, before the first cell is
+    // touched.
+    struct Planned {
+        std::uint32_t slot;
+        int row;
+        int field;
+        FieldValue value;
+    };
+    std::vector<Planned> plan;
+    plan.reserve(cells.size());
+    for (const CellValue& c : cells) {
+        const int row = rowOf(c.line);
+        if (row < 0) throw TableError(QStringLiteral("La línea marcada ya no existe."));
+        try {
+            plan.push_back({c.line.slot, row, c.field, convert(c.field, c.text)});
+        } catch (const ConversionError& e) {
+            throw ConversionError(QStringLiteral("Línea %1: %2").arg(row + 1).arg(e.message()));
+        }
+    }
+    HistoryStep step;
+    step.kind = HistoryStep::Kind::Cells;
+    int first = INT_MAX, last = -1, changed = 0;
+    std::vector<std::byte> before, after, line(recSize_);
+    for (const Planned& p : plan) {
+        std::byte* data = slotData(p.slot);
+        const std::size_t size = fieldImageSize(p.field);
+        before.resize(size);
+        after.resize(size);
+        copyFieldImage(data, p.field, before.data());
+        // The new value is put on a copy of the line first, so that a value
+        // that leaves the cell as it was touches nothing.
+        std::memcpy(line.data(), data, recSize_);
+        RecordRef scratch(line.data());
+        put(scratch, p.field, p.value);
+        copyFieldImage(line.data(), p.field, after.data());
+        if (fieldHasImage(data, p.field, after.data())) continue;
+        ++changed;
+        marks_.noteOld(p.slot, p.field, data);
+        putFieldImage(data, p.field, after.data());
+        if (recording_) {
+            step.lineSlots.push_back(p.slot);
+            step.fields.push_back(std::int16_t(p.field));
+            step.before.insert(step.before.end(), before.begin(), before.end());
+            step.after.insert(step.after.end(), after.begin(), after.end());
+        }
+        first = std::min(first, p.row);
+        last = std::max(last, p.row);
+    }
+    if (changed == 0) return 0;
+    record(std::move(step));
+    ++changes_;
+    if (observer_) observer_->changedRows(first, last);
+    return changed;
 }
 
 // ---- fields --------------------------------------------------------------
@@ -699,6 +774,26 @@ RxMem::Replayed RxMem::replay(HistoryStep& step, bool forward) {
             std::byte* data = slotData(slot);
             marks_.noteOld(slot, field, data);
             putFieldImage(data, field, forward ? step.after.data() : step.before.data() + i * size);
+            const int row = rowOf(Bookmark{slot});
+            r.first = std::min(r.first, row);
+            r.last = std::max(r.last, row);
+        }
+        cur_ = r.first;
+        eof_ = false;
+        if (observer_) observer_->changedRows(r.first, r.last);
+        break;
+    }
+    case HistoryStep::Kind::Cells: {
+        r.first = INT_MAX;
+        const std::vector<std::byte>& images = forward ? step.after : step.before;
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < step.lineSlots.size(); ++i) {
+            const std::uint32_t slot = step.lineSlots[i];
+            const int field = step.fields[i];
+            std::byte* data = slotData(slot);
+            marks_.noteOld(slot, field, data);
+            putFieldImage(data, field, images.data() + at);
+            at += fieldImageSize(field);
             const int row = rowOf(Bookmark{slot});
             r.first = std::min(r.first, row);
             r.last = std::max(r.last, row);

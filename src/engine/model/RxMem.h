@@ -94,6 +94,20 @@ public:
     int assign(const std::vector<Bookmark>& lines, int field, QStringView text);
     int assignAll(int field, QStringView text);
 
+    // Gives each listed cell its own value, as setText would, storing each
+    // line: a replacement over many cells, a pasted block. All or none: a
+    // value a field cannot take throws ConversionError, naming its line
+    // ("Línea 12: ..."), before anything is written. Cells whose value stays
+    // the same are left alone; an empty text empties a number cell. One undo
+    // step; the cursor does not move; the observer hears once. Returns how
+    // many cells changed.
+    struct CellValue {
+        Bookmark line;
+        int field = -1;
+        QString text;
+    };
+    int setCells(const std::vector<CellValue>& cells);
+
     // ---- undo and redo ------------------------------------------------------
     // Every change is one step: a line stored in place, a new line stored, a
     // deletion (of one line or many), one field given to many lines. Undo
@@ -208,6 +222,15 @@ private:
     Replayed replay(HistoryStep& step, bool forward);
     void record(HistoryStep step);
     int assignRows(std::vector<int> rows, int field, QStringView text);
+    // A value converted for its field, ready to be put on lines.
+    struct FieldValue {
+        std::string bytes;      // Text
+        double number = 0;      // Number
+        std::int32_t whole = 0; // Integer
+        bool empty = false;     // a number field left without a value
+    };
+    static FieldValue convert(int field, QStringView text); // throws ConversionError
+    static void put(RecordRef& line, int field, const FieldValue& value);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
     // The text's bytes for a text field; ConversionError when what the field
     // keeps holds a character the code page cannot hold.

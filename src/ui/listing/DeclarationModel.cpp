@@ -1,5 +1,7 @@
 #include "DeclarationModel.h"
 
+#include "engine/model/TypedCell.h"
+
 #include "ProblemsModel.h"
 
 #include "engine/util/Errors.h"
@@ -127,28 +129,13 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
 }
 
 void DeclarationModel::store(int field, const QString& text) {
-    const FieldDef& f = kFields[std::size_t(field)];
-    const bool number = f.kind != Kind::Text;
-    if (text.isEmpty() || (number && text.trimmed().isEmpty())) {
-        table_.clear(field);
-        return;
+    // Read whole before the line is touched: a RUT and its check go in together.
+    for (const TypedCell& cell : readTypedCell(field, text)) {
+        if (cell.text.isEmpty() && kFields[std::size_t(cell.field)].kind != Kind::Text)
+            table_.clear(cell.field);
+        else
+            table_.setText(cell.field, cell.text);
     }
-    if (f.value == Value::Rut) {
-        const auto rut = readRut(text);
-        if (!rut)
-            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), notARut(text)));
-        table_.setText(field, rut->digits);
-        if (!rut->check.isNull()) table_.setText(checkFieldOf(field), QString(rut->check));
-        return;
-    }
-    if (f.kind == Kind::Number) {
-        const numtext::Typed typed = numtext::readTyped(text, takesDecimals(f));
-        if (!typed.value)
-            throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), typed.problem));
-        table_.setNumber(field, *typed.value);
-        return;
-    }
-    table_.setText(field, text);
 }
 
 bool DeclarationModel::isSelected(int row) const {
