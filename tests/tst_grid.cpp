@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,6 +18,7 @@
 
 using namespace solvanta;
 using namespace testutil;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -128,6 +130,60 @@ class TestGrid : public QObject {
 private slots:
     void init() { d.start(); }
     void cleanup() { d.finish(); }
+
+    // Number cells of the current column on the selected lines are summed,
+    // counted and averaged in the status bar, grouped as the locale groups
+    // them; cells without a value are not counted; a text column shows no
+    // totals, nor does a single line.
+    void selectionTotals_data() {
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QStringList>("values"); // lines 1 to 4; "" leaves no value
+        QTest::addColumn<QString>("shown");      // empty: no totals
+        QTest::newRow("whole pesos")
+            << u"impo_afp"_s << QStringList{u"1000000"_s, u"2500"_s, u"3000"_s, u"7"_s}
+            << u"Suma: 1.005.500   Cantidad: 3   Promedio: 335.166,67"_s;
+        QTest::newRow("a cell without value")
+            << u"impo_afp"_s << QStringList{u"10"_s, u""_s, u"20"_s, u"7"_s}
+            << u"Suma: 30   Cantidad: 2   Promedio: 15"_s;
+        QTest::newRow("decimals") << u"cot_pactada"_s
+                                  << QStringList{u"1,5"_s, u"2,25"_s, u"0"_s, u"7"_s}
+                                  << u"Suma: 3,75   Cantidad: 3   Promedio: 1,25"_s;
+        QTest::newRow("a text column")
+            << u"nombres"_s << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s} << QString();
+    }
+
+    void selectionTotals() {
+        QFETCH(QString, fieldName);
+        QFETCH(QStringList, values);
+        QFETCH(QString, shown);
+        auto l = listingOf(tmp_, 5);
+        const int f = field(fieldName.toLatin1().constData());
+        for (int r = 0; r < 4; ++r) {
+            l->table().moveTo(r + 1);
+            l->table().edit();
+            if (values[r].isEmpty())
+                l->table().clear(f);
+            else
+                l->table().setText(f, values[r]);
+            l->table().post();
+        }
+        showGrid(*l);
+        auto* totals = l->findChild<QLabel*>(u"LabelTotales"_s);
+        QVERIFY(totals);
+        const int column = DeclarationModel::columnOf(f);
+        clickCell(*l, 1, column);
+        for (int r : {2, 3})
+            clickCell(*l, r, column, Qt::ControlModifier);
+        if (shown.isEmpty()) {
+            QTest::qWait(20);
+            QVERIFY(totals->isHidden());
+            return;
+        }
+        QTRY_COMPARE(totals->text(), shown);
+        QVERIFY(totals->isVisible());
+        clickCell(*l, 4, column); // one line alone: no totals
+        QTRY_VERIFY(totals->isHidden());
+    }
 
     void modelIsConsistent() {
         auto l = listingOf(tmp_, 5);

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLocale>
 
+#include <cmath>
+
 using namespace solvanta;
 
 namespace {
@@ -31,6 +33,9 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     selectedLabel_ = statusLabel(this, "LabelSeleccion", false);
     selectedLabel_->hide();
     fileLabel_ = statusLabel(this, "LabelArchivo", true);
+    totalsLabel_ = statusLabel(this, "LabelTotales", true);
+    totalsLabel_->setMinimumWidth(1); // cut on a narrow window, whole in its hint
+    totalsLabel_->hide();
     noticeLabel_ = statusLabel(this, "LabelAviso", true);
     noticeLabel_->setMinimumWidth(1); // a long path is cut, not the window widened
     noticeLabel_->hide();
@@ -39,6 +44,7 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     codesLabel_->hide();
     addWidget(positionLabel_);
     addWidget(selectedLabel_);
+    addWidget(totalsLabel_);
     addWidget(fileLabel_, 1);
     addWidget(noticeLabel_, 2);
     addPermanentWidget(codesLabel_);
@@ -56,6 +62,20 @@ void ListingStatusBar::showPosition(int row, int lines) {
 void ListingStatusBar::showSelected(int lines) {
     selectedLabel_->setText(QStringLiteral("%1 líneas seleccionadas").arg(count(lines)));
     selectedLabel_->setVisible(lines > 1);
+}
+
+void ListingStatusBar::showTotals(double sum, int cells) {
+    totalsLabel_->setVisible(cells > 0);
+    if (cells == 0) return;
+    // Whole numbers without decimals, others with two, grouped as the
+    // locale groups them.
+    const auto amount = [](double v) {
+        const QLocale chile(QLocale::Spanish, QLocale::Chile);
+        return chile.toString(v, 'f', v == std::floor(v) ? 0 : 2);
+    };
+    totalsLabel_->setText(QStringLiteral("Suma: %1   Cantidad: %2   Promedio: %3")
+                              .arg(amount(sum), count(cells), amount(sum / cells)));
+    totalsLabel_->setToolTip(totalsLabel_->text());
 }
 
 void ListingStatusBar::showNotice(const QString& text) {

@@ -25,6 +25,9 @@ public:
     void showCodeTable(const solvanta::LineChecker& checker);
     // "3 líneas seleccionadas" when more than one is; nothing otherwise.
     void showSelected(int lines);
+    // Sum, count and average of the selected number cells, as spreadsheets
+    // show them; nothing when `count` is zero.
+    void showTotals(double sum, int count);
     // A note of something done that the user may need later ("Planilla
     // guardada en «…»"); it stays until the next one.
     void showNotice(const QString& text);
@@ -37,6 +40,7 @@ private:
     QLabel* selectedLabel_;
     QLabel* fileLabel_;
     QLabel* noticeLabel_;
+    QLabel* totalsLabel_;
     QLabel* changesLabel_;
     QLabel* codesLabel_;
 };

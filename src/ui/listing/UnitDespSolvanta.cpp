@@ -440,6 +440,7 @@ void TFrmSolvanta::refreshStatus() {
     const bool active = table().isActive();
     status_->showPosition(table().row(), active ? table().recordCount() : 0);
     status_->showSelected(model_->selectedCount());
+    showSelectionTotals();
     status_->showFile(document_.path(), document_.form());
     // Counting walks every line: only when the lines changed.
     if (table().changeCount() != summarised_ && active) {
@@ -448,6 +449,27 @@ void TFrmSolvanta::refreshStatus() {
     }
     action("Deshacer1")->setEnabled(active && table().canUndo());
     action("Rehacer1")->setEnabled(active && table().canRedo());
+}
+
+// The number cells of the current column on the selected lines: their sum,
+// count and average. Cells without a value are not counted.
+void TFrmSolvanta::showSelectionTotals() {
+    const int field = DeclarationModel::fieldOfColumn(grid_->currentIndex().column());
+    double sum = 0;
+    int cells = 0;
+    if (model_->selectedCount() > 1 && field >= 0 && field < kFieldCount &&
+        kFields[std::size_t(field)].kind != Kind::Text) {
+        const bool whole = kFields[std::size_t(field)].kind == Kind::Integer;
+        for (const RxMem::Bookmark& b : model_->selectedBookmarks()) {
+            const int row = table().rowOf(b);
+            if (row < 0) continue;
+            const RecordView line = table().recordAt(row);
+            if (!line.hasValue(field)) continue;
+            sum += whole ? line.integer(field) : line.number(field);
+            ++cells;
+        }
+    }
+    status_->showTotals(sum, cells);
 }
 
 void TFrmSolvanta::showEvent(QShowEvent* event) {

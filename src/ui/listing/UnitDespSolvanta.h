@@ -97,6 +97,7 @@ private:
     template <typename Dialog, typename... Args> void runOnTable(Args&&... args);
     void scheduleStatus(); // once the present events are handled
     void refreshStatus();
+    void showSelectionTotals();
     void undoRedo(bool redo);
     // Tells the user, once for each new problem, that the code-table file
     // cannot be used and which codes go unchecked.
