@@ -194,6 +194,41 @@ int engine(const QString& dir, int runs) {
         }
     });
     std::printf("  check one line       %.4f ms\n", thousand);
+
+    // Many cells given each its value in one step, as a replacement over a
+    // column or a pasted block does, and the undo of that step: one text
+    // column of every line, then a block of 10,000 rows by 5 number columns.
+    const int lines = table.recordCount();
+    const int name = RxMem::fieldByName(QStringLiteral("nombres"));
+    int round = 0;
+    std::vector<RxMem::CellValue> column;
+    const double set = best(runs, [&] {
+        column.clear();
+        column.reserve(std::size_t(lines));
+        const QString value = QStringLiteral("NOMBRE %1").arg(++round);
+        for (int r = 0; r < lines; ++r)
+            column.push_back({table.bookmarkAt(r), name, value});
+        table.setCells(column);
+    });
+    const double undone = best(runs, [&] {
+        table.undo();
+        table.redo();
+    });
+    std::printf("  set a column         %.3f s (%d cells); its undo and redo %.3f s\n", set, lines,
+                undone);
+    std::vector<int> amounts;
+    for (const char* f : {"impo_afp", "cot_obli_afp", "aporte_sis", "ahorro_afp", "sust_afp"})
+        amounts.push_back(RxMem::fieldByName(QString::fromLatin1(f)));
+    std::vector<RxMem::CellValue> block;
+    const double pasted = best(runs, [&] {
+        block.clear();
+        ++round;
+        for (int r = 0; r < std::min(lines, 10000); ++r)
+            for (const int f : amounts)
+                block.push_back({table.bookmarkAt(r), f, QString::number(1000 + r + round)});
+        table.setCells(block);
+    });
+    std::printf("  set a block          %.3f s (%zu cells)\n", pasted, block.size());
     return 0;
 }
 
