@@ -765,35 +765,24 @@ RxMem::Replayed RxMem::replay(HistoryStep& step, bool forward) {
             r.last = rows.back();
         }
         break;
-    case HistoryStep::Kind::Field: {
-        const int field = step.field;
-        const std::size_t size = fieldImageSize(field);
-        r.first = INT_MAX;
-        for (std::size_t i = 0; i < step.lineSlots.size(); ++i) {
-            const std::uint32_t slot = step.lineSlots[i];
-            std::byte* data = slotData(slot);
-            marks_.noteOld(slot, field, data);
-            putFieldImage(data, field, forward ? step.after.data() : step.before.data() + i * size);
-            const int row = rowOf(Bookmark{slot});
-            r.first = std::min(r.first, row);
-            r.last = std::max(r.last, row);
-        }
-        cur_ = r.first;
-        eof_ = false;
-        if (observer_) observer_->changedRows(r.first, r.last);
-        break;
-    }
+    case HistoryStep::Kind::Field:
     case HistoryStep::Kind::Cells: {
-        r.first = INT_MAX;
+        // Field: one field, the old images one per line, the new one once.
+        // Cells: each cell its field and its own images, one after another.
+        const bool cells = step.kind == HistoryStep::Kind::Cells;
         const std::vector<std::byte>& images = forward ? step.after : step.before;
         std::size_t at = 0;
+        r.first = INT_MAX;
         for (std::size_t i = 0; i < step.lineSlots.size(); ++i) {
             const std::uint32_t slot = step.lineSlots[i];
-            const int field = step.fields[i];
+            const int field = cells ? step.fields[i] : step.field;
+            const std::size_t size = fieldImageSize(field);
+            const std::byte* image =
+                cells || !forward ? images.data() + (cells ? at : i * size) : images.data();
+            at += size;
             std::byte* data = slotData(slot);
             marks_.noteOld(slot, field, data);
-            putFieldImage(data, field, images.data() + at);
-            at += fieldImageSize(field);
+            putFieldImage(data, field, image);
             const int row = rowOf(Bookmark{slot});
             r.first = std::min(r.first, row);
             r.last = std::max(r.last, row);
