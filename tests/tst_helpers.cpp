@@ -9,6 +9,7 @@
 #include "engine/util/PeriodText.h"
 #include "engine/util/RemuTool.h"
 #include "engine/util/StrUtil.h"
+#include "engine/util/TabText.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -79,6 +80,11 @@ private slots:
     void format();
     void formatReadsBack_data();
     void formatReadsBack();
+
+    void tabTextSplit_data();
+    void tabTextSplit();
+    void tabTextJoinReadsBack_data();
+    void tabTextJoinReadsBack();
 
     void codePageRoundTripsEveryByte();
     void codePageDecode_data();
@@ -1077,6 +1083,63 @@ void TstHelpers::trim() {
     const std::string_view b = trimBlanks(t), c = trimBlanksAndControls(t);
     QCOMPARE(QByteArray(b.data(), qsizetype(b.size())), blanks);
     QCOMPARE(QByteArray(c.data(), qsizetype(c.size())), blanksAndControls);
+}
+
+// ---- cells on the clipboard -------------------------------------------------
+
+using Rows = QList<QStringList>;
+
+static Rows rowsOf(std::initializer_list<std::initializer_list<const char*>> cells) {
+    Rows rows;
+    for (const auto& row : cells) {
+        QStringList r;
+        for (const char* cell : row)
+            r << QString::fromUtf8(cell);
+        rows << r;
+    }
+    return rows;
+}
+
+// Text as spreadsheets put it on the clipboard, and the cells it holds.
+void TstHelpers::tabTextSplit_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Rows>("rows");
+    QTest::newRow("nothing") << "" << Rows{};
+    QTest::newRow("one cell, no line end") << "12" << rowsOf({{"12"}});
+    QTest::newRow("one cell") << "12\n" << rowsOf({{"12"}});
+    QTest::newRow("windows line ends") << "a\tb\r\nc\td\r\n" << rowsOf({{"a", "b"}, {"c", "d"}});
+    QTest::newRow("unix line ends, last one missing")
+        << "a\tb\nc\td" << rowsOf({{"a", "b"}, {"c", "d"}});
+    QTest::newRow("empty cells") << "\tb\t\n\t\n" << rowsOf({{"", "b", ""}, {"", ""}});
+    QTest::newRow("an empty row inside") << "a\n\nb\n" << rowsOf({{"a"}, {""}, {"b"}});
+    QTest::newRow("ragged rows") << "a\tb\tc\nd\n" << rowsOf({{"a", "b", "c"}, {"d"}});
+    QTest::newRow("quoted tab, line end and quote") << "\"a\tb\"\t\"c\nd\"\t\"say \"\"hi\"\"\"\n"
+                                                    << rowsOf({{"a\tb", "c\nd", "say \"hi\""}});
+    QTest::newRow("quoted cell at the very end") << "x\t\"y\"" << rowsOf({{"x", "y"}});
+    QTest::newRow("quote inside a plain cell") << "12\" pulgadas\n" << rowsOf({{"12\" pulgadas"}});
+    QTest::newRow("quote never closed") << "\"abc\tdef\n" << rowsOf({{"\"abc", "def"}});
+}
+
+void TstHelpers::tabTextSplit() {
+    QFETCH(QString, text);
+    QFETCH(Rows, rows);
+    QCOMPARE(tabtext::split(text), rows);
+}
+
+void TstHelpers::tabTextJoinReadsBack_data() {
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << rowsOf({{"12345678", "5", "1234,5"}, {"", "K", ""}})
+                           << "12345678\t5\t1234,5\n\tK\t\n";
+    QTest::newRow("quoted") << rowsOf({{"ANA \"LA\"", "a\tb", "c\nd", "e\rf"}})
+                            << "\"ANA \"\"LA\"\"\"\t\"a\tb\"\t\"c\nd\"\t\"e\rf\"\n";
+}
+
+void TstHelpers::tabTextJoinReadsBack() {
+    QFETCH(Rows, rows);
+    QFETCH(QString, text);
+    QCOMPARE(tabtext::join(rows), text);
+    QCOMPARE(tabtext::split(text), rows);
 }
 
 QTEST_GUILESS_MAIN(TstHelpers)

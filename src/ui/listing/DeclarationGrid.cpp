@@ -1,13 +1,18 @@
 #include "DeclarationGrid.h"
 
 #include "DeclarationModel.h"
+#include "engine/model/FieldTable.h"
 #include "engine/model/RxMem.h"
+#include "engine/model/TypedCell.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/Errors.h"
+#include "engine/util/TabText.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,6 +21,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <map>
 #include <optional>
 
 using namespace solvanta;
@@ -595,12 +601,214 @@ RxMem::Replayed DeclarationGrid::undoRedo(bool redo) {
     return r;
 }
 
+// ---- copy and paste -----------------------------------------------------------
+
+namespace {
+
+QString linesWord(int n) {
+    return n == 1 ? QStringLiteral("1 línea")
+                  : QStringLiteral("%1 líneas")
+                        .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(n));
+}
+
+// Finds what the table would refuse in a value before any line is touched:
+// the value is put on a scratch line, whose refusal is the table's own.
+class ValueProbe {
+public:
+    ValueProbe() {
+        table_.open();
+        table_.append();
+    }
+    void check(int field, const QString& text) {
+        if (text.trimmed().isEmpty() && kFields[std::size_t(field)].kind != Kind::Text) return;
+        table_.setText(field, text);
+    }
+
+private:
+    RxMem table_;
+};
+
+// The first row of a block is the listing's titles, as a spreadsheet that
+// took them along has them.
+bool isTitleRow(const QStringList& row) {
+    if (row.size() != kFieldCount) return false;
+    for (int f = 0; f < kFieldCount; ++f)
+        if (row[f].trimmed() != fieldTitle(f)) return false;
+    return true;
+}
+
+} // namespace
+
+void DeclarationGrid::copyCells() {
+    QList<QStringList> rows;
+    const bool lines =
+        model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
+    if (lines) {
+        for (const RxMem::Bookmark& mark : model_->selectedBookmarks()) {
+            const int row = table().rowOf(mark);
+            if (row < 0) continue;
+            QStringList cells;
+            for (int c = 1; c < model_->columnCount(); ++c)
+                cells << model_->index(row, c).data(Qt::DisplayRole).toString();
+            rows << cells;
+        }
+    } else if (currentIndex().isValid() && currentIndex().column() > 0) {
+        rows << QStringList{currentIndex().data(Qt::DisplayRole).toString()};
+    }
+    if (rows.isEmpty()) return;
+    QGuiApplication::clipboard()->setText(tabtext::join(rows));
+}
+
+void DeclarationGrid::pasteCells() {
+    QList<QStringList> block = tabtext::split(QGuiApplication::clipboard()->text());
+    if (block.isEmpty()) return;
+    if (!settleForWindow()) return; // the refusal was reported
+    RxMem& t = table();
+    if (!t.isActive()) return;
+    const int current =
+        t.isEmpty() ? -1 : std::max(currentIndex().isValid() ? currentIndex().row() : t.row(), 0);
+    // Whole lines (every field, under the titles or onto lines chosen as
+    // lines) become new lines after the current one; any other block goes
+    // over the cells from the current one.
+    const bool titles = isTitleRow(block.front());
+    if (titles) block.removeFirst();
+    if (block.isEmpty()) return;
+    qsizetype width = 0;
+    for (const QStringList& r : block)
+        width = std::max(width, r.size());
+    const bool linesChosen =
+        model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
+    const bool newLines = width == kFieldCount && (titles || linesChosen);
+    const int firstRow = newLines ? current + 1 : std::max(current, 0);
+    const int firstColumn =
+        newLines ? 1
+                 : std::clamp(currentIndex().isValid() ? currentIndex().column() : column_, 1,
+                              model_->columnCount() - 1);
+    const int room = model_->columnCount() - firstColumn;
+    if (width > room) {
+        ui::dialogs().error(
+            this, QStringLiteral("No se puede pegar: lo copiado tiene %1 columnas, y desde la "
+                                 "columna «%2» hasta la última hay solo %3.\n\nNo se pegó nada.")
+                      .arg(width)
+                      .arg(fieldTitle(DeclarationModel::fieldOfColumn(firstColumn)))
+                      .arg(room));
+        return;
+    }
+
+    // Every value read as if typed, before anything changes. What is pasted
+    // into a check column wins over what a RUT beside it gives that column,
+    // unless it is empty.
+    std::map<std::pair<int, int>, QString> typed, derived; // (row, field)
+    ValueProbe probe;
+    for (int i = 0; i < int(block.size()); ++i) {
+        const int row = firstRow + i;
+        try {
+            for (int j = 0; j < int(block[i].size()); ++j) {
+                const int field = DeclarationModel::fieldOfColumn(firstColumn + j);
+                const std::vector<TypedCell> cells =
+                    readTypedCell(field, cp1252::upper(block[i][j]));
+                for (const TypedCell& cell : cells) {
+                    probe.check(cell.field, cell.text);
+                    (cell.field == field ? typed : derived)[{row, cell.field}] = cell.text;
+                }
+            }
+        } catch (const Error& e) {
+            ui::dialogs().error(
+                this,
+                QStringLiteral("Línea %1: %2\n\nNo se pegó nada.").arg(row + 1).arg(e.message()));
+            return;
+        }
+    }
+    for (const auto& [at, text] : derived)
+        if (auto [it, added] = typed.try_emplace(at, text); !added && it->second.isEmpty())
+            it->second = text;
+
+    if (newLines) {
+        insertPastedLines(firstRow, int(block.size()), typed);
+        return;
+    }
+
+    const int present = t.recordCount() - firstRow;
+    const int missing = int(block.size()) - present;
+    if (missing > 0) {
+        ui::Question q;
+        q.caption = QStringLiteral("Confirmar");
+        q.text =
+            QStringLiteral("Se pegarán %1 filas, pero hay solo %2 desde la actual. %3")
+                .arg(block.size())
+                .arg(linesWord(present))
+                .arg(missing == 1
+                         ? QStringLiteral("¿Agregar la línea que falta?")
+                         : QStringLiteral("¿Agregar las %1 que faltan?").arg(linesWord(missing)));
+        q.icon = ui::Icon::Question;
+        q.defaultButton = ui::Button::Cancel;
+        if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+    }
+
+    std::optional<WaitCursor> wait;
+    if (block.size() > 1) wait.emplace();
+    syncing_ = true;
+    ui::guarded(this, [&] {
+        for (int i = 0; i < missing; ++i) {
+            t.append();
+            t.post();
+        }
+        std::vector<RxMem::CellValue> cells;
+        cells.reserve(typed.size());
+        for (const auto& [at, text] : typed)
+            cells.push_back({t.bookmarkAt(at.first), at.second, text});
+        t.gotoBookmark(t.bookmarkAt(firstRow));
+        t.setCells(cells);
+    });
+    syncing_ = false;
+    showTableCursor();
+}
+
+// Lines pasted whole: each one a new line at `row` and on, stored as if
+// typed into a line added there; they come out selected.
+void DeclarationGrid::insertPastedLines(int row, int count,
+                                        const std::map<std::pair<int, int>, QString>& values) {
+    RxMem& t = table();
+    std::optional<WaitCursor> wait;
+    if (count > 1) wait.emplace();
+    std::vector<RxMem::Bookmark> added;
+    syncing_ = true;
+    ui::guarded(this, [&] {
+        auto value = values.begin();
+        for (int i = 0; i < count; ++i) {
+            if (row + i < t.recordCount()) {
+                t.gotoBookmark(t.bookmarkAt(row + i));
+                t.insert();
+            } else {
+                t.append();
+            }
+            for (; value != values.end() && value->first.first == row + i; ++value) {
+                const int field = value->first.second;
+                if (value->second.isEmpty() && kFields[std::size_t(field)].kind != Kind::Text)
+                    t.clear(field);
+                else
+                    t.setText(field, value->second);
+            }
+            t.post();
+            added.push_back(t.bookmark());
+        }
+        t.gotoBookmark(added.front());
+    });
+    syncing_ = false;
+    dropSelection();
+    model_->selectLines(added);
+    linesChosen_ = true;
+    column_ = 1;
+    showTableCursor();
+}
+
 // ---- keys and mouse ----------------------------------------------------------
 
 void DeclarationGrid::dropSelection() {
     model_->clearSelection();
     anchor_ = -1;
     extending_ = false;
+    linesChosen_ = false;
 }
 
 // Shift+Up/Down add the lines they pass to the selection that is there;
@@ -613,6 +821,7 @@ void DeclarationGrid::extendSelection(int delta) {
     if (!extending_) {
         anchor_ = row;
         extending_ = true;
+        linesChosen_ = true;
         model_->setSelected(row, true);
     } else if ((delta > 0 && row < anchor_) || (delta < 0 && row > anchor_)) {
         model_->setSelected(row, false);
@@ -626,6 +835,7 @@ void DeclarationGrid::extendSelection(int delta) {
 
 void DeclarationGrid::clickRow(int row, Qt::KeyboardModifiers modifiers) {
     extending_ = false;
+    linesChosen_ = modifiers & (Qt::ControlModifier | Qt::ShiftModifier);
     if (modifiers & Qt::ControlModifier) {
         model_->toggleSelected(row);
         anchor_ = row;
@@ -639,6 +849,7 @@ void DeclarationGrid::clickRow(int row, Qt::KeyboardModifiers modifiers) {
 
 void DeclarationGrid::clickRowHead(int row, Qt::KeyboardModifiers modifiers) {
     clickRow(row, modifiers);
+    linesChosen_ = true;
     setCurrentIndex(model_->index(row, 1));
 }
 
@@ -683,6 +894,16 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int rows = model_->rowCount();
     const int row = currentIndex().isValid() ? currentIndex().row() : -1;
+    if (event->matches(QKeySequence::Copy)) {
+        copyCells();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        pasteCells();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Menu:
     case Qt::Key_F10:

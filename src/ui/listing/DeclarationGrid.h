@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QTableView>
+#include <map>
 
 class DeclarationModel;
 class FrozenColumnView;
@@ -16,7 +17,8 @@ class FrozenColumnView;
 // reported and stays in its cell to be corrected, Ctrl+Delete deletes the
 // selected lines after a question, and lines are selected with click,
 // Ctrl+click and Shift+Up/Down; a right-click selects its line alone and
-// makes it current, before any menu shows. The row indicator and the line-number column
+// makes it current, before any menu shows. Ctrl+C and Ctrl+V copy cells to
+// and from spreadsheets, as tab-separated text. The row indicator and the line-number column
 // stay in place while the other columns scroll sideways; the cell cursor
 // never goes onto the line numbers.
 class DeclarationGrid : public QTableView {
@@ -64,6 +66,18 @@ public:
     // (more than one) are selected again, as they were when deleted; a move
     // to another line empties the selection.
     solvanta::RxMem::Replayed undoRedo(bool redo);
+
+    // Ctrl+C: the chosen lines, whole, in line order (lines chosen by their
+    // number, or with Ctrl or Shift, or more than one), or else the current
+    // cell, as the grid shows them, for a spreadsheet to paste.
+    void copyCells();
+    // Ctrl+V: the clipboard's block of cells from the current cell rightwards
+    // and downwards, each value read as if typed into its cell. All or none,
+    // in one undo step; a refused value is reported with its line, and lines
+    // missing at the end are added after a question. Whole lines (every
+    // field, under the listing's titles or pasted onto lines chosen as
+    // lines) become new lines after the current one instead.
+    void pasteCells();
     void dropSelection(); // empties the selection and forgets its anchor
 
     QTableView* frozenView() const;
@@ -93,6 +107,8 @@ private:
     // current in its first data cell.
     void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
+    void insertPastedLines(int row, int count,
+                           const std::map<std::pair<int, int>, QString>& values);
     void moveCurrentTo(int row);
     void updateFrozenGeometry();
     void fitLineNumbers(); // widens the line-number column for the largest number
@@ -103,7 +119,10 @@ private:
     FrozenColumnView* frozen_;
     int anchor_ = -1;        // row where the last click or Shift+arrow stretch began
     bool extending_ = false; // a Shift+Up/Down stretch is going on
-    int column_ = 1;         // column of the cell cursor, kept across resets
+    // The selection was made as lines (their numbers, Ctrl or Shift), not by
+    // a plain click on a cell, which selects its line too.
+    bool linesChosen_ = false;
+    int column_ = 1; // column of the cell cursor, kept across resets
     bool syncing_ = false;
     bool reporting_ = false; // a refused cell value is being reported
 };
