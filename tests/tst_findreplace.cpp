@@ -289,6 +289,29 @@ private slots:
         QCOMPARE(rut.cells[1].text, u"5"_s);
     }
 
+    // Each new value is read as the user would type it into the cell.
+    void planReadsValuesAsTyped_data() {
+        QTest::addColumn<QString>("with");
+        QTest::addColumn<QString>("stored"); // the table's own text form
+        QTest::newRow("thousands grouped") << u"2.000"_s << u"2000"_s;
+        QTest::newRow("emptied") << QString() << QString();
+    }
+
+    void planReadsValuesAsTyped() {
+        QFETCH(QString, with);
+        QFETCH(QString, stored);
+        auto l = surnames();
+        const int afp = field("cot_obli_afp");
+        const ReplacePlan plan =
+            planReplace(l->table(), FindOptions{u"1234,5"_s, afp, true, false}, with);
+        QCOMPARE(plan.cellCount, 1);
+        QCOMPARE(int(plan.cells.size()), 1);
+        QCOMPARE(plan.cells[0].field, afp);
+        QCOMPARE(plan.cells[0].text, stored);
+        QCOMPARE(applyReplace(l->table(), plan), 1);
+        QCOMPARE(l->table().recordAt(1).hasValue(afp), !stored.isEmpty());
+    }
+
     // ---- the find box --------------------------------------------------------------
 
     // Ctrl+F opens the box for finding alone; each "Buscar siguiente" makes the
