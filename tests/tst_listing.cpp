@@ -553,7 +553,7 @@ private slots:
                  (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
                               QStringLiteral("Agregar"), QStringLiteral("-"),
                               QStringLiteral("Deshacer\tCtrl+Z"), QStringLiteral("Rehacer\tCtrl+Y"),
-                              QStringLiteral("-"), QStringLiteral("Buscar\tCtrl+F")}));
+                              QStringLiteral("-"), QStringLiteral("Buscar\tCtrl+B")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }

@@ -693,7 +693,7 @@ private slots:
         QTRY_VERIFY(label->isHidden());
     }
 
-    // Ctrl+F, from the grid, opens the search by RUT.
+    // Ctrl+B, from the grid, opens the search by RUT.
     void searchByKey() {
         auto l = listingOf(tmp_, 3);
         showGrid(*l);
@@ -702,7 +702,7 @@ private slots:
             title = w->windowTitle();
             click(w, "BitBtn2");
         });
-        QTest::keyClick(l->grid(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(l->grid(), Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(title, QStringLiteral("Buscar Rut"));
     }
 

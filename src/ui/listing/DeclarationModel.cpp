@@ -1,5 +1,6 @@
 #include "DeclarationModel.h"
 
+#include "engine/files/FindReplace.h"
 #include "engine/model/TypedCell.h"
 
 #include "ProblemsModel.h"
@@ -49,7 +50,8 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         if (column == 0) return {};
-        return table_.recordAt(row).text(fieldOfColumn(column));
+        // The same text that find and replace look at.
+        return shownCellText(table_, row, fieldOfColumn(column));
     case Qt::TextAlignmentRole: {
         if (column == 0) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         const FieldDef& f = kFields[std::size_t(fieldOfColumn(column))];

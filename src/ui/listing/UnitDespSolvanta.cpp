@@ -2,6 +2,7 @@
 
 #include "DeclarationGrid.h"
 #include "DeclarationModel.h"
+#include "FindReplaceDialog.h"
 #include "ListingStatusBar.h"
 #include "ProblemsModel.h"
 #include "ProblemsPanel.h"
@@ -100,7 +101,11 @@ const CommandDef kCommands[] = {
     {"Ayuda1", "SpeedButton8", "A&yuda", nullptr, "Ayuda", Glyph::Help, &TFrmSolvanta::showHelp},
     {"Acercade1", "SpeedButton10", "Ace&rca de", nullptr, "Acerca de...", Glyph::About, &TFrmSolvanta::showAbout},
     {"Salir1", "SpeedButton4", "&Salir", nullptr, "Cerrar esta pantalla", Glyph::Exit, &TFrmSolvanta::leave},
-    {"Buscar1", nullptr, "Buscar", "Buscar\tCtrl+F", "", {}, &TFrmSolvanta::findByRut, "Ctrl+F"},
+    {"Buscar1", nullptr, "Buscar", "Buscar\tCtrl+B", "", {}, &TFrmSolvanta::findByRut, "Ctrl+B"},
+    {"BuscarTexto1", nullptr, "Buscar texto", "Buscar texto\tCtrl+F", "", {}, &TFrmSolvanta::openFind, "Ctrl+F"},
+    {"Reemplazar1", nullptr, "Reemplazar", "Reemplazar\tCtrl+H", "", {}, &TFrmSolvanta::openReplace, "Ctrl+H"},
+    {"BuscarSiguiente1", nullptr, "Buscar siguiente", "Buscar siguiente\tF3", "", {}, &TFrmSolvanta::findNext, "F3"},
+    {"BuscarAnterior1", nullptr, "Buscar anterior", "Buscar anterior\tMayús+F3", "", {}, &TFrmSolvanta::findPrevious, "Shift+F3"},
     {"Uno1", nullptr, "Tipo de Jornada", nullptr, "", {}, &TFrmSolvanta::assignWorkDayType},
     {"Dos1", nullptr, "Centro de Costo", nullptr, "", {}, &TFrmSolvanta::assignCostCentre},
 };
@@ -705,6 +710,118 @@ void TFrmSolvanta::findByRut() {
     runOnTable<TFrmBuscar>(table());
     // The line found is current alone, as after a move with the keys.
     if (table().row() != before) grid_->dropSelection();
+}
+
+// ---- find and replace ------------------------------------------------------
+
+void TFrmSolvanta::openFind() {
+    openFindBox(false);
+}
+
+void TFrmSolvanta::openReplace() {
+    openFindBox(true);
+}
+
+void TFrmSolvanta::openFindBox(bool replacing) {
+    ui::guarded(this, [&] {
+        if (!grid_->settleForWindow()) return;
+        FindReplaceDialog box(lastFind_, lastReplacement_, replacing, this);
+        const auto remember = [this, &box] {
+            lastFind_ = box.options();
+            lastReplacement_ = box.replacement();
+        };
+        connect(&box, &FindReplaceDialog::findRequested, this, [this, &box, remember](bool back) {
+            remember();
+            findAgain(back, &box);
+        });
+        connect(&box, &FindReplaceDialog::replaceRequested, this, [this, &box, remember] {
+            remember();
+            replaceCurrent(&box);
+        });
+        connect(&box, &FindReplaceDialog::replaceAllRequested, this, [this, &box, remember] {
+            remember();
+            replaceEverywhere(&box);
+        });
+        box.exec();
+        remember();
+        grid_->setFocus();
+    });
+}
+
+void TFrmSolvanta::findNext() {
+    if (lastFind_.text.isEmpty()) return openFind();
+    findAgain(false, this);
+}
+
+void TFrmSolvanta::findPrevious() {
+    if (lastFind_.text.isEmpty()) return openFind();
+    findAgain(true, this);
+}
+
+// The grid's current cell, as the place a search goes on from.
+CellPos TFrmSolvanta::currentCell() const {
+    const QModelIndex at = grid_->currentIndex();
+    if (!at.isValid() || at.column() < 1) return {};
+    return {at.row(), DeclarationModel::fieldOfColumn(at.column())};
+}
+
+bool TFrmSolvanta::findAgain(bool backward, QWidget* owner) {
+    bool found = false;
+    ui::guarded(owner, [&] {
+        if (!grid_->settleForWindow()) return;
+        const CellPos at = findCell(table(), lastFind_, currentCell(), backward);
+        if (!at.isValid()) {
+            ui::dialogs().inform(owner, QStringLiteral("No se encontró «%1».").arg(lastFind_.text),
+                                 QStringLiteral("Buscar"));
+            return;
+        }
+        grid_->showCell(at.row, DeclarationModel::columnOf(at.field));
+        grid_->dropSelection();
+        found = true;
+    });
+    return found;
+}
+
+// Reemplazar: the current cell when it matches, then on to the next match.
+void TFrmSolvanta::replaceCurrent(QWidget* owner) {
+    ui::guarded(owner, [&] {
+        if (!grid_->settleForWindow()) return;
+        const CellPos at = currentCell();
+        if (at.isValid()) {
+            const ReplacePlan plan = planReplace(table(), lastFind_, lastReplacement_, at);
+            if (plan.cellCount > 0) {
+                applyReplace(table(), plan);
+                grid_->showCell(at.row, DeclarationModel::columnOf(at.field));
+                refreshStatus();
+            }
+        }
+        findAgain(false, owner);
+    });
+}
+
+// Reemplazar todo: counted and asked first, then every cell in one undo step,
+// or none when one line refuses its new value.
+void TFrmSolvanta::replaceEverywhere(QWidget* owner) {
+    ui::guarded(owner, [&] {
+        if (!grid_->settleForWindow()) return;
+        const ReplacePlan plan = planReplace(table(), lastFind_, lastReplacement_);
+        if (plan.cellCount == 0) {
+            ui::dialogs().inform(owner, QStringLiteral("No se encontró «%1».").arg(lastFind_.text),
+                                 QStringLiteral("Reemplazar"));
+            return;
+        }
+        const QString question =
+            QStringLiteral("Se reemplazarán %1 %2 en %3 %4. ¿Continuar?")
+                .arg(plan.cellCount)
+                .arg(plan.cellCount == 1 ? QStringLiteral("celda") : QStringLiteral("celdas"))
+                .arg(plan.lineCount)
+                .arg(plan.lineCount == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
+        if (Pregunta(question, QString()) != 1) return;
+        const WaitCursor wait;
+        applyReplace(table(), plan);
+        grid_->showTableCursor();
+        refreshStatus();
+    });
 }
 
 void TFrmSolvanta::massModify() {

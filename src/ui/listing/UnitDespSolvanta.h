@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/files/Document.h"
+#include "engine/files/FindReplace.h"
 
 #include <QDialog>
 #include <QHash>
@@ -68,6 +69,10 @@ public slots:
     void modifyLine();          // modify the current line in the record editor
     void addLine();             // add a line in the record editor
     void findByRut();           // find a worker by RUT
+    void openFind();            // the find box
+    void openReplace();         // the find box, with the replacement
+    void findNext();            // the last search again, forward
+    void findPrevious();        // the last search again, backward
     void massModify();          // Masiva: one value on every line
     void assignWorkDayType();   // work-day type of the selected lines
     void assignCostCentre();    // cost centre of the selected lines
@@ -104,6 +109,13 @@ private:
     void warnAboutCodeTable();
     // Reads the code lists again and checks every line with them.
     void recheckWithFreshLists();
+    void openFindBox(bool replacing);
+    solvanta::CellPos currentCell() const;
+    // The last search from the grid's current cell; the cell found becomes
+    // current. Not found is told over `owner`.
+    bool findAgain(bool backward, QWidget* owner);
+    void replaceCurrent(QWidget* owner);
+    void replaceEverywhere(QWidget* owner);
     // Whether to write a file whose lines would break its form.
     bool confirmBreakers(solvanta::FileForm form);
 
@@ -121,5 +133,7 @@ private:
     std::uint64_t summarised_ = UINT64_MAX; // changeCount() of the shown summary
     bool statusPending_ = false;
     QString dropped_;
-    QString codeTableWarned_; // the code-table problem last told, so it is told once
+    QString codeTableWarned_;        // the code-table problem last told, so it is told once
+    solvanta::FindOptions lastFind_; // F3 and Shift+F3 repeat it
+    QString lastReplacement_;
 };

@@ -1,0 +1,165 @@
+#include "FindReplace.h"
+
+#include "engine/model/FieldTable.h"
+#include "engine/model/TypedCell.h"
+#include "engine/util/Errors.h"
+#include "engine/util/StrUtil.h"
+
+#include <QHash>
+#include <set>
+
+namespace solvanta {
+
+QString shownCellText(const RxMem& table, int row, int field) {
+    return table.textAt(row, field);
+}
+
+namespace {
+
+// The search key of one character: searchKey's, when it is a single
+// character, so that a match in the key is a match at the same place in the
+// text; the character's case folding otherwise.
+QChar keyOf(QChar c) {
+    if (c.unicode() < 0x80) return c.toCaseFolded();
+    thread_local QHash<char16_t, QChar> known; // searches may run beside the checks
+    const auto it = known.constFind(c.unicode());
+    if (it != known.cend()) return *it;
+    const QString k = searchKey(QString(c));
+    const QChar out = k.size() == 1 ? k[0] : c.toCaseFolded();
+    known.insert(c.unicode(), out);
+    return out;
+}
+
+} // namespace
+
+CellMatcher::CellMatcher(const FindOptions& options) : options_(options) {
+    // Letters typed with separate accents compare as the cells hold them.
+    options_.text = options_.text.normalized(QString::NormalizationForm_C);
+    if (options_.wholeCell) options_.text = options_.text.trimmed();
+    wanted_ = key(options_.text);
+}
+
+QString CellMatcher::key(const QString& text) const {
+    if (options_.matchCase) return text;
+    QString out(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        out[i] = keyOf(text[i]);
+    return out;
+}
+
+qsizetype CellMatcher::indexIn(const QString& keyed, qsizetype from) const {
+    return keyed.indexOf(wanted_, from, Qt::CaseSensitive);
+}
+
+bool CellMatcher::matches(const QString& cell) const {
+    if (wanted_.isEmpty()) return false;
+    if (options_.wholeCell) return key(cell.trimmed()) == wanted_;
+    if (cell.size() < wanted_.size()) return false;
+    return indexIn(key(cell), 0) >= 0;
+}
+
+QString CellMatcher::replaced(const QString& cell, const QString& with) const {
+    if (!matches(cell)) return cell;
+    if (options_.wholeCell) return with;
+    const QString keyed = key(cell);
+    QString out;
+    qsizetype from = 0;
+    for (qsizetype at = indexIn(keyed, 0); at >= 0; at = indexIn(keyed, from)) {
+        out += QStringView(cell).mid(from, at - from);
+        out += with;
+        from = at + wanted_.size();
+    }
+    out += QStringView(cell).mid(from);
+    return out;
+}
+
+CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, bool backward) {
+    const CellMatcher matcher(options);
+    const int rows = table.recordCount();
+    if (matcher.isEmpty() || rows == 0) return {};
+    const bool one = options.field >= 0;
+    const int fields = one ? 1 : kFieldCount;
+    const long long cells = static_cast<long long>(rows) * fields;
+    // Cells numbered in reading order; `start` is the number of `from`.
+    long long start;
+    if (!from.isValid() || from.row >= rows) {
+        start = backward ? cells : -1;
+    } else if (!one) {
+        start = static_cast<long long>(from.row) * kFieldCount + from.field;
+    } else {
+        // Only the chosen field's cells count: one left of it on its line
+        // comes just before that line's cell, one right of it just after.
+        start = from.row;
+        if (!backward && from.field < options.field) --start;
+        if (backward && from.field > options.field) ++start;
+    }
+    for (long long step = 1; step <= cells; ++step) {
+        long long n = backward ? start - step : start + step;
+        n = ((n % cells) + cells) % cells;
+        const int row = int(n / fields);
+        const int field = one ? options.field : int(n % fields);
+        if (matcher.matches(shownCellText(table, row, field))) return {row, field};
+    }
+    return {};
+}
+
+ReplacePlan planReplace(const RxMem& table, const FindOptions& options, const QString& with,
+                        CellPos only) {
+    const CellMatcher matcher(options);
+    ReplacePlan plan;
+    if (matcher.isEmpty()) return plan;
+    std::set<int> lines;
+    const auto planCell = [&](int row, int field) {
+        const QString cell = shownCellText(table, row, field);
+        if (!matcher.matches(cell)) return;
+        ++plan.cellCount;
+        lines.insert(row);
+        const QString text = matcher.replaced(cell, with);
+        try {
+            for (TypedCell& typed : readTypedCell(field, text)) {
+                const FieldDef& f = kFields[std::size_t(typed.field)];
+                if (f.kind == Kind::Text && typed.text.size() > f.size) {
+                    // A text read from a file by position keeps the blanks
+                    // that filled its field: those may go, the file pads
+                    // the field again. The table would keep only the start
+                    // of a text longer than that.
+                    qsizetype end = typed.text.size();
+                    while (end > f.size && typed.text[end - 1] == u' ')
+                        --end;
+                    typed.text.truncate(end);
+                    if (typed.text.size() > f.size)
+                        throw ConversionError(
+                            QStringLiteral("%1: «%2» tiene %3 caracteres y el campo admite %4.")
+                                .arg(fieldTitle(typed.field), excerpt(typed.text))
+                                .arg(typed.text.size())
+                                .arg(f.size));
+                }
+                plan.cells.push_back({table.bookmarkAt(row), typed.field, typed.text});
+            }
+        } catch (const ConversionError& e) {
+            throw ConversionError(QStringLiteral("Línea %1: %2").arg(row + 1).arg(e.message()));
+        }
+    };
+    if (only.isValid()) {
+        if (only.row < table.recordCount() && (options.field < 0 || options.field == only.field))
+            planCell(only.row, only.field);
+    } else {
+        for (int row = 0; row < table.recordCount(); ++row) {
+            if (options.field >= 0) {
+                planCell(row, options.field);
+                continue;
+            }
+            for (int field = 0; field < kFieldCount; ++field)
+                planCell(row, field);
+        }
+    }
+    plan.lineCount = int(lines.size());
+    return plan;
+}
+
+int applyReplace(RxMem& table, const ReplacePlan& plan) {
+    if (plan.cells.empty()) return 0;
+    return table.setCells(plan.cells);
+}
+
+} // namespace solvanta
