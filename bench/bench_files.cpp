@@ -25,6 +25,7 @@
 #include "engine/codes/CodeTableFile.h"
 #include "engine/files/DeclarationFile.h"
 #include "engine/files/LineChecks.h"
+#include "engine/files/LineView.h"
 #include "engine/files/ProblemStore.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/NumberText.h"
@@ -229,6 +230,34 @@ int engine(const QString& dir, int runs) {
         table.setCells(block);
     });
     std::printf("  set a block          %.3f s (%zu cells)\n", pasted, block.size());
+
+    // The view a listing shows: filtered and sorted without touching the
+    // table, back to every line.
+    LineView view(table);
+    const int afp = RxMem::fieldByName(QStringLiteral("nom_AFP"));
+    const int amount = RxMem::fieldByName(QStringLiteral("impo_afp"));
+    const int surname = RxMem::fieldByName(QStringLiteral("ape_pat"));
+    const int from = RxMem::fieldByName(QStringLiteral("remu_desde"));
+    const std::string code(table.recordAt(0).textBytes(afp));
+    const double filtered = best(runs, [&] {
+        view.clear();
+        view.filter([&](int row) { return table.recordAt(row).textBytes(afp) == code; });
+    });
+    std::printf("  filter by a value    %.3f s (%d of %d lines)\n", filtered, view.count(), lines);
+    const double back = best(runs, [&] { view.clear(); });
+    std::printf("  back to every line   %.6f s\n", back);
+    for (const auto& [name, f] : {std::pair{"an amount", amount}, std::pair{"a surname", surname},
+                                  std::pair{"a period", from}}) {
+        const double sorted = best(runs, [&] {
+            view.clear();
+            view.sortBy(f, false);
+        });
+        std::printf("  sort by %-12s %.3f s\n", name, sorted);
+    }
+    std::printf("  the view holds       %zu bytes for %d lines\n", view.bytes(), lines);
+    const double distinct = best(runs, [&] { view.distinctValues(afp); });
+    std::printf("  distinct values      %.3f s (%zu values)\n", distinct,
+                view.distinctValues(afp).size());
     return 0;
 }
 

@@ -91,6 +91,22 @@ const std::array<FieldRule, kFieldCount>& fieldRules() {
     return rules;
 }
 
+} // namespace
+
+TextShape textShapeOf(int field) {
+    switch (fieldRules()[std::size_t(field)].rule) {
+    case Rule::Period:
+    case Rule::PeriodEnd:
+        return TextShape::Period;
+    case Rule::Date:
+        return TextShape::Date;
+    default:
+        return TextShape::Plain;
+    }
+}
+
+namespace {
+
 // The range of a field that Days or Dependants holds to it.
 NumberRange rangeOf(int field) {
     const FieldValues* v = valuesOf(field);

@@ -129,4 +129,9 @@ private:
     bool codeTableIsUserCopy_ = false;
 };
 
+// What a text field holds, as its line check reads it: a period MMYYYY, a
+// date, or plain text. Sorting compares periods and dates in time order.
+enum class TextShape { Plain, Period, Date };
+TextShape textShapeOf(int field);
+
 } // namespace solvanta
