@@ -300,6 +300,11 @@ private slots:
             << 0 << "ape_pat"
             << "ROJAS\nłukasz\n"
             << "Línea 2: [3] Apellido Paterno: «łUKASZ» tiene «ł»";
+        QTest::newRow("a text longer than its field")
+            << 0 << "ape_pat"
+            << "ROJAS\nAAAAAAAAAABBBBBBBBBBCCCCCCCCCCD\n"
+            << "Línea 2: [3] Apellido Paterno: «AAAAAAAAAABBBBBBBBBBCCCCCCCCCCD» tiene 31 "
+               "caracteres y el campo admite 30.";
         QTest::newRow("in a line still to add, nothing asked")
             << 1 << "asig_fam"
             << "1\n2\nabc\n"

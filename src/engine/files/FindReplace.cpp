@@ -116,26 +116,8 @@ ReplacePlan planReplace(const RxMem& table, const FindOptions& options, const QS
         lines.insert(row);
         const QString text = matcher.replaced(cell, with);
         try {
-            for (TypedCell& typed : readTypedCell(field, text)) {
-                const FieldDef& f = kFields[std::size_t(typed.field)];
-                if (f.kind == Kind::Text && typed.text.size() > f.size) {
-                    // A text read from a file by position keeps the blanks
-                    // that filled its field: those may go, the file pads
-                    // the field again. The table would keep only the start
-                    // of a text longer than that.
-                    qsizetype end = typed.text.size();
-                    while (end > f.size && typed.text[end - 1] == u' ')
-                        --end;
-                    typed.text.truncate(end);
-                    if (typed.text.size() > f.size)
-                        throw ConversionError(
-                            QStringLiteral("%1: «%2» tiene %3 caracteres y el campo admite %4.")
-                                .arg(fieldTitle(typed.field), excerpt(typed.text))
-                                .arg(typed.text.size())
-                                .arg(f.size));
-                }
+            for (const TypedCell& typed : readTypedCell(field, text))
                 plan.cells.push_back({table.bookmarkAt(row), typed.field, typed.text});
-            }
         } catch (const ConversionError& e) {
             throw ConversionError(QStringLiteral("Línea %1: %2").arg(row + 1).arg(e.message()));
         }

@@ -370,7 +370,7 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
     // the field refuses stops the work before the first line is touched.
     const FieldValue value = [&] {
         try {
-            return convert(field, text);
+            return convert(field, text, false);
         } catch (const ConversionError& e) {
             throw ConversionError(
                 QStringLiteral("Línea %1: %2").arg(rows.front() + 1).arg(e.message()));
@@ -404,10 +404,10 @@ int RxMem::assignRows(std::vector<int> rows, int field, QStringView text) {
     return int(rows.size());
 }
 
-RxMem::FieldValue RxMem::convert(int field, QStringView text) {
+RxMem::FieldValue RxMem::convert(int field, QStringView text, bool emptyClears) {
     FieldValue v;
     const Kind kind = kFields[std::size_t(field)].kind;
-    if (kind != Kind::Text && text.trimmed().isEmpty()) {
+    if (emptyClears && kind != Kind::Text && text.trimmed().isEmpty()) {
         v.empty = true; // an emptied number cell holds no value
         return v;
     }
@@ -466,7 +466,7 @@ int RxMem::setCells(const std::vector<CellValue>& cells) {
         const int row = rowOf(c.line);
         if (row < 0) throw TableError(QStringLiteral("La línea marcada ya no existe."));
         try {
-            plan.push_back({c.line.slot, row, c.field, convert(c.field, c.text)});
+            plan.push_back({c.line.slot, row, c.field, convert(c.field, c.text, true)});
         } catch (const ConversionError& e) {
             throw ConversionError(QStringLiteral("Línea %1: %2").arg(row + 1).arg(e.message()));
         }
@@ -542,25 +542,20 @@ QString RxMem::asText(int field) const {
 }
 
 void RxMem::setText(int field, QStringView text) {
-    switch (kFields[field].kind) {
-    case Kind::Text: {
-        const std::string bytes = textBytes(field, text);
-        writable(field).setTextBytes(field, bytes);
-        return;
-    }
-    case Kind::Number: {
-        const auto v = numtext::parseDecimal(text);
-        if (!v) conversionError(field, text, false);
-        writable(field).setNumber(field, *v);
-        return;
-    }
-    case Kind::Integer: {
-        const auto v = numtext::parseWhole(text);
-        if (!v) conversionError(field, text, true);
-        writable(field).setInteger(field, *v);
-        return;
-    }
-    }
+    // Converted before the line is touched: a refused value leaves it as it was.
+    const FieldValue value = convert(field, text, false);
+    RecordRef line = writable(field);
+    put(line, field, value);
+}
+
+void RxMem::setTextOrClear(int field, QStringView text) {
+    const FieldValue value = convert(field, text, true);
+    RecordRef line = writable(field);
+    put(line, field, value);
+}
+
+void RxMem::checkValue(int field, QStringView text) {
+    convert(field, text, true);
 }
 
 double RxMem::asNumber(int field) const {

@@ -180,6 +180,12 @@ public:
     // page cannot hold, rather than keep a "?" in its place.
     QString asText(int field) const;
     void setText(int field, QStringView text);
+    // As setText, but an empty text empties a number field (a cell the user
+    // emptied), as setCells does.
+    void setTextOrClear(int field, QStringView text);
+    // Throws the ConversionError setTextOrClear would throw for `text`,
+    // touching nothing: a value checked before lines are added for it.
+    static void checkValue(int field, QStringView text);
     double asNumber(int field) const;
     void setNumber(int field, double value);
     QVariant value(int field) const;
@@ -229,7 +235,9 @@ private:
         std::int32_t whole = 0; // Integer
         bool empty = false;     // a number field left without a value
     };
-    static FieldValue convert(int field, QStringView text); // throws ConversionError
+    // Throws ConversionError; an empty text empties a number field when
+    // `emptyClears`, and is refused otherwise (one value for many lines).
+    static FieldValue convert(int field, QStringView text, bool emptyClears);
     static void put(RecordRef& line, int field, const FieldValue& value);
     [[noreturn]] static void conversionError(int field, QStringView text, bool whole);
     // The text's bytes for a text field; ConversionError when what the field

@@ -7,6 +7,27 @@
 
 namespace solvanta {
 
+namespace {
+
+// A text as its field can hold it. A text read from a file by position keeps
+// the blanks that filled its field, and those may go: the file pads the field
+// again. Anything longer is refused, as the table would keep only its start.
+QString fitted(int field, const QString& text) {
+    const int size = kFields[std::size_t(field)].size;
+    if (text.size() <= size) return text;
+    qsizetype end = text.size();
+    while (end > size && text[end - 1] == u' ')
+        --end;
+    if (end > size)
+        throw ConversionError(QStringLiteral("%1: «%2» tiene %3 caracteres y el campo admite %4.")
+                                  .arg(fieldTitle(field), excerpt(text))
+                                  .arg(text.size())
+                                  .arg(size));
+    return text.left(end);
+}
+
+} // namespace
+
 std::vector<TypedCell> readTypedCell(int field, const QString& typed) {
     const FieldDef& f = kFields[std::size_t(field)];
     const bool number = f.kind != Kind::Text;
@@ -25,7 +46,7 @@ std::vector<TypedCell> readTypedCell(int field, const QString& typed) {
             throw ConversionError(QStringLiteral("%1: %2").arg(fieldTitle(field), value.problem));
         return {{field, numtext::format(*value.value)}};
     }
-    return {{field, typed}};
+    return {{field, f.kind == Kind::Text ? fitted(field, typed) : typed}};
 }
 
 } // namespace solvanta

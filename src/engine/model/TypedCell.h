@@ -10,7 +10,8 @@ namespace solvanta {
 // turned into the table's own text form: numbers as people write them
 // (thousands grouped, "." or "," for the decimals where that is clear), a
 // RUT with its dots and check character, which goes into the check field
-// too. An empty cell is an empty text, or a number cell without a value.
+// too. An empty cell is an empty text, or a number cell without a value. A
+// text longer than its field is refused, blanks at its end aside.
 struct TypedCell {
     int field;
     QString text; // as RxMem::setText and RxMem::setCells take it

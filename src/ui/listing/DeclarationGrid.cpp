@@ -611,23 +611,6 @@ QString linesWord(int n) {
                         .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(n));
 }
 
-// Finds what the table would refuse in a value before any line is touched:
-// the value is put on a scratch line, whose refusal is the table's own.
-class ValueProbe {
-public:
-    ValueProbe() {
-        table_.open();
-        table_.append();
-    }
-    void check(int field, const QString& text) {
-        if (text.trimmed().isEmpty() && kFields[std::size_t(field)].kind != Kind::Text) return;
-        table_.setText(field, text);
-    }
-
-private:
-    RxMem table_;
-};
-
 // The first row of a block is the listing's titles, as a spreadsheet that
 // took them along has them.
 bool isTitleRow(const QStringList& row) {
@@ -639,11 +622,15 @@ bool isTitleRow(const QStringList& row) {
 
 } // namespace
 
+// Several lines selected, or one chosen as a line (by its number, with
+// Ctrl or Shift) rather than by a plain click on one of its cells.
+bool DeclarationGrid::wholeLinesChosen() const {
+    return model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
+}
+
 void DeclarationGrid::copyCells() {
     QList<QStringList> rows;
-    const bool lines =
-        model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
-    if (lines) {
+    if (wholeLinesChosen()) {
         for (const RxMem::Bookmark& mark : model_->selectedBookmarks()) {
             const int row = table().rowOf(mark);
             if (row < 0) continue;
@@ -676,9 +663,7 @@ void DeclarationGrid::pasteCells() {
     qsizetype width = 0;
     for (const QStringList& r : block)
         width = std::max(width, r.size());
-    const bool linesChosen =
-        model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
-    const bool newLines = width == kFieldCount && (titles || linesChosen);
+    const bool newLines = width == kFieldCount && (titles || wholeLinesChosen());
     const int firstRow = newLines ? current + 1 : std::max(current, 0);
     const int firstColumn =
         newLines ? 1
@@ -699,7 +684,6 @@ void DeclarationGrid::pasteCells() {
     // into a check column wins over what a RUT beside it gives that column,
     // unless it is empty.
     std::map<std::pair<int, int>, QString> typed, derived; // (row, field)
-    ValueProbe probe;
     for (int i = 0; i < int(block.size()); ++i) {
         const int row = firstRow + i;
         try {
@@ -708,7 +692,9 @@ void DeclarationGrid::pasteCells() {
                 const std::vector<TypedCell> cells =
                     readTypedCell(field, cp1252::upper(block[i][j]));
                 for (const TypedCell& cell : cells) {
-                    probe.check(cell.field, cell.text);
+                    // Lines may be added for the block: every value is
+                    // checked before the first one is.
+                    RxMem::checkValue(cell.field, cell.text);
                     (cell.field == field ? typed : derived)[{row, cell.field}] = cell.text;
                 }
             }
@@ -782,13 +768,8 @@ void DeclarationGrid::insertPastedLines(int row, int count,
             } else {
                 t.append();
             }
-            for (; value != values.end() && value->first.first == row + i; ++value) {
-                const int field = value->first.second;
-                if (value->second.isEmpty() && kFields[std::size_t(field)].kind != Kind::Text)
-                    t.clear(field);
-                else
-                    t.setText(field, value->second);
-            }
+            for (; value != values.end() && value->first.first == row + i; ++value)
+                t.setTextOrClear(value->first.second, value->second);
             t.post();
             added.push_back(t.bookmark());
         }

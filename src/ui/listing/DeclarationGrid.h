@@ -73,8 +73,9 @@ public:
     void copyCells();
     // Ctrl+V: the clipboard's block of cells from the current cell rightwards
     // and downwards, each value read as if typed into its cell. All or none,
-    // in one undo step; a refused value is reported with its line, and lines
-    // missing at the end are added after a question. Whole lines (every
+    // the cells in one undo step; a refused value is reported with its line,
+    // and lines missing at the end are added after a question (each added
+    // line a step of its own). Whole lines (every
     // field, under the listing's titles or pasted onto lines chosen as
     // lines) become new lines after the current one instead.
     void pasteCells();
@@ -107,6 +108,7 @@ private:
     // current in its first data cell.
     void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
+    bool wholeLinesChosen() const;
     void insertPastedLines(int row, int count,
                            const std::map<std::pair<int, int>, QString>& values);
     void moveCurrentTo(int row);

@@ -132,12 +132,8 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
 
 void DeclarationModel::store(int field, const QString& text) {
     // Read whole before the line is touched: a RUT and its check go in together.
-    for (const TypedCell& cell : readTypedCell(field, text)) {
-        if (cell.text.isEmpty() && kFields[std::size_t(cell.field)].kind != Kind::Text)
-            table_.clear(cell.field);
-        else
-            table_.setText(cell.field, cell.text);
-    }
+    for (const TypedCell& cell : readTypedCell(field, text))
+        table_.setTextOrClear(cell.field, cell.text);
 }
 
 bool DeclarationModel::isSelected(int row) const {
