@@ -24,6 +24,7 @@
 #include "Generator.h"
 #include "engine/codes/CodeTableFile.h"
 #include "engine/files/DeclarationFile.h"
+#include "engine/files/FindReplace.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/LineView.h"
 #include "engine/files/ProblemStore.h"
@@ -231,12 +232,21 @@ int engine(const QString& dir, int runs) {
     });
     std::printf("  set a block          %.3f s (%zu cells)\n", pasted, block.size());
 
+    const int surname = RxMem::fieldByName(QStringLiteral("ape_pat"));
+    // Find next over every cell of every line, for a text that is nowhere
+    // (the longest search), and in one column.
+    FindOptions nowhere;
+    nowhere.text = QStringLiteral("ZZZZQ");
+    const double everywhere = best(runs, [&] { findCell(table, nowhere, {0, 0}, false); });
+    nowhere.field = surname;
+    const double oneColumn = best(runs, [&] { findCell(table, nowhere, {0, surname}, false); });
+    std::printf("  find, every column   %.3f s; one column %.3f s\n", everywhere, oneColumn);
+
     // The view a listing shows: filtered and sorted without touching the
     // table, back to every line.
     LineView view(table);
     const int afp = RxMem::fieldByName(QStringLiteral("nom_AFP"));
     const int amount = RxMem::fieldByName(QStringLiteral("impo_afp"));
-    const int surname = RxMem::fieldByName(QStringLiteral("ape_pat"));
     const int from = RxMem::fieldByName(QStringLiteral("remu_desde"));
     const std::string code(table.recordAt(0).textBytes(afp));
     const double filtered = best(runs, [&] {

@@ -2,7 +2,9 @@
 
 #include "engine/model/FieldTable.h"
 #include "engine/model/TypedCell.h"
+#include "engine/util/CodePage.h"
 #include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
 #include "engine/util/StrUtil.h"
 
 #include <QHash>
@@ -37,6 +39,43 @@ CellMatcher::CellMatcher(const FindOptions& options) : options_(options) {
     options_.text = options_.text.normalized(QString::NormalizationForm_C);
     if (options_.wholeCell) options_.text = options_.text.trimmed();
     wanted_ = key(options_.text);
+    // Each byte's key, for the cells as the table holds them: a byte whose
+    // key is not one byte of the code page keys as itself.
+    for (int b = 0; b < 256; ++b) {
+        const char byte = char(b);
+        const QString k = key(cp1252::decode(std::string_view(&byte, 1)));
+        bool lossy = false;
+        const std::string keyed = cp1252::encode(k, lossy);
+        byteKey_[std::size_t(b)] = !lossy && keyed.size() == 1 ? keyed[0] : byte;
+    }
+    bool lossy = false;
+    wantedBytes_ = cp1252::encode(wanted_, lossy);
+    bytesPossible_ = !lossy;
+}
+
+bool CellMatcher::matches(const RecordView& line, int field) const {
+    if (wanted_.isEmpty()) return false;
+    // A key the code page cannot hold ("µ" folds to a Greek letter): the
+    // cell's text, keyed as characters.
+    if (!bytesPossible_) return matches(line.text(field));
+    char buf[numtext::kMaxNumberText];
+    std::string_view t = line.textForm(field, numtext::decimalSeparator(), buf);
+    if (options_.wholeCell) {
+        while (!t.empty() && t.front() == ' ')
+            t.remove_prefix(1);
+        while (!t.empty() && t.back() == ' ')
+            t.remove_suffix(1);
+        if (t.size() != wantedBytes_.size()) return false;
+    } else if (t.size() < wantedBytes_.size()) {
+        return false;
+    }
+    // Keyed one byte at a time into a buffer as long as the longest field.
+    char keyed[256];
+    const std::size_t n = std::min(t.size(), sizeof keyed);
+    for (std::size_t i = 0; i < n; ++i)
+        keyed[i] = byteKey_[static_cast<unsigned char>(t[i])];
+    const std::string_view k(keyed, n);
+    return options_.wholeCell ? k == wantedBytes_ : k.find(wantedBytes_) != std::string_view::npos;
 }
 
 QString CellMatcher::key(const QString& text) const {
@@ -98,7 +137,7 @@ CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, b
         n = ((n % cells) + cells) % cells;
         const int row = int(n / fields);
         const int field = one ? options.field : int(n % fields);
-        if (matcher.matches(shownCellText(table, row, field))) return {row, field};
+        if (matcher.matches(table.recordAt(row), field)) return {row, field};
     }
     return {};
 }

@@ -3,9 +3,14 @@
 #include "engine/model/RxMem.h"
 
 #include <QString>
+
+#include <array>
+#include <string>
 #include <vector>
 
 namespace solvanta {
+
+class RecordView;
 
 // Find and replace over the cells of the declaration table, as the listing
 // shows them: the text of a text field, a number with the user's decimal
@@ -36,6 +41,9 @@ public:
     explicit CellMatcher(const FindOptions& options);
     bool isEmpty() const { return wanted_.isEmpty(); }
     bool matches(const QString& cell) const;
+    // The same for a cell of a line as the table holds it, without making
+    // texts: what a search over every cell of the file does.
+    bool matches(const RecordView& line, int field) const;
     // The cell's text with every match replaced (the whole text, for a
     // whole-cell search); the cell as it is when nothing matches.
     QString replaced(const QString& cell, const QString& with) const;
@@ -46,6 +54,11 @@ private:
 
     FindOptions options_;
     QString wanted_; // the searched text as keyed
+    // The same in the file's code page, with the key of each byte; not
+    // possible when the key has a character the code page cannot hold.
+    std::string wantedBytes_;
+    bool bytesPossible_ = false;
+    std::array<char, 256> byteKey_{};
 };
 
 // The next cell that matches after `from` (before it, backward), in reading
