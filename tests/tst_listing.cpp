@@ -553,7 +553,12 @@ private slots:
                  (QStringList{QStringLiteral("Modificar"), QStringLiteral("Eliminar"),
                               QStringLiteral("Agregar"), QStringLiteral("-"),
                               QStringLiteral("Deshacer\tCtrl+Z"), QStringLiteral("Rehacer\tCtrl+Y"),
-                              QStringLiteral("-"), QStringLiteral("Buscar\tCtrl+B")}));
+                              QStringLiteral("-"), QStringLiteral("Buscar\tCtrl+B"),
+                              QStringLiteral("-"), QStringLiteral("Filtrar por este valor"),
+                              QStringLiteral("Filtrar esta columna...\tAlt+Abajo"),
+                              QStringLiteral("Solo líneas con problemas"),
+                              QStringLiteral("Solo líneas modificadas"),
+                              QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }

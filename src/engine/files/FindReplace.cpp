@@ -1,5 +1,7 @@
 #include "FindReplace.h"
 
+#include "LineView.h"
+
 #include "engine/model/FieldTable.h"
 #include "engine/model/TypedCell.h"
 #include "engine/util/CodePage.h"
@@ -112,9 +114,13 @@ QString CellMatcher::replaced(const QString& cell, const QString& with) const {
     return out;
 }
 
-CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, bool backward) {
+CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, bool backward,
+                 const LineView* view) {
     const CellMatcher matcher(options);
-    const int rows = table.recordCount();
+    const int rows = view ? view->count() : table.recordCount();
+    const auto lineOf = [&](int row) { return view ? view->tableRow(row) : row; };
+    // Counted in the order shown.
+    if (view && from.isValid()) from.row = view->viewRow(from.row);
     if (matcher.isEmpty() || rows == 0) return {};
     const bool one = options.field >= 0;
     const int fields = one ? 1 : kFieldCount;
@@ -137,13 +143,13 @@ CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, b
         n = ((n % cells) + cells) % cells;
         const int row = int(n / fields);
         const int field = one ? options.field : int(n % fields);
-        if (matcher.matches(table.recordAt(row), field)) return {row, field};
+        if (matcher.matches(table.recordAt(lineOf(row)), field)) return {lineOf(row), field};
     }
     return {};
 }
 
 ReplacePlan planReplace(const RxMem& table, const FindOptions& options, const QString& with,
-                        CellPos only) {
+                        CellPos only, const LineView* view) {
     const CellMatcher matcher(options);
     ReplacePlan plan;
     if (matcher.isEmpty()) return plan;
@@ -165,7 +171,9 @@ ReplacePlan planReplace(const RxMem& table, const FindOptions& options, const QS
         if (only.row < table.recordCount() && (options.field < 0 || options.field == only.field))
             planCell(only.row, only.field);
     } else {
-        for (int row = 0; row < table.recordCount(); ++row) {
+        const int rows = view ? view->count() : table.recordCount();
+        for (int shown = 0; shown < rows; ++shown) {
+            const int row = view ? view->tableRow(shown) : shown;
             if (options.field >= 0) {
                 planCell(row, options.field);
                 continue;

@@ -10,6 +10,7 @@
 
 namespace solvanta {
 
+class LineView;
 class RecordView;
 
 // Find and replace over the cells of the declaration table, as the listing
@@ -66,8 +67,9 @@ private:
 // the last cell it goes on from the first (and the other way round), so that
 // `from` itself is the last cell looked at. An invalid `from` starts before
 // the first cell (after the last, backward). An invalid cell when nothing
-// matches.
-CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, bool backward);
+// matches. With a view, only the lines it shows, in the order shown.
+CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, bool backward,
+                 const LineView* view = nullptr);
 
 // The new values of the cells that match, read as the user would type them
 // into each cell.
@@ -76,11 +78,12 @@ struct ReplacePlan {
     int cellCount = 0;                   // matching cells
     int lineCount = 0;                   // lines with a matching cell
 };
-// Every matching cell of the table (`only` one cell, when valid). Throws
-// ConversionError naming the line ("Línea 12: ...") when a field cannot take
-// its new value, a text too long for the field included; nothing is touched.
+// Every matching cell of the table (`only` one cell, when valid; with a
+// view, of the lines it shows). Throws ConversionError naming the line
+// ("Línea 12: ...") when a field cannot take its new value, a text too long
+// for the field included; nothing is touched.
 ReplacePlan planReplace(const RxMem& table, const FindOptions& options, const QString& with,
-                        CellPos only = {});
+                        CellPos only = {}, const LineView* view = nullptr);
 // Writes the plan in one undo step, all or none (RxMem::setCells). Returns
 // how many cells changed.
 int applyReplace(RxMem& table, const ReplacePlan& plan);

@@ -20,6 +20,9 @@ void LineView::clear() {
     rows_ = {};
     back_ = {};
     filtered_ = false;
+    held_ = false;
+    sortField_ = -1;
+    sortDescending_ = false;
 }
 
 void LineView::materialise() {
@@ -100,6 +103,67 @@ void LineView::sortBy(int field, bool descending) {
     for (std::size_t i = 0; i < order.size(); ++i)
         sorted[i] = rows_[std::size_t(order[i])];
     rows_ = std::move(sorted);
+    back_ = {};
+    sortField_ = field;
+    sortDescending_ = descending;
+}
+
+// In file order, a new line takes its place among the lines shown; in a
+// sorted view it shows where it was inserted, before the line it went in
+// front of, or last.
+int LineView::lineInsertedAt(int row) const {
+    if (isWhole()) return row;
+    if (!isSorted()) return int(std::lower_bound(rows_.begin(), rows_.end(), row) - rows_.begin());
+    const int before = viewRow(row);
+    return before >= 0 ? before : int(rows_.size());
+}
+
+void LineView::lineInserted(int row, int at) {
+    if (isWhole()) return;
+    for (std::int32_t& r : rows_)
+        if (r >= row) ++r;
+    rows_.insert(rows_.begin() + at, row);
+    back_ = {};
+}
+
+void LineView::lineRemoved(int row) {
+    if (isWhole()) return;
+    rows_.erase(std::remove(rows_.begin(), rows_.end(), row), rows_.end());
+    for (std::int32_t& r : rows_)
+        if (r > row) --r;
+    back_ = {};
+}
+
+void LineView::holdLines() {
+    if (isWhole() || held_) return;
+    for (std::int32_t& r : rows_)
+        r = std::int32_t(table_.bookmarkAt(r).slot);
+    held_ = true;
+    back_ = {};
+}
+
+void LineView::findLines() {
+    if (!held_) return;
+    held_ = false;
+    for (std::int32_t& r : rows_)
+        r = table_.rowOf(RxMem::Bookmark{std::uint32_t(r)});
+    rows_.erase(std::remove(rows_.begin(), rows_.end(), -1), rows_.end());
+    back_ = {};
+}
+
+void LineView::showLines(const std::vector<int>& rows) {
+    if (isWhole() || rows.empty()) return;
+    std::vector<int> added;
+    for (const int row : rows)
+        if (viewRow(row) < 0) added.push_back(row);
+    if (added.empty()) return;
+    std::sort(added.begin(), added.end());
+    const std::size_t shown = rows_.size();
+    rows_.insert(rows_.end(), added.begin(), added.end());
+    if (isSorted())
+        sortBy(sortField_, sortDescending_);
+    else
+        std::inplace_merge(rows_.begin(), rows_.begin() + std::ptrdiff_t(shown), rows_.end());
     back_ = {};
 }
 

@@ -138,6 +138,11 @@ void ProblemStore::clear() {
     problems_ = 0;
 }
 
+bool ProblemStore::rowHasProblem(int row) const {
+    const auto [from, to] = rowRun(table_, lines_, row, row);
+    return from != to;
+}
+
 bool ProblemStore::hasProblem(std::uint32_t slot, int field) const {
     if (lines_.empty()) return false;
     if (slot != lastSlot_) {

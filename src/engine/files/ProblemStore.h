@@ -66,6 +66,8 @@ public:
     int lineCount() const { return int(lines_.size()); }
     // Whether the line's cell has a problem, kept or only counted.
     bool hasProblem(std::uint32_t slot, int field) const;
+    // Whether the table's row has a problem.
+    bool rowHasProblem(int row) const;
 
     struct Entry {
         RxMem::Bookmark line;

@@ -477,7 +477,7 @@ QString closeWorkbook(Workbook& book, Progress* progress,
 } // namespace
 
 WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress* progress,
-                               qint64 linesPerSheet) {
+                               qint64 linesPerSheet, const std::vector<int>* lines) {
     const OutputTarget target(path, OutputKind::Workbook);
     if (isSpecialFile(target.file()))
         throw IoError(OutputTarget::failurePrefix(path, OutputKind::Workbook) +
@@ -507,7 +507,7 @@ WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress
     } cleanup{temporary};
 
     WorkbookSummary summary;
-    const qint64 total = table.recordCount();
+    const qint64 total = lines ? qint64(lines->size()) : table.recordCount();
     const auto started = std::chrono::steady_clock::now();
     std::optional<ProgressPart> rows;
     if (progress) rows.emplace(*progress, 0, kRowsShare);
@@ -522,7 +522,8 @@ WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress
                 ++summary.sheets;
                 rowInSheet = 0;
             }
-            writeLine(book, sheet, lxw_row_t(++rowInSheet), table.recordAt(int(r)), utf8);
+            writeLine(book, sheet, lxw_row_t(++rowInSheet),
+                      table.recordAt(lines ? (*lines)[std::size_t(r)] : int(r)), utf8);
             if (rows && (r + 1) % kProgressEvery == 0 && !rows->update(r + 1, total))
                 throw Cancelled();
         }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <vector>
+
 namespace solvanta {
 
 class Progress;
@@ -27,7 +29,11 @@ struct WorkbookSummary {
 // The workbook is written under a temporary name and renamed to `path` only
 // when complete, so a failure or a cancel (Cancelled, when `progress` says
 // stop) leaves no file; IoError names the file and the reason.
+//
+// `lines`, when given, are the table rows written, in that order: the lines
+// a filtered or sorted listing shows.
 WorkbookSummary exportWorkbook(const QString& path, const RxMem& table,
-                               Progress* progress = nullptr, qint64 linesPerSheet = kLinesPerSheet);
+                               Progress* progress = nullptr, qint64 linesPerSheet = kLinesPerSheet,
+                               const std::vector<int>* lines = nullptr);
 
 } // namespace solvanta

@@ -23,6 +23,7 @@
 #include <QStyledItemDelegate>
 #include <map>
 #include <optional>
+#include <utility>
 
 using namespace solvanta;
 
@@ -209,6 +210,14 @@ void DeclarationGrid::setUpHeaders(int rowHeight) {
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setMouseTracking(true); // titles react to the mouse
+    // A click on a title sorts by its column, a right-click offers its filter
+    // (eventFilter): the header's own click would move the cell cursor.
+    horizontalHeader()->viewport()->installEventFilter(this);
+    horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(horizontalHeader(), &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        const int column = horizontalHeader()->logicalIndexAt(at);
+        if (column > 0) emit titleMenuRequested(column);
+    });
 }
 
 // Column widths: the listed ones, or wide enough for the field's usual
@@ -249,6 +258,7 @@ void DeclarationGrid::setUpLineNumbers(int rowHeight) {
     frozen_->horizontalHeader()->setSectionsClickable(false);
     frozen_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     frozen_->horizontalHeader()->setHighlightSections(false);
+    frozen_->horizontalHeader()->viewport()->installEventFilter(this);
     frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     frozen_->setVerticalScrollMode(ScrollPerPixel);
@@ -301,7 +311,7 @@ int DeclarationGrid::lineNumberWidth() const {
     const int title = titles.horizontalAdvance(QStringLiteral("Línea")) +
                       2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
     const int number =
-        fontMetrics().horizontalAdvance(QString::number(std::max(model_->rowCount(), 1))) + 4 + 8;
+        fontMetrics().horizontalAdvance(QString::number(std::max(model_->lineCount(), 1))) + 4 + 8;
     return std::max({39, title, number});
 }
 
@@ -412,22 +422,34 @@ void DeclarationGrid::currentChanged(const QModelIndex& current, const QModelInd
         return;
     }
     column_ = current.column();
-    if (syncing_ || current.row() == table().row()) return;
+    if (syncing_ || current.row() == model_->currentRow()) return;
     moveCurrentTo(current.row());
 }
 
 void DeclarationGrid::moveCurrentTo(int row) {
     syncing_ = true;
-    ui::guarded(this, [&] { table().gotoBookmark(table().bookmarkAt(row)); });
+    ui::guarded(this, [&] { table().gotoBookmark(model_->bookmarkAt(row)); });
     syncing_ = false;
     // Leaving an untouched new line removes it, which moves the rows below.
-    if (currentIndex().row() != table().row()) showTableCursor();
+    if (currentIndex().row() != model_->currentRow()) showTableCursor();
     model_->refreshIndicator();
 }
 
 void DeclarationGrid::showTableCursor() {
+    // A line the filter hides (a command moved there) is not current on the
+    // screen: the shown line nearest to it in the file is.
+    RxMem& t = table();
+    if (t.row() >= 0 && model_->currentRow() < 0 && model_->rowCount() > 0 &&
+        t.state() == RxMem::State::Browse) {
+        int nearest = 0;
+        for (int r = 1; r < model_->rowCount(); ++r)
+            if (std::abs(model_->lineAt(r) - t.row()) < std::abs(model_->lineAt(nearest) - t.row()))
+                nearest = r;
+        ui::guarded(this, [&] { t.gotoBookmark(model_->bookmarkAt(nearest)); });
+    }
     syncing_ = true;
-    if (table().row() >= 0) setCurrentIndex(model_->index(table().row(), column_));
+    if (const int row = model_->currentRow(); row >= 0)
+        setCurrentIndex(model_->index(row, column_));
     syncing_ = false;
     if (currentIndex().isValid()) {
         // Lines just added or removed are laid out first, or the scroll
@@ -438,11 +460,13 @@ void DeclarationGrid::showTableCursor() {
     model_->refreshIndicator();
 }
 
-void DeclarationGrid::showCell(int row, int column) {
-    if (row < 0 || row >= model_->rowCount()) return;
+bool DeclarationGrid::showCell(int line, int column) {
+    const int row = model_->rowOfLine(line);
+    if (row < 0 || row >= model_->rowCount()) return false;
     column_ = std::clamp(column, 1, model_->columnCount() - 1);
     moveCurrentTo(row);
     showTableCursor();
+    return true;
 }
 
 bool DeclarationGrid::postPending(bool quiet) {
@@ -523,8 +547,8 @@ void DeclarationGrid::insertLine() {
     if (t.state() == RxMem::State::Insert && !t.isModified()) return; // already on a new line
     syncing_ = true;
     ui::guarded(this, [&] {
-        if (currentIndex().isValid() && currentIndex().row() != t.row())
-            t.gotoBookmark(t.bookmarkAt(currentIndex().row()));
+        if (currentIndex().isValid() && currentIndex().row() != model_->currentRow())
+            t.gotoBookmark(model_->bookmarkAt(currentIndex().row()));
         t.insert();
     });
     syncing_ = false;
@@ -545,7 +569,7 @@ void DeclarationGrid::appendLine() {
 // are noted before it is asked, and exactly those are deleted.
 void DeclarationGrid::deleteSelected() {
     RxMem& t = table();
-    if (t.isEmpty()) return;
+    if (t.isEmpty() || model_->currentRow() < 0) return;
     QList<RxMem::Bookmark> marks = model_->selectedBookmarks();
     if (marks.isEmpty()) marks.append(t.bookmark());
     ui::Question q;
@@ -555,8 +579,12 @@ void DeclarationGrid::deleteSelected() {
                  ? QStringLiteral("¿Seguro de Eliminar esta línea?\n\n") +
                        model_->describeLine(t.rowOf(marks.front()))
                  : QStringLiteral("¿Seguro de Eliminar las líneas seleccionadas?\n\nSe "
-                                  "eliminarán %1 líneas.")
-                       .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(marks.size()));
+                                  "eliminarán %1 líneas%2.")
+                       .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(marks.size()),
+                            model_->isFiltered()
+                                ? QStringLiteral(", de las mostradas por el filtro; las que el "
+                                                 "filtro oculta no se tocan")
+                                : QString());
     q.icon = ui::Icon::Question;
     q.defaultButton = ui::Button::Cancel;
     if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
@@ -593,6 +621,10 @@ RxMem::Replayed DeclarationGrid::undoRedo(bool redo) {
     // Lines that come back are selected again; a move to another line takes
     // the selection away, as a move with the keys does, so the blue rows are
     // never other than the line "Eliminar" and "Modificar" act on.
+    // In a filtered view, what was taken back shows, even where the filter
+    // would hide it.
+    model_->showLines(r.restored);
+    if (t.row() >= 0 && model_->currentRow() < 0) model_->showLines({t.bookmark()});
     if (r.restored.size() > 1)
         model_->selectLines(r.restored);
     else if (t.row() != before)
@@ -631,9 +663,9 @@ bool DeclarationGrid::wholeLinesChosen() const {
 void DeclarationGrid::copyCells() {
     QList<QStringList> rows;
     if (wholeLinesChosen()) {
-        for (const RxMem::Bookmark& mark : model_->selectedBookmarks()) {
-            const int row = table().rowOf(mark);
-            if (row < 0) continue;
+        // In the order shown.
+        for (int row = 0; row < model_->rowCount(); ++row) {
+            if (!model_->isSelected(row)) continue;
             QStringList cells;
             for (int c = 1; c < model_->columnCount(); ++c)
                 cells << model_->index(row, c).data(Qt::DisplayRole).toString();
@@ -653,7 +685,9 @@ void DeclarationGrid::pasteCells() {
     RxMem& t = table();
     if (!t.isActive()) return;
     const int current =
-        t.isEmpty() ? -1 : std::max(currentIndex().isValid() ? currentIndex().row() : t.row(), 0);
+        model_->rowCount() == 0
+            ? -1
+            : std::max(currentIndex().isValid() ? currentIndex().row() : model_->currentRow(), 0);
     // Whole lines (every field, under the titles or onto lines chosen as
     // lines) become new lines after the current one; any other block goes
     // over the cells from the current one.
@@ -680,10 +714,16 @@ void DeclarationGrid::pasteCells() {
         return;
     }
 
+    // The file's number of the line a shown row holds; rows past the last
+    // are lines to be added at the end.
+    const auto lineNumber = [&](int row) {
+        return row < model_->rowCount() ? model_->lineAt(row) + 1
+                                        : t.recordCount() + row - model_->rowCount() + 1;
+    };
     // Every value read as if typed, before anything changes. What is pasted
     // into a check column wins over what a RUT beside it gives that column,
     // unless it is empty.
-    std::map<std::pair<int, int>, QString> typed, derived; // (row, field)
+    std::map<std::pair<int, int>, QString> typed, derived; // (shown row, field)
     for (int i = 0; i < int(block.size()); ++i) {
         const int row = firstRow + i;
         try {
@@ -699,9 +739,9 @@ void DeclarationGrid::pasteCells() {
                 }
             }
         } catch (const Error& e) {
-            ui::dialogs().error(
-                this,
-                QStringLiteral("Línea %1: %2\n\nNo se pegó nada.").arg(row + 1).arg(e.message()));
+            ui::dialogs().error(this, QStringLiteral("Línea %1: %2\n\nNo se pegó nada.")
+                                          .arg(lineNumber(row))
+                                          .arg(e.message()));
             return;
         }
     }
@@ -714,7 +754,7 @@ void DeclarationGrid::pasteCells() {
         return;
     }
 
-    const int present = t.recordCount() - firstRow;
+    const int present = model_->rowCount() - firstRow;
     const int missing = int(block.size()) - present;
     if (missing > 0) {
         ui::Question q;
@@ -742,8 +782,8 @@ void DeclarationGrid::pasteCells() {
         std::vector<RxMem::CellValue> cells;
         cells.reserve(typed.size());
         for (const auto& [at, text] : typed)
-            cells.push_back({t.bookmarkAt(at.first), at.second, text});
-        t.gotoBookmark(t.bookmarkAt(firstRow));
+            cells.push_back({model_->bookmarkAt(at.first), at.second, text});
+        t.gotoBookmark(model_->bookmarkAt(firstRow));
         t.setCells(cells);
     });
     syncing_ = false;
@@ -762,8 +802,8 @@ void DeclarationGrid::insertPastedLines(int row, int count,
     ui::guarded(this, [&] {
         auto value = values.begin();
         for (int i = 0; i < count; ++i) {
-            if (row + i < t.recordCount()) {
-                t.gotoBookmark(t.bookmarkAt(row + i));
+            if (row + i < model_->rowCount()) {
+                t.gotoBookmark(model_->bookmarkAt(row + i));
                 t.insert();
             } else {
                 t.append();
@@ -797,7 +837,8 @@ void DeclarationGrid::dropSelection() {
 void DeclarationGrid::extendSelection(int delta) {
     const int rows = model_->rowCount();
     if (rows == 0) return;
-    const int row = currentIndex().isValid() ? currentIndex().row() : std::max(table().row(), 0);
+    const int row =
+        currentIndex().isValid() ? currentIndex().row() : std::max(model_->currentRow(), 0);
     bool add = true;
     if (!extending_) {
         anchor_ = row;
@@ -852,8 +893,38 @@ void DeclarationGrid::mousePressEvent(QMouseEvent* event) {
     QTableView::mousePressEvent(event);
 }
 
-// Clicks on the row indicator.
+// A click on a title, not on the edge where its column is widened: the
+// column it names (0 for the line numbers), or -1.
+int DeclarationGrid::clickedTitle(QObject* object, QEvent* event) {
+    QHeaderView* header = nullptr;
+    for (QHeaderView* h : {horizontalHeader(), frozen_->horizontalHeader()})
+        if (object == h->viewport()) header = h;
+    if (!header) return -1;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return -1;
+    const int x = mouse->position().toPoint().x();
+    if (event->type() == QEvent::MouseButtonPress) {
+        titlePress_ = -1;
+        const int column = header->logicalIndexAt(x);
+        if (column < 0) return -1;
+        const int left = header->sectionViewportPosition(column);
+        const int right = left + header->sectionSize(column);
+        constexpr int kEdge = 5; // the header's own grip is about this wide
+        if (x - left > kEdge && right - x > kEdge) titlePress_ = column;
+        return -1;
+    }
+    if (event->type() != QEvent::MouseButtonRelease) return -1;
+    const int pressed = std::exchange(titlePress_, -1);
+    return pressed >= 0 && header->logicalIndexAt(x) == pressed ? pressed : -1;
+}
+
+// Clicks on the row indicator and on the titles.
 bool DeclarationGrid::eventFilter(QObject* object, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+        if (const int column = clickedTitle(object, event); column >= 0) {
+            emit titleClicked(column);
+            return false;
+        }
     if (object == verticalHeader()->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                                    event->type() == QEvent::MouseButtonDblClick)) {
         if (!commitEditor()) return true; // a refused value keeps its cell

@@ -50,9 +50,10 @@ public:
     // Puts the grid's current row on the table's current line and scrolls
     // so that the line is on the screen.
     void showTableCursor();
-    // Makes that line the table's current one and that column the grid's
-    // current cell, on the screen.
-    void showCell(int row, int column);
+    // Makes that line (a table row) the table's current one and that column
+    // the grid's current cell, on the screen; false when a filter hides the
+    // line.
+    bool showCell(int line, int column);
     void insertLine();
     void appendLine();
     void deleteSelected(); // Ctrl+Delete
@@ -82,6 +83,14 @@ public:
     void dropSelection(); // empties the selection and forgets its anchor
 
     QTableView* frozenView() const;
+
+signals:
+    // A click on a column's title (0: the line numbers'), not on its edge.
+    void titleClicked(int column);
+    // A right-click on a column's title.
+    void titleMenuRequested(int column);
+
+public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
@@ -108,6 +117,7 @@ private:
     // current in its first data cell.
     void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
+    int clickedTitle(QObject* object, QEvent* event);
     bool wholeLinesChosen() const;
     void insertPastedLines(int row, int count,
                            const std::map<std::pair<int, int>, QString>& values);
@@ -124,7 +134,8 @@ private:
     // The selection was made as lines (their numbers, Ctrl or Shift), not by
     // a plain click on a cell, which selects its line too.
     bool linesChosen_ = false;
-    int column_ = 1; // column of the cell cursor, kept across resets
+    int column_ = 1;      // column of the cell cursor, kept across resets
+    int titlePress_ = -1; // the title a left button went down on
     bool syncing_ = false;
     bool reporting_ = false; // a refused cell value is being reported
 };

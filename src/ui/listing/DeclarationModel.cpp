@@ -10,6 +10,7 @@
 #include "engine/util/StrUtil.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLocale>
 #include <QPalette>
 #include <algorithm>
@@ -22,7 +23,7 @@ constexpr int kColumns = kFieldCount + 1;
 }
 
 DeclarationModel::DeclarationModel(RxMem& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {
+    : QAbstractTableModel(parent), table_(table), view_(table) {
     table_.setObserver(this);
 }
 
@@ -31,7 +32,7 @@ DeclarationModel::~DeclarationModel() {
 }
 
 int DeclarationModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : table_.recordCount();
+    return parent.isValid() ? 0 : view_.count();
 }
 
 int DeclarationModel::columnCount(const QModelIndex& parent) const {
@@ -40,18 +41,19 @@ int DeclarationModel::columnCount(const QModelIndex& parent) const {
 
 QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
+    const int line = lineAt(row);
     const int column = index.column();
     switch (role) {
     case LineNumberRole:
-        return column == 0 ? QVariant(row + 1) : QVariant();
+        return column == 0 ? QVariant(line + 1) : QVariant();
     case Qt::AccessibleTextRole:
         // Painted by the grid, read aloud from here.
-        return column == 0 ? QVariant(QString::number(row + 1)) : QVariant();
+        return column == 0 ? QVariant(QString::number(line + 1)) : QVariant();
     case Qt::DisplayRole:
     case Qt::EditRole:
         if (column == 0) return {};
         // The same text that find and replace look at.
-        return shownCellText(table_, row, fieldOfColumn(column));
+        return shownCellText(table_, line, fieldOfColumn(column));
     case Qt::TextAlignmentRole: {
         if (column == 0) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         const FieldDef& f = kFields[std::size_t(fieldOfColumn(column))];
@@ -59,14 +61,14 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
         return QVariant((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     }
     case Qt::BackgroundRole:
-        if (column == 0) return table_.lineChanged(row) ? QVariant(changedTint()) : QVariant();
+        if (column == 0) return table_.lineChanged(line) ? QVariant(changedTint()) : QVariant();
         if (!selected_.isEmpty() && isSelected(row))
             return QApplication::palette().color(QPalette::Highlight);
         // An orange wash, legible on light and dark themes alike.
         if (problems_ && problems_->lineCount() > 0 &&
-            problems_->hasProblem(table_.bookmarkAt(row).slot, fieldOfColumn(column)))
+            problems_->hasProblem(table_.bookmarkAt(line).slot, fieldOfColumn(column)))
             return QColor(255, 140, 0, 90);
-        if (table_.cellChanged(row, fieldOfColumn(column))) return changedTint();
+        if (table_.cellChanged(line, fieldOfColumn(column))) return changedTint();
         return {};
     case Qt::ForegroundRole:
         if (!selected_.isEmpty() && isSelected(row))
@@ -79,7 +81,7 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
 
 QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
-        if (role != Qt::DisplayRole || section != table_.row()) return {};
+        if (role != Qt::DisplayRole || section != currentRow()) return {};
         switch (table_.state()) {
         case RxMem::State::Edit:
             return QStringLiteral("I");
@@ -95,6 +97,12 @@ QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, 
     }
     const FieldDef& f = kFields[std::size_t(fieldOfColumn(section))];
     if (role == Qt::DisplayRole) return f.gridTitleText().toString();
+    // A column the lines are filtered by has its title in bold.
+    if (role == Qt::FontRole && hasCondition(fieldOfColumn(section))) {
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        return bold;
+    }
     if (role == Qt::TextAlignmentRole && f.gridTitleCentred) return QVariant(Qt::AlignCenter);
     return {};
 }
@@ -109,12 +117,12 @@ Qt::ItemFlags DeclarationModel::flags(const QModelIndex& index) const {
 bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     refusal_ = QStringLiteral("La celda no se puede modificar.");
     if (role != Qt::EditRole || index.column() == 0 || !table_.isActive() ||
-        index.row() >= table_.recordCount())
+        index.row() >= rowCount())
         return false;
     const int field = fieldOfColumn(index.column());
     try {
-        if (table_.row() != index.row() || table_.state() == RxMem::State::Browse) {
-            table_.gotoBookmark(table_.bookmarkAt(index.row()));
+        if (table_.row() != lineAt(index.row()) || table_.state() == RxMem::State::Browse) {
+            table_.gotoBookmark(bookmarkAt(index.row()));
             table_.edit();
         }
         store(field, value.toString());
@@ -124,8 +132,8 @@ bool DeclarationModel::setData(const QModelIndex& index, const QVariant& value, 
         return false;
     }
     refusal_.clear();
-    const int row = table_.row();
-    emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
+    const int row = currentRow();
+    if (row >= 0) emit dataChanged(this->index(row, 1), this->index(row, kColumns - 1));
     refreshIndicator();
     return true;
 }
@@ -137,7 +145,7 @@ void DeclarationModel::store(int field, const QString& text) {
 }
 
 bool DeclarationModel::isSelected(int row) const {
-    return selected_.contains(table_.bookmarkAt(row).slot);
+    return selected_.contains(bookmarkAt(row).slot);
 }
 
 QList<RxMem::Bookmark> DeclarationModel::selectedBookmarks() const {
@@ -178,7 +186,7 @@ void DeclarationModel::selectOnly(int row) {
 
 void DeclarationModel::toggleSelected(int row) {
     if (row < 0 || row >= rowCount()) return;
-    const std::uint32_t slot = table_.bookmarkAt(row).slot;
+    const std::uint32_t slot = bookmarkAt(row).slot;
     if (!selected_.remove(slot)) selected_.insert(slot);
     repaintRows(row, row);
 }
@@ -191,7 +199,7 @@ void DeclarationModel::setSelected(int row, bool selected) {
 void DeclarationModel::selectLines(const std::vector<RxMem::Bookmark>& lines) {
     int first = INT_MAX, last = -1;
     for (const RxMem::Bookmark b : lines)
-        if (const int row = table_.rowOf(b); row >= 0) {
+        if (const int row = rowOfLine(table_.rowOf(b)); row >= 0) {
             selected_.insert(b.slot);
             first = std::min(first, row);
             last = std::max(last, row);
@@ -204,7 +212,7 @@ void DeclarationModel::selectRange(int from, int to) {
     const int first = std::max(0, std::min(from, to));
     const int last = std::min(rowCount() - 1, std::max(from, to));
     for (int r = first; r <= last; ++r)
-        selected_.insert(table_.bookmarkAt(r).slot);
+        selected_.insert(bookmarkAt(r).slot);
     repaintRows(first, last);
 }
 
@@ -212,37 +220,157 @@ void DeclarationModel::refreshIndicator() {
     if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
 }
 
-void DeclarationModel::aboutToInsert(int row) {
-    beginInsertRows({}, row, row);
+// A line added while the lines are filtered or sorted shows too, where it
+// was added; a line removed goes from the view.
+void DeclarationModel::aboutToInsert(int line) {
+    insertedAt_ = view_.lineInsertedAt(line);
+    beginInsertRows({}, insertedAt_, insertedAt_);
 }
-void DeclarationModel::inserted(int) {
+void DeclarationModel::inserted(int line) {
+    view_.lineInserted(line, insertedAt_);
     endInsertRows();
     refreshIndicator();
 }
-void DeclarationModel::aboutToRemove(int row) {
-    beginRemoveRows({}, row, row);
+void DeclarationModel::aboutToRemove(int line) {
+    removedAt_ = view_.viewRow(line);
+    if (removedAt_ >= 0) beginRemoveRows({}, removedAt_, removedAt_);
 }
-void DeclarationModel::removed(int) {
-    endRemoveRows();
+void DeclarationModel::removed(int line) {
+    view_.lineRemoved(line);
+    if (removedAt_ >= 0) endRemoveRows();
     refreshIndicator();
 }
-void DeclarationModel::changed(int row) {
-    changedRows(row, row);
+void DeclarationModel::changed(int line) {
+    changedRows(line, line);
 }
 void DeclarationModel::changedRows(int first, int last) {
     first = std::max(first, 0);
-    last = std::min(last, rowCount() - 1);
-    // From column 0: the line number shows whether the line changed.
-    if (first <= last) emit dataChanged(index(first, 0), index(last, kColumns - 1));
+    last = std::min(last, lineCount() - 1);
+    if (first > last) return refreshIndicator();
+    // From column 0: the line number shows whether the line changed. In a
+    // sorted view, lines apart in the file may be anywhere: every row shown.
+    int top = first, bottom = last;
+    if (isViewed()) {
+        top = first == last ? rowOfLine(first) : 0;
+        bottom = first == last ? top : rowCount() - 1;
+    }
+    if (top >= 0 && top <= bottom) emit dataChanged(index(top, 0), index(bottom, kColumns - 1));
     refreshIndicator();
-    if (first <= last) emit linesStored(first, last);
+    emit linesStored(first, last);
 }
+// Many lines at once (a deletion, its undo, a load): a view keeps the lines
+// it showed that are still there; a closed or refilled table shows all.
 void DeclarationModel::aboutToReset() {
     beginResetModel();
+    view_.holdLines();
 }
 void DeclarationModel::reset() {
     selected_.clear();
+    if (table_.isEmpty()) {
+        view_.clear();
+        conditions_.clear();
+        sortField_ = -1;
+    } else {
+        view_.findLines();
+    }
     endResetModel();
+    emit viewChanged();
+}
+
+// ---- filters and sorting ------------------------------------------------------
+
+std::vector<RxMem::Bookmark> DeclarationModel::shownLines() const {
+    std::vector<RxMem::Bookmark> out;
+    out.reserve(std::size_t(rowCount()));
+    for (int r = 0; r < rowCount(); ++r)
+        out.push_back(bookmarkAt(r));
+    return out;
+}
+
+namespace {
+bool sameCondition(const DeclarationModel::Condition& c, int field, const QString& name) {
+    return field >= 0 ? c.field == field : c.field < 0 && c.name == name;
+}
+} // namespace
+
+void DeclarationModel::addCondition(Condition condition) {
+    auto same = std::find_if(conditions_.begin(), conditions_.end(), [&](const Condition& c) {
+        return sameCondition(c, condition.field, condition.name);
+    });
+    if (same != conditions_.end())
+        *same = std::move(condition);
+    else
+        conditions_.push_back(std::move(condition));
+    rebuildView();
+}
+
+void DeclarationModel::dropCondition(int field, const QString& name) {
+    const auto gone =
+        std::remove_if(conditions_.begin(), conditions_.end(),
+                       [&](const Condition& c) { return sameCondition(c, field, name); });
+    if (gone == conditions_.end()) return;
+    conditions_.erase(gone, conditions_.end());
+    rebuildView();
+}
+
+bool DeclarationModel::hasCondition(int field, const QString& name) const {
+    return std::any_of(conditions_.begin(), conditions_.end(),
+                       [&](const Condition& c) { return sameCondition(c, field, name); });
+}
+
+QStringList DeclarationModel::conditionNames() const {
+    QStringList out;
+    for (const Condition& c : conditions_)
+        out << c.name;
+    return out;
+}
+
+void DeclarationModel::dropConditions() {
+    if (conditions_.empty()) return;
+    conditions_.clear();
+    rebuildView();
+}
+
+void DeclarationModel::showAll() {
+    conditions_.clear();
+    sortField_ = -1;
+    rebuildView();
+}
+
+void DeclarationModel::sortBy(int field, bool descending) {
+    sortField_ = field;
+    sortDescending_ = descending;
+    rebuildView();
+}
+
+void DeclarationModel::rebuildView() {
+    beginResetModel();
+    selected_.clear();
+    view_.clear();
+    for (const Condition& c : conditions_)
+        view_.filter(c.keep);
+    if (sortField_ >= 0) view_.sortBy(sortField_, sortDescending_);
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+    emit viewChanged();
+}
+
+std::vector<LineView::Count> DeclarationModel::valuesOf(int field) const {
+    LineView others(table_);
+    for (const Condition& c : conditions_)
+        if (c.field != field) others.filter(c.keep);
+    return others.distinctValues(field);
+}
+
+void DeclarationModel::showLines(const std::vector<RxMem::Bookmark>& lines) {
+    if (!isViewed() || lines.empty()) return;
+    std::vector<int> rows;
+    for (const RxMem::Bookmark b : lines)
+        if (const int line = table_.rowOf(b); line >= 0) rows.push_back(line);
+    beginResetModel();
+    view_.showLines(rows);
+    endResetModel();
+    emit viewChanged();
 }
 
 // A line as the user finds it in the grid: its number and the worker's RUT,

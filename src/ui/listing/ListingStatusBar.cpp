@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -32,6 +33,18 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     positionLabel_ = statusLabel(this, "LabelPosicion", false);
     selectedLabel_ = statusLabel(this, "LabelSeleccion", false);
     selectedLabel_->hide();
+    viewLabel_ = statusLabel(this, "LabelFiltro", false);
+    viewLabel_->setMinimumWidth(1);
+    viewLabel_->hide();
+    showAll_ = new QToolButton(this);
+    showAll_->setObjectName(QStringLiteral("BotonMostrarTodas"));
+    showAll_->setText(QStringLiteral("Mostrar &todas"));
+    showAll_->setToolTip(QStringLiteral("Quitar los filtros y el orden: todas las líneas, en el "
+                                        "orden del archivo (Ctrl+Mayús+L)"));
+    showAll_->setAutoRaise(true);
+    showAll_->setFocusPolicy(Qt::NoFocus);
+    showAll_->hide();
+    connect(showAll_, &QToolButton::clicked, this, &ListingStatusBar::showAllRequested);
     fileLabel_ = statusLabel(this, "LabelArchivo", true);
     totalsLabel_ = statusLabel(this, "LabelTotales", true);
     totalsLabel_->setMinimumWidth(1); // cut on a narrow window, whole in its hint
@@ -43,6 +56,8 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
     codesLabel_ = statusLabel(this, "LabelCodigos", true);
     codesLabel_->hide();
     addWidget(positionLabel_);
+    addWidget(viewLabel_);
+    addWidget(showAll_);
     addWidget(selectedLabel_);
     addWidget(totalsLabel_);
     addWidget(fileLabel_, 1);
@@ -57,6 +72,22 @@ void ListingStatusBar::showPosition(int row, int lines) {
     else
         positionLabel_->setText(
             QStringLiteral("Línea %1 de %2").arg(count(std::max(row, 0) + 1), count(lines)));
+}
+
+void ListingStatusBar::showView(int shown, int lines, const QStringList& filters,
+                                const QString& order) {
+    const bool viewed = shown != lines || !filters.isEmpty() || !order.isEmpty();
+    viewLabel_->setVisible(viewed);
+    showAll_->setVisible(viewed);
+    if (!viewed) return;
+    QStringList parts;
+    if (!filters.isEmpty() || shown != lines)
+        parts << QStringLiteral("%1 de %2 líneas").arg(count(shown), count(lines));
+    if (!filters.isEmpty())
+        parts << QStringLiteral("filtro: ") + filters.join(QStringLiteral("; "));
+    if (!order.isEmpty()) parts << QStringLiteral("orden: ") + order;
+    viewLabel_->setText(parts.join(QStringLiteral(" · ")));
+    viewLabel_->setToolTip(viewLabel_->text());
 }
 
 void ListingStatusBar::showSelected(int lines) {

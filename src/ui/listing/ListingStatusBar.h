@@ -6,6 +6,7 @@
 #include <QStatusBar>
 
 class QLabel;
+class QToolButton;
 namespace solvanta {
 class LineChecker;
 }
@@ -23,6 +24,10 @@ public:
     void showFile(const QString& path, solvanta::FileForm form);
     void showChanges(const solvanta::RxMem::ChangeSummary& changes);
     void showCodeTable(const solvanta::LineChecker& checker);
+    // A filtered or sorted listing: "1.234 de 100.000 líneas", the filters
+    // and the order, beside a button back to every line in file order.
+    // Nothing when every line shows in file order.
+    void showView(int shown, int lines, const QStringList& filters, const QString& order);
     // "3 líneas seleccionadas" when more than one is; nothing otherwise.
     void showSelected(int lines);
     // Sum, count and average of the selected number cells, as spreadsheets
@@ -35,9 +40,14 @@ public:
     // "N líneas modificadas", "Sin cambios"...: what changed since then.
     static QString changesText(const solvanta::RxMem::ChangeSummary& changes);
 
+signals:
+    void showAllRequested(); // "Mostrar todas"
+
 private:
     QLabel* positionLabel_;
     QLabel* selectedLabel_;
+    QLabel* viewLabel_;
+    QToolButton* showAll_;
     QLabel* fileLabel_;
     QLabel* noticeLabel_;
     QLabel* totalsLabel_;

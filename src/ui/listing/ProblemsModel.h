@@ -38,6 +38,7 @@ public:
     // "3 problemas en 2 líneas", "Sin problemas".
     QString summary() const;
     bool hasProblem(std::uint32_t slot, int field) const { return store_.hasProblem(slot, field); }
+    bool rowHasProblem(int row) const { return store_.rowHasProblem(row); }
     // The line (0-based row, -1 when gone) and field of a row of the panel
     // (for the row that counts a line's other problems, the first of them).
     int rowOf(int problem) const;

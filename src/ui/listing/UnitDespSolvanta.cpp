@@ -1,5 +1,7 @@
 #include "UnitDespSolvanta.h"
 
+#include "ColumnFilterDialog.h"
+
 #include "DeclarationGrid.h"
 #include "DeclarationModel.h"
 #include "FindReplaceDialog.h"
@@ -36,6 +38,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
@@ -57,6 +60,23 @@ namespace {
 QString documentsFolder() {
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QDir(docs).exists() ? docs : QDir::homePath();
+}
+
+} // namespace
+
+namespace {
+
+// The filters that are not about one column, by the names the status bar
+// shows.
+QString problemLines() {
+    return QStringLiteral("con problemas");
+}
+QString changedLines() {
+    return QStringLiteral("modificadas");
+}
+
+QString spanishCount(qsizetype n) {
+    return QLocale(QLocale::Spanish, QLocale::Chile).toString(qint64(n));
 }
 
 } // namespace
@@ -106,6 +126,11 @@ const CommandDef kCommands[] = {
     {"Reemplazar1", nullptr, "Reemplazar", "Reemplazar\tCtrl+H", "", {}, &TFrmSolvanta::openReplace, "Ctrl+H"},
     {"BuscarSiguiente1", nullptr, "Buscar siguiente", "Buscar siguiente\tF3", "", {}, &TFrmSolvanta::findNext, "F3"},
     {"BuscarAnterior1", nullptr, "Buscar anterior", "Buscar anterior\tMayús+F3", "", {}, &TFrmSolvanta::findPrevious, "Shift+F3"},
+    {"FiltrarColumna1", nullptr, "Filtrar columna", "Filtrar esta columna...\tAlt+Abajo", "", {}, &TFrmSolvanta::filterColumn, "Alt+Down"},
+    {"FiltrarValor1", nullptr, "Filtrar por este valor", nullptr, "", {}, &TFrmSolvanta::filterByValue},
+    {"SoloProblemas1", nullptr, "Solo líneas con problemas", nullptr, "", {}, &TFrmSolvanta::onlyProblemLines},
+    {"SoloModificadas1", nullptr, "Solo líneas modificadas", nullptr, "", {}, &TFrmSolvanta::onlyChangedLines},
+    {"MostrarTodas1", nullptr, "Mostrar todas las líneas", "Mostrar todas las líneas\tCtrl+Mayús+L", "", {}, &TFrmSolvanta::showAllLines, "Ctrl+Shift+L"},
     {"Uno1", nullptr, "Tipo de Jornada", nullptr, "", {}, &TFrmSolvanta::assignWorkDayType},
     {"Dos1", nullptr, "Centro de Costo", nullptr, "", {}, &TFrmSolvanta::assignCostCentre},
 };
@@ -217,8 +242,11 @@ QWidget* TFrmSolvanta::buildToolbar() {
 void TFrmSolvanta::buildMenus() {
     lineMenu_ = new QMenu(this);
     lineMenu_->setObjectName(QStringLiteral("PopupMenu1"));
-    for (const char* name :
-         {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1", "", "Buscar1"}) {
+    action("SoloProblemas1")->setCheckable(true);
+    action("SoloModificadas1")->setCheckable(true);
+    for (const char* name : {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1", "",
+                             "Buscar1", "", "FiltrarValor1", "FiltrarColumna1", "SoloProblemas1",
+                             "SoloModificadas1", "MostrarTodas1"}) {
         if (*name)
             lineMenu_->addAction(action(name));
         else
@@ -255,7 +283,7 @@ void TFrmSolvanta::connectViews() {
 
     // A problem chosen in the panel shows its cell.
     connect(problemsPanel_, &ProblemsPanel::problemChosen, this, [this](int row, int field) {
-        grid_->showCell(row, DeclarationModel::columnOf(field));
+        revealLine(row, DeclarationModel::columnOf(field));
         grid_->setFocus();
     });
     // The line of the problem the user is on is the grid's current line, so
@@ -280,6 +308,13 @@ void TFrmSolvanta::connectViews() {
     connect(model_, &QAbstractItemModel::modelReset, this, &TFrmSolvanta::scheduleStatus);
     connect(model_, &QAbstractItemModel::dataChanged, this, &TFrmSolvanta::scheduleStatus);
     connect(model_, &QAbstractItemModel::headerDataChanged, this, &TFrmSolvanta::scheduleStatus);
+    connect(model_, &DeclarationModel::viewChanged, this, &TFrmSolvanta::scheduleStatus);
+
+    // Titles: a click sorts, a right-click filters; the status bar's button
+    // brings every line back.
+    connect(grid_, &DeclarationGrid::titleClicked, this, &TFrmSolvanta::sortByColumn);
+    connect(grid_, &DeclarationGrid::titleMenuRequested, this, &TFrmSolvanta::filterColumnAt);
+    connect(status_, &ListingStatusBar::showAllRequested, this, &TFrmSolvanta::showAllLines);
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFrmSolvanta::scheduleStatus);
 }
@@ -444,6 +479,17 @@ void TFrmSolvanta::refreshStatus() {
     statusPending_ = false;
     const bool active = table().isActive();
     status_->showPosition(table().row(), active ? table().recordCount() : 0);
+    const int sorted = model_->sortField();
+    status_->showView(model_->rowCount(), model_->lineCount(), model_->conditionNames(),
+                      sorted < 0 ? QString()
+                                 : fieldTitle(sorted) + (model_->sortDescending()
+                                                             ? QStringLiteral(" descendente")
+                                                             : QStringLiteral(" ascendente")));
+    grid_->horizontalHeader()->setSortIndicator(
+        sorted < 0 ? -1 : DeclarationModel::columnOf(sorted),
+        model_->sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+    action("SoloProblemas1")->setChecked(model_->hasCondition(-1, problemLines()));
+    action("SoloModificadas1")->setChecked(model_->hasCondition(-1, changedLines()));
     status_->showSelected(model_->selectedCount());
     showSelectionTotals();
     status_->showFile(document_.path(), document_.form());
@@ -597,6 +643,22 @@ QString TFrmSolvanta::workbookFolder() {
 void TFrmSolvanta::exportToSpreadsheet() {
     ui::guarded(this, [this] {
         if (!grid_->settleForWindow()) return;
+        // A filtered or sorted listing sends what it shows, as it shows it.
+        std::optional<std::vector<int>> lines;
+        if (model_->isViewed()) {
+            ui::Question q;
+            q.caption = QStringLiteral("Confirmar");
+            q.text =
+                model_->isFiltered()
+                    ? QStringLiteral("Hay un filtro: la planilla tendrá solo las %1 líneas "
+                                     "mostradas (de %2), en el orden mostrado. ¿Continuar?")
+                          .arg(spanishCount(model_->rowCount()), spanishCount(model_->lineCount()))
+                    : QStringLiteral("La planilla tendrá las líneas en el orden mostrado, "
+                                     "no en el del archivo. ¿Continuar?");
+            q.icon = ui::Icon::Question;
+            if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;
+            lines = model_->view().rows();
+        }
         const QDir folder(workbookFolder());
         if (!folder.mkpath(QStringLiteral(".")))
             throw IoError(QStringLiteral("No se pudo crear la carpeta de planillas «%1».")
@@ -611,7 +673,8 @@ void TFrmSolvanta::exportToSpreadsheet() {
         {
             ProgressBox progress(this, QStringLiteral("Creando la planilla..."));
             const WaitCursor wait;
-            summary = exportWorkbook(path, table(), &progress);
+            summary =
+                exportWorkbook(path, table(), &progress, kLinesPerSheet, lines ? &*lines : nullptr);
         }
         grid_->showTableCursor();
         const QString shown = QDir::toNativeSeparators(path);
@@ -667,7 +730,7 @@ void TFrmSolvanta::showCodeMenu() {
 // something moved while the question was shown; the question names it.
 void TFrmSolvanta::deleteLines() {
     ui::guarded(this, [this] {
-        if (table().isEmpty()) return;
+        if (table().isEmpty() || model_->currentRow() < 0) return;
         const RxMem::Bookmark line = table().bookmark();
         if (Pregunta(QStringLiteral("¿Seguro de Eliminar esta línea?\n\n") +
                          model_->describeLine(table().row()),
@@ -762,17 +825,16 @@ void TFrmSolvanta::findPrevious() {
 CellPos TFrmSolvanta::currentCell() const {
     const QModelIndex at = grid_->currentIndex();
     if (!at.isValid() || at.column() < 1) return {};
-    return {at.row(), DeclarationModel::fieldOfColumn(at.column())};
+    return {model_->lineAt(at.row()), DeclarationModel::fieldOfColumn(at.column())};
 }
 
 bool TFrmSolvanta::findAgain(bool backward, QWidget* owner) {
     bool found = false;
     ui::guarded(owner, [&] {
         if (!grid_->settleForWindow()) return;
-        const CellPos at = findCell(table(), lastFind_, currentCell(), backward);
+        const CellPos at = findCell(table(), lastFind_, currentCell(), backward, &model_->view());
         if (!at.isValid()) {
-            ui::dialogs().inform(owner, QStringLiteral("No se encontró «%1».").arg(lastFind_.text),
-                                 QStringLiteral("Buscar"));
+            ui::dialogs().inform(owner, notFound(), QStringLiteral("Buscar"));
             return;
         }
         grid_->showCell(at.row, DeclarationModel::columnOf(at.field));
@@ -804,18 +866,19 @@ void TFrmSolvanta::replaceCurrent(QWidget* owner) {
 void TFrmSolvanta::replaceEverywhere(QWidget* owner) {
     ui::guarded(owner, [&] {
         if (!grid_->settleForWindow()) return;
-        const ReplacePlan plan = planReplace(table(), lastFind_, lastReplacement_);
+        const ReplacePlan plan =
+            planReplace(table(), lastFind_, lastReplacement_, {}, &model_->view());
         if (plan.cellCount == 0) {
-            ui::dialogs().inform(owner, QStringLiteral("No se encontró «%1».").arg(lastFind_.text),
-                                 QStringLiteral("Reemplazar"));
+            ui::dialogs().inform(owner, notFound(), QStringLiteral("Reemplazar"));
             return;
         }
         const QString question =
-            QStringLiteral("Se reemplazarán %1 %2 en %3 %4. ¿Continuar?")
+            QStringLiteral("Se reemplazarán %1 %2 en %3 %4%5. ¿Continuar?")
                 .arg(plan.cellCount)
                 .arg(plan.cellCount == 1 ? QStringLiteral("celda") : QStringLiteral("celdas"))
                 .arg(plan.lineCount)
-                .arg(plan.lineCount == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"));
+                .arg(plan.lineCount == 1 ? QStringLiteral("línea") : QStringLiteral("líneas"))
+                .arg(shownOnly());
         if (Pregunta(question, QString()) != 1) return;
         const WaitCursor wait;
         applyReplace(table(), plan);
@@ -825,7 +888,14 @@ void TFrmSolvanta::replaceEverywhere(QWidget* owner) {
 }
 
 void TFrmSolvanta::massModify() {
-    runOnTable<TFrmModMasiva>(table());
+    ui::guarded(this, [&] {
+        if (!grid_->settleForWindow()) return;
+        TFrmModMasiva dialog(table(), this);
+        if (model_->isFiltered()) dialog.setShownLines(model_->shownLines(), model_->lineCount());
+        dialog.exec();
+        grid_->showTableCursor();
+        grid_->setFocus();
+    });
 }
 
 void TFrmSolvanta::assignWorkDayType() {
@@ -870,4 +940,154 @@ void TFrmSolvanta::openCodeEditor(const CodeListDef& list) {
         editor.exec();
         recheckWithFreshLists(); // the lists may have changed
     });
+}
+
+// ---- filters and sorting ---------------------------------------------------
+
+QString TFrmSolvanta::notFound() const {
+    return model_->isFiltered()
+               ? QStringLiteral("No se encontró «%1» en las líneas mostradas.").arg(lastFind_.text)
+               : QStringLiteral("No se encontró «%1».").arg(lastFind_.text);
+}
+
+QString TFrmSolvanta::shownOnly() const {
+    if (!model_->isFiltered()) return {};
+    return QStringLiteral(", solo entre las %1 líneas mostradas (de %2)")
+        .arg(spanishCount(model_->rowCount()), spanishCount(model_->lineCount()));
+}
+
+// Filters and sorting change which lines show and in what order; the table,
+// and so the file written, stays as it is. The pending line is stored first;
+// the current line stays current while it shows, else the shown line
+// nearest to it in the file does.
+template <typename F> void TFrmSolvanta::changeView(F&& change) {
+    ui::guarded(this, [&] {
+        if (!grid_->settleForWindow()) return;
+        {
+            const WaitCursor wait;
+            change();
+        }
+        grid_->dropSelection();
+        grid_->showTableCursor();
+        refreshStatus();
+        grid_->setFocus();
+    });
+}
+
+void TFrmSolvanta::filterColumn() {
+    const QModelIndex at = grid_->currentIndex();
+    filterColumnAt(at.isValid() && at.column() > 0 ? at.column() : 1);
+}
+
+// The column's values among the lines the other filters leave, with their
+// counts, or a text its cells must contain; the same box sorts by it.
+void TFrmSolvanta::filterColumnAt(int column) {
+    ui::guarded(this, [&] {
+        if (!grid_->settleForWindow() || !table().isActive()) return;
+        const int field = DeclarationModel::fieldOfColumn(column);
+        std::vector<LineView::Count> values;
+        {
+            const WaitCursor wait;
+            values = model_->valuesOf(field);
+        }
+        ColumnFilterDialog box(fieldTitle(field), values, model_->hasCondition(field), this);
+        if (box.exec() != QDialog::Accepted) return grid_->setFocus();
+        using Choice = ColumnFilterDialog::Choice;
+        switch (box.choice()) {
+        case Choice::Values:
+            filterBy(field, box.values());
+            break;
+        case Choice::Contains: {
+            FindOptions wanted;
+            wanted.text = box.text();
+            wanted.field = field;
+            auto matcher = std::make_shared<CellMatcher>(wanted);
+            const RxMem* t = &table();
+            changeView([&] {
+                model_->addCondition(
+                    {field, QStringLiteral("%1 contiene «%2»").arg(fieldTitle(field), box.text()),
+                     [t, matcher, field](int line) {
+                         return matcher->matches(t->recordAt(line), field);
+                     }});
+            });
+            break;
+        }
+        case Choice::Clear:
+            changeView([&] { model_->dropCondition(field); });
+            break;
+        case Choice::SortUp:
+        case Choice::SortDown:
+            changeView([&] { model_->sortBy(field, box.choice() == Choice::SortDown); });
+            break;
+        case Choice::None:
+            break;
+        }
+    });
+}
+
+// The lines whose cell of the field shows one of these texts.
+void TFrmSolvanta::filterBy(int field, const QStringList& values) {
+    if (values.isEmpty()) return;
+    QStringList named;
+    for (const QString& v : values.mid(0, 3))
+        named << (v.trimmed().isEmpty() ? ColumnFilterDialog::emptyCell() : v.trimmed());
+    QString name = fieldTitle(field) + QStringLiteral(" = ") + named.join(QStringLiteral(", "));
+    if (values.size() > 3) name += QStringLiteral(" y %1 más").arg(spanishCount(values.size() - 3));
+    const QSet<QString> wanted(values.begin(), values.end());
+    const RxMem* t = &table();
+    changeView([&] {
+        model_->addCondition({field, name, [t, wanted, field](int line) {
+                                  return wanted.contains(shownCellText(*t, line, field));
+                              }});
+    });
+}
+
+void TFrmSolvanta::filterByValue() {
+    const QModelIndex at = grid_->currentIndex();
+    if (!at.isValid() || at.column() < 1) return;
+    filterBy(DeclarationModel::fieldOfColumn(at.column()), {at.data(Qt::DisplayRole).toString()});
+}
+
+void TFrmSolvanta::toggleCondition(const QString& name, std::function<bool(int line)> keep) {
+    changeView([&] {
+        if (model_->hasCondition(-1, name))
+            model_->dropCondition(-1, name);
+        else
+            model_->addCondition({-1, name, std::move(keep)});
+    });
+}
+
+void TFrmSolvanta::onlyProblemLines() {
+    const ProblemsModel* problems = problems_;
+    toggleCondition(problemLines(), [problems](int line) { return problems->rowHasProblem(line); });
+}
+
+void TFrmSolvanta::onlyChangedLines() {
+    const RxMem* t = &table();
+    toggleCondition(changedLines(), [t](int line) { return t->lineChanged(line); });
+}
+
+void TFrmSolvanta::showAllLines() {
+    if (!model_->isViewed()) return;
+    changeView([&] { model_->showAll(); });
+}
+
+// A click on a title: sorted up by its column, again down, a third time
+// back in file order; the line numbers' title goes back to file order.
+void TFrmSolvanta::sortByColumn(int column) {
+    const int field = column > 0 ? DeclarationModel::fieldOfColumn(column) : -1;
+    changeView([&] {
+        if (field < 0 || (model_->sortField() == field && model_->sortDescending()))
+            model_->sortBy(-1, false);
+        else
+            model_->sortBy(field, model_->sortField() == field);
+    });
+}
+
+void TFrmSolvanta::revealLine(int line, int column) {
+    if (grid_->showCell(line, column) || line < 0) return;
+    changeView([&] { model_->dropConditions(); });
+    status_->showNotice(QStringLiteral("Se quitaron los filtros para mostrar la línea %1.")
+                            .arg(spanishCount(line + 1)));
+    grid_->showCell(line, column);
 }

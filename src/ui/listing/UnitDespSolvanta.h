@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QHash>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class DeclarationGrid;
@@ -76,6 +77,13 @@ public slots:
     void massModify();          // Masiva: one value on every line
     void assignWorkDayType();   // work-day type of the selected lines
     void assignCostCentre();    // cost centre of the selected lines
+    void filterColumn();        // the current column's filter box
+    void filterColumnAt(int column);
+    void filterByValue();          // the lines that hold the current cell's value
+    void onlyProblemLines();       // "Solo líneas con problemas", on and off
+    void onlyChangedLines();       // "Solo líneas modificadas", on and off
+    void showAllLines();           // every line, in file order
+    void sortByColumn(int column); // a click on a title: up, down, file order
 
 protected:
     void done(int result) override;
@@ -104,6 +112,13 @@ private:
     void refreshStatus();
     void showSelectionTotals();
     void undoRedo(bool redo);
+    template <typename F> void changeView(F&& change);
+    void filterBy(int field, const QStringList& values);
+    void toggleCondition(const QString& name, std::function<bool(int line)> keep);
+    // A line a filter hides is shown by dropping the filters first.
+    void revealLine(int line, int column);
+    QString notFound() const;  // "No se encontró «x»" (in the lines shown)
+    QString shownOnly() const; // ", solo entre las 1.234 líneas mostradas" under a filter
     // Tells the user, once for each new problem, that the code-table file
     // cannot be used and which codes go unchecked.
     void warnAboutCodeTable();

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -83,6 +84,11 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     choices_->setItemIndex(-1);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(8, 6, 8, 6);
+    reach_ = new QLabel(top);
+    reach_->setObjectName(QStringLiteral("LabelAlcance"));
+    reach_->setWordWrap(true);
+    reach_->hide();
+    topLayout->addWidget(reach_);
     topLayout->addWidget(choices_);
 
     QFrame* middle = highlightPanel(this, "Panel1");
@@ -128,6 +134,14 @@ TFrmModMasiva::TFrmModMasiva(RxMem& table, QWidget* parent, const CodeTableFile&
     }
     connect(buttons.ok, &QPushButton::clicked, this, &TFrmModMasiva::applyToAll);
     connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFrmModMasiva::setShownLines(std::vector<RxMem::Bookmark> lines, int total) {
+    const QLocale chile(QLocale::Spanish, QLocale::Chile);
+    reach_->setText(QStringLiteral("Hay un filtro: cambiarán solo las %1 líneas mostradas, de %2.")
+                        .arg(chile.toString(qint64(lines.size())), chile.toString(total)));
+    reach_->show();
+    lines_ = std::move(lines);
 }
 
 void TFrmModMasiva::choiceChanged(int index) {
@@ -213,7 +227,11 @@ void TFrmModMasiva::applyToAll() {
             }
             value = periodtext::stored(period);
         }
-        table_.assignAll(fieldIndex(choices()[std::size_t(index)].field), value);
+        const int field = fieldIndex(choices()[std::size_t(index)].field);
+        if (lines_)
+            table_.assign(*lines_, field, value);
+        else
+            table_.assignAll(field, value);
         table_.last();
         accept();
     });
