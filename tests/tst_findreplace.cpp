@@ -77,7 +77,8 @@ class TestFindReplace : public QObject {
 
     // Four lines whose paternal surnames are kSurnames; the rest of each
     // line is the same (maternal surname "PEÑA IBÁÑEZ", names "JOSÉ MARÍA",
-    // payment type "02"). Line 2 has 1234,5 as AFP contribution.
+    // payment type "02"). Line 2 has 1234,5 as AFP contribution, line 3
+    // 9876543 as AFP taxable pay.
     OpenListing surnames() {
         auto l = listingOf(tmp_, int(kSurnames.size()));
         for (int r = 0; r < kSurnames.size(); ++r)
@@ -85,6 +86,10 @@ class TestFindReplace : public QObject {
         l->table().moveTo(1);
         l->table().edit();
         l->table().setNumber(field("cot_obli_afp"), 1234.5);
+        l->table().post();
+        l->table().moveTo(2);
+        l->table().edit();
+        l->table().setNumber(field("impo_afp"), 9876543);
         l->table().post();
         l->table().first();
         return l;
@@ -172,6 +177,17 @@ private slots:
         QTest::newRow("a number as shown, decimal comma")
             << u"1234,5"_s << QString() << true << false << CellPos{0, pat} << false
             << CellPos{1, field("cot_obli_afp")};
+        QTest::newRow("digits: a whole number") << u"9876543"_s << QString() << true << false
+                                                << CellPos{0, pat} << false
+                                                << CellPos{2, field("impo_afp")};
+        QTest::newRow("digits: part of a whole number")
+            << u"87654"_s << QString() << false << false << CellPos{0, pat} << false
+            << CellPos{2, field("impo_afp")};
+        QTest::newRow("digits: part of a number with decimals")
+            << u"234"_s << u"cot_obli_afp"_s << false << false << CellPos{0, pat} << false
+            << CellPos{1, field("cot_obli_afp")};
+        QTest::newRow("digits: more than a number has")
+            << u"98765432"_s << QString() << false << false << CellPos{0, pat} << false << none;
         QTest::newRow("a number with a point is not how it shows")
             << u"1234.5"_s << QString() << false << false << CellPos{0, pat} << false << none;
         QTest::newRow("not there")

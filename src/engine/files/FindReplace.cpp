@@ -10,6 +10,8 @@
 #include "engine/util/StrUtil.h"
 
 #include <QHash>
+#include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace solvanta {
@@ -36,7 +38,8 @@ QChar keyOf(QChar c) {
 
 } // namespace
 
-CellMatcher::CellMatcher(const FindOptions& options) : options_(options) {
+CellMatcher::CellMatcher(const FindOptions& options)
+    : options_(options), layout_(recordLayout()) {
     // Letters typed with separate accents compare as the cells hold them.
     options_.text = options_.text.normalized(QString::NormalizationForm_C);
     if (options_.wholeCell) options_.text = options_.text.trimmed();
@@ -53,31 +56,59 @@ CellMatcher::CellMatcher(const FindOptions& options) : options_(options) {
     bool lossy = false;
     wantedBytes_ = cp1252::encode(wanted_, lossy);
     bytesPossible_ = !lossy;
+    if (bytesPossible_ && !wantedBytes_.empty())
+        for (int b = 0; b < 256; ++b)
+            startsMatch_[std::size_t(b)] = byteKey_[std::size_t(b)] == wantedBytes_.front();
+    int digits = 0;
+    for (const QChar c : options_.text) {
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c == u'-' || c == u',' || c == u'.' || c == u' ')
+            digits = -kFieldCount; // not digits alone
+        else
+            numbersPossible_ = false;
+    }
+    // Digits alone: a whole number has them only from a size on.
+    if (digits > 1) wholeAtLeast_ = std::pow(10.0, digits - 1);
+}
+
+bool CellMatcher::canMatch(int field) const {
+    return numbersPossible_ || layout_.fieldSlots[std::size_t(field)].nullBit < 0;
 }
 
 bool CellMatcher::matches(const RecordView& line, int field) const {
-    if (wanted_.isEmpty()) return false;
+    if (wanted_.isEmpty() || !canMatch(field)) return false;
     // A key the code page cannot hold ("µ" folds to a Greek letter): the
     // cell's text, keyed as characters.
     if (!bytesPossible_) return matches(line.text(field));
     char buf[numtext::kMaxNumberText];
-    std::string_view t = line.textForm(field, numtext::decimalSeparator(), buf);
+    const FieldSlot& slot = layout_.fieldSlots[std::size_t(field)];
+    if (wholeAtLeast_ > 1 && slot.nullBit >= 0 && slot::hasValue(line.data(), slot)) {
+        const double v = kFields[std::size_t(field)].kind == Kind::Integer
+                             ? slot::integer(line.data(), slot)
+                             : slot::number(line.data(), slot);
+        if (std::fabs(v) < wholeAtLeast_ && v == std::trunc(v)) return false;
+    }
+    std::string_view t = slot.nullBit < 0
+                             ? slot::text(line.data(), slot)
+                             : line.textForm(field, numtext::decimalSeparator(), buf);
+    const std::size_t m = wantedBytes_.size();
+    const auto keyedAt = [&](std::size_t at) {
+        for (std::size_t j = 0; j < m; ++j)
+            if (byteKey_[static_cast<unsigned char>(t[at + j])] != wantedBytes_[j]) return false;
+        return true;
+    };
     if (options_.wholeCell) {
         while (!t.empty() && t.front() == ' ')
             t.remove_prefix(1);
         while (!t.empty() && t.back() == ' ')
             t.remove_suffix(1);
-        if (t.size() != wantedBytes_.size()) return false;
-    } else if (t.size() < wantedBytes_.size()) {
-        return false;
+        return t.size() == m && keyedAt(0);
     }
-    // Keyed one byte at a time into a buffer as long as the longest field.
-    char keyed[256];
-    const std::size_t n = std::min(t.size(), sizeof keyed);
-    for (std::size_t i = 0; i < n; ++i)
-        keyed[i] = byteKey_[static_cast<unsigned char>(t[i])];
-    const std::string_view k(keyed, n);
-    return options_.wholeCell ? k == wantedBytes_ : k.find(wantedBytes_) != std::string_view::npos;
+    // Keyed in place, from each byte that can start a match.
+    for (std::size_t i = 0; i + m <= t.size(); ++i)
+        if (startsMatch_[static_cast<unsigned char>(t[i])] && keyedAt(i)) return true;
+    return false;
 }
 
 QString CellMatcher::key(const QString& text) const {
@@ -118,32 +149,45 @@ CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, b
                  const LineView* view) {
     const CellMatcher matcher(options);
     const int rows = view ? view->count() : table.recordCount();
-    const auto lineOf = [&](int row) { return view ? view->tableRow(row) : row; };
-    // Counted in the order shown.
-    if (view && from.isValid()) from.row = view->viewRow(from.row);
     if (matcher.isEmpty() || rows == 0) return {};
-    const bool one = options.field >= 0;
-    const int fields = one ? 1 : kFieldCount;
-    const long long cells = static_cast<long long>(rows) * fields;
-    // Cells numbered in reading order; `start` is the number of `from`.
+    const auto lineOf = [&](int row) { return view ? view->tableRow(row) : row; };
+    // The fields looked at, left to right: the chosen one, or every field
+    // whose cells can hold the text.
+    std::vector<int> fields;
+    for (int f = 0; f < kFieldCount; ++f)
+        if (options.field >= 0 ? f == options.field : matcher.canMatch(f)) fields.push_back(f);
+    if (fields.empty()) return {};
+    const long long width = static_cast<long long>(fields.size());
+    const long long cells = rows * width;
+    // Cells numbered in reading order, counted in the order shown; `start`
+    // is the number of `from`. A field not looked at stands between the
+    // ones on its left and on its right.
+    if (view && from.isValid()) from.row = view->viewRow(from.row);
     long long start;
     if (!from.isValid() || from.row >= rows) {
         start = backward ? cells : -1;
-    } else if (!one) {
-        start = static_cast<long long>(from.row) * kFieldCount + from.field;
     } else {
-        // Only the chosen field's cells count: one left of it on its line
-        // comes just before that line's cell, one right of it just after.
-        start = from.row;
-        if (!backward && from.field < options.field) --start;
-        if (backward && from.field > options.field) ++start;
+        const auto left = std::lower_bound(fields.begin(), fields.end(), from.field);
+        const long long k = left - fields.begin();
+        const bool on = left != fields.end() && *left == from.field;
+        start = from.row * width + (on || backward ? k : k - 1);
     }
-    for (long long step = 1; step <= cells; ++step) {
-        long long n = backward ? start - step : start + step;
-        n = ((n % cells) + cells) % cells;
-        const int row = int(n / fields);
-        const int field = one ? options.field : int(n % fields);
-        if (matcher.matches(table.recordAt(lineOf(row)), field)) return {lineOf(row), field};
+    // Stepped one cell at a time, round past the ends.
+    long long n = ((backward ? start - 1 : start + 1) % cells + cells) % cells;
+    int row = int(n / width);
+    std::size_t k = std::size_t(n % width);
+    RecordView line = table.recordAt(lineOf(row));
+    for (long long step = 0; step < cells; ++step) {
+        if (matcher.matches(line, fields[k])) return {lineOf(row), fields[k]};
+        if (!backward && ++k == fields.size()) {
+            k = 0;
+            row = row + 1 == rows ? 0 : row + 1;
+            line = table.recordAt(lineOf(row));
+        } else if (backward && k-- == 0) {
+            k = fields.size() - 1;
+            row = row == 0 ? rows - 1 : row - 1;
+            line = table.recordAt(lineOf(row));
+        }
     }
     return {};
 }

@@ -12,6 +12,7 @@ namespace solvanta {
 
 class LineView;
 class RecordView;
+struct RecordLayout;
 
 // Find and replace over the cells of the declaration table, as the listing
 // shows them: the text of a text field, a number with the user's decimal
@@ -45,6 +46,9 @@ public:
     // The same for a cell of a line as the table holds it, without making
     // texts: what a search over every cell of the file does.
     bool matches(const RecordView& line, int field) const;
+    // Whether a cell of the field can match at all: a number cell never
+    // holds letters.
+    bool canMatch(int field) const;
     // The cell's text with every match replaced (the whole text, for a
     // whole-cell search); the cell as it is when nothing matches.
     QString replaced(const QString& cell, const QString& with) const;
@@ -54,12 +58,20 @@ private:
     qsizetype indexIn(const QString& keyed, qsizetype from) const;
 
     FindOptions options_;
+    const RecordLayout& layout_;
     QString wanted_; // the searched text as keyed
     // The same in the file's code page, with the key of each byte; not
     // possible when the key has a character the code page cannot hold.
     std::string wantedBytes_;
     bool bytesPossible_ = false;
     std::array<char, 256> byteKey_{};
+    std::array<bool, 256> startsMatch_{}; // bytes whose key is the searched text's first
+    // A number's text has digits, a sign and a separator only: a search for
+    // anything else never looks at number cells.
+    bool numbersPossible_ = true;
+    // A text of digits alone is in no whole number below this: no need to
+    // write the number out.
+    double wholeAtLeast_ = 0;
 };
 
 // The next cell that matches after `from` (before it, backward), in reading
