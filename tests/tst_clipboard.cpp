@@ -160,8 +160,8 @@ private slots:
     }
 
     // Whole lines, under the listing's titles or pasted onto a line chosen
-    // by its number, become new lines after the current one, selected; each
-    // goes with its own undo step.
+    // by its number, become new lines after the current one, selected; one
+    // Ctrl+Z takes them all back.
     void wholeLinesBecomeNewLines_data() {
         QTest::addColumn<bool>("titles");
         QTest::newRow("under the titles, from a cell") << true;
@@ -194,7 +194,6 @@ private slots:
         QCOMPARE(after[4], before[2]);
         QCOMPARE(selectedRows(*l), (QList<int>{1, 2}));
         QCOMPARE(l->grid()->currentIndex(), l->model()->index(1, 1));
-        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
         QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(contents(*l), before);
         QVERIFY(!t.hasUnsavedChanges());
@@ -368,6 +367,13 @@ private slots:
         QCOMPARE(t.textAt(5, field("ape_pat")), QString()); // otherwise empty
         QCOMPARE(t.state(), RxMem::State::Browse);
         QCOMPARE(l->grid()->currentIndex(), l->model()->index(2, columnOf("nombres")));
+        // The lines added and the cells filled are one change.
+        const QList<QStringList> pasted = contents(*l);
+        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(contents(*l), before);
+        QVERIFY(!t.hasUnsavedChanges());
+        QTest::keyClick(l->grid(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(contents(*l), pasted);
     }
 
     // A line being edited is stored before the paste, as before any other

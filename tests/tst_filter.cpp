@@ -16,8 +16,10 @@
 #include "ui/widgets/RadioGroup.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -359,6 +361,23 @@ private slots:
         QCOMPARE(mutual[2], u"03"_s);
         for (int r : {1, 3, 4})
             QVERIFY2(mutual[r] != u"03", qPrintable(mutual.join(u',')));
+    }
+
+    // A block pasted into a sorted view goes down the rows as shown, one
+    // Ctrl+Z takes it back; the file's order stays.
+    void pasteFollowsTheView() {
+        auto l = surnames();
+        showGrid(*l);
+        clickTitle(*l, columnOf("rut"));
+        clickTitle(*l, columnOf("rut")); // 5, 4, 3, 2, 1
+        clickCell(*l, 0, columnOf("ape_pat"));
+        QGuiApplication::clipboard()->setText(u"urrutia\nvega\n"_s);
+        QTest::keyClick(l->grid(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(column(*l, "ape_pat"),
+                 (QStringList{u"PEREZ"_s, u"ÁLVAREZ"_s, u"MUÑOZ"_s, u"VEGA"_s, u"URRUTIA"_s}));
+        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5}));
+        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(column(*l, "ape_pat"), kSurnames);
     }
 
     // Lines added while the view is sorted or filtered show where they were

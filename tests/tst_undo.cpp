@@ -10,6 +10,7 @@
 //   m F V      every line's F gets V
 //   s R,R… F V these lines' F gets V
 //   u / r      undo / redo
+//   { / }      the changes between are one (RxMem::Group)
 //   S          the present lines are saved (a write)
 
 #include "TestUtil.h"
@@ -19,6 +20,7 @@
 #include "engine/util/NumberText.h"
 
 #include <QtTest>
+#include <memory>
 
 using namespace solvanta;
 using namespace testutil;
@@ -47,6 +49,7 @@ std::vector<RxMem::Bookmark> linesOf(const RxMem& t, const QString& rows) {
 }
 
 void run(RxMem& t, const QString& script) {
+    std::unique_ptr<RxMem::Group> group;
     for (const QString& stepText : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QStringList w = stepText.trimmed().split(QLatin1Char(' '));
         const QChar op = w[0][0];
@@ -106,6 +109,12 @@ void run(RxMem& t, const QString& script) {
             break;
         case 'S':
             t.markSaved();
+            break;
+        case '{':
+            group = std::make_unique<RxMem::Group>(t);
+            break;
+        case '}':
+            group.reset();
             break;
         default:
             QFAIL(qPrintable(QStringLiteral("unknown step ") + stepText));
@@ -270,6 +279,18 @@ private slots:
         QTest::newRow("lines inserted around a deletion") << "i 1 rut 7; d 3,4; i 3 rut 8; u; u"
                                                           << "1,7,2,3,4,5,6"
                                                           << "2" << true;
+        QTest::newRow("a group is one change")
+            << "e 2 nombres ANTES; {; a rut 7; i 0 rut 8; c 3:nombres=G|0:rut=9; }; u"
+            << "1,2,3,4,5,6"
+            << "ANTES" << true;
+        QTest::newRow("a group redone whole")
+            << "{; a rut 7; i 0 rut 8; c 2:nombres=G|0:rut=9; }; u; r"
+            << "9,1,2,3,4,5,6,7"
+            << "G" << false;
+        QTest::newRow("a change after a group, undone alone")
+            << "{; a rut 7; a rut 8; }; e 2 nombres DESPUES; u"
+            << "1,2,3,4,5,6,7,8"
+            << "NOMBRE 3" << true;
         QTest::newRow("a stored line without a change is no step") << "e 2 nombres NOMBRE 3; u"
                                                                    << "1,2,3,4,5,6"
                                                                    << "NOMBRE 3" << false;

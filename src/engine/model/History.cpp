@@ -26,11 +26,14 @@ void History::push(HistoryStep step) {
     bytes_ += step.bytes();
     steps_.push_back(std::move(step));
     ++done_;
+    // The oldest change goes whole, every step joined to it included.
     while (bytes_ > kLimit && steps_.size() > 1) {
-        bytes_ -= steps_.front().bytes();
-        steps_.pop_front();
-        --done_;
-        saved_ = saved_ == 0 || saved_ == kNever ? kNever : saved_ - 1;
+        do {
+            bytes_ -= steps_.front().bytes();
+            steps_.pop_front();
+            --done_;
+            saved_ = saved_ == 0 || saved_ == kNever ? kNever : saved_ - 1;
+        } while (!steps_.empty() && steps_.front().joined && done_ > 0);
     }
 }
 

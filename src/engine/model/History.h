@@ -21,6 +21,8 @@ struct HistoryStep {
         Cells,  // cells given each its own value: per cell its slot, field and images
     };
     Kind kind = Kind::Line;
+    // Taken back and repeated with the step before it, as one change.
+    bool joined = false;
     int field = -1;                       // Field
     std::vector<std::int16_t> fields;     // Cells: the field of each cell
     std::vector<std::uint32_t> lineSlots; // in line order
@@ -43,6 +45,8 @@ public:
     void push(HistoryStep step);
     HistoryStep& undoStep() { return steps_[--done_]; }
     HistoryStep& redoStep() { return steps_[done_++]; }
+    // The step a redo would repeat goes with the one before it.
+    bool redoIsJoined() const { return canRedo() && steps_[done_].joined; }
     // The present state is the saved one (just loaded or written).
     void markSaved() { saved_ = done_; }
     bool atSaved() const { return saved_ == done_; }

@@ -710,15 +710,37 @@ std::vector<RxMem::CellNote> RxMem::notesOf(Bookmark line) const {
 // ---- undo and redo -------------------------------------------------------------
 
 void RxMem::record(HistoryStep step) {
-    if (recording_) history_.push(std::move(step));
+    if (!recording_) return;
+    if (grouping_ > 0) {
+        step.joined = groupHasStep_;
+        groupHasStep_ = true;
+    }
+    history_.push(std::move(step));
 }
+
+namespace {
+// What the steps of one change did, together.
+void addReplayed(RxMem::Replayed& all, RxMem::Replayed&& one) {
+    all.first = all.first < 0 ? one.first : std::min(all.first, one.first);
+    all.last = std::max(all.last, one.last);
+    all.restored.insert(all.restored.end(), one.restored.begin(), one.restored.end());
+}
+} // namespace
 
 RxMem::Replayed RxMem::undo() {
     checkActive();
     settle();
     if (!history_.canUndo()) return {};
     ++changes_;
-    return replay(history_.undoStep(), false);
+    Replayed all;
+    bool more = true;
+    while (more && history_.canUndo()) {
+        HistoryStep& step = history_.undoStep();
+        more = step.joined;
+        addReplayed(all, replay(step, false));
+    }
+    all.done = true;
+    return all;
 }
 
 RxMem::Replayed RxMem::redo() {
@@ -726,7 +748,12 @@ RxMem::Replayed RxMem::redo() {
     settle();
     if (!history_.canRedo()) return {};
     ++changes_;
-    return replay(history_.redoStep(), true);
+    Replayed all;
+    do
+        addReplayed(all, replay(history_.redoStep(), true));
+    while (history_.redoIsJoined());
+    all.done = true;
+    return all;
 }
 
 RxMem::Replayed RxMem::replay(HistoryStep& step, bool forward) {

@@ -144,6 +144,21 @@ public:
     };
     ChangeSummary changesSinceSaved() const;
 
+    // Changes made while a Group lives are one change for undo and redo: a
+    // paste that adds lines and fills cells goes back in one Ctrl+Z.
+    class Group {
+    public:
+        explicit Group(RxMem& table) : table_(table) {
+            if (table_.grouping_++ == 0) table_.groupHasStep_ = false;
+        }
+        ~Group() { --table_.grouping_; }
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+    private:
+        RxMem& table_;
+    };
+
     // Lines added while a Fill lives are the table's starting content: they
     // make no undo steps, and at its end they are the saved state.
     class Fill {
@@ -259,6 +274,8 @@ private:
     History history_;
     ChangeMarks marks_;
     bool recording_ = true;
+    int grouping_ = 0;          // Groups alive
+    bool groupHasStep_ = false; // the outermost one recorded a step already
     Observer* observer_ = nullptr;
     struct StoredNote {
         int field;

@@ -775,6 +775,7 @@ void DeclarationGrid::pasteCells() {
     if (block.size() > 1) wait.emplace();
     syncing_ = true;
     ui::guarded(this, [&] {
+        const RxMem::Group oneChange(t); // one Ctrl+Z takes the added lines back too
         for (int i = 0; i < missing; ++i) {
             t.append();
             t.post();
@@ -800,6 +801,7 @@ void DeclarationGrid::insertPastedLines(int row, int count,
     std::vector<RxMem::Bookmark> added;
     syncing_ = true;
     ui::guarded(this, [&] {
+        const RxMem::Group oneChange(t);
         auto value = values.begin();
         for (int i = 0; i < count; ++i) {
             if (row + i < model_->rowCount()) {

@@ -74,11 +74,11 @@ public:
     void copyCells();
     // Ctrl+V: the clipboard's block of cells from the current cell rightwards
     // and downwards, each value read as if typed into its cell. All or none,
-    // the cells in one undo step; a refused value is reported with its line,
-    // and lines missing at the end are added after a question (each added
-    // line a step of its own). Whole lines (every
+    // one undo step; a refused value is reported with its line, and lines
+    // missing at the end are added after a question. Whole lines (every
     // field, under the listing's titles or pasted onto lines chosen as
-    // lines) become new lines after the current one instead.
+    // lines) become new lines after the current one instead. Under a filter
+    // or a sort the rows are those shown, in the order shown.
     void pasteCells();
     void dropSelection(); // empties the selection and forgets its anchor
 
