@@ -91,6 +91,8 @@ private slots:
                                             << "\"ANA \"\"LA\"\" MARÍA\"\n";
         QTest::newRow("a decimal cell") << "decimal"
                                         << "1234,5\n";
+        QTest::newRow("a block of cells, Shift+arrows") << "block"
+                                                        << "three columns of two lines";
     }
 
     void copyGivesWhatASpreadsheetPastes() {
@@ -107,6 +109,19 @@ private slots:
         } else if (choose == u"number") {
             clickLineNumber(*l, 0);
             expected = QString::fromUtf8(file.left(file.indexOf('\n') + 1));
+        } else if (choose == u"block") {
+            clickCell(*l, 1, columnOf("ape_pat"));
+            QTest::keyClick(l->grid(), Qt::Key_Right, Qt::ShiftModifier);
+            QTest::keyClick(l->grid(), Qt::Key_Right, Qt::ShiftModifier);
+            QTest::keyClick(l->grid(), Qt::Key_Down, Qt::ShiftModifier);
+            const RxMem& t = l->table();
+            expected = t.textAt(1, field("ape_pat")) + u'\t' + t.textAt(1, field("ape_mat")) +
+                       u'\t' + t.textAt(1, field("nombres")) + u'\n' +
+                       t.textAt(2, field("ape_pat")) + u'\t' + t.textAt(2, field("ape_mat")) +
+                       QStringLiteral("\t\"ANA \"\"LA\"\" MARÍA\"\n");
+            // Only the block shows as chosen.
+            QVERIFY(l->model()->index(2, columnOf("nombres")).data(Qt::BackgroundRole).isValid());
+            QVERIFY(!l->model()->index(2, columnOf("dv")).data(Qt::BackgroundRole).isValid());
         } else {
             clickCell(*l, 2, columnOf(choose == u"cell" ? "nombres" : "cot_pactada"));
             QCOMPARE(selectedRows(*l), QList<int>{2});
@@ -153,6 +168,17 @@ private slots:
             clickCell(*l, 2, columnOf("nombres"));
             copy(*l);
         }
+        QTest::keyClick(l->grid(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(contents(*l), before);
+        // A block of cells, pasted at its top left cell.
+        clickCell(*l, 0, columnOf("ape_mat"));
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(l->grid(), Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(l->grid(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(l->grid(), Qt::Key_Down, Qt::ShiftModifier);
+        copy(*l);
+        QCOMPARE(QGuiApplication::clipboard()->text().count(u'\t'), 9);
+        clickCell(*l, 0, columnOf("ape_mat"));
         QTest::keyClick(l->grid(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(contents(*l), before);
         QVERIFY(!l->table().hasUnsavedChanges());

@@ -15,6 +15,7 @@
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -378,6 +379,33 @@ private slots:
         QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5}));
         QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(column(*l, "ape_pat"), kSurnames);
+    }
+
+    // The grid's model tells every change right while lines come and go
+    // under a filter and a sort.
+    void modelStaysConsistent() {
+        auto l = surnames();
+        QAbstractItemModelTester tester(l->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        showGrid(*l);
+        clickTitle(*l, columnOf("ape_pat"));
+        filterBox(*l, "ape_pat", [&](QWidget* w) {
+            QTest::keyClicks(ctl(w, "EdContiene"), u"ez"_s);
+            click(w, "BtnFiltrar");
+        });
+        QCOMPARE(shownLines(*l), (QList<int>{2, 1}));
+        clickCell(*l, 1, columnOf("ape_pat"));
+        QTest::keyClick(l->grid(), Qt::Key_Insert);
+        typeInGrid(l->grid(), u"NUEVO"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(shownLines(*l), (QList<int>{3, 1, 2})); // the new line is line 1 of the file
+        d().expectAsk(u"¿Seguro de Eliminar esta línea?"_s, ui::Button::Ok);
+        clickCell(*l, 0, columnOf("ape_pat"));
+        QTest::keyClick(l->grid(), Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5}));
     }
 
     // Lines added while the view is sorted or filtered show where they were

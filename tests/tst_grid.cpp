@@ -185,6 +185,28 @@ private slots:
         QTRY_VERIFY(totals->isHidden());
     }
 
+    // A block of cells chosen with Shift+arrows: every number cell in it.
+    void blockTotals() {
+        auto l = listingOf(tmp_, 3);
+        const int pay = field("impo_afp"), fund = field("cot_obli_afp");
+        QCOMPARE(fund, pay + 1);
+        for (int r = 0; r < 2; ++r) {
+            l->table().moveTo(r);
+            l->table().edit();
+            l->table().setNumber(pay, 1000 * (r + 1));
+            l->table().setNumber(fund, 100 * (r + 1));
+            l->table().post();
+        }
+        showGrid(*l);
+        auto* totals = l->findChild<QLabel*>(u"LabelTotales"_s);
+        clickCell(*l, 0, DeclarationModel::columnOf(pay));
+        QTest::keyClick(l->grid(), Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(l->grid(), Qt::Key_Down, Qt::ShiftModifier);
+        QTRY_COMPARE(totals->text(), u"Suma: 3.300   Cantidad: 4   Promedio: 825"_s);
+        QTest::keyClick(l->grid(), Qt::Key_Left); // the block goes
+        QTRY_VERIFY(totals->isHidden());
+    }
+
     void modelIsConsistent() {
         auto l = listingOf(tmp_, 5);
         QAbstractItemModelTester tester(l->model(),

@@ -657,17 +657,20 @@ bool isTitleRow(const QStringList& row) {
 // Several lines selected, or one chosen as a line (by its number, with
 // Ctrl or Shift) rather than by a plain click on one of its cells.
 bool DeclarationGrid::wholeLinesChosen() const {
+    if (blockColumn_ >= 0) return false;
     return model_->selectedCount() > 1 || (model_->selectedCount() == 1 && linesChosen_);
 }
 
 void DeclarationGrid::copyCells() {
     QList<QStringList> rows;
-    if (wholeLinesChosen()) {
-        // In the order shown.
+    if (wholeLinesChosen() || blockColumn_ >= 0) {
+        // In the order shown: whole lines, or the block's columns.
+        const int first = blockColumn_ >= 0 ? model_->blockFirst() : 1;
+        const int last = blockColumn_ >= 0 ? model_->blockLast() : model_->columnCount() - 1;
         for (int row = 0; row < model_->rowCount(); ++row) {
             if (!model_->isSelected(row)) continue;
             QStringList cells;
-            for (int c = 1; c < model_->columnCount(); ++c)
+            for (int c = first; c <= last; ++c)
                 cells << model_->index(row, c).data(Qt::DisplayRole).toString();
             rows << cells;
         }
@@ -829,6 +832,8 @@ void DeclarationGrid::insertPastedLines(int row, int count,
 
 void DeclarationGrid::dropSelection() {
     model_->clearSelection();
+    model_->setBlockColumns(-1, -1);
+    blockColumn_ = -1;
     anchor_ = -1;
     extending_ = false;
     linesChosen_ = false;
@@ -857,7 +862,30 @@ void DeclarationGrid::extendSelection(int delta) {
     if (add) model_->setSelected(currentIndex().row(), true);
 }
 
+// Shift+Left/Right: a block of cells, from the column where the stretch
+// began to the cursor's, on the chosen lines (the current one when none is);
+// Shift+Up/Down then stretch it over lines.
+void DeclarationGrid::extendColumns(int delta) {
+    const QModelIndex at = currentIndex();
+    if (!at.isValid() || at.column() < 1) return;
+    if (blockColumn_ < 0) {
+        blockColumn_ = at.column();
+        if (model_->selectedCount() == 0) {
+            model_->setSelected(at.row(), true);
+            anchor_ = at.row();
+            extending_ = true;
+        }
+    }
+    const int column = std::clamp(at.column() + delta, 1, model_->columnCount() - 1);
+    setCurrentIndex(model_->index(at.row(), column));
+    model_->setBlockColumns(std::min(blockColumn_, column), std::max(blockColumn_, column));
+}
+
 void DeclarationGrid::clickRow(int row, Qt::KeyboardModifiers modifiers) {
+    if (blockColumn_ >= 0) {
+        blockColumn_ = -1;
+        model_->setBlockColumns(-1, -1);
+    }
     extending_ = false;
     linesChosen_ = modifiers & (Qt::ControlModifier | Qt::ShiftModifier);
     if (modifiers & Qt::ControlModifier) {
@@ -1016,6 +1044,14 @@ void DeclarationGrid::keyPressEvent(QKeyEvent* event) {
             appendLine();
             return;
         }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (mods == Qt::ShiftModifier) {
+            extendColumns(event->key() == Qt::Key_Left ? -1 : 1);
+            return;
+        }
+        if (blockColumn_ >= 0) dropSelection();
         break;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:

@@ -17,8 +17,9 @@ class FrozenColumnView;
 // reported and stays in its cell to be corrected, Ctrl+Delete deletes the
 // selected lines after a question, and lines are selected with click,
 // Ctrl+click and Shift+Up/Down; a right-click selects its line alone and
-// makes it current, before any menu shows. Ctrl+C and Ctrl+V copy cells to
-// and from spreadsheets, as tab-separated text. The row indicator and the line-number column
+// makes it current, before any menu shows. Shift+Left/Right choose a block
+// of cells. Ctrl+C and Ctrl+V copy cells to and from spreadsheets, as
+// tab-separated text. The row indicator and the line-number column
 // stay in place while the other columns scroll sideways; the cell cursor
 // never goes onto the line numbers.
 class DeclarationGrid : public QTableView {
@@ -68,9 +69,10 @@ public:
     // to another line empties the selection.
     solvanta::RxMem::Replayed undoRedo(bool redo);
 
-    // Ctrl+C: the chosen lines, whole, in line order (lines chosen by their
-    // number, or with Ctrl or Shift, or more than one), or else the current
-    // cell, as the grid shows them, for a spreadsheet to paste.
+    // Ctrl+C: the block of cells chosen with Shift+arrows, or the chosen
+    // lines, whole (lines chosen by their number, or with Ctrl or Shift, or
+    // more than one), in the order shown, or else the current cell, as the
+    // grid shows them, for a spreadsheet to paste.
     void copyCells();
     // Ctrl+V: the clipboard's block of cells from the current cell rightwards
     // and downwards, each value read as if typed into its cell. All or none,
@@ -117,6 +119,7 @@ private:
     // current in its first data cell.
     void clickRowHead(int row, Qt::KeyboardModifiers modifiers);
     void extendSelection(int delta);
+    void extendColumns(int delta);
     int clickedTitle(QObject* object, QEvent* event);
     bool wholeLinesChosen() const;
     void insertPastedLines(int row, int count,
@@ -134,8 +137,9 @@ private:
     // The selection was made as lines (their numbers, Ctrl or Shift), not by
     // a plain click on a cell, which selects its line too.
     bool linesChosen_ = false;
-    int column_ = 1;      // column of the cell cursor, kept across resets
-    int titlePress_ = -1; // the title a left button went down on
+    int column_ = 1;       // column of the cell cursor, kept across resets
+    int titlePress_ = -1;  // the title a left button went down on
+    int blockColumn_ = -1; // where a Shift+Left/Right stretch began; -1: no block of cells
     bool syncing_ = false;
     bool reporting_ = false; // a refused cell value is being reported
 };

@@ -62,7 +62,7 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::BackgroundRole:
         if (column == 0) return table_.lineChanged(line) ? QVariant(changedTint()) : QVariant();
-        if (!selected_.isEmpty() && isSelected(row))
+        if (!selected_.isEmpty() && isSelected(row) && inBlock(column))
             return QApplication::palette().color(QPalette::Highlight);
         // An orange wash, legible on light and dark themes alike.
         if (problems_ && problems_->lineCount() > 0 &&
@@ -71,7 +71,7 @@ QVariant DeclarationModel::data(const QModelIndex& index, int role) const {
         if (table_.cellChanged(line, fieldOfColumn(column))) return changedTint();
         return {};
     case Qt::ForegroundRole:
-        if (!selected_.isEmpty() && isSelected(row))
+        if (!selected_.isEmpty() && isSelected(row) && inBlock(column))
             return QApplication::palette().color(QPalette::HighlightedText);
         return {};
     default:
@@ -170,6 +170,13 @@ void DeclarationModel::repaintRows(int first, int last) {
 }
 
 void DeclarationModel::showSaved() {
+    repaintRows(0, rowCount() - 1);
+}
+
+void DeclarationModel::setBlockColumns(int first, int last) {
+    if (first == blockFirst_ && last == blockLast_) return;
+    blockFirst_ = first;
+    blockLast_ = last;
     repaintRows(0, rowCount() - 1);
 }
 

@@ -104,6 +104,11 @@ public:
     void setSelected(int row, bool selected);
     void selectRange(int from, int to);
     void selectLines(const std::vector<solvanta::RxMem::Bookmark>& lines); // added to the selection
+    // A block of cells: on the selected lines, only these columns show as
+    // selected; -1 for whole lines.
+    void setBlockColumns(int first, int last);
+    int blockFirst() const { return blockFirst_; }
+    int blockLast() const { return blockLast_; }
 
     // Runs work that refills the table (a load) without telling the views
     // line by line, then shows the result at once.
@@ -159,12 +164,16 @@ private:
     void reset() override;
     void repaintRows(int first, int last);
     void rebuildView(); // the conditions and the sort, from every line
+    bool inBlock(int column) const {
+        return blockFirst_ < 0 || (column >= blockFirst_ && column <= blockLast_);
+    }
 
     void store(int field, const QString& text);
 
     solvanta::RxMem& table_;
     QSet<std::uint32_t> selected_; // bookmark slots
     QString refusal_;              // why the last setData() was refused
+    int blockFirst_ = -1, blockLast_ = -1;
     const ProblemsModel* problems_ = nullptr;
     solvanta::LineView view_;
     std::vector<Condition> conditions_;

@@ -502,22 +502,28 @@ void TFrmSolvanta::refreshStatus() {
     action("Rehacer1")->setEnabled(active && table().canRedo());
 }
 
-// The number cells of the current column on the selected lines: their sum,
-// count and average. Cells without a value are not counted.
+// The number cells of the current column on the selected lines, or of the
+// block of cells chosen with Shift+arrows: their sum, count and average.
+// Cells without a value are not counted.
 void TFrmSolvanta::showSelectionTotals() {
-    const int field = DeclarationModel::fieldOfColumn(grid_->currentIndex().column());
+    const bool block = model_->blockFirst() >= 0;
+    const int current = grid_->currentIndex().column();
+    const int first = block ? model_->blockFirst() : current;
+    const int last = block ? model_->blockLast() : current;
     double sum = 0;
     int cells = 0;
-    if (model_->selectedCount() > 1 && field >= 0 && field < kFieldCount &&
-        kFields[std::size_t(field)].kind != Kind::Text) {
-        const bool whole = kFields[std::size_t(field)].kind == Kind::Integer;
+    if ((model_->selectedCount() > 1 || (block && first < last)) && first > 0) {
         for (const RxMem::Bookmark& b : model_->selectedBookmarks()) {
             const int row = table().rowOf(b);
             if (row < 0) continue;
             const RecordView line = table().recordAt(row);
-            if (!line.hasValue(field)) continue;
-            sum += whole ? line.integer(field) : line.number(field);
-            ++cells;
+            for (int c = first; c <= last; ++c) {
+                const int field = DeclarationModel::fieldOfColumn(c);
+                const Kind kind = kFields[std::size_t(field)].kind;
+                if (kind == Kind::Text || !line.hasValue(field)) continue;
+                sum += kind == Kind::Integer ? line.integer(field) : line.number(field);
+                ++cells;
+            }
         }
     }
     status_->showTotals(sum, cells);
