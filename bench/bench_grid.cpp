@@ -14,14 +14,20 @@
 // its "Aceptar"; searching the last line's RUT, a mass modification of
 // every line and a cost centre given to every line, selected, each up to the
 // repainted grid; undo and redo of a mass modification and the memory its
-// step keeps; a repaint with changed cells washed against one without; then,
+// step keeps; the grid as a spreadsheet (filtering by a value and by
+// "con problemas", back to every line, sorting by a text, an amount and a
+// period, find next over every column, replace all in one column and its
+// undo, pasting 10,000 rows by 5 columns, each up to the repainted grid, and
+// the view's bytes a line); a repaint with changed cells washed against one
+// without; then,
 // best of 3 fresh loads, deleting half of the lines
 // (every other one, selected) with Ctrl+Delete, up to the repainted grid.
 // "--only load" stops after the load and the first paint.
 
 #include "Generator.h"
-#include "ui/editor/UnitDatosSolvanta.h"
 #include "engine/files/DeclarationFile.h"
+#include "engine/model/RxMem.h"
+#include "ui/editor/UnitDatosSolvanta.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
 #include "ui/listing/ProblemsModel.h"
@@ -29,12 +35,14 @@
 #include "ui/listing/UnitBuscar.h"
 #include "ui/listing/UnitDespSolvanta.h"
 #include "ui/listing/UnitModMasiva.h"
-#include "engine/model/RxMem.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/EntryControls.h"
 #include "ui/widgets/RadioGroup.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -326,6 +334,145 @@ int main(int argc, char* argv[]) {
             std::printf("  the redo did not give the value back\n");
     }
 
+    // The grid as a spreadsheet, each up to the repainted grid: filtering
+    // by a value and by "con problemas", back to every line, sorting; find
+    // next over every column for a text only the last line holds, from the
+    // first; replace all in one column of every line and its undo; pasting
+    // a block of 10,000 rows by 5 columns.
+    {
+        Confirming confirming;
+        ui::setDialogs(&confirming);
+        RxMem& t = listing.table();
+        DeclarationModel& model = *listing.model();
+        const int afp = RxMem::fieldByName(u"nom_AFP");
+        const QString value = model.valuesOf(afp).front().text;
+        report("filter by a value, repaint", measure(tools, [&](int) {
+                   listing.filterBy(afp, {value});
+                   screen = grid->grab();
+                   listing.showAllLines();
+               }));
+        std::printf(
+            "  %-42s %d of %d lines\n", "... shown",
+            [&] {
+                listing.filterBy(afp, {value});
+                const int shown = model.rowCount();
+                listing.showAllLines();
+                return shown;
+            }(),
+            lines);
+        report("filter: only lines with problems, repaint", measure(tools, [&](int) {
+                   listing.onlyProblemLines();
+                   screen = grid->grab();
+                   listing.showAllLines();
+               }));
+        report("back to every line, repaint", timed(tools, [&](int) {
+                   listing.filterBy(afp, {value});
+                   QElapsedTimer e;
+                   e.start();
+                   listing.showAllLines();
+                   screen = grid->grab();
+                   return e.nsecsElapsed() / 1e6;
+               }));
+        for (const char* name : {"ape_pat", "impo_afp", "remu_desde"}) {
+            const int column =
+                DeclarationModel::columnOf(RxMem::fieldByName(QString::fromLatin1(name)));
+            char what[64];
+            std::snprintf(what, sizeof what, "sort by %s, repaint", name);
+            report(what, measure(tools, [&](int) {
+                       listing.sortByColumn(column);
+                       screen = grid->grab();
+                       listing.showAllLines();
+                   }));
+        }
+        std::printf("  %-42s %zu bytes a line\n", "view memory, filtered and sorted", [&] {
+            listing.filterBy(afp, {value});
+            listing.sortByColumn(1);
+            const std::size_t bytes = model.view().bytes() / std::size_t(lines);
+            listing.showAllLines();
+            return bytes;
+        }());
+
+        // In the find box as the user fills it; `work` presses its buttons.
+        const auto inFindBox = [&](bool replacing, const std::function<void(QWidget*)>& work) {
+            QTimer::singleShot(0, [&] {
+                QWidget* box = QApplication::activeModalWidget();
+                work(box);
+                box->close();
+            });
+            replacing ? listing.openReplace() : listing.openFind();
+        };
+        t.moveTo(lines - 1);
+        t.edit();
+        t.setText(RxMem::fieldByName(u"ape_mat"), u"QWERTY");
+        t.post();
+        report("find next over every column, repaint", timed(tools, [&](int) {
+                   t.first();
+                   grid->showTableCursor();
+                   double ms = 0;
+                   inFindBox(false, [&](QWidget* box) {
+                       box->findChild<QLineEdit*>(QStringLiteral("EdBuscar"))
+                           ->setText(QStringLiteral("qwerty"));
+                       QElapsedTimer e;
+                       e.start();
+                       box->findChild<QPushButton*>(QStringLiteral("BtnSiguiente"))->click();
+                       screen = grid->grab();
+                       ms = e.nsecsElapsed() / 1e6;
+                   });
+                   if (t.row() != lines - 1) std::printf("  the line was not found\n");
+                   return ms;
+               }));
+        const int payment = RxMem::fieldByName(u"tipo_pago");
+        std::vector<double> undoMs;
+        report("replace all in one column of every line", timed(tools, [&](int i) {
+                   double ms = 0;
+                   inFindBox(true, [&](QWidget* box) {
+                       box->findChild<QLineEdit*>(QStringLiteral("EdBuscar"))
+                           ->setText(t.textAt(0, payment));
+                       box->findChild<QLineEdit*>(QStringLiteral("EdReemplazar"))
+                           ->setText(i % 2 ? QStringLiteral("01") : QStringLiteral("02"));
+                       box->findChild<QComboBox*>(QStringLiteral("CbColumna"))
+                           ->setCurrentIndex(1 + payment);
+                       box->findChild<QCheckBox*>(QStringLiteral("ChkCeldaCompleta"))
+                           ->setChecked(true);
+                       QElapsedTimer e;
+                       e.start();
+                       box->findChild<QPushButton*>(QStringLiteral("BtnReemplazarTodo"))->click();
+                       screen = grid->grab();
+                       ms = e.nsecsElapsed() / 1e6;
+                   });
+                   QElapsedTimer e;
+                   e.start();
+                   listing.undo();
+                   screen = grid->grab();
+                   undoMs.push_back(e.nsecsElapsed() / 1e6);
+                   listing.redo();
+                   return ms;
+               }));
+        std::sort(undoMs.begin(), undoMs.end());
+        report("... its undo, repaint", {undoMs.front(), undoMs[undoMs.size() / 2]});
+
+        QString block;
+        const int rows = std::min(lines, 10000);
+        for (int r = 0; r < rows; ++r)
+            block += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                         .arg(1000 + r)
+                         .arg(100 + r)
+                         .arg(10 + r)
+                         .arg(r)
+                         .arg(5);
+        char what[64];
+        std::snprintf(what, sizeof what, "paste %d rows x 5 columns, repaint", rows);
+        report(what, measure(tools, [&](int i) {
+                   QGuiApplication::clipboard()->setText(block);
+                   t.moveTo(i % 2);
+                   grid->showCell(i % 2,
+                                  DeclarationModel::columnOf(RxMem::fieldByName(u"impo_afp")));
+                   grid->pasteCells();
+                   screen = grid->grab();
+               }));
+        ui::setDialogs(nullptr);
+    }
+
     // Every line with a problem (a code missing from its list): the panel
     // fills and every row has a tinted cell.
     {
@@ -339,6 +486,11 @@ int main(int argc, char* argv[]) {
         h->setValue(0);
     }
     report("repaint a screen of tinted rows", measure(runs, [&](int) { screen = grid->grab(); }));
+    report("filter: only lines with problems, all of them", measure(tools, [&](int) {
+               listing.onlyProblemLines();
+               screen = grid->grab();
+               listing.showAllLines();
+           }));
 
     // The wash of changed cells: the same screen of rows in two windows with
     // the same text, where every cell of the first columns changed, washed in

@@ -38,8 +38,7 @@ QChar keyOf(QChar c) {
 
 } // namespace
 
-CellMatcher::CellMatcher(const FindOptions& options)
-    : options_(options), layout_(recordLayout()) {
+CellMatcher::CellMatcher(const FindOptions& options) : options_(options), layout_(recordLayout()) {
     // Letters typed with separate accents compare as the cells hold them.
     options_.text = options_.text.normalized(QString::NormalizationForm_C);
     if (options_.wholeCell) options_.text = options_.text.trimmed();
@@ -89,9 +88,11 @@ bool CellMatcher::matches(const RecordView& line, int field) const {
                              : slot::number(line.data(), slot);
         if (std::fabs(v) < wholeAtLeast_ && v == std::trunc(v)) return false;
     }
-    std::string_view t = slot.nullBit < 0
-                             ? slot::text(line.data(), slot)
-                             : line.textForm(field, numtext::decimalSeparator(), buf);
+    return matchesBytes(slot.nullBit < 0 ? slot::text(line.data(), slot)
+                                         : line.textForm(field, numtext::decimalSeparator(), buf));
+}
+
+bool CellMatcher::matchesBytes(std::string_view t) const {
     const std::size_t m = wantedBytes_.size();
     const auto keyedAt = [&](std::size_t at) {
         for (std::size_t j = 0; j < m; ++j)
@@ -176,9 +177,19 @@ CellPos findCell(const RxMem& table, const FindOptions& options, CellPos from, b
     long long n = ((backward ? start - 1 : start + 1) % cells + cells) % cells;
     int row = int(n / width);
     std::size_t k = std::size_t(n % width);
+    // Text cells straight from the line's bytes: most of what a search
+    // over every column looks at.
+    std::vector<const FieldSlot*> textSlots(fields.size(), nullptr);
+    if (matcher.bytesPossible())
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            if (const FieldSlot& f = recordLayout().fieldSlots[std::size_t(fields[i])];
+                f.nullBit < 0)
+                textSlots[i] = &f;
     RecordView line = table.recordAt(lineOf(row));
     for (long long step = 0; step < cells; ++step) {
-        if (matcher.matches(line, fields[k])) return {lineOf(row), fields[k]};
+        const bool hit = textSlots[k] ? matcher.matchesBytes(slot::text(line.data(), *textSlots[k]))
+                                      : matcher.matches(line, fields[k]);
+        if (hit) return {lineOf(row), fields[k]};
         if (!backward && ++k == fields.size()) {
             k = 0;
             row = row + 1 == rows ? 0 : row + 1;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace solvanta {
@@ -49,6 +50,10 @@ public:
     // Whether a cell of the field can match at all: a number cell never
     // holds letters.
     bool canMatch(int field) const;
+    // A cell's bytes as the table holds them (in the file's code page), when
+    // bytesPossible().
+    bool matchesBytes(std::string_view cell) const;
+    bool bytesPossible() const { return bytesPossible_ && !wanted_.isEmpty(); }
     // The cell's text with every match replaced (the whole text, for a
     // whole-cell search); the cell as it is when nothing matches.
     QString replaced(const QString& cell, const QString& with) const;

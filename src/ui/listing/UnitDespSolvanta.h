@@ -79,7 +79,9 @@ public slots:
     void assignCostCentre();    // cost centre of the selected lines
     void filterColumn();        // the current column's filter box
     void filterColumnAt(int column);
-    void filterByValue();          // the lines that hold the current cell's value
+    void filterByValue(); // the lines that hold the current cell's value
+    // The lines whose cell of the field shows one of these texts.
+    void filterBy(int field, const QStringList& values);
     void onlyProblemLines();       // "Solo líneas con problemas", on and off
     void onlyChangedLines();       // "Solo líneas modificadas", on and off
     void showAllLines();           // every line, in file order
@@ -113,7 +115,6 @@ private:
     void showSelectionTotals();
     void undoRedo(bool redo);
     template <typename F> void changeView(F&& change);
-    void filterBy(int field, const QStringList& values);
     void toggleCondition(const QString& name, std::function<bool(int line)> keep);
     // A line a filter hides is shown by dropping the filters first.
     void revealLine(int line, int column);
