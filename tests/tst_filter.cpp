@@ -6,6 +6,7 @@
 #include "Generator.h"
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "ui/app/AppMessage.h"
 #include "ui/listing/ColumnFilterDialog.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
@@ -187,6 +188,13 @@ private slots:
             auto* list = ctl<QListWidget>(w, "ListaValores");
             for (int i = 0; i < list->count(); ++i)
                 listed << list->item(i)->text();
+            // Every button in its own place.
+            const QList<QPushButton*> buttons = w->findChildren<QPushButton*>();
+            QCOMPARE(buttons.size(), 5);
+            for (QPushButton* b : buttons)
+                for (QPushButton* other : buttons)
+                    QVERIFY2(b == other || !b->geometry().intersects(other->geometry()),
+                             qPrintable(b->text() + u" / "_s + other->text()));
             chooseValues(w, {u"BRAVO"_s, u"MUÑOZ"_s});
         });
         QCOMPARE(listed, (QStringList{u"ÁLVAREZ   (1)"_s, u"BRAVO   (1)"_s, u"MUÑOZ   (1)"_s,
@@ -197,7 +205,7 @@ private slots:
         QVERIFY(l->model()
                     ->headerData(columnOf("ape_pat"), Qt::Horizontal, Qt::FontRole)
                     .value<QFont>()
-                    .bold());
+                    .underline());
         // The current line went to a line shown.
         QVERIFY(l->model()->currentRow() >= 0);
 
@@ -224,6 +232,36 @@ private slots:
         all->click();
         QCOMPARE(shownLines(*l), (QList<int>{1, 2, 3, 4, 5}));
         QVERIFY(!all->isVisible());
+    }
+
+    // With the keys alone, Enter walking the box as it walks every form:
+    // the typed text, Enter, Enter filters by it; Down in the list chooses a
+    // value, and Enter filters by that value.
+    void filterWithTheKeys() {
+        AppMessage enterAsTab;
+        qApp->installEventFilter(&enterAsTab);
+        auto l = surnames();
+        showGrid(*l);
+        filterBox(*l, "ape_pat", [&](QWidget* w) {
+            QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdContiene"));
+            QTest::keyClicks(QApplication::focusWidget(), u"ez"_s);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), ctl(w, "ListaValores"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(!w->isVisible());
+        });
+        QCOMPARE(shownLines(*l), (QList<int>{1, 2}));
+        filterBox(*l, "ape_pat", [&](QWidget* w) {
+            QTRY_COMPARE(QApplication::focusWidget(), ctl(w, "EdContiene"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), ctl(w, "ListaValores"));
+            // The list takes the focus on its first value; Down goes to the second.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(!w->isVisible());
+        });
+        qApp->removeEventFilter(&enterAsTab);
+        QCOMPARE(shownLines(*l), QList<int>{5}); // BRAVO
     }
 
     // "Solo líneas modificadas" and "Solo líneas con problemas" combine with
@@ -313,6 +351,11 @@ private slots:
         QCOMPARE(ruts(*l), (QList<int>{3, 4, 5}));
         QCOMPARE(l->model()->rowCount(), 0);
         QTRY_VERIFY2(viewText(*l).startsWith(u"0 de 3 líneas"_s), qPrintable(viewText(*l)));
+        QCOMPARE(ctl<QLabel>(l.get(), "LabelPosicion")->text(), u"Ninguna línea a la vista"_s);
+        // No hidden line is modified in its place.
+        d().expectInform(u"El filtro no muestra ninguna línea"_s);
+        l->findChild<QToolButton*>(u"SpeedButton6"_s)->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
 
         QTest::keyClick(l->grid(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(ruts(*l), (QList<int>{1, 2, 3, 4, 5}));

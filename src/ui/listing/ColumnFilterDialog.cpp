@@ -65,6 +65,7 @@ ColumnFilterDialog::ColumnFilterDialog(const QString& title,
         auto* b = new QPushButton(caption, foot);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
+        buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, choice] {
             if (choice == Choice::Values)
                 accept();

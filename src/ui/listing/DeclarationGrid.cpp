@@ -296,6 +296,19 @@ DeclarationGrid::~DeclarationGrid() {
     static_cast<GridDelegate*>(itemDelegate())->forgetGrid();
 }
 
+void DeclarationGrid::showSortColumn(int column, Qt::SortOrder order) {
+    QHeaderView* header = horizontalHeader();
+    header->setSortIndicatorShown(column > 0);
+    header->setSortIndicator(column, order);
+    if (column <= 0) return;
+    const QString title = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int arrow = style()->pixelMetric(QStyle::PM_HeaderMarkSize) +
+                      2 * style()->pixelMetric(QStyle::PM_HeaderMargin);
+    const int needed = QFontMetrics(header->font()).horizontalAdvance(title) +
+                       2 * style()->pixelMetric(QStyle::PM_HeaderMargin) + 6 + arrow;
+    if (columnWidth(column) < needed) setColumnWidth(column, needed);
+}
+
 QTableView* DeclarationGrid::frozenView() const {
     return frozen_;
 }

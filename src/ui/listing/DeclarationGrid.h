@@ -85,6 +85,9 @@ public:
     void dropSelection(); // empties the selection and forgets its anchor
 
     QTableView* frozenView() const;
+    // The arrow on the title of the column the lines are sorted by (none for
+    // -1); the column widens when its title and the arrow would not fit.
+    void showSortColumn(int column, Qt::SortOrder order);
 
 signals:
     // A click on a column's title (0: the line numbers'), not on its edge.

@@ -97,11 +97,12 @@ QVariant DeclarationModel::headerData(int section, Qt::Orientation orientation, 
     }
     const FieldDef& f = kFields[std::size_t(fieldOfColumn(section))];
     if (role == Qt::DisplayRole) return f.gridTitleText().toString();
-    // A column the lines are filtered by has its title in bold.
+    // A column the lines are filtered by has its title underlined, which
+    // takes no more room than the title has.
     if (role == Qt::FontRole && hasCondition(fieldOfColumn(section))) {
-        QFont bold = QApplication::font();
-        bold.setBold(true);
-        return bold;
+        QFont underlined = QApplication::font();
+        underlined.setUnderline(true);
+        return underlined;
     }
     if (role == Qt::TextAlignmentRole && f.gridTitleCentred) return QVariant(Qt::AlignCenter);
     return {};

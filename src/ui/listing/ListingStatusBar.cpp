@@ -69,6 +69,8 @@ ListingStatusBar::ListingStatusBar(QWidget* parent) : QStatusBar(parent) {
 void ListingStatusBar::showPosition(int row, int lines) {
     if (lines == 0)
         positionLabel_->setText(QStringLiteral("Sin líneas"));
+    else if (row < 0)
+        positionLabel_->setText(QStringLiteral("Ninguna línea a la vista"));
     else
         positionLabel_->setText(
             QStringLiteral("Línea %1 de %2").arg(count(std::max(row, 0) + 1), count(lines)));

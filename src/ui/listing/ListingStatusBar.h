@@ -19,7 +19,8 @@ class ListingStatusBar : public QStatusBar {
 public:
     explicit ListingStatusBar(QWidget* parent = nullptr);
 
-    // `row` 0-based; no lines shows "Sin líneas".
+    // `row` 0-based; no lines shows "Sin líneas", and a row of -1 among
+    // lines (a filter hides them all) "Ninguna línea a la vista".
     void showPosition(int row, int lines);
     void showFile(const QString& path, solvanta::FileForm form);
     void showChanges(const solvanta::RxMem::ChangeSummary& changes);

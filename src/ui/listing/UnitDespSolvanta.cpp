@@ -478,16 +478,17 @@ void TFrmSolvanta::scheduleStatus() {
 void TFrmSolvanta::refreshStatus() {
     statusPending_ = false;
     const bool active = table().isActive();
-    status_->showPosition(table().row(), active ? table().recordCount() : 0);
+    // A line a filter hides is nobody's current line on the screen.
+    status_->showPosition(model_->currentRow() < 0 ? -1 : table().row(),
+                          active ? table().recordCount() : 0);
     const int sorted = model_->sortField();
     status_->showView(model_->rowCount(), model_->lineCount(), model_->conditionNames(),
                       sorted < 0 ? QString()
                                  : fieldTitle(sorted) + (model_->sortDescending()
                                                              ? QStringLiteral(" descendente")
                                                              : QStringLiteral(" ascendente")));
-    grid_->horizontalHeader()->setSortIndicator(
-        sorted < 0 ? -1 : DeclarationModel::columnOf(sorted),
-        model_->sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+    grid_->showSortColumn(sorted < 0 ? -1 : DeclarationModel::columnOf(sorted),
+                          model_->sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
     action("SoloProblemas1")->setChecked(model_->hasCondition(-1, problemLines()));
     action("SoloModificadas1")->setChecked(model_->hasCondition(-1, changedLines()));
     status_->showSelected(model_->selectedCount());
@@ -928,6 +929,11 @@ void TFrmSolvanta::openEditor(bool adding) {
     ui::guarded(this, [&] {
         int droppedNewRow = -1;
         if (!grid_->settleForWindow(&droppedNewRow)) return;
+        if (!adding && model_->rowCount() == 0 && !table().isEmpty()) {
+            ui::dialogs().inform(this, QStringLiteral("El filtro no muestra ninguna línea: no "
+                                                      "hay línea que modificar."));
+            return;
+        }
         const bool fillNewLine = droppedNewRow >= 0;
         TFrmDatosSolvanta editor(table(), adding || fillNewLine || table().isEmpty(), this);
         editor.setAddAtEnd(fillNewLine && droppedNewRow >= table().recordCount());
