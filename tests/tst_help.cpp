@@ -495,7 +495,8 @@ void TestHelp::shippedPage() {
         QVERIFY2(text.contains(QString::fromUtf8(button)), button);
     // The grid's keys.
     for (const char* key : {"Intro", "Esc", "Insert", "Flecha abajo", "Ctrl+Supr", "Ctrl", "Mayús",
-                            "Ctrl+C", "Ctrl+V", "Ctrl+F", "Ctrl+H", "F3", "Mayús+F3", "Ctrl+B"})
+                            "Ctrl+C", "Ctrl+V", "Ctrl+F", "Ctrl+H", "F3", "Mayús+F3", "Ctrl+B",
+                            "Alt+Flecha abajo", "Ctrl+Mayús+L", "Flecha izquierda"})
         QVERIFY2(text.contains(QString::fromUtf8(key)), key);
     QVERIFY(text.contains(QStringLiteral("se graba completo o no se graba")));
     QVERIFY(text.contains(QStringLiteral("le pregunta antes de cerrar")));
