@@ -424,6 +424,22 @@ private slots:
         QCOMPARE(column(*l, "ape_pat"), kSurnames);
     }
 
+    // A line the user goes to that the filter hides joins the lines shown:
+    // a RUT found with Ctrl+B.
+    void goingToAHiddenLine() {
+        auto l = surnames();
+        showGrid(*l);
+        filterBox(*l, "ape_pat", [&](QWidget* w) { chooseValues(w, {u"PEREZ"_s}); });
+        QCOMPARE(shownLines(*l), QList<int>{1});
+        withDialog(*l, "Buscar1", [&](QWidget* w) {
+            QTest::keyClicks(ctl(w, "OvcERut"), u"4"_s);
+            click(w, "BitBtn1");
+        });
+        QCOMPARE(l->table().row(), 3);
+        QCOMPARE(shownLines(*l), (QList<int>{1, 4}));
+        QCOMPARE(l->grid()->currentIndex().row(), 1);
+    }
+
     // The grid's model tells every change right while lines come and go
     // under a filter and a sort.
     void modelStaysConsistent() {

@@ -770,6 +770,7 @@ template <typename Dialog, typename... Args> void TFrmSolvanta::runOnTable(Args&
         if (!grid_->settleForWindow()) return;
         Dialog dialog(std::forward<Args>(args)..., this);
         dialog.exec();
+        keepCurrentInView();
         grid_->showTableCursor();
         grid_->setFocus();
     });
@@ -938,6 +939,7 @@ void TFrmSolvanta::openEditor(bool adding) {
         TFrmDatosSolvanta editor(table(), adding || fillNewLine || table().isEmpty(), this);
         editor.setAddAtEnd(fillNewLine && droppedNewRow >= table().recordCount());
         editor.exec();
+        keepCurrentInView();
         grid_->showTableCursor();
         grid_->setFocus();
     });
@@ -1097,9 +1099,11 @@ void TFrmSolvanta::sortByColumn(int column) {
 }
 
 void TFrmSolvanta::revealLine(int line, int column) {
-    if (grid_->showCell(line, column) || line < 0) return;
-    changeView([&] { model_->dropConditions(); });
-    status_->showNotice(QStringLiteral("Se quitaron los filtros para mostrar la línea %1.")
-                            .arg(spanishCount(line + 1)));
+    if (line < 0 || line >= table().recordCount() || grid_->showCell(line, column)) return;
+    model_->showLines({table().bookmarkAt(line)});
     grid_->showCell(line, column);
+}
+
+void TFrmSolvanta::keepCurrentInView() {
+    if (table().row() >= 0 && model_->currentRow() < 0) model_->showLines({table().bookmark()});
 }

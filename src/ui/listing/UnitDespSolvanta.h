@@ -116,8 +116,11 @@ private:
     void undoRedo(bool redo);
     template <typename F> void changeView(F&& change);
     void toggleCondition(const QString& name, std::function<bool(int line)> keep);
-    // A line a filter hides is shown by dropping the filters first.
+    // A line the user goes to (a problem chosen in the panel, a RUT found,
+    // the line the record editor was left on) shows, even where a filter
+    // would hide it: it joins the lines shown.
     void revealLine(int line, int column);
+    void keepCurrentInView();
     QString notFound() const;  // "No se encontró «x»" (in the lines shown)
     QString shownOnly() const; // ", solo entre las 1.234 líneas mostradas" under a filter
     // Tells the user, once for each new problem, that the code-table file

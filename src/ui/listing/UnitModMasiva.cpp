@@ -228,11 +228,14 @@ void TFrmModMasiva::applyToAll() {
             value = periodtext::stored(period);
         }
         const int field = fieldIndex(choices()[std::size_t(index)].field);
-        if (lines_)
+        // The cursor goes to the last line changed.
+        if (lines_) {
             table_.assign(*lines_, field, value);
-        else
+            if (!lines_->empty()) table_.gotoBookmark(lines_->back());
+        } else {
             table_.assignAll(field, value);
-        table_.last();
+            table_.last();
+        }
         accept();
     });
 }
