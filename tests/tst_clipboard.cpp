@@ -14,10 +14,6 @@ using namespace testutil;
 
 namespace {
 
-int columnOf(const char* name) {
-    return DeclarationModel::columnOf(field(name));
-}
-
 // Every cell of every line, to tell whether anything changed.
 QList<QStringList> contents(TFrmSolvanta& l) {
     QList<QStringList> lines;

@@ -39,22 +39,12 @@ QByteArray section(const QString& name, const QStringList& entries) {
     return cp(text);
 }
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QLatin1String(name));
-    if (!c) qWarning("no control %s", name);
-    return c;
-}
-
 QStringList listed(QWidget* editor) {
     QStringList out;
     auto* list = ctl<QListWidget>(editor, "ListBox1");
     for (int i = 0; i < list->count(); ++i)
         out << list->item(i)->text();
     return out;
-}
-
-void click(QWidget* editor, const char* button) {
-    ctl<QPushButton>(editor, button)->click();
 }
 
 void select(QWidget* editor, int row) {

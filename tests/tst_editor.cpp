@@ -64,12 +64,6 @@ void setField(RxMem& t, const char* name, const QString& value) {
     t.post();
 }
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QLatin1String(name));
-    if (!c) qWarning("no control %s", name);
-    return c;
-}
-
 // What a control shows, in one text: the chosen item of a radio group ("-"
 // for none), the text of the others.
 QString shown(QWidget* e, const char* name) {

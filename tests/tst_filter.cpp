@@ -36,20 +36,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    return w->findChild<T*>(QLatin1String(name));
-}
-
-void click(QWidget* w, const char* button) {
-    auto* b = ctl<QAbstractButton>(w, button);
-    QVERIFY2(b, button);
-    b->click();
-}
-
-int columnOf(const char* name) {
-    return DeclarationModel::columnOf(field(name));
-}
-
 // The file's line numbers of the rows shown, top to bottom.
 QList<int> shownLines(TFrmSolvanta& l) {
     QList<int> out;

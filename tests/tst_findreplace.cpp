@@ -25,16 +25,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    return w->findChild<T*>(QLatin1String(name));
-}
-
-void click(QWidget* w, const char* button) {
-    QPushButton* b = ctl<QPushButton>(w, button);
-    QVERIFY2(b, button);
-    b->click();
-}
-
 void put(TFrmSolvanta& l, int row, const char* name, const QString& text) {
     l.table().moveTo(row);
     l.table().edit();

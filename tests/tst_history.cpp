@@ -19,14 +19,6 @@ using namespace testutil;
 
 namespace {
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    return w->findChild<T*>(QLatin1String(name));
-}
-
-int columnOf(const char* name) {
-    return DeclarationModel::columnOf(field(name));
-}
-
 void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
     QTest::keyClick(w, key, mods);
 }

@@ -33,14 +33,6 @@ QString cfgPath() {
     return QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg");
 }
 
-template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
-    return w->findChild<T*>(QLatin1String(name));
-}
-
-void click(QWidget* w, const char* button) {
-    ctl<QPushButton>(w, button)->click();
-}
-
 QStringList column(TFrmSolvanta& l, const char* name) {
     QStringList out;
     for (int r = 0; r < l.table().recordCount(); ++r)

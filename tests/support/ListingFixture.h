@@ -12,6 +12,7 @@
 #include "ui/listing/UnitDespSolvanta.h"
 #include "engine/util/NumberText.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -126,6 +127,25 @@ inline TFrmSolvanta* openListingWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* l = qobject_cast<TFrmSolvanta*>(w)) return l;
     return nullptr;
+}
+
+// A control of a window by its object name (a warning when there is none).
+template <typename T = QWidget> T* ctl(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QLatin1String(name));
+    if (!c) qWarning("no control %s", name);
+    return c;
+}
+
+// Presses a button of a window, by its object name.
+inline void click(QWidget* w, const char* button) {
+    auto* b = ctl<QAbstractButton>(w, button);
+    QVERIFY2(b, button);
+    b->click();
+}
+
+// The listing's column of a field, by the field's name.
+inline int columnOf(const char* name) {
+    return DeclarationModel::columnOf(field(name));
 }
 
 // A listing over a file of n generated lines whose rut is 1..n.
