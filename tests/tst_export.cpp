@@ -356,6 +356,30 @@ private slots:
         QCOMPARE(l->grid()->currentIndex().row(), 7);
     }
 
+    // Under a filter and a sort, the workbook holds the lines shown, in the
+    // order shown, after a question that says so.
+    void excelSendsTheLinesShown() {
+        auto l = listingOf(tmp_, 6);
+        showGrid(*l);
+        QDir(TFrmSolvanta::workbookFolder()).removeRecursively();
+        l->filterBy(field("rut"), {QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("5")});
+        l->sortByColumn(columnOf("rut"));
+        l->sortByColumn(columnOf("rut")); // descending
+        d().expectAsk(QStringLiteral("Hay un filtro: la planilla tendrá solo las 3 líneas "
+                                     "mostradas (de 6), en el orden mostrado. ¿Continuar?"),
+                      ui::Button::Ok);
+        d().expectUrl(true);
+        l->findChild<QToolButton*>(QStringLiteral("SpeedButton5"))->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        const XlsxBook book = readXlsx(QUrl(d().shown().last().text).toLocalFile());
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        QCOMPARE(book.sheets.value(0).rowCount(), 4);
+        for (int r = 1; r <= 3; ++r)
+            QCOMPARE(book.sheets[0].cell(r, field("rut")).number,
+                     double(QList<int>{5, 4, 2}[r - 1]));
+        QCOMPARE(l->table().recordCount(), 6);
+    }
+
     // "Excel" leaves its workbooks where the user finds them again, in
     // "Solvanta" among the user's documents, and the status bar says where;
     // the folder is the user's: nothing in it is removed, however many or

@@ -604,6 +604,10 @@ private slots:
             << "Uno1" << QList<int>{0, 4} << "Se asignará a 2 líneas.";
         QTest::newRow("cost centre, one line")
             << "Dos1" << QList<int>{5} << "Se asignará a 1 línea.";
+        // Lines 1, 3 and 5 shown, the first two selected.
+        QTest::newRow("cost centre, under a filter")
+            << "Dos1" << QList<int>{-1, 0, 1}
+            << "Se asignará a 2 líneas, de las que muestra el filtro.";
     }
 
     void assignmentReach() {
@@ -612,6 +616,10 @@ private slots:
         QFETCH(QString, said);
         auto l = listingOf(tmp_, 6);
         showGrid(*l);
+        if (rows.first() < 0) {
+            l->filterBy(field("rut"), {u"1"_s, u"3"_s, u"5"_s});
+            rows.removeFirst();
+        }
         for (int r : rows)
             clickCell(*l, r, 2, r == rows.first() ? Qt::NoModifier : Qt::ControlModifier);
         QCOMPARE(selectedRows(*l), rows);

@@ -23,14 +23,17 @@ QString noLinesSelected() {
                           "Mayús+flechas.");
 }
 
-QString assignmentReach(int selectedLines) {
+QString assignmentReach(int selectedLines, bool filtered) {
     if (selectedLines <= 0) return noLinesSelected();
-    if (selectedLines == 1) return QStringLiteral("Se asignará a 1 línea.");
-    return QStringLiteral("Se asignará a %1 líneas.").arg(selectedLines);
+    const QString shown =
+        filtered ? QStringLiteral(", de las que muestra el filtro.") : QStringLiteral(".");
+    if (selectedLines == 1) return QStringLiteral("Se asignará a 1 línea") + shown;
+    return QStringLiteral("Se asignará a %1 líneas").arg(selectedLines) + shown;
 }
 
 QLabel* reachLabel(const DeclarationModel& lines, QWidget* parent) {
-    auto* label = new QLabel(assignmentReach(int(lines.selectedBookmarks().size())), parent);
+    auto* label = new QLabel(
+        assignmentReach(int(lines.selectedBookmarks().size()), lines.isFiltered()), parent);
     label->setObjectName(QStringLiteral("LabelAlcance"));
     label->setWordWrap(true);
     return label;

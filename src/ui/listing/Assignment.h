@@ -15,8 +15,9 @@ class QWidget;
 bool assignToSelection(DeclarationModel& lines, solvanta::Field field, const QString& text);
 
 // What an assignment dialog says about its reach: "Se asignará a 3 líneas.",
-// or, with no line selected, how to select them.
-QString assignmentReach(int selectedLines);
+// under a filter "..., de las que muestra el filtro.", or, with no line
+// selected, how to select them.
+QString assignmentReach(int selectedLines, bool filtered = false);
 QString noLinesSelected();
 
 // The label at the head of an assignment dialog with that sentence
