@@ -476,10 +476,52 @@ int main(int argc, char* argv[]) {
             "  reference separator->xlsx     %.3f s, peak %.1f MiB; export / reference = %.2f\n",
             ref.seconds, ref.peakMiB, ours.seconds / ref.seconds);
 
+    // The way back: the export's workbook read as lines again, against the
+    // export itself (both hold the table: their peaks compare); and a .csv of
+    // the separator lines under the fields' titles, against the separator
+    // form read as such.
+    bool importsAgree = true;
+    if (exportToo && ours.status == 0) {
+        const std::string fromBook = (dir + QLatin1String("/de-planilla.txt")).toStdString();
+        const ChildRun in = bestChild(
+            runs, {editor, "convert", "--from", "xlsx", "--to", "position", book, fromBook});
+        std::printf("  import xlsx->position         %.3f s, peak %.1f MiB; import / export = "
+                    "%.2f (time), %.2f (peak) (exit %d)\n",
+                    in.seconds, in.peakMiB, in.seconds / ours.seconds, in.peakMiB / ours.peakMiB,
+                    in.status);
+        QFile p(pos), f(QString::fromStdString(fromBook));
+        importsAgree = in.status == 0 && p.open(QIODevice::ReadOnly) &&
+                       f.open(QIODevice::ReadOnly) && p.readAll() == f.readAll();
+        std::printf("  the workbook read back gives the position file, byte for byte: %s\n",
+                    importsAgree ? "yes" : "NO");
+    }
+    {
+        const QString csv = dir + QLatin1String("/planilla.csv");
+        QFile in(sep), out(csv);
+        QStringList titles;
+        for (int f = 0; f < kFieldCount; ++f)
+            titles << fieldTitle(f);
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly)) {
+            out.write(titles.join(u';').toUtf8() + "\r\n");
+            while (!in.atEnd())
+                out.write(in.read(1 << 20));
+        }
+        out.close();
+        const std::string fromCsv = (dir + QLatin1String("/de-csv.txt")).toStdString();
+        const ChildRun c = bestChild(runs, {editor, "convert", "--from", "csv", "--to", "position",
+                                            csv.toStdString(), fromCsv});
+        std::printf("  import csv->position          %.3f s, peak %.1f MiB; / separator->position "
+                    "= %.2f (exit %d)\n",
+                    c.seconds, c.peakMiB, c.seconds / toPos.seconds, c.status);
+        importsAgree = importsAgree && c.status == 0;
+        QFile::remove(csv);
+    }
+
     QFile a(pos), b(backPos);
     const bool same =
         a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll();
     std::printf("position -> separator -> position gives the same bytes: %s\n",
                 same ? "yes" : "NO");
-    return same && sameAsReference && toSep.status == 0 && toPos.status == 0 ? 0 : 1;
+    return same && sameAsReference && importsAgree && toSep.status == 0 && toPos.status == 0 ? 0
+                                                                                             : 1;
 }

@@ -174,13 +174,61 @@ private slots:
         QCOMPARE(refused.status, 1);
         QVERIFY2(refused.err.startsWith(QStringLiteral("No se creó la planilla")),
                  qPrintable(refused.err));
-        QVERIFY(refused.err.contains(
-            QStringLiteral("línea 1, [38] % trab. pesado: «012,5» no es un número; se leyó como 0.")));
+        QVERIFY(refused.err.contains(QStringLiteral(
+            "línea 1, [38] % trab. pesado: «012,5» no es un número; se leyó como 0.")));
         QVERIFY(!QFile::exists(out));
         const Run forced = run(args << QStringLiteral("--force"), QStringLiteral("C.UTF-8"));
         QCOMPARE(forced.status, 0);
         QVERIFY(forced.err.contains(QStringLiteral("[38] % trab. pesado")));
         QVERIFY(readAll(out).startsWith("PK"));
+    }
+
+    // A workbook the export wrote converts back to the same file; a .csv
+    // whose columns a field does not take is refused unless forced; check
+    // reads a sheet too, naming the cell it could not read.
+    void sheetsFromTheCommandLine() {
+        const QString es = QStringLiteral("es_CL.UTF-8");
+        const QString book = tmp_.filePath(QStringLiteral("ida.xlsx"));
+        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--from"),
+                      QStringLiteral("position"), dataFile("dos-lineas-coma.txt"), book},
+                     es)
+                     .status,
+                 0);
+        const QString back = tmp_.filePath(QStringLiteral("vuelta.txt"));
+        const Run converted =
+            run({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("xlsx"),
+                 QStringLiteral("--to"), QStringLiteral("position"), book, back},
+                es);
+        QVERIFY2(converted.status == 0, qPrintable(converted.err));
+        QCOMPARE(readAll(back), readAll(dataFile("dos-lineas-coma.txt")));
+
+        const QString csv = tmp_.filePath(QStringLiteral("nomina.csv"));
+        writeAll(csv, "rut;impo_afp;Notas\n11;1.000;x\n12;12,3,4;y\n");
+        const QString out = tmp_.filePath(QStringLiteral("nomina.txt"));
+        const QStringList args{QStringLiteral("convert"),
+                               QStringLiteral("--from"),
+                               QStringLiteral("csv"),
+                               QStringLiteral("--to"),
+                               QStringLiteral("separator"),
+                               csv,
+                               out};
+        const Run refused = run(args, es);
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("Columnas que no se usan: Notas.")),
+                 qPrintable(refused.err));
+        QVERIFY(!QFile::exists(out));
+        const Run forced = run(QStringList(args) << QStringLiteral("--force"), es);
+        QVERIFY2(forced.status == 0, qPrintable(forced.err));
+        QVERIFY2(forced.err.contains(QStringLiteral("nomina!B3: «12,3,4»")),
+                 qPrintable(forced.err));
+        QCOMPARE(readAll(out).count("\r\n"), 2);
+
+        const Run checked = run(
+            {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("csv"), csv}, es);
+        QCOMPARE(checked.status, 1);
+        QVERIFY2(
+            checked.out.contains(QStringLiteral("línea 2, [27] Impo. afp: nomina!B3: «12,3,4»")),
+            qPrintable(checked.out));
     }
 
     // One line per problem and a count, exit 1; a clean file exits 0; a
@@ -366,14 +414,18 @@ private slots:
         QTest::newRow("export one file") << QStringList{
             QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("position"), in};
         QTest::newRow("--from twice") << QStringList{
-            QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"),
+            QStringLiteral("check"),  QStringLiteral("--from"),    QStringLiteral("position"),
             QStringLiteral("--from"), QStringLiteral("separator"), in};
-        QTest::newRow("empty file name") << QStringList{
-            QStringLiteral("convert"), QStringLiteral("--from"),    QStringLiteral("position"),
-            QStringLiteral("--to"),    QStringLiteral("separator"), in, QString()};
-        QTest::newRow("--force for check") << QStringList{
-            QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("position"),
-            QStringLiteral("--force"), in};
+        QTest::newRow("empty file name") << QStringList{QStringLiteral("convert"),
+                                                        QStringLiteral("--from"),
+                                                        QStringLiteral("position"),
+                                                        QStringLiteral("--to"),
+                                                        QStringLiteral("separator"),
+                                                        in,
+                                                        QString()};
+        QTest::newRow("--force for check")
+            << QStringList{QStringLiteral("check"), QStringLiteral("--from"),
+                           QStringLiteral("position"), QStringLiteral("--force"), in};
     }
 
     void wrongUsage() {
@@ -531,9 +583,9 @@ private slots:
         QCOMPARE(r.status, 1);
         if (!output.isEmpty()) QVERIFY(!QFile::exists(output));
 
-        const Run checked = run({QStringLiteral("check"), QStringLiteral("--from"),
-                                 QStringLiteral("separator"), many},
-                                QStringLiteral("C.UTF-8"), kLimit);
+        const Run checked = run(
+            {QStringLiteral("check"), QStringLiteral("--from"), QStringLiteral("separator"), many},
+            QStringLiteral("C.UTF-8"), kLimit);
         QCOMPARE(checked.err, QString());
         QCOMPARE(checked.status, 1); // every line lacks fields
         QVERIFY(checked.out.endsWith(QStringLiteral(" en 600000 líneas.\n")));
@@ -547,7 +599,8 @@ private slots:
         QTest::addColumn<int>("status"); // of convert and check without --force
         QTest::addColumn<QString>("said");
         QTest::addColumn<int>("lines"); // written with --force
-        const QString position = QStringLiteral("position"), separator = QStringLiteral("separator");
+        const QString position = QStringLiteral("position"),
+                      separator = QStringLiteral("separator");
         const QList<QByteArray> pos = baseLines(FileForm::Position);
         const QList<QByteArray> sep = baseLines(FileForm::Separator);
         const auto file = [](QList<QByteArray> lines) { return lines.join("\r\n") + "\r\n"; };
@@ -636,8 +689,8 @@ private slots:
             << QStringLiteral("Aviso: el archivo empieza con la marca de UTF-8 (BOM)") << 5;
         QTest::newRow("UTF-8 names")
             << cp1252::decode(withPiece(2, "ape_pat", "MU\xD1OZ").toStdString()).toUtf8()
-            << separator << separator << 1
-            << QStringLiteral("El archivo está escrito en UTF-8") << 5;
+            << separator << separator << 1 << QStringLiteral("El archivo está escrito en UTF-8")
+            << 5;
     }
 
     // convert refuses a file whose data would not arrive as it stood,
@@ -655,8 +708,13 @@ private slots:
         QFile::remove(out);
         QVERIFY(writeAll(in, bytes));
         const QString es = QStringLiteral("es_CL.UTF-8");
-        const QStringList args{QStringLiteral("convert"), QStringLiteral("--from"), from,
-                               QStringLiteral("--to"), to, in, out};
+        const QStringList args{QStringLiteral("convert"),
+                               QStringLiteral("--from"),
+                               from,
+                               QStringLiteral("--to"),
+                               to,
+                               in,
+                               out};
 
         const Run refused = run(args, es);
         QCOMPARE(refused.status, status);
@@ -673,20 +731,20 @@ private slots:
         if (lines >= 0) {
             numtext::setDecimalSeparator(',');
             RxMem table;
-            loadDeclaration(in, from == QLatin1String("position") ? FileForm::Position
-                                                                 : FileForm::Separator,
-                            table);
+            loadDeclaration(
+                in, from == QLatin1String("position") ? FileForm::Position : FileForm::Separator,
+                table);
             const QString expected = tmp_.filePath(QStringLiteral("esperado.txt"));
-            writeDeclaration(expected,
-                             to == QLatin1String("position") ? FileForm::Position
-                                                             : FileForm::Separator,
-                             table);
+            writeDeclaration(
+                expected,
+                to == QLatin1String("position") ? FileForm::Position : FileForm::Separator, table);
             QCOMPARE(readAll(out), readAll(expected));
         }
 
         // The form-breaking values are checked in the checks' own words.
         if (to == from || !said.contains(QLatin1String("columnas y no"))) {
-            const Run checked = run({QStringLiteral("check"), QStringLiteral("--from"), from, in}, es);
+            const Run checked =
+                run({QStringLiteral("check"), QStringLiteral("--from"), from, in}, es);
             QCOMPARE(checked.status, status);
             if (!said.contains(QStringLiteral("se leería")))
                 QVERIFY2((checked.out + checked.err).contains(said), qPrintable(checked.out));
@@ -726,9 +784,13 @@ private slots:
         const QString in = tmp_.filePath(QStringLiteral("utf8.txt"));
         QVERIFY(writeAll(in, utf8));
         const QString out = tmp_.filePath(QStringLiteral("cp1252.txt"));
-        QStringList args{QStringLiteral("convert"), QStringLiteral("--from"),
-                         QStringLiteral("position"), QStringLiteral("--to"),
-                         QStringLiteral("position"), in, out};
+        QStringList args{QStringLiteral("convert"),
+                         QStringLiteral("--from"),
+                         QStringLiteral("position"),
+                         QStringLiteral("--to"),
+                         QStringLiteral("position"),
+                         in,
+                         out};
         const Run asCodePage = run(args, QStringLiteral("es_CL.UTF-8"));
         QCOMPARE(asCodePage.status, 1);
         QVERIFY2(asCodePage.err.contains(QStringLiteral("UTF-8")), qPrintable(asCodePage.err));

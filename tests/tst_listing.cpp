@@ -3,6 +3,7 @@
 
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
+#include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
 #include "ui/app/UnitPrincipal.h"
 #include "ui/app/UnitSeleccionar.h"
@@ -11,6 +12,7 @@
 #include "ui/help/UnitAyuda.h"
 #include "ui/listing/DeclarationGrid.h"
 #include "ui/listing/DeclarationModel.h"
+#include "ui/listing/ProblemsModel.h"
 #include "ui/listing/UnitDespSolvanta.h"
 #include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/CommandBar.h"
@@ -474,6 +476,43 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QVERIFY(l->isVisible());
         QCOMPARE(l->table().state(), RxMem::State::Edit);
+    }
+
+    // A spreadsheet opens as the file's lines: what its columns do not
+    // match is asked about first, and a cell that cannot be read shows in
+    // the problems panel with its address; declining loads nothing.
+    void spreadsheetOpensAsLines_data() {
+        QTest::addColumn<bool>("go");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("loaded") << true;
+    }
+
+    void spreadsheetOpensAsLines() {
+        QFETCH(bool, go);
+        const QString csv = tmp_.filePath(QStringLiteral("nomina.csv"));
+        writeAll(csv, "rut;[27] Impo. afp;Notas\n11;1.000;x\n12;12,3,4;y\n");
+        OpenListing l;
+        d().expectAsk(QStringLiteral("Columnas que no se usan: Notas.\n\nCampos que faltan "
+                                     "(quedan vacíos): "),
+                      go ? ui::Button::Ok : ui::Button::Cancel);
+        if (!go) {
+            QVERIFY_THROWS_EXCEPTION(Cancelled, l->loadSheet(csv));
+            QVERIFY2(d().done(), qPrintable(d().problems()));
+            QVERIFY(l->table().isEmpty());
+            return;
+        }
+        d().expectInform(QStringLiteral("1 valor no se leyó tal como estaba"));
+        l->loadSheet(csv);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(l->table().recordCount(), 2);
+        QCOMPARE(l->table().textAt(0, field("impo_afp")), QStringLiteral("1000"));
+        QVERIFY(!l->table().recordAt(1).hasValue(field("impo_afp")));
+        QVERIFY(!l->hasUnsavedChanges());
+        QStringList problems;
+        for (int r = 0; r < l->problems()->rowCount(); ++r)
+            problems << l->problems()->index(r, 2).data().toString();
+        QVERIFY2(problems.filter(QStringLiteral("nomina!B3: «12,3,4»")).size() == 1,
+                 qPrintable(problems.join(u'\n')));
     }
 
     // Every toolbar button has an Alt key of its own, so each is reached

@@ -13,7 +13,14 @@ Document::Document(CodeTableFile codes)
 
 LoadReport Document::load(const QString& path, FileForm form, Progress* progress,
                           const LoadOptions& options) {
-    LoadReport report = loadDeclaration(path, form, table_, progress, options);
+    return loadWith(path, form, [&](RxMem& table) {
+        return loadDeclaration(path, form, table, progress, options);
+    });
+}
+
+LoadReport Document::loadWith(const QString& path, FileForm form,
+                              const std::function<LoadReport(RxMem&)>& read) {
+    LoadReport report = read(table_);
     path_ = path;
     form_ = form;
     return report;

@@ -7,6 +7,7 @@
 #include "engine/model/RxMem.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace solvanta {
@@ -41,6 +42,10 @@ public:
     // the user may follow and cancel.
     LoadReport load(const QString& path, FileForm form, Progress* progress = nullptr,
                     const LoadOptions& options = {});
+    // The same with another reader of lines (a spreadsheet's): `read` fills
+    // the table; the file becomes the document's, to be written in `form`.
+    LoadReport loadWith(const QString& path, FileForm form,
+                        const std::function<LoadReport(RxMem&)>& read);
     // Writes every line to the file in that form; the file written becomes
     // the document's file and the reference of what changed. The current
     // line stays current.

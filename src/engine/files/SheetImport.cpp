@@ -214,6 +214,19 @@ std::unique_ptr<SheetRows> openByExtension(const QString& path) {
 
 } // namespace
 
+bool readsAsSheet(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0) return true;
+    if (suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) != 0) return false;
+    try {
+        const std::unique_ptr<SheetRows> rows = openCsv(path);
+        std::vector<SheetCell> first;
+        return rows->next(first) && matchColumns(first).titled;
+    } catch (const Error&) {
+        return false; // the load says what is wrong with it
+    }
+}
+
 SheetImport::SheetImport(const QString& path) : SheetImport(openByExtension(path)) {}
 
 SheetImport::SheetImport(std::unique_ptr<SheetRows> rows) : rows_(std::move(rows)) {

@@ -67,6 +67,11 @@ private:
     SheetColumns columns_;
 };
 
+// Whether the file is read as a spreadsheet rather than as a declaration
+// file: an .xlsx, or a .csv whose first row names fields (a .csv of lines
+// alone is the separator form itself).
+bool readsAsSheet(const QString& path);
+
 // The fields' values of one cell, as typing its value would give them.
 // Throws ConversionError with the reason, without the field's name.
 struct TypedCell;

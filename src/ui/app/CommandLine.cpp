@@ -3,6 +3,7 @@
 #include "engine/files/DeclarationFile.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/OutputTarget.h"
+#include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
 #include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
@@ -30,7 +31,15 @@ const char* const kUsage =
     "      Carga ENTRADA y escribe todas sus líneas en la planilla SALIDA.xlsx, igual\n"
     "      que el botón «Excel» del editor: la fila 1 con los títulos de los 105\n"
     "      campos y una fila por línea (más de 1.048.575 líneas siguen en otra hoja).\n"
-    "  solvanta-editor check --from position|separator [--utf8] ARCHIVO\n"
+    "  solvanta-editor convert --from xlsx|csv --to position|separator [--force]\n"
+    "                          PLANILLA SALIDA\n"
+    "      Lee la primera hoja de PLANILLA (.xlsx de Excel, LibreOffice Calc o del botón\n"
+    "      «Excel»; o .csv separado por coma, punto y coma o tabulador) y escribe sus\n"
+    "      filas como líneas de SALIDA. La fila 1 nombra los campos de cada columna\n"
+    "      («[27] Impo. afp» o «impo_afp», en cualquier orden); sin títulos, la hoja\n"
+    "      debe tener las 105 columnas en el orden de los campos. Cada celda se lee\n"
+    "      como si se escribiera en el listado.\n"
+    "  solvanta-editor check --from position|separator|xlsx|csv [--utf8] ARCHIVO\n"
     "      Revisa cada línea de ARCHIVO y muestra lo que Solvanta rechazaría: RUT y\n"
     "      dígito verificador, códigos que no están en las tablas, períodos y fechas\n"
     "      imposibles, valores que romperían el formato, y lo que no se pudo leer tal\n"
@@ -40,7 +49,8 @@ const char* const kUsage =
     "  convert y export no escriben nada (estado de salida 1) si algún dato no\n"
     "  llegaría tal como está en ENTRADA: un valor que no se pudo leer y se tomó\n"
     "  como 0, texto que sobra o campos que faltan en una línea, lo que sigue a un\n"
-    "  Ctrl+Z, o un valor que el formato de SALIDA no puede llevar. Muestran hasta\n"
+    "  Ctrl+Z, o un valor que el formato de SALIDA no puede llevar; de una planilla,\n"
+    "  una celda que no se pudo leer o una columna que ningún campo toma. Muestran hasta\n"
     "  20 de ellos. Con --force escriben de todos modos, como el editor después de\n"
     "  preguntar, y los muestran igual. --utf8 lee ENTRADA como UTF-8 y pasa sus\n"
     "  letras a Windows-1252, la codificación de los archivos de declaración.\n"
@@ -61,6 +71,9 @@ ExitCode usageError(QTextStream& err, const QString& why) {
     return ExitCode::Usage;
 }
 
+// A spreadsheet read as a declaration: --from xlsx or csv.
+enum class Sheet { None, Xlsx, Csv };
+
 bool parseForm(const QString& text, FileForm& form) {
     if (text == QLatin1String("position")) {
         form = FileForm::Position;
@@ -77,14 +90,15 @@ bool parseForm(const QString& text, FileForm& form) {
 // when `withTo`, --force when `withForce`, --utf8, and the files.
 struct Request {
     FileForm from{}, to{};
+    Sheet sheet = Sheet::None; // --from xlsx|csv
     bool force = false;
     FileEncoding encoding = FileEncoding::Windows1252;
     QStringList files;
 };
 
 std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Request& r,
-                                     QTextStream& err, qsizetype files = 2,
-                                     bool withForce = true) {
+                                     QTextStream& err, qsizetype files = 2, bool withForce = true,
+                                     bool withSheet = false) {
     bool haveFrom = false, haveTo = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -95,14 +109,22 @@ std::optional<ExitCode> parseRequest(const QStringList& args, bool withTo, Reque
             if (i + 1 >= args.size())
                 return usageError(err, QStringLiteral("falta el formato después de %1.").arg(a));
             FileForm& target = from ? r.from : r.to;
-            if (!parseForm(args[++i], target))
+            const QString& form = args[++i];
+            if (from && withSheet &&
+                (form == QLatin1String("xlsx") || form == QLatin1String("csv")))
+                r.sheet = form == QLatin1String("xlsx") ? Sheet::Xlsx : Sheet::Csv;
+            else if (!parseForm(form, target))
                 return usageError(
-                    err, QStringLiteral("formato desconocido «%1»: use position o separator.")
-                             .arg(excerpt(args[i])));
+                    err, from && withSheet
+                             ? QStringLiteral("formato desconocido «%1»: use position, separator, "
+                                              "xlsx o csv.")
+                                   .arg(excerpt(form))
+                             : QStringLiteral("formato desconocido «%1»: use position o separator.")
+                                   .arg(excerpt(form)));
             (from ? haveFrom : haveTo) = true;
         } else if (withForce && a == QLatin1String("--force")) {
             r.force = true;
-        } else if (a == QLatin1String("--utf8")) {
+        } else if (a == QLatin1String("--utf8") && r.sheet == Sheet::None) {
             r.encoding = FileEncoding::Utf8;
         } else if (a.startsWith(QLatin1String("--"))) {
             return usageError(err, QStringLiteral("opción desconocida «%1».").arg(excerpt(a)));
@@ -166,9 +188,46 @@ template <typename F> ExitCode run(QTextStream& err, F&& work) {
     return ExitCode::Ok;
 }
 
+// The first sheet of a workbook or a .csv into the table. Columns no field
+// takes lose their values: like any data that would not arrive, they stop
+// the command unless `force`; fields no column holds, or a sheet taken in
+// field order, are told on standard error.
+LoadReport loadSheet(const Request& r, bool force, RxMem& table, QTextStream& err) {
+    SheetImport sheet(r.sheet == Sheet::Xlsx ? openWorkbook(r.files[0]) : openCsv(r.files[0]));
+    const SheetColumns& c = sheet.columns();
+    if (!c.refusal.isEmpty())
+        throw IoError(QStringLiteral("No se pudo leer «%1»: %2").arg(r.files[0], c.refusal));
+    if (!c.unused.isEmpty() && !force)
+        throw DataLossError(QStringLiteral("No se leyó «%1»: %2
+                                           Quite esas columnas de la "
+                                           "planilla, o léala de todos modos con --force.")
+                                .arg(r.files[0], c.question()));
+    if (const QString q = c.question(); !q.isEmpty()) {
+        err << QStringLiteral("Aviso: ") << q << '\n';
+        err.flush();
+    }
+    return sheet.load(table);
+}
+
+ExitCode convertSheet(const Request& r, QTextStream& err) {
+    return run(err, [&] {
+        RxMem table;
+        const LoadReport report = loadSheet(r, r.force, table, err);
+        if (report.losesData() && !r.force)
+            throw DataLossError(
+                QStringLiteral("No se creó «%1»: los datos de «%2» no llegarían tal como están.\n"
+                               "%3\nCorrija la planilla, o cree el archivo de todos modos con "
+                               "--force.")
+                    .arg(r.files[1], r.files[0], describeNotes(report)));
+        writeDeclaration(r.files[1], r.to, table);
+        printNotes(report, r.files[1], err);
+    });
+}
+
 ExitCode convert(const QStringList& args, QTextStream& err) {
     Request r;
-    if (const auto bad = parseRequest(args, true, r, err)) return *bad;
+    if (const auto bad = parseRequest(args, true, r, err, 2, true, true)) return *bad;
+    if (r.sheet != Sheet::None) return convertSheet(r, err);
     warnAboutForm(r.files[0], r.from, err);
     return run(err, [&] {
         ConvertOptions options;
@@ -228,8 +287,8 @@ bool reportCodeTable(const LineChecker& checker, QTextStream& err) {
 // not be used.
 ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     Request r;
-    if (const auto bad = parseRequest(args, false, r, err, 1, false)) return *bad;
-    warnAboutForm(r.files[0], r.from, err);
+    if (const auto bad = parseRequest(args, false, r, err, 1, false, true)) return *bad;
+    if (r.sheet == Sheet::None) warnAboutForm(r.files[0], r.from, err);
     qint64 problems = 0, lines = 0;
     bool codesChecked = true;
     LoadReport report;
@@ -240,31 +299,44 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
         options.encoding = r.encoding;
         options.keptNotes = 0; // the lines' notes are printed as they come
         std::vector<LineProblem> found;
-        readDeclaration(
-            r.files[0], r.from, options,
-            [&](qint64 lineNo, const RecordView& record, const std::vector<LoadNote>& notes) {
-                found.clear();
-                checker.check(record, int(lineNo), found);
-                for (const LoadNote& n : notes) {
-                    found.erase(std::remove_if(found.begin(), found.end(),
-                                               [&](const LineProblem& p) {
-                                                   return p.field == n.field;
-                                               }),
-                                found.end());
-                    found.push_back({int(lineNo), n.field, n.text, excerpt(record.text(n.field)),
-                                     LineProblem::None});
-                }
-                if (found.empty()) return;
-                std::stable_sort(found.begin(), found.end(),
-                                 [](const LineProblem& a, const LineProblem& b) {
-                                     return a.field < b.field;
-                                 });
-                for (const LineProblem& p : found)
-                    out << LineChecker::describe(p) << '\n';
-                problems += qint64(found.size());
-                ++lines;
-            },
-            report);
+        const auto checkLine = [&](qint64 lineNo, const RecordView& record,
+                                   const std::vector<LoadNote>& notes) {
+            found.clear();
+            checker.check(record, int(lineNo), found);
+            for (const LoadNote& n : notes) {
+                found.erase(
+                    std::remove_if(found.begin(), found.end(),
+                                   [&](const LineProblem& p) { return p.field == n.field; }),
+                    found.end());
+                found.push_back({int(lineNo), n.field, n.text, excerpt(record.text(n.field)),
+                                 LineProblem::None});
+            }
+            if (found.empty()) return;
+            std::stable_sort(
+                found.begin(), found.end(),
+                [](const LineProblem& a, const LineProblem& b) { return a.field < b.field; });
+            for (const LineProblem& p : found)
+                out << LineChecker::describe(p) << '\n';
+            problems += qint64(found.size());
+            ++lines;
+        };
+        if (r.sheet == Sheet::None) {
+            readDeclaration(r.files[0], r.from, options, checkLine, report);
+            return;
+        }
+        // A sheet is read whole first; each line's notes are on its cells.
+        RxMem table;
+        report = loadSheet(r, true, table, err);
+        report.notes.erase(std::remove_if(report.notes.begin(), report.notes.end(),
+                                          [](const LoadNote& n) { return n.line != 0; }),
+                           report.notes.end());
+        std::vector<LoadNote> notes;
+        for (int row = 0; row < table.recordCount(); ++row) {
+            notes.clear();
+            for (const RxMem::CellNote& n : table.notesOf(table.bookmarkAt(row)))
+                notes.push_back({row + 1, n.field, LoadNote::Replaced, n.problem});
+            checkLine(row + 1, table.recordAt(row), notes);
+        }
     });
     if (read != ExitCode::Ok) return read;
     // What concerns the file as a whole comes last.

@@ -1,5 +1,7 @@
 #include "UnitPrincipal.h"
 
+#include "engine/files/SheetImport.h"
+
 #include "AppMessage.h"
 #include "engine/files/Document.h"
 #include "ui/app/UnitSeleccionar.h"
@@ -140,17 +142,23 @@ std::unique_ptr<TFrmSeleccionar> TFrmPrincipal::loadDialog() {
             [this, d = dialog.get()](const QString& path, solvanta::FileForm form) {
                 openListing(d, path, form);
             });
+    connect(dialog.get(), &TFrmSeleccionar::sheetChosen, this,
+            [this, d = dialog.get()](const QString& path) { openListing(d, path, std::nullopt); });
     return dialog;
 }
 
 // A file dropped on the listing opens when that listing has closed, in a
 // new listing over the same window.
-void TFrmPrincipal::openListing(QWidget* over, const QString& path, solvanta::FileForm form) {
+void TFrmPrincipal::openListing(QWidget* over, const QString& path,
+                                std::optional<solvanta::FileForm> form) {
     QString dropped;
     ui::guarded(over, [&] {
         solvanta::Document document;
         TFrmSolvanta listing(document, over);
-        listing.load(path, form);
+        if (form)
+            listing.load(path, *form);
+        else
+            listing.loadSheet(path);
         listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
         listing.exec();
         dropped = listing.droppedFile();
@@ -179,6 +187,11 @@ void TFrmPrincipal::openFile(const QString& path) {
 void TFrmPrincipal::openFile(QWidget* over, const QString& path) {
     ui::guarded(over, [&] {
         const QFileInfo file(path);
+        // A workbook, or a .csv under the fields' titles, is a spreadsheet.
+        if (solvanta::readsAsSheet(path)) {
+            openListing(over, path, std::nullopt);
+            return;
+        }
         // A file that cannot be read goes straight to the load, whose
         // message says why; asking its form first would be pointless.
         if (const auto form = solvanta::guessForm(path);

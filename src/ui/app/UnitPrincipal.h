@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class AppMessage;
 class TFrmSeleccionar;
@@ -33,7 +34,8 @@ public:
     // Opens the listing over `over` with every line of the file; a load
     // failure is reported and no listing is shown. The open document lives
     // as long as the listing shows it.
-    void openListing(QWidget* over, const QString& path, solvanta::FileForm form);
+    // `form` none: a spreadsheet (TFrmSolvanta::loadSheet).
+    void openListing(QWidget* over, const QString& path, std::optional<solvanta::FileForm> form);
     // Opens `path` over `over`: its form guessed from its lines, or asked
     // in the load dialog when they do not tell.
     void openFile(QWidget* over, const QString& path);

@@ -1,6 +1,7 @@
 #include "UnitSeleccionar.h"
 
 #include "engine/files/DeclarationFile.h"
+#include "engine/files/SheetImport.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/RadioGroup.h"
@@ -23,7 +24,8 @@ TFrmSeleccionar::TFrmSeleccionar(QWidget* parent) : QDialog(parent) {
 
     formChoice_ = new RadioGroup(QStringLiteral("Seleccione el Formato del Archivo"),
                                  {QStringLiteral("105 Campos por Posición"),
-                                  QStringLiteral("105 Campos por Separador (csv)")},
+                                  QStringLiteral("105 Campos por Separador (csv)"),
+                                  QStringLiteral("Planilla de Excel o Calc (.xlsx, .csv)")},
                                  1, panel);
     formChoice_->setObjectName(QStringLiteral("RadioGroup1"));
     formChoice_->setItemIndex(0);
@@ -84,7 +86,10 @@ void TFrmSeleccionar::chooseFile() {
     ui::guarded(this, [this] {
         if (!file_.isEmpty()) {
             const QString path = file_;
-            emit fileChosen(path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
+            if (itemIndex() == 2)
+                emit sheetChosen(path);
+            else
+                emit fileChosen(path, itemIndex() == 0 ? FileForm::Position : FileForm::Separator);
             close();
             return;
         }
@@ -99,9 +104,20 @@ void TFrmSeleccionar::chooseFile() {
         ui::FileRequest request;
         request.caption = QStringLiteral("Abrir archivo enviado a Solvanta");
         request.filter =
-            QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)");
+            itemIndex() == 2
+                ? QStringLiteral("Planilla (*.xlsx *.csv);;Planilla de Excel (*.xlsx);;"
+                                 "Archivo .csv (*.csv)")
+                : QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip "
+                                 "(*.zip);;Planilla de Excel (*.xlsx)");
         const QString path = ui::dialogs().openFileName(this, request);
         if (path.isEmpty()) return;
+        // A workbook, or a .csv under the fields' titles, is read as a
+        // spreadsheet whatever the choice.
+        if (itemIndex() == 2 || readsAsSheet(path)) {
+            formChoice_->setItemIndex(2);
+            emit sheetChosen(path);
+            return;
+        }
 
         FileForm form = itemIndex() == 0 ? FileForm::Position : FileForm::Separator;
         // A file that plainly is in the other form: offer to read it so.

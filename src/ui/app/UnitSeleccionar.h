@@ -7,7 +7,8 @@
 class QLabel;
 class RadioGroup;
 
-// The load dialog: the user says in which form the file is and picks it;
+// The load dialog: the user says in which form the file is (or that it is a
+// spreadsheet) and picks it;
 // the dialog then gives the file and its form (`fileChosen`) to whoever
 // opens the listing, which shows over it. The dialog stays open underneath
 // until "Cerrar".
@@ -16,7 +17,7 @@ class TFrmSeleccionar : public QDialog {
 public:
     explicit TFrmSeleccionar(QWidget* parent = nullptr);
 
-    int itemIndex() const; // 0 by position, 1 by separator
+    int itemIndex() const; // 0 by position, 1 by separator, 2 a spreadsheet
 
     // The file is already chosen (opened from the desktop): the dialog only
     // asks its form, and "Aceptar" loads it.
@@ -25,6 +26,9 @@ public:
 signals:
     // "Aceptar" chose this file, to be read in this form.
     void fileChosen(const QString& path, solvanta::FileForm form);
+    // "Aceptar" chose a spreadsheet (an .xlsx, or a .csv under the fields'
+    // titles), to be read as the file's lines.
+    void sheetChosen(const QString& path);
 
 public slots:
     void chooseFile(); // Aceptar: load a file

@@ -14,6 +14,7 @@
 #include "UnitSelTipoJornada.h"
 #include "engine/codes/CodeLists.h"
 #include "engine/files/LineChecks.h"
+#include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
 #include "engine/model/FieldTable.h"
 #include "engine/util/Errors.h"
@@ -441,6 +442,40 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
         q.defaultButton = ui::Button::Ok;
         if (ui::dialogs().ask(owner, q) == ui::Button::Ok) options.encoding = FileEncoding::Utf8;
     }
+    fill([&](Progress* reading) { return document_.load(path, form, reading, options); });
+}
+
+// A spreadsheet (an .xlsx, or a .csv with the fields' titles): its columns
+// are matched to the fields first, and what does not match is asked about.
+void TFrmSolvanta::loadSheet(const QString& path) {
+    QWidget* const owner = isVisible() ? this : parentWidget();
+    const QString name = QFileInfo(path).fileName();
+    std::optional<SheetImport> sheet;
+    {
+        const WaitCursor wait;
+        sheet.emplace(path);
+    }
+    const SheetColumns& columns = sheet->columns();
+    if (!columns.refusal.isEmpty())
+        throw IoError(QStringLiteral("No se pueden leer líneas de «%1» (hoja «%2»): %3")
+                          .arg(name, sheet->sheetName(), columns.refusal));
+    if (const QString question = columns.question(); !question.isEmpty()) {
+        ui::Question q;
+        q.caption = QStringLiteral("Leer la planilla «%1»").arg(name);
+        q.text = question +
+                 QStringLiteral("\n\n¿Cargar las líneas de la hoja «%1»?").arg(sheet->sheetName());
+        q.icon = ui::Icon::Question;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(owner, q) != ui::Button::Ok) throw Cancelled();
+    }
+    fill([&](Progress* reading) {
+        return document_.loadWith(path, FileForm::Position,
+                                  [&](RxMem& table) { return sheet->load(table, reading); });
+    });
+}
+
+void TFrmSolvanta::fill(const std::function<LoadReport(Progress*)>& read) {
+    QWidget* const owner = isVisible() ? this : parentWidget();
     LoadReport report;
     {
         ProgressBox progress(owner, QStringLiteral("Cargando el archivo..."));
@@ -451,7 +486,7 @@ void TFrmSolvanta::load(const QString& path, FileForm form) {
         // the load.
         constexpr int kReading = 400; // of 1000
         ProgressPart reading(progress, 0, kReading), checking(progress, kReading, 1000);
-        model_->refill([&] { report = document_.load(path, form, &reading, options); });
+        model_->refill([&] { report = read(&reading); });
         problems_->recheckAll(document_.checker(), &checking);
         if (!table().isEmpty()) table().first(); // the file opens at its first line
         grid_->showTableCursor();

@@ -45,6 +45,10 @@ public:
     // Reads the file into the table (a progress box shows for long files);
     // throws the engine's error when it cannot, leaving the table empty.
     void load(const QString& path, solvanta::FileForm form);
+    // An .xlsx workbook's first sheet, or a .csv with the fields' titles,
+    // read as the file's lines; what its columns do not match is asked
+    // about first (Cancelled when the user declines).
+    void loadSheet(const QString& path);
 
     // True when lines changed since the load or the last write (undoing back
     // to that state counts as no change).
@@ -114,6 +118,9 @@ private:
     void refreshStatus();
     void showSelectionTotals();
     void undoRedo(bool redo);
+    // Fills the table by `read` under a progress box, checks the lines and
+    // says what the reading noticed.
+    void fill(const std::function<solvanta::LoadReport(solvanta::Progress*)>& read);
     template <typename F> void changeView(F&& change);
     void toggleCondition(const QString& name, std::function<bool(int line)> keep);
     // A line the user goes to (a problem chosen in the panel, a RUT found,

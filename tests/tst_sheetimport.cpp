@@ -1,0 +1,260 @@
+// Reading a spreadsheet back as a declaration: its columns matched to the
+// fields by their titles, each cell read into its field as typing it would
+// be, what cannot be taken noted with its cell's address, and the round trip
+// from the program's own workbook back to the same file, byte for byte.
+
+#include "Generator.h"
+#include "TestUtil.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/files/LineChecks.h"
+#include "engine/files/SheetImport.h"
+#include "engine/files/SpreadsheetExport.h"
+#include "engine/model/FieldTable.h"
+#include "engine/model/RxMem.h"
+#include "engine/model/TypedCell.h"
+#include "engine/util/DateText.h"
+#include "engine/util/Errors.h"
+#include "engine/util/NumberText.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace solvanta;
+using namespace testutil;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+SheetCell text(const QString& t) {
+    SheetCell c;
+    c.type = t.isEmpty() ? SheetCell::Type::Empty : SheetCell::Type::Text;
+    c.text = t;
+    return c;
+}
+
+SheetCell number(double v, SheetCell::Type type = SheetCell::Type::Number) {
+    SheetCell c;
+    c.type = type;
+    c.number = v;
+    return c;
+}
+
+std::vector<SheetCell> row(const QStringList& texts) {
+    std::vector<SheetCell> out;
+    for (const QString& t : texts)
+        out.push_back(text(t));
+    return out;
+}
+
+// A sheet in memory, as a reader gives it.
+class RowsOf : public SheetRows {
+public:
+    explicit RowsOf(std::vector<std::vector<SheetCell>> rows) : rows_(std::move(rows)) {}
+    bool next(std::vector<SheetCell>& cells) override {
+        if (at_ == rows_.size()) return false;
+        cells = rows_[at_++];
+        return true;
+    }
+    qint64 rowNumber() const override { return qint64(at_); }
+    QString sheetName() const override { return u"Hoja1"_s; }
+    qint64 bytesRead() const override { return qint64(at_); }
+    qint64 bytesTotal() const override { return qint64(rows_.size()); }
+
+private:
+    std::vector<std::vector<SheetCell>> rows_;
+    std::size_t at_ = 0;
+};
+
+int firstFieldShaped(TextShape shape) {
+    for (int f = 0; f < kFieldCount; ++f)
+        if (kFields[std::size_t(f)].kind == Kind::Text && textShapeOf(f) == shape) return f;
+    return -1;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(solvanta::SheetCell)
+
+class TestSheetImport : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+
+private slots:
+    void init() {
+        numtext::setDecimalSeparator(',');
+        datetext::setFormat(u"dd-MM-yyyy"_s);
+    }
+
+    // Titles as the export writes them, as people retype them, or the
+    // fields' names, in any order; what matches nothing is listed, and so
+    // are the fields no column holds.
+    void matchColumns_data() {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QList<int>>("fields"); // per column; -1 unused
+        QTest::addColumn<QStringList>("unused");
+        QTest::addColumn<int>("missing");
+        const int afp = field("impo_afp"), rut = field("rut"), pat = field("ape_pat");
+        QTest::newRow("the listing's titles") << QStringList{fieldTitle(rut), fieldTitle(afp)}
+                                              << QList<int>{rut, afp} << QStringList() << 103;
+        QTest::newRow("case, accents and blanks aside")
+            << QStringList{u" [27]IMPO. AFP "_s, u"[3] apellido   paterno"_s}
+            << QList<int>{afp, pat} << QStringList() << 103;
+        QTest::newRow("field names, any order") << QStringList{u"ape_pat"_s, u"Impo_AFP"_s}
+                                                << QList<int>{pat, afp} << QStringList() << 103;
+        QTest::newRow("title without its number")
+            << QStringList{u"Impo. afp"_s} << QList<int>{afp} << QStringList() << 104;
+        QTest::newRow("unknown and repeated")
+            << QStringList{u"rut"_s, u"Observaciones"_s, u"RUT"_s} << QList<int>{rut, -1, -1}
+            << QStringList{u"Observaciones"_s, u"RUT"_s} << 104;
+    }
+
+    void matchColumns() {
+        QFETCH(QStringList, titles);
+        QFETCH(QList<int>, fields);
+        QFETCH(QStringList, unused);
+        QFETCH(int, missing);
+        const SheetColumns c = solvanta::matchColumns(row(titles));
+        QVERIFY(c.titled);
+        QVERIFY(c.refusal.isEmpty());
+        QCOMPARE(QList<int>(c.fieldOf.begin(), c.fieldOf.end()), fields);
+        QCOMPARE(c.unused, unused);
+        QCOMPARE(int(c.missing.size()), missing);
+        QVERIFY(c.question().contains(u"Campos que faltan (quedan vacíos): "_s));
+        QCOMPARE(c.question().contains(u"Columnas que no se usan: "_s), !unused.isEmpty());
+    }
+
+    // Without titles: 105 columns are the fields in order, after asking;
+    // anything else cannot be read, and says why.
+    void untitledSheets() {
+        std::vector<SheetCell> line;
+        for (int f = 0; f < kFieldCount; ++f)
+            line.push_back(number(f + 1));
+        SheetColumns c = solvanta::matchColumns(line);
+        QVERIFY(!c.titled && c.fieldOrder && c.refusal.isEmpty());
+        QCOMPARE(c.fieldOf.size(), std::size_t(kFieldCount));
+        QVERIFY(c.question().contains(u"105 columnas"_s));
+        line.resize(50);
+        c = solvanta::matchColumns(line);
+        QVERIFY(c.refusal.contains(u"no tiene los títulos"_s));
+        c = solvanta::matchColumns(row({u""_s, u""_s}));
+        QVERIFY(c.refusal.contains(u"vacía"_s));
+    }
+
+    // A cell into a field, as typing its value would give it.
+    void cellValue_data() {
+        QTest::addColumn<SheetCell>("cell");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("expected"); // the field's text; empty: refused
+        QTest::newRow("code number without its zero") << number(5) << u"nom_AFP"_s << u"05"_s;
+        QTest::newRow("code text without its zero") << text(u"5"_s) << u"nom_AFP"_s << u"05"_s;
+        QTest::newRow("code with its zero") << text(u"05"_s) << u"nom_AFP"_s << u"05"_s;
+        QTest::newRow("period as a number") << number(32024) << u"remu_desde"_s << u"032024"_s;
+        QTest::newRow("period as a date")
+            << number(45366, SheetCell::Type::Date) << u"remu_desde"_s << u"032024"_s;
+        QTest::newRow("amount with thousands")
+            << text(u"1.234.567"_s) << u"impo_afp"_s << u"1234567"_s;
+        QTest::newRow("amount as a number") << number(1234567) << u"impo_afp"_s << u"1234567"_s;
+        QTest::newRow("decimals in a decimal field")
+            << number(3.75) << u"cot_pactada"_s << u"3,75"_s;
+        QTest::newRow("bad amount") << text(u"12,3,4"_s) << u"impo_afp"_s << QString();
+        QTest::newRow("decimals in whole pesos") << number(1234.5) << u"impo_afp"_s << QString();
+        QTest::newRow("formula error") << [] {
+            SheetCell c;
+            c.type = SheetCell::Type::Error;
+            c.text = u"#DIV/0!"_s;
+            return c;
+        }() << u"impo_afp"_s << QString();
+        QTest::newRow("text too long") << text(QString(60, u'A')) << u"ape_pat"_s << QString();
+    }
+
+    void cellValue() {
+        QFETCH(SheetCell, cell);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, expected);
+        const int f = field(qPrintable(fieldName));
+        if (expected.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(ConversionError, sheetCellValue(cell, f));
+            return;
+        }
+        const std::vector<TypedCell> values = sheetCellValue(cell, f);
+        QCOMPARE(values.front().field, f);
+        QCOMPARE(values.front().text, expected);
+    }
+
+    // A real date into a date field becomes the field's date text; a RUT
+    // written as people write it fills its check field too.
+    void datesAndRuts() {
+        const int date = firstFieldShaped(TextShape::Date);
+        QVERIFY(date >= 0);
+        QCOMPARE(sheetCellValue(number(45366.5, SheetCell::Type::Date), date).front().text,
+                 u"15-03-2024"_s);
+        const std::vector<TypedCell> rut = sheetCellValue(text(u"12.345.678-5"_s), field("rut"));
+        QCOMPARE(rut.size(), std::size_t(2));
+        QCOMPARE(rut[1].field, field("dv"));
+        QCOMPARE(rut[1].text, u"5"_s);
+    }
+
+    // The rows after the titles become lines; a cell that cannot be taken
+    // leaves its field empty and is noted with its address, in the report
+    // and on the cell; rows without values are left out and counted.
+    void loadNotesBadCells() {
+        std::vector<std::vector<SheetCell>> rows{
+            row({u"rut"_s, u"Nota"_s, u"impo_afp"_s}),
+            {number(11), text(u"x"_s), number(1000)},
+            {},
+            {number(12), text(u"y"_s), text(u"12,3,4"_s)},
+        };
+        SheetImport sheet(std::make_unique<RowsOf>(rows));
+        QCOMPARE(sheet.columns().unused, QStringList{u"Nota"_s});
+        RxMem t;
+        const LoadReport report = sheet.load(t);
+        QCOMPARE(t.recordCount(), 2);
+        QCOMPARE(t.textAt(0, field("impo_afp")), u"1000"_s);
+        QCOMPARE(t.textAt(1, field("rut")), u"12"_s);
+        QCOMPARE(t.textAt(1, field("impo_afp")), QString()); // never a silent 0
+        QVERIFY(!t.recordAt(1).hasValue(field("impo_afp")));
+        QCOMPARE(report.lossCount, 1);
+        const LoadNote& note = report.notes.front();
+        QCOMPARE(note.line, 2);
+        QCOMPARE(note.field, field("impo_afp"));
+        QVERIFY2(note.text.startsWith(u"Hoja1!C4: «12,3,4»"_s), qPrintable(note.text));
+        QCOMPARE(t.notesOf(t.bookmarkAt(1)).size(), std::size_t(1));
+        QVERIFY(report.notes.back().text.contains(u"1 fila sin valores"_s));
+        QVERIFY(!t.hasUnsavedChanges());
+        QVERIFY(!t.canUndo());
+    }
+
+    // The program's own workbook, read back without changes, gives the same
+    // lines: written in either form, the same bytes as the file it came from.
+    void roundTripThroughTheWorkbook_data() {
+        QTest::addColumn<int>("form");
+        QTest::newRow("position") << int(FileForm::Position);
+        QTest::newRow("separator") << int(FileForm::Separator);
+    }
+
+    void roundTripThroughTheWorkbook() {
+        QFETCH(int, form);
+        RxMem generated;
+        generateDeclaration(generated, 300, 7);
+        const QString original = tmp_.filePath(u"original.txt"_s);
+        writeDeclaration(original, FileForm(form), generated);
+        RxMem loaded;
+        loadDeclaration(original, FileForm(form), loaded);
+        const QString book = tmp_.filePath(u"libro.xlsx"_s);
+        exportWorkbook(book, loaded);
+
+        SheetImport sheet(book);
+        QVERIFY(sheet.columns().titled);
+        QVERIFY2(sheet.columns().question().isEmpty(), qPrintable(sheet.columns().question()));
+        RxMem back;
+        const LoadReport report = sheet.load(back);
+        QCOMPARE(report.noteCount, 0);
+        QCOMPARE(back.recordCount(), 300);
+        const QString again = tmp_.filePath(u"de-vuelta.txt"_s);
+        writeDeclaration(again, FileForm(form), back);
+        QCOMPARE(readAll(again), readAll(original));
+    }
+};
+
+QTEST_MAIN(TestSheetImport)
+#include "tst_sheetimport.moc"
