@@ -110,6 +110,12 @@ private slots:
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF"
                                            "a;b\n")
                              << L({"a|b"});
+        // Only the file's first byte-order mark is one; later, U+FEFF is text.
+        QTest::newRow("U+FEFF en un campo") << QByteArray("\xEF\xBB\xBF"
+                                                          "a;\xEF\xBB\xBF;\xEF\xBB\xBF"
+                                                          "b\n")
+                                            << L({"a|\xEF\xBB\xBF|\xEF\xBB\xBF"
+                                                  "b"});
         QTest::newRow("BOM solo") << QByteArray("\xEF\xBB\xBF") << L({});
         QTest::newRow("vacío") << QByteArray() << L({});
         QTest::newRow("UTF-8") << QByteArray("Muñoz;Ángela\n") << L({"Muñoz|Ángela"});

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -95,13 +96,14 @@ enum class Encoding { Utf8, Cp1252 };
 // would come out wrong without anyone noticing, so it is refused, with the
 // line where the first byte that is no UTF-8 stands.
 Encoding detectEncoding(QFile& file, const QString& path) {
-    std::vector<unsigned char> buf(std::size_t(kBlock) + 4);
+    const qint64 block = std::clamp<qint64>(file.size() + 1, 4096, kBlock);
+    std::vector<unsigned char> buf(std::size_t(block) + 4);
     std::size_t carried = 0; // bytes of a sequence cut by the block's end
     qint64 offset = 0;       // of buf[0] in the file
     qint64 firstBad = -1;
     bool multibyte = false;
     for (;;) {
-        const qint64 n = file.read(reinterpret_cast<char*>(buf.data() + carried), kBlock);
+        const qint64 n = file.read(reinterpret_cast<char*>(buf.data() + carried), block);
         if (n < 0) fail(path, readFailure(path));
         const std::size_t have = carried + std::size_t(n);
         const bool last = n == 0;
@@ -135,7 +137,7 @@ Encoding detectEncoding(QFile& file, const QString& path) {
         qint64 line = 1, at = 0;
         while (at < firstBad) {
             const qint64 n = file.read(reinterpret_cast<char*>(buf.data()),
-                                       std::min<qint64>(kBlock, firstBad - at));
+                                       std::min<qint64>(block, firstBad - at));
             if (n <= 0) break;
             line += std::count(buf.data(), buf.data() + n, '\n');
             at += n;
@@ -164,7 +166,8 @@ public:
             fail(path, QStringLiteral("está guardado en UTF-16. Ábralo en la planilla y guárdelo "
                                       "como «CSV UTF-8»."));
         encoding_ = detectEncoding(file_, path);
-        buf_.resize(std::size_t(kBlock));
+        // A small file needs no block of full size.
+        block_ = std::clamp<qint64>(total_ + 1, 4096, kBlock);
         fill();
         if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3;
         separator_ = detectSeparator();
@@ -233,8 +236,8 @@ private:
             end_ -= begin_;
             begin_ = 0;
         }
-        if (buf_.size() - end_ < std::size_t(kBlock)) buf_.resize(end_ + std::size_t(kBlock));
-        const qint64 n = file_.read(buf_.data() + end_, kBlock);
+        if (buf_.size() - end_ < std::size_t(block_)) buf_.resize(end_ + std::size_t(block_));
+        const qint64 n = file_.read(buf_.data() + end_, block_);
         if (n < 0) fail(path_, readFailure(path_));
         if (n == 0) atEnd_ = true;
         const std::size_t from = end_;
@@ -344,11 +347,12 @@ private:
         return end;
     }
 
-    QString decode(std::string_view text) const {
+    QString decode(std::string_view text) {
         if (encoding_ == Encoding::Cp1252) return cp1252::decode(text);
         // The whole file was UTF-8 when it was opened.
         if (!validUtf8(text)) fail(path_, QStringLiteral("cambió mientras se leía."));
-        return QString::fromUtf8(text.data(), qsizetype(text.size()));
+        // QString::fromUtf8 would drop a U+FEFF that starts the field.
+        return utf8_.decode(QByteArrayView(text.data(), qsizetype(text.size())));
     }
 
     [[noreturn]] void unclosed() const {
@@ -361,6 +365,7 @@ private:
     QFile file_;
     QString name_;
     qint64 total_ = 0;
+    qint64 block_ = kBlock;
     Encoding encoding_ = Encoding::Utf8;
     char separator_ = ';';
     std::vector<char> buf_;
@@ -369,6 +374,8 @@ private:
     qint64 read_ = 0;
     qint64 row_ = 0;
     std::string scratch_; // a quoted field with doubled quotes, put together
+    QStringDecoder utf8_{QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 };
 
 } // namespace
