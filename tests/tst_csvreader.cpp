@@ -257,9 +257,7 @@ private slots:
     }
 
     // Files of several blocks, with fields of every kind at random lengths,
-    // so that fields, doubled quotes, quoted line breaks and CR LF pairs fall
-    // across the blocks' edges. Written as a spreadsheet writes them, they
-    // must read back cell for cell.
+    // written as a spreadsheet writes them, read back cell for cell.
     void manyBlocks_data() {
         QTest::addColumn<QByteArray>("lineEnd");
         QTest::addColumn<bool>("utf8");
@@ -295,6 +293,47 @@ private slots:
             bytes += line + lineEnd;
         }
         QCOMPARE(readRows(write(bytes)), expected);
+    }
+
+    // The file is read in blocks of 1 MiB. Each piece is put at every offset
+    // across the first block's end, so that each of its bytes is in turn the
+    // last one of the block: a CR whose LF is in the next block, the first
+    // quote of a doubled one, a closing quote, a separator.
+    void blockEdge_data() {
+        QTest::addColumn<QByteArray>("piece");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("comillas dobladas") << QByteArray("\"a\"\"b\";c\r\n") << L({"a\"b|c"});
+        QTest::newRow("CRLF y línea en blanco") << QByteArray("a;b\r\n\r\n") << L({"a|b", ""});
+        QTest::newRow("CRLF entre comillas")
+            << QByteArray("\"q;\r\nr\";\"\"\r\n") << L({"q;\r\nr|"});
+        QTest::newRow("CR solo") << QByteArray("\"\"\"\"\r;\r") << L({"\"", "|"});
+        QTest::newRow("UTF-8") << QByteArray("ñandú;\"ñ\"\n") << L({"ñandú|ñ"});
+    }
+
+    void blockEdge() {
+        QFETCH(QByteArray, piece);
+        QFETCH(QStringList, rows);
+        const int block = 1 << 20;
+        for (int shift = 0; shift <= piece.size() + 1; ++shift) {
+            // Lines of 1 KiB and one of the length left bring the piece to
+            // `shift` bytes before the block's end.
+            const int start = block - shift;
+            const int lines = start / 1024 - 2;
+            const QByteArray line = QByteArray(1000, 'a') + ';' + QByteArray(22, 'b') + '\n';
+            QByteArray bytes = line.repeated(lines);
+            bytes += QByteArray(start - bytes.size() - 1, 'z') + '\n';
+            QCOMPARE(bytes.size(), start);
+            bytes += piece + "fin\n";
+            QStringList expected;
+            for (int l = 0; l < lines; ++l)
+                expected.append(QString(1000, u'a') + u'|' + QString(22, u'b'));
+            expected.append(QString(start - 1024 * lines - 1, u'z'));
+            expected += rows;
+            expected.append(QStringLiteral("fin"));
+            const QStringList got = readRows(write(bytes));
+            QVERIFY2(got.size() == expected.size(), qPrintable(QString::number(shift)));
+            QCOMPARE(got.mid(lines), expected.mid(lines));
+        }
     }
 
     // Whether the file is UTF-8 is decided over the whole of it: a byte far

@@ -289,8 +289,9 @@ private:
                     return End::More;
                 }
                 const std::size_t at = std::size_t(static_cast<const char*>(q) - b);
-                // Whether the quote is doubled shows only in the byte after it.
-                if (at + 1 == end_ && !atEnd_) return End::More;
+                // A quote that ends the bytes read counts as closing for now;
+                // what follows it is needed anyway, and the field is read
+                // again with it.
                 if (at + 1 < end_ && b[at + 1] == '"') {
                     scratch_.append(b + from, at + 1 - from);
                     copied = true;
