@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -348,12 +347,19 @@ private:
         return end;
     }
 
-    QString decode(std::string_view text) {
+    QString decode(std::string_view text) const {
         if (encoding_ == Encoding::Cp1252) return cp1252::decode(text);
         // The whole file was UTF-8 when it was opened.
         if (!validUtf8(text)) fail(path_, QStringLiteral("cambió mientras se leía."));
-        // QString::fromUtf8 would drop a U+FEFF that starts the field.
-        return utf8_.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+        // QString::fromUtf8 drops a U+FEFF that starts its bytes, taking it
+        // for a byte-order mark; in a field it is text.
+        QString marks;
+        while (text.substr(0, 3) == "\xEF\xBB\xBF") {
+            marks += QChar(0xFEFF);
+            text.remove_prefix(3);
+        }
+        QString out = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        return marks.isEmpty() ? out : marks + out;
     }
 
     [[noreturn]] void unclosed() const {
@@ -375,8 +381,6 @@ private:
     qint64 read_ = 0;
     qint64 row_ = 0;
     std::string scratch_; // a quoted field with doubled quotes, put together
-    QStringDecoder utf8_{QStringDecoder::Utf8,
-                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 };
 
 } // namespace
