@@ -156,6 +156,12 @@ private slots:
             << QByteArray("Muñoz;1\nPe\xF1"
                           "a;2\n")
             << QStringLiteral("mezcla dos codificaciones: tiene letras en UTF-8 y, en la línea 2");
+        // Beyond the first blocks too: the lines before were already UTF-8.
+        QTest::newRow("byte que no es UTF-8 tras 3 MiB")
+            << QByteArray("Muñoz;1\n") + QByteArray("Soto;2;3;4;5;6;7;8;9;10\n").repeated(131072) +
+                   QByteArray("Pe\xF1"
+                              "a;2\n")
+            << QStringLiteral("en la línea 131074, caracteres que no son UTF-8");
         QTest::newRow("campo de más de 1 MiB")
             << QByteArray("a;b\n") + QByteArray((1 << 20) + 1, 'x') + QByteArray(";c\n")
             << QStringLiteral("un campo de la fila 2 tiene más de 1.048.576 bytes");
