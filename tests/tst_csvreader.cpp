@@ -168,6 +168,9 @@ private slots:
         QTest::newRow("campo entre comillas de más de 1 MiB")
             << QByteArray("\"") + QByteArray(3 << 20, 'x') + QByteArray("\"\n")
             << QStringLiteral("un campo de la fila 1 tiene más de 1.048.576 bytes");
+        QTest::newRow("fila de más de 16 MiB")
+            << QByteArray("a;b\n") + (QByteArray(1 << 20, 'x') + ';').repeated(17) + '\n'
+            << QStringLiteral("la fila 2 ocupa más de 16 MiB");
         QTest::newRow("más de 16.384 columnas")
             << QByteArray("a;b\n") + QByteArray(16384, ';') + QByteArray("\n")
             << QStringLiteral("la fila 2 tiene más de 16.384 columnas");

@@ -25,6 +25,9 @@ constexpr qint64 kBlock = 1 << 20;
 // the memory.
 constexpr std::size_t kMaxField = 1 << 20;
 constexpr int kMaxColumns = 16384;
+// Fields at their longest, as many as a row may have, would still take
+// gigabytes: a row is also held to this many bytes.
+constexpr qint64 kMaxRow = 16 << 20;
 
 [[noreturn]] void fail(const QString& path, const QString& reason) {
     throw IoError(
@@ -177,15 +180,18 @@ public:
             fill();
         if (begin_ == end_) return false;
         ++row_;
+        const qint64 rowStart = bytesRead();
         std::size_t k = 0;
         for (;;) {
             if (k == cells.size()) cells.emplace_back();
             const End end = field(cells[k]);
             if (end == End::More) {
                 if (end_ - begin_ > kMaxField) fieldTooLong();
+                if (bytesRead() - rowStart > kMaxRow) rowTooLong();
                 fill();
                 continue;
             }
+            if (bytesRead() - rowStart > kMaxRow) rowTooLong();
             ++k;
             if (end != End::Separator) break;
             if (k == std::size_t(kMaxColumns))
@@ -252,6 +258,12 @@ private:
     [[noreturn]] void fieldTooLong() const {
         fail(path_, QStringLiteral("un campo de la fila %1 tiene más de 1.048.576 bytes (1 MiB); "
                                    "no parece un archivo guardado por una planilla.")
+                        .arg(row_));
+    }
+
+    [[noreturn]] void rowTooLong() const {
+        fail(path_, QStringLiteral("la fila %1 ocupa más de 16 MiB; no parece un archivo guardado "
+                                   "por una planilla.")
                         .arg(row_));
     }
 
