@@ -10,7 +10,7 @@ QString cellAddress(const QString& sheet, qint64 row, int column) {
     bool plain = !sheet.isEmpty();
     for (const QChar ch : sheet)
         if (!ch.isLetterOrNumber() && ch != u'_') plain = false;
-    const QString name = plain ? sheet : u'\'' + QString(sheet).replace(u'\'', u"''") + u'\'';
+    const QString name = plain ? sheet : u'\'' + QString(sheet).replace(u'\'', QStringLiteral("''")) + u'\'';
     return name + u'!' + letters + QString::number(row);
 }
 
