@@ -474,7 +474,7 @@ void readSharedTexts(Archive& archive, const QString& part, SharedTexts& out) {
     QString item;
     while (xml.nextStart()) {
         if (xml.xml().name() != u"si") continue;
-        item.clear();
+        item.resize(0); // keeps its buffer for the next text
         xml.appendRuns(item);
         unescapeHex(item);
         if (out.count() >= limits.sharedCount ||
@@ -667,7 +667,7 @@ private:
             if (kind == '?')
                 badCell(column,
                         QStringLiteral("tiene un tipo desconocido («%1»)").arg(excerpt(type, 20)));
-            value_.clear();
+            value_.resize(0); // keeps its buffer: no allocation for a number
             bool hasValue = false;
             for (;;) {
                 const auto ct = part_.next();
@@ -693,7 +693,7 @@ private:
         SheetCell cell;
         switch (kind) {
         case 's': {
-            if (value_.trimmed().isEmpty()) return;
+            if (QStringView(value_).trimmed().isEmpty()) return;
             const qint64 i = parseIndex(QStringView(value_).trimmed(), shared_.count() - 1);
             if (i < 0)
                 badCell(column, QStringLiteral("remite a un texto compartido que no existe (%1)")
@@ -736,7 +736,7 @@ private:
             break;
         }
         default: {
-            if (value_.trimmed().isEmpty()) return;
+            if (QStringView(value_).trimmed().isEmpty()) return;
             if (!parseNumber(value_, cell.number))
                 badCell(
                     column,
