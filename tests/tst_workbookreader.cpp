@@ -335,6 +335,17 @@ private slots:
         QTest::newRow("sheet part cut short") << zipped(cut) << u"XML no válido"_qs;
     }
 
+    // Runs nested far deeper than any spreadsheet writes them read as the
+    // text they hold, without using up the stack.
+    void deeplyNestedRuns() {
+        const QString path = out("anidado.xlsx");
+        const int depth = 1000000;
+        writeZip(path,
+                 package(R"(<row r="1"><c t="inlineStr"><is>)" + QByteArray("<r>").repeated(depth) +
+                         "<t>hondo</t>" + QByteArray("</r>").repeated(depth) + "</is></c></row>"));
+        QCOMPARE(readRows(path), QStringList{QStringLiteral("1|T:hondo")});
+    }
+
     void refused() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, fragment);

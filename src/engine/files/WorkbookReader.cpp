@@ -257,18 +257,21 @@ public:
     // A rich text (<si> of the shared texts, <is> of a cell): the texts of
     // its runs one after the other. Phonetic guides (<rPh>) are no part of
     // the text.
+    // Counted, not recursive: a hostile file can nest runs a million deep.
     void appendRuns(QString& out) {
-        for (;;) {
+        for (int depth = 1; depth > 0;) {
             const auto t = next();
-            if (t == QXmlStreamReader::EndElement) return;
-            if (t != QXmlStreamReader::StartElement) continue;
-            const QStringView name = xml_.name();
-            if (name == u"t")
-                appendText(out);
-            else if (name == u"r")
-                appendRuns(out);
-            else
-                skip();
+            if (t == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (t == QXmlStreamReader::StartElement) {
+                const QStringView name = xml_.name();
+                if (name == u"t")
+                    appendText(out);
+                else if (name == u"r")
+                    ++depth;
+                else
+                    skip();
+            }
         }
     }
 
