@@ -40,6 +40,8 @@ constexpr qint64 kMaxRows = 1048576; // a worksheet's rows
 // Excel keeps at most 32,767 characters in a cell; other writers may keep
 // more, but a text beyond this is no cell of a payroll sheet.
 constexpr qsizetype kMaxCellChars = 1 << 20;
+// Workbooks nest their elements a few levels deep.
+constexpr int kMaxDepth = 256;
 
 struct ZipDiscard {
     void operator()(zip_t* z) const { zip_discard(z); }
@@ -204,6 +206,17 @@ public:
                 QStringLiteral("la parte «%1» usa una entidad XML no declarada.").arg(name_));
         case QXmlStreamReader::Invalid:
             broken();
+        case QXmlStreamReader::StartElement:
+            // The reader keeps every open element: nesting without end would
+            // make that grow with the file.
+            if (++depth_ > kMaxDepth)
+                archive_.fail(QStringLiteral("la parte «%1» anida elementos a más de %2 niveles.")
+                                  .arg(name_)
+                                  .arg(kMaxDepth));
+            return t;
+        case QXmlStreamReader::EndElement:
+            --depth_;
+            return t;
         default:
             return t;
         }
@@ -290,6 +303,7 @@ private:
     QString name_;
     std::unique_ptr<PartDevice> device_;
     QXmlStreamReader xml_;
+    int depth_ = 0;
 };
 
 // Texts in a workbook write characters XML cannot carry as _xHHHH_ (and a
