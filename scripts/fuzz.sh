@@ -2,7 +2,7 @@
 # Runs the libFuzzer harnesses of tests/fuzz, each for the given number of
 # seconds, on its seeds in tests/fuzz/corpus/<harness>.
 #
-#   scripts/fuzz.sh SECONDS [HARNESS...]      (all five when none is named)
+#   scripts/fuzz.sh SECONDS [HARNESS...]      (all six when none is named)
 #
 # Builds them first with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # in build-sanitize/ (SANITIZE_BUILD_DIR to change it); clang must be installed,
@@ -20,7 +20,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${SANITIZE_BUILD_DIR:-$here/build-sanitize}"
-all=(fuzz_position fuzz_separator fuzz_codetable fuzz_numtext fuzz_helpers)
+all=(fuzz_position fuzz_separator fuzz_codetable fuzz_numtext fuzz_helpers fuzz_workbook)
 
 seconds="${1:-}"
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
