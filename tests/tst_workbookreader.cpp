@@ -18,7 +18,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+#include <tuple>
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -402,6 +404,37 @@ private slots:
         // Under a limit that allows it, the same file reads.
         limits.unpackedBytes = 64 << 20;
         QCOMPARE(readRows(path, nullptr, limits).size(), inShared ? 0 : 1);
+    }
+
+    // The same part, with the zip declaring it a hundred bytes unpacked: a
+    // reader that trusted the declared size would let it through.
+    void unpackedSizeDeclaredSmall() {
+        const QString path = out("miente.xlsx");
+        writeZip(path, package("<row r=\"1\">" + QByteArray(24 << 20, ' ') + "</row>"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray zip = f.readAll();
+        const QByteArray name = "xl/worksheets/data.xml";
+        int patched = 0;
+        // The size in the part's local header (at 22) and in its entry of the
+        // central directory (at 24), both little-endian.
+        for (const auto& [signature, sizeAt, nameAt] :
+             {std::tuple{QByteArray("PK\x03\x04", 4), 22, 30},
+              std::tuple{QByteArray("PK\x01\x02", 4), 24, 46}}) {
+            for (qsizetype at = zip.indexOf(signature); at >= 0;
+                 at = zip.indexOf(signature, at + 1)) {
+                if (zip.mid(at + nameAt, name.size()) != name) continue;
+                qToLittleEndian<quint32>(100, zip.data() + at + sizeAt);
+                ++patched;
+            }
+        }
+        QCOMPARE(patched, 2);
+        f.seek(0);
+        f.write(zip);
+        f.close();
+        WorkbookLimits limits;
+        limits.unpackedBytes = 4 << 20;
+        expectRefused(path, QStringLiteral("pasa de 4 MB"), limits);
     }
 
     void sharedTextLimit() {
