@@ -150,7 +150,7 @@ public:
     }
 
     QString tooBig() const {
-        return QStringLiteral("descomprimido pasa de %1 MB; por seguridad no se lee.")
+        return QStringLiteral("al descomprimirlo pasa de %1 MB; por seguridad no se lee.")
             .arg(limits_.unpackedBytes >> 20);
     }
 
