@@ -599,7 +599,8 @@ private:
                 continue;
             }
             qint64 number = row_ + 1;
-            const QStringView r = part_.xml().attributes().value(QLatin1String("r"));
+            const QXmlStreamAttributes attributes = part_.xml().attributes();
+            const QStringView r = attributes.value(QLatin1String("r"));
             if (!r.isEmpty()) {
                 number = parseIndex(r, kMaxRows);
                 if (number < 1)
