@@ -20,7 +20,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${SANITIZE_BUILD_DIR:-$here/build-sanitize}"
-all=(fuzz_position fuzz_separator fuzz_codetable fuzz_numtext fuzz_helpers fuzz_csv)
+all=(fuzz_position fuzz_separator fuzz_codetable fuzz_numtext fuzz_helpers fuzz_csv fuzz_workbook)
 
 seconds="${1:-}"
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
