@@ -392,7 +392,7 @@ private slots:
         const QString in = dataFile("dos-lineas-coma.txt");
         QTest::newRow("unknown command") << QStringList{QStringLiteral("convertir")};
         QTest::newRow("unknown form") << QStringList{
-            QStringLiteral("convert"), QStringLiteral("--from"),   QStringLiteral("csv"),
+            QStringLiteral("convert"), QStringLiteral("--from"),   QStringLiteral("ods"),
             QStringLiteral("--to"),    QStringLiteral("position"), in,
             QStringLiteral("x")};
         QTest::newRow("missing --to")
@@ -448,8 +448,8 @@ private slots:
             << QStringLiteral("opción desconocida «--%1».").arg(shown.left(78) + QChar(0x2026));
         QTest::newRow("form") << QStringList{QStringLiteral("check"), QStringLiteral("--from"),
                                              longText, QStringLiteral("x.txt")}
-                              << QStringLiteral("formato desconocido «%1»: use position o "
-                                                "separator.")
+                              << QStringLiteral("formato desconocido «%1»: use position, "
+                                                "separator, xlsx o csv.")
                                      .arg(shown);
     }
 

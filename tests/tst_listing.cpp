@@ -149,9 +149,9 @@ private slots:
         d().expectOpen(QString()); // the user cancels the open dialog
         dialog.chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
-        QCOMPARE(
-            d().last().request.filter,
-            QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip)"));
+        QCOMPARE(d().last().request.filter,
+                 QStringLiteral("Archivo .txt (*.txt);;Archivo .csv (*.csv);;Archivo .zip (*.zip);;"
+                                "Planilla de Excel (*.xlsx)"));
         QVERIFY(!openListingWindow());
     }
 

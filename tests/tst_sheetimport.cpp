@@ -104,8 +104,8 @@ private slots:
         QTest::newRow("title without its number")
             << QStringList{u"Impo. afp"_s} << QList<int>{afp} << QStringList() << 104;
         QTest::newRow("unknown and repeated")
-            << QStringList{u"rut"_s, u"Observaciones"_s, u"RUT"_s} << QList<int>{rut, -1, -1}
-            << QStringList{u"Observaciones"_s, u"RUT"_s} << 104;
+            << QStringList{u"rut"_s, u"Observaciones"_s, u"RUT"_s, u"impo_afp"_s}
+            << QList<int>{rut, -1, -1, afp} << QStringList{u"Observaciones"_s, u"RUT"_s} << 103;
     }
 
     void matchColumns() {
@@ -126,6 +126,9 @@ private slots:
     // Without titles: 105 columns are the fields in order, after asking;
     // anything else cannot be read, and says why.
     void untitledSheets() {
+        // A line whose value reads as a field's title ("AFP") is no row of
+        // titles.
+        QVERIFY(!solvanta::matchColumns(row({u"12345678"_s, u"5"_s, u"AFP"_s, u"MUÑOZ"_s})).titled);
         std::vector<SheetCell> line;
         for (int f = 0; f < kFieldCount; ++f)
             line.push_back(number(f + 1));
@@ -146,7 +149,7 @@ private slots:
         QTest::addColumn<QString>("fieldName");
         QTest::addColumn<QString>("expected"); // the field's text; empty: refused
         QTest::newRow("code number without its zero") << number(5) << u"nom_AFP"_s << u"05"_s;
-        QTest::newRow("code text without its zero") << text(u"5"_s) << u"nom_AFP"_s << u"05"_s;
+        QTest::newRow("code text as typed") << text(u"5"_s) << u"nom_AFP"_s << u"5"_s;
         QTest::newRow("code with its zero") << text(u"05"_s) << u"nom_AFP"_s << u"05"_s;
         QTest::newRow("period as a number") << number(32024) << u"remu_desde"_s << u"032024"_s;
         QTest::newRow("period as a date")
@@ -222,6 +225,33 @@ private slots:
         QVERIFY(report.notes.back().text.contains(u"1 fila sin valores"_s));
         QVERIFY(!t.hasUnsavedChanges());
         QVERIFY(!t.canUndo());
+    }
+
+    // An export corrected in LibreOffice Calc and saved there (made by
+    // bench/make-calc-fixture.sh): Calc took the zeros from codes and
+    // periods, the blanks from the ends of texts, and made dates of dates.
+    // Written again, the file is the original with the two edits.
+    void workbookSavedByCalc() {
+        RxMem original;
+        loadDeclaration(dataFile("dos-lineas-coma.txt"), FileForm::Position, original);
+        original.moveTo(0);
+        original.edit();
+        original.setText(field("ape_pat"), u"CALC EDITADO"_s);
+        original.post();
+        original.moveTo(1);
+        original.edit();
+        original.setNumber(field("impo_afp"), 777777);
+        original.post();
+        SheetImport sheet(dataFile("calc-editado.xlsx"));
+        QVERIFY2(sheet.columns().question().isEmpty(), qPrintable(sheet.columns().question()));
+        RxMem back;
+        const LoadReport report = sheet.load(back);
+        QVERIFY2(report.noteCount == 0, qPrintable(describeNotes(report)));
+        const QString expected = tmp_.filePath(u"esperado.txt"_s);
+        const QString written = tmp_.filePath(u"de-calc.txt"_s);
+        writeDeclaration(expected, FileForm::Position, original);
+        writeDeclaration(written, FileForm::Position, back);
+        QCOMPARE(readAll(written), readAll(expected));
     }
 
     // The program's own workbook, read back without changes, gives the same

@@ -32,8 +32,8 @@ QString titleKey(const QString& title) {
 }
 
 // Every way a column may name a field: the listing's title ("[27] Impo.
-// afp"), the same without its number ("Impo. afp"), and the field's name
-// ("impo_afp"). A key two fields share names neither.
+// afp"), the same without its number ("Impo. afp"), the workbook's title
+// and the field's name ("impo_afp"). A key two fields share names neither.
 const QHash<QString, int>& titleKeys() {
     static const QHash<QString, int> keys = [] {
         QHash<QString, int> out;
@@ -53,6 +53,8 @@ const QHash<QString, int>& titleKeys() {
             add(titleKey(title), f);
             if (title.startsWith(u'[')) add(titleKey(title.mid(title.indexOf(u']') + 1)), f);
             add(titleKey(QString::fromLatin1(kFields[std::size_t(f)].name)), f);
+            // The workbook's own titles ("[32]Tasa pac AFP").
+            add(titleKey(kFields[std::size_t(f)].labelText().toString()), f);
         }
         return out;
     }();
@@ -66,9 +68,9 @@ QString listed(const QStringList& items) {
     return out;
 }
 
-// Digits alone where a code of a numbered list or a period goes keep the
-// zeros a spreadsheet took from them: "5" is the code "05", 32024 the
-// period "032024".
+// A number where a code of a numbered list or a period goes gets back the
+// zeros the spreadsheet took from it when it made a number of the text: 5
+// is the code "05", 32024 the period "032024". A text stays as it is.
 QString withZeros(int field, const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty() || !std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); }))
@@ -115,7 +117,8 @@ std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field) {
     case SheetCell::Type::Error:
         throw ConversionError(QStringLiteral("la celda tiene el error «%1».").arg(cell.text));
     case SheetCell::Type::Text:
-        return typed(f.kind == Kind::Text ? withZeros(field, cell.text) : cell.text);
+        // As typed: a text keeps its zeros, and has no others added.
+        return typed(cell.text);
     case SheetCell::Type::Date:
         if (f.kind == Kind::Text) {
             if (!std::isfinite(cell.number) || cell.number < 1 || cell.number > 2958465)
@@ -177,7 +180,9 @@ SheetColumns matchColumns(const std::vector<SheetCell>& firstRow) {
                                                             : typedNumber(cell.number));
         }
     }
-    if (matched > 0) {
+    // Titles: at least half the row names fields. A line whose code happens
+    // to read as some field's name is no row of titles.
+    if (matched > 0 && 2 * matched >= filled) {
         c.titled = true;
         for (int f = 0; f < kFieldCount; ++f)
             if (!held[std::size_t(f)]) c.missing.push_back(f);

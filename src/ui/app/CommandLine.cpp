@@ -198,8 +198,7 @@ LoadReport loadSheet(const Request& r, bool force, RxMem& table, QTextStream& er
     if (!c.refusal.isEmpty())
         throw IoError(QStringLiteral("No se pudo leer «%1»: %2").arg(r.files[0], c.refusal));
     if (!c.unused.isEmpty() && !force)
-        throw DataLossError(QStringLiteral("No se leyó «%1»: %2
-                                           Quite esas columnas de la "
+        throw DataLossError(QStringLiteral("No se leyó «%1»: %2\nQuite esas columnas de la "
                                            "planilla, o léala de todos modos con --force.")
                                 .arg(r.files[0], c.question()));
     if (const QString q = c.question(); !q.isEmpty()) {
