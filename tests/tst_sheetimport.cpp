@@ -227,6 +227,22 @@ private slots:
         QVERIFY(!t.canUndo());
     }
 
+    // An empty sheet, or one with titles and no line: the first cannot be
+    // read, and says so; the second gives no lines.
+    void emptySheets() {
+        SheetImport empty(std::make_unique<RowsOf>(std::vector<std::vector<SheetCell>>{}));
+        QVERIFY(empty.columns().refusal.contains(u"vacía"_s));
+        RxMem t;
+        QVERIFY_THROWS_EXCEPTION(IoError, empty.load(t));
+        QVERIFY(!t.isActive());
+        SheetImport titles(std::make_unique<RowsOf>(
+            std::vector<std::vector<SheetCell>>{row({u"rut"_s, u"impo_afp"_s})}));
+        const LoadReport report = titles.load(t);
+        QVERIFY(t.isActive());
+        QCOMPARE(t.recordCount(), 0);
+        QCOMPARE(report.lines, 0);
+    }
+
     // An export corrected in LibreOffice Calc and saved there (made by
     // bench/make-calc-fixture.sh): Calc took the zeros from codes and
     // periods, the blanks from the ends of texts, and made dates of dates.
