@@ -501,13 +501,15 @@ private slots:
             QVERIFY(l->table().isEmpty());
             return;
         }
-        d().expectInform(QStringLiteral("1 valor no se leyó tal como estaba"));
+        d().expectInform(QStringLiteral("1 celda de la planilla no se pudo leer y quedó vacía"));
         l->loadSheet(csv);
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(l->table().recordCount(), 2);
         QCOMPARE(l->table().textAt(0, field("impo_afp")), QStringLiteral("1000"));
         QVERIFY(!l->table().recordAt(1).hasValue(field("impo_afp")));
         QVERIFY(!l->hasUnsavedChanges());
+        QCOMPARE(l->findChild<QLabel*>(QStringLiteral("LabelArchivo"))->text(),
+                 QStringLiteral("nomina.csv (planilla)"));
         QStringList problems;
         for (int r = 0; r < l->problems()->rowCount(); ++r)
             problems << l->problems()->index(r, 2).data().toString();

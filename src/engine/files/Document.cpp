@@ -19,10 +19,11 @@ LoadReport Document::load(const QString& path, FileForm form, Progress* progress
 }
 
 LoadReport Document::loadWith(const QString& path, FileForm form,
-                              const std::function<LoadReport(RxMem&)>& read) {
+                              const std::function<LoadReport(RxMem&)>& read, bool sheet) {
     LoadReport report = read(table_);
     path_ = path;
     form_ = form;
+    sheet_ = sheet;
     return report;
 }
 
@@ -44,6 +45,7 @@ void Document::write(const QString& path, FileForm form, Progress* progress) {
     table_.markSaved();
     path_ = path;
     form_ = form;
+    sheet_ = false;
 }
 
 void Document::reloadCodeLists() {

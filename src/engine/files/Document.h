@@ -45,7 +45,9 @@ public:
     // The same with another reader of lines (a spreadsheet's): `read` fills
     // the table; the file becomes the document's, to be written in `form`.
     LoadReport loadWith(const QString& path, FileForm form,
-                        const std::function<LoadReport(RxMem&)>& read);
+                        const std::function<LoadReport(RxMem&)>& read, bool sheet = false);
+    // The lines came from a spreadsheet (until a file is written).
+    bool isSheet() const { return sheet_; }
     // Writes every line to the file in that form; the file written becomes
     // the document's file and the reference of what changed. The current
     // line stays current.
@@ -63,6 +65,7 @@ private:
     ProblemStore problems_{table_};
     QString path_;
     FileForm form_ = FileForm::Position;
+    bool sheet_ = false;
 };
 
 } // namespace solvanta

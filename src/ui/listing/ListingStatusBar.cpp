@@ -117,13 +117,13 @@ void ListingStatusBar::showNotice(const QString& text) {
     noticeLabel_->setVisible(!text.isEmpty());
 }
 
-void ListingStatusBar::showFile(const QString& path, FileForm form) {
+void ListingStatusBar::showFile(const QString& path, FileForm form, bool sheet) {
+    const QString how = sheet                        ? QStringLiteral("planilla")
+                        : form == FileForm::Position ? QStringLiteral("por posición")
+                                                     : QStringLiteral("por separador");
     fileLabel_->setText(path.isEmpty()
                             ? QString()
-                            : QStringLiteral("%1 (%2)").arg(QFileInfo(path).fileName(),
-                                                            form == FileForm::Position
-                                                                ? QStringLiteral("por posición")
-                                                                : QStringLiteral("por separador")));
+                            : QStringLiteral("%1 (%2)").arg(QFileInfo(path).fileName(), how));
     fileLabel_->setToolTip(QDir::toNativeSeparators(path));
 }
 

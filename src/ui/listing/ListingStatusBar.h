@@ -22,7 +22,8 @@ public:
     // `row` 0-based; no lines shows "Sin líneas", and a row of -1 among
     // lines (a filter hides them all) "Ninguna línea a la vista".
     void showPosition(int row, int lines);
-    void showFile(const QString& path, solvanta::FileForm form);
+    // The file and its form; a spreadsheet's lines say so instead.
+    void showFile(const QString& path, solvanta::FileForm form, bool sheet = false);
     void showChanges(const solvanta::RxMem::ChangeSummary& changes);
     void showCodeTable(const solvanta::LineChecker& checker);
     // A filtered or sorted listing: "1.234 de 100.000 líneas", the filters

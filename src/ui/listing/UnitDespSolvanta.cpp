@@ -400,7 +400,7 @@ namespace {
 // What the user hears of a load that did not take everything as it stood:
 // what concerns the file as a whole, and how many values the problems panel
 // shows with the file's own text.
-QString loadNotesText(const LoadReport& report) {
+QString loadNotesText(const LoadReport& report, bool sheet) {
     QStringList lines;
     qint64 onLines = report.noteCount - qint64(report.notes.size());
     for (const LoadNote& n : report.notes) {
@@ -409,7 +409,16 @@ QString loadNotesText(const LoadReport& report) {
         else
             ++onLines;
     }
-    if (onLines > 0)
+    const QString count = QLocale(QLocale::Spanish, QLocale::Chile).toString(onLines);
+    if (onLines > 0 && sheet)
+        lines << (onLines == 1 ? QStringLiteral("• 1 celda de la planilla no se pudo leer y quedó "
+                                                "vacía; el panel de problemas la muestra con su "
+                                                "dirección.")
+                               : QStringLiteral("• %1 celdas de la planilla no se pudieron leer y "
+                                                "quedaron vacías; el panel de problemas las "
+                                                "muestra con su dirección.")
+                                     .arg(count));
+    else if (onLines > 0)
         lines << (onLines == 1
                       ? QStringLiteral("• 1 valor no se leyó tal como estaba en el archivo (un "
                                        "número que no se pudo leer, campos que sobran o faltan); "
@@ -418,7 +427,7 @@ QString loadNotesText(const LoadReport& report) {
                                        "(números que no se pudieron leer, campos que sobran o "
                                        "faltan); el panel de problemas los muestra con el texto "
                                        "del archivo.")
-                            .arg(QLocale(QLocale::Spanish, QLocale::Chile).toString(onLines)));
+                            .arg(count));
     return QStringLiteral("Al cargar el archivo:\n\n") + lines.join(u'\n');
 }
 
@@ -469,8 +478,9 @@ void TFrmSolvanta::loadSheet(const QString& path) {
         if (ui::dialogs().ask(owner, q) != ui::Button::Ok) throw Cancelled();
     }
     fill([&](Progress* reading) {
-        return document_.loadWith(path, FileForm::Position,
-                                  [&](RxMem& table) { return sheet->load(table, reading); });
+        return document_.loadWith(
+            path, FileForm::Position, [&](RxMem& table) { return sheet->load(table, reading); },
+            true);
     });
 }
 
@@ -494,7 +504,8 @@ void TFrmSolvanta::fill(const std::function<LoadReport(Progress*)>& read) {
         refreshStatus();
     }
     if (report.noteCount > 0)
-        ui::dialogs().inform(owner, loadNotesText(report), ui::applicationCaption());
+        ui::dialogs().inform(owner, loadNotesText(report, document_.isSheet()),
+                             ui::applicationCaption());
     warnAboutCodeTable();
 }
 
@@ -528,7 +539,7 @@ void TFrmSolvanta::refreshStatus() {
     action("SoloModificadas1")->setChecked(model_->hasCondition(-1, changedLines()));
     status_->showSelected(model_->selectedCount());
     showSelectionTotals();
-    status_->showFile(document_.path(), document_.form());
+    status_->showFile(document_.path(), document_.form(), document_.isSheet());
     // Counting walks every line: only when the lines changed.
     if (table().changeCount() != summarised_ && active) {
         summarised_ = table().changeCount();
