@@ -193,6 +193,39 @@ private slots:
         QVERIFY(!openListingWindow()); // released when it closed
     }
 
+    // The load dialog's third choice reads a spreadsheet; a workbook chosen
+    // under the first choice is read as one all the same, by its extension.
+    void loadDialogOpensASpreadsheet_data() {
+        QTest::addColumn<int>("item");
+        QTest::newRow("chosen as a spreadsheet") << 2;
+        QTest::newRow("by its extension") << 0;
+    }
+
+    void loadDialogOpensASpreadsheet() {
+        QFETCH(int, item);
+        TFrmPrincipal main;
+        const auto dialog = main.loadDialog();
+        dialog->findChild<RadioGroup*>(QStringLiteral("RadioGroup1"))->setItemIndex(item);
+        d().expectAsk(QString(), ui::Button::Ok);
+        d().expectOpen(dataFile("calc-editado.xlsx"));
+        int rows = -1;
+        bool sheet = false;
+        const ModalAction modal = whenModal([&](QWidget* w) {
+            auto* listing = qobject_cast<TFrmSolvanta*>(w);
+            QVERIFY(listing);
+            rows = listing->model()->rowCount();
+            sheet = listing->document().isSheet();
+            listing->findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click(); // Salir
+        });
+        dialog->chooseFile();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        if (item == 2)
+            QVERIFY(d().last().request.filter.startsWith(QStringLiteral("Planilla (*.xlsx *.csv)")));
+        QCOMPARE(rows, 2);
+        QVERIFY(sheet);
+        QCOMPARE(dialog->itemIndex(), 2);
+    }
+
     // The message names the line and the field, and quotes at most 80
     // characters of what it found, so the box fits on the screen.
     void failedLoadShowsNoListing_data() {
