@@ -547,16 +547,19 @@ private:
         append(out, c);
     }
 
-    // Past the given end ("?>", "-->"), dropping what comes before it.
+    // Past the given end ("?>", "-->"), dropping what comes before it. The
+    // last bytes read are kept and compared whole, so that "--->" ends a
+    // comment too.
     void skipPast(std::string_view end) {
-        std::size_t matched = 0;
-        while (matched < end.size()) {
+        char last[3] = {};
+        const std::size_t n = end.size(); // at most 3
+        for (std::size_t seen = 0;; ++seen) {
             const int c = get();
             if (c < 0) broken(QStringLiteral("el texto termina antes de tiempo"));
-            if (c == end[matched])
-                ++matched;
-            else
-                matched = c == end[0] ? 1 : 0;
+            last[0] = last[1];
+            last[1] = last[2];
+            last[2] = char(c);
+            if (seen + 1 >= n && std::string_view(last + 3 - n, n) == end) return;
         }
     }
 
