@@ -285,6 +285,90 @@ private slots:
         QCOMPARE(name, QStringLiteral("Datos"));
     }
 
+    // Ways of writing the same rows that spreadsheets differ in: prefixed
+    // names, CDATA, character references (in attributes too), comments and
+    // processing instructions among the rows, self-closing rows and cells,
+    // spaces and line ends inside tags, single quotes, attributes in any
+    // order, line ends in texts, a byte-order mark. The whole sheet part is
+    // given.
+    void sheetForms_data() {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("expected");
+        const QByteArray head =
+            R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)";
+        const QByteArray tail = "</sheetData></worksheet>";
+        QByteArray prefixed =
+            R"(<worksheet><sheetPr/><sheetData><row r="1"><c r="B1" t="inlineStr"><is><r><t>ho</t></r><r><t>la</t></r></is></c><c r="C1" t="str"><f>A1</f><v>f</v></c><c r="D1" t="s"><v>0</v></c><c r="E1"><v>2</v></c></row></sheetData></worksheet>)";
+        prefixed.replace("</", "\x01").replace("<", "<x:").replace("\x01", "</x:");
+        QTest::newRow("prefixed names")
+            << "<?xml version=\"1.0\"?>" +
+                   prefixed.replace("<x:worksheet", "<x:worksheet xmlns:x=\"urn:x\"")
+            << QStringLiteral("1|-|T:hola|T:f|T:uno|N:2");
+        QTest::newRow("CDATA in values and texts")
+            << head +
+                   R"(<row r="1"><c><v><![CDATA[1.5]]></v></c><c t="inlineStr"><is><t>x<![CDATA[a<b & ]]c]]]>y</t></is></c><c t="s"><v><![CDATA[0]]></v></c></row>)" +
+                   tail
+            << QStringLiteral("1|N:1.5|T:xa<b & ]]c]y|T:uno");
+        QTest::newRow("character references in attributes")
+            << head +
+                   R"(<row r="&#50;"><c r="&#x42;2" t="&#115;"><v>0</v></c><c r="C&#50;" s="&#x31;"><v>45000</v></c></row>)" +
+                   tail
+            << QStringLiteral("1\n2|-|T:uno|D:45000");
+        QTest::newRow("entities and character references in texts")
+            << head +
+                   R"(<row r="1"><c t="inlineStr"><is><t>&lt;&amp;&gt;&quot;&apos;&#241;&#xF1;&#x1F600;</t></is></c><c><v>&#49;&#x2E;5</v></c></row>)" +
+                   tail
+            << QStringLiteral("1|T:<&>\"'ññ") + QString::fromUcs4(U"\U0001F600") +
+                   QStringLiteral("|N:1.5");
+        QTest::newRow("comments and processing instructions among the rows")
+            << head +
+                   R"(<!-- before --><row r="1"><!-- <c><v>9</v></c> --><c><?pi x?><v>1</v><!----></c><?pi?></row><!-- after - - -->)" +
+                   tail
+            << QStringLiteral("1|N:1");
+        QTest::newRow("self-closing rows and cells")
+            << head +
+                   R"(<row r="1"/><row r="2"><c r="A2" s="1"/><c r="B2"><v>3</v></c><c r="C2"/></row><row r="3" /><row><c/><c><v/></c><c><v>4</v></c></row>)" +
+                   tail
+            << QStringLiteral("1\n2|-|N:3\n3\n4|-|-|N:4");
+        QTest::newRow("spaces and line ends inside tags")
+            << head +
+                   "<row\n r = \"1\"\t "
+                   "spans=\"1:2\"\r\n><c\n\tr=\"B1\"\n\ts=\"1\"\n><v>45000</v></c\n></row >" +
+                   tail
+            << QStringLiteral("1|-|D:45000");
+        QTest::newRow("single quotes and attributes in any order")
+            << head +
+                   R"(<row spans='1:3' r='1'><c s='0' t='s' r='A1'><v>0</v></c><c foo="x" s="1" r="C1" t="n"><v>45000</v></c></row>)" +
+                   tail
+            << QStringLiteral("1|T:uno|-|D:45000");
+        QTest::newRow("line ends in a text read as one")
+            << head + "<row r=\"1\"><c t=\"inlineStr\"><is><t>a\r\nb\rc\nd</t></is></c></row>" +
+                   tail
+            << QStringLiteral("1|T:a\nb\nc\nd");
+        QTest::newRow("what comes around the rows is passed over")
+            << QByteArray(
+                   R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                   "\n<worksheet "
+                   "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                   R"(<sheetPr><tabColor rgb="FF0000"/></sheetPr><cols><col min="1" max="2" width="9"/></cols><sheetData><row r="1"><c><v>1</v></c></row></sheetData><mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells><extLst><ext uri="{x}"><y:z xmlns:y="u">t</y:z></ext></extLst></worksheet>)"
+                   "\n<!-- end -->\n")
+            << QStringLiteral("1|N:1");
+        QTest::newRow("byte-order mark")
+            << "\xEF\xBB\xBF" + head + R"(<row r="1"><c><v>7</v></c></row>)" + tail
+            << QStringLiteral("1|N:7");
+        QTest::newRow("empty sheetData")
+            << QByteArray("<worksheet><sheetData/></worksheet>") << QString();
+    }
+    void sheetForms() {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QString, expected);
+        auto parts = package("", "<si><t>uno</t></si>", kStyles);
+        parts[3].second = sheet;
+        const QString path = out("formas.xlsx");
+        writeZip(path, parts);
+        QCOMPARE(readRows(path).join(u'\n'), expected);
+    }
+
     void refused_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("fragment");
@@ -335,6 +419,59 @@ private slots:
         auto cut = package("");
         cut[3].second = "<worksheet><sheetData><row r=\"1\"><c><v>1</v></c></row><row>";
         QTest::newRow("sheet part cut short") << zipped(cut) << u"XML no válido"_qs;
+        const auto sheet = [&](const QByteArray& xml) {
+            auto parts = package("");
+            parts[3].second = xml;
+            return zipped(parts);
+        };
+        const QByteArray head = "<worksheet><sheetData>";
+        QTest::newRow("'<' inside an attribute")
+            << zipped(package(R"(<row r="1"><c r="A<1"><v>1</v></c></row>)"))
+            << u"XML no válido"_qs;
+        QTest::newRow("end tag closing another element")
+            << zipped(package(R"(<row r="1"><c><v>1</c></v></row>)")) << u"XML no válido"_qs;
+        QTest::newRow("prefixed end tag not matching")
+            << zipped(package(R"(<x:row r="1"><x:c><x:v>1</x:v></y:c></x:row>)"))
+            << u"XML no válido"_qs;
+        QTest::newRow("attribute without quotes")
+            << zipped(package(R"(<row r=1><c><v>1</v></c></row>)")) << u"XML no válido"_qs;
+        QTest::newRow("attributes run together")
+            << zipped(package(R"(<row r="1"s="2"><c><v>1</v></c></row>)")) << u"XML no válido"_qs;
+        QTest::newRow("attribute given twice")
+            << zipped(package(R"(<row r="1"><c r="A1" r="B1"><v>1</v></c></row>)"))
+            << u"XML no válido"_qs;
+        QTest::newRow("reference to character zero")
+            << zipped(package(R"(<row r="1"><c t="inlineStr"><is><t>a&#0;</t></is></c></row>)"))
+            << u"XML no válido"_qs;
+        QTest::newRow("reference without its end")
+            << zipped(package(R"(<row r="1"><c t="inlineStr"><is><t>a&amp b</t></is></c></row>)"))
+            << u"XML no válido"_qs;
+        QTest::newRow("undeclared entity in an attribute")
+            << zipped(package(R"(<row r="&one;"><c><v>1</v></c></row>)")) << u"XML no válido"_qs;
+        QTest::newRow("text that is no UTF-8")
+            << zipped(package("<row r=\"1\"><c t=\"inlineStr\"><is><t>a\xF1o</t></is></c></row>"))
+            << u"UTF-8"_qs;
+        QTest::newRow("row number absurdly long")
+            << zipped(package("<row r=\"" + QByteArray(10000, '7') + "\"/>"))
+            << u"número no válido"_qs;
+        QTest::newRow("text after the root")
+            << sheet(head + "<row r=\"1\"/></sheetData></worksheet>más") << u"XML no válido"_qs;
+        QTest::newRow("element after the root")
+            << sheet(head + "<row r=\"1\"/></sheetData></worksheet><worksheet/>")
+            << u"XML no válido"_qs;
+        QTest::newRow("part cut after the rows")
+            << sheet(head + "<row r=\"1\"/></sheetData>") << u"XML no válido"_qs;
+        QTest::newRow("part cut inside a comment")
+            << sheet(head + "<row r=\"1\"><!-- c") << u"XML no válido"_qs;
+        QTest::newRow("part cut inside CDATA")
+            << sheet(head + "<row r=\"1\"><c><v><![CDATA[1") << u"XML no válido"_qs;
+        QTest::newRow("part cut inside a tag") << sheet(head + "<row r=\"1") << u"XML no válido"_qs;
+        QTest::newRow("DTD after the declaration")
+            << sheet("<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet><worksheet/>") << u"DTD"_qs;
+        QTest::newRow("text that is too long")
+            << zipped(package("<row r=\"1\"><c t=\"inlineStr\"><is><t>" +
+                              QByteArray((1 << 20) + 1, 'a') + "</t></is></c></row>"))
+            << u"caracteres"_qs;
     }
 
     // Runs nested a little, as rich texts may be, read as the text they

@@ -22,12 +22,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 #include <zip.h>
 
@@ -306,6 +311,463 @@ private:
     int depth_ = 0;
 };
 
+// XML's white space, and the bytes a name is made of here (looser than XML:
+// anything that cannot end or break a tag).
+constexpr bool space(int c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
+constexpr bool nameChar(int c) {
+    return c >= 0 && !space(c) && c != '>' && c != '/' && c != '=' && c != '<' && c != '"' &&
+           c != '\'' && c != '&' && c != '!' && c != '?';
+}
+constexpr auto kNameByte = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[std::size_t(c)] = nameChar(c);
+    return table;
+}();
+
+// The worksheet part, scanned byte by byte as it is unpacked.
+//
+// The sheet is by far the largest part (hundreds of megabytes for a big
+// declaration) and a general XML reader spends most of the import on it. This
+// scanner knows only what a worksheet is made of: elements with attributes,
+// character data with the five predefined entities and character references,
+// CDATA sections, comments and processing instructions. It keeps the open
+// elements to check that each end tag closes the element it should, and
+// refuses anything else (a DTD, an unknown entity, a '<' in an attribute,
+// text beside the root element, a part cut short) with the archive's IoError.
+// Names are matched without their prefix ("x:c" is a cell), as the general
+// reader did. Only the attributes the rows need (r, s and t, unprefixed) are
+// kept, each cut short after a few bytes; character data is kept only for
+// the element whose text is asked for, up to a cap.
+class SheetScanner {
+public:
+    enum Event { Start, End, Done };
+
+    SheetScanner(Archive& archive, const QString& name)
+        : archive_(archive), name_(name), device_(archive.open(name)), buf_(std::size_t(kBlock)) {}
+
+    // The next element started or ended; the character data in between goes
+    // to the text being collected, if any, or is checked and dropped. Done at
+    // the end of the document. A self-closing element gives Start, then End.
+    Event next() {
+        if (selfClosing_) {
+            selfClosing_ = false;
+            pop();
+            return End;
+        }
+        for (;;) {
+            characters();
+            int c = get();
+            if (c < 0) {
+                if (depth_ > 0 || !seenRoot_)
+                    broken(QStringLiteral("el texto termina antes de tiempo"));
+                return Done;
+            }
+            // characters() stops only at '<'.
+            c = get();
+            if (c == '/') {
+                endTag();
+                return End;
+            }
+            if (c == '?') {
+                skipPast("?>");
+                continue;
+            }
+            if (c == '!') {
+                declaration();
+                continue;
+            }
+            startTag(c);
+            return Start;
+        }
+    }
+
+    // The name of the element just started or ended, without its prefix.
+    std::string_view local() const {
+        const std::string_view q(tag_);
+        const std::size_t colon = q.rfind(':');
+        return colon == std::string_view::npos ? q : q.substr(colon + 1);
+    }
+
+    // The attributes r, s and t of the element just started; empty when
+    // absent.
+    std::string_view attrR() const { return attr_[0].view(); }
+    std::string_view attrS() const { return attr_[1].view(); }
+    std::string_view attrT() const { return attr_[2].view(); }
+
+    // Where character data goes: appended to `out`, or dropped (nullptr).
+    void collect(QByteArray* out) { collect_ = out; }
+
+    qint64 unpacked() const { return device_->unpacked(); }
+
+    [[noreturn]] void broken(const QString& what) {
+        if (!device_->failure().isEmpty()) archive_.fail(device_->failure());
+        archive_.fail(
+            QStringLiteral("la parte «%1» está dañada (XML no válido cerca del byte %2: %3).")
+                .arg(name_)
+                .arg(consumed_ + qint64(pos_))
+                .arg(what));
+    }
+
+    [[noreturn]] void tooLong() {
+        archive_.fail(QStringLiteral("la parte «%1» tiene un texto de más de %2 caracteres.")
+                          .arg(name_)
+                          .arg(kMaxCellChars));
+    }
+
+private:
+    static constexpr qsizetype kBlock = 64 * 1024;
+    // No element or attribute name in a worksheet comes near this.
+    static constexpr std::size_t kMaxName = 1024;
+    // The kept attributes are row numbers, cell references, style indexes
+    // and type codes: longer values are cut here and marked, so that they
+    // stay invalid and show as such in the message.
+    static constexpr qsizetype kMaxAttr = 64;
+    // Text is kept as UTF-8: at most four bytes a character.
+    static constexpr qsizetype kMaxTextBytes = 4 * kMaxCellChars;
+
+    bool refill() {
+        consumed_ += qint64(end_);
+        pos_ = end_ = 0;
+        const qint64 n = device_->read(buf_.data(), kBlock);
+        if (n < 0) broken(QStringLiteral("no se pudo descomprimir"));
+        end_ = std::size_t(n);
+        if (!started_) {
+            started_ = true;
+            // A UTF-8 byte-order mark.
+            if (end_ >= 3 && buf_[0] == '\xEF' && buf_[1] == '\xBB' && buf_[2] == '\xBF') pos_ = 3;
+        }
+        return end_ > pos_ || (n > 0 && refill());
+    }
+    int get() {
+        if (pos_ == end_ && !refill()) return -1;
+        return static_cast<unsigned char>(buf_[pos_++]);
+    }
+    int peek() {
+        if (pos_ == end_ && !refill()) return -1;
+        return static_cast<unsigned char>(buf_[pos_]);
+    }
+
+    void append(QByteArray* out, const char* data, qsizetype n) {
+        if (!out) return;
+        if (out->size() + n > kMaxTextBytes) tooLong();
+        out->append(data, n);
+    }
+    void append(QByteArray* out, char c) { append(out, &c, 1); }
+
+    // Character data up to the next '<' (left unread) or the end.
+    void characters() {
+        for (;;) {
+            if (pos_ == end_ && !refill()) return;
+            const char* p = buf_.data() + pos_;
+            const char* e = buf_.data() + end_;
+            const char* q = p;
+            while (q < e && *q != '<' && *q != '&' && *q != '\r')
+                ++q;
+            if (depth_ == 0)
+                for (const char* k = p; k < q; ++k)
+                    if (!space(static_cast<unsigned char>(*k)))
+                        broken(QStringLiteral("hay texto fuera del elemento raíz"));
+            append(collect_, p, q - p);
+            pos_ += std::size_t(q - p);
+            if (q == e) continue;
+            if (*q == '<') return;
+            ++pos_;
+            if (*q == '\r') {
+                // Line ends read as a single '\n', as XML says.
+                if (peek() == '\n') ++pos_;
+                append(collect_, '\n');
+            } else {
+                if (depth_ == 0) broken(QStringLiteral("hay texto fuera del elemento raíz"));
+                reference(collect_);
+            }
+        }
+    }
+
+    // After '&': a predefined entity or a character reference, appended as
+    // UTF-8 to `out` (checked and dropped when null).
+    void reference(QByteArray* out) {
+        char name[16];
+        int n = 0;
+        for (int c = get(); c != ';'; c = get()) {
+            if (c < 0 || n == int(sizeof name) || c == '<' || space(c))
+                broken(QStringLiteral("una referencia sin «;»"));
+            name[n++] = char(c);
+        }
+        const std::string_view ref(name, std::size_t(n));
+        if (ref.size() > 1 && ref[0] == '#') {
+            const bool hex = ref[1] == 'x';
+            const std::string_view digits = ref.substr(hex ? 2 : 1);
+            unsigned code = 0;
+            const auto [ptr, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+            const bool valid =
+                !digits.empty() && ec == std::errc() && ptr == digits.data() + digits.size() &&
+                (code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+                 (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF));
+            if (!valid)
+                broken(QStringLiteral("una referencia a un carácter no válido («&%1;»)")
+                           .arg(QString::fromLatin1(name, n)));
+            char utf8[4];
+            int len = 0;
+            if (code < 0x80) {
+                utf8[len++] = char(code);
+            } else if (code < 0x800) {
+                utf8[len++] = char(0xC0 | (code >> 6));
+                utf8[len++] = char(0x80 | (code & 0x3F));
+            } else if (code < 0x10000) {
+                utf8[len++] = char(0xE0 | (code >> 12));
+                utf8[len++] = char(0x80 | ((code >> 6) & 0x3F));
+                utf8[len++] = char(0x80 | (code & 0x3F));
+            } else {
+                utf8[len++] = char(0xF0 | (code >> 18));
+                utf8[len++] = char(0x80 | ((code >> 12) & 0x3F));
+                utf8[len++] = char(0x80 | ((code >> 6) & 0x3F));
+                utf8[len++] = char(0x80 | (code & 0x3F));
+            }
+            append(out, utf8, len);
+            return;
+        }
+        char c;
+        if (ref == "amp")
+            c = '&';
+        else if (ref == "lt")
+            c = '<';
+        else if (ref == "gt")
+            c = '>';
+        else if (ref == "quot")
+            c = '"';
+        else if (ref == "apos")
+            c = '\'';
+        else
+            broken(QStringLiteral("una entidad no declarada («&%1;»)")
+                       .arg(QString::fromUtf8(name, n)));
+        append(out, c);
+    }
+
+    // Past the given end ("?>", "-->"), dropping what comes before it. The
+    // last bytes read are kept and compared whole, so that "--->" ends a
+    // comment too.
+    void skipPast(std::string_view end) {
+        char last[3] = {};
+        const std::size_t n = end.size(); // at most 3
+        for (std::size_t seen = 0;; ++seen) {
+            const int c = get();
+            if (c < 0) broken(QStringLiteral("el texto termina antes de tiempo"));
+            last[0] = last[1];
+            last[1] = last[2];
+            last[2] = char(c);
+            if (seen + 1 >= n && std::string_view(last + 3 - n, n) == end) return;
+        }
+    }
+
+    // After "<!": a comment, a CDATA section or a DTD.
+    void declaration() {
+        const auto starts = [&](std::string_view word) {
+            for (const char w : word)
+                if (get() != static_cast<unsigned char>(w)) return false;
+            return true;
+        };
+        const int c = get();
+        if (c == '-') {
+            if (!starts("-")) broken(QStringLiteral("un comentario mal escrito"));
+            skipPast("-->");
+        } else if (c == '[') {
+            if (!starts("CDATA[")) broken(QStringLiteral("una sección CDATA mal escrita"));
+            if (depth_ == 0) broken(QStringLiteral("hay texto fuera del elemento raíz"));
+            cdata();
+        } else if (c == 'D') {
+            if (!starts("OCTYPE")) broken(QStringLiteral("una declaración desconocida"));
+            archive_.fail(QStringLiteral("la parte «%1» declara un DTD, cosa que una planilla "
+                                         "no hace; por seguridad no se lee.")
+                              .arg(name_));
+        } else {
+            broken(QStringLiteral("una declaración desconocida"));
+        }
+    }
+
+    // The text of a CDATA section, as it is, up to "]]>".
+    void cdata() {
+        int brackets = 0;
+        for (;;) {
+            const int c = get();
+            if (c < 0) broken(QStringLiteral("el texto termina antes de tiempo"));
+            if (c == '>' && brackets >= 2) {
+                // The "]]" before it were held back; any before those are text.
+                for (int i = 2; i < brackets; ++i)
+                    append(collect_, ']');
+                return;
+            }
+            if (c == ']') {
+                ++brackets;
+                continue;
+            }
+            for (; brackets > 0; --brackets)
+                append(collect_, ']');
+            if (c == '\r') {
+                if (peek() == '\n') ++pos_;
+                append(collect_, '\n');
+            } else {
+                append(collect_, char(c));
+            }
+        }
+    }
+
+    // A name starting with `c`, into `out`; returns the byte after it. The
+    // bytes of the name are taken from the block all at once.
+    int name(int c, std::string& out) {
+        out.clear();
+        if (!nameChar(c)) broken(QStringLiteral("un nombre de elemento o atributo no válido"));
+        out.push_back(char(c));
+        for (;;) {
+            const char* p = buf_.data() + pos_;
+            const char* e = buf_.data() + end_;
+            const char* q = p;
+            while (q < e && kNameByte[static_cast<unsigned char>(*q)])
+                ++q;
+            if (out.size() + std::size_t(q - p) > kMaxName)
+                broken(QStringLiteral("un nombre demasiado largo"));
+            out.append(p, std::size_t(q - p));
+            pos_ += std::size_t(q - p);
+            if (q < e) return get();
+            if (!refill()) return -1;
+        }
+    }
+
+    // After '<' and the name's first byte: the element's name and
+    // attributes, up to its '>' or "/>".
+    void startTag(int c) {
+        if (seenRoot_ && depth_ == 0)
+            broken(QStringLiteral("hay un elemento después del elemento raíz"));
+        c = name(c, tag_);
+        for (Value& a : attr_)
+            a.size = 0;
+        seen_ = 0;
+        for (;;) {
+            const bool spaced = space(c);
+            while (space(c))
+                c = get();
+            if (c == '>') break;
+            if (c == '/') {
+                if (get() != '>') broken(QStringLiteral("una etiqueta mal cerrada"));
+                selfClosing_ = true;
+                break;
+            }
+            if (c < 0) broken(QStringLiteral("el texto termina antes de tiempo"));
+            if (!spaced) broken(QStringLiteral("atributos sin espacio entre ellos"));
+            c = name(c, attrName_);
+            while (space(c))
+                c = get();
+            if (c != '=') broken(QStringLiteral("un atributo sin valor"));
+            do
+                c = get();
+            while (space(c));
+            if (c != '"' && c != '\'') broken(QStringLiteral("un atributo sin comillas"));
+            attribute(c);
+            c = get();
+        }
+        if (depth_ >= kMaxDepth)
+            archive_.fail(QStringLiteral("la parte «%1» anida elementos a más de %2 niveles.")
+                              .arg(name_)
+                              .arg(kMaxDepth));
+        starts_.push_back(open_.size());
+        open_ += tag_;
+        ++depth_;
+        seenRoot_ = true;
+    }
+
+    // An attribute's value, after its opening quote; kept when it is one of
+    // r, s and t.
+    void attribute(int quote) {
+        Value* keep = nullptr;
+        if (attrName_.size() == 1) {
+            const char n = attrName_[0];
+            const int which = n == 'r' ? 0 : n == 's' ? 1 : n == 't' ? 2 : -1;
+            if (which >= 0) {
+                if (seen_ & (1u << which)) broken(QStringLiteral("un atributo repetido"));
+                seen_ |= 1u << which;
+                keep = &attr_[which];
+            }
+        }
+        // Written straight into the kept value's fixed room: no allocation
+        // for a cell's reference.
+        for (;;) {
+            int c = get();
+            if (c == quote) break;
+            if (c < 0) broken(QStringLiteral("el texto termina antes de tiempo"));
+            if (c == '<') broken(QStringLiteral("un «<» dentro del valor de un atributo"));
+            if (c == '&') {
+                QByteArray ref;
+                reference(&ref);
+                if (keep)
+                    for (const char r : ref)
+                        keep->add(r);
+                continue;
+            }
+            // Line ends and tabs in a value read as spaces, as XML says.
+            if (c == '\r' && peek() == '\n') ++pos_;
+            if (space(c)) c = ' ';
+            if (keep) keep->add(char(c));
+        }
+        // An empty value reads as no value, as before.
+    }
+
+    // After "</": the name, which must be the element open last.
+    void endTag() {
+        int c = name(get(), tag_);
+        while (space(c))
+            c = get();
+        if (c != '>') broken(QStringLiteral("una etiqueta de cierre mal escrita"));
+        if (depth_ == 0 || std::string_view(open_).substr(starts_.back()) != tag_)
+            broken(QStringLiteral("«</%1>» no cierra el elemento abierto")
+                       .arg(QString::fromUtf8(tag_.data(), qsizetype(tag_.size()))));
+        pop();
+    }
+
+    void pop() {
+        tag_.assign(open_, starts_.back());
+        open_.resize(starts_.back());
+        starts_.pop_back();
+        --depth_;
+    }
+
+    Archive& archive_;
+    QString name_;
+    std::unique_ptr<PartDevice> device_;
+    std::vector<char> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    qint64 consumed_ = 0; // bytes of the blocks before this one
+    bool started_ = false;
+    std::string tag_;      // the element just started or ended
+    std::string attrName_; // the attribute being read
+    // A kept attribute's value. Past kMaxAttr bytes it ends in "…", so that
+    // it stays invalid and shows as cut in a message.
+    struct Value {
+        char bytes[kMaxAttr + 3];
+        qsizetype size = 0;
+        void add(char c) {
+            if (size < kMaxAttr) {
+                bytes[size++] = c;
+            } else if (size == kMaxAttr) {
+                std::memcpy(bytes + size, "\xE2\x80\xA6", 3);
+                size += 3;
+            }
+        }
+        std::string_view view() const { return {bytes, std::size_t(size)}; }
+    };
+    Value attr_[3];     // r, s, t
+    unsigned seen_ = 0; // which of them the tag has given
+    std::string open_;  // the names of the open elements, one after the other
+    std::vector<std::size_t> starts_;
+    int depth_ = 0;
+    bool seenRoot_ = false;
+    bool selfClosing_ = false;
+    QByteArray* collect_ = nullptr;
+};
+
 // Texts in a workbook write characters XML cannot carry as _xHHHH_ (and a
 // literal "_x" followed by four hex digits and "_" as _x005F_xHHHH_).
 void unescapeHex(QString& s) {
@@ -367,24 +829,6 @@ qint64 parseIndex(QStringView text, qint64 max) {
         if (n > max) return -1;
     }
     return n;
-}
-
-// The 0-based column of a reference like "AB12"; -1 when it is no
-// reference or lies beyond the sheet's last column.
-int parseColumn(QStringView ref) {
-    int column = 0;
-    qsizetype i = 0;
-    for (; i < ref.size(); ++i) {
-        char16_t u = ref[i].unicode();
-        if (u >= 'a' && u <= 'z') u = char16_t(u - 'a' + 'A');
-        if (u < 'A' || u > 'Z') break;
-        column = column * 26 + (u - 'A' + 1);
-        if (column > kMaxColumns) return -1;
-    }
-    if (i == 0 || i == ref.size()) return -1;
-    for (qsizetype k = i; k < ref.size(); ++k)
-        if (ref[k] < u'0' || ref[k] > u'9') return -1;
-    return column - 1;
 }
 
 // Whether a number format shows a date or a time: one of the built-in date
@@ -539,6 +983,61 @@ std::vector<bool> readDateStyles(Archive& archive, const QString& part) {
     return dates;
 }
 
+// Bytes without the ASCII spaces around them.
+std::string_view trimmedBytes(const QByteArray& bytes) {
+    std::string_view v(bytes.constData(), std::size_t(bytes.size()));
+    while (!v.empty() && (v.front() == ' ' || (v.front() >= '\t' && v.front() <= '\r')))
+        v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || (v.back() >= '\t' && v.back() <= '\r')))
+        v.remove_suffix(1);
+    return v;
+}
+
+// parseNumber() straight from the bytes, for the usual case of an ASCII
+// number; false when they hold anything else (the caller then decodes them
+// and tries parseNumber(), which gives the same answer or the error).
+bool parseNumberBytes(std::string_view v, double& value) {
+    if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+    if (v.empty() || v.size() >= 128) return false;
+    const char* end = v.data() + v.size();
+    const auto [ptr, ec] = std::from_chars(v.data(), end, value, std::chars_format::general);
+    return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+// parseIndex() from the bytes of an attribute or a value.
+qint64 parseIndexBytes(std::string_view v, qint64 max) {
+    if (v.empty()) return -1;
+    qint64 n = 0;
+    for (const char c : v) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+        if (n > max) return -1;
+    }
+    return n;
+}
+
+// The 0-based column of a reference like "AB12"; -1 when it is no
+// reference or lies beyond the sheet's last column.
+int parseColumnBytes(std::string_view ref) {
+    int column = 0;
+    std::size_t i = 0;
+    for (; i < ref.size(); ++i) {
+        char u = ref[i];
+        if (u >= 'a' && u <= 'z') u = char(u - 'a' + 'A');
+        if (u < 'A' || u > 'Z') break;
+        column = column * 26 + (u - 'A' + 1);
+        if (column > kMaxColumns) return -1;
+    }
+    if (i == 0 || i == ref.size()) return -1;
+    for (std::size_t k = i; k < ref.size(); ++k)
+        if (ref[k] < '0' || ref[k] > '9') return -1;
+    return column - 1;
+}
+
+QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
 class WorkbookRows final : public SheetRows {
 public:
     WorkbookRows(std::unique_ptr<Archive> archive, QString sheetName, const QString& sheetPart,
@@ -548,11 +1047,12 @@ public:
           total_(archive_->declaredSize(sheetPart)), part_(*archive_, sheetPart) {
         // Up to the rows; a sheet without any is empty.
         for (;;) {
-            if (!part_.nextStart()) {
+            const auto t = part_.next();
+            if (t == SheetScanner::Done) {
                 done_ = true;
                 return;
             }
-            if (part_.xml().name() == u"sheetData") return;
+            if (t == SheetScanner::Start && part_.local() == "sheetData") return;
         }
     }
 
@@ -589,24 +1089,27 @@ private:
         if (done_) return false;
         for (;;) {
             const auto t = part_.next();
-            if (t == QXmlStreamReader::EndElement) { // </sheetData>
+            if (t != SheetScanner::Start) { // </sheetData>
                 done_ = true;
+                // The rest of the part is read too, so that a part cut short
+                // or with more after its end is refused rather than taken
+                // for whole.
+                if (t == SheetScanner::End)
+                    while (part_.next() != SheetScanner::Done) {
+                    }
                 return false;
             }
-            if (t != QXmlStreamReader::StartElement) continue;
-            if (part_.xml().name() != u"row") {
-                part_.skip();
+            if (part_.local() != "row") {
+                skip();
                 continue;
             }
             qint64 number = row_ + 1;
-            const QXmlStreamAttributes attributes = part_.xml().attributes();
-            const QStringView r = attributes.value(QLatin1String("r"));
-            if (!r.isEmpty()) {
-                number = parseIndex(r, kMaxRows);
+            if (const std::string_view r = part_.attrR(); !r.empty()) {
+                number = parseIndexBytes(r, kMaxRows);
                 if (number < 1)
                     fail(QStringLiteral("la hoja «%1» tiene una fila con número no válido "
                                         "(«%2») después de la fila %3.")
-                             .arg(sheetName_, excerpt(r, 20))
+                             .arg(sheetName_, excerpt(fromBytes(r), 20))
                              .arg(row_));
                 if (number <= row_)
                     fail(QStringLiteral("en la hoja «%1», la fila %2 viene después de la fila "
@@ -636,29 +1139,68 @@ private:
         fail(QStringLiteral("la celda %1 %2.").arg(cellAddress(sheetName_, row_, column), what));
     }
 
+    // Past the end of the element just started, whatever it holds.
+    void skip() {
+        for (int depth = 1; depth > 0;) {
+            const auto t = part_.next();
+            if (t == SheetScanner::Start)
+                ++depth;
+            else
+                --depth; // End; Done cannot come with elements open
+        }
+    }
+
+    // The text of the element just started, appended to `out`; elements
+    // inside it are passed over.
+    void appendText(QByteArray& out) {
+        for (;;) {
+            part_.collect(&out);
+            const auto t = part_.next();
+            part_.collect(nullptr);
+            if (t == SheetScanner::Start)
+                skip();
+            else
+                return;
+        }
+    }
+
+    // An inline rich text: the texts of its runs one after the other;
+    // phonetic guides (<rPh>) are no part of it. Counted, not recursive.
+    void appendRuns(QByteArray& out) {
+        for (int depth = 1; depth > 0;) {
+            const auto t = part_.next();
+            if (t != SheetScanner::Start) {
+                --depth;
+            } else if (part_.local() == "t") {
+                appendText(out);
+            } else if (part_.local() == "r") {
+                ++depth;
+            } else {
+                skip();
+            }
+        }
+    }
+
     // The cells of the row just started, up to its end.
     void readCells(std::vector<SheetCell>& cells) {
-        QXmlStreamReader& xml = part_.xml();
         int last = -1;
         for (;;) {
             const auto t = part_.next();
-            if (t == QXmlStreamReader::EndElement) return; // </row>
-            if (t != QXmlStreamReader::StartElement) continue;
-            if (xml.name() != u"c") {
-                part_.skip();
+            if (t != SheetScanner::Start) return; // </row>
+            if (part_.local() != "c") {
+                skip();
                 continue;
             }
-            const QXmlStreamAttributes a = xml.attributes();
             int column = last + 1;
-            if (const QStringView ref = a.value(QLatin1String("r")); !ref.isEmpty()) {
-                column = parseColumn(ref);
+            if (const std::string_view ref = part_.attrR(); !ref.empty()) {
+                column = parseColumnBytes(ref);
                 if (column < 0)
                     fail(QStringLiteral("la hoja «%1» tiene en la fila %2 una celda con "
                                         "referencia no válida («%3»); una hoja llega hasta la "
                                         "columna XFD.")
                              .arg(sheetName_)
                              .arg(row_)
-                             .arg(excerpt(ref, 20)));
+                             .arg(excerpt(fromBytes(ref), 20)));
                 if (column <= last)
                     badCell(column, QStringLiteral("viene después de otra celda más a la derecha "
                                                    "o repetida; las celdas deben ir en orden"));
@@ -669,42 +1211,81 @@ private:
                          .arg(kMaxColumns));
             }
             last = column;
-            const QStringView type = a.value(QLatin1String("t"));
-            const qint64 style = parseIndex(a.value(QLatin1String("s")), 1 << 30);
-            // The attributes' texts point into the reader's buffer, which
-            // moves on: the type is kept as a code before reading further.
-            const char kind = type.isEmpty()         ? 'n'
-                              : type == u"n"         ? 'n'
-                              : type == u"s"         ? 's'
-                              : type == u"inlineStr" ? 'i'
-                              : type == u"str"       ? 'f'
-                              : type == u"b"         ? 'b'
-                              : type == u"e"         ? 'e'
-                              : type == u"d"         ? 'd'
-                                                     : '?';
+            const std::string_view type = part_.attrT();
+            const qint64 style = parseIndexBytes(part_.attrS(), 1 << 30);
+            const char kind = type.empty()          ? 'n'
+                              : type == "n"         ? 'n'
+                              : type == "s"         ? 's'
+                              : type == "inlineStr" ? 'i'
+                              : type == "str"       ? 'f'
+                              : type == "b"         ? 'b'
+                              : type == "e"         ? 'e'
+                              : type == "d"         ? 'd'
+                                                    : '?';
             if (kind == '?')
-                badCell(column,
-                        QStringLiteral("tiene un tipo desconocido («%1»)").arg(excerpt(type, 20)));
-            value_.resize(0); // keeps its buffer: no allocation for a number
+                badCell(column, QStringLiteral("tiene un tipo desconocido («%1»)")
+                                    .arg(excerpt(fromBytes(type), 20)));
+            bytes_.resize(0); // keeps its buffer: no allocation for a number
             bool hasValue = false;
             for (;;) {
                 const auto ct = part_.next();
-                if (ct == QXmlStreamReader::EndElement) break; // </c>
-                if (ct != QXmlStreamReader::StartElement) continue;
-                const QStringView name = xml.name();
-                if (name == u"v" && kind != 'i') {
-                    part_.appendText(value_);
+                if (ct != SheetScanner::Start) break; // </c>
+                const std::string_view name = part_.local();
+                if (name == "v" && kind != 'i') {
+                    appendText(bytes_);
                     hasValue = true;
-                } else if (name == u"is" && kind == 'i') {
-                    part_.appendRuns(value_);
+                } else if (name == "is" && kind == 'i') {
+                    appendRuns(bytes_);
                     hasValue = true;
                 } else {
-                    part_.skip(); // the formula, extensions
+                    skip(); // the formula, extensions
                 }
             }
             if (!hasValue) continue;
+            if (quick(cells, column, kind, style)) continue;
+            decode();
             store(cells, column, kind, style);
         }
+    }
+
+    // A number or a shared text's index in plain ASCII, stored straight from
+    // the bytes; false for anything else, left to store().
+    bool quick(std::vector<SheetCell>& cells, int column, char kind, qint64 style) {
+        if (kind != 'n' && kind != 's') return false;
+        const std::string_view v = trimmedBytes(bytes_);
+        if (v.empty()) return true; // no value: no cell, as store() does
+        SheetCell cell;
+        if (kind == 's') {
+            const qint64 i = parseIndexBytes(v, shared_.count() - 1);
+            if (i < 0) return false;
+            cell.type = SheetCell::Type::Text;
+            cell.text = shared_.at(i);
+            if (cell.text.isEmpty()) return true;
+        } else {
+            if (!parseNumberBytes(v, cell.number)) return false;
+            const bool date =
+                style >= 0 && style < qint64(dateStyles_.size()) && dateStyles_[std::size_t(style)];
+            cell.type = date ? SheetCell::Type::Date : SheetCell::Type::Number;
+        }
+        if (cells.size() <= std::size_t(column)) cells.resize(std::size_t(column) + 1);
+        cells[std::size_t(column)] = std::move(cell);
+        return true;
+    }
+
+    // The cell's bytes as text; bytes that are no UTF-8 are refused rather
+    // than turned into replacement characters.
+    void decode() {
+        bool ascii = true;
+        for (const char c : bytes_)
+            ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        if (ascii) {
+            value_ = QString::fromLatin1(bytes_);
+        } else {
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            value_ = utf8(bytes_);
+            if (utf8.hasError()) part_.broken(QStringLiteral("un texto que no es UTF-8"));
+        }
+        if (value_.size() > kMaxCellChars) part_.tooLong();
     }
 
     void store(std::vector<SheetCell>& cells, int column, char kind, qint64 style) {
@@ -775,11 +1356,12 @@ private:
     SharedTexts shared_;
     std::vector<bool> dateStyles_;
     qint64 total_ = 0;
-    XmlPart part_;
+    SheetScanner part_;
     qint64 row_ = 0;
     qint64 pending_ = 0; // a row started whose number is beyond row_ + 1
     bool done_ = false;
-    QString value_; // the cell's text, reused from cell to cell
+    QByteArray bytes_; // the cell's value as the part has it, reused from cell to cell
+    QString value_;    // the same as text, for the cells that need it
     QString error_;
 };
 
