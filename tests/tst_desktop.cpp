@@ -139,16 +139,29 @@ private slots:
     }
 
     // A file dropped on the main window opens once the drop is over.
+    void dropOnTheMainWindow_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shown"); // the listing's file label
+        QTest::newRow("a declaration file")
+            << dataFile("dos-lineas-coma.csv")
+            << QStringLiteral("dos-lineas-coma.csv (por separador)");
+        QTest::newRow("a workbook")
+            << dataFile("calc-editado.xlsx") << QStringLiteral("calc-editado.xlsx (planilla)");
+    }
+
     void dropOnTheMainWindow() {
+        QFETCH(QString, file);
+        QFETCH(QString, shown);
         TFrmPrincipal window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         Seen seen;
-        dropFile(&window, dataFile("dos-lineas-coma.csv"));
+        dropFile(&window, file);
         QVERIFY(!openListingWindow()); // not inside the drop
         const ModalAction listing = whenListing(seen);
         QTRY_VERIFY(seen.listing);
         QCOMPARE(seen.lines, 2);
+        QCOMPARE(seen.file, shown);
 
         const QPoint at = window.rect().center();
         QMimeData text;
