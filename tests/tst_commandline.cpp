@@ -784,13 +784,7 @@ private slots:
         const QString in = tmp_.filePath(QStringLiteral("utf8.txt"));
         QVERIFY(writeAll(in, utf8));
         const QString out = tmp_.filePath(QStringLiteral("cp1252.txt"));
-        QStringList args{QStringLiteral("convert"),
-                         QStringLiteral("--from"),
-                         QStringLiteral("position"),
-                         QStringLiteral("--to"),
-                         QStringLiteral("position"),
-                         in,
-                         out};
+        QStringList args = convertArgs(in, out);
         const Run asCodePage = run(args, QStringLiteral("es_CL.UTF-8"));
         QCOMPARE(asCodePage.status, 1);
         QVERIFY2(asCodePage.err.contains(QStringLiteral("UTF-8")), qPrintable(asCodePage.err));

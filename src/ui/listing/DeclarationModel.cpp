@@ -333,12 +333,6 @@ QStringList DeclarationModel::conditionNames() const {
     return out;
 }
 
-void DeclarationModel::dropConditions() {
-    if (conditions_.empty()) return;
-    conditions_.clear();
-    rebuildView();
-}
-
 void DeclarationModel::showAll() {
     conditions_.clear();
     sortField_ = -1;

@@ -63,8 +63,6 @@ public:
     void dropCondition(int field, const QString& name = {});
     bool hasCondition(int field, const QString& name = {}) const;
     QStringList conditionNames() const;
-    // Every line again (in the order the view is sorted by, if any).
-    void dropConditions();
     // Every line in file order: no filter, no sort.
     void showAll();
     // Sorts the lines shown by a column; -1 back to file order.
