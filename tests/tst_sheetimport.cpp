@@ -10,8 +10,10 @@
 #include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
 #include "engine/model/FieldTable.h"
+#include "engine/model/PlainCells.h"
 #include "engine/model/RxMem.h"
 #include "engine/model/TypedCell.h"
+#include "engine/util/CodePage.h"
 #include "engine/util/DateText.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
@@ -227,6 +229,27 @@ private slots:
         QVERIFY(!t.canUndo());
     }
 
+    // A .csv keeps no types: a period the sheet made a number of gets its
+    // month's zero back; codes, and anything else, stay as written.
+    void csvCellsAsWritten() {
+        const QString csv = tmp_.filePath(u"nomina.csv"_s);
+        writeAll(csv, "remu_desde;remu_hasta;nom_AFP;inst_apvi;ape_pat\r\n"
+                      "32024;000000;5;0;Muñoz\r\n"
+                      "122024;0;05;000;32024\r\n");
+        RxMem t;
+        const LoadReport report = SheetImport(csv).load(t);
+        QVERIFY2(report.noteCount == 0, qPrintable(describeNotes(report)));
+        const QStringList expected[] = {{u"032024"_s, u"000000"_s, u"5"_s, u"0"_s, u"Muñoz"_s},
+                                        {u"122024"_s, u"0"_s, u"05"_s, u"000"_s, u"32024"_s}};
+        const char* names[] = {"remu_desde", "remu_hasta", "nom_AFP", "inst_apvi", "ape_pat"};
+        for (int row = 0; row < 2; ++row)
+            for (int k = 0; k < 5; ++k)
+                QCOMPARE(t.textAt(row, field(names[k])), expected[row][k]);
+        QCOMPARE(sheetCellValue(text(u"32024"_s), field("remu_desde"), true).front().text,
+                 u"032024"_s);
+        QCOMPARE(sheetCellValue(text(u"32024"_s), field("remu_desde")).front().text, u"32024"_s);
+    }
+
     // An empty sheet, or one with titles and no line: the first cannot be
     // read, and says so; the second gives no lines.
     void emptySheets() {
@@ -299,6 +322,118 @@ private slots:
         const QString again = tmp_.filePath(u"de-vuelta.txt"_s);
         writeDeclaration(again, FileForm(form), back);
         QCOMPARE(readAll(again), readAll(original));
+    }
+
+    // A file of separated lines under a row of titles, as a .csv: read back,
+    // it gives the same lines as the file itself, in either encoding.
+    void roundTripThroughACsv_data() {
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("Windows-1252") << false;
+        QTest::newRow("UTF-8") << true;
+    }
+
+    void roundTripThroughACsv() {
+        QFETCH(bool, utf8);
+        RxMem generated;
+        generateDeclaration(generated, 300, 11);
+        const QString original = tmp_.filePath(u"original.csv"_s);
+        writeDeclaration(original, FileForm::Separator, generated);
+        QStringList titles;
+        for (int f = 0; f < kFieldCount; ++f)
+            titles << fieldTitle(f);
+        const QByteArray lines = readAll(original);
+        const QString csv = tmp_.filePath(u"planilla.csv"_s);
+        writeAll(
+            csv,
+            utf8 ? (titles.join(u';') + u"\r\n"_s + cp1252::decode(lines.toStdString())).toUtf8()
+                 : QByteArray::fromStdString(cp1252::encode(titles.join(u';'))) + "\r\n" + lines);
+        QVERIFY(!utf8 || readAll(csv).contains("\xC3")); // letters beyond ASCII, in UTF-8
+
+        SheetImport sheet(csv);
+        QVERIFY(sheet.columns().titled);
+        RxMem back;
+        const LoadReport report = sheet.load(back);
+        QVERIFY2(report.noteCount == 0, qPrintable(describeNotes(report)));
+        for (const FileForm form : {FileForm::Separator, FileForm::Position}) {
+            const QString expected = tmp_.filePath(u"esperado.txt"_s);
+            const QString again = tmp_.filePath(u"de-vuelta.txt"_s);
+            writeDeclaration(expected, form, generated);
+            writeDeclaration(again, form, back);
+            QCOMPARE(readAll(again), readAll(expected));
+        }
+    }
+
+    // The plain cells a load puts straight into the line end up as typing
+    // them would leave them, in every field; what the straight way does not
+    // take goes the typing way.
+    void plainCellsAsTyped() {
+        const QStringList samples{
+            u""_s,
+            u"0"_s,
+            u"5"_s,
+            u"05"_s,
+            u"123"_s,
+            u"0012"_s,
+            u"12345678"_s,
+            u"123456789"_s,
+            u"9876543210123"_s,
+            u"1234567890123456"_s,
+            u"2,4"_s,
+            u"2,40"_s,
+            u"0,1"_s,
+            u"1,234"_s,
+            u"123456789,12"_s,
+            u"12,"_s,
+            u",5"_s,
+            u"2.4"_s,
+            u"1.234.567"_s,
+            u"-5"_s,
+            u" 5"_s,
+            u"5 "_s,
+            u"ABC"_s,
+            u"muñoz é"_s,
+            u"MUÑOZ"_s,
+            u"€"_s,
+            u"a\tb"_s,
+            u"12345678K"_s,
+            u"1e5"_s,
+            u"0000000012"_s,
+            u"SUCURSAL 37 LAS CONDES PONIENTE"_s,
+            QString(40, u'X'),
+        };
+        RxMem t;
+        t.open();
+        for (const bool utf8 : {false, true}) {
+            const PlainCells plain(utf8);
+            for (int f = 0; f < kFieldCount; ++f) {
+                for (const QString& sample : samples) {
+                    std::string bytes = utf8 ? sample.toStdString() : cp1252::encode(sample);
+                    const std::size_t size = bytes.size();
+                    bytes.append(PlainCells::kPlainSlack, '9');
+                    t.append();
+                    RecordRef line = t.pending();
+                    const bool taken = plain.put(line, f, std::string_view(bytes.data(), size));
+                    t.post();
+                    if (!taken) continue;
+                    const RecordView straight = t.recordAt(t.recordCount() - 1);
+                    t.append();
+                    try {
+                        for (const TypedCell& v : sheetCellValue(text(sample), f))
+                            t.setTextOrClear(v.field, v.text);
+                    } catch (const ConversionError& e) {
+                        QFAIL(qPrintable(u"%1 «%2»: taken straight, refused typed: %3"_s.arg(
+                            fieldTitle(f), sample, e.message())));
+                    }
+                    t.post();
+                    const RecordView typed = t.recordAt(t.recordCount() - 1);
+                    for (int g = 0; g < kFieldCount; ++g)
+                        QVERIFY2(sameFieldValue(straight.data(), typed.data(), g),
+                                 qPrintable(u"%1 «%2»: %3 straight «%4», typed «%5»"_s.arg(
+                                     fieldTitle(f), sample, fieldTitle(g), straight.text(g),
+                                     typed.text(g))));
+                }
+            }
+        }
     }
 };
 

@@ -6,10 +6,18 @@
 // - a plain file (no quotes, NUL or CR, and no separator but ";") is split
 //   exactly at its ";" and line feeds: the cells joined again with ";" and
 //   the rows with "\n" give the file's text. Such a file may only be refused
-//   for its encoding (UTF-16, or UTF-8 mixed with other bytes).
+//   for its encoding (UTF-16, or UTF-8 mixed with other bytes);
+// - the rows as bytes, the way an import reads them, are the same rows:
+//   decoded, the same cells; refused, the same message;
+// - a cell's bytes that the import puts straight into a field end up there
+//   as typing the decoded cell would leave them.
 
 #include "FuzzSupport.h"
 #include "engine/files/SheetRows.h"
+#include "engine/files/SheetImport.h"
+#include "engine/model/PlainCells.h"
+#include "engine/model/RxMem.h"
+#include "engine/model/TypedCell.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/Errors.h"
 
@@ -39,6 +47,33 @@ QString text(std::string_view bytes) {
     if (utf8.hasError()) out = cp1252::decode(bytes);
     if (out.endsWith(u'\n')) out.chop(1);
     return out;
+}
+
+// The cell's bytes put straight into `field`, against typing the decoded
+// cell.
+void plainAsTyped(RxMem& table, const PlainCells& plain, const SheetRows& sheet,
+                  std::string_view bytes, int field, std::string_view input) {
+    std::string padded(bytes);
+    padded.append(PlainCells::kPlainSlack, 'x');
+    table.append();
+    RecordRef line = table.pending();
+    const bool taken = plain.put(line, field, std::string_view(padded.data(), bytes.size()));
+    table.post();
+    if (!taken) return;
+    const RecordView straight = table.recordAt(table.recordCount() - 1);
+    table.append();
+    try {
+        for (const TypedCell& v : sheetCellValue(sheet.decodeCell(bytes), field))
+            table.setTextOrClear(v.field, v.text);
+    } catch (const ConversionError& e) {
+        FUZZ_CHECK(false, e.message() + u'\n' + fuzz::shown(input));
+    }
+    table.post();
+    const RecordView typed = table.recordAt(table.recordCount() - 1);
+    for (int g = 0; g < kFieldCount; ++g)
+        FUZZ_CHECK(sameFieldValue(straight.data(), typed.data(), g),
+                   QString::number(field) + u' ' + QString::number(g) + u'\n' +
+                       fuzz::shown(input));
 }
 
 } // namespace
@@ -74,6 +109,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::exception& e) {
         FUZZ_CHECK(false, QString::fromUtf8(e.what()) + u'\n' + fuzz::shown(bytes));
     }
+
+    QStringList byteRows;
+    QString byteError;
+    try {
+        const auto sheet = openCsv(path);
+        RxMem table;
+        table.open();
+        const PlainCells straight(sheet->utf8Bytes());
+        std::vector<std::string_view> cells;
+        int tried = 0;
+        while (sheet->nextBytes(cells)) {
+            QStringList texts;
+            for (const std::string_view cell : cells) {
+                texts.append(sheet->decodeCell(cell).text);
+                if (tried < 64) {
+                    plainAsTyped(table, straight, *sheet, cell, tried * 37 % kFieldCount, bytes);
+                    ++tried;
+                }
+            }
+            byteRows.append(texts.join(u';'));
+        }
+    } catch (const IoError& e) {
+        byteError = e.message();
+    }
+    FUZZ_CHECK(byteError == error, byteError + u'\n' + error + u'\n' + fuzz::shown(bytes));
+    if (error.isEmpty()) FUZZ_CHECK(byteRows == rows, fuzz::shown(bytes));
 
     if (plain(bytes)) {
         if (!error.isEmpty()) {

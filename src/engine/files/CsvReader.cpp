@@ -8,9 +8,15 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 // A .csv file read in blocks, one record at a time. Only the field being read
 // has to fit in the buffer: the cells before it are already decoded, so the
@@ -176,34 +182,42 @@ public:
     }
 
     bool next(std::vector<SheetCell>& cells) override {
-        while (begin_ == end_ && !atEnd_)
-            fill();
-        if (begin_ == end_) return false;
-        ++row_;
-        const qint64 rowStart = bytesRead();
-        std::size_t k = 0;
-        for (;;) {
-            if (k == cells.size()) cells.emplace_back();
-            const End end = field(cells[k]);
-            if (end == End::More) {
-                if (end_ - begin_ > kMaxField) fieldTooLong();
-                if (bytesRead() - rowStart > kMaxRow) rowTooLong();
-                fill();
-                continue;
-            }
-            if (bytesRead() - rowStart > kMaxRow) rowTooLong();
-            ++k;
-            if (end != End::Separator) break;
-            if (k == std::size_t(kMaxColumns))
-                fail(path_, QStringLiteral("la fila %1 tiene más de 16.384 columnas; ninguna "
-                                           "planilla guarda tantas.")
-                                .arg(row_));
-        }
-        // A blank line is a row without cells.
-        if (k == 1 && cells[0].type == SheetCell::Type::Empty) k = 0;
-        cells.resize(k);
+        if (!nextBytes(bytes_)) return false;
+        cells.resize(bytes_.size());
+        for (std::size_t k = 0; k < bytes_.size(); ++k)
+            cells[k] = decodeCell(bytes_[k]);
         return true;
     }
+
+    bool givesBytes() const override { return true; }
+
+    bool nextBytes(std::vector<std::string_view>& cells) override {
+        for (;;) {
+            while (begin_ == end_ && !atEnd_)
+                fill();
+            if (begin_ == end_) return false;
+            if (row(cells)) return true;
+            // The row goes on beyond the bytes read: read on, and take it
+            // again from its start.
+            if (std::size_t(end_ - begin_) > std::size_t(kMaxRow)) {
+                ++row_;
+                rowTooLong();
+            }
+            fill();
+        }
+    }
+
+    SheetCell decodeCell(std::string_view bytes) const override {
+        SheetCell cell;
+        if (!bytes.empty()) {
+            cell.type = SheetCell::Type::Text;
+            cell.text = decode(bytes);
+        }
+        return cell;
+    }
+
+    bool typed() const override { return false; }
+    bool utf8Bytes() const override { return encoding_ == Encoding::Utf8; }
 
     qint64 rowNumber() const override { return row_; }
     QString sheetName() const override { return name_; }
@@ -211,7 +225,11 @@ public:
     qint64 bytesTotal() const override { return total_; }
 
 private:
-    enum class End { Separator, Line, File, More };
+    // A cell of the record being read put together in scratch_, which may
+    // grow while the record is read.
+    struct Copied {
+        std::size_t cell, from, size;
+    };
 
     // The first record decides the separator: the one of ";", "," and tab
     // that stands most often outside quotes, ";" then "," on a tie (Calc and
@@ -241,7 +259,9 @@ private:
             end_ -= begin_;
             begin_ = 0;
         }
-        if (buf_.size() - end_ < std::size_t(block_)) buf_.resize(end_ + std::size_t(block_));
+        // The cells given as bytes have kByteSlack readable bytes after them.
+        if (buf_.size() - end_ < std::size_t(block_) + kByteSlack)
+            buf_.resize(end_ + std::size_t(block_) + kByteSlack);
         const qint64 n = file_.read(buf_.data() + end_, block_);
         if (n < 0) fail(path_, readFailure(path_));
         if (n == 0) atEnd_ = true;
@@ -280,83 +300,176 @@ private:
         return i;
     }
 
-    // Reads the field at begin_ into the cell and moves past it and what
-    // ends it. More when the bytes read so far do not hold all of it; then
-    // begin_ stays, and the field is read again once there are more.
-    End field(SheetCell& cell) {
+    // Reads the record at begin_ into `cells` and moves past it. False when
+    // the bytes read so far do not hold all of it; then nothing moves, and
+    // the record is read again once there are more. Separators and line ends
+    // are found sixteen bytes at a time. A quoted field with doubled quotes
+    // is put together in scratch_, so the cells point into the buffer or
+    // into it.
+    bool row(std::vector<std::string_view>& cells) {
         const char* b = buf_.data();
-        const std::size_t start = begin_;
-        std::string_view text;
-        std::size_t i;
-        if (start < end_ && b[start] == '"') {
-            scratch_.clear();
-            bool copied = false;
-            std::size_t from = start + 1;
-            i = from;
-            for (;;) {
-                const void* q = std::memchr(b + i, '"', end_ - i);
-                if (!q) {
-                    if (atEnd_) unclosed();
-                    return End::More;
-                }
-                const std::size_t at = std::size_t(static_cast<const char*>(q) - b);
-                // A quote that ends the bytes read counts as closing for now;
-                // what follows it is needed anyway, and the field is read
-                // again with it.
-                if (at + 1 < end_ && b[at + 1] == '"') {
-                    scratch_.append(b + from, at + 1 - from);
-                    copied = true;
-                    i = from = at + 2;
+        cells.clear();
+        fromScratch_.clear();
+        scratch_.clear();
+        std::size_t field = begin_; // where the field being read starts
+        std::size_t at = begin_;    // the bytes from here on are still to be looked at
+        // The record ends with the line end at `stop`.
+        const auto lineEnd = [&](std::size_t stop) {
+            std::size_t next = stop + 1;
+            if (b[stop] == '\r') {
+                if (next == end_ && !atEnd_) return cutShort(field); // a CR LF cut by the block
+                if (next < end_ && b[next] == '\n') ++next;
+            }
+            return finishRow(next, cells);
+        };
+        for (;;) {
+            if (at >= end_) {
+                if (!atEnd_) return cutShort(field);
+                addCell(cells, field, end_); // the last record, without its line end
+                return finishRow(end_, cells);
+            }
+            // The slack after the bytes read lets 16 be looked at.
+            const std::size_t n = std::min<std::size_t>(16, end_ - at);
+            std::uint32_t mask = stopsIn16(b + at) & ((1u << n) - 1);
+            std::size_t next = at + n;
+            for (; mask != 0; mask &= mask - 1) {
+                const std::size_t i = at + std::size_t(std::countr_zero(mask));
+                const char c = b[i];
+                if (c == separator_) {
+                    addCell(cells, field, i);
+                    field = i + 1;
                     continue;
                 }
-                if (copied) scratch_.append(b + from, at - from);
-                i = at + 1;
+                if (c != '"') {
+                    addCell(cells, field, i);
+                    return lineEnd(i);
+                }
+                if (i != field) continue; // inside a field a quote is a character
+                std::size_t stop;
+                if (!quoted(cells, field, stop)) return cutShort(field);
+                if (stop == end_) return finishRow(end_, cells);
+                if (b[stop] != separator_) return lineEnd(stop);
+                field = next = stop + 1;
                 break;
             }
-            // What follows the closing quote up to the separator is kept as
-            // written, as the spreadsheets do with «"a"b».
-            const std::size_t after = plainEnd(i);
-            if (after == end_ && !atEnd_) return End::More;
-            if (after > i) {
-                if (!copied) scratch_.assign(b + start + 1, i - 1 - (start + 1));
-                scratch_.append(b + i, after - i);
+            at = next;
+        }
+    }
+
+    // A field of the bytes from `from` to `to`.
+    void addCell(std::vector<std::string_view>& cells, std::size_t from, std::size_t to) {
+        if (to - from > kMaxField) {
+            ++row_;
+            fieldTooLong();
+        }
+        if (cells.size() == std::size_t(kMaxColumns)) tooManyColumns();
+        cells.emplace_back(buf_.data() + from, to - from);
+    }
+
+    // The quoted field that starts at `start`, as the next cell; `stop` is
+    // set to what ends it (a separator, a line end, end_). False when the
+    // bytes read so far do not hold all of it.
+    bool quoted(std::vector<std::string_view>& cells, std::size_t start, std::size_t& stop) {
+        const char* b = buf_.data();
+        std::size_t from = start + 1;
+        const std::size_t copyAt = scratch_.size();
+        bool copied = false;
+        std::size_t i = from;
+        for (;;) {
+            const void* q = std::memchr(b + i, '"', end_ - i);
+            if (!q) {
+                if (atEnd_) unclosed();
+                return false;
+            }
+            const std::size_t quote = std::size_t(static_cast<const char*>(q) - b);
+            // A quote that ends the bytes read counts as closing for now; what
+            // follows it is needed anyway, and the record is read again with it.
+            if (quote + 1 < end_ && b[quote + 1] == '"') {
+                scratch_.append(b + from, quote + 1 - from);
                 copied = true;
+                i = from = quote + 2;
+                continue;
             }
-            text = copied ? std::string_view(scratch_)
-                          : std::string_view(b + start + 1, i - 1 - (start + 1));
-            i = after;
-        } else {
-            i = plainEnd(start);
-            if (i == end_ && !atEnd_) return End::More;
-            text = std::string_view(b + start, i - start);
+            if (copied) scratch_.append(b + from, quote - from);
+            i = quote + 1;
+            break;
         }
-        if (i - start > kMaxField) fieldTooLong();
+        // What follows the closing quote up to the separator is kept as
+        // written, as the spreadsheets do with «"a"b».
+        const std::size_t after = plainEnd(i);
+        if (after == end_ && !atEnd_) return false;
+        if (after > i) {
+            if (!copied) scratch_.append(b + start + 1, i - 1 - (start + 1));
+            scratch_.append(b + i, after - i);
+            copied = true;
+        }
+        if (after - start > kMaxField) {
+            ++row_;
+            fieldTooLong();
+        }
+        if (cells.size() == std::size_t(kMaxColumns)) tooManyColumns();
+        if (copied) {
+            // Pointed to once scratch_ has stopped growing.
+            fromScratch_.push_back({cells.size(), copyAt, scratch_.size() - copyAt});
+            cells.emplace_back();
+        } else {
+            cells.emplace_back(b + start + 1, i - 1 - (start + 1));
+        }
+        stop = after;
+        return true;
+    }
 
-        End end;
-        std::size_t next = i + 1;
-        if (i == end_) {
-            end = End::File;
-            next = i;
-        } else if (b[i] == separator_) {
-            end = End::Separator;
-        } else {
-            end = End::Line;
-            if (b[i] == '\r') {
-                if (i + 1 == end_ && !atEnd_) return End::More; // a CR LF cut by the block
-                if (i + 1 < end_ && b[i + 1] == '\n') next = i + 2;
-            }
+    // The record read ends just before `at`.
+    bool finishRow(std::size_t at, std::vector<std::string_view>& cells) {
+        ++row_;
+        if (at - begin_ > std::size_t(kMaxRow)) rowTooLong();
+        begin_ = at;
+        // A blank line is a row without cells.
+        if (cells.size() == 1 && cells[0].empty() && fromScratch_.empty()) cells.clear();
+        if (!fromScratch_.empty()) {
+            scratch_.append(kByteSlack, '\0');
+            for (const Copied& c : fromScratch_)
+                cells[c.cell] = std::string_view(scratch_.data() + c.from, c.size);
         }
+        return true;
+    }
 
-        if (text.empty()) {
-            cell.type = SheetCell::Type::Empty;
-            cell.text.clear();
-        } else {
-            cell.type = SheetCell::Type::Text;
-            cell.text = decode(text);
+    [[noreturn]] void tooManyColumns() const {
+        fail(path_, QStringLiteral("la fila %1 tiene más de 16.384 columnas; ninguna planilla "
+                                   "guarda tantas.")
+                        .arg(row_ + 1));
+    }
+
+    // A record that the bytes read do not hold: false. Its field that starts
+    // at `field` alone may not outgrow what a spreadsheet writes.
+    bool cutShort(std::size_t field) {
+        if (end_ - field > kMaxField) {
+            ++row_;
+            fieldTooLong();
         }
-        cell.number = 0;
-        begin_ = next;
-        return end;
+        return false;
+    }
+
+    // Where the bytes hold a separator, a line end or a quote: bit k for p[k].
+    std::uint32_t stopsIn(const char* p, std::size_t n) const {
+        std::uint32_t mask = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            const char c = p[k];
+            if (c == separator_ || c == '\n' || c == '\r' || c == '"') mask |= 1u << k;
+        }
+        return mask;
+    }
+    std::uint32_t stopsIn16(const char* p) const {
+#if defined(__SSE2__) || defined(_M_X64)
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(separator_)),
+                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))));
+        return std::uint32_t(_mm_movemask_epi8(hits));
+#else
+        return stopsIn(p, 16);
+#endif
     }
 
     QString decode(std::string_view text) const {
@@ -377,7 +490,7 @@ private:
     [[noreturn]] void unclosed() const {
         fail(path_, QStringLiteral("las comillas que abren un campo en la fila %1 no se cierran "
                                    "antes del fin del archivo.")
-                        .arg(row_));
+                        .arg(row_ + 1));
     }
 
     QString path_;
@@ -392,7 +505,9 @@ private:
     bool atEnd_ = false;
     qint64 read_ = 0;
     qint64 row_ = 0;
-    std::string scratch_; // a quoted field with doubled quotes, put together
+    std::string scratch_; // quoted fields with doubled quotes, put together
+    std::vector<Copied> fromScratch_;
+    std::vector<std::string_view> bytes_;
 };
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "LineChecks.h"
 #include "engine/codes/CodeLists.h"
 #include "engine/model/FieldTable.h"
+#include "engine/model/PlainCells.h"
+#include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
 #include "engine/model/TypedCell.h"
 #include "engine/util/DateText.h"
@@ -15,6 +17,8 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -68,21 +72,45 @@ QString listed(const QStringList& items) {
     return out;
 }
 
-// A number where a code of a numbered list or a period goes gets back the
-// zeros the spreadsheet took from it when it made a number of the text: 5
-// is the code "05", 32024 the period "032024". A text stays as it is.
+// How many characters a code of a numbered list or a period has, when a
+// number put there lost the zeros it starts with (5 for the code "05",
+// 32024 for the period "032024"); 0 for other fields.
+int zerosWidth(int field) {
+    static const std::array<int, kFieldCount> widths = [] {
+        std::array<int, kFieldCount> out{};
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (const int list = codeListOfField(f);
+                list >= 0 && !codeLists()[std::size_t(list)].letters)
+                out[std::size_t(f)] = codeLists()[std::size_t(list)].width;
+            else if (textShapeOf(f) == TextShape::Period)
+                out[std::size_t(f)] = kFields[std::size_t(f)].size;
+        }
+        return out;
+    }();
+    return widths[std::size_t(field)];
+}
+
+// A number cell gets those zeros back; a text of anything else stays as it
+// is.
 QString withZeros(int field, const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty() || !std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); }))
         return text;
-    int width = 0;
-    if (const int list = codeListOfField(field);
-        list >= 0 && !codeLists()[std::size_t(list)].letters)
-        width = codeLists()[std::size_t(list)].width;
-    else if (textShapeOf(field) == TextShape::Period)
-        width = kFields[std::size_t(field)].size;
+    const int width = zerosWidth(field);
     return t.size() < width ? t.rightJustified(width, u'0') : text;
 }
+
+// A .csv keeps no types: a text of digits there may be a number the sheet
+// made of a period, and lost the zero of a month before October: "32024"
+// is no period, and gets it back. Other texts stay as written, codes too:
+// "4" and "04" are the same code to the line checks, the position form
+// writes both as "04", and a file's own "4" comes back as it was.
+bool periodWithoutZero(int field, std::string_view digits) {
+    return textShapeOf(field) == TextShape::Period &&
+           digits.size() + 1 == std::size_t(kFields[std::size_t(field)].size) &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+constexpr std::size_t kMaxPeriod = 16;
 
 // The reason of a refusal without the field's title before it: the note
 // names the field already.
@@ -102,7 +130,7 @@ QString typedNumber(double v) {
 
 } // namespace
 
-std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field) {
+std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field, bool untyped) {
     const FieldDef& f = kFields[std::size_t(field)];
     const auto typed = [&](const QString& text) {
         try {
@@ -117,7 +145,10 @@ std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field) {
     case SheetCell::Type::Error:
         throw ConversionError(QStringLiteral("la celda tiene el error «%1».").arg(cell.text));
     case SheetCell::Type::Text:
-        // As typed: a text keeps its zeros, and has no others added.
+        // As typed: a text keeps its zeros, and has no others added, unless
+        // the file keeps no types and it was a period.
+        if (untyped && periodWithoutZero(field, cell.text.toStdString()))
+            return typed(u'0' + cell.text);
         return typed(cell.text);
     case SheetCell::Type::Date:
         if (f.kind == Kind::Text) {
@@ -247,32 +278,29 @@ LoadReport SheetImport::load(RxMem& table, Progress* progress) {
     if (!columns_.refusal.isEmpty()) throw IoError(columns_.refusal);
     LoadReport report;
     const QString sheet = rows_->sheetName();
+    const bool untyped = !rows_->typed();
+    const std::size_t columns = columns_.fieldOf.size();
     qint64 emptyRows = 0;
     std::vector<LoadNote> notes;
-    const auto addRow = [&](const std::vector<SheetCell>& cells) {
-        bool any = false;
-        for (std::size_t i = 0; i < cells.size() && i < columns_.fieldOf.size(); ++i)
-            any = any || (columns_.fieldOf[i] >= 0 && cells[i].type != SheetCell::Type::Empty);
-        if (!any) {
-            ++emptyRows;
-            return;
+    // A cell the plain way cannot take: through the typing rules, and a
+    // note when they refuse it.
+    const auto take = [&](qint64 line, std::size_t column, int field, const SheetCell& cell) {
+        try {
+            for (const TypedCell& value : sheetCellValue(cell, field, untyped))
+                table.setTextOrClear(value.field, value.text);
+        } catch (const ConversionError& e) {
+            notes.push_back(
+                {line, field, LoadNote::Replaced,
+                 QStringLiteral("%1: %2 Quedó vacío.")
+                     .arg(cellAddress(sheet, rows_->rowNumber(), int(column)), e.message())});
         }
-        const qint64 line = ++report.lines;
+    };
+    const auto startRow = [&] {
         notes.clear();
         table.append();
-        for (std::size_t i = 0; i < cells.size() && i < columns_.fieldOf.size(); ++i) {
-            const int field = columns_.fieldOf[i];
-            if (field < 0 || cells[i].type == SheetCell::Type::Empty) continue;
-            try {
-                for (const TypedCell& value : sheetCellValue(cells[i], field))
-                    table.setTextOrClear(value.field, value.text);
-            } catch (const ConversionError& e) {
-                notes.push_back(
-                    {line, field, LoadNote::Replaced,
-                     QStringLiteral("%1: %2 Quedó vacío.")
-                         .arg(cellAddress(sheet, rows_->rowNumber(), int(i)), e.message())});
-            }
-        }
+        return ++report.lines;
+    };
+    const auto endRow = [&](qint64 line) {
         table.post();
         for (LoadNote& n : notes) {
             table.noteCell(table.bookmark(), n.field, n.text);
@@ -282,13 +310,71 @@ LoadReport SheetImport::load(RxMem& table, Progress* progress) {
             !progress->update(rows_->bytesRead(), rows_->bytesTotal()))
             throw Cancelled();
     };
+    const auto addRow = [&](const std::vector<SheetCell>& cells) {
+        bool any = false;
+        for (std::size_t i = 0; i < cells.size() && i < columns; ++i)
+            any = any || (columns_.fieldOf[i] >= 0 && cells[i].type != SheetCell::Type::Empty);
+        if (!any) {
+            ++emptyRows;
+            return;
+        }
+        const qint64 line = startRow();
+        for (std::size_t i = 0; i < cells.size() && i < columns; ++i)
+            if (const int field = columns_.fieldOf[i];
+                field >= 0 && cells[i].type != SheetCell::Type::Empty)
+                take(line, i, field, cells[i]);
+        endRow(line);
+    };
+    // A row of a text file: its plain cells go straight into the line.
+    const PlainCells plain(rows_->utf8Bytes());
+    struct Column {
+        int field;
+        bool period; // an untyped file's period: periodWithoutZero
+    };
+    std::vector<Column> byColumn(columns);
+    for (std::size_t i = 0; i < columns; ++i) {
+        const int field = columns_.fieldOf[i];
+        byColumn[i] = {field, field >= 0 && untyped && textShapeOf(field) == TextShape::Period};
+    }
+    const auto addBytes = [&](const std::vector<std::string_view>& cells) {
+        const std::size_t n = std::min(cells.size(), columns);
+        std::size_t i = 0;
+        while (i < n && (byColumn[i].field < 0 || cells[i].empty()))
+            ++i;
+        if (i == n) {
+            ++emptyRows;
+            return;
+        }
+        const qint64 line = startRow();
+        RecordRef record = table.pending();
+        char period[kMaxPeriod + PlainCells::kPlainSlack] = {};
+        for (; i < n; ++i) {
+            const Column c = byColumn[i];
+            if (c.field < 0 || cells[i].empty()) continue;
+            std::string_view bytes = cells[i];
+            if (c.period && bytes.size() < kMaxPeriod && periodWithoutZero(c.field, bytes)) {
+                period[0] = '0';
+                std::copy(bytes.begin(), bytes.end(), period + 1);
+                bytes = std::string_view(period, bytes.size() + 1);
+            }
+            if (!plain.put(record, c.field, bytes))
+                take(line, i, c.field, rows_->decodeCell(cells[i]));
+        }
+        endRow(line);
+    };
     table.open();
     try {
         RxMem::Fill loaded(table);
         if (hasFirst_ && !columns_.titled) addRow(first_);
-        std::vector<SheetCell> cells;
-        while (rows_->next(cells))
-            addRow(cells);
+        if (rows_->givesBytes()) {
+            std::vector<std::string_view> cells;
+            while (rows_->nextBytes(cells))
+                addBytes(cells);
+        } else {
+            std::vector<SheetCell> cells;
+            while (rows_->next(cells))
+                addRow(cells);
+        }
     } catch (...) {
         table.close();
         throw;

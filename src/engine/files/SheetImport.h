@@ -72,9 +72,11 @@ private:
 // alone is the separator form itself).
 bool readsAsSheet(const QString& path);
 
-// The fields' values of one cell, as typing its value would give them.
+// The fields' values of one cell, as typing its value would give them. A
+// cell of a file without types (`untyped`, a .csv) may have been a number:
+// five digits where a period goes ("32024") get the month's zero back.
 // Throws ConversionError with the reason, without the field's name.
 struct TypedCell;
-std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field);
+std::vector<TypedCell> sheetCellValue(const SheetCell& cell, int field, bool untyped = false);
 
 } // namespace solvanta

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace solvanta {
@@ -44,6 +45,27 @@ public:
     // the sheet's part) read, of how many.
     virtual qint64 bytesRead() const = 0;
     virtual qint64 bytesTotal() const = 0;
+
+    // A reader of a text file also gives rows as the file's bytes (what a
+    // cell's quotes held, doubled quotes made single), valid until the next
+    // row, each followed by at least kByteSlack readable bytes: the plain
+    // ASCII cells most rows are made of then need no decoding, and are read
+    // a word at a time. decodeCell() makes the cell next() would of one.
+    static constexpr std::size_t kByteSlack = 16;
+    virtual bool givesBytes() const { return false; }
+    virtual bool nextBytes(std::vector<std::string_view>& cells) {
+        Q_UNUSED(cells);
+        return false;
+    }
+    virtual SheetCell decodeCell(std::string_view bytes) const {
+        Q_UNUSED(bytes);
+        return {};
+    }
+    // What those bytes are written in: UTF-8, or else Windows-1252.
+    virtual bool utf8Bytes() const { return true; }
+    // False when cells carry no type: every cell of a .csv is a text, also
+    // where the sheet held a number and dropped its zeros.
+    virtual bool typed() const { return true; }
 };
 
 // A cell as spreadsheets name it: "Hoja1!AB12" (row 1-based, column 0-based).
