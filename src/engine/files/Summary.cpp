@@ -1,0 +1,361 @@
+#include "Summary.h"
+
+#include "engine/codes/CodeLists.h"
+#include "engine/codes/CodeNames.h"
+#include "engine/model/Record.h"
+#include "engine/model/RxMem.h"
+#include "engine/util/NumberText.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace solvanta {
+
+namespace {
+
+using F = Field;
+
+// clang-format off
+constexpr SummaryGroupDef kGroups[] = {
+    {u"Líneas por tipo de línea", F::TipoLinea, {}, {}, false, true},
+    {u"Líneas por movimiento del personal", F::CodMov, {}, {}, false, true},
+    {u"Fondos de pensiones (AFP)", F::NomAfp, {},
+     {F::ImpoAfp, F::CotObliAfp, F::AporteSis, F::AhorroAfp, F::SustAfp, F::CotTrabPesado}, true},
+    {u"Ahorro previsional voluntario individual (APVI)", F::InstApvi, {},
+     {F::CotizaApvi, F::CotDepConv}},
+    {u"Ahorro previsional voluntario colectivo (APVC)", F::InstApvc, {},
+     {F::CotizaApvc, F::CotEmpApvc}},
+    {u"Salud: Fonasa", {}, {}, {F::RentaImpFonasa, F::CotizaFonasa}},
+    {u"Salud: instituciones", F::CodInstSalud, {}, {F::ImpoIsapre, F::CotObliIsa, F::CotAdVol}},
+    {u"Salud: cotización pactada, por moneda del plan", F::CodInstSalud, F::MonedaPlan,
+     {F::CotPactada}},
+    {u"Cajas de compensación (CCAF)", F::CodCcaf, {},
+     {F::ImpoCcaf, F::CredPerCcaf, F::DescDental, F::DescLeassing, F::DescSegVida,
+      F::OtrosDescCcaf, F::CotCcaf, F::DescCarFam, F::OtrosDescCcaf1}},
+    {u"Mutuales de seguridad", F::CodMutual, {}, {F::ImpoMutual, F::CotizaMutual}},
+    {u"Seguro de cesantía", {}, {}, {F::RentaImpoSc, F::AporteTrabSc, F::AporteEmpSc}},
+    {u"Régimen antiguo (ex cajas)", {}, {},
+     {F::CotInp, F::RentaImpDes, F::CotDesahucio, F::CotAccTrabInp, F::BoniLey,
+      F::DescCargasFamInp}},
+    {u"Asignación familiar", {}, {}, {F::AsigFam, F::AsigFamRet, F::ReintCargas}},
+};
+// clang-format on
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool allZeros(std::string_view s) {
+    return s.find_first_not_of('0') == std::string_view::npos;
+}
+
+// A code as a row's key: a numbered list's code by its number ("05" and
+// "5" are one code), anything else as written.
+void appendKey(std::string& key, int field, std::string_view code) {
+    code = trimmed(code);
+    const int list = codeListOfField(field);
+    if (list >= 0 && !codeLists()[std::size_t(list)].letters && !code.empty() &&
+        code.find_first_not_of("0123456789") == std::string_view::npos) {
+        const std::size_t zeros = std::min(code.find_first_not_of('0'), code.size() - 1);
+        code.remove_prefix(zeros);
+    }
+    key.append(code);
+}
+
+// The key of the line's row in the group, into `key`; false when the line
+// has no row there.
+bool rowKey(const RecordView& line, const SummaryGroupDef& g, std::string& key) {
+    key.clear();
+    bool belongs = g.everyLine;
+    for (const std::optional<Field> f : g.sums)
+        if (f && line.number(fieldIndex(*f)) != 0) belongs = true;
+    if (g.by) {
+        const std::string_view code = trimmed(line.textBytes(fieldIndex(*g.by)));
+        if (!g.thenBy && !code.empty() && !allZeros(code)) belongs = true;
+        if (!belongs) return false;
+        appendKey(key, fieldIndex(*g.by), code);
+        if (g.thenBy) {
+            key.push_back('\t');
+            appendKey(key, fieldIndex(*g.thenBy), line.textBytes(fieldIndex(*g.thenBy)));
+        }
+    }
+    return belongs;
+}
+
+// "042026" as "04/2026"; anything else as it is.
+QString periodText(const std::string& p) {
+    if (p.size() == 6 && p.find_first_not_of("0123456789") == std::string::npos)
+        return QString::fromLatin1(p.substr(0, 2) + '/' + p.substr(2));
+    return QString::fromLatin1(p);
+}
+
+// Months in time order: "MMYYYY" by year, then month.
+std::string timeKey(const std::string& p) {
+    return p.size() == 6 ? p.substr(2) + p.substr(0, 2) : p;
+}
+
+void nameRow(SummaryRow& row, const SummaryGroupDef& g, const CodeNames& names,
+             std::string_view first, std::string_view second) {
+    const auto name = [&](int field, std::string_view code, QString& shown, QString& called) {
+        shown = names.shownCode(field, code);
+        const CodeNames::Name n = names.nameOf(field, code);
+        if (n.found == CodeNames::Found::Named) called = n.name;
+        if (n.found == CodeNames::Found::Missing) {
+            called = trimmed(code).empty() ? QStringLiteral("(vacío)")
+                                           : QStringLiteral("(no está en la tabla de códigos)");
+            row.missing = true;
+        }
+        if (trimmed(code).empty() && called.isEmpty()) called = QStringLiteral("(vacío)");
+    };
+    if (g.by) name(fieldIndex(*g.by), first, row.code, row.name);
+    if (g.thenBy) name(fieldIndex(*g.thenBy), second, row.secondCode, row.secondName);
+}
+
+} // namespace
+
+std::span<const SummaryGroupDef> summaryGroups() {
+    return kGroups;
+}
+
+bool lineInRow(const RecordView& line, const SummaryGroupDef& group, const std::string& key) {
+    std::string k;
+    return rowKey(line, group, k) && k == key;
+}
+
+Summary summarize(const RxMem& table, const CodeNames& names) {
+    Summary s;
+    s.lines = table.recordCount();
+    struct Building {
+        std::unordered_map<std::string, std::size_t> rowOf;
+        std::vector<std::unordered_set<double>> workers; // per row, when counted
+        std::unordered_set<double> allWorkers;
+    };
+    std::vector<Building> building(std::size(kGroups));
+    for (const SummaryGroupDef& g : kGroups) {
+        SummaryGroup group;
+        group.def = &g;
+        for (const std::optional<Field> f : g.sums)
+            if (f) group.fields.push_back(fieldIndex(*f));
+        group.total.totals.assign(group.fields.size(), 0);
+        s.groups.push_back(std::move(group));
+    }
+    std::unordered_set<double> workers;
+    workers.reserve(std::size_t(s.lines));
+    std::map<std::string, int> periods;
+    std::string key;
+    const int rut = fieldIndex(Field::Rut);
+    for (int r = 0; r < s.lines; ++r) {
+        const RecordView line = table.recordAt(r);
+        const double worker = line.hasValue(rut) ? line.number(rut) : -1;
+        workers.insert(worker);
+        const std::string_view period = trimmed(line.textBytes(fieldIndex(Field::RemuDesde)));
+        if (!period.empty()) ++periods[std::string(period)];
+        for (std::size_t gi = 0; gi < std::size(kGroups); ++gi) {
+            const SummaryGroupDef& g = kGroups[gi];
+            if (!rowKey(line, g, key)) continue;
+            SummaryGroup& group = s.groups[gi];
+            Building& b = building[gi];
+            auto it = b.rowOf.find(key);
+            if (it == b.rowOf.end()) {
+                SummaryRow row;
+                row.key = key;
+                row.totals.assign(group.fields.size(), 0);
+                nameRow(row, g, names, g.by ? line.textBytes(fieldIndex(*g.by)) : "",
+                        g.thenBy ? line.textBytes(fieldIndex(*g.thenBy)) : "");
+                group.rows.push_back(std::move(row));
+                if (g.workers) b.workers.emplace_back();
+                it = b.rowOf.emplace(key, group.rows.size() - 1).first;
+            }
+            SummaryRow& row = group.rows[it->second];
+            ++row.lines;
+            ++group.total.lines;
+            for (std::size_t k = 0; k < group.fields.size(); ++k) {
+                const double v = line.number(group.fields[k]);
+                row.totals[k] += v;
+                group.total.totals[k] += v;
+            }
+            if (g.workers) {
+                b.workers[it->second].insert(worker);
+                b.allWorkers.insert(worker);
+            }
+        }
+    }
+    s.workers = int(workers.size());
+    for (std::size_t gi = 0; gi < s.groups.size(); ++gi) {
+        SummaryGroup& group = s.groups[gi];
+        if (group.def->workers) {
+            for (std::size_t k = 0; k < group.rows.size(); ++k)
+                group.rows[k].workers = int(building[gi].workers[k].size());
+            group.total.workers = int(building[gi].allWorkers.size());
+        }
+        // By code: numbered codes by number, others as text; empty last.
+        std::sort(group.rows.begin(), group.rows.end(),
+                  [](const SummaryRow& a, const SummaryRow& b) {
+                      const auto order = [](const QString& c) {
+                          bool number = false;
+                          const qint64 v = c.toLongLong(&number);
+                          return std::make_tuple(c.isEmpty(), !number, number ? v : 0, c);
+                      };
+                      return std::make_tuple(order(a.code), order(a.secondCode)) <
+                             std::make_tuple(order(b.code), order(b.secondCode));
+                  });
+    }
+    if (!periods.empty()) {
+        std::vector<std::string> months;
+        for (const auto& p : periods)
+            months.push_back(p.first);
+        std::sort(months.begin(), months.end(), [](const std::string& a, const std::string& b) {
+            return timeKey(a) < timeKey(b);
+        });
+        s.period = months.size() == 1 ? periodText(months.front())
+                                      : QStringLiteral("%1 a %2").arg(periodText(months.front()),
+                                                                      periodText(months.back()));
+    }
+    return s;
+}
+
+QString summaryAmount(double value) {
+    static const QLocale chile(QLocale::Spanish, QLocale::Chile);
+    const double rounded = std::round(value * 100) / 100;
+    return chile.toString(rounded, 'f', rounded == std::trunc(rounded) ? 0 : 2);
+}
+
+QString summaryCount(qint64 value) {
+    static const QLocale chile(QLocale::Spanish, QLocale::Chile);
+    return chile.toString(value);
+}
+
+QString summaryColumnTitle(int field) {
+    return fieldTitle(field);
+}
+
+namespace {
+
+// A table of text cells, its columns as wide as their widest cell: the first
+// `leftColumns` flush left, the others (numbers) flush right.
+QString layTable(const std::vector<QStringList>& rows, int leftColumns) {
+    std::vector<qsizetype> widths;
+    for (const QStringList& r : rows)
+        for (qsizetype c = 0; c < r.size(); ++c) {
+            if (std::size_t(c) >= widths.size()) widths.push_back(0);
+            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], r[c].size());
+        }
+    QString out;
+    for (const QStringList& r : rows) {
+        QString line;
+        for (qsizetype c = 0; c < r.size(); ++c) {
+            if (c > 0) line += QStringLiteral("  ");
+            const qsizetype w = widths[std::size_t(c)];
+            line += c < leftColumns ? r[c].leftJustified(w) : r[c].rightJustified(w);
+        }
+        while (line.endsWith(u' '))
+            line.chop(1);
+        out += line + u'\n';
+    }
+    return out;
+}
+
+QString rowLabel(const SummaryRow& row) {
+    QString label = row.code;
+    if (!row.name.isEmpty())
+        label += (label.isEmpty() ? QString() : QStringLiteral(" ")) + row.name;
+    return label;
+}
+
+QString secondLabel(const SummaryRow& row) {
+    QString label = row.secondCode;
+    if (!row.secondName.isEmpty())
+        label += (label.isEmpty() ? QString() : QStringLiteral(" ")) + row.secondName;
+    return label;
+}
+
+} // namespace
+
+QString summaryText(const Summary& s, const QString& fileName) {
+    QString out = QStringLiteral("Resumen de «%1»\n").arg(fileName);
+    if (!s.period.isEmpty()) out += QStringLiteral("Período: %1\n").arg(s.period);
+    out += QStringLiteral("Líneas: %1   Trabajadores (RUT distintos): %2\n")
+               .arg(summaryCount(s.lines), summaryCount(s.workers));
+    for (const SummaryGroup& g : s.groups) {
+        out += u'\n' + QString::fromUtf16(g.def->title) + u'\n';
+        if (g.rows.empty()) {
+            out += QStringLiteral("(ninguna línea)\n");
+            continue;
+        }
+        std::vector<QStringList> rows;
+        QStringList head;
+        int left = 0;
+        if (g.def->by) {
+            head << fieldTitle(fieldIndex(*g.def->by));
+            ++left;
+        }
+        if (g.def->thenBy) {
+            head << fieldTitle(fieldIndex(*g.def->thenBy));
+            ++left;
+        }
+        head << QStringLiteral("Líneas");
+        if (g.def->workers) head << QStringLiteral("Trabajadores");
+        for (const int f : g.fields)
+            head << summaryColumnTitle(f);
+        rows.push_back(head);
+        const auto add = [&](const SummaryRow& r, bool total) {
+            QStringList cells;
+            if (g.def->by) cells << (total ? QStringLiteral("Total") : rowLabel(r));
+            if (g.def->thenBy) cells << (total ? QString() : secondLabel(r));
+            cells << summaryCount(r.lines);
+            if (g.def->workers) cells << summaryCount(r.workers);
+            for (const double v : r.totals)
+                cells << summaryAmount(v);
+            rows.push_back(cells);
+        };
+        for (const SummaryRow& r : g.rows)
+            add(r, false);
+        // A currency's amounts are never added to another's.
+        if (g.def->by && g.rows.size() > 1 && !g.def->thenBy) add(g.total, true);
+        out += layTable(rows, left);
+    }
+    return out;
+}
+
+QString summaryCsv(const Summary& s) {
+    const auto quoted = [](QString t) {
+        if (t.contains(u';') || t.contains(u'"'))
+            t = u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+        return t;
+    };
+    const auto number = [](double v) {
+        char buf[numtext::kMaxNumberText];
+        const int n = numtext::format(std::round(v * 100) / 100, numtext::decimalSeparator(), buf);
+        return QString::fromLatin1(buf, n);
+    };
+    QString out = QStringLiteral("Grupo;Código;Nombre;Código 2;Nombre 2;Líneas;Trabajadores;"
+                                 "Campo;Total\n");
+    out += QStringLiteral("Archivo;;;;;%1;%2;;\n").arg(s.lines).arg(s.workers);
+    for (const SummaryGroup& g : s.groups) {
+        const QString title = quoted(QString::fromUtf16(g.def->title));
+        for (const SummaryRow& r : g.rows) {
+            const QString head = QStringLiteral("%1;%2;%3;%4;%5;%6;%7")
+                                     .arg(title, quoted(r.code), quoted(r.name),
+                                          quoted(r.secondCode), quoted(r.secondName))
+                                     .arg(r.lines)
+                                     .arg(g.def->workers ? QString::number(r.workers) : QString());
+            if (g.fields.empty()) out += head + QStringLiteral(";;\n");
+            for (std::size_t k = 0; k < g.fields.size(); ++k)
+                out += head + u';' + quoted(fieldTitle(g.fields[k])) + u';' + number(r.totals[k]) +
+                       u'\n';
+        }
+    }
+    return out;
+}
+
+} // namespace solvanta

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/model/FieldTable.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace solvanta {
+
+class CodeNames;
+class RecordView;
+class RxMem;
+
+// What a file will pay and to whom: its lines grouped by institution, with
+// the amounts of each group totalled. One row of this table per group, in
+// the order the summary shows them; the summary window, its printout, the
+// workbook's "Resumen" sheet and the `summary` command all walk it.
+struct SummaryGroupDef {
+    const char16_t* title;
+    std::optional<Field> by;     // a row per code of this field; none: one row
+    std::optional<Field> thenBy; // and per code of this one within it
+    std::array<std::optional<Field>, 9> sums{};
+    bool workers = false;   // distinct RUTs per row
+    bool everyLine = false; // every line has its row (counts by a code, no amounts)
+};
+std::span<const SummaryGroupDef> summaryGroups();
+
+struct SummaryRow {
+    std::string key;      // the row's codes as lines hold them, for lineInRow
+    QString code;         // as the code list writes it ("05"); empty for a group without codes
+    QString name;         // what the code table calls it
+    bool missing = false; // a code the code table does not have
+    QString secondCode, secondName;
+    int lines = 0;
+    int workers = 0;
+    std::vector<double> totals; // one per summed field
+};
+
+struct SummaryGroup {
+    const SummaryGroupDef* def = nullptr;
+    std::vector<int> fields; // the summed fields
+    std::vector<SummaryRow> rows;
+    SummaryRow total; // of every row (lines counted once)
+};
+
+struct Summary {
+    int lines = 0;
+    int workers = 0; // distinct RUTs
+    QString period;  // of [9]: "04/2026", or "03/2026 a 04/2026"
+    std::vector<SummaryGroup> groups;
+};
+
+// The summary of every line of the table. Rates and percentages are never
+// summed: no group lists them. A line belongs to a group's row when it holds
+// one of the group's amounts, or names one of its institutions (a code that
+// is not empty and not all zeros), or always for the groups of every line.
+Summary summarize(const RxMem& table, const CodeNames& names);
+
+// Whether a line is one of a row's: the listing's filter for it.
+bool lineInRow(const RecordView& line, const SummaryGroupDef& group, const std::string& key);
+
+// An amount as the summary shows it: grouped thousands and, when it has
+// any, two decimals, as Chile writes them ("1.234.567", "12,50").
+QString summaryAmount(double value);
+// A count: "100.000".
+QString summaryCount(qint64 value);
+
+// The title of a summed field's column: "[27] Impo. afp".
+QString summaryColumnTitle(int field);
+
+// The summary as plain text tables, for a terminal; and as CSV (";", the
+// locale's decimal separator, no thousands), one line per row and field.
+QString summaryText(const Summary& s, const QString& fileName);
+QString summaryCsv(const Summary& s);
+
+} // namespace solvanta
