@@ -26,7 +26,8 @@ constexpr SummaryGroupDef kGroups[] = {
     {u"Líneas por tipo de línea", F::TipoLinea, {}, {}, false, true},
     {u"Líneas por movimiento del personal", F::CodMov, {}, {}, false, true},
     {u"Fondos de pensiones (AFP)", F::NomAfp, {},
-     {F::ImpoAfp, F::CotObliAfp, F::AporteSis, F::AhorroAfp, F::SustAfp, F::CotTrabPesado}, true},
+     {F::ImpoAfp, F::CotObliAfp, F::AporteSis, F::AhorroAfp, F::SustAfp, F::CotTrabPesado}, true,
+     false, 4},
     {u"Ahorro previsional voluntario individual (APVI)", F::InstApvi, {},
      {F::CotizaApvi, F::CotDepConv}},
     {u"Ahorro previsional voluntario colectivo (APVC)", F::InstApvc, {},
@@ -122,6 +123,19 @@ void nameRow(SummaryRow& row, const SummaryGroupDef& g, const CodeNames& names,
 }
 
 } // namespace
+
+std::vector<std::size_t> SummaryGroup::shownSums() const {
+    std::vector<std::size_t> out;
+    for (std::size_t k = 0; k < fields.size(); ++k)
+        if (k < def->whereHeldFrom || total.totals[k] != 0) out.push_back(k);
+    return out;
+}
+
+std::string summaryCodeKey(int field, std::string_view code) {
+    std::string key;
+    appendKey(key, field, code);
+    return key;
+}
 
 std::span<const SummaryGroupDef> summaryGroups() {
     return kGroups;
@@ -224,10 +238,10 @@ Summary summarize(const RxMem& table, const CodeNames& names) {
     return s;
 }
 
-QString summaryAmount(double value) {
+QString summaryAmount(double value, bool decimals) {
     static const QLocale chile(QLocale::Spanish, QLocale::Chile);
     const double rounded = std::round(value * 100) / 100;
-    return chile.toString(rounded, 'f', rounded == std::trunc(rounded) ? 0 : 2);
+    return chile.toString(rounded, 'f', decimals || rounded != std::trunc(rounded) ? 2 : 0);
 }
 
 QString summaryCount(qint64 value) {
@@ -305,8 +319,9 @@ QString summaryText(const Summary& s, const QString& fileName) {
         }
         head << QStringLiteral("Líneas");
         if (g.def->workers) head << QStringLiteral("Trabajadores");
-        for (const int f : g.fields)
-            head << summaryColumnTitle(f);
+        const std::vector<std::size_t> shown = g.shownSums();
+        for (const std::size_t k : shown)
+            head << summaryColumnTitle(g.fields[k]);
         rows.push_back(head);
         const auto add = [&](const SummaryRow& r, bool total) {
             QStringList cells;
@@ -314,8 +329,9 @@ QString summaryText(const Summary& s, const QString& fileName) {
             if (g.def->thenBy) cells << (total ? QString() : secondLabel(r));
             cells << summaryCount(r.lines);
             if (g.def->workers) cells << summaryCount(r.workers);
-            for (const double v : r.totals)
-                cells << summaryAmount(v);
+            for (const std::size_t k : shown)
+                cells << summaryAmount(r.totals[k],
+                                       takesDecimals(kFields[std::size_t(g.fields[k])]));
             rows.push_back(cells);
         };
         for (const SummaryRow& r : g.rows)

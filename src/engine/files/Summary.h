@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace solvanta {
@@ -27,6 +28,8 @@ struct SummaryGroupDef {
     std::array<std::optional<Field>, 9> sums{};
     bool workers = false;   // distinct RUTs per row
     bool everyLine = false; // every line has its row (counts by a code, no amounts)
+    // Sums from this one on show only where some line holds them.
+    std::size_t whereHeldFrom = 9;
 };
 std::span<const SummaryGroupDef> summaryGroups();
 
@@ -46,6 +49,9 @@ struct SummaryGroup {
     std::vector<int> fields; // the summed fields
     std::vector<SummaryRow> rows;
     SummaryRow total; // of every row (lines counted once)
+    // The summed fields shown (their places in `fields`): those held where
+    // present only when some line holds them.
+    std::vector<std::size_t> shownSums() const;
 };
 
 struct Summary {
@@ -61,12 +67,17 @@ struct Summary {
 // is not empty and not all zeros), or always for the groups of every line.
 Summary summarize(const RxMem& table, const CodeNames& names);
 
+// A code as rows are keyed by it: a numbered list's code by its number ("05"
+// and "5" are one code), anything else as written, blanks around it aside.
+std::string summaryCodeKey(int field, std::string_view code);
+
 // Whether a line is one of a row's: the listing's filter for it.
 bool lineInRow(const RecordView& line, const SummaryGroupDef& group, const std::string& key);
 
 // An amount as the summary shows it: grouped thousands and, when it has
-// any, two decimals, as Chile writes them ("1.234.567", "12,50").
-QString summaryAmount(double value);
+// any or `decimals` is set (a field that takes them), two decimals, as
+// Chile writes them ("1.234.567", "12,50").
+QString summaryAmount(double value, bool decimals = false);
 // A count: "100.000".
 QString summaryCount(qint64 value);
 

@@ -44,6 +44,20 @@ std::optional<RutText> readRut(QStringView text) {
     return out;
 }
 
+QString shownRut(QStringView digits, QStringView check) {
+    digits = digits.trimmed();
+    check = check.trimmed();
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.mid(1);
+    QString rut;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) rut += u'.';
+        rut += digits[i];
+    }
+    if (!rut.isEmpty() && !check.isEmpty()) rut += u'-' + check.toString();
+    return rut;
+}
+
 QString notARut(QStringView text) {
     return QStringLiteral("«%1» no es un RUT; escríbalo como 12.345.678-5 o 12345678.")
         .arg(excerpt(text.trimmed()));

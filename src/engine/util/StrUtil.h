@@ -81,6 +81,9 @@ std::optional<RutText> readRut(QStringView text);
 // Why the text is no RUT, quoting it: "«1.23.4» no es un RUT; escríbalo
 // como 12.345.678-5 o 12345678."
 QString notARut(QStringView text);
+// A RUT's number and check character as people write them: "12.345.678-5"
+// (zeros in front dropped); empty when there is no number.
+QString shownRut(QStringView digits, QStringView check);
 
 // The text without its blanks, preceded by the fill text as many times as it
 // is shorter than the width. Never cuts.

@@ -1,15 +1,19 @@
 #include "CommandLine.h"
 
+#include "engine/codes/CodeNames.h"
+#include "engine/files/Compare.h"
 #include "engine/files/DeclarationFile.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/OutputTarget.h"
 #include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
+#include "engine/files/Summary.h"
 #include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/Errors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <optional>
 
@@ -45,7 +49,22 @@ const char* const kUsage =
     "      imposibles, valores que romperían el formato, y lo que no se pudo leer tal\n"
     "      como está. Estado de salida 0 si no hay problemas, 1 si los hay o si el\n"
     "      archivo no se pudo leer.\n"
+    "  solvanta-editor summary --from position|separator|xlsx|csv [--csv] [--utf8] ARCHIVO\n"
+    "      Muestra el resumen de ARCHIVO, como la ventana «Resumen»: líneas y\n"
+    "      trabajadores, y los montos por institución (AFP, ahorro voluntario, salud,\n"
+    "      cajas de compensación, mutuales, seguro de cesantía, ex cajas,\n"
+    "      asignación familiar), con la cantidad de líneas de cada total. Las tasas\n"
+    "      no se suman. Con --csv, en CSV separado por «;».\n"
+    "  solvanta-editor compare --from position|separator|xlsx|csv [--csv] [--utf8]\n"
+    "                          ANTERIOR NUEVO\n"
+    "      Compara NUEVO con ANTERIOR (el del mes pasado): las líneas se reconocen por\n"
+    "      el RUT y el tipo de línea, estén donde estén. Muestra las líneas nuevas, las\n"
+    "      que ya no están y los montos que cambiaron (anterior, nuevo, diferencia y\n"
+    "      porcentaje), la mayor diferencia primero, y los totales por institución\n"
+    "      lado a lado. Estado de salida 0 si no hay diferencias, 1 si las hay.\n"
     "\n"
+    "  summary y compare terminan con estado 1 si algún valor no se pudo leer tal\n"
+    "  como está (sus totales no lo incluyen), y lo dicen.\n"
     "  convert y export no escriben nada (estado de salida 1) si algún dato no\n"
     "  llegaría tal como está en ENTRADA: un valor que no se pudo leer y se tomó\n"
     "  como 0, texto que sobra o campos que faltan en una línea, lo que sigue a un\n"
@@ -361,6 +380,79 @@ ExitCode check(const QStringList& args, QTextStream& out, QTextStream& err) {
     return problems == 0 && codesChecked ? ExitCode::Ok : ExitCode::Failed;
 }
 
+// One file whole into the table, in the form the request names; what could
+// not be read as it stood goes to standard error. True when all of it was.
+bool loadWhole(const Request& r, const QString& path, RxMem& table, QTextStream& err) {
+    LoadReport report;
+    if (r.sheet != Sheet::None) {
+        Request one = r;
+        one.files = QStringList{path};
+        report = loadSheet(one, true, table, err);
+    } else {
+        warnAboutForm(path, r.from, err);
+        LoadOptions options;
+        options.encoding = r.encoding;
+        options.keptNotes = 20;
+        report = loadDeclaration(path, r.from, table, nullptr, options);
+    }
+    if (report.noteCount == 0) return true;
+    if (report.losesData())
+        err << QStringLiteral("Aviso: en «%1» hay valores que no se pudieron leer tal como están; "
+                              "los totales no los incluyen:\n")
+                   .arg(path);
+    err << describeNotes(report) << '\n';
+    err.flush();
+    return !report.losesData();
+}
+
+// --csv, taken out of the arguments.
+bool takeCsv(QStringList& args) {
+    return args.removeAll(QStringLiteral("--csv")) > 0;
+}
+
+ExitCode summary(QStringList args, QTextStream& out, QTextStream& err) {
+    const bool csv = takeCsv(args);
+    Request r;
+    if (const auto bad = parseRequest(args, false, r, err, 1, false, true)) return *bad;
+    bool whole = true;
+    const ExitCode read = run(err, [&] {
+        RxMem table;
+        whole = loadWhole(r, r.files[0], table, err);
+        const CodeNames names;
+        if (!names.problem().isEmpty())
+            err << QStringLiteral("Aviso: %1 Los códigos se muestran sin nombre.\n")
+                       .arg(names.problem());
+        const Summary s = summarize(table, names);
+        out << (csv ? summaryCsv(s) : summaryText(s, QFileInfo(r.files[0]).fileName()));
+        out.flush();
+        err.flush();
+    });
+    if (read != ExitCode::Ok) return read;
+    return whole ? ExitCode::Ok : ExitCode::Failed;
+}
+
+ExitCode compare(QStringList args, QTextStream& out, QTextStream& err) {
+    const bool csv = takeCsv(args);
+    Request r;
+    if (const auto bad = parseRequest(args, false, r, err, 2, false, true)) return *bad;
+    bool whole = true, same = true;
+    const ExitCode read = run(err, [&] {
+        RxMem before, after;
+        whole = loadWhole(r, r.files[0], before, err);
+        whole = loadWhole(r, r.files[1], after, err) && whole;
+        const CodeNames names;
+        const Comparison c = compareTables(before, after, names);
+        same = c.lines.empty();
+        out << (csv ? comparisonCsv(c, before, after)
+                    : comparisonText(c, before, after, QFileInfo(r.files[0]).fileName(),
+                                     QFileInfo(r.files[1]).fileName()));
+        out.flush();
+        err.flush();
+    });
+    if (read != ExitCode::Ok) return read;
+    return whole && same ? ExitCode::Ok : ExitCode::Failed;
+}
+
 ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (args.isEmpty()) return usageError(err, QStringLiteral("falta la orden."));
     const QString& cmd = args.first();
@@ -380,6 +472,8 @@ ExitCode dispatch(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (cmd == QLatin1String("convert")) return convert(args.mid(1), err);
     if (cmd == QLatin1String("export")) return exportSheet(args.mid(1), err);
     if (cmd == QLatin1String("check")) return check(args.mid(1), out, err);
+    if (cmd == QLatin1String("summary")) return summary(args.mid(1), out, err);
+    if (cmd == QLatin1String("compare")) return compare(args.mid(1), out, err);
     return usageError(err, QStringLiteral("orden desconocida «%1».").arg(excerpt(cmd)));
 }
 

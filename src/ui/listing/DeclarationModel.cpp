@@ -379,16 +379,8 @@ void DeclarationModel::showLines(const std::vector<RxMem::Bookmark>& lines) {
 // grouped as people write it ("Línea 9, RUT 12.345.678-5").
 QString DeclarationModel::describeLine(int row) const {
     const RxMem& table = table_;
-    QString digits = table.textAt(row, fieldIndex(Field::Rut)).trimmed();
-    while (digits.size() > 1 && digits.front() == u'0')
-        digits.remove(0, 1);
-    const QString check = table.textAt(row, fieldIndex(Field::Dv)).trimmed();
-    QString rut;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) rut += u'.';
-        rut += digits[i];
-    }
-    if (!check.isEmpty()) rut += u'-' + check;
+    const QString rut = shownRut(table.textAt(row, fieldIndex(Field::Rut)),
+                                 table.textAt(row, fieldIndex(Field::Dv)));
     const QString number = QLocale(QLocale::Spanish, QLocale::Chile).toString(row + 1);
     return rut.isEmpty() ? QStringLiteral("Línea %1, sin RUT").arg(number)
                          : QStringLiteral("Línea %1, RUT %2").arg(number, rut);
