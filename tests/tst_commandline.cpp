@@ -7,6 +7,7 @@
 #include "engine/util/NumberText.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -229,6 +230,54 @@ private slots:
         QVERIFY2(
             checked.out.contains(QStringLiteral("línea 2, [27] Impo. afp: nomina!B3: «12,3,4»")),
             qPrintable(checked.out));
+    }
+
+    // The summary as a table and as CSV; a comparison of a file with itself
+    // finds nothing (0), with a changed copy finds the change (1).
+    void summaryAndCompare() {
+        const QString es = QStringLiteral("es_CL.UTF-8");
+        RxMem table;
+        generateDeclaration(table, 60, 5);
+        const QString before = tmp_.filePath(QStringLiteral("enero.txt"));
+        writeDeclaration(before, FileForm::Position, table);
+        double afp = 0;
+        for (int r = 0; r < table.recordCount(); ++r)
+            afp += table.recordAt(r).number(field("impo_afp"));
+
+        const Run text = run({QStringLiteral("summary"), QStringLiteral("--from"),
+                              QStringLiteral("position"), before},
+                             es);
+        QVERIFY2(text.status == 0, qPrintable(text.err));
+        QVERIFY(text.out.startsWith(QStringLiteral("Resumen de «enero.txt»\n")));
+        QVERIFY2(text.out.contains(QStringLiteral("Líneas: 60")), qPrintable(text.out));
+        QVERIFY2(text.out.contains(QLocale(QLocale::Spanish, QLocale::Chile).toString(afp, 'f', 0)),
+                 qPrintable(text.out));
+        const Run csv = run({QStringLiteral("summary"), QStringLiteral("--csv"),
+                             QStringLiteral("--from"), QStringLiteral("position"), before},
+                            es);
+        QCOMPARE(csv.status, 0);
+        QVERIFY(csv.out.startsWith(QStringLiteral("Grupo;Código;Nombre;")));
+        QVERIFY(csv.out.contains(QStringLiteral(";[27] Impo. afp;")));
+
+        const QStringList compare{QStringLiteral("compare"), QStringLiteral("--from"),
+                                  QStringLiteral("position"), before};
+        const Run same = run(QStringList(compare) << before, es);
+        QVERIFY2(same.status == 0, qPrintable(same.err));
+        QVERIFY(same.out.contains(QStringLiteral("Nuevas: 0   Ya no están: 0   Con montos "
+                                                 "distintos: 0")));
+        table.moveTo(3);
+        table.edit();
+        table.setNumber(field("impo_afp"), table.asNumber(field("impo_afp")) + 100000);
+        table.post();
+        const QString after = tmp_.filePath(QStringLiteral("febrero.txt"));
+        writeDeclaration(after, FileForm::Position, table);
+        const Run changed = run(QStringList(compare) << after, es);
+        QCOMPARE(changed.status, 1);
+        QVERIFY2(changed.out.contains(QStringLiteral("Con montos distintos: 1")),
+                 qPrintable(changed.out));
+        QVERIFY(changed.out.contains(QStringLiteral("[27] Impo. afp")));
+        QVERIFY(changed.out.contains(QStringLiteral("100.000")));
+        QCOMPARE(run(compare, es).status, 2); // one file only
     }
 
     // One line per problem and a count, exit 1; a clean file exits 0; a
