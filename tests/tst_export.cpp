@@ -1,10 +1,13 @@
 // The spreadsheet export: what the workbook holds, its worksheets, a cancel
 // or a failure leaving no file, and the listing's "Excel" button.
 
+#include "Generator.h"
 #include "ListingFixture.h"
 #include "ScriptedDialogs.h"
 #include "XlsxReader.h"
+#include "engine/codes/CodeNames.h"
 #include "engine/files/SpreadsheetExport.h"
+#include "engine/files/Summary.h"
 #include "engine/model/FieldTable.h"
 #include "engine/util/Errors.h"
 #include "engine/util/NumberText.h"
@@ -103,7 +106,7 @@ private slots:
         QCOMPARE(t.row(), lines > 0 ? lines / 2 : -1); // the current line stays
         const XlsxBook book = readXlsx(path);
         QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
-        QCOMPARE(book.sheets.size(), 1);
+        QCOMPARE(book.sheets.size(), 2); // the lines', then the summary's
         const XlsxSheet& sheet = book.sheets[0];
         QCOMPARE(sheet.rowCount(), lines + 1);
         QCOMPARE(sheet.columnCount(), kFieldCount);
@@ -205,9 +208,10 @@ private slots:
         QCOMPARE(s.sheets, 3);
         const XlsxBook book = readXlsx(path);
         QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
-        QCOMPARE(book.sheets.size(), 3);
+        QCOMPARE(book.sheets.size(), 4); // and the summary's
+        QCOMPARE(book.sheets.back().name, QStringLiteral("Resumen"));
         QList<int> ruts;
-        for (const XlsxSheet& sheet : book.sheets) {
+        for (const XlsxSheet& sheet : book.sheets.mid(0, 3)) {
             QCOMPARE(sheet.cell(0, 0).text, QStringLiteral("[1]Rut"));
             for (int r = 1; r < sheet.rowCount(); ++r)
                 ruts << int(sheet.cell(r, 0).number);
@@ -217,6 +221,42 @@ private slots:
         for (int i = 1; i <= 25; ++i)
             expected << i;
         QCOMPARE(ruts, expected);
+    }
+
+    // After the lines, the sheet "Resumen": each group's title, then a row
+    // per institution with its code and name as text and its totals as
+    // numbers, the same as the summary window's.
+    void summarySheet() {
+        RxMem t;
+        generateDeclaration(t, 300, 4);
+        const QString path = out("resumen.xlsx");
+        exportWorkbook(path, t);
+        const XlsxBook book = readXlsx(path);
+        QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+        QCOMPARE(book.sheets.size(), 2);
+        const XlsxSheet& sheet = book.sheets[1];
+        QCOMPARE(sheet.name, QStringLiteral("Resumen"));
+        const Summary s = summarize(t, CodeNames());
+        int found = 0;
+        for (const SummaryGroup& g : s.groups) {
+            int title = -1;
+            for (int r = 0; r < sheet.rowCount() && title < 0; ++r)
+                if (sheet.cell(r, 0).text == QString::fromUtf16(g.def->title)) title = r;
+            QVERIFY2(title >= 0, qPrintable(QString::fromUtf16(g.def->title)));
+            if (!g.def->by || g.def->thenBy) continue;
+            const std::vector<std::size_t> shown = g.shownSums();
+            const int first = g.def->workers ? 3 : 2;
+            for (std::size_t i = 0; i < g.rows.size(); ++i) {
+                const int row = title + 2 + int(i);
+                const SummaryRow& r = g.rows[i];
+                QCOMPARE(sheet.cell(row, 0).text, (r.code + u' ' + r.name).trimmed());
+                QCOMPARE(sheet.cell(row, 1).number, double(r.lines));
+                for (std::size_t c = 0; c < shown.size(); ++c)
+                    QCOMPARE(sheet.cell(row, first + int(c)).number, r.totals[shown[c]]);
+                ++found;
+            }
+        }
+        QVERIFY(found > 10);
     }
 
     void cancelOrFailureLeavesNoFile() {

@@ -3,6 +3,8 @@
 #include "DeclarationFile.h"
 #include "OutputTarget.h"
 
+#include "engine/codes/CodeNames.h"
+#include "engine/files/Summary.h"
 #include "engine/model/FieldTable.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/ClassicLocale.h"
@@ -172,7 +174,13 @@ public:
         if (!book_) throw std::bad_alloc();
         text_ = workbook_add_format(book_);
         title_ = workbook_add_format(book_);
-        if (!text_ || !title_) throw std::bad_alloc();
+        bold_ = workbook_add_format(book_);
+        whole_ = workbook_add_format(book_);
+        decimal_ = workbook_add_format(book_);
+        if (!text_ || !title_ || !bold_ || !whole_ || !decimal_) throw std::bad_alloc();
+        format_set_bold(bold_);
+        format_set_num_format(whole_, "#,##0");
+        format_set_num_format(decimal_, "#,##0.00");
         format_set_num_format(text_, "@");
         format_set_font_name(title_, "Segoe UI");
         format_set_align(title_, LXW_ALIGN_VERTICAL_CENTER);
@@ -213,13 +221,82 @@ public:
 
     lxw_format* text() const { return text_; }
 
+    // The sheet "Resumen", after the lines' sheets: the summary's groups as
+    // tables, codes as text and totals as numbers, so that the sheet can be
+    // added up again.
+    void addSummarySheet(const Summary& s) {
+        const ClassicLocale c;
+        lxw_worksheet* sheet = nullptr;
+        {
+            const LibraryMessages quiet;
+            sheet = workbook_add_worksheet(book_, "Resumen");
+        }
+        if (!sheet) throw std::bad_alloc();
+        lxw_row_t row = 0;
+        const auto text = [&](lxw_col_t col, const QString& t, lxw_format* format = nullptr) {
+            check(worksheet_write_string(sheet, row, col, t.toUtf8().constData(), format), row, -1);
+        };
+        const auto number = [&](lxw_col_t col, double v, lxw_format* format) {
+            check(worksheet_write_number(sheet, row, col, v, format), row, -1);
+        };
+        text(0, QStringLiteral("Resumen"), bold_);
+        ++row;
+        if (!s.period.isEmpty()) {
+            text(0, QStringLiteral("Período"));
+            text(1, s.period);
+            ++row;
+        }
+        text(0, QStringLiteral("Líneas"));
+        number(1, s.lines, whole_);
+        ++row;
+        text(0, QStringLiteral("Trabajadores (RUT distintos)"));
+        number(1, s.workers, whole_);
+        ++row;
+        for (const SummaryGroup& g : s.groups) {
+            ++row;
+            text(0, QString::fromUtf16(g.def->title), bold_);
+            ++row;
+            const std::vector<std::size_t> shown = g.shownSums();
+            lxw_col_t col = 0;
+            if (g.def->by) text(col++, fieldTitle(fieldIndex(*g.def->by)), bold_);
+            if (g.def->thenBy) text(col++, fieldTitle(fieldIndex(*g.def->thenBy)), bold_);
+            text(col++, QStringLiteral("Líneas"), bold_);
+            if (g.def->workers) text(col++, QStringLiteral("Trabajadores"), bold_);
+            for (const std::size_t k : shown)
+                text(col++, fieldTitle(g.fields[k]), bold_);
+            ++row;
+            const auto put = [&](const SummaryRow& r, bool total) {
+                lxw_col_t at = 0;
+                const auto label = [](const QString& code, const QString& name) {
+                    return name.isEmpty() ? code : code.isEmpty() ? name : code + u' ' + name;
+                };
+                if (g.def->by)
+                    text(at++, total ? QStringLiteral("Total") : label(r.code, r.name),
+                         total ? bold_ : text_);
+                if (g.def->thenBy) text(at++, label(r.secondCode, r.secondName), text_);
+                number(at++, r.lines, whole_);
+                if (g.def->workers) number(at++, r.workers, whole_);
+                for (const std::size_t k : shown)
+                    number(at++, r.totals[k],
+                           takesDecimals(kFields[std::size_t(g.fields[k])]) ? decimal_ : whole_);
+                ++row;
+            };
+            for (const SummaryRow& r : g.rows)
+                put(r, false);
+            if (g.def->by && !g.def->thenBy && g.rows.size() > 1) put(g.total, true);
+        }
+        worksheet_set_column(sheet, 0, 0, 40, nullptr);
+        worksheet_set_column(sheet, 1, 12, 18, nullptr);
+    }
+
     // A cell the library refused: the workbook would be missing it.
     void check(lxw_error err, qint64 row, int field) const {
         if (err == LXW_NO_ERROR) return;
         throw IoError(QStringLiteral("No se pudo escribir la planilla «%1»: fila %2, %3: %4")
                           .arg(shown_)
                           .arg(row + 1)
-                          .arg(fieldTitle(field), libraryReason(err, 0)));
+                          .arg(field >= 0 ? fieldTitle(field) : QStringLiteral("hoja «Resumen»"),
+                               libraryReason(err, 0)));
     }
 
     // Writes the file; the reason, in the user's words, when it could not.
@@ -243,6 +320,9 @@ private:
     lxw_workbook* book_ = nullptr;
     lxw_format* text_ = nullptr;
     lxw_format* title_ = nullptr;
+    lxw_format* bold_ = nullptr;
+    lxw_format* whole_ = nullptr;
+    lxw_format* decimal_ = nullptr;
 };
 
 void writeLine(const Workbook& book, lxw_worksheet* sheet, lxw_row_t row, const RecordView& line,
@@ -529,13 +609,14 @@ WorkbookSummary exportWorkbook(const QString& path, const RxMem& table, Progress
         }
         summary.lines = total;
         if (rows && !rows->update(total, total)) throw Cancelled();
+        book.addSummarySheet(summarize(table, CodeNames(), lines));
         if (const QString why =
                 closeWorkbook(book, progress, std::chrono::steady_clock::now() - started);
             !why.isEmpty())
             throw IoError(
                 QStringLiteral("No se pudo escribir la planilla «%1»: %2").arg(shown, why));
     }
-    if (!workbookIsWhole(temporary, summary.sheets))
+    if (!workbookIsWhole(temporary, summary.sheets + 1))
         throw IoError(QStringLiteral("No se pudo escribir la planilla «%1»: quedó incompleta; "
                                      "puede que el disco esté lleno.")
                           .arg(shown));

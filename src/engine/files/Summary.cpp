@@ -146,9 +146,9 @@ bool lineInRow(const RecordView& line, const SummaryGroupDef& group, const std::
     return rowKey(line, group, k) && k == key;
 }
 
-Summary summarize(const RxMem& table, const CodeNames& names) {
+Summary summarize(const RxMem& table, const CodeNames& names, const std::vector<int>* rows) {
     Summary s;
-    s.lines = table.recordCount();
+    s.lines = rows ? int(rows->size()) : table.recordCount();
     struct Building {
         std::unordered_map<std::string, std::size_t> rowOf;
         std::vector<std::unordered_set<double>> workers; // per row, when counted
@@ -168,8 +168,8 @@ Summary summarize(const RxMem& table, const CodeNames& names) {
     std::map<std::string, int> periods;
     std::string key;
     const int rut = fieldIndex(Field::Rut);
-    for (int r = 0; r < s.lines; ++r) {
-        const RecordView line = table.recordAt(r);
+    for (int i = 0; i < s.lines; ++i) {
+        const RecordView line = table.recordAt(rows ? (*rows)[std::size_t(i)] : i);
         const double worker = line.hasValue(rut) ? line.number(rut) : -1;
         workers.insert(worker);
         const std::string_view period = trimmed(line.textBytes(fieldIndex(Field::RemuDesde)));

@@ -65,7 +65,10 @@ struct Summary {
 // summed: no group lists them. A line belongs to a group's row when it holds
 // one of the group's amounts, or names one of its institutions (a code that
 // is not empty and not all zeros), or always for the groups of every line.
-Summary summarize(const RxMem& table, const CodeNames& names);
+// `rows`, when given, are the table rows summed (the lines a filtered
+// listing shows).
+Summary summarize(const RxMem& table, const CodeNames& names,
+                  const std::vector<int>* rows = nullptr);
 
 // A code as rows are keyed by it: a numbered list's code by its number ("05"
 // and "5" are one code), anything else as written, blanks around it aside.
