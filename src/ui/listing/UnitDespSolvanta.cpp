@@ -13,6 +13,8 @@
 #include "UnitModMasiva.h"
 #include "UnitSelTipoJornada.h"
 #include "engine/codes/CodeLists.h"
+#include "engine/codes/CodeNames.h"
+#include "engine/files/Compare.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
@@ -22,6 +24,7 @@
 #include "ui/editor/UnitDatosSolvanta.h"
 #include "ui/help/UnitAcercade.h"
 #include "ui/help/UnitAyuda.h"
+#include "ui/listing/CompareWindow.h"
 #include "ui/listing/UnitSelFormato.h"
 #include "ui/widgets/CommandBar.h"
 #include "ui/widgets/Controls.h"
@@ -132,6 +135,7 @@ const CommandDef kCommands[] = {
     {"SoloProblemas1", nullptr, "Solo líneas con problemas", nullptr, "", {}, &TFrmSolvanta::onlyProblemLines},
     {"SoloModificadas1", nullptr, "Solo líneas modificadas", nullptr, "", {}, &TFrmSolvanta::onlyChangedLines},
     {"MostrarTodas1", nullptr, "Mostrar todas las líneas", "Mostrar todas las líneas\tCtrl+Mayús+L", "", {}, &TFrmSolvanta::showAllLines, "Ctrl+Shift+L"},
+    {"Comparar1", nullptr, "Comparar con...", "Comparar con otro archivo...", "", {}, &TFrmSolvanta::compareWithFile},
     {"Uno1", nullptr, "Tipo de Jornada", nullptr, "", {}, &TFrmSolvanta::assignWorkDayType},
     {"Dos1", nullptr, "Centro de Costo", nullptr, "", {}, &TFrmSolvanta::assignCostCentre},
 };
@@ -247,7 +251,7 @@ void TFrmSolvanta::buildMenus() {
     action("SoloModificadas1")->setCheckable(true);
     for (const char* name : {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1", "",
                              "Buscar1", "", "FiltrarValor1", "FiltrarColumna1", "SoloProblemas1",
-                             "SoloModificadas1", "MostrarTodas1"}) {
+                             "SoloModificadas1", "MostrarTodas1", "", "Comparar1"}) {
         if (*name)
             lineMenu_->addAction(action(name));
         else
@@ -1142,6 +1146,53 @@ void TFrmSolvanta::sortByColumn(int column) {
         else
             model_->sortBy(field, model_->sortField() == field);
     });
+}
+
+void TFrmSolvanta::compareWithFile() {
+    ui::guarded(this, [this] {
+        if (!grid_->settleForWindow()) return;
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Comparar con otro archivo");
+        request.directory = QFileInfo(document_.path()).absolutePath();
+        request.filter = QStringLiteral("Archivos de declaración y planillas (*.txt *.csv *.xlsx);;"
+                                        "Todos los archivos (*)");
+        const QString path = ui::dialogs().openFileName(this, request);
+        if (path.isEmpty()) return;
+        RxMem other;
+        LoadReport report;
+        {
+            ProgressBox progress(this, QStringLiteral("Cargando el archivo para comparar..."));
+            const WaitCursor wait;
+            // A file whose form its lines do not show is taken in the
+            // listing's own form.
+            if (readsAsSheet(path))
+                report = SheetImport(path).load(other, &progress);
+            else
+                report = loadDeclaration(path, guessForm(path).value_or(document_.form()), other,
+                                         &progress);
+        }
+        const QString name = QFileInfo(path).fileName();
+        if (report.losesData())
+            ui::dialogs().inform(
+                this,
+                QStringLiteral("Algunos valores de «%1» no se pudieron leer tal como están; la "
+                               "comparación los toma como vacíos.\n\n%2")
+                    .arg(name, describeNotes(report)),
+                ui::applicationCaption());
+        const Comparison c = compareTables(other, table(), CodeNames(document_.codes()));
+        auto* window = new CompareWindow(c, other, table(), name,
+                                         QFileInfo(document_.path()).fileName(), this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        connect(window, &CompareWindow::lineChosen, this, &TFrmSolvanta::goToLine);
+        window->show();
+    });
+}
+
+void TFrmSolvanta::goToLine(int row) {
+    if (row < 0 || row >= table().recordCount()) return;
+    revealLine(row, DeclarationModel::columnOf(0));
+    activateWindow();
+    grid_->setFocus();
 }
 
 void TFrmSolvanta::revealLine(int line, int column) {

@@ -90,6 +90,11 @@ public slots:
     void onlyChangedLines();       // "Solo líneas modificadas", on and off
     void showAllLines();           // every line, in file order
     void sortByColumn(int column); // a click on a title: up, down, file order
+    // "Comparar con...": another file (last month's) against the listing's
+    // lines, in a window of its own.
+    void compareWithFile();
+    // Goes to a line (a table row), showing it even where a filter hides it.
+    void goToLine(int row);
 
 protected:
     void done(int result) override;
