@@ -22,13 +22,16 @@
 // table's own. Figures go to standard output.
 
 #include "Generator.h"
+#include "engine/codes/CodeNames.h"
 #include "engine/codes/CodeTableFile.h"
+#include "engine/files/Compare.h"
 #include "engine/files/DeclarationFile.h"
 #include "engine/files/FindReplace.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/LineView.h"
 #include "engine/files/ProblemStore.h"
 #include "engine/files/SheetImport.h"
+#include "engine/files/Summary.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/NumberText.h"
@@ -164,6 +167,29 @@ int generate(const QString& dir, int lines, int problems) {
     std::printf("generated %d lines in %.2f s\n", lines, t.nsecsElapsed() / 1e9);
     writeDeclaration(dir + QLatin1String("/posicion.txt"), FileForm::Position, table);
     writeDeclaration(dir + QLatin1String("/separador.csv"), FileForm::Separator, table);
+    // Last month's file, as the comparison meets it: one line in a hundred
+    // with another amount, one in two hundred not there yet, and as many
+    // lines that are gone since.
+    const int amount = RxMem::fieldByName(QStringLiteral("impo_afp"));
+    for (int r = 0; r < table.recordCount(); r += 100) {
+        table.moveTo(r);
+        table.edit();
+        table.setNumber(amount, table.asNumber(amount) + 1000);
+        table.post();
+    }
+    std::vector<RxMem::Bookmark> later;
+    for (int r = 50; r < table.recordCount(); r += 200)
+        later.push_back(table.bookmarkAt(r));
+    table.deleteRecords(later);
+    RxMem gone;
+    generateDeclaration(gone, int(later.size()), 20261111);
+    for (int r = 0; r < gone.recordCount(); ++r) {
+        table.append();
+        for (int f = 0; f < kFieldCount; ++f)
+            table.setTextOrClear(f, gone.textAt(r, f));
+        table.post();
+    }
+    writeDeclaration(dir + QLatin1String("/anterior.txt"), FileForm::Position, table);
     return 0;
 }
 
@@ -296,6 +322,21 @@ int engine(const QString& dir, int runs) {
     const double distinct = best(runs, [&] { view.distinctValues(afp); });
     std::printf("  distinct values      %.3f s (%zu values)\n", distinct,
                 view.distinctValues(afp).size());
+
+    // What the file will pay, by institution, and what changed from last
+    // month's file.
+    const CodeNames names(CodeTableFile(QStringLiteral(SOLVANTA_RESOURCES "/Solvanta.cfg")));
+    loadDeclaration(pos, FileForm::Position, table);
+    Summary summary;
+    const double summed = best(runs, [&] { summary = summarize(table, names); });
+    std::printf("  summary              %.3f s (%zu groups)\n", summed, summary.groups.size());
+    RxMem prior;
+    loadDeclaration(dir + QLatin1String("/anterior.txt"), FileForm::Position, prior);
+    Comparison comparison;
+    const double compared = best(runs, [&] { comparison = compareTables(prior, table, names); });
+    std::printf("  compare two tables   %.3f s (%zu lines differ); the tables take %.1f MiB "
+                "each\n",
+                compared, comparison.lines.size(), mib(qint64(table.storageBytes())));
     return 0;
 }
 
@@ -518,6 +559,25 @@ int main(int argc, char* argv[]) {
                        f.open(QIODevice::ReadOnly) && p.readAll() == f.readAll();
         std::printf("  the workbook read back gives the position file, byte for byte: %s\n",
                     importsAgree ? "yes" : "NO");
+    }
+    {
+        // The summary as a command, against the check of the same file; the
+        // comparison of last month's file with this one.
+        const ChildRun check =
+            bestChild(runs, {editor, "check", "--from", "position", pos.toStdString()});
+        const ChildRun summary =
+            bestChild(runs, {editor, "summary", "--from", "position", pos.toStdString()});
+        std::printf("  summary position              %.3f s, peak %.1f MiB; / check = %.2f "
+                    "(exit %d)\n",
+                    summary.seconds, summary.peakMiB, summary.seconds / check.seconds,
+                    summary.status);
+        const ChildRun compare = bestChild(
+            runs, {editor, "compare", "--from", "position",
+                   (dir + QLatin1String("/anterior.txt")).toStdString(), pos.toStdString()});
+        std::printf("  compare two files             %.3f s, peak %.1f MiB; above an idle "
+                    "process %.1f MiB (exit %d: they differ)\n",
+                    compare.seconds, compare.peakMiB, compare.peakMiB - idle.peakMiB,
+                    compare.status);
     }
     {
         const QString csv = dir + QLatin1String("/planilla.csv");

@@ -234,7 +234,7 @@ private slots:
 
         // The totals side by side hold the change.
         bool found = false;
-        for (const SideBySide& s : sideBySide(c))
+        for (const TotalChange& s : totalChanges(c))
             if (QString::fromUtf16(s.group->title).startsWith(u"Fondos"_s) &&
                 s.field == field("impo_afp") && s.after - s.before != 0)
                 found = true;

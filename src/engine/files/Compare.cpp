@@ -39,26 +39,31 @@ struct Keyed {
 std::vector<Keyed> keyed(const RxMem& table) {
     std::vector<Keyed> out;
     out.reserve(std::size_t(table.recordCount()));
-    std::unordered_map<std::string, int> seen;
-    const int rut = fieldIndex(Field::Rut);
     const int type = fieldIndex(Field::TipoLinea);
+    const FieldSlot rut = recordLayout().fieldSlots[std::size_t(fieldIndex(Field::Rut))];
     for (int r = 0; r < table.recordCount(); ++r) {
-        const RecordView line = table.recordAt(r);
-        Keyed k{line.hasValue(rut) ? line.number(rut) : -1,
-                summaryCodeKey(type, line.textBytes(type)), 0, r};
-        std::string both = std::to_string(k.rut) + '\t' + k.type;
-        k.occurrence = seen[both]++;
-        out.push_back(std::move(k));
+        const std::byte* line = table.recordAt(r).data();
+        out.push_back(
+            {slot::hasValue(line, rut) ? slot::number(line, rut) : -1,
+             summaryCodeKey(type, slot::text(line, recordLayout().fieldSlots[std::size_t(type)])),
+             r, r});
     }
+    // In file order within a worker and type, the lines are his first,
+    // second... of that type.
     std::sort(out.begin(), out.end());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i].occurrence = i > 0 && out[i].rut == out[i - 1].rut && out[i].type == out[i - 1].type
+                                ? out[i - 1].occurrence + 1
+                                : 0;
     return out;
 }
 
-const std::vector<int>& comparedFields() {
-    static const std::vector<int> fields = [] {
-        std::vector<int> out;
+// The amount fields, with their places in a line.
+const std::vector<std::pair<int, FieldSlot>>& comparedFields() {
+    static const std::vector<std::pair<int, FieldSlot>> fields = [] {
+        std::vector<std::pair<int, FieldSlot>> out;
         for (int f = 0; f < kFieldCount; ++f)
-            if (comparedField(f)) out.push_back(f);
+            if (comparedField(f)) out.emplace_back(f, recordLayout().fieldSlots[std::size_t(f)]);
         return out;
     }();
     return fields;
@@ -71,9 +76,13 @@ double cents(double v) {
 // The amounts of one line against another's (nullptr: none, every amount 0).
 LineDifference differ(const RecordView* before, const RecordView* after) {
     LineDifference d;
-    for (const int f : comparedFields()) {
-        const double a = before ? cents(before->number(f)) : 0;
-        const double b = after ? cents(after->number(f)) : 0;
+    const auto value = [](const RecordView* line, const FieldSlot& s) {
+        return line && slot::hasValue(line->data(), s) ? slot::number(line->data(), s) : 0;
+    };
+    for (const auto& [f, place] : comparedFields()) {
+        const double x = value(before, place), y = value(after, place);
+        if (x == y) continue; // most amounts: no rounding needed to see it
+        const double a = cents(x), b = cents(y);
         if (a == b) continue;
         d.changes.push_back({f, a, b});
         d.size = std::max(d.size, std::fabs(b - a));
@@ -208,8 +217,8 @@ QString changePercent(double before, double after) {
            chile.toString(shown, 'f', shown == std::trunc(shown) ? 0 : 1) + QStringLiteral(" %");
 }
 
-std::vector<SideBySide> sideBySide(const Comparison& c) {
-    std::vector<SideBySide> out;
+std::vector<TotalChange> totalChanges(const Comparison& c) {
+    std::vector<TotalChange> out;
     for (std::size_t g = 0; g < c.before.groups.size(); ++g) {
         const SummaryGroup& x = c.before.groups[g];
         const SummaryGroup& y = c.after.groups[g];
@@ -273,7 +282,7 @@ QString comparisonText(const Comparison& c, const RxMem& before, const RxMem& af
     std::vector<QStringList> rows{{QStringLiteral("Grupo"), QStringLiteral("Institución"),
                                    QStringLiteral("Campo"), QStringLiteral("Anterior"),
                                    QStringLiteral("Nuevo"), QStringLiteral("Diferencia")}};
-    for (const SideBySide& s : sideBySide(c))
+    for (const TotalChange& s : totalChanges(c))
         rows.push_back({QString::fromUtf16(s.group->title), s.label, fieldTitle(s.field),
                         summaryAmount(s.before), summaryAmount(s.after),
                         summaryAmount(s.after - s.before)});
@@ -297,7 +306,7 @@ QString comparisonCsv(const Comparison& c, const RxMem& before, const RxMem& aft
             out += head + u';' + csvField(fieldTitle(ch.field)) + u';' + csvNumber(ch.before) +
                    u';' + csvNumber(ch.after) + u';' + csvNumber(ch.after - ch.before) + u'\n';
     }
-    for (const SideBySide& s : sideBySide(c))
+    for (const TotalChange& s : totalChanges(c))
         out += QStringLiteral("Total;;;;%1;%2;%3;%4;%5;%6\n")
                    .arg(csvField(QString::fromUtf16(s.group->title)), csvField(s.label),
                         csvField(fieldTitle(s.field)), csvNumber(s.before), csvNumber(s.after),

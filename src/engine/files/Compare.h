@@ -55,12 +55,12 @@ QString comparisonCsv(const Comparison& c, const RxMem& before, const RxMem& aft
 
 // The totals of both summaries, group by group and row by row (a row of
 // either), for showing side by side.
-struct SideBySide {
+struct TotalChange {
     const SummaryGroupDef* group;
     QString label; // "05 Habitat"
     int field;
     double before, after;
 };
-std::vector<SideBySide> sideBySide(const Comparison& c);
+std::vector<TotalChange> totalChanges(const Comparison& c);
 
 } // namespace solvanta

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace solvanta {
 
@@ -60,12 +58,16 @@ bool allZeros(std::string_view s) {
     return s.find_first_not_of('0') == std::string_view::npos;
 }
 
+bool numbered(int field) {
+    const int list = codeListOfField(field);
+    return list >= 0 && !codeLists()[std::size_t(list)].letters;
+}
+
 // A code as a row's key: a numbered list's code by its number ("05" and
 // "5" are one code), anything else as written.
-void appendKey(std::string& key, int field, std::string_view code) {
+void appendKey(std::string& key, bool numbered, std::string_view code) {
     code = trimmed(code);
-    const int list = codeListOfField(field);
-    if (list >= 0 && !codeLists()[std::size_t(list)].letters && !code.empty() &&
+    if (numbered && !code.empty() &&
         code.find_first_not_of("0123456789") == std::string_view::npos) {
         const std::size_t zeros = std::min(code.find_first_not_of('0'), code.size() - 1);
         code.remove_prefix(zeros);
@@ -73,21 +75,56 @@ void appendKey(std::string& key, int field, std::string_view code) {
     key.append(code);
 }
 
+// A group's fields with their places in a line, looked up once: the
+// summary reads them on every line.
+struct GroupPlan {
+    std::vector<FieldSlot> sums;
+    std::optional<FieldSlot> by, thenBy;
+    bool byNumbered = false, thenByNumbered = false;
+};
+
+const std::vector<GroupPlan>& plans() {
+    static const std::vector<GroupPlan> out = [] {
+        std::vector<GroupPlan> v;
+        const auto& places = recordLayout().fieldSlots;
+        for (const SummaryGroupDef& g : kGroups) {
+            GroupPlan p;
+            for (const std::optional<Field> f : g.sums)
+                if (f) p.sums.push_back(places[std::size_t(fieldIndex(*f))]);
+            if (g.by) {
+                p.by = places[std::size_t(fieldIndex(*g.by))];
+                p.byNumbered = numbered(fieldIndex(*g.by));
+            }
+            if (g.thenBy) {
+                p.thenBy = places[std::size_t(fieldIndex(*g.thenBy))];
+                p.thenByNumbered = numbered(fieldIndex(*g.thenBy));
+            }
+            v.push_back(std::move(p));
+        }
+        return v;
+    }();
+    return out;
+}
+
+double numberAt(const std::byte* line, const FieldSlot& s) {
+    return slot::hasValue(line, s) ? slot::number(line, s) : 0;
+}
+
 // The key of the line's row in the group, into `key`; false when the line
 // has no row there.
-bool rowKey(const RecordView& line, const SummaryGroupDef& g, std::string& key) {
+bool rowKey(const std::byte* line, const SummaryGroupDef& g, const GroupPlan& p, std::string& key) {
     key.clear();
     bool belongs = g.everyLine;
-    for (const std::optional<Field> f : g.sums)
-        if (f && line.number(fieldIndex(*f)) != 0) belongs = true;
-    if (g.by) {
-        const std::string_view code = trimmed(line.textBytes(fieldIndex(*g.by)));
-        if (!g.thenBy && !code.empty() && !allZeros(code)) belongs = true;
+    for (const FieldSlot& f : p.sums)
+        if (numberAt(line, f) != 0) belongs = true;
+    if (p.by) {
+        const std::string_view code = trimmed(slot::text(line, *p.by));
+        if (!p.thenBy && !code.empty() && !allZeros(code)) belongs = true;
         if (!belongs) return false;
-        appendKey(key, fieldIndex(*g.by), code);
-        if (g.thenBy) {
+        appendKey(key, p.byNumbered, code);
+        if (p.thenBy) {
             key.push_back('\t');
-            appendKey(key, fieldIndex(*g.thenBy), line.textBytes(fieldIndex(*g.thenBy)));
+            appendKey(key, p.thenByNumbered, slot::text(line, *p.thenBy));
         }
     }
     return belongs;
@@ -133,7 +170,7 @@ std::vector<std::size_t> SummaryGroup::shownSums() const {
 
 std::string summaryCodeKey(int field, std::string_view code) {
     std::string key;
-    appendKey(key, field, code);
+    appendKey(key, numbered(field), code);
     return key;
 }
 
@@ -143,16 +180,19 @@ std::span<const SummaryGroupDef> summaryGroups() {
 
 bool lineInRow(const RecordView& line, const SummaryGroupDef& group, const std::string& key) {
     std::string k;
-    return rowKey(line, group, k) && k == key;
+    const std::size_t g = std::size_t(&group - kGroups);
+    return g < std::size(kGroups) && rowKey(line.data(), group, plans()[g], k) && k == key;
 }
 
 Summary summarize(const RxMem& table, const CodeNames& names, const std::vector<int>* rows) {
     Summary s;
     s.lines = rows ? int(rows->size()) : table.recordCount();
+    // A group has few rows: they are found by their key in a short list,
+    // the last one found first.
     struct Building {
-        std::unordered_map<std::string, std::size_t> rowOf;
-        std::vector<std::unordered_set<double>> workers; // per row, when counted
-        std::unordered_set<double> allWorkers;
+        std::vector<std::pair<std::string, std::size_t>> rowOf;
+        std::size_t last = 0;
+        std::vector<std::pair<std::size_t, double>> workers; // row, RUT
     };
     std::vector<Building> building(std::size(kGroups));
     for (const SummaryGroupDef& g : kGroups) {
@@ -163,54 +203,75 @@ Summary summarize(const RxMem& table, const CodeNames& names, const std::vector<
         group.total.totals.assign(group.fields.size(), 0);
         s.groups.push_back(std::move(group));
     }
-    std::unordered_set<double> workers;
+    const std::vector<GroupPlan>& plan = plans();
+    std::vector<double> workers;
     workers.reserve(std::size_t(s.lines));
     std::map<std::string, int> periods;
     std::string key;
-    const int rut = fieldIndex(Field::Rut);
+    const FieldSlot rut = recordLayout().fieldSlots[std::size_t(fieldIndex(Field::Rut))];
+    const FieldSlot from = recordLayout().fieldSlots[std::size_t(fieldIndex(Field::RemuDesde))];
+    std::string_view lastPeriod;
     for (int i = 0; i < s.lines; ++i) {
-        const RecordView line = table.recordAt(rows ? (*rows)[std::size_t(i)] : i);
-        const double worker = line.hasValue(rut) ? line.number(rut) : -1;
-        workers.insert(worker);
-        const std::string_view period = trimmed(line.textBytes(fieldIndex(Field::RemuDesde)));
-        if (!period.empty()) ++periods[std::string(period)];
+        const RecordView view = table.recordAt(rows ? (*rows)[std::size_t(i)] : i);
+        const std::byte* line = view.data();
+        const double worker = slot::hasValue(line, rut) ? slot::number(line, rut) : -1;
+        workers.push_back(worker);
+        if (const std::string_view period = trimmed(slot::text(line, from));
+            !period.empty() && period != lastPeriod) {
+            ++periods[std::string(period)];
+            lastPeriod = period;
+        }
         for (std::size_t gi = 0; gi < std::size(kGroups); ++gi) {
             const SummaryGroupDef& g = kGroups[gi];
-            if (!rowKey(line, g, key)) continue;
+            const GroupPlan& p = plan[gi];
+            if (!rowKey(line, g, p, key)) continue;
             SummaryGroup& group = s.groups[gi];
             Building& b = building[gi];
-            auto it = b.rowOf.find(key);
-            if (it == b.rowOf.end()) {
-                SummaryRow row;
-                row.key = key;
-                row.totals.assign(group.fields.size(), 0);
-                nameRow(row, g, names, g.by ? line.textBytes(fieldIndex(*g.by)) : "",
-                        g.thenBy ? line.textBytes(fieldIndex(*g.thenBy)) : "");
-                group.rows.push_back(std::move(row));
-                if (g.workers) b.workers.emplace_back();
-                it = b.rowOf.emplace(key, group.rows.size() - 1).first;
+            std::size_t at = b.last;
+            if (at >= b.rowOf.size() || b.rowOf[at].first != key) {
+                at = 0;
+                while (at < b.rowOf.size() && b.rowOf[at].first != key)
+                    ++at;
+                if (at == b.rowOf.size()) {
+                    SummaryRow row;
+                    row.key = key;
+                    row.totals.assign(group.fields.size(), 0);
+                    nameRow(row, g, names, p.by ? slot::text(line, *p.by) : "",
+                            p.thenBy ? slot::text(line, *p.thenBy) : "");
+                    group.rows.push_back(std::move(row));
+                    b.rowOf.emplace_back(key, group.rows.size() - 1);
+                }
+                b.last = at;
             }
-            SummaryRow& row = group.rows[it->second];
+            const std::size_t r = b.rowOf[at].second;
+            SummaryRow& row = group.rows[r];
             ++row.lines;
             ++group.total.lines;
-            for (std::size_t k = 0; k < group.fields.size(); ++k) {
-                const double v = line.number(group.fields[k]);
+            for (std::size_t k = 0; k < p.sums.size(); ++k) {
+                const double v = numberAt(line, p.sums[k]);
                 row.totals[k] += v;
                 group.total.totals[k] += v;
             }
-            if (g.workers) {
-                b.workers[it->second].insert(worker);
-                b.allWorkers.insert(worker);
-            }
+            if (g.workers) b.workers.emplace_back(r, worker);
         }
     }
-    s.workers = int(workers.size());
+    std::sort(workers.begin(), workers.end());
+    s.workers = int(std::unique(workers.begin(), workers.end()) - workers.begin());
     for (std::size_t gi = 0; gi < s.groups.size(); ++gi) {
         SummaryGroup& group = s.groups[gi];
         if (group.def->workers) {
-            for (std::size_t k = 0; k < group.rows.size(); ++k)
-                group.rows[k].workers = int(building[gi].workers[k].size());
-            group.total.workers = int(building[gi].allWorkers.size());
+            // Distinct RUTs of each row, and of the group.
+            auto& pairs = building[gi].workers;
+            std::sort(pairs.begin(), pairs.end());
+            pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+            for (const auto& [r, w] : pairs)
+                ++group.rows[r].workers;
+            std::vector<double> all;
+            all.reserve(pairs.size());
+            for (const auto& pw : pairs)
+                all.push_back(pw.second);
+            std::sort(all.begin(), all.end());
+            group.total.workers = int(std::unique(all.begin(), all.end()) - all.begin());
         }
         // By code: numbered codes by number, others as text; empty last.
         std::sort(group.rows.begin(), group.rows.end(),

@@ -111,7 +111,7 @@ CompareWindow::CompareWindow(const Comparison& c, const RxMem& before, RxMem& af
                         QStringLiteral("Nuevo"), QStringLiteral("Diferencia")},
                        "Totales");
     QList<QTreeWidgetItem*> totals;
-    for (const SideBySide& s : sideBySide(c)) {
+    for (const TotalChange& s : totalChanges(c)) {
         auto* item = new QTreeWidgetItem(
             {QString::fromUtf16(s.group->title), s.label, fieldTitle(s.field),
              summaryAmount(s.before), summaryAmount(s.after), summaryAmount(s.after - s.before)});
