@@ -632,7 +632,9 @@ private slots:
                               QStringLiteral("Filtrar esta columna...\tAlt+Abajo"),
                               QStringLiteral("Solo líneas con problemas"),
                               QStringLiteral("Solo líneas modificadas"),
-                              QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L")}));
+                              QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L"),
+                              QStringLiteral("-"),
+                              QStringLiteral("Comparar con otro archivo...")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }
