@@ -5,20 +5,11 @@
 #include "engine/model/FieldValues.h"
 #include "engine/util/CodePage.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
 
 namespace solvanta {
 
-namespace {
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-} // namespace
+namespace {} // namespace
 
 CodeNames::CodeNames(const CodeTableFile& file) {
     const std::span<const CodeListDef> defs = codeLists();
@@ -45,7 +36,7 @@ CodeNames::CodeNames(const CodeTableFile& file) {
 }
 
 CodeNames::Name CodeNames::nameOf(int field, std::string_view code) const {
-    code = trimmed(code);
+    code = trimBlanks(code);
     const int list = codeListOfField(field);
     if (list < 0 || !lists_[std::size_t(list)].read) {
         // A field whose values the program knows by name.
@@ -70,7 +61,7 @@ CodeNames::Name CodeNames::nameOf(int field, std::string_view code) const {
 }
 
 QString CodeNames::shownCode(int field, std::string_view code) const {
-    code = trimmed(code);
+    code = trimBlanks(code);
     const QString text = cp1252::decode(code);
     const int list = codeListOfField(field);
     if (list < 0 || lists_[std::size_t(list)].letters) return text;

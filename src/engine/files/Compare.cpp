@@ -90,7 +90,9 @@ LineDifference differ(const RecordView* before, const RecordView* after) {
     return d;
 }
 
-QString kindText(LineDifference::Kind k) {
+} // namespace
+
+QString differenceKind(LineDifference::Kind k) {
     switch (k) {
     case LineDifference::Kind::New:
         return QStringLiteral("Nueva");
@@ -101,6 +103,8 @@ QString kindText(LineDifference::Kind k) {
     }
     return {};
 }
+
+namespace {
 
 QString lineNumber(const LineDifference& d) {
     return d.afterRow >= 0 ? summaryCount(d.afterRow + 1)
@@ -116,34 +120,6 @@ QString groupRowLabel(const SummaryRow& r) {
     for (const QString& p : {r.code, r.name, r.secondCode, r.secondName})
         if (!p.isEmpty()) parts << p;
     return parts.isEmpty() ? QStringLiteral("Total") : parts.join(u' ');
-}
-
-QString table(const std::vector<QStringList>& rows, int leftColumns) {
-    std::vector<qsizetype> widths;
-    for (const QStringList& r : rows)
-        for (qsizetype c = 0; c < r.size(); ++c) {
-            if (std::size_t(c) >= widths.size()) widths.push_back(0);
-            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], r[c].size());
-        }
-    QString out;
-    for (const QStringList& r : rows) {
-        QString line;
-        for (qsizetype c = 0; c < r.size(); ++c) {
-            if (c > 0) line += QStringLiteral("  ");
-            const qsizetype w = widths[std::size_t(c)];
-            line += c < leftColumns ? r[c].leftJustified(w) : r[c].rightJustified(w);
-        }
-        while (line.endsWith(u' '))
-            line.chop(1);
-        out += line + u'\n';
-    }
-    return out;
-}
-
-QString csvField(QString t) {
-    if (t.contains(u';') || t.contains(u'"'))
-        t = u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-    return t;
 }
 
 QString csvNumber(double v) {
@@ -268,15 +244,15 @@ QString comparisonText(const Comparison& c, const RxMem& before, const RxMem& af
             const QString worker = comparedWorker(tableOf(d, before, after),
                                                   d.afterRow >= 0 ? d.afterRow : d.beforeRow);
             if (d.changes.empty())
-                rows.push_back(
-                    {kindText(d.kind), lineNumber(d), worker, QStringLiteral("(sin montos)")});
+                rows.push_back({differenceKind(d.kind), lineNumber(d), worker,
+                                QStringLiteral("(sin montos)")});
             for (const AmountChange& ch : d.changes)
-                rows.push_back({kindText(d.kind), lineNumber(d), worker, fieldTitle(ch.field),
+                rows.push_back({differenceKind(d.kind), lineNumber(d), worker, fieldTitle(ch.field),
                                 summaryAmount(ch.before), summaryAmount(ch.after),
                                 summaryAmount(ch.after - ch.before),
                                 changePercent(ch.before, ch.after)});
         }
-        out += table(rows, 4);
+        out += textTable(rows, 4);
     }
     out += QStringLiteral("\nTotales por institución\n");
     std::vector<QStringList> rows{{QStringLiteral("Grupo"), QStringLiteral("Institución"),
@@ -286,7 +262,7 @@ QString comparisonText(const Comparison& c, const RxMem& before, const RxMem& af
         rows.push_back({QString::fromUtf16(s.group->title), s.label, fieldTitle(s.field),
                         summaryAmount(s.before), summaryAmount(s.after),
                         summaryAmount(s.after - s.before)});
-    out += table(rows, 3);
+    out += textTable(rows, 3);
     return out;
 }
 
@@ -296,20 +272,20 @@ QString comparisonCsv(const Comparison& c, const RxMem& before, const RxMem& aft
     for (const LineDifference& d : c.lines) {
         const QString head =
             QStringLiteral("Línea;%1;%2;%3;;")
-                .arg(kindText(d.kind),
+                .arg(differenceKind(d.kind),
                      d.afterRow >= 0 ? QString::number(d.afterRow + 1)
                                      : QStringLiteral("-%1").arg(d.beforeRow + 1),
-                     csvField(comparedWorker(tableOf(d, before, after),
-                                             d.afterRow >= 0 ? d.afterRow : d.beforeRow)));
+                     csvCell(comparedWorker(tableOf(d, before, after),
+                                            d.afterRow >= 0 ? d.afterRow : d.beforeRow)));
         if (d.changes.empty()) out += head + QStringLiteral(";;;;\n");
         for (const AmountChange& ch : d.changes)
-            out += head + u';' + csvField(fieldTitle(ch.field)) + u';' + csvNumber(ch.before) +
+            out += head + u';' + csvCell(fieldTitle(ch.field)) + u';' + csvNumber(ch.before) +
                    u';' + csvNumber(ch.after) + u';' + csvNumber(ch.after - ch.before) + u'\n';
     }
     for (const TotalChange& s : totalChanges(c))
         out += QStringLiteral("Total;;;;%1;%2;%3;%4;%5;%6\n")
-                   .arg(csvField(QString::fromUtf16(s.group->title)), csvField(s.label),
-                        csvField(fieldTitle(s.field)), csvNumber(s.before), csvNumber(s.after),
+                   .arg(csvCell(QString::fromUtf16(s.group->title)), csvCell(s.label),
+                        csvCell(fieldTitle(s.field)), csvNumber(s.before), csvNumber(s.after),
                         csvNumber(s.after - s.before));
     return out;
 }

@@ -44,6 +44,9 @@ Comparison compareTables(const RxMem& before, const RxMem& after, const CodeName
 // The line as the comparison names it: "12.345.678-5 PÉREZ SOTO JUAN".
 QString comparedWorker(const RxMem& table, int row);
 
+// "Nueva", "Ya no está", "Cambió".
+QString differenceKind(LineDifference::Kind kind);
+
 // The change in percent, as shown: "+12,5 %", "-100 %"; "nuevo" from 0.
 QString changePercent(double before, double after);
 

@@ -5,6 +5,7 @@
 #include "engine/model/Record.h"
 #include "engine/model/RxMem.h"
 #include "engine/util/NumberText.h"
+#include "engine/util/StrUtil.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -46,14 +47,6 @@ constexpr SummaryGroupDef kGroups[] = {
 };
 // clang-format on
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 bool allZeros(std::string_view s) {
     return s.find_first_not_of('0') == std::string_view::npos;
 }
@@ -66,7 +59,7 @@ bool numbered(int field) {
 // A code as a row's key: a numbered list's code by its number ("05" and
 // "5" are one code), anything else as written.
 void appendKey(std::string& key, bool numbered, std::string_view code) {
-    code = trimmed(code);
+    code = trimBlanks(code);
     if (numbered && !code.empty() &&
         code.find_first_not_of("0123456789") == std::string_view::npos) {
         const std::size_t zeros = std::min(code.find_first_not_of('0'), code.size() - 1);
@@ -118,7 +111,7 @@ bool rowKey(const std::byte* line, const SummaryGroupDef& g, const GroupPlan& p,
     for (const FieldSlot& f : p.sums)
         if (numberAt(line, f) != 0) belongs = true;
     if (p.by) {
-        const std::string_view code = trimmed(slot::text(line, *p.by));
+        const std::string_view code = trimBlanks(slot::text(line, *p.by));
         if (!p.thenBy && !code.empty() && !allZeros(code)) belongs = true;
         if (!belongs) return false;
         appendKey(key, p.byNumbered, code);
@@ -149,11 +142,11 @@ void nameRow(SummaryRow& row, const SummaryGroupDef& g, const CodeNames& names,
         const CodeNames::Name n = names.nameOf(field, code);
         if (n.found == CodeNames::Found::Named) called = n.name;
         if (n.found == CodeNames::Found::Missing) {
-            called = trimmed(code).empty() ? QStringLiteral("(vacío)")
-                                           : QStringLiteral("(no está en la tabla de códigos)");
+            called = trimBlanks(code).empty() ? QStringLiteral("(vacío)")
+                                              : QStringLiteral("(no está en la tabla de códigos)");
             row.missing = true;
         }
-        if (trimmed(code).empty() && called.isEmpty()) called = QStringLiteral("(vacío)");
+        if (trimBlanks(code).empty() && called.isEmpty()) called = QStringLiteral("(vacío)");
     };
     if (g.by) name(fieldIndex(*g.by), first, row.code, row.name);
     if (g.thenBy) name(fieldIndex(*g.thenBy), second, row.secondCode, row.secondName);
@@ -216,7 +209,7 @@ Summary summarize(const RxMem& table, const CodeNames& names, const std::vector<
         const std::byte* line = view.data();
         const double worker = slot::hasValue(line, rut) ? slot::number(line, rut) : -1;
         workers.push_back(worker);
-        if (const std::string_view period = trimmed(slot::text(line, from));
+        if (const std::string_view period = trimBlanks(slot::text(line, from));
             !period.empty() && period != lastPeriod) {
             ++periods[std::string(period)];
             lastPeriod = period;
@@ -314,11 +307,7 @@ QString summaryColumnTitle(int field) {
     return fieldTitle(field);
 }
 
-namespace {
-
-// A table of text cells, its columns as wide as their widest cell: the first
-// `leftColumns` flush left, the others (numbers) flush right.
-QString layTable(const std::vector<QStringList>& rows, int leftColumns) {
+QString textTable(const std::vector<QStringList>& rows, int leftColumns) {
     std::vector<qsizetype> widths;
     for (const QStringList& r : rows)
         for (qsizetype c = 0; c < r.size(); ++c) {
@@ -339,6 +328,14 @@ QString layTable(const std::vector<QStringList>& rows, int leftColumns) {
     }
     return out;
 }
+
+QString csvCell(QString t) {
+    if (t.contains(u';') || t.contains(u'"'))
+        t = u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    return t;
+}
+
+namespace {
 
 QString rowLabel(const SummaryRow& row) {
     QString label = row.code;
@@ -399,17 +396,12 @@ QString summaryText(const Summary& s, const QString& fileName) {
             add(r, false);
         // A currency's amounts are never added to another's.
         if (g.def->by && g.rows.size() > 1 && !g.def->thenBy) add(g.total, true);
-        out += layTable(rows, left);
+        out += textTable(rows, left);
     }
     return out;
 }
 
 QString summaryCsv(const Summary& s) {
-    const auto quoted = [](QString t) {
-        if (t.contains(u';') || t.contains(u'"'))
-            t = u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-        return t;
-    };
     const auto number = [](double v) {
         char buf[numtext::kMaxNumberText];
         const int n = numtext::format(std::round(v * 100) / 100, numtext::decimalSeparator(), buf);
@@ -419,16 +411,16 @@ QString summaryCsv(const Summary& s) {
                                  "Campo;Total\n");
     out += QStringLiteral("Archivo;;;;;%1;%2;;\n").arg(s.lines).arg(s.workers);
     for (const SummaryGroup& g : s.groups) {
-        const QString title = quoted(QString::fromUtf16(g.def->title));
+        const QString title = csvCell(QString::fromUtf16(g.def->title));
         for (const SummaryRow& r : g.rows) {
             const QString head = QStringLiteral("%1;%2;%3;%4;%5;%6;%7")
-                                     .arg(title, quoted(r.code), quoted(r.name),
-                                          quoted(r.secondCode), quoted(r.secondName))
+                                     .arg(title, csvCell(r.code), csvCell(r.name),
+                                          csvCell(r.secondCode), csvCell(r.secondName))
                                      .arg(r.lines)
                                      .arg(g.def->workers ? QString::number(r.workers) : QString());
             if (g.fields.empty()) out += head + QStringLiteral(";;\n");
             for (std::size_t k = 0; k < g.fields.size(); ++k)
-                out += head + u';' + quoted(fieldTitle(g.fields[k])) + u';' + number(r.totals[k]) +
+                out += head + u';' + csvCell(fieldTitle(g.fields[k])) + u';' + number(r.totals[k]) +
                        u'\n';
         }
     }

@@ -3,6 +3,7 @@
 #include "engine/model/FieldTable.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -86,6 +87,12 @@ QString summaryCount(qint64 value);
 
 // The title of a summed field's column: "[27] Impo. afp".
 QString summaryColumnTitle(int field);
+
+// Rows of text cells as a plain table, each column as wide as its widest
+// cell: the first `leftColumns` flush left, the others (numbers) flush right.
+QString textTable(const std::vector<QStringList>& rows, int leftColumns);
+// A cell of a CSV line separated by ";", quoted when it must be.
+QString csvCell(QString text);
 
 // The summary as plain text tables, for a terminal; and as CSV (";", the
 // locale's decimal separator, no thousands), one line per row and field.

@@ -35,18 +35,6 @@ void alignNumbers(QTreeWidgetItem* item, int from) {
         item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 }
 
-QString kindText(LineDifference::Kind k) {
-    switch (k) {
-    case LineDifference::Kind::New:
-        return QStringLiteral("Nueva");
-    case LineDifference::Kind::Gone:
-        return QStringLiteral("Ya no está");
-    case LineDifference::Kind::Changed:
-        return QStringLiteral("Cambió");
-    }
-    return {};
-}
-
 } // namespace
 
 CompareWindow::CompareWindow(const Comparison& c, const RxMem& before, RxMem& after,
@@ -93,11 +81,11 @@ CompareWindow::CompareWindow(const Comparison& c, const RxMem& before, RxMem& af
             items << item;
         };
         if (d.changes.empty())
-            add({kindText(d.kind), line, worker, QStringLiteral("(sin montos)")});
+            add({differenceKind(d.kind), line, worker, QStringLiteral("(sin montos)")});
         for (const AmountChange& ch : d.changes)
-            add({kindText(d.kind), line, worker, fieldTitle(ch.field), summaryAmount(ch.before),
-                 summaryAmount(ch.after), summaryAmount(ch.after - ch.before),
-                 changePercent(ch.before, ch.after)});
+            add({differenceKind(d.kind), line, worker, fieldTitle(ch.field),
+                 summaryAmount(ch.before), summaryAmount(ch.after),
+                 summaryAmount(ch.after - ch.before), changePercent(ch.before, ch.after)});
     }
     lines_->addTopLevelItems(items);
     if (items.isEmpty()) {
