@@ -220,7 +220,8 @@ private slots:
         dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         if (item == 2)
-            QVERIFY(d().last().request.filter.startsWith(QStringLiteral("Planilla (*.xlsx *.csv)")));
+            QVERIFY(
+                d().last().request.filter.startsWith(QStringLiteral("Planilla (*.xlsx *.csv)")));
         QCOMPARE(rows, 2);
         QVERIFY(sheet);
         QCOMPARE(dialog->itemIndex(), 2);
@@ -632,7 +633,8 @@ private slots:
                               QStringLiteral("Filtrar esta columna...\tAlt+Abajo"),
                               QStringLiteral("Solo líneas con problemas"),
                               QStringLiteral("Solo líneas modificadas"),
-                              QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L")}));
+                              QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L"),
+                              QStringLiteral("-"), QStringLiteral("Resumen\tCtrl+T")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
     }
