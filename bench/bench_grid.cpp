@@ -100,6 +100,7 @@ public:
     }
     QString openFileName(QWidget*, const ui::FileRequest&) override { return {}; }
     QString saveFileName(QWidget*, const ui::FileRequest&) override { return {}; }
+    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
     bool openUrl(const QUrl&) override { return false; }
     void beep() override {}
 };

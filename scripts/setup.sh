@@ -19,7 +19,8 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$here/build}"
-packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core libxlsxwriter-dev zlib1g-dev libzip-dev pkg-config locales)
+# poppler-utils: the tests read the summary's PDF pages back with pdftotext.
+packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core libxlsxwriter-dev zlib1g-dev libzip-dev pkg-config locales poppler-utils)
 # clang 14 with its sanitizer and libFuzzer runtimes (libclang-rt-14-dev, only
 # recommended by clang), and llvm-symbolizer (llvm-14) for readable stacks.
 sanitize_packages=(clang libclang-rt-14-dev llvm-14)

@@ -220,7 +220,8 @@ private slots:
         dialog->chooseFile();
         QVERIFY2(d().done(), qPrintable(d().problems()));
         if (item == 2)
-            QVERIFY(d().last().request.filter.startsWith(QStringLiteral("Planilla (*.xlsx *.csv)")));
+            QVERIFY(
+                d().last().request.filter.startsWith(QStringLiteral("Planilla (*.xlsx *.csv)")));
         QCOMPARE(rows, 2);
         QVERIFY(sheet);
         QCOMPARE(dialog->itemIndex(), 2);
@@ -633,7 +634,7 @@ private slots:
                               QStringLiteral("Solo líneas con problemas"),
                               QStringLiteral("Solo líneas modificadas"),
                               QStringLiteral("Mostrar todas las líneas\tCtrl+Mayús+L"),
-                              QStringLiteral("-"),
+                              QStringLiteral("-"), QStringLiteral("Resumen\tCtrl+T"),
                               QStringLiteral("Comparar con otro archivo...")}));
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu2"))->actions().size(), 11);
         QCOMPARE(l->findChild<QMenu*>(QStringLiteral("PopupMenu3"))->actions().size(), 2);
@@ -646,7 +647,8 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("allInRow");
         QTest::newRow("1366") << 1366 << true;
-        QTest::newRow("1024") << 1024 << true;
+        QTest::newRow("1100") << 1100 << true;
+        QTest::newRow("1024") << 1024 << false;
         QTest::newRow("700") << 700 << false;
         QTest::newRow("420") << 420 << false;
     }
@@ -677,7 +679,9 @@ private slots:
         QCOMPARE(bar->moreButton()->isVisible(), !allInRow);
         if (allInRow) return;
         QVERIFY(bar->moreButton()->geometry().right() < bar->width());
-        QVERIFY(menu.contains(u"Acercade1"_s));
+        // The last buttons are the ones that leave the row.
+        QVERIFY(menu.contains(u"Salir1"_s));
+        if (!menu.contains(u"Acercade1"_s)) return;
         l->activateWindow();
         QTRY_VERIFY(l->isActiveWindow());
         const ModalAction about = whenModalAppears([](QWidget* w) {

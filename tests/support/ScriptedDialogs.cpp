@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace {
@@ -47,6 +48,8 @@ const char* kindName(ScriptedDialogs::Kind k) {
         return "open dialog";
     case ScriptedDialogs::Kind::Save:
         return "save dialog";
+    case ScriptedDialogs::Kind::Print:
+        return "print dialog";
     case ScriptedDialogs::Kind::Url:
         return "web address";
     case ScriptedDialogs::Kind::Beep:
@@ -79,6 +82,9 @@ void ScriptedDialogs::expectOpen(const QString& fileName) {
 }
 void ScriptedDialogs::expectSave(const QString& fileName) {
     pending_.append({Kind::Save, {}, ui::Button::Ok, fileName, false, std::move(nextAction_)});
+}
+void ScriptedDialogs::expectPrint(const QString& pdfPath) {
+    pending_.append({Kind::Print, {}, ui::Button::Ok, pdfPath, false, std::move(nextAction_)});
 }
 void ScriptedDialogs::expectUrl(bool opened) {
     pending_.append({Kind::Url, {}, ui::Button::Ok, {}, opened, std::move(nextAction_)});
@@ -146,6 +152,17 @@ QString ScriptedDialogs::saveFileName(QWidget*, const ui::FileRequest& r) {
     shown_.append({Kind::Save, r.caption, r.caption, ui::Icon::None, ui::Button::Ok, r});
     const Expected* e = take(Kind::Save, r.caption);
     return e ? e->fileName : QString();
+}
+
+bool ScriptedDialogs::choosePrinter(QWidget*, QPrinter& printer) {
+    const PromptStandIn prompt;
+    shown_.append(
+        {Kind::Print, {}, QStringLiteral("Imprimir"), ui::Icon::None, ui::Button::Ok, {}});
+    const Expected* e = take(Kind::Print, QStringLiteral("Imprimir"));
+    if (!e || e->fileName.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(e->fileName);
+    return true;
 }
 
 bool ScriptedDialogs::openUrl(const QUrl& url) {

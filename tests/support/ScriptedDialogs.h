@@ -20,7 +20,7 @@
 //     QVERIFY2(d.done(), qPrintable(d.problems()));
 class ScriptedDialogs : public ui::Dialogs {
 public:
-    enum class Kind { Ask, Inform, Error, Open, Save, Url, Beep };
+    enum class Kind { Ask, Inform, Error, Open, Save, Print, Url, Beep };
 
     struct Shown {
         Kind kind;
@@ -40,6 +40,9 @@ public:
     void expectError(const QString& contains);
     void expectOpen(const QString& fileName); // empty: the user cancels
     void expectSave(const QString& fileName);
+    // The print dialog: the user prints to a PDF file at `pdfPath` (the
+    // printer is set to write it); empty: the user cancels.
+    void expectPrint(const QString& pdfPath);
     void expectUrl(bool opened);
     void expectBeep();
     // Runs while the prompt is shown, before it is answered (to look at the
@@ -57,6 +60,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
     QString openFileName(QWidget* parent, const ui::FileRequest& request) override;
     QString saveFileName(QWidget* parent, const ui::FileRequest& request) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     bool openUrl(const QUrl& url) override;
     void beep() override;
 

@@ -8,6 +8,7 @@
 #include "ListingStatusBar.h"
 #include "ProblemsModel.h"
 #include "ProblemsPanel.h"
+#include "SummaryWindow.h"
 #include "UnitAsigCentroCosto.h"
 #include "UnitBuscar.h"
 #include "UnitModMasiva.h"
@@ -18,6 +19,7 @@
 #include "engine/files/LineChecks.h"
 #include "engine/files/SheetImport.h"
 #include "engine/files/SpreadsheetExport.h"
+#include "engine/files/Summary.h"
 #include "engine/model/FieldTable.h"
 #include "engine/util/Errors.h"
 #include "ui/codes/UnitModCodSolvanta.h"
@@ -114,6 +116,7 @@ const CommandDef kCommands[] = {
     {"Revisar1", "SpeedButtonRevisar", "Rev&isar", nullptr, "Revisar las líneas (Ctrl+R)", Glyph::Check, &TFrmSolvanta::checkLines, "Ctrl+R"},
     {"Solvanta1", "SpeedButton3", "So&lvanta", nullptr, "Entra a la Página de Solvanta", Glyph::WebPage, &TFrmSolvanta::openWebPage},
     {"Excel1", "SpeedButton5", "E&xcel", nullptr, "Envia archivo a Excel", Glyph::Spreadsheet, &TFrmSolvanta::exportToSpreadsheet},
+    {"Resumen1", "SpeedButtonResumen", "Res&umen", "Resumen\tCtrl+T", "Resumen por institución: líneas, trabajadores y montos (Ctrl+T)", Glyph::Summary, &TFrmSolvanta::showSummary, "Ctrl+T"},
     {"Agregar1", "SpeedButton13", "A&gregar", "Agregar", "Agregar nueva línea", Glyph::Add, &TFrmSolvanta::addLine},
     {"Modificar1", "SpeedButton6", "&Modificar", "Modificar", "Modificar datos de un empleado", Glyph::Modify, &TFrmSolvanta::modifyLine},
     {"Eliminar1", "SpeedButton7", "&Eliminar", "Eliminar", "Eliminar línea", Glyph::Delete, &TFrmSolvanta::deleteLines},
@@ -251,7 +254,7 @@ void TFrmSolvanta::buildMenus() {
     action("SoloModificadas1")->setCheckable(true);
     for (const char* name : {"Modificar1", "Eliminar1", "Agregar1", "", "Deshacer1", "Rehacer1", "",
                              "Buscar1", "", "FiltrarValor1", "FiltrarColumna1", "SoloProblemas1",
-                             "SoloModificadas1", "MostrarTodas1", "", "Comparar1"}) {
+                             "SoloModificadas1", "MostrarTodas1", "", "Resumen1", "Comparar1"}) {
         if (*name)
             lineMenu_->addAction(action(name));
         else
@@ -618,6 +621,7 @@ void TFrmSolvanta::done(int result) {
                                 "¿Desea cerrar y descartarlos?"),
                  QString()) != 1)
         return;
+    if (summary_) summary_->close();
     table().close();
     QDialog::done(result);
 }
@@ -1193,6 +1197,30 @@ void TFrmSolvanta::goToLine(int row) {
     revealLine(row, DeclarationModel::columnOf(0));
     activateWindow();
     grid_->setFocus();
+}
+
+void TFrmSolvanta::showSummary() {
+    ui::guarded(this, [this] {
+        // The line being typed counts: it is stored first.
+        if (!grid_->settleForWindow()) return;
+        if (!summary_) summary_ = new SummaryWindow(*this);
+        summary_->show();
+        summary_->raise();
+        summary_->activateWindow();
+    });
+}
+
+void TFrmSolvanta::filterToSummaryRow(const SummaryGroupDef& group, const std::string& key,
+                                      const QString& name) {
+    const RxMem* t = &table();
+    const SummaryGroupDef* def = &group;
+    changeView([&] {
+        if (!summaryFilter_.isEmpty()) model_->dropCondition(-1, summaryFilter_);
+        summaryFilter_ = name;
+        model_->addCondition({-1, name, [t, def, key](int line) {
+                                  return lineInRow(t->recordAt(line), *def, key);
+                              }});
+    });
 }
 
 void TFrmSolvanta::revealLine(int line, int column) {

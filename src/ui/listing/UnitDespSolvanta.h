@@ -5,9 +5,11 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class DeclarationGrid;
 class DeclarationModel;
@@ -16,9 +18,11 @@ class ProblemsModel;
 class ProblemsPanel;
 class QAction;
 class QTableView;
+class SummaryWindow;
 namespace solvanta {
 struct CodeListDef;
-}
+struct SummaryGroupDef;
+} // namespace solvanta
 class QMenu;
 class CommandBar;
 class QToolButton;
@@ -95,6 +99,11 @@ public slots:
     void compareWithFile();
     // Goes to a line (a table row), showing it even where a filter hides it.
     void goToLine(int row);
+    void showSummary(); // Resumen: the summary window, beside the listing
+    // The lines of one row of the summary, in place of the row shown before
+    // (the other filters stay); the status bar names it.
+    void filterToSummaryRow(const solvanta::SummaryGroupDef& group, const std::string& key,
+                            const QString& name);
 
 protected:
     void done(int result) override;
@@ -167,4 +176,6 @@ private:
     QString codeTableWarned_;        // the code-table problem last told, so it is told once
     solvanta::FindOptions lastFind_; // F3 and Shift+F3 repeat it
     QString lastReplacement_;
+    QPointer<SummaryWindow> summary_;
+    QString summaryFilter_; // the name of the summary row's filter, when there is one
 };

@@ -8,6 +8,8 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace ui {
@@ -90,6 +92,12 @@ public:
         if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
         dialog.setDefaultSuffix(r.defaultSuffix);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override {
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("Imprimir"));
+        return dialog.exec() == QDialog::Accepted;
     }
 
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }

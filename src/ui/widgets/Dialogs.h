@@ -5,10 +5,12 @@
 #include <exception>
 #include <utility>
 
+class QPrinter;
 class QWidget;
 
 // The one way windows talk to the user outside their own controls: message
-// boxes, questions, the error report, open and save dialogs, opening a web
+// boxes, questions, the error report, open and save dialogs, the print
+// dialog, opening a web
 // address and the beep. The program uses the real implementation; tests
 // install a scripted one that answers and records.
 namespace ui {
@@ -44,6 +46,9 @@ public:
     // Empty when the user cancels.
     virtual QString openFileName(QWidget* parent, const FileRequest& request) = 0;
     virtual QString saveFileName(QWidget* parent, const FileRequest& request) = 0;
+    // The print dialog over the printer: which printer, pages and copies.
+    // False when the user cancels; on true the printer is ready to print on.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
     // False when the platform could not open the address.
     virtual bool openUrl(const QUrl& url) = 0;
     virtual void beep() = 0;

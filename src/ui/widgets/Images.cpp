@@ -141,6 +141,8 @@ QIcon glyph(Glyph g) {
         return curvedArrow(false);
     case Glyph::Redo:
         return curvedArrow(true);
+    case Glyph::Summary:
+        return standard(QStyle::SP_FileDialogInfoView);
     }
     return {};
 }

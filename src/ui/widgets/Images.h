@@ -10,7 +10,7 @@ namespace images {
 
 enum class Glyph {
     EditFile, Exit, CreateFile, WebPage, Spreadsheet, Add, Modify, Delete, Codes, Mass,
-    Assign, Help, About, Accept, Cancel, Close, Check, Undo, Redo
+    Assign, Help, About, Accept, Cancel, Close, Check, Undo, Redo, Summary
 };
 
 QPixmap logo(); // 218 x 31
