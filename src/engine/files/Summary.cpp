@@ -353,6 +353,40 @@ QString secondLabel(const SummaryRow& row) {
 
 } // namespace
 
+SummaryTable summaryTable(const SummaryGroup& g) {
+    SummaryTable t;
+    if (g.def->by) {
+        t.heads << fieldTitle(fieldIndex(*g.def->by));
+        ++t.leftColumns;
+    }
+    if (g.def->thenBy) {
+        t.heads << fieldTitle(fieldIndex(*g.def->thenBy));
+        ++t.leftColumns;
+    }
+    t.heads << QStringLiteral("Líneas");
+    if (g.def->workers) t.heads << QStringLiteral("Trabajadores");
+    const std::vector<std::size_t> shown = g.shownSums();
+    for (const std::size_t k : shown)
+        t.heads << summaryColumnTitle(g.fields[k]);
+    const auto add = [&](const SummaryRow& r, bool total) {
+        SummaryTableRow row;
+        row.total = total;
+        row.missing = r.missing && !total;
+        if (g.def->by) row.cells << (total ? QStringLiteral("Total") : rowLabel(r));
+        if (g.def->thenBy) row.cells << (total ? QString() : secondLabel(r));
+        row.cells << summaryCount(r.lines);
+        if (g.def->workers) row.cells << summaryCount(r.workers);
+        for (const std::size_t k : shown)
+            row.cells << summaryAmount(r.totals[k],
+                                       takesDecimals(kFields[std::size_t(g.fields[k])]));
+        t.rows.push_back(std::move(row));
+    };
+    for (const SummaryRow& r : g.rows)
+        add(r, false);
+    if (g.def->by && !g.def->thenBy && g.rows.size() > 1) add(g.total, true);
+    return t;
+}
+
 QString summaryText(const Summary& s, const QString& fileName) {
     QString out = QStringLiteral("Resumen de «%1»\n").arg(fileName);
     if (!s.period.isEmpty()) out += QStringLiteral("Período: %1\n").arg(s.period);
@@ -364,39 +398,11 @@ QString summaryText(const Summary& s, const QString& fileName) {
             out += QStringLiteral("(ninguna línea)\n");
             continue;
         }
-        std::vector<QStringList> rows;
-        QStringList head;
-        int left = 0;
-        if (g.def->by) {
-            head << fieldTitle(fieldIndex(*g.def->by));
-            ++left;
-        }
-        if (g.def->thenBy) {
-            head << fieldTitle(fieldIndex(*g.def->thenBy));
-            ++left;
-        }
-        head << QStringLiteral("Líneas");
-        if (g.def->workers) head << QStringLiteral("Trabajadores");
-        const std::vector<std::size_t> shown = g.shownSums();
-        for (const std::size_t k : shown)
-            head << summaryColumnTitle(g.fields[k]);
-        rows.push_back(head);
-        const auto add = [&](const SummaryRow& r, bool total) {
-            QStringList cells;
-            if (g.def->by) cells << (total ? QStringLiteral("Total") : rowLabel(r));
-            if (g.def->thenBy) cells << (total ? QString() : secondLabel(r));
-            cells << summaryCount(r.lines);
-            if (g.def->workers) cells << summaryCount(r.workers);
-            for (const std::size_t k : shown)
-                cells << summaryAmount(r.totals[k],
-                                       takesDecimals(kFields[std::size_t(g.fields[k])]));
-            rows.push_back(cells);
-        };
-        for (const SummaryRow& r : g.rows)
-            add(r, false);
-        // A currency's amounts are never added to another's.
-        if (g.def->by && g.rows.size() > 1 && !g.def->thenBy) add(g.total, true);
-        out += textTable(rows, left);
+        const SummaryTable t = summaryTable(g);
+        std::vector<QStringList> rows{t.heads};
+        for (const SummaryTableRow& r : t.rows)
+            rows.push_back(r.cells);
+        out += textTable(rows, t.leftColumns);
     }
     return out;
 }

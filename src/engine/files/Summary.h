@@ -88,6 +88,22 @@ QString summaryCount(qint64 value);
 // The title of a summed field's column: "[27] Impo. afp".
 QString summaryColumnTitle(int field);
 
+// A group as a table of texts, as every view of the summary shows it: the
+// code columns, the lines, the workers where counted and the amounts shown
+// (rates never), a row per institution, then the total where the amounts
+// add up (one code and more than one row: currencies are never added).
+struct SummaryTableRow {
+    QStringList cells;
+    bool total = false;
+    bool missing = false; // a code the code table does not have
+};
+struct SummaryTable {
+    QStringList heads;
+    int leftColumns = 0;               // texts; the others are numbers
+    std::vector<SummaryTableRow> rows; // g.rows in order, then the total
+};
+SummaryTable summaryTable(const SummaryGroup& g);
+
 // Rows of text cells as a plain table, each column as wide as its widest
 // cell: the first `leftColumns` flush left, the others (numbers) flush right.
 QString textTable(const std::vector<QStringList>& rows, int leftColumns);

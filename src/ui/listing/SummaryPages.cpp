@@ -26,11 +26,6 @@ const QColor kRule(150, 150, 150);
 const QColor kTitlesFill(228, 228, 228);
 const QColor kMissingInk(170, 20, 20);
 
-QString rowLabel(const QString& code, const QString& name) {
-    if (code.isEmpty()) return name;
-    return name.isEmpty() ? code : code + u' ' + name;
-}
-
 // The widest word of a text: the narrowest a wrapping column can be.
 double widestWord(const QFontMetricsF& m, const QString& text) {
     double w = 0;
@@ -51,36 +46,16 @@ SummaryPages::SummaryPages(const Summary& s, const QString& fileName, const QDat
     for (const SummaryGroup& g : s.groups) {
         Table t;
         t.title = QString::fromUtf16(g.def->title);
-        if (g.def->by) {
-            t.heads << fieldTitle(fieldIndex(*g.def->by));
-            ++t.leftColumns;
-        }
-        if (g.def->thenBy) {
-            t.heads << fieldTitle(fieldIndex(*g.def->thenBy));
-            ++t.leftColumns;
-        }
-        t.heads << QStringLiteral("Líneas");
-        if (g.def->workers) t.heads << QStringLiteral("Trabajadores");
-        for (const int f : g.fields)
-            t.heads << summaryColumnTitle(f);
-        const auto add = [&](const SummaryRow& r, bool total) {
+        const SummaryTable layout = summaryTable(g);
+        t.heads = layout.heads;
+        t.leftColumns = layout.leftColumns;
+        for (const SummaryTableRow& r : layout.rows) {
             Row row;
-            row.total = total;
-            row.missing = r.missing && !total;
-            if (g.def->by)
-                row.cells << (total ? QStringLiteral("Total") : rowLabel(r.code, r.name));
-            if (g.def->thenBy)
-                row.cells << (total ? QString() : rowLabel(r.secondCode, r.secondName));
-            row.cells << summaryCount(r.lines);
-            if (g.def->workers) row.cells << summaryCount(r.workers);
-            for (const double v : r.totals)
-                row.cells << summaryAmount(v);
+            row.total = r.total;
+            row.missing = r.missing;
+            row.cells = r.cells;
             t.rows.push_back(std::move(row));
-        };
-        for (const SummaryRow& r : g.rows)
-            add(r, false);
-        // The amounts of different currencies are never added together.
-        if (g.def->by && g.rows.size() > 1 && !g.def->thenBy) add(g.total, true);
+        }
         tables_.push_back(std::move(t));
     }
 }

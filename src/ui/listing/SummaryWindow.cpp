@@ -187,20 +187,12 @@ void SummaryWindow::build() {
             column->addWidget(new QLabel(QStringLiteral("(ninguna línea)"), content));
             continue;
         }
-        QStringList heads;
-        int left = 0;
-        if (g.def->by) heads << fieldTitle(fieldIndex(*g.def->by)), ++left;
-        if (g.def->thenBy) heads << fieldTitle(fieldIndex(*g.def->thenBy)), ++left;
-        heads << QStringLiteral("Líneas");
-        if (g.def->workers) heads << QStringLiteral("Trabajadores");
-        for (const int f : g.fields)
-            heads << summaryColumnTitle(f);
+        const SummaryTable layout = summaryTable(g);
+        QStringList heads = layout.heads;
+        const int left = layout.leftColumns;
         for (QString& h : heads)
             h = twoLineTitle(h);
-        // The amounts of different currencies are never added together.
-        const bool total = g.def->by && g.rows.size() > 1 && !g.def->thenBy;
-        const int rows = int(g.rows.size()) + (total ? 1 : 0);
-
+        const int rows = int(layout.rows.size());
         auto* table = new QTableWidget(rows, int(heads.size()), content);
         table->setObjectName(QStringLiteral("TablaResumen%1").arg(gi));
         table->setAccessibleName(title);
@@ -216,15 +208,10 @@ void SummaryWindow::build() {
         table->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
         table->horizontalHeader()->setSectionsClickable(false);
 
-        const auto fill = [&](int r, const SummaryRow& row, bool isTotal) {
-            QStringList cells;
-            if (g.def->by) cells << (isTotal ? QStringLiteral("Total") : label(row.code, row.name));
-            if (g.def->thenBy)
-                cells << (isTotal ? QString() : label(row.secondCode, row.secondName));
-            cells << summaryCount(row.lines);
-            if (g.def->workers) cells << summaryCount(row.workers);
-            for (const double v : row.totals)
-                cells << summaryAmount(v);
+        for (int r = 0; r < rows; ++r) {
+            const SummaryTableRow& row = layout.rows[std::size_t(r)];
+            const bool isTotal = row.total;
+            const QStringList& cells = row.cells;
             for (int c = 0; c < cells.size(); ++c) {
                 auto* item = new QTableWidgetItem(cells[c]);
                 item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -243,10 +230,7 @@ void SummaryWindow::build() {
                 }
                 table->setItem(r, c, item);
             }
-        };
-        for (int r = 0; r < int(g.rows.size()); ++r)
-            fill(r, g.rows[std::size_t(r)], false);
-        if (total) fill(rows - 1, g.total, true);
+        }
 
         // Every row shows: the table is as large as its cells, and the
         // window's scroll area scrolls.
