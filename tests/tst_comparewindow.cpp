@@ -76,9 +76,11 @@ private slots:
         // The largest difference first.
         QCOMPARE(view->topLevelItem(0), changed);
 
+        window->activateWindow();
         view->setCurrentItem(changed);
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(l->table().row(), 6);
+        QVERIFY(window->isVisible()); // Enter goes to the line; the window stays
         QVERIFY(l->model()->rowOfLine(6) >= 0); // shown, though the filter hid it
         QCOMPARE(l->grid()->currentIndex().row(), l->model()->rowOfLine(6));
 

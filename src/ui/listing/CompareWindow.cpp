@@ -122,7 +122,11 @@ CompareWindow::CompareWindow(const Comparison& c, const RxMem& before, RxMem& af
     tabs->addTab(totals_, QStringLiteral("&Totales por institución"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("&Cerrar"));
+    QPushButton* close = buttons->button(QDialogButtonBox::Close);
+    close->setText(QStringLiteral("&Cerrar"));
+    // Enter on a line goes to it: no button takes it.
+    close->setAutoDefault(false);
+    close->setDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
