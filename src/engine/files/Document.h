@@ -2,10 +2,12 @@
 
 #include "engine/codes/CodeTableFile.h"
 #include "engine/files/DeclarationFile.h"
+#include "engine/files/Journal.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/ProblemStore.h"
 #include "engine/model/RxMem.h"
 
+#include <QLockFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,10 +20,11 @@ class Progress;
 // line checks and the problems they found, and the file's name and form.
 // It outlives the windows that show it; they are handed it when they are
 // made and reach nothing else of it.
-class Document {
+class Document : private RxMem::Recorder {
 public:
     // The line checks take their code lists from `codes`.
     explicit Document(CodeTableFile codes = {});
+    ~Document() override;
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
@@ -58,7 +61,34 @@ public:
 
     bool hasUnsavedChanges() const { return table_.hasUnsavedChanges(); }
 
+    // ---- the journal of changes -------------------------------------------
+    // Every change is kept, as it is made, in a journal of this document's
+    // own in `folder` (the user's data folder by default), held by a lock
+    // while the document lives: a crash or a power cut loses nothing. The
+    // journal begins with the first change and ends when the lines are
+    // written, or given up with discardChanges().
+    void setJournalFolder(const QString& folder) { journalFolder_ = folder; }
+    static QString defaultJournalFolder();
+    QString journalPath() const { return journal_ ? journal_->path() : QString(); }
+    // The user gave up the changes (closing without writing): the journal goes.
+    void discardChanges();
+    // What the loaded (or last written) file was when it was read.
+    const FileIdentity& identity() const { return identity_; }
+    // The file on disk is no longer what was loaded or written: another
+    // program (or another window) changed it since.
+    bool changedOnDisk() const;
+    // Makes a journal's changes again on the lines just loaded from its
+    // file, which must be the same bytes (IoError otherwise, saying so);
+    // then the old journal goes, the changes being in this one's.
+    void recover(const JournalReading& journal, const QString& journalPath);
+
 private:
+    void recorded(const HistoryStep& step, const RxMem& table) override;
+    void undone() override;
+    void redone() override;
+    JournalWriter* journal(); // made with the first change
+    void endJournal();
+
     CodeTableFile codes_;
     RxMem table_;
     std::unique_ptr<LineChecker> checker_;
@@ -66,6 +96,11 @@ private:
     QString path_;
     FileForm form_ = FileForm::Position;
     bool sheet_ = false;
+    FileIdentity identity_;
+    QString journalFolder_;
+    std::unique_ptr<JournalWriter> journal_;
+    std::unique_ptr<QLockFile> journalLock_;
+    bool journalFailed_ = false;
 };
 
 } // namespace solvanta

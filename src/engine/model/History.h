@@ -43,6 +43,14 @@ public:
     bool canRedo() const { return done_ < steps_.size(); }
     // Adds a step after the present one, dropping the steps that were undone.
     void push(HistoryStep step);
+    // The same, the step left to be redone: a step read back from a journal,
+    // which the table then applies as a redo.
+    void pushToRedo(HistoryStep step) {
+        push(std::move(step));
+        --done_;
+    }
+    // The step just pushed.
+    const HistoryStep& last() const { return steps_.back(); }
     HistoryStep& undoStep() { return steps_[--done_]; }
     HistoryStep& redoStep() { return steps_[done_++]; }
     // The step a redo would repeat goes with the one before it.

@@ -716,6 +716,25 @@ void RxMem::record(HistoryStep step) {
         groupHasStep_ = true;
     }
     history_.push(std::move(step));
+    if (recorder_) recorder_->recorded(history_.last(), *this);
+}
+
+std::uint32_t RxMem::applyRecorded(HistoryStep step, const std::vector<std::byte>& line) {
+    checkActive();
+    settle();
+    std::uint32_t placed = UINT32_MAX;
+    if (step.kind == HistoryStep::Kind::Insert) {
+        if (line.size() != recSize_)
+            throw TableError(QStringLiteral("La línea agregada no tiene el largo de una línea."));
+        placed = newSlot();
+        std::memcpy(slotData(placed), line.data(), recSize_);
+        step.lineSlots = {placed};
+    }
+    history_.pushToRedo(std::move(step));
+    ++changes_;
+    replay(history_.redoStep(), true);
+    if (recorder_) recorder_->recorded(history_.last(), *this);
+    return placed;
 }
 
 namespace {
@@ -740,6 +759,7 @@ RxMem::Replayed RxMem::undo() {
         addReplayed(all, replay(step, false));
     }
     all.done = true;
+    if (recorder_) recorder_->undone();
     return all;
 }
 
@@ -753,6 +773,7 @@ RxMem::Replayed RxMem::redo() {
         addReplayed(all, replay(history_.redoStep(), true));
     while (history_.redoIsJoined());
     all.done = true;
+    if (recorder_) recorder_->redone();
     return all;
 }
 

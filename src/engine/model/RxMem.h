@@ -45,6 +45,16 @@ public:
         virtual void reset() = 0;
     };
 
+    // Told about every change the history records, as it is recorded, and
+    // about every undo and redo: a journal that survives a crash.
+    class Recorder {
+    public:
+        virtual ~Recorder() = default;
+        virtual void recorded(const HistoryStep& step, const RxMem& table) = 0;
+        virtual void undone() = 0;
+        virtual void redone() = 0;
+    };
+
     RxMem();
     ~RxMem();
     RxMem(const RxMem&) = delete;
@@ -59,6 +69,7 @@ public:
     // window compares it to know whether lines changed since it last looked.
     std::uint64_t changeCount() const { return changes_; }
     void setObserver(Observer* observer) { observer_ = observer; }
+    void setRecorder(Recorder* recorder) { recorder_ = recorder; }
 
     int recordCount() const { return static_cast<int>(order_.size()); }
     bool isEmpty() const { return order_.empty(); }
@@ -125,6 +136,14 @@ public:
     Replayed undo();
     Replayed redo();
     std::size_t historyBytes() const { return history_.bytes(); }
+    // A change read back from a journal, made again as it was first made: it
+    // becomes the next step of the history (undo takes it back). `line` is
+    // the new line's bytes for an insert; its lines are known by their
+    // places in this table. Returns the new line's place for an insert.
+    std::uint32_t applyRecorded(HistoryStep step, const std::vector<std::byte>& line);
+    // Whether a line's place (a slot) holds a line, shown or deleted.
+    bool hasSlot(std::uint32_t slot) const { return slot < slotCount_; }
+    std::size_t lineBytes() const { return recSize_; }
     std::size_t changeMarkBytes() const { return marks_.bytes(); }
     std::size_t storageBytes() const; // the lines and their order
 
@@ -277,6 +296,7 @@ private:
     int grouping_ = 0;          // Groups alive
     bool groupHasStep_ = false; // the outermost one recorded a step already
     Observer* observer_ = nullptr;
+    Recorder* recorder_ = nullptr;
     struct StoredNote {
         int field;
         QString problem;
