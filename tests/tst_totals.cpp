@@ -116,7 +116,9 @@ private slots:
         QVERIFY(at != g.fields.end());
         const std::size_t k = std::size_t(at - g.fields.begin());
         double all = 0;
-        for (const auto& [code, total] : expected) {
+        for (const auto& entry : expected) {
+            const QByteArray& code = entry.first;
+            const double total = entry.second;
             all += total;
             if (total == 0) continue;
             const auto row = std::find_if(g.rows.begin(), g.rows.end(), [&](const SummaryRow& r) {

@@ -4,18 +4,23 @@
 
 #include "AppMessage.h"
 #include "engine/files/Document.h"
+#include "engine/files/Journal.h"
+#include "engine/util/Errors.h"
 #include "ui/app/UnitSeleccionar.h"
 #include "ui/listing/UnitDespSolvanta.h"
 #include "ui/widgets/Controls.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QLockFile>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -150,7 +155,8 @@ std::unique_ptr<TFrmSeleccionar> TFrmPrincipal::loadDialog() {
 // A file dropped on the listing opens when that listing has closed, in a
 // new listing over the same window.
 void TFrmPrincipal::openListing(QWidget* over, const QString& path,
-                                std::optional<solvanta::FileForm> form) {
+                                std::optional<solvanta::FileForm> form,
+                                const std::function<void(TFrmSolvanta&)>& then) {
     QString dropped;
     ui::guarded(over, [&] {
         solvanta::Document document;
@@ -159,11 +165,74 @@ void TFrmPrincipal::openListing(QWidget* over, const QString& path,
             listing.load(path, *form);
         else
             listing.loadSheet(path);
+        if (then) then(listing);
         listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
         listing.exec();
         dropped = listing.droppedFile();
     });
     if (!dropped.isEmpty()) openFile(over, dropped);
+}
+
+void TFrmPrincipal::offerRecovery(const QString& folder) {
+    using namespace solvanta;
+    const QDir dir(folder.isEmpty() ? Document::defaultJournalFolder() : folder);
+    const QStringList names =
+        dir.entryList({QStringLiteral("*.jrn")}, QDir::Files, QDir::Time | QDir::Reversed);
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        // A journal whose program still runs is that program's.
+        QLockFile lock(path + QStringLiteral(".lock"));
+        if (!lock.tryLock(0)) continue;
+        JournalReading journal;
+        try {
+            journal = readJournal(path);
+        } catch (const Error&) {
+            continue; // not ours to judge: left as it is
+        }
+        const auto discard = [&] {
+            QFile::remove(path);
+            lock.unlock();
+            QFile::remove(path + QStringLiteral(".lock"));
+        };
+        if (journal.entries.empty()) {
+            discard(); // begun, but no change reached it
+            continue;
+        }
+        const QString file = QFileInfo(journal.header.file.path).fileName();
+        const QString when =
+            QLocale(QLocale::Spanish, QLocale::Chile)
+                .toString(QFileInfo(path).lastModified(), QStringLiteral("dd-MM-yyyy HH:mm"));
+        ui::Question q;
+        q.caption = QStringLiteral("Recuperar correcciones");
+        q.text = QStringLiteral("Hay correcciones sin grabar de «%1» del %2 (%3 %4). "
+                                "¿Recuperarlas?")
+                     .arg(file, when)
+                     .arg(journal.linesTouched)
+                     .arg(journal.linesTouched == 1 ? QStringLiteral("línea modificada")
+                                                    : QStringLiteral("líneas modificadas"));
+        if (journal.torn)
+            q.text += QStringLiteral("\n\nLa última corrección quedó a medio guardar y no se "
+                                     "recupera.");
+        q.icon = ui::Icon::Question;
+        q.defaultButton = ui::Button::Ok;
+        if (ui::dialogs().ask(this, q) != ui::Button::Ok) {
+            ui::Question d;
+            d.caption = QStringLiteral("Recuperar correcciones");
+            d.text = QStringLiteral("¿Descartar las correcciones sin grabar de «%1»? Si no las "
+                                    "descarta, se ofrecerán otra vez la próxima vez que abra el "
+                                    "programa.")
+                         .arg(file);
+            d.icon = ui::Icon::Exclamation;
+            d.defaultButton = ui::Button::Cancel;
+            if (ui::dialogs().ask(this, d) == ui::Button::Ok) discard();
+            continue;
+        }
+        lock.unlock();
+        const std::optional<FileForm> form =
+            journal.header.sheet ? std::nullopt : std::optional(journal.header.form);
+        openListing(this, journal.header.file.path, form,
+                    [&](TFrmSolvanta& listing) { listing.recover(journal, path); });
+    }
 }
 
 QString TFrmPrincipal::fileArgument(const QStringList& args) {

@@ -3,11 +3,13 @@
 #include "engine/files/DeclarationFile.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class AppMessage;
 class TFrmSeleccionar;
+class TFrmSolvanta;
 
 // The main window: the five steps of a correction, "Editar Archivo" (the
 // load dialog, from which every other window is reached) and "Salir".
@@ -35,10 +37,18 @@ public:
     // failure is reported and no listing is shown. The open document lives
     // as long as the listing shows it.
     // `form` none: a spreadsheet (TFrmSolvanta::loadSheet).
-    void openListing(QWidget* over, const QString& path, std::optional<solvanta::FileForm> form);
+    // `then`, when given, runs on the listing once the file is loaded.
+    void openListing(QWidget* over, const QString& path, std::optional<solvanta::FileForm> form,
+                     const std::function<void(TFrmSolvanta&)>& then = {});
     // Opens `path` over `over`: its form guessed from its lines, or asked
     // in the load dialog when they do not tell.
     void openFile(QWidget* over, const QString& path);
+
+    // The journals of changes that a program which is no longer running left
+    // (a crash, a power cut): each is offered for recovery; one declined is
+    // offered again at the next start unless the user discards it. The
+    // journals of `folder` (the user's by default).
+    void offerRecovery(const QString& folder = {});
 
 public slots:
     void editFile(); // Editar Archivo

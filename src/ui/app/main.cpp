@@ -38,7 +38,11 @@ int run(int argc, char* argv[]) {
     QApplication::setWindowIcon(images::appIcon());
     TFrmPrincipal window;
     window.show();
-    if (!file.isEmpty()) QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
+    // Work a crash left unsaved is offered first; then the file named.
+    QTimer::singleShot(0, &window, [&window, file] {
+        window.offerRecovery();
+        if (!file.isEmpty()) window.openFile(file);
+    });
     return app.exec();
 }
 

@@ -516,6 +516,14 @@ void TFrmSolvanta::fill(const std::function<LoadReport(Progress*)>& read) {
     warnAboutCodeTable();
 }
 
+void TFrmSolvanta::recover(const JournalReading& journal, const QString& journalPath) {
+    model_->refill([&] { document_.recover(journal, journalPath); });
+    problems_->recheckAll(document_.checker(), nullptr);
+    summarised_ = UINT64_MAX;
+    refreshStatus();
+    grid_->showTableCursor();
+}
+
 bool TFrmSolvanta::hasUnsavedChanges() const {
     return document_.hasUnsavedChanges();
 }
@@ -622,6 +630,8 @@ void TFrmSolvanta::done(int result) {
                  QString()) != 1)
         return;
     if (summary_) summary_->close();
+    // Closed on purpose: nothing is left to recover.
+    document_.discardChanges();
     table().close();
     QDialog::done(result);
 }
@@ -654,14 +664,21 @@ void TFrmSolvanta::createFile() {
         request.confirmOverwrite = false;
         const QString path = ui::dialogs().saveFileName(this, request);
         if (path.isEmpty()) return;
-        // Writing over the file that is open replaces what was read: asked first.
+        // Writing over the file that is open replaces what was read: asked
+        // first, the more so when another program changed it meanwhile.
         if (!document_.path().isEmpty() && QFileInfo(path).exists() &&
             QFileInfo(path).canonicalFilePath() == loaded.canonicalFilePath()) {
             ui::Question q;
             q.caption = QStringLiteral("Atención");
-            q.text = QStringLiteral("«%1» es el archivo abierto. ¿Reemplazarlo con las líneas "
-                                    "corregidas?")
-                         .arg(loaded.fileName());
+            q.text = document_.changedOnDisk()
+                         ? QStringLiteral("«%1» cambió en el disco después de abrirlo aquí (otro "
+                                          "programa u otra ventana lo modificó). Si lo reemplaza "
+                                          "con las líneas corregidas, esos cambios se pierden. "
+                                          "¿Reemplazarlo de todos modos?")
+                               .arg(loaded.fileName())
+                         : QStringLiteral("«%1» es el archivo abierto. ¿Reemplazarlo con las "
+                                          "líneas corregidas?")
+                               .arg(loaded.fileName());
             q.icon = ui::Icon::Exclamation;
             q.defaultButton = ui::Button::Cancel;
             if (ui::dialogs().ask(this, q) != ui::Button::Ok) return;

@@ -53,6 +53,10 @@ public:
     // read as the file's lines; what its columns do not match is asked
     // about first (Cancelled when the user declines).
     void loadSheet(const QString& path);
+    // The changes a journal kept (a crash left them unsaved) made again on
+    // the file just loaded; the listing shows them, unsaved, with undo.
+    // IoError when the file is no longer the one the journal was kept for.
+    void recover(const solvanta::JournalReading& journal, const QString& journalPath);
 
     // True when lines changed since the load or the last write (undoing back
     // to that state counts as no change).

@@ -1,0 +1,157 @@
+// Work that a crash left unsaved is offered at the next start: recovered,
+// the listing shows it as it was, unsaved, with undo; declined, it waits for
+// the next start; discarded, it goes. A journal whose program still runs is
+// that program's.
+
+#include "Generator.h"
+#include "ListingFixture.h"
+#include "engine/files/DeclarationFile.h"
+#include "engine/files/Document.h"
+#include "ui/app/UnitPrincipal.h"
+#include "ui/listing/UnitDespSolvanta.h"
+#include "ui/listing/UnitSelFormato.h"
+
+#include <QToolButton>
+
+#include <QDir>
+
+using namespace solvanta;
+using namespace testutil;
+using namespace Qt::StringLiterals;
+
+class TestRecovery : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp_;
+    DialogScript d;
+    QString file_;
+    int round_ = 0;
+
+    QByteArray linesOf(RxMem& t) {
+        const QString path = tmp_.filePath(u"foto.csv"_s);
+        writeDeclaration(path, FileForm::Separator, t);
+        return readAll(path);
+    }
+
+    QStringList journals(const QString& folder) {
+        return QDir(folder).entryList({u"*.jrn"_s}, QDir::Files);
+    }
+
+    // A document changed and left unsaved, as a crash leaves it: its
+    // journal in `folder`, no program holding it. Returns the lines.
+    QByteArray crashedWork(const QString& folder) {
+        Document doc;
+        doc.setJournalFolder(folder);
+        doc.load(file_, FileForm::Position);
+        RxMem& t = doc.table();
+        t.moveTo(3);
+        t.edit();
+        t.setText(field("nombres"), u"RECUPERADO"_s);
+        t.post();
+        t.moveTo(5);
+        t.deleteRecord();
+        return linesOf(t);
+    }
+
+private slots:
+    void initTestCase() {
+        RxMem t;
+        generateDeclaration(t, 40, 12);
+        file_ = tmp_.filePath(u"nomina.txt"_s);
+        writeDeclaration(file_, FileForm::Position, t);
+    }
+    void init() { d.start(); }
+    void cleanup() { d.finish(); }
+
+    void recoveredAtStart() {
+        const QString folder = tmp_.filePath(u"recuperar-%1"_s.arg(++round_));
+        const QByteArray expected = crashedWork(folder);
+        QCOMPARE(journals(folder).size(), 1);
+        TFrmPrincipal window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        d().expectAsk(u"Hay correcciones sin grabar de «nomina.txt» del "_s, ui::Button::Ok);
+        bool shown = false;
+        const ModalAction listing = whenModal([&](QWidget* w) {
+            auto* l = qobject_cast<TFrmSolvanta*>(w);
+            QVERIFY(l);
+            shown = true;
+            QCOMPARE(linesOf(l->table()), expected);
+            QVERIFY(l->hasUnsavedChanges());
+            QVERIFY(l->table().canUndo());
+            QCOMPARE(l->table().textAt(3, field("nombres")), u"RECUPERADO"_s);
+            d().expectAsk(u"¿Desea cerrar y descartarlos?"_s, ui::Button::Ok);
+            l->close();
+        });
+        window.offerRecovery(folder);
+        QVERIFY(shown);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QVERIFY(journals(folder).isEmpty());
+    }
+
+    // Declined, the work waits for the next start; discarded then, it goes.
+    void declinedThenDiscarded() {
+        const QString folder = tmp_.filePath(u"recuperar-%1"_s.arg(++round_));
+        crashedWork(folder);
+        TFrmPrincipal window;
+        d().expectAsk(u"(2 líneas modificadas). ¿Recuperarlas?"_s, ui::Button::Cancel);
+        d().expectAsk(u"¿Descartar las correcciones sin grabar de «nomina.txt»?"_s,
+                      ui::Button::Cancel);
+        window.offerRecovery(folder);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(journals(folder).size(), 1);
+        d().expectAsk(u"¿Recuperarlas?"_s, ui::Button::Cancel);
+        d().expectAsk(u"¿Descartar"_s, ui::Button::Ok);
+        window.offerRecovery(folder);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QVERIFY(journals(folder).isEmpty());
+    }
+
+    // The journal of a document still open (here, or in another running
+    // program) is not offered.
+    void journalInUseIsNotOffered() {
+        const QString folder = tmp_.filePath(u"recuperar-%1"_s.arg(++round_));
+        Document open;
+        open.setJournalFolder(folder);
+        open.load(file_, FileForm::Position);
+        open.table().moveTo(1);
+        open.table().deleteRecord();
+        QCOMPARE(journals(folder).size(), 1);
+        TFrmPrincipal window;
+        window.offerRecovery(folder); // the strict double fails on any question
+        QCOMPARE(journals(folder).size(), 1);
+    }
+
+    // "Crear Archivo" over the open file that another program changed since
+    // it was loaded asks first, and says so; declined, the file keeps the
+    // other program's bytes.
+    void fileChangedBehindTheProgram() {
+        const QString path = tmp_.filePath(u"compartido.txt"_s);
+        QFile::remove(path);
+        QVERIFY(QFile::copy(file_, path));
+        OpenListing l;
+        l->load(path, FileForm::Position);
+        l->table().moveTo(0);
+        l->table().edit();
+        l->table().setText(field("nombres"), u"AQUI"_s);
+        l->table().post();
+        QByteArray other = readAll(path);
+        other.replace(other.indexOf(' ', 20), 1, "Z");
+        QVERIFY(writeAll(path, other));
+
+        d().expectSave(path);
+        d().expectAsk(u"cambió en el disco después de abrirlo aquí"_s, ui::Button::Cancel);
+        const ModalAction modal = whenModal([&](QWidget* w) {
+            auto* format = qobject_cast<TFrmSelFormato*>(w);
+            QVERIFY(format);
+            format->setItemIndex(0);
+            click(format, "BitBtn1");
+        });
+        l->findChild<QToolButton*>(u"SpeedButton1"_s)->click();
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QCOMPARE(readAll(path), other);
+        QVERIFY(l->hasUnsavedChanges());
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "tst_recovery.moc"
