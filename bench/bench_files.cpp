@@ -26,7 +26,9 @@
 #include "engine/codes/CodeTableFile.h"
 #include "engine/files/Compare.h"
 #include "engine/files/DeclarationFile.h"
+#include "engine/files/Document.h"
 #include "engine/files/FindReplace.h"
+#include "engine/files/Journal.h"
 #include "engine/files/LineChecks.h"
 #include "engine/files/LineView.h"
 #include "engine/files/ProblemStore.h"
@@ -337,6 +339,71 @@ int engine(const QString& dir, int runs) {
     std::printf("  compare two tables   %.3f s (%zu lines differ); the tables take %.1f MiB "
                 "each\n",
                 compared, comparison.lines.size(), mib(qint64(table.storageBytes())));
+
+    // The journal of changes: what it adds to a stored line and to a change
+    // of every line, its size against the history's, and the recovery of a
+    // thousand changes.
+    {
+        QTemporaryDir journals;
+        const int surnameField = RxMem::fieldByName(QStringLiteral("ape_pat"));
+        const int costField = RxMem::fieldByName(QStringLiteral("centro_costo"));
+        const auto storeLines = [&](RxMem& t, int count) {
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < count; ++i) {
+                t.moveTo(i * 97 % t.recordCount());
+                t.edit();
+                t.setText(surnameField, QStringLiteral("APELLIDO %1").arg(i));
+                t.post();
+            }
+            return timer.nsecsElapsed() / 1e6 / count;
+        };
+        RxMem plain;
+        loadDeclaration(pos, FileForm::Position, plain);
+        Document kept;
+        kept.setJournalFolder(journals.path());
+        kept.load(pos, FileForm::Position);
+        storeLines(kept.table(), 10); // the journal begins
+        const double without = storeLines(plain, 1000);
+        const double with = storeLines(kept.table(), 1000);
+        std::printf("  store a line         %.4f ms; with its journal %.4f ms\n", without, with);
+        int round = 0;
+        const double massWithout = best(
+            runs, [&] { plain.assignAll(costField, QStringLiteral("SUCURSAL %1").arg(++round)); });
+        const std::size_t historyBefore = kept.table().historyBytes();
+        const qint64 journalBefore = QFileInfo(kept.journalPath()).size();
+        const double massWith = best(runs, [&] {
+            kept.table().assignAll(costField, QStringLiteral("SUCURSAL %1").arg(++round));
+        });
+        const double stepBytes = double(kept.table().historyBytes() - historyBefore) / runs;
+        const double journalBytes =
+            double(QFileInfo(kept.journalPath()).size() - journalBefore) / runs;
+        std::printf("  change every line    %.3f s; with its journal %.3f s = %.2f x; journal "
+                    "%.1f MiB = %.2f x the history's step\n",
+                    massWithout, massWith, massWith / massWithout, journalBytes / 1048576,
+                    journalBytes / stepBytes);
+        // A thousand changes, the journal read back and replayed after a load.
+        Document crashed;
+        crashed.setJournalFolder(journals.path());
+        crashed.load(pos, FileForm::Position);
+        storeLines(crashed.table(), 1000);
+        const QString copy = journals.filePath(QStringLiteral("choque.jrn"));
+        QFile::copy(crashed.journalPath(), copy);
+        const double recovery = best(runs, [&] {
+            Document again;
+            again.setJournalFolder(journals.path());
+            again.load(pos, FileForm::Position);
+            QElapsedTimer timer;
+            timer.start();
+            const QString use = journals.filePath(QStringLiteral("uso.jrn"));
+            QFile::remove(use);
+            QFile::copy(copy, use);
+            again.recover(readJournal(use), use);
+            std::printf("    (recovery of 1000 changes beyond the load: %.3f s)\n",
+                        timer.nsecsElapsed() / 1e9);
+        });
+        std::printf("  load and recover 1000 changes %.3f s\n", recovery);
+    }
     return 0;
 }
 
