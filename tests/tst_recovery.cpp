@@ -14,6 +14,9 @@
 #include <QToolButton>
 
 #include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
 
 using namespace solvanta;
 using namespace testutil;
@@ -150,6 +153,52 @@ private slots:
         QVERIFY2(d().done(), qPrintable(d().problems()));
         QCOMPARE(readAll(path), other);
         QVERIFY(l->hasUnsavedChanges());
+    }
+
+    // The files opened last are in "Archivos recientes", newest first, with
+    // their form; choosing one opens it again.
+    void recentFiles() {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, u"solvanta-editor"_s, u"editor"_s)
+            .remove(u"recientes"_s);
+        TFrmPrincipal window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* recent = ctl<QPushButton>(&window, "BtnRecientes");
+        QVERIFY(recent && !recent->isEnabled());
+        const QString second = tmp_.filePath(u"segunda.csv"_s);
+        {
+            RxMem t;
+            loadDeclaration(file_, FileForm::Position, t);
+            writeDeclaration(second, FileForm::Separator, t);
+        }
+        for (const QString& path : {file_, second}) {
+            const ModalAction close = whenModal([](QWidget* w) { w->close(); });
+            window.openFile(path);
+            QVERIFY(close.ran());
+        }
+        QVERIFY(recent->isEnabled());
+        const QList<TFrmPrincipal::RecentFile> files = TFrmPrincipal::recentFiles();
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(files[0].path, QFileInfo(second).absoluteFilePath());
+        QVERIFY(files[0].form == FileForm::Separator);
+        QCOMPARE(files[1].path, QFileInfo(file_).absoluteFilePath());
+        QVERIFY(files[1].form == FileForm::Position);
+
+        QString opened;
+        const ModalAction again = whenModal([&](QWidget* w) {
+            auto* l = qobject_cast<TFrmSolvanta*>(w);
+            QVERIFY(l);
+            opened = l->document().path();
+            w->close();
+        });
+        recent->menu()->popup(recent->mapToGlobal(QPoint(0, recent->height())));
+        QAction* older = recent->menu()->findChild<QAction*>(u"Reciente2"_s);
+        QVERIFY(older);
+        QVERIFY(older->text().contains(u"nomina.txt (por posición)"_s));
+        older->trigger();
+        QTRY_VERIFY(again.ran());
+        QCOMPARE(QFileInfo(opened).absoluteFilePath(), QFileInfo(file_).absoluteFilePath());
+        QCOMPARE(TFrmPrincipal::recentFiles().first().path, QFileInfo(file_).absoluteFilePath());
     }
 };
 

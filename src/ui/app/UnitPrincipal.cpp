@@ -21,9 +21,11 @@
 #include <QLabel>
 #include <QLocale>
 #include <QLockFile>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -70,10 +72,18 @@ TFrmPrincipal::TFrmPrincipal(QWidget* parent) : QWidget(parent), appMessage_(new
     QPushButton* edit =
         bigButton(panel, "BitBtn1", QStringLiteral("&Editar Archivo"), images::Glyph::EditFile);
     QPushButton* quit = bigButton(panel, "BitBtn3", QStringLiteral("&Salir"), images::Glyph::Exit);
+    recent_ = bigButton(panel, "BtnRecientes", QStringLiteral("Archivos &recientes"),
+                        images::Glyph::EditFile);
+    recent_->setMenu(new QMenu(recent_));
+    recent_->menu()->setObjectName(QStringLiteral("MenuRecientes"));
+    connect(recent_->menu(), &QMenu::aboutToShow, this, &TFrmPrincipal::showRecentFiles);
+    recent_->setEnabled(!recentFiles().isEmpty());
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(edit);
-    buttons->addStretch(2);
+    buttons->addStretch(1);
+    buttons->addWidget(recent_);
+    buttons->addStretch(1);
     buttons->addWidget(quit);
     buttons->addStretch(1);
 
@@ -165,12 +175,86 @@ void TFrmPrincipal::openListing(QWidget* over, const QString& path,
             listing.load(path, *form);
         else
             listing.loadSheet(path);
+        rememberFile(path, form);
+        recent_->setEnabled(true);
         if (then) then(listing);
         listing.setWindowState(listing.windowState() | Qt::WindowMaximized);
         listing.exec();
         dropped = listing.droppedFile();
     });
     if (!dropped.isEmpty()) openFile(over, dropped);
+}
+
+namespace {
+
+QSettings userSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QStringLiteral("solvanta-editor"), QStringLiteral("editor"));
+}
+
+constexpr int kRecentFiles = 10;
+
+} // namespace
+
+QList<TFrmPrincipal::RecentFile> TFrmPrincipal::recentFiles() {
+    QList<RecentFile> out;
+    const QStringList kept = userSettings().value(QStringLiteral("recientes")).toStringList();
+    for (const QString& entry : kept) {
+        // "position|separator|sheet" TAB path
+        const qsizetype tab = entry.indexOf(u'\t');
+        if (tab < 0) continue;
+        const QString how = entry.left(tab);
+        RecentFile f{entry.mid(tab + 1), std::nullopt};
+        if (how == QLatin1String("position"))
+            f.form = solvanta::FileForm::Position;
+        else if (how == QLatin1String("separator"))
+            f.form = solvanta::FileForm::Separator;
+        else if (how != QLatin1String("sheet"))
+            continue;
+        out << f;
+    }
+    return out;
+}
+
+void TFrmPrincipal::rememberFile(const QString& path, std::optional<solvanta::FileForm> form) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList kept;
+    kept << (form ? (*form == solvanta::FileForm::Position ? QStringLiteral("position")
+                                                           : QStringLiteral("separator"))
+                  : QStringLiteral("sheet")) +
+                u'\t' + absolute;
+    for (const RecentFile& f : recentFiles())
+        if (f.path != absolute && kept.size() < kRecentFiles)
+            kept << (f.form
+                         ? (*f.form == solvanta::FileForm::Position ? QStringLiteral("position")
+                                                                    : QStringLiteral("separator"))
+                         : QStringLiteral("sheet")) +
+                        u'\t' + f.path;
+    QSettings settings = userSettings();
+    settings.setValue(QStringLiteral("recientes"), kept);
+}
+
+void TFrmPrincipal::showRecentFiles() {
+    QMenu* menu = recent_->menu();
+    menu->clear();
+    int n = 0;
+    for (const RecentFile& f : recentFiles()) {
+        const QString how = !f.form ? QStringLiteral("planilla")
+                            : *f.form == solvanta::FileForm::Position
+                                ? QStringLiteral("por posición")
+                                : QStringLiteral("por separador");
+        QAction* a =
+            menu->addAction(QStringLiteral("&%1 %2 (%3) — %4")
+                                .arg(++n % 10)
+                                .arg(QFileInfo(f.path).fileName(), how,
+                                     QDir::toNativeSeparators(QFileInfo(f.path).absolutePath())));
+        a->setObjectName(QStringLiteral("Reciente%1").arg(n));
+        connect(a, &QAction::triggered, this, [this, f] {
+            // Opened later: the menu closes first.
+            QTimer::singleShot(0, this, [this, f] { openListing(this, f.path, f.form); });
+        });
+    }
+    if (n == 0) menu->addAction(QStringLiteral("(ninguno)"))->setEnabled(false);
 }
 
 void TFrmPrincipal::offerRecovery(const QString& folder) {

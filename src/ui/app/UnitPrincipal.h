@@ -50,6 +50,16 @@ public:
     // journals of `folder` (the user's by default).
     void offerRecovery(const QString& folder = {});
 
+    // The files opened last, newest first (ten at most), as the user's
+    // settings keep them: the path, and the form it was read in (none: a
+    // spreadsheet).
+    struct RecentFile {
+        QString path;
+        std::optional<solvanta::FileForm> form;
+    };
+    static QList<RecentFile> recentFiles();
+    static void rememberFile(const QString& path, std::optional<solvanta::FileForm> form);
+
 public slots:
     void editFile(); // Editar Archivo
 
@@ -59,5 +69,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void showRecentFiles(); // fills the menu of "Archivos recientes"
     AppMessage* appMessage_;
+    class QPushButton* recent_ = nullptr;
 };
