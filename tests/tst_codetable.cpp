@@ -8,6 +8,8 @@
 #include "TestUtil.h"
 #include <QtTest>
 
+#include <thread>
+
 #ifdef Q_OS_UNIX
 #endif
 
@@ -83,6 +85,7 @@ private slots:
     void userCopyFollowsProgram();
     void userCopyWrittenWithWhatWasTaken();
     void oldUserCopyKeepsOnlyItsLists();
+    void writersTakeTurns();
 
     void cleanup();
 
@@ -769,6 +772,23 @@ void TstCodeTable::oldUserCopyKeepsOnlyItsLists() {
     QCOMPARE(table.readSection(u"B"_s), QStringList{u"02 Dos"_s});
     const CodeTableFile::Reading r = table.readChecked({u"A"_s, u"B"_s});
     QCOMPARE(r.problem, QString());
+}
+
+// Two writers at once (two windows, two programs): each reads the file as
+// the other left it, so neither loses the other's codes.
+void TstCodeTable::writersTakeTurns() {
+    put("[A]\r\n");
+    const auto writer = [this](int from) {
+        for (int i = from; i < from + 40; ++i)
+            CodeTableFile(path()).writeEntry(u"A"_s, u"%1 Codigo"_s.arg(i, 3, 10, u'0'),
+                                             QString::number(i));
+    };
+    std::thread other(writer, 100);
+    writer(200);
+    other.join();
+    const QStringList entries = CodeTableFile(path()).readSection(u"A"_s);
+    QCOMPARE(entries.size(), 80);
+    QVERIFY(!QFile::exists(path() + u".lock"_s));
 }
 
 QTEST_GUILESS_MAIN(TstCodeTable)

@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
-#include <algorithm>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -576,29 +576,34 @@ void CodeTableFile::replaceSection(const QString& section, const QStringList& en
 }
 
 // Every change reads the file as it is now, changes the lines and writes
-// them whole.
+// them whole, holding a lock beside the file meanwhile: two windows (or two
+// programs) changing codes at once each see the other's change, and neither
+// loses it.
 void CodeTableFile::changeLines(const std::function<bool(QStringList&)>& edit) {
     const Target t = target();
     const QString program = programFile();
+    const QString to = t == Target::Fixed ? path_ : t == Target::Program ? program : userFile();
+    QLockFile lock(to + QStringLiteral(".lock"));
+    lock.setStaleLockTime(30000);
+    // A folder where no lock can be made is one where the file cannot be
+    // written either: the write says so.
+    if (!lock.tryLock(10000) && lock.error() == QLockFile::LockFailedError)
+        throw IoError(QStringLiteral("No se pudo modificar el archivo de códigos «%1»: otra "
+                                     "ventana del programa lo está modificando. Inténtelo de "
+                                     "nuevo.")
+                          .arg(shownPath(to)));
     IniText ini;
-    QString to;
     switch (t) {
     case Target::Fixed:
-        to = path_;
-        ini = readIni(to, true);
-        break;
     case Target::Program:
-        to = program;
         ini = readIni(to, true);
         break;
     case Target::Copy:
-        to = userFile();
         ini = readCopy(to, program, true);
         break;
     case Target::FreshCopy:
         // Every list is taken as the program's file holds it before the
         // change.
-        to = userFile();
         ini = readIni(program, true);
         stampOriginals(ini);
         break;
