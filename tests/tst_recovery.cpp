@@ -155,6 +155,32 @@ private slots:
         QVERIFY(l->hasUnsavedChanges());
     }
 
+    // Two windows on the same file are told of each other: the second hears
+    // of the first, which holds the file's lock until it closes.
+    void twoWindowsOnOneFile() {
+        const QString path = tmp_.filePath(u"doble.txt"_s);
+        QFile::remove(path);
+        QVERIFY(QFile::copy(file_, path));
+        OpenListing first;
+        first->load(path, FileForm::Position);
+        QVERIFY2(d().done(), qPrintable(d().problems())); // alone: nothing said
+        d().expectInform(
+            u"«doble.txt» también está abierto en otra ventana del programa (proceso %1)"_s.arg(
+                QCoreApplication::applicationPid()));
+        OpenListing second;
+        second->load(path, FileForm::Position);
+        QVERIFY2(d().done(), qPrintable(d().problems()));
+        QVERIFY(second->document().openElsewhere() > 0);
+        showGrid(*second);
+        showGrid(*first);
+        second->close();
+        first->close();
+        QVERIFY(!first->isVisible() && !second->isVisible());
+        OpenListing third; // both closed: the file is free again
+        third->load(path, FileForm::Position);
+        QCOMPARE(third->document().openElsewhere(), 0);
+    }
+
     // The files opened last are in "Archivos recientes", newest first, with
     // their form; choosing one opens it again.
     void recentFiles() {

@@ -42,6 +42,7 @@ LoadReport Document::loadWith(const QString& path, FileForm form,
     form_ = form;
     sheet_ = sheet;
     identity_ = FileIdentity::of(path);
+    holdFile();
     return report;
 }
 
@@ -65,8 +66,27 @@ void Document::write(const QString& path, FileForm form, Progress* progress) {
     form_ = form;
     sheet_ = false;
     identity_ = FileIdentity::of(path);
+    holdFile();
     // Written: nothing is left to recover.
     endJournal();
+}
+
+void Document::holdFile() {
+    fileLock_.reset();
+    openElsewhere_ = 0;
+    const QString folder = journalFolder_.isEmpty() ? defaultJournalFolder() : journalFolder_;
+    if (!QDir().mkpath(folder)) return;
+    const QString name = QFileInfo(path_).absoluteFilePath();
+    auto lock = std::make_unique<QLockFile>(
+        folder + u'/' + QString::number(qHash(name), 16) + QStringLiteral(".abierto.lock"));
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        fileLock_ = std::move(lock);
+        return;
+    }
+    qint64 pid = 0;
+    QString host, app;
+    if (lock->getLockInfo(&pid, &host, &app)) openElsewhere_ = pid;
 }
 
 QString Document::defaultJournalFolder() {
@@ -76,6 +96,12 @@ QString Document::defaultJournalFolder() {
 
 void Document::discardChanges() {
     endJournal();
+}
+
+void Document::closeFile() {
+    endJournal();
+    fileLock_.reset();
+    openElsewhere_ = 0;
 }
 
 bool Document::changedOnDisk() const {

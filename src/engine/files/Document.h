@@ -72,6 +72,13 @@ public:
     QString journalPath() const { return journal_ ? journal_->path() : QString(); }
     // The user gave up the changes (closing without writing): the journal goes.
     void discardChanges();
+    // The window that showed the file closed: the changes are given up and
+    // other windows no longer hear that the file is open here.
+    void closeFile();
+    // Another window or program that has the same file open (its process
+    // number), as it tells by a lock it holds while the file is open; 0
+    // when none does.
+    qint64 openElsewhere() const { return openElsewhere_; }
     // What the loaded (or last written) file was when it was read.
     const FileIdentity& identity() const { return identity_; }
     // The file on disk is no longer what was loaded or written: another
@@ -88,6 +95,7 @@ private:
     void redone() override;
     JournalWriter* journal(); // made with the first change
     void endJournal();
+    void holdFile(); // the lock that tells other windows the file is open here
 
     CodeTableFile codes_;
     RxMem table_;
@@ -100,6 +108,8 @@ private:
     QString journalFolder_;
     std::unique_ptr<JournalWriter> journal_;
     std::unique_ptr<QLockFile> journalLock_;
+    std::unique_ptr<QLockFile> fileLock_;
+    qint64 openElsewhere_ = 0;
     bool journalFailed_ = false;
 };
 

@@ -513,6 +513,15 @@ void TFrmSolvanta::fill(const std::function<LoadReport(Progress*)>& read) {
     if (report.noteCount > 0)
         ui::dialogs().inform(owner, loadNotesText(report, document_.isSheet()),
                              ui::applicationCaption());
+    if (const qint64 other = document_.openElsewhere())
+        ui::dialogs().inform(
+            owner,
+            QStringLiteral("«%1» también está abierto en otra ventana del programa (proceso %2). "
+                           "Si ambas graban el archivo, la última reemplazará las correcciones de "
+                           "la otra.")
+                .arg(QFileInfo(document_.path()).fileName())
+                .arg(other),
+            ui::applicationCaption());
     warnAboutCodeTable();
 }
 
@@ -630,8 +639,9 @@ void TFrmSolvanta::done(int result) {
                  QString()) != 1)
         return;
     if (summary_) summary_->close();
-    // Closed on purpose: nothing is left to recover.
-    document_.discardChanges();
+    // Closed on purpose: nothing is left to recover, and the file is no
+    // longer open here.
+    document_.closeFile();
     table().close();
     QDialog::done(result);
 }
