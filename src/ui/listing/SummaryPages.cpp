@@ -49,13 +49,7 @@ SummaryPages::SummaryPages(const Summary& s, const QString& fileName, const QDat
         const SummaryTable layout = summaryTable(g);
         t.heads = layout.heads;
         t.leftColumns = layout.leftColumns;
-        for (const SummaryTableRow& r : layout.rows) {
-            Row row;
-            row.total = r.total;
-            row.missing = r.missing;
-            row.cells = r.cells;
-            t.rows.push_back(std::move(row));
-        }
+        t.rows = layout.rows;
         tables_.push_back(std::move(t));
     }
 }

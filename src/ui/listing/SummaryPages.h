@@ -35,11 +35,7 @@ public:
     int pageCount() const { return pages_; }
 
 private:
-    struct Row {
-        QStringList cells;
-        bool total = false;
-        bool missing = false; // a code the code table does not have
-    };
+    using Row = solvanta::SummaryTableRow;
     struct Table {
         QString title;
         QStringList heads;
