@@ -780,7 +780,7 @@ void TstCodeTable::writersTakeTurns() {
     put("[A]\r\n");
     const auto writer = [this](int from) {
         for (int i = from; i < from + 40; ++i)
-            CodeTableFile(path()).writeEntry(u"A"_s, u"%1 Codigo"_s.arg(i, 3, 10, u'0'),
+            CodeTableFile(path()).writeEntry(u"A"_s, u"%1 Codigo"_s.arg(i, 3, 10, QLatin1Char('0')),
                                              QString::number(i));
     };
     std::thread other(writer, 100);
