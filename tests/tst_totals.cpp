@@ -144,7 +144,10 @@ private slots:
         setOn(t, 6, "cot_pactada", u"85000"_s);
         setOn(t, 7, "cod_inst_salud", u"01"_s);
         setOn(t, 7, "moneda_plan", u"2"_s);
-        setOn(t, 7, "cot_pactada", u"3,5"_s);
+        t.moveTo(7);
+        t.edit();
+        t.setNumber(field("cot_pactada"), 3.5); // in any locale
+        t.post();
         const Summary s = summarize(t, CodeNames());
         const SummaryGroup& afp = groupTitled(s, u"Fondos de pensiones"_s);
         const auto missing = std::find_if(afp.rows.begin(), afp.rows.end(),

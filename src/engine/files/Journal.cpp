@@ -87,7 +87,7 @@ struct In {
             return {};
         }
         std::vector<T> v(n);
-        std::memcpy(v.data(), p, n * sizeof(T));
+        if (n) std::memcpy(v.data(), p, n * sizeof(T));
         p += n * sizeof(T);
         left -= n * sizeof(T);
         return v;
